@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and the demo need.
+# Only missing packages are installed; apt-get update runs once, and only then.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build make pkg-config git
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libsqlite3-dev sqlite3
+  libpugixml-dev libzip-dev libmariadb-dev libcli11-dev
+  clang libclang-rt-14-dev clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}" >&2
+  SUDO=""
+  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

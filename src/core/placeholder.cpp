@@ -1,0 +1,1 @@
+void tw_core_placeholder() {}

@@ -1,0 +1,1 @@
+void tw_platform_placeholder() {}

@@ -1,0 +1,96 @@
+#pragma once
+// The engine's thread-wide state: one EngineContext per thread, shared by all
+// engine objects of that thread. Tests reset it; an embedding may run one
+// engine per thread.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "automation/dispatch.h"
+#include "automation/variant.h"
+
+namespace tw {
+
+class AGPStatus;
+class cRegistry;
+class RegistryStore;
+
+struct EngineContext {
+  EngineContext();
+  ~EngineContext();
+
+  // The last error text behind ProjErr.
+  std::string projErr;
+
+  // Product identity and registry paths.
+  std::string targetLanguage = "PHP";
+  std::string productCode = "QVX";
+  std::string productKey = "Tarnwick";    // registry key
+  std::string productName = "Tarnwick";   // display name that starts messages
+  std::string productVersion = "1.0";     // registry version key and project format version
+  std::string outputExtension = "php";
+  std::string defaultPage = "index.php";
+  std::string regBase;          // "Software\Tarnwick\1.0"
+  std::string regGeneral;       // regBase + "\Settings\General"
+  std::string regProject;
+  std::string regDatabase;
+  std::string regTable;
+  std::string regChart;
+  std::string regField;
+  std::string regAdvancedFilters;
+  std::string regExtensions;
+  std::string regOdbc = "Software\\ODBC\\ODBC.INI";
+
+  // Working copies taken from the loaded project.
+  std::string sqlQuote;
+  int32_t dateFormat = 0;
+  std::string dbmsName;
+  Variant secDefault;
+
+  // Script engine time-out in milliseconds ("ScriptEngineTimeout").
+  int32_t scriptTimeout = 0;
+
+  // The user's documents folder and the generation work folders.
+  std::string documentsFolder;
+  std::string workFolder;
+  std::string templateFolder;
+  std::string scriptFolder;
+
+  // Registry access state.
+  uint32_t lastRegType = 0;
+  std::string systemCodePage;
+  std::string systemCharset;
+
+  // The progress caption last shown.
+  std::string statusCaption;
+
+  // Objects created on first use. Higher layers keep their engine-wide
+  // objects in the Dispatch slots and cast them back.
+  AGPStatus& status();
+  cRegistry& registry();
+  RegistryStore& registryStore();
+  Ref<Dispatch> bridge;
+  Ref<Dispatch> scriptEngine;
+  Ref<Dispatch> language;
+  Ref<Dispatch> filters;
+  Ref<Dispatch> keywords;
+  Ref<Dispatch> cache;
+
+  // Composes the registry section paths from the product key and version.
+  void composeRegistryPaths();
+
+ private:
+  Ref<AGPStatus> status_;
+  Ref<cRegistry> registry_;
+  std::unique_ptr<RegistryStore> store_;
+};
+
+// The context of the calling thread, created on first use.
+EngineContext& engine();
+// Drops the calling thread's context; the next engine() call starts afresh.
+void resetEngine();
+
+// Sets ProjErr to the product name followed by `message` (": ... !").
+void setProjErr(std::string_view message);
+
+}  // namespace tw
