@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "automation/error.h"
@@ -130,24 +131,48 @@ class ClassBuilder {
   ClassInfo build() { return std::move(info_); }
 
  private:
+  // Number of Variant parameters a member function takes after T&: 0..6.
+  template <class F, size_t N = 0>
+  static constexpr size_t arity() {
+    if constexpr (N > 6) {
+      static_assert(N <= 6, "member lambdas take T& and up to six const Variant& arguments, or Args");
+      return N;
+    } else if constexpr (invocableWith<F>(std::make_index_sequence<N>{})) {
+      return N;
+    } else {
+      return arity<F, N + 1>();
+    }
+  }
+  template <class F, size_t... I>
+  static constexpr bool invocableWith(std::index_sequence<I...>) {
+    return std::is_invocable_v<F, T&, decltype((void)I, std::declval<const Variant&>())...>;
+  }
+  template <class F, size_t... I>
+  static Variant callFixed(F& f, T& self, Args a, std::index_sequence<I...>) {
+    if (a.size() != sizeof...(I)) raise(kErrWrongArgCount);
+    if constexpr (std::is_void_v<std::invoke_result_t<F, T&, decltype((void)I, std::declval<const Variant&>())...>>) {
+      f(self, a[I]...);
+      return Variant();
+    } else {
+      return makeVariant(f(self, a[I]...));
+    }
+  }
+
+  // Members take (T&, Args) for any argument count, or (T&, const Variant&...)
+  // for a fixed count that is checked (error 450).
   template <class G>
   static ClassInfo::Getter wrapGet(G g) {
-    return [g](Dispatch& d, Args a) -> Variant {
+    return [g](Dispatch& d, Args a) mutable -> Variant {
+      T& self = static_cast<T&>(d);
       if constexpr (std::is_invocable_v<G, T&, Args>) {
         if constexpr (std::is_void_v<std::invoke_result_t<G, T&, Args>>) {
-          g(static_cast<T&>(d), a);
+          g(self, a);
           return Variant();
         } else {
-          return makeVariant(g(static_cast<T&>(d), a));
+          return makeVariant(g(self, a));
         }
       } else {
-        if (!a.empty()) raise(kErrWrongArgCount);
-        if constexpr (std::is_void_v<std::invoke_result_t<G, T&>>) {
-          g(static_cast<T&>(d));
-          return Variant();
-        } else {
-          return makeVariant(g(static_cast<T&>(d)));
-        }
+        return callFixed(g, self, a, std::make_index_sequence<arity<G>()>{});
       }
     };
   }

@@ -1,1 +1,0 @@
-void tw_support_placeholder() {}
