@@ -1,0 +1,422 @@
+#include "platform/files.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#include "automation/text.h"
+
+namespace tw {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool existsNoThrow(const fs::path& p) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(p, ec)) || fs::exists(p, ec);
+}
+
+// Looks for an entry of `folder` whose name equals `name` ignoring case.
+std::optional<fs::path> findNoCase(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  const fs::path dir = folder.empty() ? fs::path(".") : folder;
+  fs::directory_iterator it(dir, ec), end;
+  if (ec) return std::nullopt;
+  for (; it != end; it.increment(ec)) {
+    if (ec) return std::nullopt;
+    std::string entry = it->path().filename().string();
+    if (equalsNoCase(entry, name)) return folder / entry;
+  }
+  return std::nullopt;
+}
+
+// Days from 1 January 1970 to a civil date (proleptic Gregorian).
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+// Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned bytes
+// keep their own value, as Windows' conversion does.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Strict UTF-8 check: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool isValidUtf8(std::string_view s) {
+  size_t i = 0;
+  const size_t n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int len;
+    char32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + len > n) return false;
+    for (int k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size());
+  const size_t units = bytes.size() / 2;
+  auto unitAt = [&](size_t i) -> char32_t {
+    unsigned char a = static_cast<unsigned char>(bytes[2 * i]);
+    unsigned char b = static_cast<unsigned char>(bytes[2 * i + 1]);
+    return bigEndian ? (a << 8 | b) : (b << 8 | a);
+  };
+  for (size_t i = 0; i < units; ++i) {
+    char32_t u = unitAt(i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+      char32_t lo = unitAt(i + 1);
+      if (lo >= 0xDC00 && lo <= 0xDFFF) {
+        appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;  // an unpaired surrogate
+    appendUtf8(out, u);
+  }
+  if (bytes.size() % 2) appendUtf8(out, 0xFFFD);  // a dangling odd byte
+  return out;
+}
+
+std::string decodeCp1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (char ch : bytes) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x80)
+      out += ch;
+    else if (c < 0xA0)
+      appendUtf8(out, kCp1252High[c - 0x80]);
+    else
+      appendUtf8(out, c);
+  }
+  return out;
+}
+
+std::string temporaryName(const fs::path& target) {
+  static thread_local std::mt19937_64 rng{std::random_device{}() ^ static_cast<uint64_t>(::getpid())};
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(rng()));
+  return target.filename().string() + suffix;
+}
+
+}  // namespace
+
+// ---- Paths
+
+fs::path nativePath(std::string_view path) {
+  std::string p(path);
+  std::replace(p.begin(), p.end(), '\\', '/');
+  return fs::path(p);
+}
+
+fs::path resolvePath(std::string_view path) {
+  fs::path native = nativePath(path);
+  if (native.empty() || existsNoThrow(native)) return native;
+  fs::path current = native.root_path();
+  bool resolving = true;
+  for (const fs::path& part : native.relative_path()) {
+    const std::string name = part.string();
+    if (!resolving || name.empty() || name == "." || name == "..") {
+      current /= part;
+      continue;
+    }
+    fs::path exact = current / part;
+    if (existsNoThrow(exact)) {
+      current = std::move(exact);
+    } else if (auto found = findNoCase(current, name)) {
+      current = std::move(*found);
+    } else {
+      resolving = false;
+      current = std::move(exact);
+    }
+  }
+  return current;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+  std::string out(folder);
+  if (!out.empty() && out.back() != '\\' && out.back() != '/') out += '\\';
+  out += name;
+  return out;
+}
+
+std::string lastPathComponent(std::string_view path) {
+  size_t cut = path.find_last_of("\\/");
+  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+// ---- Queries
+
+bool fileExists(std::string_view path) {
+  std::error_code ec;
+  return fs::is_regular_file(resolvePath(path), ec);
+}
+
+bool folderExists(std::string_view path) {
+  std::error_code ec;
+  return fs::is_directory(resolvePath(path), ec);
+}
+
+std::optional<double> fileModifiedDate(std::string_view path) {
+  std::error_code ec;
+  fs::path p = resolvePath(path);
+  if (!fs::is_regular_file(p, ec)) return std::nullopt;
+  auto stamp = fs::last_write_time(p, ec);
+  if (ec) return std::nullopt;
+  auto sys = std::chrono::file_clock::to_sys(stamp);
+  std::time_t t = std::chrono::system_clock::to_time_t(
+      std::chrono::time_point_cast<std::chrono::seconds>(sys));
+  // to_time_t may round up; the seconds wanted are the ones the file shows.
+  if (std::chrono::system_clock::from_time_t(t) > sys) --t;
+  std::tm local{};
+  if (!localtime_r(&t, &local)) return std::nullopt;
+  const int64_t days = daysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                                     static_cast<unsigned>(local.tm_mday)) -
+                       daysFromCivil(1899, 12, 30);
+  const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+  return static_cast<double>(days) + seconds / 86400.0;
+}
+
+int64_t fileSize(std::string_view path) {
+  std::error_code ec;
+  fs::path p = resolvePath(path);
+  if (!fs::is_regular_file(p, ec)) return -1;
+  auto size = fs::file_size(p, ec);
+  return ec ? -1 : static_cast<int64_t>(size);
+}
+
+namespace {
+std::vector<std::string> listEntries(std::string_view folder, bool wantFolders) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  fs::directory_iterator it(resolvePath(folder), ec), end;
+  if (ec) return out;
+  for (; it != end; it.increment(ec)) {
+    if (ec) break;
+    std::error_code ec2;
+    bool isDir = it->is_directory(ec2);
+    bool isFile = it->is_regular_file(ec2);
+    if (wantFolders ? isDir : isFile) out.push_back(it->path().filename().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+}  // namespace
+
+std::vector<std::string> listFiles(std::string_view folder) { return listEntries(folder, false); }
+std::vector<std::string> listFolders(std::string_view folder) { return listEntries(folder, true); }
+
+// ---- Reading
+
+std::optional<std::string> readFile(std::string_view path) {
+  fs::path p = resolvePath(path);
+  std::error_code ec;
+  if (!fs::is_regular_file(p, ec)) return std::nullopt;
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes;
+  auto size = fs::file_size(p, ec);
+  if (!ec) bytes.reserve(static_cast<size_t>(size));
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) bytes.append(buffer, static_cast<size_t>(in.gcount()));
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+std::string decodeText(std::string_view bytes) {
+  auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  if (starts("\xEF\xBB\xBF")) {
+    std::string_view body = bytes.substr(3);
+    return isValidUtf8(body) ? std::string(body) : decodeCp1252(body);
+  }
+  if (starts("\xFF\xFE")) return decodeUtf16(bytes.substr(2), false);
+  if (starts("\xFE\xFF")) return decodeUtf16(bytes.substr(2), true);
+  if (isValidUtf8(bytes)) return std::string(bytes);
+  return decodeCp1252(bytes);
+}
+
+std::optional<std::string> readTextFile(std::string_view path) {
+  auto bytes = readFile(path);
+  if (!bytes) return std::nullopt;
+  return decodeText(*bytes);
+}
+
+// ---- Writing
+
+std::string encodeText(std::string_view utf8, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::Utf8:
+      return std::string(utf8);
+    case TextEncoding::Utf8Bom:
+      return "\xEF\xBB\xBF" + std::string(utf8);
+    case TextEncoding::Utf16LE: {
+      std::string out = "\xFF\xFE";
+      out.reserve(2 + utf8.size() * 2);
+      auto put = [&](char32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>((u >> 8) & 0xFF);
+      };
+      for (size_t pos = 0; pos < utf8.size();) {
+        char32_t c = decodeUtf8(utf8, pos);
+        if (c >= 0x10000) {
+          c -= 0x10000;
+          put(0xD800 + (c >> 10));
+          put(0xDC00 + (c & 0x3FF));
+        } else {
+          put(c);
+        }
+      }
+      return out;
+    }
+    case TextEncoding::Latin1: {
+      std::string out;
+      out.reserve(utf8.size());
+      for (size_t pos = 0; pos < utf8.size();) {
+        char32_t c = decodeUtf8(utf8, pos);
+        out += c <= 0xFF ? static_cast<char>(c) : '?';
+      }
+      return out;
+    }
+  }
+  return std::string(utf8);
+}
+
+bool writeFile(std::string_view path, std::string_view bytes) {
+  const fs::path target = resolvePath(path);
+  if (!target.has_filename()) return false;
+  const fs::path temp = target.parent_path() / temporaryName(target);
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ec;
+      fs::remove(temp, ec);
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return false;
+  }
+  return true;
+}
+
+bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding) {
+  return writeFile(path, encodeText(text, encoding));
+}
+
+// ---- Folders and copies
+
+bool createFolder(std::string_view path) {
+  fs::path p = resolvePath(path);
+  std::error_code ec;
+  if (fs::is_directory(p, ec)) return true;
+  fs::create_directory(p, ec);
+  return fs::is_directory(p, ec);
+}
+
+bool createFolders(std::string_view path) {
+  fs::path p = resolvePath(path);
+  std::error_code ec;
+  if (fs::is_directory(p, ec)) return true;
+  fs::create_directories(p, ec);
+  return fs::is_directory(p, ec);
+}
+
+bool deleteFile(std::string_view path) {
+  fs::path p = resolvePath(path);
+  std::error_code ec;
+  if (!fs::is_regular_file(p, ec)) return false;
+  return fs::remove(p, ec) && !ec;
+}
+
+bool deleteFolder(std::string_view path) {
+  fs::path p = resolvePath(path);
+  std::error_code ec;
+  if (!fs::is_directory(p, ec)) return false;
+  fs::remove_all(p, ec);
+  return !ec;
+}
+
+bool copyFile(std::string_view from, std::string_view to, bool overwrite) {
+  fs::path source = resolvePath(from);
+  fs::path target = resolvePath(to);
+  std::error_code ec;
+  if (!fs::is_regular_file(source, ec)) return false;
+  if (fs::exists(target, ec) && !overwrite) return false;
+  fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+  return !ec;
+}
+
+bool copyFolder(std::string_view from, std::string_view to, bool overwrite) {
+  fs::path source = resolvePath(from);
+  fs::path target = resolvePath(to);
+  std::error_code ec;
+  if (!fs::is_directory(source, ec)) return false;
+  fs::create_directories(target, ec);
+  if (!fs::is_directory(target, ec)) return false;
+  bool ok = true;
+  for (fs::recursive_directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::path relative = fs::relative(it->path(), source, ec);
+    if (ec) return false;
+    fs::path dest = target / relative;
+    std::error_code e2;
+    if (it->is_directory(e2)) {
+      fs::create_directories(dest, e2);
+    } else if (it->is_regular_file(e2)) {
+      if (fs::exists(dest, e2) && !overwrite) continue;
+      fs::copy_file(it->path(), dest, fs::copy_options::overwrite_existing, e2);
+    }
+    if (e2) ok = false;
+  }
+  return ok && !ec;
+}
+
+}  // namespace tw

@@ -1,0 +1,98 @@
+#pragma once
+// The file layer: every file and folder the engine touches goes through here.
+//
+// Paths inside the engine are written the Windows way ("folder\file.php"),
+// because that is how templates, control files and project files name them.
+// Every function below accepts such a path: backslashes become "/", and when
+// the exact path does not exist, each component is looked up again without
+// regard to letter case, so a template written on Windows that says
+// "Images\Logo.GIF" still finds "images/logo.gif".
+//
+// Text is UTF-8 in memory. Reading detects a UTF-8 or UTF-16 byte order mark;
+// a file without one that is not valid UTF-8 is taken as Windows-1252, the
+// code page Windows editors save "ANSI" files in. Writing replaces files
+// atomically: the text goes to a temporary file in the same folder, which is
+// then renamed over the target, so a reader never sees half a file.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+// ---- Paths
+
+// The path with every "\" turned into "/" (no look-up on disk).
+std::filesystem::path nativePath(std::string_view path);
+// The path as it exists on disk: the exact path when it exists; otherwise the
+// leading components that exist under another letter case are replaced by
+// their names on disk, and the components past the first missing one are kept
+// as written (so the result can be used to create them).
+std::filesystem::path resolvePath(std::string_view path);
+// Joins a folder and a name with "\", adding none when the folder already ends
+// in "\" or "/" or is empty.
+std::string joinPath(std::string_view folder, std::string_view name);
+// The last component of a "\" or "/" separated path ("a\b.php" -> "b.php").
+std::string lastPathComponent(std::string_view path);
+
+// ---- Queries
+
+bool fileExists(std::string_view path);
+bool folderExists(std::string_view path);
+// Last modification time as a date serial (days since 30 December 1899, local
+// time, whole seconds); empty when the file does not exist.
+std::optional<double> fileModifiedDate(std::string_view path);
+// Size in bytes; -1 when the file does not exist.
+int64_t fileSize(std::string_view path);
+// Names (not paths) of the files / sub-folders of a folder, sorted by name.
+std::vector<std::string> listFiles(std::string_view folder);
+std::vector<std::string> listFolders(std::string_view folder);
+
+// ---- Reading
+
+// The bytes of a file; empty optional when it cannot be read.
+std::optional<std::string> readFile(std::string_view path);
+// Turns the bytes of a text file into UTF-8: a UTF-8 byte order mark is
+// dropped, UTF-16 LE/BE (by their marks) is converted, text without a mark that
+// is not valid UTF-8 is read as Windows-1252.
+std::string decodeText(std::string_view bytes);
+// readFile + decodeText.
+std::optional<std::string> readTextFile(std::string_view path);
+
+// ---- Writing
+
+enum class TextEncoding {
+  Utf8,     // no byte order mark
+  Utf8Bom,  // with the mark EF BB BF
+  Utf16LE,  // with the mark FF FE
+  Latin1,   // ISO-8859-1; characters above U+00FF become "?"
+};
+
+// UTF-8 text in the given encoding.
+std::string encodeText(std::string_view utf8, TextEncoding encoding);
+// Replaces the file with `bytes` atomically; the folder must exist. False on
+// failure (the old file is then left as it was).
+bool writeFile(std::string_view path, std::string_view bytes);
+// encodeText + writeFile.
+bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding = TextEncoding::Utf8);
+
+// ---- Folders and copies
+
+// Creates one folder; its parent must exist. True when it exists afterwards.
+bool createFolder(std::string_view path);
+// Creates the folder and every missing parent. True when it exists afterwards.
+bool createFolders(std::string_view path);
+// Deletes a file; false when it did not exist or could not be deleted.
+bool deleteFile(std::string_view path);
+// Deletes a folder with everything in it; false when it did not exist or could
+// not be deleted.
+bool deleteFolder(std::string_view path);
+// Copies a file; an existing target is replaced only when `overwrite`.
+bool copyFile(std::string_view from, std::string_view to, bool overwrite = true);
+// Copies a folder with its contents into `to` (created when missing); existing
+// files are replaced only when `overwrite`.
+bool copyFolder(std::string_view from, std::string_view to, bool overwrite = true);
+
+}  // namespace tw

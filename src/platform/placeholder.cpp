@@ -1,1 +1,0 @@
-void tw_platform_placeholder() {}
