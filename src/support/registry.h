@@ -32,8 +32,8 @@ class cRegistry : public Dispatch {
   const Variant& defaultValue() const noexcept { return default_; }
   void setDefault(const Variant& v) { default_ = v; }
 
-  // Reads the value; Default when it does not exist. The value's stored type
-  // becomes ValueType.
+  // Reads the value; Default when it does not exist or cannot be read. The
+  // value's stored type becomes ValueType (unchanged when there is no value).
   Variant value();
   // Writes the value with ValueType; raises kErrRegistryWrite on failure.
   void setValue(const Variant& v);
@@ -49,7 +49,6 @@ class cRegistry : public Dispatch {
 
   std::string typeName() const override { return "cRegistry"; }
   const ClassInfo* classInfo() const override;
-  Variant invoke(DispId id, uint16_t kind, Args args) override;
 
  private:
   RegistryStore& store();

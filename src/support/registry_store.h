@@ -4,6 +4,7 @@
 // Section paths and value names compare without regard to case, as the
 // registry does; names keep the case they were created with.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,12 +42,15 @@ struct RegValue {
 
 // One key of the machine branch as parsed from the text file.
 struct MachineKey {
-  std::string name;  // full path in its stored case
+  std::string path;  // full path in its stored case
+  std::string name;  // last part of the path
   std::vector<std::pair<std::string, RegValue>> values;  // in file order
+  std::vector<size_t> children;                          // indexes of direct sub-keys
 };
 
-// The machine branch: keys by case-folded path.
+// The machine branch: keys by case-folded path. keys[0] is the root.
 struct MachineBranch {
+  MachineBranch();
   std::vector<MachineKey> keys;
   std::unordered_map<std::string, size_t> index;  // folded path -> keys[i]
   // Adds the key and its ancestors when missing; returns its index.
@@ -58,8 +62,9 @@ struct MachineBranch {
 // described in `problems` (when given); parsing never fails as a whole.
 MachineBranch parseMachineRegistry(std::string_view text, std::vector<std::string>* problems = nullptr);
 
-// Writes a section path in the normal form: "\" separators ("/" is a
-// separator too), no empty parts, no leading or trailing "\".
+// Writes a section path in the normal form: parts separated by one "\", no
+// empty parts, no leading or trailing "\". ("/" is an ordinary character in
+// key names.)
 std::string normalizeSectionPath(std::string_view path);
 
 class RegistryStore {
@@ -95,9 +100,16 @@ class RegistryStore {
 
   // Closes the database (it reopens on the next use).
   void close();
+  // How long a write waits for another process's write to finish.
+  void setBusyTimeout(int milliseconds);
+  // Runs inside every write transaction just before it commits (tests use it
+  // to fail or end the process half-way through a write).
+  void setCommitHook(std::function<void()> hook) { commitHook_ = std::move(hook); }
+
+  // The open user database (defined with the store).
+  struct Db;
 
  private:
-  struct Db;
   void resolvePaths();
   Db& db();
   const MachineBranch& machine();
@@ -108,6 +120,8 @@ class RegistryStore {
   bool pathsResolved_ = false;
   std::unique_ptr<Db> db_;
   std::unique_ptr<MachineBranch> machine_;
+  int busyTimeout_ = 30000;
+  std::function<void()> commitHook_;
 };
 
 // The default places: the user database below the configuration folder and
