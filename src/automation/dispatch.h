@@ -29,6 +29,12 @@ enum InvokeKind : uint16_t {
   kInvokePutRef = 8,  // Set: the value is the last argument
 };
 
+// The value a caller passes for an optional argument it leaves out.
+inline constexpr int32_t kParamNotFound = static_cast<int32_t>(0x80020004u);
+inline bool isMissing(const Variant& v) noexcept { return v.type() == vtError && v.rawError() == kParamNotFound; }
+// True when argument `i` was given (present and not the missing marker).
+inline bool hasArg(Args a, size_t i) noexcept { return i < a.size() && !isMissing(a[i]); }
+
 // Enumerator behind For Each: yields items in order.
 class Enumerator : public RefCounted {
  public:

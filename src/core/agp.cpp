@@ -1,0 +1,96 @@
+#include "core/agp.h"
+
+#include "support/engine_context.h"
+#include "support/helpers.h"
+#include "support/registry.h"
+#include "support/status.h"
+#include "support/super_collection.h"
+
+namespace tw {
+
+AGP::AGP() : SettingsOwner(settings()), extensions_(makeRef<AGPExtensions>()) {
+  EngineContext& ctx = engine();
+  RegisterProperties();
+  ctx.documentsFolder = SpecialFolderPath(0, 5);
+  AGPStatus& status = ctx.status();
+  status.GetVer("tarnwick.dll");
+  engineVersion_ = std::to_string(status.mj1()) + "." + std::to_string(status.mj2()) + "." +
+                   std::to_string(status.mn1()) + "." + std::to_string(status.mn2());
+  ctx.scriptEngine.reset();
+  ctx.cache.reset();
+  projInit_ = false;
+  ctx.targetLanguage = "PHP";
+  ctx.productCode = "QVX";
+  ctx.productKey = "Tarnwick";
+  ctx.productName = "Tarnwick";
+  ctx.productVersion = "1.0";
+  ctx.outputExtension = "php";
+  ctx.defaultPage = "index.php";
+  ctx.composeRegistryPaths();
+  if (RegRead("HKCU", ctx.regGeneral, "Language").toString().empty()) copyMachineDefaults();
+  LoadDefault();
+}
+
+AGP::~AGP() = default;
+
+Dispatch* AGP::db() {
+  // The database collection arrives with the data model; until a database is
+  // loaded the keyed look-up fails as it does on an empty collection.
+  raise(kErrKeyNotFound, "Key not found.");
+}
+
+int16_t AGP::DBCnt() const { return 0; }
+
+const std::string& AGP::ProjErr() { return engine().projErr; }
+
+void AGP::setProjErr(std::string_view text) { engine().projErr = std::string(text); }
+
+void AGP::AddProj(std::string_view name) {
+  setSetting("ProjName", Variant(name));
+  LoadDefault();
+  projInit_ = true;
+}
+
+void AGP::DeleteProj() {
+  // ClearProperties: delete each setting by name, in order.
+  while (Properties().Count() > 0) Properties().Delete(Variant(Properties().at(0).Name()));
+  currentDb_.clear();
+  RegisterProperties();
+  projInit_ = false;
+}
+
+bool AGP::AddExtension(std::string_view name, std::string_view templ) {
+  bool added = extensions_->AddExtension(name);
+  if (added) {
+    if (AGPExtension* e = extensions_->Item(Variant(name))) e->setTemplate(templ);
+  }
+  return added;
+}
+
+bool AGP::DeleteExtension(std::string_view name) { return extensions_->DeleteExtension(Variant(name)); }
+
+const ClassInfo* AGP::classInfo() const {
+  static const ClassInfo info =
+      ClassBuilder<AGP>("AGP")
+          .prop("lhWnd", [](AGP& p) { return p.lhWnd(); }, [](AGP& p, const Variant& v) { p.setLhWnd(v.toLong()); })
+          .get("ProjInit", [](AGP& p) { return p.ProjInit(); })
+          .get("db", [](AGP& p) { return Variant(p.db()); })
+          .get("DBCnt", [](AGP& p) { return p.DBCnt(); })
+          .get("Properties", [](AGP& p) { return Variant(p.propertiesRef()); })
+          .get("Extensions", [](AGP& p) { return Variant(&p.Extensions()); })
+          .prop("hwnd", [](AGP& p) { return p.lhWnd(); }, [](AGP& p, const Variant& v) { p.setLhWnd(v.toLong()); })
+          .prop("ProjErr", [](AGP&) { return AGP::ProjErr(); },
+                [](AGP&, const Variant& v) { AGP::setProjErr(v.toString()); })
+          .get("EngineVersion", [](AGP& p) { return p.EngineVersion(); })
+          .method("AddProj", [](AGP& p, const Variant& n) { p.AddProj(n.toString()); })
+          .method("DeleteProj", [](AGP& p) { p.DeleteProj(); })
+          .method("AddExtension",
+                  [](AGP& p, const Variant& n, const Variant& t) { return p.AddExtension(n.toString(), t.toString()); })
+          .method("DeleteExtension", [](AGP& p, const Variant& n) { return p.DeleteExtension(n.toString()); })
+          .method("LoadDefault", [](AGP& p) { p.LoadDefault(); })
+          .method("SaveDefault", [](AGP& p) { p.SaveDefault(); })
+          .build();
+  return &info;
+}
+
+}  // namespace tw

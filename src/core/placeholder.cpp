@@ -1,1 +1,0 @@
-void tw_core_placeholder() {}

@@ -1,0 +1,71 @@
+#include "model/settings.h"
+
+namespace tw {
+
+SettingTable::SettingTable(std::span<const SettingDef> defs) : defs_(defs) {
+  for (size_t i = 0; i < defs.size(); ++i) index_.emplace(std::string(defs[i].name), static_cast<int32_t>(i));
+}
+
+int32_t SettingTable::find(std::string_view name) const {
+  auto it = index_.find(name);
+  return it == index_.end() ? -1 : it->second;
+}
+
+Variant typedSettingValue(const Variant& value, std::string_view dataType) {
+  if (dataType == "String") return Variant(value.toString());
+  if (dataType == "Boolean") return Variant(value.toBool());
+  if (dataType == "Integer") return Variant::integer(value.toInteger());
+  if (dataType == "Long") return Variant::long_(value.toLong());
+  return value;
+}
+
+SettingsOwner::SettingsOwner(const SettingTable& table) : table_(table), properties_(makeRef<AGProperties>()) {}
+
+void SettingsOwner::RegisterProperties() {
+  for (const SettingDef& d : table_.defs())
+    properties_->Add(d.name, d.dataType, d.regSave, d.regFormat, d.fileSave, d.sync);
+}
+
+Variant SettingsOwner::setting(std::string_view name) const {
+  const AGProperty& p = properties_->Item(name);
+  return p.Value();
+}
+
+void SettingsOwner::setSetting(std::string_view name, const Variant& value) {
+  properties_->Item(name).setValue(value);
+}
+
+DispId SettingsOwner::memberId(std::string_view name) {
+  DispId id = Dispatch::memberId(name);
+  if (id != kDispIdUnknown) return id;
+  int32_t index = table_.find(name);
+  return index < 0 ? kDispIdUnknown : kSettingIdBase + index;
+}
+
+Variant SettingsOwner::invoke(DispId id, uint16_t kind, Args args) {
+  if (id < kSettingIdBase) return Dispatch::invoke(id, kind, args);
+  const SettingDef& def = table_.at(id - kSettingIdBase);
+  if (kind & (kInvokePut | kInvokePutRef)) {
+    if (args.size() != 1 || def.readOnly) raise(kErrWrongArgCount);
+    setSetting(def.name, args[0]);
+    return Variant();
+  }
+  if (!args.empty()) raise(kErrWrongArgCount);
+  return typedSettingValue(setting(def.name), def.dataType);
+}
+
+}  // namespace tw
+
+#include "support/convert.h"
+#include "support/registry.h"
+
+namespace tw {
+
+void LoadRegistryDefaults(AGProperties& props, std::string_view section) {
+  for (int32_t i = 0, n = props.Count(); i < n; ++i) {
+    AGProperty& p = props.at(i);
+    if (p.RegSave()) p.setValue(ConvertByTypeName(RegRead("HKCU", section, p.Name()), p.DataType()));
+  }
+}
+
+}  // namespace tw
