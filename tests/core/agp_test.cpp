@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "core/agp.h"
+#include "support/registry.h"
+#include "support/super_collection.h"
+#include "testing/fresh_engine.h"
+
+namespace tw {
+namespace {
+
+using AGPTest = testing::FreshEngine;
+
+TEST_F(AGPTest, AFreshProjectHasItsFixedValues) {
+  AGP proj;
+  EXPECT_FALSE(proj.ProjInit());
+  EXPECT_EQ(proj.DBCnt(), 0);
+  EXPECT_TRUE(proj.flag("AutoSync"));
+  EXPECT_EQ(proj.str("SecType"), "None");
+  EXPECT_EQ(proj.int16("PagerStyle"), 2);
+  EXPECT_TRUE(proj.flag("OtherGen"));
+  EXPECT_TRUE(proj.flag("PromptOnOverwrite"));
+  EXPECT_EQ(proj.str("ProjName"), "");
+  EXPECT_EQ(proj.Properties().Count(), 105);
+}
+
+TEST_F(AGPTest, SettingsAreRegisteredInOrderWithTheirFlags) {
+  AGP proj;
+  AGProperties& props = proj.Properties();
+  EXPECT_EQ(props.at(0).Name(), "ProjName");
+  EXPECT_EQ(props.at(104).Name(), "RootRelativePath");
+  const AGProperty& dateFormat = props.Item("defaultDateFormat");
+  EXPECT_EQ(dateFormat.DataType(), "Integer");
+  EXPECT_EQ(dateFormat.RegFormat(), 1);  // an Integer kept as a registry string
+  EXPECT_EQ(props.Item("BodyLeftMargin").RegFormat(), 4);
+  EXPECT_FALSE(props.Item("AppCssFolder").FileSave());
+  EXPECT_FALSE(props.Item("Destination").RegSave());
+  for (int32_t i = 0; i < props.Count(); ++i) EXPECT_TRUE(props.at(i).Sync()) << props.at(i).Name();
+}
+
+TEST_F(AGPTest, AddProjThenDeleteProjLeavesEverySettingEmptyButKeepsExtensions) {
+  AGP proj;
+  proj.AddProj("Shop");
+  EXPECT_TRUE(proj.ProjInit());
+  EXPECT_EQ(proj.str("ProjName"), "Shop");
+  ASSERT_TRUE(proj.AddExtension("charts", "charts.zip"));
+  proj.DeleteProj();
+  EXPECT_FALSE(proj.ProjInit());
+  EXPECT_EQ(proj.DBCnt(), 0);
+  EXPECT_EQ(proj.Properties().Count(), 105);
+  for (int32_t i = 0; i < proj.Properties().Count(); ++i)
+    EXPECT_TRUE(proj.Properties().at(i).Value().isEmpty()) << proj.Properties().at(i).Name();
+  EXPECT_EQ(proj.Extensions().Count(), 1);
+}
+
+TEST_F(AGPTest, HwndAndLhWndShareOneValue) {
+  auto proj = makeRef<AGP>();
+  proj->put("hwnd", Variant(1234));
+  EXPECT_EQ(proj->get("lhWnd").toLong(), 1234);
+  proj->put("LHWND", Variant(99));
+  EXPECT_EQ(proj->get("hwnd").toLong(), 99);
+}
+
+TEST_F(AGPTest, DbWithoutADatabaseFails) {
+  auto proj = makeRef<AGP>();
+  EXPECT_THROW(proj->get("db"), Error);
+}
+
+TEST_F(AGPTest, AddExtensionReplacesTheTemplateOfAnExistingName) {
+  AGP proj;
+  EXPECT_TRUE(proj.AddExtension("menu", "menu-1.zip"));
+  EXPECT_TRUE(proj.AddExtension("MENU2", "b.zip"));
+  EXPECT_TRUE(proj.AddExtension("menu", "menu-2.zip"));
+  EXPECT_EQ(proj.Extensions().Count(), 2);
+  EXPECT_EQ(proj.Extensions().Item(Variant("menu"))->Template(), "menu-2.zip");
+  EXPECT_FALSE(proj.AddExtension("", "x.zip"));
+  EXPECT_TRUE(proj.DeleteExtension("menu"));
+  EXPECT_EQ(proj.Extensions().Item(Variant("MENU2"))->Seq(), 1);
+  EXPECT_FALSE(proj.DeleteExtension("menu"));
+}
+
+TEST_F(AGPTest, SettingsThroughDispatchConvertByDeclaredType) {
+  auto proj = makeRef<AGP>();
+  proj->put("PagerStyle", Variant("3"));
+  Variant pager = proj->get("pagerstyle");
+  EXPECT_EQ(pager.varType(), vtInteger);
+  EXPECT_EQ(pager.rawInteger(), 3);
+  // The put stores the argument unchanged; only the get converts.
+  EXPECT_EQ(proj->Properties().Item("PagerStyle").Value().varType(), vtString);
+  proj->put("AutoSync", Variant(0));
+  EXPECT_EQ(proj->get("AutoSync").varType(), vtBoolean);
+  EXPECT_FALSE(proj->get("AutoSync").rawBool());
+  proj->put("sqlquote", Variant("`"));
+  EXPECT_EQ(proj->str("SQLQuote"), "`");
+  proj->put("SmtpServerPort", Variant("25"));
+  EXPECT_EQ(proj->get("SmtpServerPort").varType(), vtLong);
+  EXPECT_THROW(proj->get("NoSuchSetting"), Error);
+}
+
+TEST_F(AGPTest, AMissingRegistrationSurfacesAsAnErrorFromTheAccessor) {
+  auto proj = makeRef<AGP>();
+  proj->Properties().Delete(Variant("ProjName"));
+  EXPECT_THROW(proj->get("ProjName"), Error);
+}
+
+TEST_F(AGPTest, ProjErrIsSharedByEveryProjectOfTheThread) {
+  auto a = makeRef<AGP>();
+  auto b = makeRef<AGP>();
+  a->put("ProjErr", Variant("Tarnwick: boom!"));
+  EXPECT_EQ(b->get("ProjErr").toString(), "Tarnwick: boom!");
+}
+
+TEST_F(AGPTest, UnloadThresholdBelowOneBecomesTwenty) {
+  const std::string general = "Software\\Tarnwick\\1.0\\Settings\\General";
+  RegWrite("HKCU", general, "Language", kRegString, Variant("English"));
+  for (auto [stored, expected] : std::vector<std::pair<Variant, int>>{
+           {Variant::long_(0), 20}, {Variant::long_(-4), 20}, {Variant::long_(5), 5}, {Variant("7"), 7}}) {
+    RegWrite("HKCU", general, "UnloadThresholdCount", stored.isString() ? kRegString : kRegDword, stored);
+    AGP proj;
+    EXPECT_EQ(proj.UnloadThreshold(), expected);
+  }
+  cRegistry reg;
+  reg.setSectionKey(general);
+  reg.setValueKey("UnloadThresholdCount");
+  reg.deleteValue();
+  AGP proj;
+  EXPECT_EQ(proj.UnloadThreshold(), 20);
+}
+
+TEST_F(AGPTest, WithNoRegistryTheRegistrySettingsStartEmptyFalseOrZero) {
+  AGP proj;
+  EXPECT_EQ(proj.setting("BodyBgColor").varType(), vtString);
+  EXPECT_EQ(proj.str("BodyBgColor"), "");
+  EXPECT_EQ(proj.setting("ExportCsv").varType(), vtBoolean);
+  EXPECT_FALSE(proj.flag("ExportCsv"));
+  EXPECT_EQ(proj.setting("RecPerPage").varType(), vtInteger);
+  EXPECT_EQ(proj.int16("RecPerPage"), 0);
+  EXPECT_FALSE(proj.BackupFile());
+}
+
+TEST_F(AGPTest, SaveDefaultThenANewProjectReproducesTheValues) {
+  {
+    AGP proj;
+    proj.AddProj("first");
+    proj.setSetting("BodyBgColor", Variant("#FFEEDD"));
+    proj.setSetting("RecPerPage", Variant::integer(35));
+    proj.setSetting("ExportCsv", Variant(true));
+    proj.setSetting("SmtpServerPort", Variant::long_(2525));
+    proj.setSetting("PagerStyle", Variant::integer(3));
+    proj.setSetting("defaultDateFormat", Variant::integer(5));
+    proj.AddExtension("charts", "charts-1.2.zip");
+    proj.SaveDefault();
+  }
+  AGP next;
+  EXPECT_EQ(next.str("BodyBgColor"), "#FFEEDD");
+  EXPECT_EQ(next.int16("RecPerPage"), 35);
+  EXPECT_TRUE(next.flag("ExportCsv"));
+  EXPECT_EQ(next.int32("SmtpServerPort"), 2525);
+  EXPECT_EQ(next.int16("defaultDateFormat"), 5);
+  EXPECT_EQ(engine().dateFormat, 5);
+  // PagerStyle is a fixed value that wins over the user default.
+  EXPECT_EQ(next.int16("PagerStyle"), 2);
+  EXPECT_EQ(next.Extensions().Count(), 0);
+  next.LoadExtensionList();
+  ASSERT_EQ(next.Extensions().Count(), 1);
+  EXPECT_EQ(next.Extensions().Item(Variant("charts"))->Template(), "charts-1.2.zip");
+}
+
+TEST_F(AGPTest, BackupFileWordTrueLoadsAsTrue) {
+  RegWrite("HKCU", "Software\\Tarnwick\\1.0\\Settings\\General", "BackupFile", kRegString, Variant("True"));
+  AGP proj;
+  EXPECT_TRUE(proj.BackupFile());
+}
+
+TEST_F(AGPTest, SaveDefaultFailsOnAValueItCannotWriteAndKeepsEarlierWrites) {
+  AGP proj;
+  proj.setSetting("ProjMode", Variant("written"));
+  proj.setSetting("BodyLeftMargin", Variant());  // empty: not a 32-bit number
+  try {
+    proj.SaveDefault();
+    FAIL() << "expected the registry error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), kErrRegistryWrite);
+  }
+  EXPECT_EQ(RegRead("HKCU", engine().regProject, "ProjMode").toString(), "written");
+}
+
+}  // namespace
+}  // namespace tw
