@@ -47,7 +47,7 @@ void AGP::LoadDefault() {
   EngineContext& ctx = engine();
   AGProperties& props = Properties();
   for (int32_t i = 0, n = props.Count(); i < n; ++i) {
-    AGProperty& p = props.at(i);
+    PropertyAt p = props.at(i);
     if (!p.RegSave()) continue;
     p.setValue(ConvertByTypeName(RegRead(kUser, ctx.regProject, p.Name()), p.DataType()));
   }
@@ -87,14 +87,14 @@ void AGP::SaveDefault() {
   const EngineContext& ctx = engine();
   AGProperties& props = Properties();
   for (int32_t i = 0, n = props.Count(); i < n; ++i) {
-    const AGProperty& p = props.at(i);
+    const PropertyAt p = props.at(i);
     if (p.RegSave()) RegWrite(kUser, ctx.regProject, p.Name(), p.RegFormat(), p.Value());
   }
   if (DBCnt() > 0) {
     auto& database = static_cast<SettingsOwner&>(*db());
     AGProperties& dbProps = database.Properties();
     for (int32_t i = 0, n = dbProps.Count(); i < n; ++i) {
-      const AGProperty& p = dbProps.at(i);
+      PropertyAt p = dbProps.at(i);
       if (p.RegSave()) RegWrite(kUser, ctx.regDatabase, p.Name(), p.RegFormat(), p.Value());
     }
   }

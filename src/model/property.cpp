@@ -1,73 +1,192 @@
 #include "model/property.h"
 
+#include "model/settings.h"
+#include "support/super_collection.h"
+
 namespace tw {
 
+namespace {
+
+const std::shared_ptr<const PropertyLayout>& emptyLayout() {
+  static const std::shared_ptr<const PropertyLayout> empty = std::make_shared<PropertyLayout>();
+  return empty;
+}
+
+[[noreturn]] void raiseKeyNotFound() { raise(kErrKeyNotFound, "Key not found."); }
+
+}  // namespace
+
+// ---- PropertyLayout
+
+void PropertyLayout::append(PropertyMeta meta, std::string key) {
+  index.emplace(key, static_cast<int32_t>(keys.size()));
+  metas.push_back(std::move(meta));
+  keys.push_back(std::move(key));
+}
+
+void PropertyLayout::erase(int32_t position) {
+  metas.erase(metas.begin() + position);
+  keys.erase(keys.begin() + position);
+  index.clear();
+  for (size_t i = 0; i < keys.size(); ++i) index.emplace(keys[i], static_cast<int32_t>(i));
+}
+
+std::shared_ptr<const PropertyLayout> PropertyLayout::fromTable(const SettingDef* defs, size_t count) {
+  auto layout = std::make_shared<PropertyLayout>();
+  for (size_t i = 0; i < count; ++i) {
+    const SettingDef& d = defs[i];
+    layout->append({std::string(d.name), std::string(d.dataType), d.regSave, d.regFormat, d.fileSave, d.sync},
+                   std::string(d.name));
+  }
+  return layout;
+}
+
+// ---- PropertyAt
+
+const std::string& PropertyAt::Name() const { return store_->meta(index_).name; }
+const std::string& PropertyAt::DataType() const { return store_->meta(index_).dataType; }
+const Variant& PropertyAt::Value() const { return store_->valueAt(index_); }
+bool PropertyAt::RegSave() const { return store_->meta(index_).regSave; }
+int32_t PropertyAt::RegFormat() const { return store_->meta(index_).regFormat; }
+bool PropertyAt::FileSave() const { return store_->meta(index_).fileSave; }
+bool PropertyAt::Sync() const { return store_->meta(index_).sync; }
+void PropertyAt::setValue(const Variant& v) const { store_->valueAt(index_) = v; }
+
+// ---- AGProperty
+
+PropertyAt AGProperty::resolve() const { return PropertyAt(*store_, store_->indexOfKey(key_)); }
+
 const ClassInfo* AGProperty::classInfo() const {
+  using P = AGProperty;
+  auto meta = [](P& p) -> PropertyMeta& {
+    PropertyAt at = p.resolve();
+    return p.store_->mutableMeta(at.index());
+  };
   static const ClassInfo info =
-      ClassBuilder<AGProperty>("AGProperty")
-          .prop("Key", [](AGProperty& p) { return p.Name(); },
-                [](AGProperty& p, const Variant& v) { p.setName(v.toString()); })
-          .prop("Name", [](AGProperty& p) { return p.Name(); },
-                [](AGProperty& p, const Variant& v) { p.setName(v.toString()); })
-          .prop("DataType", [](AGProperty& p) { return p.DataType(); },
-                [](AGProperty& p, const Variant& v) { p.setDataType(v.toString()); })
-          .prop("Value", [](AGProperty& p) { return p.Value(); },
-                [](AGProperty& p, const Variant& v) { p.setValue(v); })
-          .putRef("Value", [](AGProperty& p, const Variant& v) { p.setValue(v); })
-          .prop("RegSave", [](AGProperty& p) { return p.RegSave(); },
-                [](AGProperty& p, const Variant& v) { p.setRegSave(v.toBool()); })
-          .prop("RegFormat", [](AGProperty& p) { return p.RegFormat(); },
-                [](AGProperty& p, const Variant& v) { p.setRegFormat(v.toLong()); })
-          .prop("FileSave", [](AGProperty& p) { return p.FileSave(); },
-                [](AGProperty& p, const Variant& v) { p.setFileSave(v.toBool()); })
-          .prop("Sync", [](AGProperty& p) { return p.Sync(); },
-                [](AGProperty& p, const Variant& v) { p.setSync(v.toBool()); })
+      ClassBuilder<P>("AGProperty")
+          .prop("Key", [](P& p) { return p.resolve().Name(); },
+                [meta](P& p, const Variant& v) { meta(p).name = v.toString(); })
+          .prop("Name", [](P& p) { return p.resolve().Name(); },
+                [meta](P& p, const Variant& v) { meta(p).name = v.toString(); })
+          .prop("DataType", [](P& p) { return p.resolve().DataType(); },
+                [meta](P& p, const Variant& v) { meta(p).dataType = v.toString(); })
+          .prop("Value", [](P& p) { return p.resolve().Value(); },
+                [](P& p, const Variant& v) { p.resolve().setValue(v); })
+          .putRef("Value", [](P& p, const Variant& v) { p.resolve().setValue(v); })
+          .prop("RegSave", [](P& p) { return p.resolve().RegSave(); },
+                [meta](P& p, const Variant& v) { meta(p).regSave = v.toBool(); })
+          .prop("RegFormat", [](P& p) { return p.resolve().RegFormat(); },
+                [meta](P& p, const Variant& v) { meta(p).regFormat = v.toLong(); })
+          .prop("FileSave", [](P& p) { return p.resolve().FileSave(); },
+                [meta](P& p, const Variant& v) { meta(p).fileSave = v.toBool(); })
+          .prop("Sync", [](P& p) { return p.resolve().Sync(); },
+                [meta](P& p, const Variant& v) { meta(p).sync = v.toBool(); })
           .defaultMember("Value")
           .build();
   return &info;
 }
 
-AGProperties::AGProperties() : items_(makeRef<CSuperCollection>()) {
-  items_->setCompareMode(CSuperCollection::kTextCompare);
+// ---- AGProperties
+
+AGProperties::AGProperties() : layout_(emptyLayout()) {}
+
+AGProperties::AGProperties(std::shared_ptr<const PropertyLayout> layout)
+    : layout_(std::move(layout)), values_(layout_->metas.size()) {}
+
+PropertyLayout& AGProperties::ownLayout() {
+  if (!own_) {
+    own_ = std::make_shared<PropertyLayout>(*layout_);
+    layout_ = own_;
+  }
+  return *own_;
 }
+
+PropertyMeta& AGProperties::mutableMeta(int32_t index) { return ownLayout().metas.at(index); }
 
 bool AGProperties::Add(std::string_view name, std::string_view dataType, bool regSave, int32_t regFormat,
                        bool fileSave, bool sync) {
   if (name.empty() || PropertyExist(Variant(name))) return false;
-  // The keyed store ignores letter case: a name that differs only in case
-  // cannot get its own key.
-  if (items_->keyExists(name)) return false;
-  auto prop = makeRef<AGProperty>(std::string(name), std::string(dataType), regSave, regFormat, fileSave, sync);
-  items_->add(Variant(prop), name);
+  // Keys ignore letter case: a name that differs only in case cannot get its
+  // own key.
+  if (findKey(name) >= 0) return false;
+  ownLayout().append({std::string(name), std::string(dataType), regSave, regFormat, fileSave, sync},
+                     std::string(name));
+  values_.emplace_back();
   return true;
+}
+
+void AGProperties::AddLayout(const std::shared_ptr<const PropertyLayout>& layout) {
+  if (values_.empty()) {
+    layout_ = layout;
+    own_.reset();
+    values_.assign(layout->metas.size(), Variant());
+    return;
+  }
+  for (const PropertyMeta& m : layout->metas) Add(m.name, m.dataType, m.regSave, m.regFormat, m.fileSave, m.sync);
 }
 
 bool AGProperties::Delete(const Variant& index) {
   if (index.isString() && index.rawString().empty()) return false;
   if (!PropertyExist(index)) return false;
-  items_->remove(Variant(index.toString()));
+  int32_t i = indexOfKey(index.toString());
+  ownLayout().erase(i);
+  values_.erase(values_.begin() + i);
   return true;
+}
+
+void AGProperties::Clear() {
+  layout_ = emptyLayout();
+  own_.reset();
+  values_.clear();
 }
 
 bool AGProperties::PropertyExist(const Variant& index) const {
   std::string name = index.toString();
-  for (int32_t i = 0, n = items_->count(); i < n; ++i) {
-    if (at(i).Name() == name) return true;
-  }
+  for (const PropertyMeta& m : layout_->metas)
+    if (m.name == name) return true;
   return false;
 }
 
-AGProperty& AGProperties::Item(const Variant& index) const {
-  return static_cast<AGProperty&>(*items_->item(index).rawObject());
+int32_t AGProperties::findKey(std::string_view key) const {
+  auto it = layout_->index.find(key);
+  return it == layout_->index.end() ? -1 : it->second;
 }
 
-AGProperty& AGProperties::Item(std::string_view name) const { return Item(Variant(name)); }
-
-AGProperty& AGProperties::at(int32_t index) const {
-  return static_cast<AGProperty&>(*items_->item(Variant(index + items_->baseIndex())).rawObject());
+int32_t AGProperties::indexOfKey(std::string_view key) const {
+  int32_t i = findKey(key);
+  if (i < 0) raiseKeyNotFound();
+  return i;
 }
 
-Ref<Enumerator> AGProperties::newEnum() { return items_->newEnum(); }
+int32_t AGProperties::positionIndex(const Variant& index) const {
+  switch (index.type()) {
+    case vtString: return indexOfKey(index.rawString());
+    case vtInteger:
+    case vtLong:
+    case vtSingle:
+    case vtDouble:
+    case vtCurrency:
+    case vtByte:
+    case vtDecimal: {
+      double pos = index.toDouble();
+      if (pos < 1 || pos > Count()) raise(kErrSubscript);
+      return static_cast<int32_t>(pos) - 1;
+    }
+    case vtObject: return positionIndex(index.valueOf());
+    default: raise(kErrInvalidDatatype, "Invalid datatype");
+  }
+}
+
+PropertyAt AGProperties::Item(const Variant& index) { return PropertyAt(*this, positionIndex(index)); }
+
+PropertyAt AGProperties::Item(std::string_view key) { return PropertyAt(*this, indexOfKey(key)); }
+
+Ref<Enumerator> AGProperties::newEnum() {
+  std::vector<Variant> items;
+  items.reserve(values_.size());
+  for (const std::string& key : layout_->keys) items.emplace_back(makeRef<AGProperty>(Ref<AGProperties>(this), key));
+  return makeRef<VectorEnumerator>(std::move(items));
+}
 
 const ClassInfo* AGProperties::classInfo() const {
   static const ClassInfo info =
@@ -83,7 +202,11 @@ const ClassInfo* AGProperties::classInfo() const {
           .get("Count", [](AGProperties& s) { return s.Count(); })
           .method("Delete", [](AGProperties& s, const Variant& i) { return s.Delete(i); })
           .method("PropertyExist", [](AGProperties& s, const Variant& i) { return s.PropertyExist(i); })
-          .get("Item", [](AGProperties& s, const Variant& i) { return Variant(&s.Item(i)); })
+          .get("Item",
+               [](AGProperties& s, const Variant& i) {
+                 int32_t index = s.Item(i).index();
+                 return Variant(makeRef<AGProperty>(Ref<AGProperties>(&s), s.layout_->keys[index]));
+               })
           .defaultMember("Item")
           .build();
   return &info;
@@ -91,8 +214,8 @@ const ClassInfo* AGProperties::classInfo() const {
 
 void CopySyncProperties(const AGProperties& from, AGProperties& to) {
   for (int32_t i = 0, n = from.Count(); i < n; ++i) {
-    const AGProperty& p = from.at(i);
-    if (p.Sync()) to.Item(p.Name()).setValue(p.Value());
+    const PropertyMeta& m = from.meta(i);
+    if (m.sync) to.setValue(m.name, from.valueAt(i));
   }
 }
 

@@ -1,85 +1,139 @@
 #pragma once
 // The property model: every configurable object keeps its settings as named
-// AGProperty records in its own AGProperties store. The project file, the
-// registry defaults and the object copier work on the stores by their flags.
+// properties in its own AGProperties store. The project file, the registry
+// defaults and the object copier work on the stores by their flags.
+//
+// A project can hold tens of thousands of fields with over a hundred settings
+// each, so a store keeps only the values per object. Names, types, flags and
+// the key index live in a layout shared by every store of the same class;
+// a store copies the layout the first time a caller changes its metadata
+// (adds, deletes or renames a property, or changes a flag).
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "automation/dispatch.h"
-#include "support/super_collection.h"
+#include "automation/text.h"
 
 namespace tw {
 
+struct SettingDef;
+class AGProperties;
+
+// What a property is, apart from its value.
+struct PropertyMeta {
+  std::string name;
+  std::string dataType = "String";
+  bool regSave = false;
+  int32_t regFormat = 0;
+  bool fileSave = true;
+  bool sync = true;
+};
+
+// The metadata of a store's properties in order, with the keys they were
+// added under and a case-insensitive index of those keys.
+struct PropertyLayout {
+  std::vector<PropertyMeta> metas;
+  std::vector<std::string> keys;
+  std::unordered_map<std::string, int32_t, NoCaseHash, NoCaseEqual> index;
+
+  void append(PropertyMeta meta, std::string key);
+  void erase(int32_t position);
+  // A layout built from a registration table.
+  static std::shared_ptr<const PropertyLayout> fromTable(const SettingDef* defs, size_t count);
+};
+
+// A view of one property of a store (C++ callers).
+class PropertyAt {
+ public:
+  PropertyAt(AGProperties& store, int32_t index) : store_(&store), index_(index) {}
+  const std::string& Name() const;
+  const std::string& DataType() const;
+  const Variant& Value() const;
+  bool RegSave() const;
+  int32_t RegFormat() const;
+  bool FileSave() const;
+  bool Sync() const;
+  void setValue(const Variant& v) const;
+  int32_t index() const noexcept { return index_; }
+
+ private:
+  AGProperties* store_;
+  int32_t index_;
+};
+
+// One setting as scripts see it. It refers to its store by the key it was
+// added under; reading or writing it after the property was deleted raises
+// the store's "Key not found." error.
 class AGProperty : public Dispatch {
  public:
-  AGProperty() = default;
-  AGProperty(std::string name, std::string dataType, bool regSave, int32_t regFormat, bool fileSave, bool sync)
-      : name_(std::move(name)),
-        dataType_(std::move(dataType)),
-        regSave_(regSave),
-        regFormat_(regFormat),
-        fileSave_(fileSave),
-        sync_(sync) {}
-
-  // Key is a second name for Name: writing it renames the property, while its
-  // key in the owning store stays the name it was added under.
-  const std::string& Name() const noexcept { return name_; }
-  void setName(std::string_view name) { name_ = std::string(name); }
-  const std::string& DataType() const noexcept { return dataType_; }
-  void setDataType(std::string_view t) { dataType_ = std::string(t); }
-  const Variant& Value() const noexcept { return value_; }
-  Variant& value() noexcept { return value_; }
-  void setValue(const Variant& v) { value_ = v; }
-  bool RegSave() const noexcept { return regSave_; }
-  void setRegSave(bool b) noexcept { regSave_ = b; }
-  int32_t RegFormat() const noexcept { return regFormat_; }
-  void setRegFormat(int32_t f) noexcept { regFormat_ = f; }
-  bool FileSave() const noexcept { return fileSave_; }
-  void setFileSave(bool b) noexcept { fileSave_ = b; }
-  bool Sync() const noexcept { return sync_; }
-  void setSync(bool b) noexcept { sync_ = b; }
-
+  AGProperty(Ref<AGProperties> store, std::string key) : store_(std::move(store)), key_(std::move(key)) {}
+  PropertyAt resolve() const;
   const ClassInfo* classInfo() const override;
 
  private:
-  std::string name_;
-  std::string dataType_ = "String";
-  Variant value_;
-  bool regSave_ = false;
-  int32_t regFormat_ = 0;
-  bool fileSave_ = true;
-  bool sync_ = true;
+  Ref<AGProperties> store_;
+  std::string key_;
 };
 
 class AGProperties : public Dispatch {
  public:
   AGProperties();
+  // A store that starts with the properties of a shared layout, values empty.
+  explicit AGProperties(std::shared_ptr<const PropertyLayout> layout);
 
   // False for an empty name, for a name already present, and for a name that
   // differs from a present one only in letter case.
   bool Add(std::string_view name, std::string_view dataType = "String", bool regSave = false,
            int32_t regFormat = 0, bool fileSave = true, bool sync = true);
-  int32_t Count() const noexcept { return items_->count(); }
+  // Adds every property of a shared layout; a store that is still empty
+  // takes the layout itself.
+  void AddLayout(const std::shared_ptr<const PropertyLayout>& layout);
+  int32_t Count() const noexcept { return static_cast<int32_t>(values_.size()); }
   // False for an empty or absent name; otherwise removes the property.
   bool Delete(const Variant& index);
   // Exact (case-sensitive) match of a property's Name.
   bool PropertyExist(const Variant& index) const;
-  // A name (any letter case) or a 1-based position; raises the keyed
-  // collection's errors ("Key not found.", 9) when absent.
-  AGProperty& Item(const Variant& index) const;
-  AGProperty& Item(std::string_view name) const;
-  AGProperty& Item(const char* name) const { return Item(std::string_view(name)); }
-  AGProperty& Item(const std::string& name) const { return Item(std::string_view(name)); }
+  void Clear();
+
+  // A name (any letter case) or a 1-based position; raises "Key not found."
+  // or 9 when absent.
+  PropertyAt Item(const Variant& index);
+  PropertyAt Item(std::string_view key);
+  PropertyAt Item(const char* key) { return Item(std::string_view(key)); }
+  PropertyAt Item(const std::string& key) { return Item(std::string_view(key)); }
   // The property at a 0-based index in registration order.
-  AGProperty& at(int32_t index) const;
-  void Clear() { items_->clear(); }
+  PropertyAt at(int32_t index) { return PropertyAt(*this, index); }
+  const PropertyAt at(int32_t index) const { return PropertyAt(const_cast<AGProperties&>(*this), index); }
+
+  // Fast value access by key (any letter case); raises "Key not found.".
+  const Variant& value(std::string_view key) const { return values_[indexOfKey(key)]; }
+  void setValue(std::string_view key, const Variant& v) { values_[indexOfKey(key)] = v; }
+  // 0-based index of a key; -1 when absent.
+  int32_t findKey(std::string_view key) const;
+  int32_t indexOfKey(std::string_view key) const;
+
+  const PropertyMeta& meta(int32_t index) const { return layout_->metas[index]; }
+  // Metadata for writing: the store's own copy of the layout.
+  PropertyMeta& mutableMeta(int32_t index);
+  const Variant& valueAt(int32_t index) const { return values_[index]; }
+  Variant& valueAt(int32_t index) { return values_[index]; }
+  const std::vector<Variant>& values() const noexcept { return values_; }
+  bool sharesLayout(const AGProperties& other) const noexcept { return layout_ == other.layout_; }
 
   Ref<Enumerator> newEnum() override;
   const ClassInfo* classInfo() const override;
 
  private:
-  Ref<CSuperCollection> items_;
+  PropertyLayout& ownLayout();
+  int32_t positionIndex(const Variant& index) const;
+
+  std::shared_ptr<const PropertyLayout> layout_;
+  std::shared_ptr<PropertyLayout> own_;  // set once this store has its own copy
+  std::vector<Variant> values_;
 };
 
 // Carries every Sync property of `from` over to the property of the same name

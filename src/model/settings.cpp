@@ -2,7 +2,8 @@
 
 namespace tw {
 
-SettingTable::SettingTable(std::span<const SettingDef> defs) : defs_(defs) {
+SettingTable::SettingTable(std::span<const SettingDef> defs)
+    : defs_(defs), layout_(PropertyLayout::fromTable(defs.data(), defs.size())) {
   for (size_t i = 0; i < defs.size(); ++i) index_.emplace(std::string(defs[i].name), static_cast<int32_t>(i));
 }
 
@@ -22,17 +23,15 @@ Variant typedSettingValue(const Variant& value, std::string_view dataType) {
 SettingsOwner::SettingsOwner(const SettingTable& table) : table_(table), properties_(makeRef<AGProperties>()) {}
 
 void SettingsOwner::RegisterProperties() {
-  for (const SettingDef& d : table_.defs())
-    properties_->Add(d.name, d.dataType, d.regSave, d.regFormat, d.fileSave, d.sync);
+  properties_->AddLayout(table_.layout());
 }
 
 Variant SettingsOwner::setting(std::string_view name) const {
-  const AGProperty& p = properties_->Item(name);
-  return p.Value();
+  return properties_->value(name);
 }
 
 void SettingsOwner::setSetting(std::string_view name, const Variant& value) {
-  properties_->Item(name).setValue(value);
+  properties_->setValue(name, value);
 }
 
 DispId SettingsOwner::memberId(std::string_view name) {
@@ -63,7 +62,7 @@ namespace tw {
 
 void LoadRegistryDefaults(AGProperties& props, std::string_view section) {
   for (int32_t i = 0, n = props.Count(); i < n; ++i) {
-    AGProperty& p = props.at(i);
+    PropertyAt p = props.at(i);
     if (p.RegSave()) p.setValue(ConvertByTypeName(RegRead("HKCU", section, p.Name()), p.DataType()));
   }
 }

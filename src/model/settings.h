@@ -3,6 +3,7 @@
 // settings once, as data; the store, the typed accessors seen by scripts and
 // the C++ accessors are all derived from that list.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,9 +36,12 @@ class SettingTable {
   // Index of a setting (any letter case); -1 when absent.
   int32_t find(std::string_view name) const;
   const SettingDef& at(int32_t index) const { return defs_[index]; }
+  // The property layout every store of the class starts with.
+  const std::shared_ptr<const PropertyLayout>& layout() const noexcept { return layout_; }
 
  private:
   std::span<const SettingDef> defs_;
+  std::shared_ptr<const PropertyLayout> layout_;
   std::unordered_map<std::string, int32_t, NoCaseHash, NoCaseEqual> index_;
 };
 

@@ -28,7 +28,7 @@ TEST_F(AGPTest, SettingsAreRegisteredInOrderWithTheirFlags) {
   AGProperties& props = proj.Properties();
   EXPECT_EQ(props.at(0).Name(), "ProjName");
   EXPECT_EQ(props.at(104).Name(), "RootRelativePath");
-  const AGProperty& dateFormat = props.Item("defaultDateFormat");
+  PropertyAt dateFormat = props.Item("defaultDateFormat");
   EXPECT_EQ(dateFormat.DataType(), "Integer");
   EXPECT_EQ(dateFormat.RegFormat(), 1);  // an Integer kept as a registry string
   EXPECT_EQ(props.Item("BodyLeftMargin").RegFormat(), 4);

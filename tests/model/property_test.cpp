@@ -2,15 +2,20 @@
 
 #include "automation/error.h"
 #include "model/property.h"
+#include "model/settings.h"
 #include "support/super_collection.h"
 
 namespace tw {
 namespace {
 
+Ref<AGProperties> newStore() { return makeRef<AGProperties>(); }
+
+std::string nameOf(const Variant& item) { return static_cast<AGProperty*>(item.rawObject())->resolve().Name(); }
+
 TEST(AGProperties, AddWithOnlyANameUsesTheDefaults) {
-  AGProperties props;
-  ASSERT_TRUE(props.Add("ProjName"));
-  const AGProperty& p = props.Item("ProjName");
+  auto props = newStore();
+  ASSERT_TRUE(props->Add("ProjName"));
+  PropertyAt p = props->Item("ProjName");
   EXPECT_EQ(p.DataType(), "String");
   EXPECT_FALSE(p.RegSave());
   EXPECT_EQ(p.RegFormat(), 0);
@@ -20,82 +25,92 @@ TEST(AGProperties, AddWithOnlyANameUsesTheDefaults) {
 }
 
 TEST(AGProperties, AddRefusesEmptyDuplicateAndCaseVariantNames) {
-  AGProperties props;
-  ASSERT_TRUE(props.Add("ProjName", "Boolean", true, 1, false, false));
-  EXPECT_FALSE(props.Add("ProjName"));
-  EXPECT_FALSE(props.Add("projname"));
-  EXPECT_FALSE(props.Add(""));
-  EXPECT_EQ(props.Count(), 1);
+  auto props = newStore();
+  ASSERT_TRUE(props->Add("ProjName", "Boolean", true, 1, false, false));
+  EXPECT_FALSE(props->Add("ProjName"));
+  EXPECT_FALSE(props->Add("projname"));
+  EXPECT_FALSE(props->Add(""));
+  EXPECT_EQ(props->Count(), 1);
   // The refused second Add left the first registration as it was.
-  EXPECT_EQ(props.Item("ProjName").DataType(), "Boolean");
-  EXPECT_TRUE(props.Item("ProjName").RegSave());
+  EXPECT_EQ(props->Item("ProjName").DataType(), "Boolean");
+  EXPECT_TRUE(props->Item("ProjName").RegSave());
 }
 
 TEST(AGProperties, ItemIgnoresCaseButPropertyExistDoesNot) {
-  AGProperties props;
-  props.Add("ProjName");
-  EXPECT_EQ(props.Item("projname").Name(), "ProjName");
-  EXPECT_FALSE(props.PropertyExist(Variant("projname")));
-  EXPECT_TRUE(props.PropertyExist(Variant("ProjName")));
+  auto props = newStore();
+  props->Add("ProjName");
+  EXPECT_EQ(props->Item("projname").Name(), "ProjName");
+  EXPECT_FALSE(props->PropertyExist(Variant("projname")));
+  EXPECT_TRUE(props->PropertyExist(Variant("ProjName")));
 }
 
 TEST(AGProperties, ItemOfAMissingNameOrPositionRaisesTheCollectionError) {
-  AGProperties props;
-  props.Add("A");
+  auto props = newStore();
+  props->Add("A");
   try {
-    props.Item("B");
+    props->Item("B");
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrKeyNotFound);
     EXPECT_EQ(e.description(), "Key not found.");
   }
   try {
-    props.Item(Variant(2));
+    props->Item(Variant(2));
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrSubscript);
   }
-  EXPECT_EQ(props.Item(Variant(1)).Name(), "A");
+  try {
+    props->Item(Variant(true));
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), kErrInvalidDatatype);
+  }
+  EXPECT_EQ(props->Item(Variant(1)).Name(), "A");
 }
 
 TEST(AGProperties, WritingKeyRenamesButKeepsTheCollectionKey) {
-  AGProperties props;
-  props.Add("Old");
-  props.Item("Old").put("Key", Variant("Renamed"));
-  EXPECT_EQ(props.Item("Old").Name(), "Renamed");
-  EXPECT_EQ(props.Item("Old").get("Key").toString(), "Renamed");
-  EXPECT_THROW(props.Item("Renamed"), Error);
+  auto props = newStore();
+  props->Add("Old");
+  Variant prop = props->get("Item", {Variant("Old")});
+  prop.rawObject()->put("Key", Variant("Renamed"));
+  EXPECT_EQ(props->Item("Old").Name(), "Renamed");
+  EXPECT_EQ(prop.rawObject()->get("Name").toString(), "Renamed");
+  EXPECT_THROW(props->Item("Renamed"), Error);
   // PropertyExist looks at names, so the renamed property answers to its new name.
-  EXPECT_TRUE(props.PropertyExist(Variant("Renamed")));
-  EXPECT_FALSE(props.PropertyExist(Variant("Old")));
+  EXPECT_TRUE(props->PropertyExist(Variant("Renamed")));
+  EXPECT_FALSE(props->PropertyExist(Variant("Old")));
 }
 
 TEST(AGProperties, DeleteRemovesOnlyPresentNames) {
-  AGProperties props;
-  props.Add("A");
-  props.Add("B");
-  EXPECT_FALSE(props.Delete(Variant("")));
-  EXPECT_FALSE(props.Delete(Variant("C")));
-  EXPECT_FALSE(props.Delete(Variant("a")));  // exact names only
-  EXPECT_TRUE(props.Delete(Variant("A")));
-  EXPECT_EQ(props.Count(), 1);
-  EXPECT_EQ(props.Item(Variant(1)).Name(), "B");
+  auto props = newStore();
+  props->Add("A");
+  props->Add("B");
+  props->setValue("B", Variant("kept"));
+  EXPECT_FALSE(props->Delete(Variant("")));
+  EXPECT_FALSE(props->Delete(Variant("C")));
+  EXPECT_FALSE(props->Delete(Variant("a")));  // exact names only
+  EXPECT_TRUE(props->Delete(Variant("A")));
+  EXPECT_EQ(props->Count(), 1);
+  EXPECT_EQ(props->Item(Variant(1)).Name(), "B");
+  EXPECT_EQ(props->value("b").toString(), "kept");
 }
 
 TEST(AGProperties, EnumeratesInRegistrationOrder) {
-  AGProperties props;
-  for (const char* n : {"Zeta", "Alpha", "Mid"}) props.Add(n);
-  Ref<Enumerator> e = props.newEnum();
+  auto props = newStore();
+  for (const char* n : {"Zeta", "Alpha", "Mid"}) props->Add(n);
+  Ref<Enumerator> e = props->newEnum();
   std::vector<std::string> names;
   Variant v;
-  while (e->next(v)) names.push_back(static_cast<AGProperty*>(v.rawObject())->Name());
+  while (e->next(v)) names.push_back(nameOf(v));
   EXPECT_EQ(names, (std::vector<std::string>{"Zeta", "Alpha", "Mid"}));
 }
 
 TEST(AGProperties, ScriptsReachMembersByNameAndDefaultMembers) {
-  auto props = makeRef<AGProperties>();
+  auto props = newStore();
   EXPECT_TRUE(props->call("Add", {Variant("Count1"), Variant("Integer"), Variant(true), Variant(4)}).toBool());
-  Variant item = props->invoke(kDispIdValue, kInvokeGet, std::vector<Variant>{Variant("COUNT1")});
+  std::vector<Variant> args{Variant("COUNT1")};
+  Variant item = props->invoke(kDispIdValue, kInvokeGet, args);
   ASSERT_TRUE(item.isObject());
   item.rawObject()->put("value", Variant(7));
   // The property's default member is its Value.
@@ -103,20 +118,48 @@ TEST(AGProperties, ScriptsReachMembersByNameAndDefaultMembers) {
   EXPECT_EQ(item.rawObject()->get("RegFormat").toLong(), 4);
   EXPECT_EQ(props->get("count").toLong(), 1);
   EXPECT_THROW(props->get("NoSuchMember"), Error);
+  // A view of a deleted property reports the store's error.
+  props->Delete(Variant("Count1"));
+  EXPECT_THROW(item.rawObject()->get("Value"), Error);
 }
 
 TEST(AGProperties, CopySyncCarriesOnlySyncSettings) {
-  AGProperties from, to;
-  for (AGProperties* s : {&from, &to}) {
+  auto from = newStore(), to = newStore();
+  for (auto& s : {from, to}) {
     s->Add("Caption", "String", false, 0, true, true);
     s->Add("Name", "String", false, 0, true, false);
   }
-  from.Item("Caption").setValue(Variant("Old caption"));
-  from.Item("Name").setValue(Variant("old"));
-  to.Item("Name").setValue(Variant("new"));
-  CopySyncProperties(from, to);
-  EXPECT_EQ(to.Item("Caption").Value().toString(), "Old caption");
-  EXPECT_EQ(to.Item("Name").Value().toString(), "new");
+  from->setValue("Caption", Variant("Old caption"));
+  from->setValue("Name", Variant("old"));
+  to->setValue("Name", Variant("new"));
+  CopySyncProperties(*from, *to);
+  EXPECT_EQ(to->value("Caption").toString(), "Old caption");
+  EXPECT_EQ(to->value("Name").toString(), "new");
+}
+
+constexpr SettingDef kDefs[] = {
+    {"TblName", "String", false, 0, true, false},
+    {"TblCaption", "String", true, 1, true, true},
+};
+
+TEST(AGProperties, StoresOfOneClassShareMetadataUntilOneChangesIt) {
+  static const SettingTable table(kDefs);
+  auto a = makeRef<AGProperties>(table.layout());
+  auto b = makeRef<AGProperties>(table.layout());
+  EXPECT_TRUE(a->sharesLayout(*b));
+  a->setValue("TblCaption", Variant("Orders"));
+  EXPECT_TRUE(b->value("TblCaption").isEmpty());
+  // Changing a flag through one store leaves the other store's metadata alone.
+  Variant prop = a->get("Item", {Variant("TblCaption")});
+  prop.rawObject()->put("RegSave", Variant(false));
+  EXPECT_FALSE(a->Item("TblCaption").RegSave());
+  EXPECT_TRUE(b->Item("TblCaption").RegSave());
+  EXPECT_FALSE(a->sharesLayout(*b));
+  EXPECT_EQ(a->value("TblCaption").toString(), "Orders");
+  // Adding to a shared store copies too.
+  EXPECT_TRUE(b->Add("Extra"));
+  EXPECT_EQ(b->Count(), 3);
+  EXPECT_EQ(makeRef<AGProperties>(table.layout())->Count(), 2);
 }
 
 }  // namespace
