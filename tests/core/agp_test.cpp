@@ -3,6 +3,7 @@
 #include "core/agp.h"
 #include "support/registry.h"
 #include "support/super_collection.h"
+#include "tarnwick/version.h"
 #include "testing/fresh_engine.h"
 
 namespace tw {
@@ -182,6 +183,73 @@ TEST_F(AGPTest, SaveDefaultFailsOnAValueItCannotWriteAndKeepsEarlierWrites) {
     EXPECT_EQ(e.number(), kErrRegistryWrite);
   }
   EXPECT_EQ(RegRead("HKCU", engine().regProject, "ProjMode").toString(), "written");
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+const char* const kMachineSeed = R"([Software\Tarnwick\1.0\Settings\General]
+Language = string:"English"
+UnloadThresholdCount = dword:12
+
+[Software\Tarnwick\1.0\Settings\Project]
+BodyBgColor = string:"#FFFFFF"
+RecPerPage = dword:25
+PagerStyle = dword:3
+ExportCsv = string:"True"
+
+[Software\Tarnwick\1.0\AdvancedFilters\Dates]
+Order = string:"1"
+
+[Software\Tarnwick\1.0\Extensions]
+menu = string:"menu.zip"
+)";
+
+using FirstStart = testing::FreshEngine;
+
+TEST_F(FirstStart, ANewUserGetsTheMachineDefaultsCopiedOnce) {
+  writeMachineRegistry(kMachineSeed);
+  {
+    AGP proj;
+    EXPECT_EQ(proj.str("BodyBgColor"), "#FFFFFF");
+    EXPECT_EQ(proj.int16("RecPerPage"), 25);
+    EXPECT_TRUE(proj.flag("ExportCsv"));
+    EXPECT_EQ(proj.int16("PagerStyle"), 2);  // the fixed value wins
+    EXPECT_EQ(proj.Language(), "English");
+    EXPECT_EQ(proj.UnloadThreshold(), 12);
+  }
+  // Sub-keys come along, with the type each value was read with.
+  EXPECT_EQ(RegRead("HKCU", "Software\\Tarnwick\\1.0\\AdvancedFilters\\Dates", "Order").toString(), "1");
+  EXPECT_EQ(RegRead("HKCU", engine().regProject, "RecPerPage").varType(), vtLong);
+  EXPECT_EQ(engine().lastRegType, static_cast<uint32_t>(kRegDword));
+  EXPECT_EQ(RegRead("HKCU", engine().regExtensions, "menu").toString(), "menu.zip");
+
+  // Once the user has a language, later starts keep the user's own values.
+  RegWrite("HKCU", engine().regProject, "BodyBgColor", kRegString, Variant("#000000"));
+  AGP again;
+  EXPECT_EQ(again.str("BodyBgColor"), "#000000");
+}
+
+TEST_F(FirstStart, NoCopyWhenTheUserAlreadyHasALanguage) {
+  RegWrite("HKCU", "Software\\Tarnwick\\1.0\\Settings\\General", "Language", kRegString, Variant("Deutsch"));
+  writeMachineRegistry(kMachineSeed);
+  AGP proj;
+  EXPECT_EQ(proj.Language(), "Deutsch");
+  EXPECT_EQ(proj.str("BodyBgColor"), "");
+  EXPECT_EQ(proj.int16("RecPerPage"), 0);
+}
+
+TEST_F(FirstStart, TheShippedMachineDefaultsGiveAUsableProject) {
+  setenv("TARNWICK_MACHINE_REGISTRY", TARNWICK_SOURCE_DIR "/share/machine-registry.txt", 1);
+  resetEngine();
+  AGP proj;
+  EXPECT_FALSE(proj.Language().empty());
+  EXPECT_GT(proj.int16("RecPerPage"), 0);
+  EXPECT_FALSE(proj.str("RecPerPageList").empty());
+  EXPECT_FALSE(proj.str("CharSet").empty());
 }
 
 }  // namespace
