@@ -127,11 +127,6 @@ std::string expandIncludes(std::string_view text, IncludeRun& run, int depth) {
   return out;
 }
 
-const Variant& argAt(Args a, size_t i) {
-  if (i >= a.size()) raise(kErrWrongArgCount);
-  return a[i];
-}
-
 }  // namespace
 
 void AGParser::Parse(std::string_view src) {
@@ -289,10 +284,7 @@ std::string AGParser::GetFunctionName(std::string_view code) {
 const ClassInfo* AGParser::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGParser>("AGParser")
-          .method("Parse", [](AGParser& p, Args a) {
-            if (a.size() != 1) raise(kErrWrongArgCount);
-            p.Parse(a[0].toString());
-          })
+          .method("Parse", [](AGParser& p, const Variant& src) { p.Parse(src.toString()); })
           .get("Count", [](AGParser& p) { return p.Count(); })
           .prop("BlockID", [](AGParser& p) { return p.BlockID(); },
                 [](AGParser& p, const Variant& v) { p.setBlockID(v.toLong()); })
@@ -300,9 +292,8 @@ const ClassInfo* AGParser::classInfo() const {
           .get("BlockName", [](AGParser& p) { return p.BlockName(); })
           .get("BlockValue", [](AGParser& p) { return p.BlockValue(); })
           .get("BlockIndent", [](AGParser& p) { return p.BlockIndent(); })
-          .method("GetSession", [](AGParser&, Args a) {
-            if (a.size() != 2) raise(kErrWrongArgCount);
-            return GetSession(argAt(a, 0).toString(), argAt(a, 1).toString());
+          .method("GetSession", [](AGParser&, const Variant& src, const Variant& id) {
+            return GetSession(src.toString(), id.toString());
           })
           .build();
   return &info;
