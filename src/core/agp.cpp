@@ -1,5 +1,8 @@
 #include "core/agp.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "support/engine_context.h"
 #include "support/helpers.h"
 #include "support/registry.h"
@@ -68,6 +71,44 @@ bool AGP::AddExtension(std::string_view name, std::string_view templ) {
 }
 
 bool AGP::DeleteExtension(std::string_view name) { return extensions_->DeleteExtension(Variant(name)); }
+
+namespace {
+
+std::vector<const ClassInfo*>& addedMembers() {
+  static std::vector<const ClassInfo*> tables;
+  return tables;
+}
+
+// Ids of added members: the table's number times this, plus the member's id.
+constexpr DispId kAddedIdStride = 0x1000;
+
+}  // namespace
+
+void AGP::addMembers(const ClassInfo* members) {
+  auto& tables = addedMembers();
+  if (std::find(tables.begin(), tables.end(), members) == tables.end()) tables.push_back(members);
+}
+
+DispId AGP::memberId(std::string_view name) {
+  DispId id = Dispatch::memberId(name);
+  if (id != kDispIdUnknown) return id;
+  const auto& tables = addedMembers();
+  for (size_t i = 0; i < tables.size(); ++i) {
+    DispId local = tables[i]->find(name);
+    if (local != kDispIdUnknown) return static_cast<DispId>((i + 1) * kAddedIdStride) + local;
+  }
+  return SettingsOwner::memberId(name);
+}
+
+Variant AGP::invoke(DispId id, uint16_t kind, Args args) {
+  if (id >= kAddedIdStride && id < kSettingIdBase) {
+    const auto& tables = addedMembers();
+    size_t table = static_cast<size_t>(id / kAddedIdStride) - 1;
+    if (table >= tables.size()) raise(kErrNoSuchMember);
+    return invokeTable(*tables[table], id % kAddedIdStride, kind, args);
+  }
+  return SettingsOwner::invoke(id, kind, args);
+}
 
 const ClassInfo* AGP::classInfo() const {
   static const ClassInfo info =

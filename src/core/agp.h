@@ -50,6 +50,13 @@ class AGP : public SettingsOwner {
   void LoadExtensionList();
 
   const ClassInfo* classInfo() const override;
+  DispId memberId(std::string_view name) override;
+  Variant invoke(DispId id, uint16_t kind, Args args) override;
+
+  // The libraries above the project core (schema loading, synchronisation,
+  // generation) publish their AGP members once at start-up with a table
+  // built by ClassBuilder<AGP>. Adding the same table twice has no effect.
+  static void addMembers(const ClassInfo* members);
 
   // The project settings in registration order.
   static const SettingTable& settings();

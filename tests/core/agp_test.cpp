@@ -254,3 +254,25 @@ TEST_F(FirstStart, TheShippedMachineDefaultsGiveAUsableProject) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST_F(AGPTest, MembersAddedByHigherLibrariesAreReachableByName) {
+  static const ClassInfo extra = ClassBuilder<AGP>("AGP")
+                                     .method("CountSettings", [](AGP& p) { return p.Properties().Count(); })
+                                     .method("Echo", [](AGP&, const Variant& v) { return v; })
+                                     .build();
+  AGP::addMembers(&extra);
+  AGP::addMembers(&extra);
+  auto proj = makeRef<AGP>();
+  EXPECT_EQ(proj->call("countsettings").toLong(), 105);
+  EXPECT_EQ(proj->call("Echo", {Variant("x")}).toString(), "x");
+  // Own members and settings still resolve.
+  EXPECT_FALSE(proj->get("ProjInit").toBool());
+  EXPECT_EQ(proj->get("SecType").toString(), "None");
+  EXPECT_THROW(proj->call("Echo"), Error);
+}
+
+}  // namespace
+}  // namespace tw
