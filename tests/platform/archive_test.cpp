@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/archive.h"
+
+namespace fs = std::filesystem;
+
+namespace tw {
+namespace {
+
+class ArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int n = 0;
+    dir_ = fs::path(std::getenv("TARNWICK_TEST_ROOT")) / ("archive-" + std::to_string(++n));
+    fs::create_directories(dir_);
+  }
+  void write(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+  }
+  std::string read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  // An archive written directly with libzip, for entry names our writer
+  // would never produce.
+  void rawArchive(const fs::path& zipPath, const std::vector<std::pair<std::string, std::string>>& entries) {
+    int err = 0;
+    zip_t* z = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    ASSERT_NE(z, nullptr);
+    for (const auto& [name, data] : entries) {
+      auto* copy = static_cast<char*>(std::malloc(data.size() + 1));
+      std::memcpy(copy, data.data(), data.size());
+      zip_source_t* src = zip_source_buffer(z, copy, data.size(), 1);
+      ASSERT_GE(zip_file_add(z, name.c_str(), src, ZIP_FL_ENC_UTF_8), 0);
+    }
+    ASSERT_EQ(zip_close(z), 0);
+  }
+  fs::path dir_;
+};
+
+TEST_F(ArchiveTest, RoundTripKeepsFolderStructureAndBytes) {
+  write(dir_ / "src/control.xml", "<control/>");
+  write(dir_ / "src/pages/list.php", std::string("a\0b\r\n", 5));
+  write(dir_ / "src/images/\xc3\xa4pfel.gif", "GIF89a");
+  ArchiveResult made = createArchive((dir_ / "t.zip").string(), (dir_ / "src").string());
+  ASSERT_TRUE(made.ok) << made.error;
+  EXPECT_EQ(made.files, 3);
+  EXPECT_EQ(listArchive((dir_ / "t.zip").string()),
+            (std::vector<std::string>{"control.xml", "images/\xc3\xa4pfel.gif", "pages/list.php"}));
+
+  ArchiveResult out = extractArchive((dir_ / "t.zip").string(), (dir_ / "out").string());
+  ASSERT_TRUE(out.ok) << out.error;
+  EXPECT_EQ(out.files, 3);
+  EXPECT_EQ(read(dir_ / "out/pages/list.php"), std::string("a\0b\r\n", 5));
+  EXPECT_EQ(read(dir_ / "out/images/\xc3\xa4pfel.gif"), "GIF89a");
+}
+
+TEST_F(ArchiveTest, ExtractionReplacesExistingFilesAndKeepsOthers) {
+  rawArchive(dir_ / "t.zip", {{"a.txt", "new"}, {"sub\\b.txt", "from windows"}});
+  write(dir_ / "out/a.txt", "old");
+  write(dir_ / "out/keep.txt", "mine");
+  ArchiveResult out = extractArchive((dir_ / "t.zip").string(), (dir_ / "out").string());
+  ASSERT_TRUE(out.ok) << out.error;
+  EXPECT_EQ(read(dir_ / "out/a.txt"), "new");
+  EXPECT_EQ(read(dir_ / "out/keep.txt"), "mine");
+  // Backslash separators from Windows tools become folders.
+  EXPECT_EQ(read(dir_ / "out/sub/b.txt"), "from windows");
+}
+
+TEST_F(ArchiveTest, EntriesThatWouldLeaveTheFolderAreRefusedBeforeWriting) {
+  rawArchive(dir_ / "evil.zip", {{"fine.txt", "x"}, {"../escaped.txt", "y"}});
+  ArchiveResult out = extractArchive((dir_ / "evil.zip").string(), (dir_ / "out").string());
+  EXPECT_FALSE(out.ok);
+  EXPECT_NE(out.error.find("../escaped.txt"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir_ / "escaped.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "out/fine.txt"));
+  rawArchive(dir_ / "abs.zip", {{"/tmp/abs.txt", "z"}});
+  EXPECT_FALSE(extractArchive((dir_ / "abs.zip").string(), (dir_ / "out").string()).ok);
+}
+
+TEST_F(ArchiveTest, AMissingOrCorruptArchiveReportsWhy) {
+  ArchiveResult missing = extractArchive((dir_ / "none.zip").string(), (dir_ / "out").string());
+  EXPECT_FALSE(missing.ok);
+  EXPECT_FALSE(missing.error.empty());
+  write(dir_ / "bad.zip", "this is not a zip file at all");
+  ArchiveResult bad = extractArchive((dir_ / "bad.zip").string(), (dir_ / "out").string());
+  EXPECT_FALSE(bad.ok);
+  EXPECT_FALSE(bad.error.empty());
+  EXPECT_TRUE(listArchive((dir_ / "bad.zip").string()).empty());
+}
+
+}  // namespace
+}  // namespace tw
