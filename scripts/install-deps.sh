@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsqlite3-dev sqlite3
   libpugixml-dev libzip-dev libmariadb-dev libcli11-dev
+  mariadb-server mariadb-client
   clang libclang-rt-14-dev clang-format
 )
 
