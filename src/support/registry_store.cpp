@@ -403,7 +403,8 @@ class Use {
     sqlite3_clear_bindings(s_);
   }
   Use& text(int i, std::string_view t) {
-    sqlite3_bind_text(s_, i, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+    // An empty view may have no data pointer, which SQLite would bind as NULL.
+    sqlite3_bind_text(s_, i, t.empty() ? "" : t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
     return *this;
   }
   Use& integer(int i, int64_t v) {
