@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "support/prompt.h"
 #include "support/registry.h"
 #include "support/registry_store.h"
 #include "support/status.h"
@@ -32,6 +33,13 @@ AGPStatus& EngineContext::status() {
   if (!status_) status_ = makeRef<AGPStatus>();
   return *status_;
 }
+
+PromptHandler& EngineContext::prompts() {
+  if (!prompts_) prompts_ = defaultPromptHandler();
+  return *prompts_;
+}
+
+void EngineContext::setPrompts(std::unique_ptr<PromptHandler> handler) { prompts_ = std::move(handler); }
 
 EngineContext& engine() {
   if (!tlsEngine) tlsEngine = std::make_unique<EngineContext>();

@@ -14,6 +14,7 @@ namespace tw {
 class AGPStatus;
 class cRegistry;
 class RegistryStore;
+class PromptHandler;
 
 struct EngineContext {
   EngineContext();
@@ -69,6 +70,10 @@ struct EngineContext {
   AGPStatus& status();
   cRegistry& registry();
   RegistryStore& registryStore();
+  // Modal questions and message boxes; a terminal or non-interactive handler
+  // unless one was installed.
+  PromptHandler& prompts();
+  void setPrompts(std::unique_ptr<PromptHandler> handler);
   Ref<Dispatch> bridge;
   Ref<Dispatch> scriptEngine;
   Ref<Dispatch> language;
@@ -83,6 +88,7 @@ struct EngineContext {
   Ref<AGPStatus> status_;
   Ref<cRegistry> registry_;
   std::unique_ptr<RegistryStore> store_;
+  std::unique_ptr<PromptHandler> prompts_;
 };
 
 // The context of the calling thread, created on first use.
