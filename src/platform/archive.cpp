@@ -63,8 +63,24 @@ ArchiveResult extractArchive(std::string_view archivePath, std::string_view fold
   fs::path root = resolvePath(folder);
   std::error_code ec;
   fs::create_directories(root, ec);
+  const fs::path canonicalRoot = fs::weakly_canonical(root, ec);
   for (const auto& [index, name] : entries) {
+    // Symbolic links in an archive are neither created nor followed.
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(z.get(), index, 0, &opsys, &attributes) == 0 && opsys == ZIP_OPSYS_UNIX &&
+        ((attributes >> 16) & 0170000) == 0120000) {
+      ++result.skipped;
+      continue;
+    }
     fs::path target = root / name;
+    // A folder on disk that is a link must not carry the file elsewhere.
+    fs::path canonicalTarget = fs::weakly_canonical(target, ec);
+    auto rel = canonicalTarget.lexically_relative(canonicalRoot);
+    if (rel.empty() || *rel.begin() == "..") {
+      result.error = "entry " + name + " would be written outside " + root.string();
+      return result;
+    }
     if (name.back() == '/') {
       fs::create_directories(target, ec);
       continue;

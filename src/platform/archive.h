@@ -11,6 +11,7 @@ struct ArchiveResult {
   bool ok = false;
   std::string error;  // why it failed, for messages
   int files = 0;      // files written
+  int skipped = 0;    // symbolic-link entries left out
 };
 
 // Extracts every entry into `folder` (created when missing), keeping the

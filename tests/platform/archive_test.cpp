@@ -101,3 +101,38 @@ TEST_F(ArchiveTest, AMissingOrCorruptArchiveReportsWhy) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST_F(ArchiveTest, SymbolicLinksAreNeitherCreatedNorFollowed) {
+  // An archive entry marked as a Unix symbolic link.
+  int err = 0;
+  fs::path zipPath = dir_ / "link.zip";
+  zip_t* z = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  ASSERT_NE(z, nullptr);
+  static const char target[] = "/etc/passwd";
+  zip_int64_t i = zip_file_add(z, "pwd", zip_source_buffer(z, target, sizeof target - 1, 0), 0);
+  ASSERT_GE(i, 0);
+  ASSERT_EQ(zip_file_set_external_attributes(z, i, 0, ZIP_OPSYS_UNIX, (0120777u << 16)), 0);
+  zip_int64_t j = zip_file_add(z, "ok.txt", zip_source_buffer(z, "ok", 2, 0), 0);
+  ASSERT_GE(j, 0);
+  ASSERT_EQ(zip_close(z), 0);
+  ArchiveResult out = extractArchive(zipPath.string(), (dir_ / "out").string());
+  ASSERT_TRUE(out.ok) << out.error;
+  EXPECT_EQ(out.skipped, 1);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir_ / "out/pwd")));
+  EXPECT_EQ(read(dir_ / "out/ok.txt"), "ok");
+
+  // A link already in the target folder that leads outside is not written through.
+  fs::create_directories(dir_ / "elsewhere");
+  fs::create_directories(dir_ / "out2");
+  fs::create_directory_symlink(dir_ / "elsewhere", dir_ / "out2/sub");
+  rawArchive(dir_ / "through.zip", {{"sub/x.txt", "x"}});
+  ArchiveResult through = extractArchive((dir_ / "through.zip").string(), (dir_ / "out2").string());
+  EXPECT_FALSE(through.ok);
+  EXPECT_FALSE(fs::exists(dir_ / "elsewhere/x.txt"));
+}
+
+}  // namespace
+}  // namespace tw
