@@ -282,9 +282,9 @@ int daysInMonth(int year, int month) {
   return kDays[month - 1];
 }
 
-// Two-digit years: 0–29 are 2000–2029, 30–99 are 1930–1999.
-int expandYear(int year, int digits) {
-  if (digits <= 2 && year < 100) return year < 30 ? 2000 + year : 1900 + year;
+// Years below 100 ("11", "0099"): 0–29 are 2000–2029, 30–99 are 1930–1999.
+int expandYear(int year) {
+  if (year < 100) return year < 30 ? 2000 + year : 1900 + year;
   return year;
 }
 
@@ -416,9 +416,8 @@ bool parseDateText(std::string_view text, double& serial) {
     if (count == 0) return false;
     if (count == 1) {
       if (isYear(0)) {
-        year = numbers[0];
+        year = expandYear(numbers[0]);
         day = 1;
-        if (numberDigits[0] <= 2) year = expandYear(year, numberDigits[0]);
       } else {
         day = numbers[0];
         year = -1;  // the current year
@@ -428,7 +427,7 @@ bool parseDateText(std::string_view text, double& serial) {
       // number that can only be a year, else the last one.
       int y = isYear(0) && !isYear(1) ? 0 : 1;
       int d = 1 - y;
-      year = expandYear(numbers[y], numberDigits[y]);
+      year = expandYear(numbers[y]);
       day = numbers[d];
     } else {
       return false;
@@ -437,7 +436,7 @@ bool parseDateText(std::string_view text, double& serial) {
     int a = numbers[0], b = numbers[1], c = numbers[2];
     if (isYear(0)) {
       // year-month-day
-      year = a;
+      year = expandYear(a);
       month = b;
       day = c;
       if (month > 12 && day <= 12) std::swap(month, day);
@@ -445,16 +444,16 @@ bool parseDateText(std::string_view text, double& serial) {
       // month/day/year; a day that cannot be a month swaps the two
       month = a;
       day = b;
-      year = expandYear(c, numberDigits[2]);
+      year = expandYear(c);
       if (month > 12 && day <= 12) std::swap(month, day);
     }
   } else if (count == 2) {
     if (isYear(1)) {
       month = numbers[0];
-      year = expandYear(numbers[1], numberDigits[1]);
+      year = expandYear(numbers[1]);
       day = 1;
     } else if (isYear(0)) {
-      year = numbers[0];
+      year = expandYear(numbers[0]);
       month = numbers[1];
       day = 1;
     } else {

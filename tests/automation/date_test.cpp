@@ -198,6 +198,8 @@ TEST(ParseDate, DayThatCannotBeAMonthSwapsWithTheMonth) {
 TEST(ParseDate, YearsInShortForms) {
   EXPECT_EQ(parsed("1/2/11"), serialOf(2011, 1, 2));
   EXPECT_EQ(parsed("1/2/99"), serialOf(1999, 1, 2));
+  EXPECT_EQ(parsed("1/2/29"), serialOf(2029, 1, 2));
+  EXPECT_EQ(parsed("1/2/30"), serialOf(1930, 1, 2));
   EXPECT_EQ(parsed("Jan 2011"), serialOf(2011, 1, 1));
   EXPECT_EQ(parsed("1/2011"), serialOf(2011, 1, 1));
   DateParts today = partsOf(nowDate());
