@@ -46,6 +46,8 @@ struct EngineContext {
   std::string sqlQuote;
   int32_t dateFormat = 0;
   std::string dbmsName;
+  std::string dbQuoteS;  // identifier quotes of the database (DBQuoteS, DBQuoteE)
+  std::string dbQuoteE;
   Variant secDefault;
 
   // Script engine time-out in milliseconds ("ScriptEngineTimeout").
