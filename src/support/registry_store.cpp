@@ -92,8 +92,10 @@ size_t MachineBranch::ensureKey(std::string_view rawPath) {
   if (auto it = index.find(folded); it != index.end()) return it->second;
   auto [parentPath, name] = splitLast(path);
   size_t parent = ensureKey(parentPath);
+  // The path is spelled like the parent's stored path: an ancestor written
+  // in another letter case elsewhere keeps its first spelling.
   MachineKey key;
-  key.path = path;
+  key.path = keys[parent].path.empty() ? std::string(name) : keys[parent].path + "\\" + std::string(name);
   key.name = std::string(name);
   keys.push_back(std::move(key));
   size_t at = keys.size() - 1;

@@ -450,6 +450,15 @@ TEST(MachineRegistryText, CommentsBlankLinesLineEndingsAndEmptyKeys) {
   EXPECT_NE(b.find("Software\\A\\Child"), nullptr);
 }
 
+TEST(MachineRegistryText, KeysKeepTheSpellingOfTheirFirstAncestors) {
+  MachineBranch b = parseMachineRegistry("[Software\\Tarnwick]\n[SOFTWARE\\TARNWICK\\Settings]\nx = \"1\"\n");
+  const MachineKey* k = b.find("software\\tarnwick\\settings");
+  ASSERT_NE(k, nullptr);
+  EXPECT_EQ(k->path, "Software\\Tarnwick\\Settings");
+  EXPECT_EQ(k->name, "Settings");
+  EXPECT_EQ(b.keys.size(), 4u);  // the root, Software, Tarnwick, Settings
+}
+
 TEST(MachineRegistryText, BadLinesAreReportedAndSkipped) {
   std::vector<std::string> problems;
   MachineBranch b = parseMachineRegistry(
