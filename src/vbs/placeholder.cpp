@@ -1,1 +1,0 @@
-void tw_vbs_placeholder() {}
