@@ -3,15 +3,61 @@
 // extensions): elements in a keyed collection under the name they were added
 // with, a sequence setting per element (the display and generation order),
 // and a current element remembered by name and sequence number.
+//
+// Look-ups by name scan the elements' name settings and compare exactly; only
+// the keys of the underlying keyed collection ignore letter case. A caller may
+// rename an element through its settings without telling the collection, so
+// the scan, not the key, decides which element a name means.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "automation/dispatch.h"
 #include "model/settings.h"
 #include "support/super_collection.h"
 
 namespace tw {
+
+// True when a setting value reads as exactly `name`. Empty counts as the empty
+// text; values that have no text (Null, arrays) never match.
+inline bool settingTextEquals(const Variant& value, std::string_view name) {
+  switch (value.type()) {
+    case vtString: return value.rawString() == name;
+    case vtEmpty: return name.empty();
+    case vtNull:
+    case vtArray:
+    case vtError: return false;
+    default:
+      try {
+        return value.toString() == name;
+      } catch (const Error&) {
+        return false;
+      }
+  }
+}
+
+// The text of a look-up argument; false when it has none (Null, arrays,
+// objects without a default value).
+inline bool argumentText(const Variant& index, std::string& out) {
+  try {
+    if (index.isNull() || index.isArray()) return false;
+    out = index.toString();
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+// The value of a collection-valued member (Properties, tables, Fields,
+// Charts). Called with arguments it passes them on to the collection's
+// default member, as `TABLE.Fields("id")` and `f.Properties("FldCaption")`
+// expect.
+inline Variant collectionMember(Dispatch& collection, Args args) {
+  if (args.empty()) return Variant(&collection);
+  return collection.invoke(kDispIdValue, kInvokeGet | kInvokeMethod, args);
+}
 
 // Element must be a SettingsOwner with static members kNameSetting and
 // kSeqSetting naming its name and sequence settings.
@@ -26,30 +72,47 @@ class NamedCollection : public Dispatch {
   const std::string& curName() const noexcept { return curName_; }
   int16_t curSeq() const noexcept { return curSeq_; }
 
-  // True when an element's name setting equals the name exactly.
-  bool Exist(const Variant& index) const { return find(index.toString()) != nullptr; }
+  // True when an element's name setting equals the text of `index` exactly.
+  bool Exist(const Variant& index) const {
+    std::string name;
+    return argumentText(index, name) && find(name) != nullptr;
+  }
 
-  // Appends a new element; false for an empty or existing name.
+  // Appends a new element under the key `name`, with the next sequence number,
+  // and makes it current. Null for an empty name, a name that exists, and a
+  // name that differs from a key only in letter case (keys ignore case).
   Element* Add(std::string_view name) {
-    if (name.empty() || Exist(Variant(name))) return nullptr;
-    if (items_->keyExists(name)) return nullptr;  // differs only in letter case from a key
+    if (name.empty() || find(name) != nullptr) return nullptr;
+    if (items_->keyExists(name)) return nullptr;
     Ref<Element> e = create();
     e->setSetting(Element::kNameSetting, Variant(name));
+    prepare(*e);
     items_->add(Variant(e), name);
     e->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(Count())));
     makeCurrent(*e);
     return e.get();
   }
 
-  // A number is a 1-based position, a text an exact name; anything else or a
-  // miss gives null. A found element becomes current.
+  // A number (16- or 32-bit integer, single, double, byte) is a 1-based
+  // position, a text the exact name of an element; any other type, and a miss,
+  // give null. A found element becomes current.
   Element* Item(const Variant& index) {
     Element* e = nullptr;
-    if (index.isNumeric()) {
-      double pos = index.toDouble();
-      if (pos >= 1 && pos <= Count()) e = at(static_cast<int32_t>(pos) - 1);
-    } else if (index.isString()) {
-      e = find(index.rawString());
+    switch (index.type()) {
+      case vtInteger:
+      case vtLong:
+      case vtSingle:
+      case vtDouble:
+      case vtByte: {
+        double pos = index.toDouble();
+        if (pos >= 0.5 && pos < Count() + 0.5) {
+          int32_t p = index.toLong();
+          if (p >= 1 && p <= Count()) e = at(p - 1);
+        }
+        break;
+      }
+      case vtString: e = find(index.rawString()); break;
+      default: break;
     }
     if (e) makeCurrent(*e);
     return e;
@@ -58,45 +121,62 @@ class NamedCollection : public Dispatch {
   // The first element whose sequence setting equals `seq`; the current
   // element is not changed.
   Element* Seq(int16_t seq) const {
-    for (int32_t i = 0; i < Count(); ++i) {
+    for (int32_t i = 0, n = Count(); i < n; ++i) {
       Element* e = at(i);
-      if (e->setting(Element::kSeqSetting).toInteger() == seq) return e;
+      if (seqOf(*e) == seq) return e;
     }
     return nullptr;
   }
 
+  // Removes the element named `name` (exactly). Every element whose sequence
+  // number is at least the removed one's moves up one place. The current
+  // element stays as it was remembered.
   bool Delete(std::string_view name) {
     if (name.empty()) return false;
     Element* e = find(name);
     if (!e) return false;
-    Ref<Element> keep(e);
-    int16_t s = e->setting(Element::kSeqSetting).toInteger();
-    for (int32_t i = 0; i < Count(); ++i) {
+    // The element is taken by its key; an element renamed behind the
+    // collection's back is taken by what the scan found.
+    int32_t position = items_->positionOfKey(name);
+    if (position < 1) position = positionOf(*e);
+    Ref<Element> removed(static_cast<Element*>(items_->item(Variant(position)).rawObject()));
+    int16_t s = seqOf(*removed);
+    for (int32_t i = 0, n = Count(); i < n; ++i) {
       Element* other = at(i);
-      int16_t os = other->setting(Element::kSeqSetting).toInteger();
+      int16_t os = seqOf(*other);
       if (os >= s) other->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(os - 1)));
     }
-    items_->remove(Variant(positionOf(*e)));
+    items_->remove(Variant(position));
     return true;
   }
 
-  // Renames an element: its key and its name setting.
+  // Renames an element: its key, its name setting (and whatever the derived
+  // collection derives from the name), and makes it current. Null when a name
+  // is empty, `oldName` names no element, or `newName` is the key of another
+  // element.
   Element* Change(std::string_view oldName, std::string_view newName) {
     if (oldName.empty() || newName.empty()) return nullptr;
     Element* e = find(oldName);
     if (!e) return nullptr;
-    items_->changeKeyForIndex(Variant(positionOf(*e)), newName);
+    int32_t position = positionOf(*e);
+    int32_t holder = items_->positionOfKey(newName);
+    if (holder >= 1 && holder != position) return nullptr;
+    items_->changeKeyForIndex(Variant(position), newName);
     e->setSetting(Element::kNameSetting, Variant(newName));
+    renamed(*e);
     makeCurrent(*e);
     return e;
   }
 
+  // Makes the element named `index` (exactly) current.
   bool SetItem(const Variant& index) {
-    Element* e = find(index.toString());
+    std::string name;
+    Element* e = argumentText(index, name) ? find(name) : nullptr;
     if (e) makeCurrent(*e);
     return e != nullptr;
   }
 
+  // Makes the first element with sequence number `seq` current.
   bool SetSeq(int16_t seq) {
     Element* e = Seq(seq);
     if (e) makeCurrent(*e);
@@ -107,28 +187,60 @@ class NamedCollection : public Dispatch {
   Element* at(int32_t index) const {
     return static_cast<Element*>(items_->item(Variant(index + 1)).rawObject());
   }
+
+  // The elements as the project file and generation walk them: for sequence
+  // numbers 1..Count the element Seq returns, then — so that nothing is lost
+  // when the numbers have gaps or repeats — every element not reached that
+  // way, in insertion order.
+  std::vector<Element*> inSequence() const {
+    const int32_t n = Count();
+    std::vector<Element*> order;
+    order.reserve(static_cast<size_t>(n));
+    std::unordered_map<int32_t, int32_t> firstWithSeq;  // sequence number -> insertion index
+    firstWithSeq.reserve(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) firstWithSeq.emplace(seqOf(*at(i)), i);
+    std::vector<bool> reached(static_cast<size_t>(n), false);
+    for (int32_t seq = 1; seq <= n && seq <= 32767; ++seq) {
+      auto it = firstWithSeq.find(seq);
+      if (it == firstWithSeq.end()) continue;
+      reached[static_cast<size_t>(it->second)] = true;
+      order.push_back(at(it->second));
+    }
+    for (int32_t i = 0; i < n; ++i)
+      if (!reached[static_cast<size_t>(i)]) order.push_back(at(i));
+    return order;
+  }
+
+  // Makes an element of this collection current.
+  void setCurrent(Element& e) { makeCurrent(e); }
   void Clear() { items_->clear(); }
 
   Ref<Enumerator> newEnum() override { return items_->newEnum(); }
 
  protected:
   virtual Ref<Element> create() = 0;
+  // Runs on a new element after its name is set and before it is appended.
+  virtual void prepare(Element&) {}
+  // Runs after an element got a new name through Change.
+  virtual void renamed(Element&) {}
 
+  // The first element (in insertion order) whose name setting is `name`.
   Element* find(std::string_view name) const {
-    for (int32_t i = 0; i < Count(); ++i) {
+    for (int32_t i = 0, n = Count(); i < n; ++i) {
       Element* e = at(i);
-      if (e->setting(Element::kNameSetting).toString() == name) return e;
+      if (settingTextEquals(e->Properties().value(Element::kNameSetting), name)) return e;
     }
     return nullptr;
   }
   int32_t positionOf(const Element& e) const {
-    for (int32_t i = 0; i < Count(); ++i)
+    for (int32_t i = 0, n = Count(); i < n; ++i)
       if (at(i) == &e) return i + 1;
     return -1;
   }
+  static int16_t seqOf(const Element& e) { return e.Properties().value(Element::kSeqSetting).toInteger(); }
   void makeCurrent(Element& e) {
     curName_ = e.setting(Element::kNameSetting).toString();
-    curSeq_ = e.setting(Element::kSeqSetting).toInteger();
+    curSeq_ = seqOf(e);
   }
 
   Ref<CSuperCollection> items_;
