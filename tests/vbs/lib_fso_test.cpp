@@ -197,6 +197,7 @@ TEST_F(FsoTest, FolderCollections) {
   while (e->next(item)) names.emplace_back(obj(item)->get("Name").rawString());
   EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "b.txt"}));
   EXPECT_EQ(obj(files->get("Item", {"B.TXT"}))->get("Size").rawLong(), 2);
+  EXPECT_EQ(obj(folder->get("Files", {"a.txt"}))->get("Name").rawString(), "A.txt");  // folder.Files("a.txt")
   Ref<Dispatch> subs = obj(folder->get("SubFolders"));
   EXPECT_EQ(subs->typeName(), "Folders");
   EXPECT_EQ(subs->get("Count").rawLong(), 2);

@@ -107,6 +107,7 @@ TEST_F(RegExpTest, SubMatches) {
   Ref<Dispatch> rs(r->get("SubMatches").rawObject());
   EXPECT_EQ(rs->get("Item", {0}).rawString(), "10");
   EXPECT_EQ(rs->get("Item", {1}).rawString(), "20");
+  EXPECT_EQ(r->get("SubMatches", {1}).rawString(), "20");  // m.SubMatches(1)
   try {
     rs->get("Item", {2});
     ADD_FAILURE() << "an index past the end was accepted";

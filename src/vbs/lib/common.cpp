@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "automation/date.h"
+#include "automation/dispatch.h"
 
 namespace tw::vbs::lib {
 
@@ -50,6 +51,22 @@ int32_t compareArg(Args args, size_t i) {
   int32_t mode = longArg(args, i, 0);
   if (mode != 0 && mode != 1) raise(kErrInvalidCall);
   return mode;
+}
+
+Variant applyArgs(Variant result, Args args) {
+  if (args.empty()) return result;
+  if (result.isObject()) {
+    Dispatch* obj = result.toObject();
+    if (!obj) raise(kErrObjectNotSet);
+    Ref<Dispatch> keep(obj);
+    return keep->invoke(kDispIdValue, kInvokeGet | kInvokeMethod, args);
+  }
+  if (result.isArray()) {
+    std::vector<int32_t> indexes;
+    for (const Variant& a : args) indexes.push_back(longArg(a));
+    return result.rawArray()->at(indexes);
+  }
+  raise(kErrWrongArgCount);
 }
 
 // ---- Characters

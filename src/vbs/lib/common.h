@@ -78,6 +78,11 @@ bool boolArg(Args args, size_t i, bool fallback);
 // raises 94, other values 5.
 int32_t compareArg(Args args, size_t i);
 
+// A property that returns an object or an array, given arguments it does not
+// take itself, passes them on to its result: m.SubMatches(0) reads
+// m.SubMatches.Item(0), as COM dispatch does.
+Variant applyArgs(Variant result, Args args);
+
 // ---- Characters
 
 // Number of code points.

@@ -748,8 +748,9 @@ const ClassInfo* FolderObject::classInfo() const {
           .prop(
               "Attributes", [](F& f) { return attributesOf(f.path()); },
               [](F& f, const Variant& v) { setReadOnly(f.path(), (longArg(v) & 1) != 0); })
-          .get("Files", [](F& f) { return Variant(makeRef<FileCollection>(f.path(), false)); })
-          .get("SubFolders", [](F& f) { return Variant(makeRef<FileCollection>(f.path(), true)); })
+          .get("Files", [](F& f, Args a) { return applyArgs(Variant(makeRef<FileCollection>(f.path(), false)), a); })
+          .get("SubFolders",
+               [](F& f, Args a) { return applyArgs(Variant(makeRef<FileCollection>(f.path(), true)), a); })
           .method("CreateTextFile",
                   [](F& f, Args a) {
                     if (a.empty() || a.size() > 3) raise(kErrWrongArgCount);

@@ -76,7 +76,7 @@ const ClassInfo* MatchObject::classInfo() const {
           .get("Value", [](MatchObject& m) { return Variant(m.value()); })
           .get("FirstIndex", [](MatchObject& m) { return m.firstIndex(); })
           .get("Length", [](MatchObject& m) { return m.length(); })
-          .get("SubMatches", [](MatchObject& m) { return Variant(m.subMatches()); })
+          .get("SubMatches", [](MatchObject& m, Args a) { return applyArgs(Variant(m.subMatches()), a); })
           .defaultMember("Value")
           .build();
   return &info;
