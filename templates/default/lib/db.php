@@ -1,0 +1,143 @@
+<?php
+// Database access: one PDO connection, identifiers quoted for the driver,
+// every value bound as a parameter.
+declare(strict_types=1);
+
+namespace Tarnwick;
+
+use PDO;
+use PDOException;
+use PDOStatement;
+
+/** A value that is bound as binary data. */
+final class Blob
+{
+    public function __construct(public readonly string $data)
+    {
+    }
+}
+
+final class Db
+{
+    public readonly PDO $pdo;
+    public readonly string $driver;
+
+    /**
+     * $c: driver ("sqlite" or "mysql"); for sqlite: path; for mysql: host,
+     * port, socket, name, user, password, charset (default utf8mb4).
+     */
+    public function __construct(array $c, string $baseDir)
+    {
+        $driver = strtolower((string)($c['driver'] ?? 'sqlite'));
+        $options = [
+            PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
+            PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_ASSOC,
+            PDO::ATTR_EMULATE_PREPARES => false,
+        ];
+        if ($driver === 'sqlite') {
+            $path = (string)($c['path'] ?? '');
+            if ($path !== '' && $path !== ':memory:' && !self::isAbsolute($path)) {
+                $path = $baseDir . '/' . $path;
+            }
+            $options[PDO::ATTR_TIMEOUT] = 10;
+            $this->pdo = new PDO('sqlite:' . $path, null, null, $options);
+            $this->pdo->exec('PRAGMA foreign_keys = ON');
+        } elseif ($driver === 'mysql' || $driver === 'mariadb') {
+            $driver = 'mysql';
+            $charset = preg_replace('/[^A-Za-z0-9_]/', '', (string)($c['charset'] ?? 'utf8mb4')) ?: 'utf8mb4';
+            $dsn = 'mysql:';
+            if (!empty($c['socket'])) {
+                $dsn .= 'unix_socket=' . $c['socket'];
+            } else {
+                $dsn .= 'host=' . ($c['host'] ?? '127.0.0.1') . ';port=' . (int)($c['port'] ?? 3306);
+            }
+            $dsn .= ';dbname=' . ($c['name'] ?? '') . ';charset=' . $charset;
+            $this->pdo = new PDO($dsn, (string)($c['user'] ?? ''), (string)($c['password'] ?? ''), $options);
+        } else {
+            throw new \RuntimeException('unsupported database driver ' . $driver);
+        }
+        $this->driver = $driver;
+    }
+
+    private static function isAbsolute(string $path): bool
+    {
+        return $path[0] === '/' || $path[0] === '\\' || preg_match('/^[A-Za-z]:[\\\\\/]/', $path) === 1;
+    }
+
+    /** Quotes a table or column name for this database. */
+    public function qi(string $name): string
+    {
+        if ($this->driver === 'mysql') {
+            return '`' . str_replace('`', '``', $name) . '`';
+        }
+        return '"' . str_replace('"', '""', $name) . '"';
+    }
+
+    /** Runs a statement with positional parameters. */
+    public function run(string $sql, array $params = []): PDOStatement
+    {
+        $st = $this->pdo->prepare($sql);
+        $i = 0;
+        foreach ($params as $value) {
+            $i++;
+            if ($value instanceof Blob) {
+                $st->bindValue($i, $value->data, PDO::PARAM_LOB);
+            } elseif (is_int($value)) {
+                $st->bindValue($i, $value, PDO::PARAM_INT);
+            } elseif (is_bool($value)) {
+                $st->bindValue($i, $value ? 1 : 0, PDO::PARAM_INT);
+            } elseif ($value === null) {
+                $st->bindValue($i, null, PDO::PARAM_NULL);
+            } else {
+                $st->bindValue($i, (string)$value, PDO::PARAM_STR);
+            }
+        }
+        $st->execute();
+        return $st;
+    }
+
+    /** @return list<array<string,mixed>> */
+    public function all(string $sql, array $params = []): array
+    {
+        return $this->run($sql, $params)->fetchAll();
+    }
+
+    /** @return array<string,mixed>|null */
+    public function one(string $sql, array $params = []): ?array
+    {
+        $row = $this->run($sql, $params)->fetch();
+        return $row === false ? null : $row;
+    }
+
+    public function value(string $sql, array $params = []): mixed
+    {
+        $v = $this->run($sql, $params)->fetchColumn();
+        return $v === false ? null : $v;
+    }
+
+    public function lastId(): string
+    {
+        return (string)$this->pdo->lastInsertId();
+    }
+
+    /** Escapes a text for LIKE with '!' as the escape character. */
+    public static function likeEscape(string $text): string
+    {
+        return strtr($text, ['!' => '!!', '%' => '!%', '_' => '!_']);
+    }
+
+    /** True for a violated constraint (duplicate key, foreign key, NOT NULL). */
+    public static function isConstraint(\Throwable $e): bool
+    {
+        return $e instanceof PDOException && str_starts_with((string)$e->getCode(), '23');
+    }
+
+    /** Reads a column that may come back as a stream (LOBs). */
+    public static function blobText(mixed $v): ?string
+    {
+        if (is_resource($v)) {
+            $v = stream_get_contents($v);
+        }
+        return $v === null || $v === false ? null : (string)$v;
+    }
+}

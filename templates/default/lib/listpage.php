@@ -1,0 +1,549 @@
+<?php
+// The list page: paging, sorting by column headers, basic and advanced
+// search, links to the record pages, multi-delete, exports and charts.
+declare(strict_types=1);
+
+namespace Tarnwick;
+
+/** Record keys in URLs: the key values, each URL-encoded, joined by commas. */
+final class Keys
+{
+    public static function encode(array $t, array $row): string
+    {
+        return implode(',', array_map(static fn($k) => rawurlencode((string)$row[$k]), $t['key']));
+    }
+
+    /** @return array<string,string>|null */
+    public static function decode(array $t, string $text): ?array
+    {
+        if (!$t['key'] || $text === '') {
+            return null;
+        }
+        $parts = explode(',', $text);
+        if (count($parts) !== count($t['key'])) {
+            return null;
+        }
+        $out = [];
+        foreach ($t['key'] as $i => $k) {
+            $v = rawurldecode($parts[$i]);
+            // a key that cannot be a value of its column finds nothing (MySQL would read "5x" as 5)
+            if ($t['fields'][$k]['kind'] === 'int' && !Validate::isInteger($v)) {
+                return null;
+            }
+            $out[$k] = $v;
+        }
+        return $out;
+    }
+
+    /** " WHERE k1 = ? AND k2 = ?" with its values. */
+    public static function where(Db $db, array $key): array
+    {
+        $w = [];
+        foreach (array_keys($key) as $k) {
+            $w[] = $db->qi($k) . ' = ?';
+        }
+        return [' WHERE ' . implode(' AND ', $w), array_values($key)];
+    }
+}
+
+final class ListPage
+{
+    private Db $db;
+    private Search $search;
+    /** @var list<array{0:string,1:string}> field name and direction */
+    private array $sort = [];
+    private int $recPerPage = 20;
+    private string $recPerPageParam = '';
+    private int $pageNo = 1;
+
+    public function __construct(private readonly App $app, private readonly array $t)
+    {
+        $this->db = $app->db();
+    }
+
+    public function from(): string
+    {
+        if ($this->t['type'] === 'CUSTOMVIEW' && !empty($this->t['sql'])) {
+            return '(' . $this->t['sql'] . ') ' . $this->db->qi('tw_custom');
+        }
+        return $this->db->qi($this->t['name']);
+    }
+
+    private function page(string $kind): ?string
+    {
+        return $this->t['pages'][$kind] ?? null;
+    }
+
+    /** @return array<string,array> */
+    private function listFields(): array
+    {
+        return array_filter($this->t['fields'], static fn($f) => $f['list']);
+    }
+
+    private function byVar(string $var): ?array
+    {
+        foreach ($this->t['fields'] as $f) {
+            if ($f['var'] === $var) {
+                return $f;
+            }
+        }
+        return null;
+    }
+
+    private function readSort(): void
+    {
+        $type = (int)$this->t['list']['sort_type'];
+        $text = $type > 0 ? $this->app->query('sort') : '';
+        foreach (array_filter(explode(',', $text)) as $part) {
+            $desc = str_starts_with($part, '-');
+            $f = $this->byVar(ltrim($part, '-'));
+            if ($f !== null && $f['list'] && $f['kind'] !== 'blob') {
+                $this->sort[] = [$f['name'], $desc ? 'DESC' : 'ASC'];
+            }
+            if ($type === 1) {
+                break;
+            }
+        }
+        $this->sort = array_slice($this->sort, 0, 3);
+    }
+
+    private function sortParam(array $sort): string
+    {
+        return implode(',', array_map(fn($s) => ($s[1] === 'DESC' ? '-' : '') . $this->t['fields'][$s[0]]['var'], $sort));
+    }
+
+    private function orderBy(): string
+    {
+        $parts = [];
+        $seen = [];
+        $order = $this->sort ?: array_map(static fn($o) => [(string)$o[0], strtoupper((string)($o[1] ?? 'ASC'))],
+            $this->t['default_order']);
+        foreach ($order as [$name, $dir]) {
+            if (isset($this->t['fields'][$name]) && !isset($seen[$name])) {
+                $parts[] = $this->db->qi($name) . ($dir === 'DESC' ? ' DESC' : ' ASC');
+                $seen[$name] = true;
+            }
+        }
+        foreach ($this->t['key'] as $k) {
+            if (!isset($seen[$k])) {
+                $parts[] = $this->db->qi($k) . ' ASC';
+            }
+        }
+        return $parts ? ' ORDER BY ' . implode(', ', $parts) : '';
+    }
+
+    private function readPaging(): void
+    {
+        $choices = array_map('strval', (array)$this->t['list']['rec_per_page_list']);
+        $asked = $this->app->query('recperpage');
+        $this->recPerPage = max(1, (int)$this->t['list']['rec_per_page']);
+        if ($asked !== '' && in_array(strtoupper($asked), array_map('strtoupper', $choices), true)) {
+            $this->recPerPageParam = $asked;
+            $this->recPerPage = strtoupper($asked) === 'ALL' ? 0 : max(1, (int)$asked);
+        }
+        $this->pageNo = max(1, (int)$this->app->query('pageno', '1'));
+    }
+
+    /** A link to this list with the current state and some changes. */
+    private function url(array $changes = []): string
+    {
+        $params = $this->search->state + ['sort' => $this->sortParam($this->sort), 'recperpage' => $this->recPerPageParam,
+            'pageno' => $this->pageNo > 1 ? (string)$this->pageNo : ''];
+        return H::url($this->page('list') ?? '', array_merge($params, $changes));
+    }
+
+    private function columns(): string
+    {
+        $cols = [];
+        $names = array_unique(array_merge($this->t['key'], array_keys($this->listFields())));
+        foreach ($names as $n) {
+            $f = $this->t['fields'][$n];
+            if ($f['kind'] === 'blob') {
+                $cols[] = 'CASE WHEN ' . $this->db->qi($n) . ' IS NULL THEN 0 ELSE 1 END AS ' . $this->db->qi($n);
+            } else {
+                $cols[] = $this->db->qi($n);
+            }
+        }
+        return implode(', ', $cols);
+    }
+
+    public function count(): int
+    {
+        return (int)$this->db->value('SELECT COUNT(*) FROM ' . $this->from() . $this->search->sql(), $this->search->params);
+    }
+
+    /** Rows of the current search and order; all of them when $limit is 0. */
+    public function rows(int $limit, int $offset = 0, ?string $columns = null): \PDOStatement
+    {
+        $sql = 'SELECT ' . ($columns ?? $this->columns()) . ' FROM ' . $this->from() . $this->search->sql() . $this->orderBy();
+        $params = $this->search->params;
+        if ($limit > 0) {
+            $sql .= ' LIMIT ? OFFSET ?';
+            array_push($params, $limit, $offset);
+        }
+        return $this->db->run($sql, $params);
+    }
+
+    public function run(): void
+    {
+        $this->search = (new Search($this->app, $this->t))->build();
+        $this->readSort();
+        $this->readPaging();
+        $export = strtolower($this->app->query('export'));
+        if ($export !== '') {
+            if (!in_array($export, array_map('strtolower', (array)$this->t['list']['export']), true)) {
+                throw new HttpError(404, Lang::t('bad_request'));
+            }
+            $fields = array_filter($this->listFields(), static fn($f) => $f['kind'] !== 'blob');
+            $cols = implode(', ', array_map(fn($f) => $this->db->qi($f['name']), $fields));
+            (new Export($this->app, $this->t, $fields))->send($export, $this->rows(0, 0, $cols));
+            return;
+        }
+        $total = $this->count();
+        $pages = $this->recPerPage > 0 ? max(1, (int)ceil($total / $this->recPerPage)) : 1;
+        $this->pageNo = min($this->pageNo, $pages);
+        $offset = $this->recPerPage > 0 ? ($this->pageNo - 1) * $this->recPerPage : 0;
+        $rows = $this->recPerPage > 0 ? $this->rows($this->recPerPage, $offset)->fetchAll()
+            : $this->rows(10000)->fetchAll();
+
+        $html = '<h1>' . H::e($this->t['caption']) . '</h1>';
+        if ($this->search->master !== null) {
+            $html .= $this->masterPanel();
+        }
+        $html .= $this->toolbar();
+        foreach ($this->search->errors as $err) {
+            $html .= '<div class="tw-msg tw-msg-error" role="alert">' . H::e($err) . '</div>';
+        }
+        $html .= $this->charts(1);
+        if (!$rows) {
+            $html .= '<p class="tw-empty">' . H::e(Lang::t('no_records')) . '</p>';
+        } else {
+            $html .= '<div class="tw-count">' . H::e(Lang::t('records', $offset + 1, $offset + count($rows), $total)) . '</div>';
+            $html .= $this->table($rows);
+        }
+        $html .= $this->pager($total, $pages);
+        $html .= $this->charts(2);
+        $this->app->render($this->t['caption'], $html);
+    }
+
+    private function masterPanel(): string
+    {
+        $m = $this->search->master;
+        $settings = $m['settings'];
+        $mt = Meta::table(require $this->app->dir . '/' . basename((string)$settings['info']), $this->app->config);
+        $key = [];
+        foreach ($m['values'] as $k => $v) {
+            $key[$k] = $v;
+        }
+        [$where, $params] = Keys::where($this->db, $key);
+        $cols = array_filter($mt['fields'], static fn($f) => $f['list'] && $f['kind'] !== 'blob');
+        $row = $this->db->one('SELECT ' . implode(', ', array_map(fn($f) => $this->db->qi($f['name']), $cols)) . ' FROM '
+            . $this->db->qi($mt['name']) . $where, $params);
+        if ($row === null) {
+            throw new HttpError(404, Lang::t('not_found'));
+        }
+        $html = '<section class="tw-panel tw-master"><h2>' . H::e(Lang::t('master_record')) . ': ' . H::e($mt['caption']) . '</h2><table class="tw-grid"><tr>';
+        foreach ($cols as $f) {
+            $html .= '<th>' . H::e($f['caption']) . '</th>';
+        }
+        $html .= '</tr><tr>';
+        foreach ($cols as $f) {
+            $display = $f['lookup'] !== null ? (Controls::lookupLabels($this->app, $f, [$row[$f['name']]])[(string)$row[$f['name']]] ?? null) : null;
+            $html .= '<td class="' . Format::cellClass($f) . '">' . Format::html($f, $row[$f['name']], $display) . '</td>';
+        }
+        $html .= '</tr></table>';
+        if (isset($settings['list_page'])) {
+            $html .= '<p><a href="' . H::e($settings['list_page']) . '">' . H::e(Lang::t('back_to_list')) . '</a></p>';
+        }
+        return $html . '</section>';
+    }
+
+    private function toolbar(): string
+    {
+        $html = '<div class="tw-toolbar">';
+        if ($add = $this->page('add')) {
+            $params = [];
+            if ($this->search->master !== null) {
+                $params = ['master' => $this->search->state['master']] + array_filter($this->search->state,
+                    static fn($k) => str_starts_with((string)$k, 'fk_'), ARRAY_FILTER_USE_KEY);
+            }
+            $html .= '<a class="tw-btn tw-btn-primary" href="' . H::e(H::url($add, $params)) . '">' . H::e(Lang::t('add_record')) . '</a>';
+        }
+        if ($this->t['search']['basic']) {
+            $state = $this->search->state;
+            $html .= '<form class="tw-search" method="get" action="' . H::e($this->page('list')) . '" role="search">';
+            foreach (['master'] + [] as $keep) {
+                if (isset($state[$keep])) {
+                    $html .= '<input type="hidden" name="' . $keep . '" value="' . H::e($state[$keep]) . '">';
+                }
+            }
+            foreach ($state as $k => $v) {
+                if (str_starts_with((string)$k, 'fk_')) {
+                    $html .= '<input type="hidden" name="' . H::e($k) . '" value="' . H::e($v) . '">';
+                }
+            }
+            $type = $state['psearchtype'] ?? 'AND';
+            $html .= '<input type="search" name="psearch" id="tw_psearch" value="' . H::e($state['psearch'] ?? '') . '" placeholder="'
+                . H::e(Lang::t('search')) . '" aria-label="' . H::e(Lang::t('search')) . '">'
+                . '<select name="psearchtype" aria-label="search type">';
+            foreach (['' => 'exact_phrase', 'AND' => 'all_words', 'OR' => 'any_word'] as $v => $label) {
+                $html .= '<option value="' . $v . '"' . ($type === $v ? ' selected' : '') . '>' . H::e(Lang::t($label)) . '</option>';
+            }
+            $html .= '</select><button type="submit" class="tw-btn">' . H::e(Lang::t('search')) . '</button>'
+                . '<a class="tw-btn tw-btn-plain" href="' . H::e(H::url($this->page('list') ?? '', array_intersect_key($state,
+                    array_flip(array_merge(['master'], array_filter(array_keys($state), static fn($k) => str_starts_with((string)$k, 'fk_'))))))) . '">'
+                . H::e(Lang::t('show_all')) . '</a>';
+            $html .= '</form>';
+        }
+        if ($this->t['search']['advanced'] && ($s = $this->page('search'))) {
+            $html .= '<a class="tw-btn tw-btn-plain" href="' . H::e($s) . '">' . H::e(Lang::t('advanced_search')) . '</a>';
+        }
+        if ($this->t['list']['export']) {
+            $html .= '<span class="tw-export">' . H::e(Lang::t('export')) . ':';
+            foreach ($this->t['list']['export'] as $kind) {
+                $html .= ' <a href="' . H::e($this->url(['export' => strtolower($kind), 'pageno' => ''])) . '">'
+                    . H::e(Lang::t('export_' . strtolower($kind))) . '</a>';
+            }
+            $html .= '</span>';
+        }
+        return $html . '</div>';
+    }
+
+    private function headerCell(array $f): string
+    {
+        $caption = H::e($f['caption']);
+        $type = (int)$this->t['list']['sort_type'];
+        if ($type === 0 || $f['kind'] === 'blob') {
+            return '<th class="' . Format::cellClass($f) . '">' . $caption . '</th>';
+        }
+        $current = null;
+        foreach ($this->sort as $i => [$name, $dir]) {
+            if ($name === $f['name']) {
+                $current = [$i, $dir];
+            }
+        }
+        $next = ($current !== null && $current[0] === 0 && $current[1] === 'ASC') ? 'DESC' : 'ASC';
+        $sort = [[$f['name'], $next]];
+        if ($type === 2) {
+            foreach ($this->sort as $s) {
+                if ($s[0] !== $f['name']) {
+                    $sort[] = $s;
+                }
+            }
+            $sort = array_slice($sort, 0, 3);
+        }
+        $arrow = '';
+        if ($current !== null) {
+            $arrow = ' <span class="tw-sort" aria-hidden="true">' . ($current[1] === 'ASC' ? '▲' : '▼') . '</span>';
+        }
+        $aria = $current !== null ? ' aria-sort="' . ($current[1] === 'ASC' ? 'ascending' : 'descending') . '"' : '';
+        return '<th class="' . Format::cellClass($f) . '"' . $aria . '><a href="' . H::e($this->url(['sort' => $this->sortParam($sort), 'pageno' => '']))
+            . '">' . $caption . $arrow . '</a></th>';
+    }
+
+    private function table(array $rows): string
+    {
+        $fields = $this->listFields();
+        $labels = [];
+        foreach ($fields as $f) {
+            if ($f['lookup'] !== null) {
+                $labels[$f['name']] = Controls::lookupLabels($this->app, $f, array_column($rows, $f['name']));
+            }
+        }
+        $multi = $this->t['list']['multi_delete'] && $this->page('delete') && $this->t['key'];
+        $links = $this->t['key'] ? array_filter(['view' => $this->page('view'), 'edit' => $this->page('edit'),
+            'copy' => $this->t['copy'] ? $this->page('add') : null, 'delete' => $this->page('delete')]) : [];
+        $details = $this->t['key'] ? $this->t['details'] : [];
+        $left = (bool)$this->t['list']['link_on_left'];
+
+        $html = '';
+        if ($multi) {
+            $html .= '<form method="post" action="' . H::e($this->page('delete')) . '" class="tw-multi">' . $this->app->csrfField();
+        }
+        $html .= '<div class="tw-scroll"><table class="tw-grid tw-list" id="tw_list_' . H::e($this->t['var']) . '"><thead><tr>';
+        if ($multi) {
+            $html .= '<th class="tw-check"><input type="checkbox" class="tw-check-all" aria-label="' . H::e(Lang::t('select_all')) . '"></th>';
+        }
+        $linkHead = ($links || $details) ? '<th class="tw-links">' . H::e(Lang::t('actions')) . '</th>' : '';
+        $html .= $left ? $linkHead : '';
+        foreach ($fields as $f) {
+            $html .= $this->headerCell($f);
+        }
+        $html .= ($left ? '' : $linkHead) . '</tr></thead><tbody>';
+        foreach ($rows as $i => $row) {
+            $key = $this->t['key'] ? Keys::encode($this->t, $row) : '';
+            $html .= '<tr class="tw-row ' . ($i % 2 ? 'tw-alt' : '') . '"' . ($key !== '' ? ' data-key="' . H::e($key) . '"' : '') . '>';
+            if ($multi) {
+                $html .= '<td class="tw-check"><input type="checkbox" name="keys[]" value="' . H::e($key) . '" aria-label="select"></td>';
+            }
+            $linkCell = '';
+            if ($links || $details) {
+                $linkCell = '<td class="tw-links">';
+                foreach ($links as $kind => $page) {
+                    $params = $kind === 'copy' ? ['copy' => $key] : ['key' => $key];
+                    $linkCell .= '<a class="tw-link-' . $kind . '" href="' . H::e(H::url($page, $params)) . '">' . H::e(Lang::t($kind)) . '</a> ';
+                }
+                foreach ($details as $d) {
+                    $linkCell .= '<a class="tw-link-detail" href="' . H::e(self::detailUrl($this->t, $d, $row)) . '">' . H::e($d['caption']) . '</a> ';
+                }
+                $linkCell .= '</td>';
+            }
+            $html .= $left ? $linkCell : '';
+            foreach ($fields as $f) {
+                $v = $row[$f['name']] ?? null;
+                $html .= '<td class="' . Format::cellClass($f) . '">' . $this->cell($f, $v, $key, $labels[$f['name']] ?? null) . '</td>';
+            }
+            $html .= ($left ? '' : $linkCell) . '</tr>';
+        }
+        $html .= '</tbody></table></div>';
+        if ($multi) {
+            $html .= '<div class="tw-buttons"><button type="submit" class="tw-btn tw-btn-danger">' . H::e(Lang::t('delete_selected')) . '</button></div></form>';
+        }
+        return $html;
+    }
+
+    /** The link from a master row to its detail list. */
+    public static function detailUrl(array $t, array $d, array $row): string
+    {
+        $params = ['master' => $t['name']];
+        foreach ($d['detail_vars'] as $i => $var) {
+            $params['fk_' . $var] = (string)($row[$d['master_fields'][$i]] ?? '');
+        }
+        return H::url($d['page'], $params);
+    }
+
+    private function cell(array $f, mixed $v, string $key, ?array $labels): string
+    {
+        if ($f['kind'] === 'blob' || ($f['control'] === 'FILE' && $f['upload']['store'] === 'file')) {
+            $view = $this->page('view');
+            if (!$v || $view === null || $key === '') {
+                return '';
+            }
+            $param = $f['kind'] === 'blob' ? 'blob' : 'file';
+            $url = H::url($view, ['key' => $key, $param => $f['var']]);
+            if ($f['view_tag'] === 'IMAGE') {
+                return '<img class="tw-thumb" src="' . H::e($url) . '" alt=""' . H::attrs(['width' => $f['img_width'] ?: null,
+                    'height' => $f['img_height'] ?: null]) . ' loading="lazy">';
+            }
+            return '<a href="' . H::e($url) . '">' . H::e(Lang::t('file')) . '</a>';
+        }
+        $display = null;
+        if ($labels !== null && $v !== null) {
+            $display = $labels[(string)$v] ?? (string)$v;
+        }
+        return Format::html($f, $v, $display);
+    }
+
+    private function pager(int $total, int $pages): string
+    {
+        $html = '<nav class="tw-pager" aria-label="pages">';
+        if ($pages > 1) {
+            $p = $this->pageNo;
+            if ((int)$this->t['list']['pager_style'] === 1) {
+                $from = max(1, $p - 4);
+                $to = min($pages, $from + 9);
+                if ($p > 1) {
+                    $html .= '<a href="' . H::e($this->url(['pageno' => (string)($p - 1)])) . '" rel="prev">' . H::e(Lang::t('previous')) . '</a>';
+                }
+                for ($i = $from; $i <= $to; $i++) {
+                    $html .= $i === $p ? '<span class="tw-current" aria-current="page">' . $i . '</span>'
+                        : '<a href="' . H::e($this->url(['pageno' => (string)$i])) . '">' . $i . '</a>';
+                }
+                if ($p < $pages) {
+                    $html .= '<a href="' . H::e($this->url(['pageno' => (string)($p + 1)])) . '" rel="next">' . H::e(Lang::t('next')) . '</a>';
+                }
+            } else {
+                $nav = [['first', 1, $p > 1], ['previous', $p - 1, $p > 1], ['next', $p + 1, $p < $pages], ['last', $pages, $p < $pages]];
+                foreach (array_slice($nav, 0, 2) as [$label, $target, $on]) {
+                    $html .= $on ? '<a href="' . H::e($this->url(['pageno' => (string)$target])) . '"' . ($label === 'previous' ? ' rel="prev"' : '') . '>'
+                        . H::e(Lang::t($label)) . '</a>' : '<span class="tw-off">' . H::e(Lang::t($label)) . '</span>';
+                }
+                $html .= '<form method="get" action="' . H::e($this->page('list')) . '" class="tw-inline">';
+                foreach ($this->search->state + ['sort' => $this->sortParam($this->sort), 'recperpage' => $this->recPerPageParam] as $k => $v) {
+                    if ($v !== '') {
+                        $html .= '<input type="hidden" name="' . H::e($k) . '" value="' . H::e($v) . '">';
+                    }
+                }
+                $html .= H::e(Lang::t('page')) . ' <input type="text" name="pageno" size="3" value="' . $p . '" aria-label="page number"> '
+                    . H::e(Lang::t('of')) . ' ' . $pages . '</form>';
+                foreach (array_slice($nav, 2) as [$label, $target, $on]) {
+                    $html .= $on ? '<a href="' . H::e($this->url(['pageno' => (string)$target])) . '"' . ($label === 'next' ? ' rel="next"' : '') . '>'
+                        . H::e(Lang::t($label)) . '</a>' : '<span class="tw-off">' . H::e(Lang::t($label)) . '</span>';
+                }
+            }
+        }
+        $choices = (array)$this->t['list']['rec_per_page_list'];
+        if ($choices && $total > 0) {
+            $html .= '<form method="get" action="' . H::e($this->page('list')) . '" class="tw-inline tw-perpage">';
+            foreach ($this->search->state + ['sort' => $this->sortParam($this->sort)] as $k => $v) {
+                if ($v !== '') {
+                    $html .= '<input type="hidden" name="' . H::e($k) . '" value="' . H::e($v) . '">';
+                }
+            }
+            $html .= '<label>' . H::e(Lang::t('records_per_page')) . ' <select name="recperpage" class="tw-autosubmit">';
+            $current = $this->recPerPageParam !== '' ? strtoupper($this->recPerPageParam) : (string)$this->recPerPage;
+            foreach ($choices as $c) {
+                $c = (string)$c;
+                $html .= '<option value="' . H::e($c) . '"' . (strtoupper($c) === $current ? ' selected' : '') . '>'
+                    . H::e(strtoupper($c) === 'ALL' ? Lang::t('all') : $c) . '</option>';
+            }
+            $html .= '</select></label> <button type="submit" class="tw-btn tw-btn-small">' . H::e(Lang::t('go')) . '</button></form>';
+        }
+        return $html . '</nav>';
+    }
+
+    private function charts(int $position): string
+    {
+        $html = '';
+        foreach ($this->t['charts'] as $c) {
+            if ($c['show'] && (int)$c['position'] === $position) {
+                $html .= Chart::render($this->app, $this->t, $c, $this->from() . $this->search->sql(), $this->search->params);
+            }
+        }
+        return $html;
+    }
+
+    /** The advanced search page: one row per searchable field, sent to the list page. */
+    public function searchPage(): void
+    {
+        $html = '<h1>' . H::e($this->t['caption']) . ': ' . H::e(Lang::t('advanced_search')) . '</h1>'
+            . '<form method="get" action="' . H::e($this->page('list') ?? '') . '" class="tw-form tw-advanced"><table class="tw-grid tw-record">';
+        foreach ($this->t['fields'] as $f) {
+            if (!$f['search']) {
+                continue;
+            }
+            $html .= '<tr><th>' . H::e($f['caption']) . '</th><td class="tw-op">';
+            if ($f['search_op'] === 'USER SELECT') {
+                $html .= '<select name="z_' . H::e($f['var']) . '" aria-label="' . H::e(Lang::t('operator')) . '">';
+                foreach (Meta::OPERATORS as $op) {
+                    $html .= '<option value="' . H::e($op) . '">' . H::e($op) . '</option>';
+                }
+                $html .= '</select>';
+            } else {
+                $html .= H::e($f['search_op']);
+            }
+            $html .= '</td><td>';
+            $sf = $f;
+            $sf['required'] = false;
+            $sf['var'] = 'x_' . $f['var'];
+            $sf['readonly'] = false;
+            if (in_array($f['control'], ['RADIO', 'CHECKBOX'], true)) {
+                $sf['control'] = 'SELECT';
+                $sf['multiple'] = false;
+            } elseif (!in_array($f['control'], ['SELECT'], true)) {
+                $sf['control'] = 'TEXT';
+            }
+            $sf['validate'] = '';
+            $html .= Controls::render($this->app, $sf, null, false);
+            if ($f['search_op'] === 'BETWEEN' || $f['search_op'] === 'USER SELECT') {
+                $sf['var'] = 'y_' . $f['var'];
+                $html .= ' <span class="tw-and">' . H::e(Lang::t('and')) . '</span> ' . Controls::render($this->app, $sf, null, false);
+            }
+            $html .= '</td></tr>';
+        }
+        $html .= '</table><div class="tw-buttons"><button type="submit" class="tw-btn tw-btn-primary">' . H::e(Lang::t('search'))
+            . '</button> <button type="reset" class="tw-btn">' . H::e(Lang::t('reset')) . '</button> <a href="'
+            . H::e($this->page('list') ?? '') . '">' . H::e(Lang::t('back_to_list')) . '</a></div></form>';
+        $this->app->render($this->t['caption'] . ' - ' . Lang::t('advanced_search'), $html);
+    }
+}

@@ -1,0 +1,4 @@
+<?php
+// Categories: add page.
+require __DIR__ . '/lib/tarnwick.php';
+Tarnwick\run(__DIR__, 'add', require __DIR__ . '/categoriesinfo.php');

@@ -1,0 +1,38 @@
+<?php
+// Customers: table settings.
+return [
+    'name' => 'customers',
+    'var' => 'customers',
+    'caption' => 'Customers',
+    'type' => 'TABLE',
+    'key' => ['customer_id'],
+    'security' => true,
+    'pages' => ['list' => 'customerslist.php', 'view' => 'customersview.php', 'add' => 'customersadd.php',
+        'edit' => 'customersedit.php', 'delete' => 'customersdelete.php', 'search' => 'customerssrch.php'],
+    'copy' => true,
+    'search' => ['basic' => true, 'advanced' => true],
+    'list' => ['pager_style' => 1, 'sort_type' => 2],
+    'details' => [
+        ['table' => 'orders', 'caption' => 'Orders', 'page' => 'orderslist.php',
+            'master_fields' => ['customer_id'], 'detail_fields' => ['customer_id']],
+    ],
+    'fields' => [
+        'customer_id' => ['caption' => 'Customer ID', 'type' => 3, 'auto_increment' => true, 'control' => 'NO',
+            'validate' => 'INTEGER', 'search' => true, 'search_op' => 'BETWEEN'],
+        'company_name' => ['caption' => 'Company Name', 'type' => 200, 'size' => 80, 'required' => true, 'nullable' => false,
+            'tag_maxlength' => 80, 'basic_search' => true, 'search' => true, 'search_op' => 'LIKE'],
+        'contact_name' => ['caption' => 'Contact Name', 'type' => 200, 'size' => 60, 'tag_maxlength' => 60, 'basic_search' => true],
+        'city' => ['caption' => 'City', 'type' => 200, 'size' => 40, 'tag_maxlength' => 40, 'basic_search' => true,
+            'search' => true, 'search_op' => 'START WITH'],
+        'country' => ['caption' => 'Country', 'type' => 200, 'size' => 40, 'tag_maxlength' => 40, 'search' => true,
+            'search_op' => 'USER SELECT'],
+        'phone' => ['caption' => 'Phone', 'type' => 200, 'size' => 30, 'tag_maxlength' => 30],
+        'email' => ['caption' => 'Email', 'type' => 200, 'size' => 80, 'tag_maxlength' => 80, 'link_prefix' => 'mailto:'],
+        'customer_since' => ['caption' => 'Customer Since', 'type' => 133, 'validate' => 'EURODATE', 'format' => 'Date/Time',
+            'date_format' => 7, 'search' => true, 'search_op' => '>='],
+        'credit_limit' => ['caption' => 'Credit Limit', 'type' => 131, 'validate' => 'FLOAT', 'format' => 'Currency', 'digits' => 2,
+            'default' => '1000', 'search' => true, 'search_op' => 'BETWEEN'],
+        'notes' => ['caption' => 'Notes', 'type' => 201, 'control' => 'TEXTAREA', 'list' => false, 'search' => true,
+            'search_op' => 'NOT LIKE'],
+    ],
+];

@@ -1,0 +1,4 @@
+<?php
+// Employees: edit page.
+require __DIR__ . '/lib/tarnwick.php';
+Tarnwick\run(__DIR__, 'edit', require __DIR__ . '/employeesinfo.php');

@@ -1,0 +1,3 @@
+<?php
+require __DIR__ . '/lib/tarnwick.php';
+Tarnwick\run(__DIR__, 'login');

@@ -1,0 +1,4 @@
+<?php
+// Order Summary: list page.
+require __DIR__ . '/lib/tarnwick.php';
+Tarnwick\run(__DIR__, 'list', require __DIR__ . '/order_summaryinfo.php');

@@ -1,0 +1,4 @@
+<?php
+// Order Summary: search page.
+require __DIR__ . '/lib/tarnwick.php';
+Tarnwick\run(__DIR__, 'search', require __DIR__ . '/order_summaryinfo.php');

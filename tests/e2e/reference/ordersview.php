@@ -1,0 +1,4 @@
+<?php
+// Orders: view page.
+require __DIR__ . '/lib/tarnwick.php';
+Tarnwick\run(__DIR__, 'view', require __DIR__ . '/ordersinfo.php');

@@ -1,0 +1,36 @@
+<?php
+// Products: table settings.
+return [
+    'name' => 'products',
+    'var' => 'products',
+    'caption' => 'Products',
+    'type' => 'TABLE',
+    'key' => ['product_id'],
+    'security' => true,
+    'pages' => ['list' => 'productslist.php', 'view' => 'productsview.php', 'add' => 'productsadd.php',
+        'edit' => 'productsedit.php', 'delete' => 'productsdelete.php', 'search' => 'productssrch.php'],
+    'copy' => true,
+    'search' => ['basic' => true, 'advanced' => true],
+    'masters' => [
+        ['table' => 'categories', 'info' => 'categoriesinfo.php', 'list_page' => 'categorieslist.php',
+            'master_fields' => ['category_id'], 'detail_fields' => ['category_id']],
+    ],
+    'fields' => [
+        'product_id' => ['caption' => 'Product ID', 'type' => 3, 'auto_increment' => true, 'control' => 'NO',
+            'validate' => 'INTEGER'],
+        'product_name' => ['caption' => 'Product Name', 'type' => 200, 'size' => 80, 'required' => true, 'nullable' => false,
+            'tag_maxlength' => 80, 'basic_search' => true, 'search' => true, 'search_op' => 'START WITH'],
+        'category_id' => ['caption' => 'Category', 'type' => 3, 'control' => 'SELECT', 'validate' => 'INTEGER',
+            'lookup' => ['table' => 'categories', 'value' => 'category_id', 'display' => 'category_name'],
+            'search' => true, 'search_op' => '='],
+        'unit_price' => ['caption' => 'Unit Price', 'type' => 131, 'required' => true, 'nullable' => false, 'validate' => 'FLOAT',
+            'format' => 'Currency', 'digits' => 2, 'min' => 0, 'max' => 100000, 'search' => true, 'search_op' => 'USER SELECT',
+            'default' => '0'],
+        'units_in_stock' => ['caption' => 'Units in Stock', 'type' => 3, 'required' => true, 'nullable' => false,
+            'validate' => 'INTEGER', 'default' => '0', 'search' => true, 'search_op' => 'BETWEEN', 'format' => 'Number', 'digits' => 0],
+        'discontinued' => ['caption' => 'Discontinued', 'type' => 129, 'size' => 1, 'control' => 'CHECKBOX', 'nullable' => false,
+            'values' => "\"Y\",\"Yes\"\r\n\"N\",\"No\"", 'default' => 'N', 'search' => true, 'search_op' => '=', 'align' => 'center'],
+        'added_on' => ['caption' => 'Added On', 'type' => 133, 'validate' => 'DATE', 'format' => 'Date/Time', 'date_format' => 5,
+            'search' => true, 'search_op' => 'BETWEEN'],
+    ],
+];

@@ -1,0 +1,217 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the PHP runtime and the sample application.
+
+    run_e2e.py samples  --work DIR          the sample scripts are reproducible and load
+    run_e2e.py lint     --work DIR          php -l on every .php file of the application
+    run_e2e.py http     --work DIR --db sqlite|mariadb [--only NAME ...]
+    run_e2e.py browser  --work DIR --artifacts DIR
+
+Each command exits 0 when all passed, 1 on failures and 77 when a tool the
+tests need is missing.
+"""
+import argparse
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e_lib as lib  # noqa: E402
+
+
+def cmd_samples(args):
+    passed = failed = 0
+    out = tempfile.mkdtemp(dir=args.work)
+    subprocess.run([sys.executable, os.path.join(lib.SOURCE, "samples", "make_data.py"), "--out-dir", out], check=True)
+
+    def check(name, ok, detail=""):
+        nonlocal passed, failed
+        print(f"[ {'PASS' if ok else 'FAIL'} ] samples.{name}{'' if ok else ': ' + detail}")
+        passed, failed = passed + ok, failed + (not ok)
+
+    for f in ("sample-sqlite.sql", "sample-mariadb.sql"):
+        same = filecmp.cmp(os.path.join(out, f), os.path.join(lib.SOURCE, "samples", f), shallow=False)
+        check(f"{f}_reproducible", same, "make_data.py no longer writes the committed file")
+    db = os.path.join(out, "sample.sqlite")
+    lib.build_sqlite(db)
+    s = lib.SqliteDb(db)
+    counts = {t: int(s.rows(f"SELECT COUNT(*) FROM {t}")[0][0]) for t in
+              ("categories", "products", "customers", "employees", "orders", "order_lines", "order_summary")}
+    check("row_counts", all(50 <= n <= 500 for n in counts.values()), str(counts))
+    orphans = s.rows("PRAGMA foreign_key_check")
+    check("foreign_keys_hold", not orphans, str(orphans[:5]))
+    bad_status = s.rows("SELECT COUNT(*) FROM orders WHERE status NOT IN ('New','Processing','Shipped','Cancelled')")
+    check("enumeration_values", bad_status == [("0",)], str(bad_status))
+    managers = s.rows("SELECT COUNT(*) FROM employees WHERE reports_to IS NOT NULL")[0][0]
+    check("self_reference", int(managers) == counts["employees"] - 1, managers)
+    non_ascii = s.rows("SELECT COUNT(*) FROM customers WHERE city LIKE '%ó%' OR contact_name LIKE '% % %'")[0][0]
+    check("non_ascii_and_blanks", int(non_ascii) > 0, non_ascii)
+    pics = s.rows("SELECT picture FROM categories WHERE picture IS NOT NULL")
+    check("pictures_are_png", len(pics) == counts["categories"] and all(p[0][:8] == b"\x89PNG\r\n\x1a\n" for p in pics))
+    try:
+        sqlite_create = s.rows("SELECT sql FROM sqlite_master WHERE name = 'orders'")[0][0]
+        s.execute("INSERT INTO orders (customer_id, order_date, status) VALUES (1, '2024-01-01', 'Lost')")
+        check("check_constraint", False, "status 'Lost' was accepted: " + sqlite_create[:60])
+    except Exception as e:  # noqa: BLE001 - the constraint must refuse the row
+        check("check_constraint", "CHECK" in str(e), str(e))
+    shutil.rmtree(out)
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+def php_files(root):
+    for d, _, files in os.walk(root):
+        for f in files:
+            if f.endswith(".php"):
+                yield os.path.join(d, f)
+
+
+def cmd_lint(args):
+    php = lib.need("php", "php-cli")
+    app = lib.assemble(args.work)
+    files = sorted(php_files(app))
+    passed = failed = 0
+    for f in files:
+        r = subprocess.run([php, "-l", f], capture_output=True, text=True)
+        if r.returncode == 0:
+            passed += 1
+        else:
+            failed += 1
+            print(f"[ FAIL ] lint {os.path.relpath(f, app)}: {r.stdout.strip()} {r.stderr.strip()}")
+    print(f"[ {'PASS' if not failed else 'FAIL'} ] php -l on {len(files)} files")
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not files else 0
+
+
+class Ctx:
+    pass
+
+
+def start_mariadb(work):
+    for tool, pkg in (("mariadbd", "mariadb-server"), ("mariadb", "mariadb-client")):
+        if not shutil.which(tool) and not os.path.exists(f"/usr/sbin/{tool}"):
+            lib.skip(f"{tool} is not installed (Debian package {pkg}); run scripts/install-deps.sh")
+    mdir = os.path.join(work, "mariadb")
+    r = subprocess.run(["bash", os.path.join(lib.HERE, "mariadb.sh"), "start", mdir, str(lib.free_port())],
+                       capture_output=True, text=True, timeout=180)
+    if r.returncode != 0:
+        raise RuntimeError("MariaDB did not start: " + r.stderr)
+    env = dict(line.split("=", 1) for line in r.stdout.split() if "=" in line)
+    return mdir, env
+
+
+def stop_mariadb(mdir):
+    subprocess.run(["bash", os.path.join(lib.HERE, "mariadb.sh"), "stop", mdir], timeout=120)
+
+
+def setup_app(args, db_kind):
+    """The application in work/app, its database ready; returns (ctx, cleanup)."""
+    ctx = Ctx()
+    ctx.work = args.work
+    ctx.app = lib.assemble(args.work)
+    cleanup = []
+    if db_kind == "sqlite":
+        path = os.path.join(args.work, "db", "sample.sqlite")
+        os.makedirs(os.path.dirname(path))
+        lib.build_sqlite(path)
+        ctx.db = lib.SqliteDb(path)
+        lib.write_local_config(ctx.app, {"driver": "sqlite", "path": path}, os.path.join(args.work, "sessions"))
+    else:
+        mdir, env = start_mariadb(args.work)
+        cleanup.append(lambda: stop_mariadb(mdir))
+        client = shutil.which("mariadb") or shutil.which("mysql")
+        ctx.db = lib.MariaDb(env, client)
+        with open(os.path.join(lib.SOURCE, "samples", "sample-mariadb.sql"), encoding="utf-8") as f:
+            ctx.db.execute(f.read())
+        lib.write_local_config(ctx.app, {"driver": "mysql", "host": env["MDB_HOST"], "port": int(env["MDB_PORT"]),
+                                         "name": env["MDB_NAME"], "user": env["MDB_USER"],
+                                         "password": env["MDB_PASSWORD"]}, os.path.join(args.work, "sessions"))
+    return ctx, cleanup
+
+
+def cmd_http(args):
+    lib.need("php", "php-cli")
+    import test_http
+    ctx, cleanup = setup_app(args, args.db)
+    try:
+        with lib.PhpServer(ctx.app, os.path.join(args.work, "php-server.log")) as server:
+            ctx.server = server
+            ctx.base = server.base
+            ctx.client = lib.Client(server.base)
+            ctx.client.login("ceo", "tarnwick-demo")
+            started = time.time()
+            passed, failed = test_http.suite.run(ctx, args.only)
+            print(f"# {args.db}: {passed + failed} tests in {time.time() - started:.1f}s")
+    finally:
+        for c in cleanup:
+            c()
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+def cmd_browser(args):
+    lib.need("php", "php-cli")
+    node = lib.need("node", "nodejs")
+    npm = lib.need("npm", "npm")
+    chromium = os.environ.get("TW_CHROMIUM", "/usr/bin/chromium")
+    if not os.path.exists(chromium):
+        lib.skip(f"{chromium} is not installed (Debian package chromium); run scripts/install-deps.sh")
+    # playwright-core goes into a folder of the build tree, not the source tree
+    src = os.path.join(lib.HERE, "browser")
+    mods = os.path.join(os.path.dirname(os.path.abspath(args.work)), "browser-node")
+    os.makedirs(mods, exist_ok=True)
+    for f in ("package.json", "package-lock.json"):
+        shutil.copy(os.path.join(src, f), mods)
+    stamp = os.path.join(mods, "node_modules", ".tw-lock")
+    with open(os.path.join(src, "package-lock.json")) as f:
+        lock = f.read()
+    if not os.path.exists(stamp) or open(stamp).read() != lock:
+        r = subprocess.run([npm, "ci", "--no-audit", "--no-fund", "--prefer-offline"], cwd=mods,
+                           capture_output=True, text=True, timeout=300)
+        if r.returncode != 0:
+            print(r.stdout, r.stderr)
+            lib.skip("npm ci could not install playwright-core")
+        with open(stamp, "w") as f:
+            f.write(lock)
+    shutil.copy(os.path.join(src, "browser-test.mjs"), mods)
+    ctx, cleanup = setup_app(args, "sqlite")
+    os.makedirs(args.artifacts, exist_ok=True)
+    try:
+        with lib.PhpServer(ctx.app, os.path.join(args.work, "php-server.log")) as server:
+            env = dict(os.environ, TW_BASE_URL=server.base, TW_ARTIFACTS=os.path.abspath(args.artifacts),
+                       TW_CHROMIUM=chromium, TW_PROFILE=tempfile.mkdtemp(dir=args.work))
+            r = subprocess.run([node, os.path.join(mods, "browser-test.mjs")], cwd=mods, env=env, timeout=240)
+            code = r.returncode
+            if code == 0:
+                # what the browser saved must be in the database
+                rows = ctx.db.rows("SELECT contact_name FROM customers WHERE contact_name LIKE 'Browser Test %'")
+                if len(rows) != 1:
+                    print(f"[ FAIL ] browser.saved_in_database: {rows}")
+                    print("0 passed, 1 failed")
+                    code = 1
+    finally:
+        for c in cleanup:
+            c()
+    return code
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("command", choices=["samples", "lint", "http", "browser"])
+    ap.add_argument("--work", required=True, help="scratch folder (emptied first)")
+    ap.add_argument("--db", choices=["sqlite", "mariadb"], default="sqlite")
+    ap.add_argument("--artifacts", default=None, help="where the browser test saves screenshots")
+    ap.add_argument("--only", nargs="*", help="run only tests whose names contain one of these")
+    args = ap.parse_args()
+    args.work = os.path.abspath(args.work)
+    os.makedirs(args.work, exist_ok=True)
+    if args.artifacts is None:
+        args.artifacts = os.path.join(args.work, "..", "artifacts")
+    return {"samples": cmd_samples, "lint": cmd_lint, "http": cmd_http, "browser": cmd_browser}[args.command](args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
