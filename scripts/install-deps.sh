@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev sqlite3
   libpugixml-dev libzip-dev libmariadb-dev libcli11-dev
   mariadb-server mariadb-client
+  php-cli php-sqlite3 php-mysql chromium fonts-dejavu-core nodejs python3
   clang libclang-rt-14-dev clang-format
 )
 
@@ -18,6 +19,9 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# npm comes with some Node.js builds; Debian's own package only where it did not
+if ! command -v npm >/dev/null 2>&1; then missing+=(npm); fi
 
 if ((${#missing[@]})); then
   echo "install-deps: installing ${missing[*]}" >&2

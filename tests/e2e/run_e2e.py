@@ -74,8 +74,10 @@ def cmd_lint(args):
     app = lib.assemble(args.work)
     files = sorted(php_files(app))
     passed = failed = 0
-    for f in files:
-        r = subprocess.run([php, "-l", f], capture_output=True, text=True)
+    from concurrent.futures import ThreadPoolExecutor
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        results = list(pool.map(lambda f: subprocess.run([php, "-n", "-l", f], capture_output=True, text=True), files))
+    for f, r in zip(files, results):
         if r.returncode == 0:
             passed += 1
         else:

@@ -111,7 +111,7 @@ final class Chart
 
     private static function axes(array $data, int $w, int $h, array $palette, int $type, array $c): string
     {
-        $left = 70;
+        $left = $c['y_axis_name'] !== '' ? 92 : 70;
         $right = 20;
         $top = 20;
         $bottom = 70;
@@ -198,7 +198,7 @@ final class Chart
             $out .= '<text x="' . ($left + $pw / 2) . '" y="' . ($h - 4) . '" text-anchor="middle" font-size="12" font-weight="bold">' . H::e($c['x_axis_name']) . '</text>';
         }
         if ($c['y_axis_name'] !== '') {
-            $out .= '<text x="14" y="' . ($top + $ph / 2) . '" text-anchor="middle" font-size="12" font-weight="bold" transform="rotate(-90 14 '
+            $out .= '<text x="16" y="' . ($top + $ph / 2) . '" text-anchor="middle" font-size="12" font-weight="bold" transform="rotate(-90 16 '
                 . ($top + $ph / 2) . ')">' . H::e($c['y_axis_name']) . '</text>';
         }
         return $out;

@@ -6,6 +6,7 @@
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
+<link rel="icon" href="data:,">
 <title><?= $app::e($app->title) ?> · <?= $app::e($app->config['app']['title']) ?></title>
 <?= $app->styleLinks() ?>
 <?= $app->scriptLinks() ?>

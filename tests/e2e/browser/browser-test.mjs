@@ -1,0 +1,90 @@
+// Browser test of the sample application: Debian's chromium, headless,
+// driven by playwright-core. Logs in, searches the customer list, edits a
+// record through its form and saves screenshots of the list and the report.
+import { chromium } from 'playwright-core';
+import path from 'node:path';
+
+const base = process.env.TW_BASE_URL;
+const artifacts = process.env.TW_ARTIFACTS;
+let passed = 0;
+let failed = 0;
+
+function check(name, ok, detail = '') {
+  if (ok) {
+    passed++;
+    console.log(`[ PASS ] browser.${name}`);
+  } else {
+    failed++;
+    console.log(`[ FAIL ] browser.${name}${detail ? ': ' + detail : ''}`);
+  }
+}
+
+const context = await chromium.launchPersistentContext(process.env.TW_PROFILE, {
+  executablePath: process.env.TW_CHROMIUM || '/usr/bin/chromium',
+  headless: true,
+  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+    '--disable-sync', '--no-first-run'],
+  viewport: { width: 1280, height: 860 },
+});
+const problems = [];
+try {
+  const page = context.pages()[0] ?? await context.newPage();
+  page.on('pageerror', (e) => problems.push('page error: ' + e.message));
+  page.on('console', (m) => { if (m.type() === 'error') problems.push('console: ' + m.text()); });
+  page.setDefaultTimeout(15000);
+
+  // the list needs a login first, and comes back after it
+  await page.goto(base + 'customerslist.php');
+  check('login_page_first', page.url().includes('login.php'), page.url());
+  await page.fill('input[name=username]', 'ceo');
+  await page.fill('input[name=password]', 'tarnwick-demo');
+  await Promise.all([page.waitForURL(/customerslist\.php/), page.click('form.tw-form button[type=submit]')]);
+  check('list_after_login', (await page.textContent('h1')) === 'Customers');
+  const all = await page.textContent('.tw-count');
+  check('record_count_shown', /Records 1 to 20 of \d+/.test(all ?? ''), all ?? '');
+
+  // the search box
+  await page.fill('#tw_psearch', 'Zürich');
+  await page.selectOption('select[name=psearchtype]', 'AND');
+  await Promise.all([page.waitForURL(/psearch=/), page.press('#tw_psearch', 'Enter')]);
+  const rows = await page.locator('tr.tw-row').allTextContents();
+  check('search_finds_rows', rows.length > 0 && rows.every((r) => r.includes('Zürich')), `${rows.length} rows`);
+  const shown = (await page.textContent('.tw-count')) ?? '';
+  check('search_count_matches_rows', shown.endsWith(`of ${rows.length}`), shown);
+  check('search_text_kept', (await page.inputValue('#tw_psearch')) === 'Zürich');
+
+  // an edit form: the browser refuses a bad number, the server saves a good one
+  await Promise.all([page.waitForURL(/customersedit\.php/), page.locator('tr.tw-row').first().locator('a.tw-link-edit').click()]);
+  const editUrl = page.url();
+  await page.fill('#tw_x_credit_limit', 'not a number');
+  await page.click('#tw_form_edit button[type=submit]');
+  await page.waitForTimeout(300);
+  check('browser_validation_blocks_bad_number', page.url() === editUrl && (await page.locator('#tw_form_edit').count()) === 1);
+  const stamp = `Browser Test ${Date.now()}`;
+  await page.fill('#tw_x_credit_limit', '4321.5');
+  await page.fill('#tw_x_contact_name', stamp);
+  await Promise.all([page.waitForURL(/customersview\.php/), page.click('#tw_form_edit button[type=submit]')]);
+  const msg = (await page.textContent('.tw-msg')) ?? '';
+  check('saved_message', msg.includes('Record updated'), msg);
+  check('saved_values_shown', (await page.textContent('#tw_view_x_contact_name')) === stamp
+    && (await page.textContent('#tw_view_x_credit_limit')) === '$4,321.50');
+
+  // the list page, sorted by a header click, as a picture for people to look at
+  await page.goto(base + 'customerslist.php');
+  await Promise.all([page.waitForURL(/sort=/), page.click('th a:has-text("Company Name")')]);
+  const first = await page.locator('tr.tw-row').first().textContent();
+  check('sorted_list', first !== null && first.length > 0);
+  await page.screenshot({ path: path.join(artifacts, 'customers-list.png'), fullPage: false });
+  await page.goto(base + 'orders_by_statusreport.php');
+  check('report_chart', (await page.locator('figure.tw-chart svg rect.tw-bar').count()) > 0);
+  await page.screenshot({ path: path.join(artifacts, 'orders-report.png'), fullPage: false });
+  await page.goto(base + 'productsedit.php?key=1');
+  await page.screenshot({ path: path.join(artifacts, 'product-edit.png'), fullPage: false });
+  check('no_script_errors', problems.length === 0, problems.join('; '));
+} catch (e) {
+  check('run', false, String(e && e.stack || e));
+} finally {
+  await context.close();
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
