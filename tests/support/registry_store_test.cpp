@@ -281,8 +281,7 @@ TEST_F(RegistryStoreTest, AWriteBlockedByAnotherWriterFailsCleanly) {
 }
 
 TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
-  store_->writeValue(HKCU, "Shared", "seed", kRegString, Variant("x"));  // the schema exists
-  store_->close();
+  // Neither finds a database: creating it is part of the race.
   std::string db = (dir_ / "reg.sqlite").string();
   std::vector<pid_t> children;
   for (int who = 0; who < 2; ++who) {
