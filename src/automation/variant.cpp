@@ -133,31 +133,7 @@ Variant Variant::array(std::vector<Variant> values, VarType elem) {
   return v;
 }
 
-Variant::Variant(const Variant& o) noexcept : type_(vtEmpty) { copyFrom(o); }
-
-Variant::Variant(Variant&& o) noexcept : type_(o.type_), i64_(o.i64_) { o.type_ = vtEmpty; }
-
-Variant& Variant::operator=(const Variant& o) noexcept {
-  if (this != &o) {
-    Variant old(std::move(*this));
-    copyFrom(o);
-  }
-  return *this;
-}
-
-Variant& Variant::operator=(Variant&& o) noexcept {
-  if (this != &o) {
-    Variant old(std::move(*this));
-    type_ = o.type_;
-    i64_ = o.i64_;
-    o.type_ = vtEmpty;
-  }
-  return *this;
-}
-
-void Variant::copyFrom(const Variant& o) noexcept {
-  type_ = o.type_;
-  i64_ = o.i64_;
+void Variant::addReference() const noexcept {
   switch (type_) {
     case vtString: ++str_->refs; break;
     case vtArray: ++arr_->refs; break;
@@ -168,7 +144,7 @@ void Variant::copyFrom(const Variant& o) noexcept {
   }
 }
 
-void Variant::clear() noexcept {
+void Variant::releaseReference() noexcept {
   VarType t = type_;
   type_ = vtEmpty;
   switch (t) {
@@ -182,6 +158,28 @@ void Variant::clear() noexcept {
     default: break;
   }
   i64_ = 0;
+}
+
+Variant& Variant::assignSlow(const Variant& o) noexcept {
+  if (this != &o) {
+    // Keep the old value alive until the new one is in place: releasing it
+    // may run code that looks at this variant.
+    Variant old(std::move(*this));
+    type_ = o.type_;
+    i64_ = o.i64_;
+    addReference();
+  }
+  return *this;
+}
+
+Variant& Variant::moveSlow(Variant&& o) noexcept {
+  if (this != &o) {
+    Variant old(std::move(*this));
+    type_ = o.type_;
+    i64_ = o.i64_;
+    o.type_ = vtEmpty;
+  }
+  return *this;
 }
 
 uint16_t Variant::varType() const noexcept {

@@ -74,11 +74,30 @@ class Variant {
   // A one-dimensional array with lower bound 0 holding the values.
   static Variant array(std::vector<Variant> values, VarType elem = vtVariant);
 
-  Variant(const Variant& o) noexcept;
-  Variant(Variant&& o) noexcept;
-  Variant& operator=(const Variant& o) noexcept;
-  Variant& operator=(Variant&& o) noexcept;
-  ~Variant() { clear(); }
+  Variant(const Variant& o) noexcept : type_(o.type_), i64_(o.i64_) {
+    if (holdsReference()) addReference();
+  }
+  Variant(Variant&& o) noexcept : type_(o.type_), i64_(o.i64_) { o.type_ = vtEmpty; }
+  Variant& operator=(const Variant& o) noexcept {
+    if (!holdsReference() && !o.holdsReference()) {
+      type_ = o.type_;
+      i64_ = o.i64_;
+      return *this;
+    }
+    return assignSlow(o);
+  }
+  Variant& operator=(Variant&& o) noexcept {
+    if (!holdsReference()) {
+      type_ = o.type_;
+      i64_ = o.i64_;
+      o.type_ = vtEmpty;
+      return *this;
+    }
+    return moveSlow(std::move(o));
+  }
+  ~Variant() {
+    if (holdsReference()) releaseReference();
+  }
 
   // The VarType code: the subtype, plus vtArray for arrays.
   uint16_t varType() const noexcept;
@@ -90,7 +109,11 @@ class Variant {
   bool isString() const noexcept { return type_ == vtString; }
   bool isArray() const noexcept { return type_ == vtArray; }
   bool isNumeric() const noexcept;  // Integer, Long, Single, Double, Currency, Byte, Boolean? no: see .cpp
-  void clear() noexcept;
+  void clear() noexcept {
+    if (holdsReference()) releaseReference();
+    type_ = vtEmpty;
+    i64_ = 0;
+  }
 
   // Raw access, valid only for the matching subtype.
   bool rawBool() const noexcept { return b_; }
@@ -136,7 +159,13 @@ class Variant {
 
  private:
   friend struct SafeArray;
-  void copyFrom(const Variant& o) noexcept;
+  // Strings, arrays and objects hold a counted reference; numbers do not.
+  bool holdsReference() const noexcept { return type_ == vtString || type_ == vtArray || type_ == vtObject; }
+  void addReference() const noexcept;
+  // Drops the reference and leaves the variant Empty.
+  void releaseReference() noexcept;
+  Variant& assignSlow(const Variant& o) noexcept;
+  Variant& moveSlow(Variant&& o) noexcept;
 
   VarType type_;
   union {
