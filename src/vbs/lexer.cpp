@@ -66,7 +66,9 @@ class Lexer {
     std::vector<Token> out;
     out.reserve(src_.size() / 3 + 8);
     for (;;) {
+      size_t before = pos_;
       skipBlanks();
+      blankBefore_ = pos_ != before;
       Token t;
       t.pos = {line_, col_};
       if (pos_ >= src_.size()) {
@@ -84,15 +86,14 @@ class Lexer {
       } else if (c == '"') {
         lexString(t);
       } else if (isLetter(c)) {
-        lexWord(t, !out.empty() && out.back().type == Tok::Dot && out.back().memberDot);
+        lexWord(t, !out.empty() && out.back().type == Tok::Dot);
         if (t.type == Tok::End) {  // Rem comment
           skipComment();
           continue;
         }
       } else if (c == '[') {
         lexBracketed(t);
-      } else if (isDigit(c) || (c == '.' && pos_ + 1 < src_.size() && isDigit(src_[pos_ + 1]) &&
-                                !followsValue(out))) {
+      } else if (isDigit(c) || (c == '.' && pos_ + 1 < src_.size() && isDigit(src_[pos_ + 1]))) {
         lexNumber(t);
       } else if (c == '&' && pos_ + 2 < src_.size() &&
                  (((src_[pos_ + 1] | 0x20) == 'h' && isHexDigit(src_[pos_ + 2])) ||
@@ -317,8 +318,10 @@ class Lexer {
       case ')': t.type = Tok::RParen; break;
       case ',': t.type = Tok::Comma; break;
       case '.':
+        // "a.b" is member access; "Echo .b" (after a blank) names a member
+        // of the With object.
         t.type = Tok::Dot;
-        t.memberDot = followsValue(out);
+        t.memberDot = followsValue(out) && !blankBefore_;
         break;
       case '&': t.type = Tok::Amp; break;
       case '+': t.type = Tok::Plus; break;
@@ -366,6 +369,7 @@ class Lexer {
   }
 
   std::string_view src_;
+  bool blankBefore_ = false;
   size_t pos_ = 0;
   int32_t line_ = 1;
   int32_t col_ = 1;

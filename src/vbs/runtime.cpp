@@ -49,6 +49,12 @@ constexpr int32_t kMaxNesting = 160;
 constexpr size_t kMaxCStack = 3 * 1024 * 1024;
 constexpr int32_t kTickInterval = 2048;
 constexpr int32_t kMissingArg = static_cast<int32_t>(0x80020004u);
+// Longest text the engine builds; longer ones are "Out of memory".
+constexpr size_t kMaxStringBytes = size_t{1} << 27;
+
+inline void checkLength(size_t n) {
+  if (n > kMaxStringBytes) raise(kErrOutOfMemory);
+}
 
 const Variant& emptyVariant() {
   static const Variant empty;
@@ -831,7 +837,7 @@ Variant Runtime::execute(Frame* entry) {
             Variant* base = variable(*this, f, in.k, in.a, in.b, Access::Read);
             Variant result;
             if (base) {
-              if (n == 0) {
+              if (n == 0 && !base->isObject()) {
                 result = *base;
               } else {
                 result = indexValue(*base, args, n);
@@ -1310,12 +1316,14 @@ Variant Runtime::execute(Frame* entry) {
           case OpCode::Cat:
             if (sp[-2].isString() && sp[-1].isString()) {
               std::string s;
+              checkLength(sp[-2].rawString().size() + sp[-1].rawString().size());
               s.reserve(sp[-2].rawString().size() + sp[-1].rawString().size());
               s.append(sp[-2].rawString());
               s.append(sp[-1].rawString());
               sp[-2] = Variant(std::move(s));
             } else {
               sp[-2] = concat(sp[-2], sp[-1]);
+              if (sp[-2].isString()) checkLength(sp[-2].rawString().size());
             }
             (--sp)->clear();
             ++ip;
@@ -1340,6 +1348,7 @@ Variant Runtime::execute(Frame* entry) {
             if (allNull) {
               result = Variant::null();
             } else {
+              checkLength(total);
               std::string s;
               s.reserve(total);
               for (int i = 0; i < n; ++i)
@@ -1368,7 +1377,12 @@ Variant Runtime::execute(Frame* entry) {
                 Variant& p = parts[i];
                 if (!p.isString() && !p.isNull() && !p.isEmpty()) p = Variant(p.toString());
               }
+              size_t total = v->rawString().size();
+              for (int i = 0; i < n; ++i)
+                if (parts[i].isString()) total += parts[i].rawString().size();
+              checkLength(total);
               std::string& s = v->mutableString();
+              if (s.capacity() < total) s.reserve(std::max(total, s.size() * 2));
               for (int i = 0; i < n; ++i)
                 if (parts[i].isString()) s.append(parts[i].rawString());
             } else {
@@ -1382,6 +1396,7 @@ Variant Runtime::execute(Frame* entry) {
               }
               if (cur.isObject()) cur = cur.valueOf();
               for (int i = 0; i < n; ++i) cur = concat(cur, parts[i]);
+              if (cur.isString()) checkLength(cur.rawString().size());
               if (v) {
                 assignTo(*v, std::move(cur));
               } else {

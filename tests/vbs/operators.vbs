@@ -1,0 +1,56 @@
+' Arithmetic operators and precedence.
+
+AssertEq 7 + 3, 10, "+"
+AssertEq 7 - 10, -3, "-"
+AssertEq 6 * 7, 42, "*"
+AssertEq 7 / 2, 3.5, "/"
+AssertEq TypeName(6 / 2), "Double", "/ gives a Double"
+AssertEq 7 \ 2, 3, "\"
+AssertEq -7 \ 2, -3, "\ truncates towards zero"
+AssertEq 7 Mod 3, 1, "Mod"
+AssertEq -7 Mod 3, -1, "Mod takes the dividend's sign"
+AssertEq 7 Mod -3, 1, "Mod with a negative divisor"
+AssertEq 7.5 \ 2, CLng(4), "\ rounds operands first (7.5 to 8), a Double becomes a Long"
+AssertEq 6.5 Mod 4, CLng(2), "Mod rounds half to even (6.5 to 6)"
+AssertEq TypeName(CLng(7) \ 2), "Long", "\ of a Long"
+AssertEq 2 ^ 10, CDbl(1024), "^"
+AssertEq 2 ^ -1, 0.5, "negative exponent"
+AssertEq 4 ^ 0.5, CDbl(2), "root"
+AssertEq -5, 0 - 5, "unary minus"
+AssertEq - -5, 5, "double negation"
+
+' Precedence: ^, negation, * /, \, Mod, + -, &, comparison, Not, And, Or, Xor, Eqv, Imp.
+AssertEq -2 ^ 2, CDbl(-4), "^ binds tighter than negation"
+AssertEq 2 ^ 3 ^ 2, CDbl(64), "^ is left associative"
+AssertEq 1 + 2 * 3, 7, "* before +"
+AssertEq (1 + 2) * 3, 9, "parentheses"
+AssertEq 10 - 4 - 3, 3, "- is left associative"
+AssertEq 100 / 10 / 5, CDbl(2), "/ is left associative"
+AssertEq 7 \ 2 * 2, 1, "* before \"
+AssertEq 10 Mod 4 \ 2, 0, "\ before Mod"
+AssertEq 1 + 10 Mod 4, 3, "Mod before +"
+AssertEq 1 + 2 & 3 + 4, "37", "+ before &"
+AssertEq 2 * 3 = 6, True, "arithmetic before comparison"
+AssertEq Not 1 = 2, True, "comparison before Not"
+AssertEq True Or False And False, True, "And before Or"
+AssertEq True Xor True Or True, False, "Or before Xor"
+
+' Division errors.
+On Error Resume Next
+Dim r
+r = 1 / 0
+AssertErr 11, "division by zero"
+r = 1 \ 0
+AssertErr 11, "integer division by zero"
+r = 1 Mod 0
+AssertErr 11, "Mod by zero"
+r = 0 / 0
+AssertErr 6, "0 / 0 overflows"
+r = (-8) ^ 0.5
+AssertErr 5, "negative base with a fraction"
+r = CInt(-32768) \ CInt(-1)
+AssertErr 0, "Integer \ -1 widens instead of failing"
+On Error GoTo 0
+AssertEq CInt(-32768) \ CInt(-1), CLng(32768), "Integer \ -1"
+
+Done
