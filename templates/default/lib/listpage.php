@@ -272,13 +272,9 @@ final class ListPage
         if ($this->t['search']['basic']) {
             $state = $this->search->state;
             $html .= '<form class="tw-search" method="get" action="' . H::e($this->page('list')) . '" role="search">';
-            foreach (['master'] + [] as $keep) {
-                if (isset($state[$keep])) {
-                    $html .= '<input type="hidden" name="' . $keep . '" value="' . H::e($state[$keep]) . '">';
-                }
-            }
+            // a detail list keeps its master while searching
             foreach ($state as $k => $v) {
-                if (str_starts_with((string)$k, 'fk_')) {
+                if ($k === 'master' || str_starts_with((string)$k, 'fk_')) {
                     $html .= '<input type="hidden" name="' . H::e($k) . '" value="' . H::e($v) . '">';
                 }
             }

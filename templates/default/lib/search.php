@@ -31,7 +31,6 @@ final class Search
     public function build(?array $q = null): self
     {
         $q ??= $_GET;
-        $db = $this->app->db();
         if (!empty($this->t['filter'])) {
             $this->where[] = (string)$this->t['filter'];
         }

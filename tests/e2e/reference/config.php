@@ -52,6 +52,7 @@ $config = [
         ['caption' => 'Orders', 'page' => 'orderslist.php', 'group' => 'tables'],
         ['caption' => 'Order Lines', 'page' => 'order_lineslist.php', 'group' => 'tables'],
         ['caption' => 'Order Summary', 'page' => 'order_summarylist.php', 'group' => 'tables'],
+        ['caption' => 'Customer Orders', 'page' => 'customer_orderslist.php', 'group' => 'tables'],
         ['caption' => 'Orders by Status', 'page' => 'orders_by_statusreport.php', 'group' => 'reports'],
     ],
 ];
