@@ -645,8 +645,9 @@ def error_pages_hide_internals(ctx):
     assert r.status == 404 and "Record not found" in r.text
     r = ctx.client.get("customersview.php?key=1,2")
     assert r.status == 404
-    r = ctx.client.get("config.php")
-    assert r.text.strip() == "", "the configuration file must print nothing"
+    for page in ("config.php", "config.local.php", "customersinfo.php", "lib/db.php", "lib/app.php"):
+        r = ctx.client.get(page)
+        assert r.text.strip() == "", f"{page} must print nothing when opened directly"
     ctx.db.execute("ALTER TABLE order_lines RENAME TO order_lines_away")
     try:
         r = ctx.client.get("order_lineslist.php")

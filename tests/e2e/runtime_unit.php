@@ -1,0 +1,150 @@
+<?php
+// Checks of the runtime's pure helpers (formatting, validation, names, value
+// lists, keys, charts) without a web server. Run: php tests/e2e/runtime_unit.php
+declare(strict_types=1);
+
+require __DIR__ . '/../../templates/default/lib/tarnwick.php';
+
+use Tarnwick\{Chart, Export, Format, H, Keys, Meta, Validate};
+
+$passed = 0;
+$failed = 0;
+function same(string $name, mixed $expected, mixed $actual): void
+{
+    global $passed, $failed;
+    if ($expected === $actual) {
+        $passed++;
+        return;
+    }
+    $failed++;
+    echo "[ FAIL ] runtime.$name: expected ", var_export($expected, true), ', got ', var_export($actual, true), "\n";
+}
+
+$cfg = ['app' => ['max_upload_size' => 1000]];
+$field = fn(array $f) => Meta::field($f + ['name' => 'f'], [], $cfg);
+
+// identifiers made from names
+same('var_blank', 'x_Total_Amount', Meta::varName('Total Amount', 'x_'));
+same('var_hyphen', 'x_Unit2DPrice', Meta::varName('Unit-Price', 'x_'));
+same('var_digit_first', 'x2005_Sales', Meta::varName('2005 Sales'));
+same('var_non_ascii', 'FC', Meta::varName('ü'));
+same('var_non_ascii_digit_first', 'x131k', Meta::varName('ık'));
+
+// value lists in their text form
+same('values_text', [['Y', 'Yes'], ['N', 'No']], Meta::values("\"Y\",\"Yes\"\r\n\"N\",\"No\"\r\n"));
+same('values_quotes', [['a"b', 'A "B"']], Meta::values('"a""b","A ""B"""'));
+same('values_map', [['Y', 'Yes'], ['N', 'No']], Meta::values(['Y' => 'Yes', 'N' => 'No']));
+
+// kinds from type codes
+same('kind_decimal', 'float', Meta::kind(131));
+same('kind_timestamp', 'datetime', Meta::kind(135));
+same('kind_memo', 'memo', Meta::kind(201));
+same('kind_blob', 'blob', Meta::kind(205));
+same('default_control_auto', 'NO', $field(['type' => 3, 'auto_increment' => true])['control']);
+same('default_not_listed_memo', false, $field(['type' => 203])['list']);
+
+// numbers
+Format::$settings = ['date_format' => 5, 'date_separator' => '/', 'currency_symbol' => '$',
+    'decimal_point' => '.', 'thousands_separator' => ','];
+same('number_grouped', '1,234,567.89', Format::number(1234567.891, 2));
+same('number_round_half', '2.50', Format::number(2.499999, 2));
+same('number_no_group', '1234.5', Format::number(1234.5, 1, ['group_digits' => 0]));
+same('number_paren', '(3.00)', Format::number(-3, 2, ['paren' => -1]));
+same('number_no_lead', '.50', Format::number(0.5, 2, ['lead_digit' => 0]));
+same('currency', '$2,500.50', Format::currency(2500.5, 2));
+same('currency_negative', '-$7.25', Format::currency(-7.25, 2));
+same('percent', '15%', Format::text($field(['type' => 131, 'format' => 'Percent', 'digits' => 0]), '0.15'));
+same('negative_zero', '0.00', Format::number(-0.001, 2));
+
+// dates: formats 0..11
+$d = '2024-03-09 14:05:30';
+$expect = [0 => '2024/03/09 14:05:30', 1 => 'Saturday, March 9, 2024', 2 => '2024/03/09', 3 => '14:05:30', 4 => '14:05',
+    5 => '2024/03/09', 6 => '03/09/2024', 7 => '09/03/2024', 8 => '2024/03/09 14:05:30', 9 => '2024/03/09 14:05:30',
+    10 => '03/09/2024 14:05:30', 11 => '09/03/2024 14:05:30'];
+foreach ($expect as $fmt => $text) {
+    same("date_format_$fmt", $text, Format::date($d, $fmt));
+}
+same('date_general_no_time', '2024/03/09', Format::date('2024-03-09', 0));
+Format::$settings['date_separator'] = '.';
+same('date_separator', '09.03.2024', Format::date('2024-03-09', 7));
+Format::$settings['date_separator'] = '/';
+
+// entered dates and times
+same('parse_date', '2024-12-31', Validate::parseDate('2024/12/31', 5));
+same('parse_usdate', '2024-12-31', Validate::parseDate('12/31/2024', 6));
+same('parse_eurodate', '2024-12-31', Validate::parseDate('31.12.2024', 7));
+same('parse_iso_any_order', '2024-12-31', Validate::parseDate('2024-12-31', 7));
+same('parse_with_time', '2024-02-29 08:30:00', Validate::parseDate('02/29/2024 8:30', 6));
+same('parse_bad_day', null, Validate::parseDate('2023/02/29', 5));
+same('parse_two_digit_year', null, Validate::parseDate('31/12/24', 7));
+same('parse_wrong_order', null, Validate::parseDate('31/12/2024', 6));
+same('parse_time', '07:05:00', Validate::parseTime('7:05'));
+same('parse_bad_time', null, Validate::parseTime('24:00'));
+same('guid', true, Validate::isGuid('{6F9619FF-8B86-D011-B42D-00C04FC964FF}'));
+same('guid_bad', false, Validate::isGuid('6F9619FF-8B86-D011-B42D-00C04FC964F'));
+same('integer', true, Validate::isInteger('-42'));
+same('integer_bad', false, Validate::isInteger('4.2'));
+same('float_exp', true, Validate::isFloat('1.5e3'));
+same('float_bad', false, Validate::isFloat('1,5'));
+
+// conversion of entries with the field's checks
+$time = $field(['type' => 134, 'caption' => 'Start']);
+same('convert_time', ['09:15:00', null], Validate::convert($time, '9:15'));
+same('convert_time_bad', [null, 'Start must be a time in the form hh:mm or hh:mm:ss'], Validate::convert($time, '9h15'));
+$guid = $field(['type' => 72, 'caption' => 'Id']);
+same('convert_guid_bad', [null, 'Id must be a GUID'], Validate::convert($guid, 'nope'));
+$qty = $field(['type' => 3, 'caption' => 'Qty', 'min' => 1, 'max' => 9]);
+same('convert_int', [5, null], Validate::convert($qty, ' 5 '));
+same('convert_range', [null, 'Qty must lie between 1 and 9'], Validate::convert($qty, '10'));
+$msg = $field(['type' => 3, 'caption' => 'Qty', 'min' => 1, 'error' => 'At least one']);
+same('convert_range_message', [null, 'At least one'], Validate::convert($msg, '0'));
+$req = $field(['type' => 200, 'caption' => 'Name', 'required' => true]);
+same('convert_required', [null, 'Please enter a value for Name'], Validate::convert($req, '  '));
+$text = $field(['type' => 200, 'nullable' => false]);
+same('convert_empty_not_null', ['', null], Validate::convert($text, ''));
+same('convert_empty_null', [null, null], Validate::convert($field(['type' => 200]), ''));
+$len = $field(['type' => 200, 'caption' => 'Code', 'size' => 3]);
+same('convert_length_code_points', ['äöü', null], Validate::convert($len, 'äöü'));
+same('convert_too_long', [null, 'Code may hold at most 3 characters'], Validate::convert($len, 'abcd'));
+$eu = $field(['type' => 133, 'validate' => 'EURODATE']);
+same('input_eurodate', '05/01/2021', Validate::toInput($eu, '2021-01-05'));
+
+// escaping and links
+same('escape', '&lt;a href=&quot;x&quot;&gt;&apos;&amp;', H::e('<a href="x">\'&'));
+same('safe_href_js', null, H::safeHref(' javascript:alert(1)'));
+same('safe_href_mail', 'mailto:a@b.c', H::safeHref('mailto:a@b.c'));
+same('safe_href_relative', 'page.php?a=1', H::safeHref('page.php?a=1'));
+same('xml_control_chars', 'ab&amp;', H::xml("a\x01b&"));
+same('url', 'p.php?a=1&b=x%20y', H::url('p.php', ['a' => 1, 'b' => 'x y', 'c' => '']));
+same('local_url_ok', 'list.php?x=1', Tarnwick\App::localUrl('list.php?x=1'));
+same('local_url_scheme', null, Tarnwick\App::localUrl('//evil.example/x.php'));
+same('like_escape', 'a!%b!_c!!', Tarnwick\Db::likeEscape('a%b_c!'));
+same('csv_formula', "'=1+2", Export::cellText('=1+2'));
+same('csv_negative_number', '-12.5', Export::cellText('-12.5'));
+
+// keys in URLs
+$t = Meta::table(['name' => 't', 'key' => ['a', 'b'], 'fields' => ['a' => ['type' => 3], 'b' => ['type' => 200]]], $cfg);
+$enc = Keys::encode($t, ['a' => 7, 'b' => 'x,y z']);
+same('key_encode', '7,x%2Cy%20z', $enc);
+same('key_decode', ['a' => '7', 'b' => 'x,y z'], Keys::decode($t, $enc));
+same('key_decode_count', null, Keys::decode($t, '7'));
+same('key_decode_int', null, Keys::decode($t, '7x,b'));
+
+// charts
+same('nice_max', 250.0, Chart::niceMax(201));
+same('nice_max_small', 0.5, Chart::niceMax(0.42));
+$svg = Chart::svg(['name' => 'c', 'caption' => 'C <b>', 'type' => Chart::COLUMN, 'width' => 300, 'height' => 200, 'palette' => [],
+    'show_values' => true, 'show_names' => true, 'grid_lines' => 4, 'x_axis_name' => '', 'y_axis_name' => '', 'max_char' => 10],
+    [['A<script>', 10.0], ['B', 20.0], ['C', 5.0]]);
+same('chart_bars', 3, substr_count($svg, 'class="tw-bar"'));
+same('chart_escaped', false, str_contains($svg, '<script>'));
+preg_match_all('/<rect class="tw-bar"[^>]* height="([\d.]+)"/', $svg, $m);
+same('chart_heights_in_proportion', true, abs((float)$m[1][1] - 2 * (float)$m[1][0]) < 0.02 && abs((float)$m[1][0] - 2 * (float)$m[1][2]) < 0.02);
+$pie = Chart::svg(['name' => 'p', 'caption' => '', 'type' => Chart::PIE, 'width' => 300, 'height' => 200, 'palette' => [],
+    'show_values' => false, 'show_names' => true, 'grid_lines' => 4, 'x_axis_name' => '', 'y_axis_name' => '', 'max_char' => 10],
+    [['A', 1.0], ['B', 3.0]]);
+same('pie_slices', 2, substr_count($pie, 'class="tw-slice"'));
+same('pie_large_arc_for_three_quarters', true, str_contains($pie, ' 0 1 1 '));
+
+echo "$passed passed, $failed failed\n";
+exit($failed ? 1 : 0);
