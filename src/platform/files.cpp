@@ -1,8 +1,11 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -350,6 +353,60 @@ bool writeFile(std::string_view path, std::string_view bytes) {
 
 bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding) {
   return writeFile(path, encodeText(text, encoding));
+}
+
+int replaceFileDurably(std::string_view path, std::string_view bytes, unsigned newFileMode) {
+  fs::path target = resolvePath(path);
+  if (!target.has_filename()) return EISDIR;
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    fs::path real = fs::weakly_canonical(target, ec);
+    if (!ec) target = real;
+  }
+  mode_t mode = static_cast<mode_t>(newFileMode & 07777);
+  struct stat st {};
+  bool existed = ::stat(target.c_str(), &st) == 0;
+  if (existed) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    mode = st.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    return errno;
+  }
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const fs::path temp = folder / temporaryName(target);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return errno;
+  auto fail = [&](int err) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(temp.c_str());
+    return err;
+  };
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail(errno);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::fchmod(fd, mode) != 0) return fail(errno);
+  if (existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+    // Only a privileged process can hand the file back to its owner; others
+    // make it their own, as any editor saving a copy does.
+    [[maybe_unused]] int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+  }
+  if (::fsync(fd) != 0) return fail(errno);
+  int closed = ::close(fd);
+  fd = -1;
+  if (closed != 0) return fail(errno);
+  if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
+  // The new name reaches the disk with the folder.
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return 0;
 }
 
 // ---- Folders and copies

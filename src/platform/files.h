@@ -77,6 +77,14 @@ std::string encodeText(std::string_view utf8, TextEncoding encoding);
 bool writeFile(std::string_view path, std::string_view bytes);
 // encodeText + writeFile.
 bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding = TextEncoding::Utf8);
+// Replaces the file with `bytes` so that no reader and no crash ever sees it
+// truncated or half-written: the bytes go to a temporary file beside it,
+// which is flushed to disk and then renamed over the target (a symbolic link
+// keeps its place; the file it points to is replaced). An existing file keeps
+// its permission bits; a new one gets `newFileMode`. Returns 0, or the errno
+// of the first failure, in which case the old file is left as it was and the
+// temporary file is removed.
+int replaceFileDurably(std::string_view path, std::string_view bytes, unsigned newFileMode = 0644);
 
 // ---- Folders and copies
 
