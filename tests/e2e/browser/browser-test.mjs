@@ -75,9 +75,14 @@ try {
   const first = await page.locator('tr.tw-row').first().textContent();
   check('sorted_list', first !== null && first.length > 0);
   await page.screenshot({ path: path.join(artifacts, 'customers-list.png'), fullPage: false });
-  await page.goto(base + 'orders_by_statusreport.php');
+  await page.goto(base + 'orders_by_statusreport.php', { waitUntil: 'networkidle' });
   check('report_chart', (await page.locator('figure.tw-chart svg rect.tw-bar').count()) > 0);
   await page.screenshot({ path: path.join(artifacts, 'orders-report.png'), fullPage: false });
+  await page.goto(base + 'categorieslist.php', { waitUntil: 'networkidle' });
+  const thumb = page.locator('img.tw-thumb').first();
+  await thumb.scrollIntoViewIfNeeded();
+  const width = await thumb.evaluate((img) => img.complete ? img.naturalWidth : -1);
+  check('picture_from_database_shown', width === 8, `natural width ${width}`);
   await page.goto(base + 'productsedit.php?key=1');
   await page.screenshot({ path: path.join(artifacts, 'product-edit.png'), fullPage: false });
   check('no_script_errors', problems.length === 0, problems.join('; '));
