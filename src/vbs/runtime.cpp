@@ -168,14 +168,20 @@ void storeIndexed(Variant& target, Variant* args, int n, Variant&& value, bool i
 
 namespace {
 
+// Most elements an array made by Dim or ReDim may have.
+constexpr uint64_t kMaxArrayElements = uint64_t{1} << 25;
+
 std::vector<std::pair<int32_t, int32_t>> boundsOf(const Variant* args, int n) {
   std::vector<std::pair<int32_t, int32_t>> b;
   b.reserve(static_cast<size_t>(n));
+  uint64_t total = 1;
   for (int i = 0; i < n; ++i) {
     const Variant& a = args[i];
     if (a.isNull()) raise(kErrInvalidNull);
     int32_t upper = a.toLong();
     if (upper < -1) raise(kErrSubscript);
+    total *= static_cast<uint64_t>(upper + 1);
+    if (total > kMaxArrayElements) raise(kErrOutOfMemory);
     b.emplace_back(0, upper);
   }
   return b;
