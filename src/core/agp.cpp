@@ -11,7 +11,8 @@
 
 namespace tw {
 
-AGP::AGP() : SettingsOwner(settings()), extensions_(makeRef<AGPExtensions>()) {
+AGP::AGP()
+    : SettingsOwner(settings()), extensions_(makeRef<AGPExtensions>()), databases_(makeRef<AGPDatabases>()) {
   EngineContext& ctx = engine();
   RegisterProperties();
   ctx.documentsFolder = SpecialFolderPath(0, 5);
@@ -36,13 +37,9 @@ AGP::AGP() : SettingsOwner(settings()), extensions_(makeRef<AGPExtensions>()) {
 
 AGP::~AGP() = default;
 
-Dispatch* AGP::db() {
-  // The database collection arrives with the data model; until a database is
-  // loaded the keyed look-up fails as it does on an empty collection.
-  raise(kErrKeyNotFound, "Key not found.");
-}
+AGPDatabase* AGP::db() { return databases_->Item(Variant(currentDb_)); }
 
-int16_t AGP::DBCnt() const { return 0; }
+int16_t AGP::DBCnt() const { return static_cast<int16_t>(databases_->Count()); }
 
 const std::string& AGP::ProjErr() { return engine().projErr; }
 
@@ -57,6 +54,12 @@ void AGP::AddProj(std::string_view name) {
 void AGP::DeleteProj() {
   // ClearProperties: delete each setting by name, in order.
   while (Properties().Count() > 0) Properties().Delete(Variant(Properties().at(0).Name()));
+  // Every database goes, each by its DBName; one whose name no longer matches
+  // its key goes all the same.
+  std::vector<std::string> names;
+  for (int32_t i = 0; i < databases_->Count(); ++i) names.push_back(databases_->at(i)->DBName());
+  for (const std::string& name : names) databases_->Delete(name);
+  databases_->Clear();
   currentDb_.clear();
   RegisterProperties();
   projInit_ = false;
@@ -128,6 +131,8 @@ const ClassInfo* AGP::classInfo() const {
           .method("AddExtension",
                   [](AGP& p, const Variant& n, const Variant& t) { return p.AddExtension(n.toString(), t.toString()); })
           .method("DeleteExtension", [](AGP& p, const Variant& n) { return p.DeleteExtension(n.toString()); })
+          .method("Save", [](AGP& p, const Variant& f) { p.Save(f.toString()); })
+          .method("Load", [](AGP& p, const Variant& f) { p.Load(f.toString()); })
           .method("LoadDefault", [](AGP& p) { p.LoadDefault(); })
           .method("SaveDefault", [](AGP& p) { p.SaveDefault(); })
           .build();

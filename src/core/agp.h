@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/database.h"
 #include "model/extension.h"
 #include "model/settings.h"
 
@@ -20,9 +21,13 @@ class AGP : public SettingsOwner {
   int32_t lhWnd() const noexcept { return hwnd_; }
   void setLhWnd(int32_t h) noexcept { hwnd_ = h; }
   bool ProjInit() const noexcept { return projInit_; }
-  // The current database; raises the keyed collection's error when none.
-  Dispatch* db();
+  // The current database (the database collection's Item of the current
+  // database name, which makes it the collection's current one); raises the
+  // keyed collection's error when there is none of that name.
+  AGPDatabase* db();
   int16_t DBCnt() const;
+  // The database collection (not published to scripts).
+  AGPDatabases& Databases() noexcept { return *databases_; }
   AGPExtensions& Extensions() noexcept { return *extensions_; }
   // The engine-wide last error text.
   static const std::string& ProjErr();
@@ -34,6 +39,7 @@ class AGP : public SettingsOwner {
   const std::string& UserCodeFile() const noexcept { return userCode_; }
   int16_t UnloadThreshold() const noexcept { return unloadThreshold_; }
   const std::string& currentDbName() const noexcept { return currentDb_; }
+  void setCurrentDbName(std::string_view name) { currentDb_ = std::string(name); }
 
   // Starts a new project: ProjName, user defaults, ProjInit.
   void AddProj(std::string_view name);
@@ -42,6 +48,15 @@ class AGP : public SettingsOwner {
   void DeleteProj();
   bool AddExtension(std::string_view name, std::string_view templ);
   bool DeleteExtension(std::string_view name);
+
+  // Writes the project file: the project settings, the extensions, the
+  // database and every table with its charts and fields. The file is
+  // replaced only once the whole text is on disk; a failure raises the file
+  // system's error and leaves an existing file as it was.
+  void Save(std::string_view projFile);
+  // Reads a project file into this project (it is not emptied first).
+  // Failures are reported through ProjErr.
+  void Load(std::string_view projFile);
 
   // Registry defaults (user branch) into the project settings and back.
   void LoadDefault();
@@ -67,6 +82,7 @@ class AGP : public SettingsOwner {
   int32_t hwnd_ = 0;
   bool projInit_ = false;
   Ref<AGPExtensions> extensions_;
+  Ref<AGPDatabases> databases_;
   std::string currentDb_;
   std::string engineVersion_;
   std::string language_;

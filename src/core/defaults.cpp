@@ -91,8 +91,7 @@ void AGP::SaveDefault() {
     if (p.RegSave()) RegWrite(kUser, ctx.regProject, p.Name(), p.RegFormat(), p.Value());
   }
   if (DBCnt() > 0) {
-    auto& database = static_cast<SettingsOwner&>(*db());
-    AGProperties& dbProps = database.Properties();
+    AGProperties& dbProps = db()->Properties();
     for (int32_t i = 0, n = dbProps.Count(); i < n; ++i) {
       PropertyAt p = dbProps.at(i);
       if (p.RegSave()) RegWrite(kUser, ctx.regDatabase, p.Name(), p.RegFormat(), p.Value());

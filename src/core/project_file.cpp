@@ -1,0 +1,254 @@
+// Writing the project file, and the small routines the reader shares.
+#include "core/project_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <vector>
+
+#include "automation/text.h"
+#include "core/agp.h"
+#include "platform/files.h"
+#include "support/engine_context.h"
+#include "support/helpers.h"
+#include "support/registry.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Project files hold the database password: new ones are private to the user.
+constexpr unsigned kNewProjectFileMode = 0600;
+
+// The text a value is written as: what CStr gives, with Empty and Null as
+// the empty text and values that have no text (arrays) written empty too.
+std::string_view valueText(const Variant& v, std::string& scratch) {
+  switch (v.type()) {
+    case vtEmpty:
+    case vtNull: return {};
+    case vtString: return v.rawString();
+    case vtBoolean: return v.rawBool() ? "True" : "False";
+    case vtInteger:
+    case vtLong: {
+      char buf[16];
+      auto r = std::to_chars(buf, buf + sizeof buf, v.type() == vtInteger ? v.rawInteger() : v.rawLong());
+      scratch.assign(buf, r.ptr);
+      return scratch;
+    }
+    default:
+      try {
+        scratch = v.toString();
+      } catch (const Error&) {
+        scratch.clear();
+      }
+      return scratch;
+  }
+}
+
+// Appends the escaped text. Besides the four entities of XmlEscape, tabs and
+// line breaks become character references (a reader turns literal ones into
+// blanks); `tagValues` first turns every CR LF into "|".
+void appendEscaped(std::string& out, std::string_view text, bool tagValues = false) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\r':
+        if (tagValues && i + 1 < text.size() && text[i + 1] == '\n') {
+          out += '|';
+          ++i;
+        } else {
+          out += "&#13;";
+        }
+        break;
+      case '\n': out += "&#10;"; break;
+      case '\t': out += "&#9;"; break;
+      default: out += c;
+    }
+  }
+}
+
+bool isTagValuesName(std::string_view name) { return name.size() == 12 && equalsNoCase(name, "fldtagvalues"); }
+
+// "1" when the text is not empty and reads as true.
+bool booleanAttribute(const Variant& v, std::string& scratch) {
+  if (v.type() == vtBoolean) return v.rawBool();
+  std::string_view text = valueText(v, scratch);
+  if (text.empty()) return false;
+  try {
+    return Variant(text).toBool();
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+void appendAttribute(std::string& out, std::string_view name, std::string_view dataType, const Variant& value,
+                     std::string& scratch) {
+  appendEscaped(out, name);
+  out += "=\"";
+  if (dataType == "Boolean") {
+    out += booleanAttribute(value, scratch) ? '1' : '0';
+  } else {
+    appendEscaped(out, valueText(value, scratch), isTagValuesName(name));
+  }
+  out += "\" ";
+}
+
+void appendElement(std::string& out, std::string_view open, const AGProperties& store, std::string_view close) {
+  out += open;
+  WriteXmlAttributes(out, store);
+  out += close;
+  out += kLineEnd;
+}
+
+// The file system's error as the error of the call.
+[[noreturn]] void raiseFileError(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG: raise(kErrPathNotFound);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY: raise(kErrPermissionDenied);
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: raise(61, "Disk full");
+    default: raise(kErrPathFileAccess);
+  }
+}
+
+LoadSyncCheck gLoadSyncCheck = nullptr;
+
+}  // namespace
+
+std::string XmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string XmlDeclaration(std::string_view charset) {
+  if (charset.empty()) return "<?xml version=\"1.0\" standalone=\"yes\"?>";
+  return "<?xml version=\"1.0\" encoding=\"" + std::string(charset) + "\" standalone=\"yes\"?>";
+}
+
+void WriteXmlAttributes(std::string& out, const AGProperties& store) {
+  std::string scratch;
+  for (int32_t i = 0, n = store.Count(); i < n; ++i) {
+    const PropertyMeta& m = store.meta(i);
+    if (m.fileSave) appendAttribute(out, m.name, m.dataType, store.valueAt(i), scratch);
+  }
+}
+
+bool VersionIsGreater(std::string_view a, std::string_view b) {
+  auto split = [](std::string_view v) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (true) {
+      size_t dot = v.find('.', start);
+      parts.push_back(v.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start));
+      if (dot == std::string_view::npos) break;
+      start = dot + 1;
+    }
+    return parts;
+  };
+  std::vector<std::string_view> pa = split(a), pb = split(b);
+  size_t n = std::min({pa.size(), pb.size(), size_t{3}});
+  for (size_t i = 0; i < n; ++i) {
+    int16_t x = Variant(pa[i]).toInteger();
+    int16_t y = Variant(pb[i]).toInteger();
+    if (x != y) return x > y;
+  }
+  return false;
+}
+
+int16_t DBKindOf(std::string_view dbmsName) {
+  if (dbmsName == "MS Jet" || dbmsName == "ACCESS") return 1;
+  std::string lower = toLower(dbmsName);
+  if (lower.find("microsoft") != std::string::npos && lower.find("sql") != std::string::npos) return 2;
+  if (lower.find("mysql") != std::string::npos) return 3;
+  if (lower.find("ora") != std::string::npos) return 4;
+  return 5;
+}
+
+void RebuildTableKeys(AGP& proj) {
+  AGPTables& tables = proj.db()->tables();
+  for (int32_t i = 0, n = tables.Count(); i < n; ++i) {
+    AGPTable* table = tables.at(i);
+    std::string keys;
+    if (table->hasFields()) {
+      AGPFields& fields = table->Fields();
+      for (int32_t j = 0, m = fields.Count(); j < m; ++j) {
+        AGPField* field = fields.at(j);
+        if (!field->flag("FldIsPrimaryKey")) continue;
+        if (!keys.empty()) keys += ',';
+        keys += field->FldName();
+      }
+    }
+    table->setSetting("TblKey", Variant(SortCommaList(keys)));
+  }
+}
+
+void setLoadSyncCheck(LoadSyncCheck check) { gLoadSyncCheck = check; }
+LoadSyncCheck loadSyncCheck() { return gLoadSyncCheck; }
+
+void AGP::Save(std::string_view projFile) {
+  EngineContext& ctx = engine();
+  SystemCharset();
+  std::string charset = ctx.systemCharset;
+  std::string chosen = RegRead("HKCU", ctx.regGeneral, "XMLEncodeCharSet").toString();
+  if (!chosen.empty()) charset = chosen;
+
+  std::string text;
+  std::string scratch;
+  text += XmlDeclaration(charset);
+  text += kLineEnd;
+  text += "<Project ";
+  appendAttribute(text, "Version", "String", Variant(engineVersion_), scratch);
+  WriteXmlAttributes(text, Properties());
+  text += '>';
+  text += kLineEnd;
+  for (AGPExtension* ext : extensions_->inSequence()) appendElement(text, "<Extension ", ext->Properties(), "/>");
+  if (DBCnt() > 0) {
+    AGPDatabase* database = db();
+    appendElement(text, "<Database ", database->Properties(), ">");
+    if (database->hasTables()) {
+      for (AGPTable* table : database->tables().inSequence()) {
+        appendElement(text, "<Table ", table->Properties(), ">");
+        if (table->hasCharts())
+          for (AGPChart* chart : table->Charts().inSequence()) appendElement(text, "<Chart ", chart->Properties(), "/>");
+        if (table->hasFields())
+          for (AGPField* field : table->Fields().inSequence()) appendElement(text, "<Field ", field->Properties(), "/>");
+        text += "</Table>";
+        text += kLineEnd;
+      }
+    }
+    text += "</Database>";
+    text += kLineEnd;
+  }
+  text += "</Project>";
+  text += kLineEnd;
+
+  std::string bytes = EncodeXmlText(std::move(text), charset);
+  if (int err = replaceFileDurably(projFile, bytes, kNewProjectFileMode)) raiseFileError(err);
+  // The first save records the machine's charset for later saves.
+  RegWrite("HKCU", ctx.regGeneral, "XMLEncodeCharSet", kRegString, Variant(charset));
+}
+
+}  // namespace tw

@@ -1,0 +1,246 @@
+// Project file bytes: the text in the encoding its declaration names, and
+// back. Nothing may get lost on the way: characters an encoding cannot hold
+// are written as character references, and any encoding iconv knows can be
+// read.
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+#include "automation/text.h"
+#include "core/project_file.h"
+
+namespace tw {
+
+namespace {
+
+enum class Family {
+  Utf8,    // the text as it is
+  Latin1,  // ISO-8859-1 and its aliases; read as Windows-1252
+  Ascii,   // US-ASCII; read as Windows-1252
+  Wide,    // UTF-16 and UTF-32: left to the parser's own detection
+  Other,   // through iconv
+};
+
+std::string labelKey(std::string_view label) { return toLower(trimBlanks(label)); }
+
+Family familyOf(std::string_view label) {
+  std::string key = labelKey(label);
+  if (key.empty() || key == "utf-8" || key == "utf8") return Family::Utf8;
+  if (key == "iso-8859-1" || key == "iso8859-1" || key == "iso_8859-1" || key == "iso_8859-1:1987" ||
+      key == "latin1" || key == "latin-1" || key == "l1" || key == "cp819" || key == "ibm819" ||
+      key == "iso-ir-100" || key == "csisolatin1")
+    return Family::Latin1;
+  if (key == "us-ascii" || key == "ascii" || key == "ansi_x3.4-1968" || key == "iso646-us") return Family::Ascii;
+  if (key.rfind("utf-16", 0) == 0 || key.rfind("utf-32", 0) == 0 || key == "ucs-2" || key == "unicode" ||
+      key == "utf16" || key == "utf32")
+    return Family::Wide;
+  return Family::Other;
+}
+
+void appendReference(std::string& out, char32_t c) {
+  out += "&#";
+  out += std::to_string(static_cast<uint32_t>(c));
+  out += ';';
+}
+
+// Single-byte output: code points up to `limit` are bytes, the rest
+// references. C1 controls are references too: Latin-1 files are read as
+// Windows-1252, which gives those bytes other characters.
+std::string encodeSingleByte(const std::string& text, char32_t limit) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t pos = 0; pos < text.size();) {
+    unsigned char b = static_cast<unsigned char>(text[pos]);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++pos;
+      continue;
+    }
+    char32_t c = decodeUtf8(text, pos);
+    if (c <= limit && (c < 0x80 || c > 0x9F))
+      out += static_cast<char>(c);
+    else
+      appendReference(out, c);
+  }
+  return out;
+}
+
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Iconv() {
+    if (ok()) iconv_close(cd_);
+  }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+// Converts as much of [in, in + inLeft) as iconv can, appending to `out`.
+// Returns 0 when all was converted, else the errno that stopped it (with
+// `in` and `inLeft` at the offending input).
+int convertChunk(iconv_t cd, const char*& in, size_t& inLeft, std::string& out) {
+  char buffer[16384];
+  while (true) {
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    char* src = const_cast<char*>(in);
+    size_t r = iconv(cd, inLeft ? &src : nullptr, inLeft ? &inLeft : nullptr, &dst, &dstLeft);
+    int err = r == static_cast<size_t>(-1) ? errno : 0;
+    out.append(buffer, sizeof buffer - dstLeft);
+    in = src;
+    if (err == E2BIG) continue;
+    if (err) return err;
+    if (inLeft == 0) return 0;
+  }
+}
+
+bool encodeWithIconv(const std::string& text, std::string_view charset, std::string& out) {
+  Iconv cd(std::string(charset).c_str(), "UTF-8");
+  if (!cd.ok()) return false;
+  out.reserve(text.size() + 64);
+  const char* in = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    int err = convertChunk(cd.get(), in, left, out);
+    if (err == 0) break;
+    // A character the charset cannot hold (or a byte that is not UTF-8):
+    // a reference, itself converted so that stateful charsets stay right.
+    size_t pos = static_cast<size_t>(in - text.data());
+    char32_t c = decodeUtf8(text, pos);
+    std::string ref;
+    appendReference(ref, c);
+    const char* refIn = ref.data();
+    size_t refLeft = ref.size();
+    if (convertChunk(cd.get(), refIn, refLeft, out) != 0) return false;
+    left -= pos - static_cast<size_t>(in - text.data());
+    in = text.data() + pos;
+  }
+  // Return to the initial shift state.
+  const char* none = nullptr;
+  size_t zero = 0;
+  convertChunk(cd.get(), none, zero, out);
+  return true;
+}
+
+// Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned
+// bytes keep their own value.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string decodeCp1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (unsigned char b : bytes) {
+    if (b < 0x80)
+      out += static_cast<char>(b);
+    else if (b < 0xA0)
+      appendUtf8(out, kCp1252High[b - 0x80]);
+    else
+      appendUtf8(out, b);
+  }
+  return out;
+}
+
+bool isValidUtf8(std::string_view s) {
+  for (size_t pos = 0; pos < s.size();) {
+    unsigned char b = static_cast<unsigned char>(s[pos]);
+    if (b < 0x80) {
+      ++pos;
+      continue;
+    }
+    size_t start = pos;
+    char32_t c = decodeUtf8(s, pos);
+    // decodeUtf8 takes a bad byte as one character of its own value.
+    if (pos - start == 1 || c > 0x10FFFF) return false;
+  }
+  return true;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+}  // namespace
+
+std::string EncodeXmlText(std::string text, std::string_view charset) {
+  switch (familyOf(charset)) {
+    case Family::Utf8: return text;
+    case Family::Latin1: return encodeSingleByte(text, 0xFF);
+    case Family::Ascii: return encodeSingleByte(text, 0x7F);
+    case Family::Wide:
+    case Family::Other: {
+      std::string out;
+      if (encodeWithIconv(text, trimBlanks(charset), out)) return out;
+      // A charset this platform does not know: ASCII is what nearly every
+      // charset agrees on, and references carry the rest.
+      return encodeSingleByte(text, 0x7F);
+    }
+  }
+  return text;
+}
+
+std::string DeclaredEncoding(std::string_view bytes) {
+  if (!startsWith(bytes, "<?xml")) return {};
+  size_t end = bytes.find("?>");
+  if (end == std::string_view::npos) return {};
+  std::string_view decl = bytes.substr(0, end);
+  size_t at = decl.find("encoding");
+  if (at == std::string_view::npos) return {};
+  size_t pos = at + 8;
+  while (pos < decl.size() && (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n')) ++pos;
+  if (pos >= decl.size() || decl[pos] != '=') return {};
+  ++pos;
+  while (pos < decl.size() && (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n')) ++pos;
+  if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) return {};
+  char quote = decl[pos++];
+  size_t close = decl.find(quote, pos);
+  if (close == std::string_view::npos) return {};
+  return std::string(decl.substr(pos, close - pos));
+}
+
+bool ParseProjectXml(pugi::xml_document& doc, std::string& bytes) {
+  std::string_view head(bytes.data(), std::min<size_t>(bytes.size(), 4));
+  bool marked = startsWith(head, "\xEF\xBB\xBF") || startsWith(head, "\xFF\xFE") || startsWith(head, "\xFE\xFF") ||
+                startsWith(head, std::string_view("\0\0\xFE\xFF", 4)) || startsWith(head, std::string_view("<\0", 2)) ||
+                startsWith(head, std::string_view("\0<", 2));
+  pugi::xml_encoding encoding = pugi::encoding_utf8;
+  if (marked) {
+    encoding = pugi::encoding_auto;
+  } else {
+    std::string label = DeclaredEncoding(bytes);
+    switch (familyOf(label)) {
+      case Family::Utf8: break;
+      case Family::Latin1:
+      case Family::Ascii: bytes = decodeCp1252(bytes); break;
+      case Family::Wide: encoding = pugi::encoding_auto; break;
+      case Family::Other: {
+        Iconv cd("UTF-8", trimBlanks(label).empty() ? "UTF-8" : std::string(trimBlanks(label)).c_str());
+        if (cd.ok()) {
+          std::string out;
+          out.reserve(bytes.size() + bytes.size() / 4);
+          const char* in = bytes.data();
+          size_t left = bytes.size();
+          if (convertChunk(cd.get(), in, left, out) != 0) return false;
+          bytes = std::move(out);
+        } else if (!isValidUtf8(bytes)) {
+          // An encoding this platform does not know: what Windows editors
+          // save is the best guess.
+          bytes = decodeCp1252(bytes);
+        }
+        break;
+      }
+    }
+  }
+  pugi::xml_parse_result result =
+      doc.load_buffer_inplace(bytes.data(), bytes.size(), pugi::parse_default, encoding);
+  return result.status == pugi::status_ok;
+}
+
+}  // namespace tw
