@@ -1,5 +1,6 @@
 #include "vbs/lib/common.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -72,15 +73,34 @@ Variant applyArgs(Variant result, Args args) {
 // ---- Characters
 
 size_t cpCount(std::string_view s) noexcept {
-  size_t n = 0;
-  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-  return n;
+  // Every byte but the continuation bytes (10xxxxxx) starts a character;
+  // eight bytes at a time.
+  const char* p = s.data();
+  size_t n = s.size(), i = 0, continuations = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    uint64_t high = w & 0x8080808080808080ull;
+    if (high == 0) continue;
+    continuations += static_cast<size_t>(std::popcount(high & (~w << 1)));
+  }
+  for (; i < n; ++i) continuations += (static_cast<unsigned char>(p[i]) & 0xC0) == 0x80;
+  return n - continuations;
 }
 
 size_t cpAdvance(std::string_view s, size_t pos, size_t n) noexcept {
   const char* p = s.data();
   const size_t size = s.size();
   while (n > 0 && pos < size) {
+    if (n >= 32 && pos + 32 <= size) {
+      uint64_t w[4];
+      std::memcpy(w, p + pos, 32);
+      if (((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) == 0) {
+        pos += 32;
+        n -= 32;
+        continue;
+      }
+    }
     if (n >= 8 && pos + 8 <= size) {
       uint64_t w;
       std::memcpy(&w, p + pos, 8);

@@ -437,6 +437,17 @@ Regex::Regex(std::u32string_view pattern, bool ignoreCase, bool multiline)
     for (Inst& in : program_)
       if (in.op == Op::Char) in.c = fold(in.c);
   }
+  // Steps that consume nothing may come before the first character.
+  for (const Inst& in : program_) {
+    if (in.op == Op::Save || in.op == Op::SetMark || in.op == Op::WordB || in.op == Op::NotWordB) continue;
+    if (in.op == Op::Char) {
+      firstCharKnown_ = true;
+      firstChar_ = in.c;
+    } else if (in.op == Op::Begin && !multiline_) {
+      anchoredAtStart_ = true;
+    }
+    break;
+  }
 }
 
 void Regex::compile(const Node& n) {
@@ -695,12 +706,15 @@ bool Regex::run(std::u32string_view text, size_t startPc, size_t startPos, std::
 bool Regex::search(std::u32string_view text, size_t from, Match& out) const {
   std::vector<int64_t> slots(2 * (groupCount_ + 1) + markCount_, -1);
   Scratch scratch;
-  // A pattern that starts with a plain character can skip to its occurrences.
-  const Inst& first = program_[0];
-  bool literalStart = first.op == Op::Char && !ignoreCase_;
   for (size_t start = from; start <= text.size(); ++start) {
-    if (literalStart) {
-      while (start < text.size() && text[start] != first.c) ++start;
+    if (anchoredAtStart_ && start > 0) return false;
+    if (firstCharKnown_) {
+      // Skip to the next place the first character occurs.
+      if (ignoreCase_) {
+        while (start < text.size() && fold(text[start]) != firstChar_) ++start;
+      } else {
+        while (start < text.size() && text[start] != firstChar_) ++start;
+      }
       if (start >= text.size()) return false;
     }
     std::fill(slots.begin(), slots.end(), -1);

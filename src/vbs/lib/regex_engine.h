@@ -87,6 +87,11 @@ class Regex {
   std::vector<CharClass> classes_;
   size_t groupCount_ = 0;
   size_t markCount_ = 0;
+  // What every match starts with, found once: a given character, or the
+  // start of the text (^ outside multiline mode).
+  bool firstCharKnown_ = false;
+  char32_t firstChar_ = 0;
+  bool anchoredAtStart_ = false;
   bool ignoreCase_;
   bool multiline_;
 };

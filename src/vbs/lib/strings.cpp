@@ -119,22 +119,74 @@ Variant fnMidB(RuntimeState&, Args a) {
 
 // ---- Searching
 
-// Finds `needle` in `hay` from byte `from`; npos when absent. Text compare
-// works on case-folded copies, whose byte offsets match the originals.
-size_t findText(std::string_view hay, std::string_view needle, size_t from, int32_t mode) {
-  if (mode == 0) return hay.find(needle, from);
-  std::string h = foldCase(hay), n = foldCase(needle);
-  return h.find(n, from);
-}
+// Searches one text for another, by bytes or without regard to case. A text
+// compare with an ASCII needle compares in place; other needles search a
+// case-folded copy, whose byte offsets match the original.
+class Finder {
+ public:
+  Finder(std::string_view hay, std::string_view needle, int32_t mode) : hay_(hay), needle_(needle) {
+    if (mode == 0) return;
+    if (isAscii(needle)) {
+      asciiFold_ = true;
+      lowered_.assign(needle);
+      for (char& c : lowered_) c = lowerAscii(c);
+      needle_ = lowered_;
+    } else {
+      foldedHay_ = foldCase(hay);
+      lowered_ = foldCase(needle);
+      hay_ = foldedHay_;
+      needle_ = lowered_;
+    }
+  }
 
-size_t rfindText(std::string_view hay, std::string_view needle, size_t endLimit, int32_t mode) {
-  // Last occurrence that ends at or before byte `endLimit`.
-  if (needle.size() > endLimit) return std::string_view::npos;
-  size_t last = endLimit - needle.size();
-  if (mode == 0) return hay.rfind(needle, last);
-  std::string h = foldCase(hay), n = foldCase(needle);
-  return std::string_view(h).rfind(n, last);
-}
+  // First match at or after byte `from`; npos when none.
+  size_t find(size_t from) const {
+    if (!asciiFold_) return hay_.find(needle_, from);
+    const size_t n = needle_.size();
+    if (n == 0) return from <= hay_.size() ? from : npos;
+    // Candidates are the places of the first character in either case.
+    const char lower = needle_[0];
+    const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 32) : lower;
+    size_t nextLower = hay_.find(lower, from);
+    size_t nextUpper = upper == lower ? npos : hay_.find(upper, from);
+    for (;;) {
+      size_t i = std::min(nextLower, nextUpper);
+      if (i == npos || i + n > hay_.size()) return npos;
+      if (matchesAt(i)) return i;
+      if (i == nextLower) {
+        nextLower = hay_.find(lower, i + 1);
+      } else {
+        nextUpper = hay_.find(upper, i + 1);
+      }
+    }
+  }
+  // Last match that ends at or before byte `end`.
+  size_t rfind(size_t end) const {
+    const size_t n = needle_.size();
+    if (n > end) return npos;
+    if (!asciiFold_) return hay_.rfind(needle_, end - n);
+    for (size_t i = end - n + 1; i-- > 0;)
+      if (matchesAt(i)) return i;
+    return npos;
+  }
+  size_t needleSize() const noexcept { return needle_.size(); }
+
+  static constexpr size_t npos = std::string_view::npos;
+
+ private:
+  static char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+  bool matchesAt(size_t i) const {
+    for (size_t k = 0; k < needle_.size(); ++k)
+      if (lowerAscii(hay_[i + k]) != needle_[k]) return false;
+    return true;
+  }
+
+  std::string_view hay_;
+  std::string_view needle_;
+  std::string lowered_;
+  std::string foldedHay_;
+  bool asciiFold_ = false;
+};
 
 Variant fnInStr(RuntimeState&, Args a) {
   const Variant* startArg = nullptr;
@@ -162,7 +214,7 @@ Variant fnInStr(RuntimeState&, Args a) {
   size_t from = cpAdvance(h, 0, static_cast<size_t>(start - 1));
   if (from >= h.size()) return Variant::long_(0);
   if (needle.view().empty()) return Variant::long_(start);
-  size_t pos = findText(h, needle.view(), from, mode);
+  size_t pos = Finder(h, needle.view(), mode).find(from);
   if (pos == std::string_view::npos) return Variant::long_(0);
   return Variant::long_(start + static_cast<int32_t>(cpCount(h.substr(from, pos - from))));
 }
@@ -180,7 +232,7 @@ Variant fnInStrRev(RuntimeState&, Args a) {
   if (start > length) return Variant::long_(0);
   if (n.empty()) return Variant::long_(start);
   size_t limit = cpAdvance(h, 0, static_cast<size_t>(start));
-  size_t pos = rfindText(h, n, limit, mode);
+  size_t pos = Finder(h, n, mode).rfind(limit);
   if (pos == std::string_view::npos) return Variant::long_(0);
   return Variant::long_(static_cast<int32_t>(cpCount(h.substr(0, pos))) + 1);
 }
@@ -233,24 +285,17 @@ Variant fnReplace(RuntimeState&, Args a) {
   std::string_view tail = s.substr(from);
   std::string_view f = find.view();
   if (f.empty() || count == 0) return from == 0 ? expr.whole() : Variant(tail);
-  std::string folded, foldedFind;
-  std::string_view searchIn = tail, searchFor = f;
-  if (mode == 1) {
-    folded = foldCase(tail);
-    foldedFind = foldCase(f);
-    searchIn = folded;
-    searchFor = foldedFind;
-  }
+  Finder finder(tail, f, mode);
   std::string out;
-  out.reserve(tail.size());
   size_t pos = 0;
   int32_t done = 0;
   while (count < 0 || done < count) {
-    size_t hit = searchIn.find(searchFor, pos);
-    if (hit == std::string_view::npos) break;
+    size_t hit = finder.find(pos);
+    if (hit == Finder::npos) break;
+    if (done == 0) out.reserve(tail.size() + (with.view().size() > f.size() ? tail.size() / 2 : 0));
     out.append(tail.substr(pos, hit - pos));
     out.append(with.view());
-    pos = hit + searchFor.size();
+    pos = hit + finder.needleSize();
     ++done;
   }
   if (done == 0 && from == 0) return expr.whole();
@@ -278,20 +323,13 @@ Variant fnSplit(RuntimeState&, Args a) {
     parts.push_back(expr.whole());
     return Variant::array(std::move(parts));
   }
-  std::string folded, foldedDelimiter;
-  std::string_view searchIn = s, searchFor = delimiter;
-  if (mode == 1) {
-    folded = foldCase(s);
-    foldedDelimiter = foldCase(delimiter);
-    searchIn = folded;
-    searchFor = foldedDelimiter;
-  }
+  Finder finder(s, delimiter, mode);
   size_t pos = 0;
   while (count < 0 || static_cast<int32_t>(parts.size()) < count - 1) {
-    size_t hit = searchIn.find(searchFor, pos);
-    if (hit == std::string_view::npos) break;
+    size_t hit = finder.find(pos);
+    if (hit == Finder::npos) break;
     parts.emplace_back(s.substr(pos, hit - pos));
-    pos = hit + searchFor.size();
+    pos = hit + finder.needleSize();
   }
   parts.emplace_back(s.substr(pos));
   return Variant::array(std::move(parts));
@@ -336,12 +374,11 @@ Variant fnFilter(RuntimeState&, Args a) {
   std::string_view v = value.require();
   bool include = boolArg(a, 2, true);
   int32_t mode = compareArg(a, 3);
-  std::string foldedValue = mode ? foldCase(v) : std::string();
   std::vector<Variant> out;
   for (const Variant& e : arr.data) {
     ArgText text(e);
     std::string_view t = text.require();
-    bool found = mode ? foldCase(t).find(foldedValue) != std::string::npos : t.find(v) != std::string_view::npos;
+    bool found = Finder(t, v, mode).find(0) != Finder::npos;
     if (found == include) out.push_back(text.whole());
   }
   return Variant::array(std::move(out));
