@@ -21,7 +21,7 @@ TABLES = {  # list page -> table or view
     "order_summarylist.php": "order_summary",
 }
 CAPTIONS = ["Categories", "Products", "Customers", "Employees", "Orders", "Order Lines", "Order Summary",
-            "Customer Orders", "Orders by Status"]
+            "Customer Orders", "Orders by Status", "Products by Category"]
 
 
 def count(ctx, table, where="", params=()):
@@ -244,6 +244,25 @@ def sorting_by_clicking_a_header(ctx):
     smallest = min(float(v[0]) for v in ctx.db.rows(f"SELECT {ctx.db.qi('Total Amount')} FROM order_summary"
                                                     f" WHERE {ctx.db.qi('Total Amount')} IS NOT NULL"))
     assert totals == sorted(totals) and totals[0] == smallest
+
+
+@T
+def sorting_by_two_columns(ctx):
+    # customers sort on up to three columns: the header clicked last sorts first
+    r = ctx.client.get("customerslist.php?recperpage=ALL")
+    r = ctx.client.get(header_link(r.text, "Credit Limit"))
+    r = ctx.client.get(header_link(r.text, "Country"))
+    country, credit = column_index(r.text, "Country"), column_index(r.text, "Credit Limit")
+    rows = list_rows(r.text)
+    assert len(rows) == count(ctx, "customers")
+    order = [row[country] for row in rows]
+    expected = [v[0] for v in ctx.db.rows("SELECT country FROM customers ORDER BY country")]
+    assert [o or None for o in order] == expected, "rows not ordered by country first"
+    blocks = {}
+    for row in rows:
+        blocks.setdefault(row[country], []).append(money(row[credit]) if row[credit] else float("-inf"))
+    for name, values in blocks.items():
+        assert values == sorted(values), f"credit limits within {name} not ascending"
 
 
 def casefold_contains(value, word):
@@ -633,6 +652,36 @@ def report_groups_and_totals(ctx):
     ET.fromstring(re.search(r"<svg.*</svg>", svg, re.S).group(0))  # well-formed SVG
     pie = re.search(r'data-chart="orders_by_status">.*?</figure>', r.text, re.S).group(0)
     assert len(re.findall(r'class="tw-slice"', pie)) == len(statuses)
+
+
+@T
+def report_with_two_group_levels(ctx):
+    r = ctx.client.get("products_by_categoryreport.php")
+    assert r.status == 200
+    rows = ctx.db.rows("SELECT c.category_name, p.discontinued, p.units_in_stock, p.unit_price FROM products p "
+                       "JOIN categories c ON c.category_id = p.category_id")
+    groups = {}
+    for cat, disc, stock, price in rows:
+        groups.setdefault(cat, []).append((disc, int(stock), float(price)))
+    # the page split at each first-level group header
+    parts = re.split(r'<tr class="tw-group tw-group-1"><td[^>]*>Category: <strong>(.*?)</strong></td></tr>', r.text)
+    shown = {html.unescape(parts[i]): parts[i + 1] for i in range(1, len(parts), 2)}
+    assert set(shown) == set(groups), "one group per category that has products"
+    for cat, items in groups.items():
+        part = shown[cat]
+        assert len(re.findall(r'<tr class="tw-row">', part)) == len(items), f"{cat}: detail rows"
+        for flag, label in (("Y", "Yes"), ("N", "No")):
+            n = sum(1 for i in items if i[0] == flag)
+            has = f"Discontinued: <strong>{label}</strong>" in part
+            assert has == (n > 0), f"{cat}: second-level group {label}"
+            if n:
+                assert f"Summary for {label} (Count: {n})" in part, f"{cat}/{label}: count {n}"
+        assert f"Summary for {cat} (Count: {len(items)})" in html.unescape(part), f"{cat}: summary"
+        level1 = "".join(re.findall(r'<tr class="tw-summary tw-summary-1 tw-agg-row">(.*?)</tr>', part, re.S))
+        stock = re.findall(r'data-agg="sum">(.*?)</td>', level1)
+        assert len(stock) == 1 and int(stock[0].replace(",", "")) == sum(i[1] for i in items), f"{cat}: stock sum {stock}"
+        low = [strip(c) for c in re.findall(r'data-agg="min">(.*?)</td>', level1)]
+        assert money(low[0]) == min(i[2] for i in items), f"{cat}: lowest price {low}"
 
 
 def strip(s):

@@ -170,6 +170,9 @@ final class ReportPage
                 $ff = $f;
                 if ($ff['format'] === 'None' || $ff['format'] === 'Date/Time') {
                     $ff['format'] = 'Number';
+                    if ($ff['kind'] === 'int' && $kind !== 'AVG') {
+                        $ff['digits'] = 0; // sums and extremes of whole numbers stay whole
+                    }
                 }
                 $cells[] = '<td class="tw-right tw-agg" data-agg="' . strtolower($kind) . '">' . H::e($v === null ? '' : Format::text($ff, $v)) . '</td>';
             }

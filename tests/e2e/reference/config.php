@@ -54,6 +54,7 @@ $config = [
         ['caption' => 'Order Summary', 'page' => 'order_summarylist.php', 'group' => 'tables'],
         ['caption' => 'Customer Orders', 'page' => 'customer_orderslist.php', 'group' => 'tables'],
         ['caption' => 'Orders by Status', 'page' => 'orders_by_statusreport.php', 'group' => 'reports'],
+        ['caption' => 'Products by Category', 'page' => 'products_by_categoryreport.php', 'group' => 'reports'],
     ],
 ];
 if (is_file(__DIR__ . '/config.local.php')) {
