@@ -280,6 +280,30 @@ TEST_F(FsoTest, PathFunctions) {
   EXPECT_EQ(temp.substr(8), ".tmp");
 }
 
+TEST_F(FsoTest, ReadOnlyFilesNeedForce) {
+  writeBytes(dir / "ro.txt", "r");
+  Ref<Dispatch> f = obj(fso->call("GetFile", {at("ro.txt")}));
+  f->put("Attributes", Variant(1));
+  EXPECT_EQ(f->get("Attributes").rawLong() & 1, 1);
+  EXPECT_EQ(errorOf([&] { fso->call("DeleteFile", {at("ro.txt")}); }), 70);
+  EXPECT_EQ(errorOf([&] { fso->call("CreateTextFile", {at("ro.txt"), true}); }), 70);
+  EXPECT_TRUE(fs::exists(dir / "ro.txt"));
+  fso->call("DeleteFile", {at("ro.txt"), true});
+  EXPECT_FALSE(fs::exists(dir / "ro.txt"));
+}
+
+TEST_F(FsoTest, SpecialFolderAndStreamModes) {
+  Ref<Dispatch> temp = obj(fso->call("GetSpecialFolder", {2}));
+  EXPECT_TRUE(fs::is_directory(std::string(temp->get("Path").rawString())));
+  EXPECT_EQ(errorOf([&] { fso->call("GetSpecialFolder", {3}); }), 5);
+  Ref<Dispatch> out = obj(fso->call("CreateTextFile", {at("w.txt")}));
+  EXPECT_EQ(errorOf([&] { out->get("AtEndOfStream"); }), 54);
+  EXPECT_EQ(errorOf([&] { out->call("ReadLine"); }), 54);
+  out->call("Write", {"a" "\n" "b"});
+  EXPECT_EQ(out->get("Line").rawLong(), 2);
+  EXPECT_EQ(out->get("Column").rawLong(), 2);
+}
+
 TEST_F(FsoTest, FileObjectMembers) {
   writeBytes(dir / "old.txt", "1");
   Ref<Dispatch> f = obj(fso->call("GetFile", {at("old.txt")}));
