@@ -155,6 +155,13 @@ void AGParser::Parse(std::string_view src) {
     spans_.push_back({from, to - from});
   };
 
+  // Each marker gives at most two blocks (the content in front and the block
+  // itself); reserving once spares the list its growth copies on big texts.
+  size_t markers = 0;
+  for (size_t at = s.find(kOpen); at != std::string_view::npos; at = s.find(kOpen, at + kOpen.size())) ++markers;
+  blocks_.reserve(2 * markers + 1);
+  spans_.reserve(2 * markers + 1);
+
   size_t pos = 0;
   size_t p = s.find(kOpen);
   while (true) {
