@@ -42,6 +42,8 @@ enum class OpCode : uint8_t {
   StRef,      // *refs[a] = pop
   LdFld,      // push Me.fields[a]
   StFld,      // Me.fields[a] = pop
+  LdGlb,      // LdVar of a global entry (k, a), checked for a plain variable first
+  StGlb,      // StVar of a global entry
   LdVar,      // push variable (k, a); a global procedure is called
   StVar,      // variable (k, a) = pop
   ArgVar,     // push variable (k, a) as an argument that may be passed ByRef

@@ -624,6 +624,8 @@ class ProcCompiler {
       case kVarLocal: emit(OpCode::StLoc, -1, 0, 0, b.a); break;
       case kVarRef: emit(OpCode::StRef, -1, 0, 0, b.a); break;
       case kVarField: emit(OpCode::StFld, -1, 0, 0, b.a); break;
+      case kVarGlobal:
+      case kVarGlobalP: emit(OpCode::StGlb, -1, b.vk, 0, b.a, b.b); break;
       default: emit(OpCode::StVar, -1, b.vk, 0, b.a, b.b); break;
     }
   }
@@ -634,7 +636,7 @@ class ProcCompiler {
       case kVarRef: emit(OpCode::LdRef, 1, 0, 0, b.a); break;
       case kVarField: emit(OpCode::LdFld, 1, 0, 0, b.a); break;
       default:
-        emit(OpCode::LdVar, 1, b.vk, 0, b.a, b.b);
+        emit(b.vk == kVarGlobal || b.vk == kVarGlobalP ? OpCode::LdGlb : OpCode::LdVar, 1, b.vk, 0, b.a, b.b);
         reserve(2);
         break;
     }

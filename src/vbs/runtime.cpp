@@ -70,6 +70,12 @@ const Variant& emptyVariant() {
 }
 
 
+// dst = v without the out-of-line paths of Variant's assignment.
+[[gnu::always_inline]] inline void setValue(Variant& dst, Variant&& v) {
+  dst.clear();
+  new (&dst) Variant(std::move(v));
+}
+
 inline bool smallInt(const Variant& v, int64_t& out) {
   switch (v.type()) {
     case vtInteger: out = v.rawInteger(); return true;
@@ -83,8 +89,34 @@ inline bool smallInt(const Variant& v, int64_t& out) {
 inline Variant intResult(int64_t r, bool bothInteger) {
   if (bothInteger && r >= -32768 && r <= 32767) return Variant::integer(static_cast<int16_t>(r));
   if (r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max())
-    return Variant::long_(static_cast<int32_t>(r));
+    return Variant(static_cast<int>(r));  // the inline constructor makes a Long
   return Variant(static_cast<double>(r));
+}
+
+// Integer, Long or Double operands, at least one a Double: plain double
+// arithmetic gives what the general operators give.
+inline bool doubleOperands(const Variant& l, const Variant& r, double& x, double& y) {
+  VarType a = l.type(), b = r.type();
+  if (a != vtDouble && b != vtDouble) return false;
+  if (a == vtDouble) {
+    x = l.rawDouble();
+  } else if (a == vtInteger) {
+    x = l.rawInteger();
+  } else if (a == vtLong) {
+    x = l.rawLong();
+  } else {
+    return false;
+  }
+  if (b == vtDouble) {
+    y = r.rawDouble();
+  } else if (b == vtInteger) {
+    y = r.rawInteger();
+  } else if (b == vtLong) {
+    y = r.rawLong();
+  } else {
+    return false;
+  }
+  return true;
 }
 
 inline bool numericValue(const Variant& v, double& out) {
@@ -127,10 +159,7 @@ struct Indexes {
 
 }  // namespace
 
-void assignTo(Variant& dst, Variant&& v) {
-  if (dst.type() == vtArray && dst.rawArray()->locks > 0) raise(kErrArrayLocked);
-  dst = std::move(v);
-}
+void raiseArrayLocked() { raise(kErrArrayLocked); }
 
 Variant indexValue(const Variant& v, Variant* args, int n, uint16_t kind) {
   if (v.isArray()) {
@@ -294,14 +323,19 @@ Variant* globalVariable(Runtime& rt, Frame* f, int32_t a, uint8_t kind, int32_t 
 }
 
 // Any variable operand. Null only for global procedures and host members.
-inline Variant* variable(Runtime& rt, Frame* f, uint8_t kind, int32_t a, int32_t fallback, Access access) {
+[[gnu::always_inline]] inline Variant* variable(Runtime& rt, Frame* f, uint8_t kind, int32_t a, int32_t fallback,
+                                               Access access) {
   switch (kind) {
     case kVarLocal: return &f->locals[a];
     case kVarRef: return f->refs[a];
     case kVarUp: return &f->scope->locals[a];
     case kVarUpRef: return f->scope->refs[a];
     case kVarField: return &f->me->field(a);
-    default: return globalVariable(rt, f, a, kind, fallback, access);
+    default: {
+      GlobalEntry& e = f->module->entry(a);
+      if (e.kind == EntryKind::Variable) return &e.value;
+      return globalVariable(rt, f, a, kind, fallback, access);
+    }
   }
 }
 
@@ -709,6 +743,16 @@ Variant Runtime::execute(Frame* entry) {
             ++ip;
             continue;
 
+          case OpCode::LdGlb: {
+            GlobalEntry& e = f->module->entry(in.a);
+            if (e.kind == EntryKind::Variable) {
+              *sp = e.value;
+              ++sp;
+              ++ip;
+              continue;
+            }
+          }
+            [[fallthrough]];
           case OpCode::LdVar: {
             Variant* v = variable(*this, f, in.k, in.a, in.b, Access::Read);
             if (v) {
@@ -740,6 +784,16 @@ Variant Runtime::execute(Frame* entry) {
             sp = f->sp;
             continue;
           }
+          case OpCode::StGlb: {
+            GlobalEntry& e = f->module->entry(in.a);
+            if (e.kind == EntryKind::Variable) {
+              --sp;
+              assignTo(e.value, std::move(*sp));
+              ++ip;
+              continue;
+            }
+          }
+            [[fallthrough]];
           case OpCode::StVar: {
             Variant* v = variable(*this, f, in.k, in.a, in.b, Access::Write);
             --sp;
@@ -996,6 +1050,22 @@ Variant Runtime::execute(Frame* entry) {
             if (!p) raiseNamed(kErrNoSuchMember, m.name);
             Variant* args = sp - n;
             bool statement = in.k & kCallStatement;
+            if (n > 0 && p->nParams == 0) {
+              // Items(0) of a member without parameters indexes its value.
+              f->ip = ip;
+              f->sp = sp;
+              Variant inner = call(*p, f->me, f->me->module(), {});
+              Variant result = indexValue(inner, args, n);
+              clearSlots(args, n);
+              unlockTo(locks_.size() - site.elemRefs);
+              sp = args;
+              if (!statement) {
+                *sp = std::move(result);
+                ++sp;
+              }
+              ++ip;
+              continue;
+            }
             f->ip = ip;
             f->sp = args;
             Frame* nf = newFrame(*p, f->me->module(), f->me, f);
@@ -1075,6 +1145,21 @@ Variant Runtime::execute(Frame* entry) {
               }
               Proc* p = m.kind == MemberKind::Method ? m.method.get() : m.get.get();
               if (!p) raiseNamed(kErrNoSuchMember, name);
+              if (n > 0 && p->nParams == 0) {
+                f->ip = ip;
+                f->sp = sp;
+                Variant inner = call(*p, so, so->module(), {});
+                Variant result = indexValue(inner, args, n);
+                clearSlots(objSlot, n + 1);
+                unlockTo(locks_.size() - site.elemRefs);
+                sp = objSlot;
+                if (!statement) {
+                  *sp = std::move(result);
+                  ++sp;
+                }
+                ++ip;
+                continue;
+              }
               f->ip = ip;
               f->sp = objSlot;
               Frame* nf = newFrame(*p, so->module(), so, f);
@@ -1096,8 +1181,20 @@ Variant Runtime::execute(Frame* entry) {
             Ref<Dispatch> keep(d);
             DispId id = memberIdCached(*d, site, name);
             if (id == kDispIdUnknown) raiseNamed(kErrNoSuchMember, name);
-            Variant result = d->invoke(id, statement ? kInvokeMethod : kInvokeGet | kInvokeMethod,
-                                       Args(args, static_cast<size_t>(n)));
+            f->ip = ip;
+            f->sp = sp;
+            Variant result;
+            try {
+              result = d->invoke(id, statement ? kInvokeMethod : kInvokeGet | kInvokeMethod,
+                                 Args(args, static_cast<size_t>(n)));
+            } catch (const Error& e) {
+              // obj.Items(0) of a property without parameters: its value's
+              // element or default member.
+              if (e.number() != kErrWrongArgCount || n == 0) throw;
+              Variant inner = d->invoke(id, kInvokeGet | kInvokeMethod, {});
+              if (!inner.isObject() && !inner.isArray()) throw;
+              result = indexValue(inner, args, n);
+            }
             writeBack(args, f->refStack + (args - f->stack), &site, n);
             clearSlots(objSlot, n + 1);
             unlockTo(locks_.size() - site.elemRefs);
@@ -1169,7 +1266,14 @@ Variant Runtime::execute(Frame* entry) {
             Ref<Dispatch> keep(d);
             DispId id = memberIdCached(*d, site, name);
             if (id == kDispIdUnknown) raiseNamed(kErrNoSuchMember, name);
-            d->invoke(id, isSet ? kInvokePutRef : kInvokePut, Args(args, static_cast<size_t>(n) + 1));
+            try {
+              d->invoke(id, isSet ? kInvokePutRef : kInvokePut, Args(args, static_cast<size_t>(n) + 1));
+            } catch (const Error& e) {
+              if (e.number() != kErrWrongArgCount || n == 0) throw;
+              Variant inner = d->invoke(id, kInvokeGet | kInvokeMethod, {});
+              if (!inner.isObject()) throw;
+              storeIndexed(inner, args, n, std::move(args[n]), isSet);
+            }
             clearSlots(objSlot, n + 2);
             sp = objSlot;
             ++ip;
@@ -1256,10 +1360,11 @@ Variant Runtime::execute(Frame* entry) {
             int64_t a, b;
             Variant& l = sp[-2];
             const Variant& r = sp[-1];
+            double x, y;
             if (smallInt(l, a) && smallInt(r, b)) {
-              l = intResult(a + b, l.type() == vtInteger && r.type() == vtInteger);
-            } else if (l.type() == vtDouble && r.type() == vtDouble) {
-              l = Variant(l.rawDouble() + r.rawDouble());
+              setValue(l, intResult(a + b, l.type() == vtInteger && r.type() == vtInteger));
+            } else if (doubleOperands(l, r, x, y) && std::isfinite(x + y)) {
+              setValue(l, Variant(x + y));
             } else {
               l = add(l, r);
             }
@@ -1271,10 +1376,11 @@ Variant Runtime::execute(Frame* entry) {
             int64_t a, b;
             Variant& l = sp[-2];
             const Variant& r = sp[-1];
+            double x, y;
             if (smallInt(l, a) && smallInt(r, b)) {
-              l = intResult(a - b, l.type() == vtInteger && r.type() == vtInteger);
-            } else if (l.type() == vtDouble && r.type() == vtDouble) {
-              l = Variant(l.rawDouble() - r.rawDouble());
+              setValue(l, intResult(a - b, l.type() == vtInteger && r.type() == vtInteger));
+            } else if (doubleOperands(l, r, x, y) && std::isfinite(x - y)) {
+              setValue(l, Variant(x - y));
             } else {
               l = subtract(l, r);
             }
@@ -1286,12 +1392,11 @@ Variant Runtime::execute(Frame* entry) {
             int64_t a, b;
             Variant& l = sp[-2];
             const Variant& r = sp[-1];
+            double x, y;
             if (smallInt(l, a) && smallInt(r, b)) {
-              l = intResult(a * b, l.type() == vtInteger && r.type() == vtInteger);
-            } else if (l.type() == vtDouble && r.type() == vtDouble) {
-              double x = l.rawDouble() * r.rawDouble();
-              if (std::isinf(x)) raise(kErrOverflow);
-              l = Variant(x);
+              setValue(l, intResult(a * b, l.type() == vtInteger && r.type() == vtInteger));
+            } else if (doubleOperands(l, r, x, y) && std::isfinite(x * y)) {
+              setValue(l, Variant(x * y));
             } else {
               l = multiply(l, r);
             }
@@ -1299,21 +1404,38 @@ Variant Runtime::execute(Frame* entry) {
             ++ip;
             continue;
           }
-          case OpCode::Div:
-            sp[-2] = divide(sp[-2], sp[-1]);
+          case OpCode::Div: {
+            double x, y;
+            int64_t a, b;
+            if (smallInt(sp[-2], a) && smallInt(sp[-1], b) && b != 0) {
+              setValue(sp[-2], Variant(static_cast<double>(a) / static_cast<double>(b)));
+            } else if (doubleOperands(sp[-2], sp[-1], x, y) && y != 0 && std::isfinite(x / y)) {
+              setValue(sp[-2], Variant(x / y));
+            } else {
+              sp[-2] = divide(sp[-2], sp[-1]);
+            }
             (--sp)->clear();
             ++ip;
             continue;
+          }
           case OpCode::IntDiv:
-            sp[-2] = intDivide(sp[-2], sp[-1]);
+          case OpCode::Mod: {
+            // Integer and Long operands: Integer when both are Integer.
+            int64_t a, b;
+            Variant& l = sp[-2];
+            const Variant& r = sp[-1];
+            if (smallInt(l, a) && smallInt(r, b) && b != 0) {
+              int64_t q = in.op == OpCode::Mod ? a % b : a / b;
+              setValue(l, intResult(q, l.type() == vtInteger && r.type() == vtInteger));
+            } else if (in.op == OpCode::Mod) {
+              l = modulo(l, r);
+            } else {
+              l = intDivide(l, r);
+            }
             (--sp)->clear();
             ++ip;
             continue;
-          case OpCode::Mod:
-            sp[-2] = modulo(sp[-2], sp[-1]);
-            (--sp)->clear();
-            ++ip;
-            continue;
+          }
           case OpCode::Pow:
             sp[-2] = power(sp[-2], sp[-1]);
             (--sp)->clear();
@@ -1452,7 +1574,7 @@ Variant Runtime::execute(Frame* entry) {
               case OpCode::Le: res = cmp <= 0; break;
               default: res = cmp >= 0; break;
             }
-            l = Variant(res);
+            setValue(l, Variant(res));
             (--sp)->clear();
             ++ip;
             continue;
@@ -1547,7 +1669,7 @@ Variant Runtime::execute(Frame* entry) {
             bool run;
             if (smallInt(*v, a) && smallInt(step, s)) {
               int64_t next = a + s;
-              *v = intResult(next, v->type() == vtInteger && step.type() == vtInteger);
+              setValue(*v, intResult(next, v->type() == vtInteger && step.type() == vtInteger));
               if (smallInt(limit, l)) {
                 run = s < 0 ? next >= l : next <= l;
               } else {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -208,6 +209,11 @@ Variant indexValue(const Variant& v, Variant* args, int n, uint16_t kind = kInvo
 // target(args) = value; args has room for the value after the n indexes.
 void storeIndexed(Variant& target, Variant* args, int n, Variant&& value, bool isSet);
 // Stores into a variable; an array holding a ByRef argument cannot be replaced.
-void assignTo(Variant& dst, Variant&& v);
+[[noreturn]] void raiseArrayLocked();
+inline void assignTo(Variant& dst, Variant&& v) {
+  if (dst.type() == vtArray && dst.rawArray()->locks > 0) raiseArrayLocked();
+  dst.clear();
+  new (&dst) Variant(std::move(v));
+}
 
 }  // namespace tw::vbs

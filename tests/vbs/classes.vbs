@@ -240,4 +240,24 @@ AssertErr 1000, "error from the procedure"
 On Error GoTo 0
 AssertEq log, "init;term failing;", "locals terminate when an error leaves the procedure"
 
+' A member without parameters followed by an index: the index applies to
+' its value.
+Class Lister
+  Public Property Get Items()
+    Items = Array("a", "b", "c")
+  End Property
+  Public Function Lookup()
+    Set Lookup = CreateObject("Scripting.Dictionary")
+    Lookup.Add "k", "v"
+  End Function
+  Public Function Second()
+    Second = Items(1)
+  End Function
+End Class
+Dim lst
+Set lst = New Lister
+AssertEq lst.Items(2), "c", "element of a property's array"
+AssertEq lst.Lookup("k"), "v", "default member of a method's object"
+AssertEq lst.Second(), "b", "inside the class"
+
 Done
