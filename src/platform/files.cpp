@@ -355,58 +355,101 @@ bool writeTextFile(std::string_view path, std::string_view text, TextEncoding en
   return writeFile(path, encodeText(text, encoding));
 }
 
-int replaceFileDurably(std::string_view path, std::string_view bytes, unsigned newFileMode) {
-  fs::path target = resolvePath(path);
-  if (!target.has_filename()) return EISDIR;
+DurableFileWriter::DurableFileWriter(std::string_view path, unsigned newFileMode) {
+  target_ = resolvePath(path);
+  if (!target_.has_filename()) {
+    error_ = EISDIR;
+    return;
+  }
   std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    fs::path real = fs::weakly_canonical(target, ec);
-    if (!ec) target = real;
+  if (fs::is_symlink(fs::symlink_status(target_, ec))) {
+    fs::path real = fs::weakly_canonical(target_, ec);
+    if (!ec) target_ = real;
   }
-  mode_t mode = static_cast<mode_t>(newFileMode & 07777);
+  mode_ = newFileMode & 07777;
   struct stat st {};
-  bool existed = ::stat(target.c_str(), &st) == 0;
-  if (existed) {
-    if (S_ISDIR(st.st_mode)) return EISDIR;
-    mode = st.st_mode & 07777;
+  existed_ = ::stat(target_.c_str(), &st) == 0;
+  if (existed_) {
+    if (S_ISDIR(st.st_mode)) {
+      error_ = EISDIR;
+      return;
+    }
+    mode_ = st.st_mode & 07777;
+    owner_ = st.st_uid;
+    group_ = st.st_gid;
   } else if (errno != ENOENT) {
-    return errno;
+    error_ = errno;
+    return;
   }
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  const fs::path temp = folder / temporaryName(target);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return errno;
-  auto fail = [&](int err) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.c_str());
-    return err;
-  };
+  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+  temp_ = folder / temporaryName(target_);
+  fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    error_ = errno;
+    temp_.clear();
+  }
+}
+
+DurableFileWriter::~DurableFileWriter() {
+  if (!committed_) abandon();
+}
+
+void DurableFileWriter::abandon() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+bool DurableFileWriter::write(std::string_view bytes) {
+  if (error_ || fd_ < 0) return false;
   for (size_t done = 0; done < bytes.size();) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return fail(errno);
+      error_ = errno;
+      abandon();
+      return false;
     }
     done += static_cast<size_t>(n);
   }
-  if (::fchmod(fd, mode) != 0) return fail(errno);
-  if (existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+  return true;
+}
+
+int DurableFileWriter::commit() {
+  if (error_ || fd_ < 0) return error_ ? error_ : EBADF;
+  auto fail = [this](int err) {
+    error_ = err;
+    abandon();
+    return err;
+  };
+  if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0) return fail(errno);
+  if (existed_ && (owner_ != ::geteuid() || group_ != ::getegid())) {
     // Only a privileged process can hand the file back to its owner; others
     // make it their own, as any editor saving a copy does.
-    [[maybe_unused]] int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+    [[maybe_unused]] int ignored = ::fchown(fd_, owner_, group_);
   }
-  if (::fsync(fd) != 0) return fail(errno);
-  int closed = ::close(fd);
-  fd = -1;
+  if (::fsync(fd_) != 0) return fail(errno);
+  int closed = ::close(fd_);
+  fd_ = -1;
   if (closed != 0) return fail(errno);
-  if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail(errno);
+  temp_.clear();
+  committed_ = true;
   // The new name reaches the disk with the folder.
+  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
   int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
   return 0;
+}
+
+int replaceFileDurably(std::string_view path, std::string_view bytes, unsigned newFileMode) {
+  DurableFileWriter out(path, newFileMode);
+  out.write(bytes);
+  return out.error() ? out.error() : out.commit();
 }
 
 // ---- Folders and copies

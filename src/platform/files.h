@@ -77,13 +77,40 @@ std::string encodeText(std::string_view utf8, TextEncoding encoding);
 bool writeFile(std::string_view path, std::string_view bytes);
 // encodeText + writeFile.
 bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding = TextEncoding::Utf8);
-// Replaces the file with `bytes` so that no reader and no crash ever sees it
-// truncated or half-written: the bytes go to a temporary file beside it,
-// which is flushed to disk and then renamed over the target (a symbolic link
-// keeps its place; the file it points to is replaced). An existing file keeps
-// its permission bits; a new one gets `newFileMode`. Returns 0, or the errno
-// of the first failure, in which case the old file is left as it was and the
-// temporary file is removed.
+// Writes a file in pieces so that no reader and no crash ever sees it
+// truncated or half-written: the pieces go to a temporary file beside the
+// target, which commit() flushes to disk and renames over the target (a
+// symbolic link keeps its place; the file it points to is replaced). An
+// existing file keeps its permission bits; a new one gets `newFileMode`. A
+// writer destroyed without a successful commit removes its temporary file
+// and leaves the old file as it was.
+class DurableFileWriter {
+ public:
+  explicit DurableFileWriter(std::string_view path, unsigned newFileMode = 0644);
+  ~DurableFileWriter();
+  DurableFileWriter(const DurableFileWriter&) = delete;
+  DurableFileWriter& operator=(const DurableFileWriter&) = delete;
+
+  // 0, or the errno of the first failure (opening, writing or committing).
+  int error() const noexcept { return error_; }
+  // Appends bytes; false once anything failed.
+  bool write(std::string_view bytes);
+  // Flushes, sets the permissions and renames the file over the target.
+  // Returns 0 or the errno of the failure.
+  int commit();
+
+ private:
+  void abandon();
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  unsigned mode_ = 0644;
+  bool existed_ = false;
+  unsigned owner_ = 0, group_ = 0;
+  int fd_ = -1;
+  int error_ = 0;
+  bool committed_ = false;
+};
+// The whole file at once through a DurableFileWriter: 0 or an errno.
 int replaceFileDurably(std::string_view path, std::string_view bytes, unsigned newFileMode = 0644);
 
 // ---- Folders and copies
