@@ -2,6 +2,7 @@
 #include "core/project_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <vector>
@@ -47,12 +48,22 @@ std::string_view valueText(const Variant& v, std::string& scratch) {
   }
 }
 
+// Bytes that are written otherwise than as themselves.
+constexpr std::array<bool, 256> kEscaped = [] {
+  std::array<bool, 256> table{};
+  for (unsigned char c : {'&', '<', '>', '"', '\r', '\n', '\t'}) table[c] = true;
+  return table;
+}();
+
 // Appends the escaped text. Besides the four entities of XmlEscape, tabs and
 // line breaks become character references (a reader turns literal ones into
 // blanks); `tagValues` first turns every CR LF into "|".
 void appendEscaped(std::string& out, std::string_view text, bool tagValues = false) {
+  size_t plain = 0;  // start of the text not yet appended
   for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!kEscaped[c]) continue;
+    out.append(text.data() + plain, i - plain);
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -67,10 +78,11 @@ void appendEscaped(std::string& out, std::string_view text, bool tagValues = fal
         }
         break;
       case '\n': out += "&#10;"; break;
-      case '\t': out += "&#9;"; break;
-      default: out += c;
+      default: out += "&#9;"; break;
     }
+    plain = i + 1;
   }
+  out.append(text.data() + plain, text.size() - plain);
 }
 
 bool isTagValuesName(std::string_view name) { return name.size() == 12 && equalsNoCase(name, "fldtagvalues"); }
@@ -215,7 +227,27 @@ void AGP::Save(std::string_view projFile) {
   std::string chosen = RegRead("HKCU", ctx.regGeneral, "XMLEncodeCharSet").toString();
   if (!chosen.empty()) charset = chosen;
 
+  // The file replaces the old one only once all of it is on disk; until
+  // then the old file stays as it was.
+  DurableFileWriter file(projFile, kNewProjectFileMode);
+  if (file.error()) raiseFileError(file.error());
+  // The first save records the machine's charset for later saves.
+  RegWrite("HKCU", ctx.regGeneral, "XMLEncodeCharSet", kRegString, Variant(charset));
+
+  // The text goes out in pieces of about this size.
+  constexpr size_t kPiece = 1 << 20;
+  XmlTextEncoder encoder(charset);
   std::string text;
+  text.reserve(kPiece + (kPiece >> 2));
+  auto flush = [&] {
+    if (!file.write(encoder.encode(text))) raiseFileError(file.error());
+    text.clear();
+  };
+  auto element = [&](std::string_view open, const AGProperties& store, std::string_view close) {
+    appendElement(text, open, store, close);
+    if (text.size() >= kPiece) flush();
+  };
+
   std::string scratch;
   text += XmlDeclaration(charset);
   text += kLineEnd;
@@ -224,17 +256,17 @@ void AGP::Save(std::string_view projFile) {
   WriteXmlAttributes(text, Properties());
   text += '>';
   text += kLineEnd;
-  for (AGPExtension* ext : extensions_->inSequence()) appendElement(text, "<Extension ", ext->Properties(), "/>");
+  for (AGPExtension* ext : extensions_->inSequence()) element("<Extension ", ext->Properties(), "/>");
   if (DBCnt() > 0) {
     AGPDatabase* database = db();
-    appendElement(text, "<Database ", database->Properties(), ">");
+    element("<Database ", database->Properties(), ">");
     if (database->hasTables()) {
       for (AGPTable* table : database->tables().inSequence()) {
-        appendElement(text, "<Table ", table->Properties(), ">");
+        element("<Table ", table->Properties(), ">");
         if (table->hasCharts())
-          for (AGPChart* chart : table->Charts().inSequence()) appendElement(text, "<Chart ", chart->Properties(), "/>");
+          for (AGPChart* chart : table->Charts().inSequence()) element("<Chart ", chart->Properties(), "/>");
         if (table->hasFields())
-          for (AGPField* field : table->Fields().inSequence()) appendElement(text, "<Field ", field->Properties(), "/>");
+          for (AGPField* field : table->Fields().inSequence()) element("<Field ", field->Properties(), "/>");
         text += "</Table>";
         text += kLineEnd;
       }
@@ -244,11 +276,9 @@ void AGP::Save(std::string_view projFile) {
   }
   text += "</Project>";
   text += kLineEnd;
-
-  std::string bytes = EncodeXmlText(std::move(text), charset);
-  if (int err = replaceFileDurably(projFile, bytes, kNewProjectFileMode)) raiseFileError(err);
-  // The first save records the machine's charset for later saves.
-  RegWrite("HKCU", ctx.regGeneral, "XMLEncodeCharSet", kRegString, Variant(charset));
+  flush();
+  if (!file.write(encoder.finish())) raiseFileError(file.error());
+  if (int err = file.commit()) raiseFileError(err);
 }
 
 }  // namespace tw

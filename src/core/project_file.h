@@ -8,7 +8,7 @@
 //
 // Layout, one element per line, each line ended by CR LF:
 //   <?xml version="1.0" encoding="utf-8" standalone="yes"?>
-//   <Project Version="0.1.0.1" ProjName="Shop" ... >
+//   <Project Version="1.0.0.1" ProjName="Shop" ... >
 //   <Extension Seq="1" Name="menu" Template="menu.zip" />
 //   <Database DBName="shop" ... >
 //   <Table TblSeq="1" TblName="orders" ... >
@@ -70,10 +70,32 @@ void RebuildTableKeys(AGP& proj);
 
 // ---- Text and bytes
 
-// The bytes of the file text in the charset its declaration names. UTF-8 and
-// an empty charset leave the text as it is. Characters the charset cannot
-// hold are written as character references (&#NNNN;); a charset this platform
-// does not know gives plain ASCII with references for everything else.
+// Turns file text into the bytes of the charset its declaration names, piece
+// by piece. UTF-8 and an empty charset leave the text as it is. Characters
+// the charset cannot hold are written as character references (&#NNNN;); a
+// charset this platform does not know gives plain ASCII with references for
+// everything else.
+class XmlTextEncoder {
+ public:
+  explicit XmlTextEncoder(std::string_view charset);
+  ~XmlTextEncoder();
+  XmlTextEncoder(const XmlTextEncoder&) = delete;
+  XmlTextEncoder& operator=(const XmlTextEncoder&) = delete;
+
+  // The bytes of the next piece of text, which ends on a character boundary.
+  // The result is valid until the next call.
+  std::string_view encode(const std::string& text);
+  // What ends the output (a stateful charset's return to its initial state).
+  std::string_view finish();
+
+ private:
+  int kind_;
+  char32_t limit_ = 0x7F;
+  void* iconv_ = nullptr;
+  std::string out_;
+};
+
+// The whole text through an XmlTextEncoder.
 std::string EncodeXmlText(std::string text, std::string_view charset);
 
 // The encoding a document's declaration names; empty when it names none.

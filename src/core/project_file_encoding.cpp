@@ -48,8 +48,7 @@ void appendReference(std::string& out, char32_t c) {
 // Single-byte output: code points up to `limit` are bytes, the rest
 // references. C1 controls are references too: Latin-1 files are read as
 // Windows-1252, which gives those bytes other characters.
-std::string encodeSingleByte(const std::string& text, char32_t limit) {
-  std::string out;
+void encodeSingleByte(const std::string& text, char32_t limit, std::string& out) {
   out.reserve(text.size() + text.size() / 16);
   for (size_t pos = 0; pos < text.size();) {
     unsigned char b = static_cast<unsigned char>(text[pos]);
@@ -64,7 +63,6 @@ std::string encodeSingleByte(const std::string& text, char32_t limit) {
     else
       appendReference(out, c);
   }
-  return out;
 }
 
 class Iconv {
@@ -82,51 +80,46 @@ class Iconv {
   iconv_t cd_;
 };
 
-// Converts as much of [in, in + inLeft) as iconv can, appending to `out`.
-// Returns 0 when all was converted, else the errno that stopped it (with
-// `in` and `inLeft` at the offending input).
+// Converts as much of [in, in + inLeft) as iconv can, appending to `out`;
+// with no input it writes the return to the initial shift state. Returns 0
+// when all was converted, else the errno that stopped it (with `in` and
+// `inLeft` at the offending input).
 int convertChunk(iconv_t cd, const char*& in, size_t& inLeft, std::string& out) {
   char buffer[16384];
+  const bool flush = inLeft == 0;
   while (true) {
     char* dst = buffer;
     size_t dstLeft = sizeof buffer;
     char* src = const_cast<char*>(in);
-    size_t r = iconv(cd, inLeft ? &src : nullptr, inLeft ? &inLeft : nullptr, &dst, &dstLeft);
+    size_t r = flush ? iconv(cd, nullptr, nullptr, &dst, &dstLeft) : iconv(cd, &src, &inLeft, &dst, &dstLeft);
     int err = r == static_cast<size_t>(-1) ? errno : 0;
     out.append(buffer, sizeof buffer - dstLeft);
-    in = src;
+    if (!flush) in = src;
     if (err == E2BIG) continue;
-    if (err) return err;
-    if (inLeft == 0) return 0;
+    return err;
   }
 }
 
-bool encodeWithIconv(const std::string& text, std::string_view charset, std::string& out) {
-  Iconv cd(std::string(charset).c_str(), "UTF-8");
-  if (!cd.ok()) return false;
+// Converts text through iconv, with references for what it cannot convert.
+void encodeWithIconv(iconv_t cd, const std::string& text, std::string& out) {
   out.reserve(text.size() + 64);
   const char* in = text.data();
   size_t left = text.size();
   while (left > 0) {
-    int err = convertChunk(cd.get(), in, left, out);
-    if (err == 0) break;
+    if (convertChunk(cd, in, left, out) == 0) break;
     // A character the charset cannot hold (or a byte that is not UTF-8):
     // a reference, itself converted so that stateful charsets stay right.
     size_t pos = static_cast<size_t>(in - text.data());
-    char32_t c = decodeUtf8(text, pos);
+    size_t next = pos;
+    char32_t c = decodeUtf8(text, next);
     std::string ref;
     appendReference(ref, c);
     const char* refIn = ref.data();
     size_t refLeft = ref.size();
-    if (convertChunk(cd.get(), refIn, refLeft, out) != 0) return false;
-    left -= pos - static_cast<size_t>(in - text.data());
-    in = text.data() + pos;
+    convertChunk(cd, refIn, refLeft, out);
+    left -= next - pos;
+    in = text.data() + next;
   }
-  // Return to the initial shift state.
-  const char* none = nullptr;
-  size_t zero = 0;
-  convertChunk(cd.get(), none, zero, out);
-  return true;
 }
 
 // Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned
@@ -169,21 +162,57 @@ bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0
 
 }  // namespace
 
-std::string EncodeXmlText(std::string text, std::string_view charset) {
-  switch (familyOf(charset)) {
-    case Family::Utf8: return text;
-    case Family::Latin1: return encodeSingleByte(text, 0xFF);
-    case Family::Ascii: return encodeSingleByte(text, 0x7F);
+XmlTextEncoder::XmlTextEncoder(std::string_view charset) : kind_(static_cast<int>(familyOf(charset))) {
+  switch (static_cast<Family>(kind_)) {
+    case Family::Utf8: break;
+    case Family::Latin1: limit_ = 0xFF; break;
+    case Family::Ascii: limit_ = 0x7F; break;
     case Family::Wide:
     case Family::Other: {
-      std::string out;
-      if (encodeWithIconv(text, trimBlanks(charset), out)) return out;
-      // A charset this platform does not know: ASCII is what nearly every
-      // charset agrees on, and references carry the rest.
-      return encodeSingleByte(text, 0x7F);
+      iconv_t cd = iconv_open(std::string(trimBlanks(charset)).c_str(), "UTF-8");
+      if (cd != reinterpret_cast<iconv_t>(-1)) {
+        iconv_ = cd;
+      } else {
+        // A charset this platform does not know: ASCII is what nearly every
+        // charset agrees on, and references carry the rest.
+        kind_ = static_cast<int>(Family::Ascii);
+        limit_ = 0x7F;
+      }
+      break;
     }
   }
-  return text;
+}
+
+XmlTextEncoder::~XmlTextEncoder() {
+  if (iconv_) iconv_close(static_cast<iconv_t>(iconv_));
+}
+
+std::string_view XmlTextEncoder::encode(const std::string& text) {
+  out_.clear();
+  if (iconv_) {
+    encodeWithIconv(static_cast<iconv_t>(iconv_), text, out_);
+    return out_;
+  }
+  if (static_cast<Family>(kind_) == Family::Utf8) return text;
+  encodeSingleByte(text, limit_, out_);
+  return out_;
+}
+
+std::string_view XmlTextEncoder::finish() {
+  out_.clear();
+  if (iconv_) {
+    const char* none = nullptr;
+    size_t zero = 0;
+    convertChunk(static_cast<iconv_t>(iconv_), none, zero, out_);
+  }
+  return out_;
+}
+
+std::string EncodeXmlText(std::string text, std::string_view charset) {
+  XmlTextEncoder encoder(charset);
+  std::string bytes(encoder.encode(text));
+  bytes += encoder.finish();
+  return bytes;
 }
 
 std::string DeclaredEncoding(std::string_view bytes) {

@@ -4,6 +4,9 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "automation/text.h"
 #include "core/agp.h"
@@ -56,6 +59,46 @@ bool parsePlainInteger(std::string_view text, size_t digits, int64_t& out) {
   return true;
 }
 
+// Texts that repeat from object to object (colours, alignments, formats,
+// often the same captions) are kept once and shared, copy-on-write. Each
+// setting keeps remembering its texts only while that pays: once they turn
+// out to be mostly different (names, captions) it stops.
+class TextPool {
+ public:
+  Variant text(size_t setting, std::string_view value) {
+    if (setting >= slots_.size()) slots_.resize(setting + 1);
+    Slot& slot = slots_[setting];
+    if (slot.off) return Variant(value);
+    ++slot.lookups;
+    auto it = slot.seen.find(value);
+    if (it != slot.seen.end()) {
+      ++slot.hits;
+      return it->second;
+    }
+    if ((slot.lookups >= kTrial && slot.hits * 2 < slot.lookups) || slot.seen.size() >= kMaxTexts) {
+      slot.off = true;
+      slot.seen = {};
+      return Variant(value);
+    }
+    Variant shared(value);
+    slot.seen.emplace(shared.rawString(), shared);  // the key views the shared text itself
+    return shared;
+  }
+
+ private:
+  // A setting stops when, after this many texts, fewer than half were
+  // repeats, or once it has seen this many different texts.
+  static constexpr uint32_t kTrial = 256;
+  static constexpr size_t kMaxTexts = 4096;
+  struct Slot {
+    std::unordered_map<std::string_view, Variant> seen;
+    uint32_t lookups = 0;
+    uint32_t hits = 0;
+    bool off = false;
+  };
+  std::vector<Slot> slots_;
+};
+
 // The FileSave settings of a class by exact name, for stores that still have
 // their class's registrations (in which every name occurs once).
 class ClassAttributeIndex {
@@ -63,26 +106,34 @@ class ClassAttributeIndex {
   explicit ClassAttributeIndex(const SettingTable& table)
       : table_(table), probe_(makeRef<AGProperties>(table.layout())) {
     auto defs = table.defs();
+    next_.assign(defs.size() + 1, -1);
+    int32_t following = -1;
+    for (size_t i = defs.size(); i-- > 0;) {
+      next_[i + 1] = following;
+      if (defs[i].fileSave) following = static_cast<int32_t>(i);
+    }
+    next_[0] = following;
     for (size_t i = 0; i < defs.size(); ++i)
       if (defs[i].fileSave) byName_.emplace(defs[i].name, static_cast<int32_t>(i));
   }
   bool covers(const AGProperties& store) const { return store.sharesLayout(*probe_); }
-  // Attributes usually come in registration order, so the setting after the
-  // previous one is tried first.
-  int32_t find(std::string_view name, int32_t guess) const {
-    auto defs = table_.defs();
-    if (guess >= 0 && static_cast<size_t>(guess) < defs.size()) {
-      const SettingDef& d = defs[static_cast<size_t>(guess)];
-      if (d.fileSave && d.name == name) return guess;
-    }
+  // The setting named `name`. Attributes usually come in registration order,
+  // so the file setting after the previous one (-1 before the first) is
+  // tried first.
+  int32_t find(std::string_view name, int32_t previous) const {
+    int32_t guess = next_[static_cast<size_t>(previous + 1)];
+    if (guess >= 0 && table_.defs()[static_cast<size_t>(guess)].name == name) return guess;
     auto it = byName_.find(name);
     return it == byName_.end() ? -1 : it->second;
   }
+  TextPool& texts() { return texts_; }
 
  private:
   const SettingTable& table_;
   Ref<AGProperties> probe_;
+  std::vector<int32_t> next_;  // next_[i + 1]: the first file setting after i
   std::unordered_map<std::string_view, int32_t> byName_;
+  TextPool texts_;
 };
 
 // The first FileSave property of the store whose Name is exactly `name`.
@@ -98,25 +149,26 @@ class AttributeReader {
  public:
   AttributeReader() : emptyText_(std::string_view()) {}
 
-  void read(const pugi::xml_node& element, AGProperties& store, const ClassAttributeIndex* index = nullptr) {
+  void read(const pugi::xml_node& element, AGProperties& store, ClassAttributeIndex* index = nullptr) {
     if (index && !index->covers(store)) index = nullptr;
-    int32_t guess = 0;
+    TextPool* texts = index ? &index->texts() : nullptr;
+    int32_t previous = -1;
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
       std::string_view name = a.name();
-      int32_t i = index ? index->find(name, guess) : findFileProperty(store, name);
+      int32_t i = index ? index->find(name, previous) : findFileProperty(store, name);
       if (i < 0) continue;
-      guess = i + 1;
-      assign(store, i, name, a.value());
+      previous = i;
+      assign(store, i, name, a.value(), texts);
     }
   }
 
  private:
-  void assign(AGProperties& store, int32_t i, std::string_view name, std::string_view value) {
+  void assign(AGProperties& store, int32_t i, std::string_view name, std::string_view value, TextPool* texts) {
     const std::string& dataType = store.meta(i).dataType;
     switch (specialOf(name)) {
-      case Special::None: store.valueAt(i) = convert(value, dataType); return;
+      case Special::None: store.valueAt(i) = convert(value, dataType, texts, i); return;
       case Special::Js:
-        if (!value.empty() && fileExists(value)) store.valueAt(i) = convert(value, dataType);
+        if (!value.empty() && fileExists(value)) store.valueAt(i) = convert(value, dataType, nullptr, i);
         return;
       case Special::TagValues: {
         std::string lines;
@@ -136,7 +188,7 @@ class AttributeReader {
   }
 
   // ConvertByDataType, with the common cases taken directly.
-  Variant convert(std::string_view value, const std::string& dataType) {
+  Variant convert(std::string_view value, const std::string& dataType, TextPool* texts, int32_t setting) {
     int64_t n;
     if (dataType == "Boolean") {
       if (value == "1") return Variant(true);
@@ -148,7 +200,8 @@ class AttributeReader {
         return Variant::long_(static_cast<int32_t>(n));
     } else {
       // Texts stay texts; the many empty ones share one value.
-      return value.empty() ? emptyText_ : Variant(value);
+      if (value.empty()) return emptyText_;
+      return texts ? texts->text(static_cast<size_t>(setting), value) : Variant(value);
     }
     return ConvertByDataType(Variant(value), dataType);
   }
@@ -195,7 +248,18 @@ class ProjectReader {
     proj_.Databases().Add(name);
     AGPDatabase* database = proj_.Databases().Item(Variant(name));
     attributes_.read(element, database->Properties(), &databaseIndex_);
+    database_ = database;
+    databaseName_ = name;
     readNodes(element);
+  }
+
+  // The current database (AGP::db), which only a Database element changes.
+  AGPDatabase* currentDatabase() {
+    if (database_ && databaseName_ == proj_.currentDbName()) {
+      proj_.Databases().setCurrent(*database_);
+      return database_;
+    }
+    return proj_.db();
   }
 
   void readTable(const pugi::xml_node& element) {
@@ -206,7 +270,7 @@ class ProjectReader {
       ++counter_;
       status_.SetStatus(Variant::integer(PercentOf(counter_, range_)));
     }
-    AGPTables& tables = proj_.db()->tables();
+    AGPTables& tables = currentDatabase()->tables();
     AGPTable* table = tables.Add(name);
     if (!table) return;  // a repeated table: it and its children are skipped
     attributes_.read(element, table->Properties(), &tableIndex_);
@@ -219,7 +283,7 @@ class ProjectReader {
   // The table charts and fields attach to: the current table of the current
   // database, which is the table most recently added.
   AGPTable* currentTable() {
-    AGPTables& tables = proj_.db()->tables();
+    AGPTables& tables = currentDatabase()->tables();
     const std::string& name = tables.curName();
     if (name.empty()) return nullptr;
     if (lastTable_ && lastTables_ == &tables && settingTextEquals(lastTable_->Properties().value(AGPTable::kNameSetting), name)) {
@@ -253,23 +317,23 @@ class ProjectReader {
 
   // Value quotes by column type, for Access-style databases and the others.
   void setValueQuotes(AGPField& field) {
-    std::string dbms = proj_.db()->str("DBDBMSName");
-    if (dbms != dbmsName_ || dbKind_ == 0) {
-      dbmsName_ = std::move(dbms);
+    const Variant& dbms = currentDatabase()->Properties().value("DBDBMSName");
+    if (dbKind_ == 0 || !settingTextEquals(dbms, dbmsName_)) {
+      dbmsName_ = dbms.toString();
       dbKind_ = DBKindOf(dbmsName_);
     }
-    const char* quote = nullptr;
+    const Variant* quote = nullptr;
     switch (field.int16("FldType")) {
       case 2: case 3: case 4: case 5: case 6: case 11: case 14:
       case 16: case 17: case 18: case 19: case 20: case 21:
-      case 131: case 139: quote = ""; break;
-      case 7: case 133: case 134: case 135: quote = dbKind_ == 1 ? "#" : "'"; break;
+      case 131: case 139: quote = &noQuote_; break;
+      case 7: case 133: case 134: case 135: quote = dbKind_ == 1 ? &hash_ : &apostrophe_; break;
       case 8: case 72: case 129: case 130:
-      case 200: case 201: case 202: case 203: case 205: quote = "'"; break;
+      case 200: case 201: case 202: case 203: case 205: quote = &apostrophe_; break;
       default: return;  // other types keep the quotes read from the file
     }
-    field.setSetting("FldQuoteS", Variant(quote));
-    field.setSetting("FldQuoteE", Variant(quote));
+    field.setSetting("FldQuoteS", *quote);
+    field.setSetting("FldQuoteE", *quote);
   }
 
   AGP& proj_;
@@ -283,8 +347,13 @@ class ProjectReader {
   ClassAttributeIndex chartIndex_;
   AGPTables* lastTables_ = nullptr;
   AGPTable* lastTable_ = nullptr;
+  AGPDatabase* database_ = nullptr;
+  std::string databaseName_;
   std::string dbmsName_;
   int16_t dbKind_ = 0;
+  const Variant noQuote_{""};
+  const Variant hash_{"#"};
+  const Variant apostrophe_{"'"};
 };
 
 bool isNumericValue(const Variant& v) {
@@ -307,33 +376,24 @@ void AGP::Load(std::string_view projFile) {
   try {
     LoadDefault();
 
-    pugi::xml_document doc;
-    std::optional<std::string> bytes = readFile(projFile);
-    if (!bytes || !ParseProjectXml(doc, *bytes)) {
-      tw::setProjErr(kLoadFailed);
-      return;
-    }
-    pugi::xml_node root = doc.document_element();
-    pugi::xml_attribute version = root.attribute("Version");
-    // A file of a format older than this engine's needs the project
-    // converter, which this platform does not have.
-    if (!version || VersionIsGreater(ctx.productVersion, version.value())) {
-      tw::setProjErr(kLoadFailed);
-      return;
-    }
-    if (std::string_view(root.name()) != "Project") {
-      tw::setProjErr(kInvalidFile);
-      return;
-    }
+    // The file and its document live only while the project is read.
+    std::string_view failure = [&]() -> std::string_view {
+      pugi::xml_document doc;
+      std::optional<std::string> bytes = readFile(projFile);
+      if (!bytes || !ParseProjectXml(doc, *bytes)) return kLoadFailed;
+      pugi::xml_node root = doc.document_element();
+      pugi::xml_attribute version = root.attribute("Version");
+      // A file of a format older than this engine's needs the project
+      // converter, which this platform does not have.
+      if (!version || VersionIsGreater(ctx.productVersion, version.value())) return kLoadFailed;
+      if (std::string_view(root.name()) != "Project") return kInvalidFile;
 
-    int32_t range = 0;
-    for (pugi::xml_node child = root.child("Database").first_child(); child; child = child.next_sibling()) ++range;
-    if (range > 0) {
-      status.ShowStatus(lhWnd(), "Loading Project File...");
-      progressOpen = true;
-    }
-
-    {
+      int32_t range = 0;
+      for (pugi::xml_node child = root.child("Database").first_child(); child; child = child.next_sibling()) ++range;
+      if (range > 0) {
+        status.ShowStatus(lhWnd(), "Loading Project File...");
+        progressOpen = true;
+      }
       // Tens of thousands of objects may arrive; they share their registry
       // defaults instead of each reading the registry.
       RegistryDefaultsBatch batch;
@@ -345,6 +405,16 @@ void AGP::Load(std::string_view projFile) {
         setSetting("SmtpServerPort", Variant::long_(25));
       }
       reader.readNodes(root);
+      return {};
+    }();
+#ifdef __GLIBC__
+    // The document was several times the size of the model it leaves; give
+    // that memory back rather than keep it for the life of the project.
+    malloc_trim(0);
+#endif
+    if (!failure.empty()) {
+      tw::setProjErr(failure);
+      return;
     }
 
     if (progressOpen) {

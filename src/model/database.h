@@ -61,6 +61,8 @@ class AGPDatabases : public Dispatch {
   AGPDatabase* Item(const Variant& index);
   // The database at a 0-based index.
   AGPDatabase* at(int32_t index) const;
+  // Makes a database of this collection current, as Item does.
+  void setCurrent(AGPDatabase& db) { curName_ = db.DBName(); }
   void Clear() { items_->clear(); }
 
   Ref<Enumerator> newEnum() override { return items_->newEnum(); }

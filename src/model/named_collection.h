@@ -226,9 +226,24 @@ class NamedCollection : public Dispatch {
 
   // The first element (in insertion order) whose name setting is `name`.
   Element* find(std::string_view name) const {
+    // Stores that share their class's registrations keep the name setting at
+    // the same index; it is looked up once for them.
+    const AGProperties* shared = nullptr;
+    int32_t sharedIndex = -1;
     for (int32_t i = 0, n = Count(); i < n; ++i) {
       Element* e = at(i);
-      if (settingTextEquals(e->Properties().value(Element::kNameSetting), name)) return e;
+      const AGProperties& props = e->Properties();
+      int32_t index;
+      if (shared && props.sharesLayout(*shared)) {
+        index = sharedIndex;
+      } else {
+        index = props.indexOfKey(Element::kNameSetting);
+        if (!shared) {
+          shared = &props;
+          sharedIndex = index;
+        }
+      }
+      if (settingTextEquals(props.valueAt(index), name)) return e;
     }
     return nullptr;
   }

@@ -291,6 +291,17 @@ TEST_F(SaveTest, NewFilesArePrivateAndReplacedFilesKeepTheirPermissions) {
   EXPECT_NE(readBytes(dir() / "shared.xml"), "old");
 }
 
+TEST_F(SaveTest, ASymbolicLinkKeepsPointingAtTheReplacedFile) {
+  AGP proj;
+  proj.AddProj("linked");
+  std::filesystem::create_directories(dir() / "real");
+  std::ofstream(dir() / "real" / "p.xml") << "old";
+  std::filesystem::create_symlink(dir() / "real" / "p.xml", dir() / "link.xml");
+  proj.Save(path("link.xml"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir() / "link.xml"));
+  EXPECT_NE(readBytes(dir() / "real" / "p.xml").find("ProjName=\"linked\""), std::string::npos);
+}
+
 TEST_F(SaveTest, AFolderThatDoesNotExistRaisesPathNotFound) {
   auto proj = makeRef<AGP>();
   proj->AddProj("x");
@@ -300,6 +311,9 @@ TEST_F(SaveTest, AFolderThatDoesNotExistRaisesPathNotFound) {
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrPathNotFound);
   }
+  std::filesystem::create_directories(dir() / "folder.xml");
+  EXPECT_THROW(proj->Save(path("folder.xml")), Error);  // a folder is not replaced
+  EXPECT_TRUE(std::filesystem::is_directory(dir() / "folder.xml"));
 }
 
 TEST_F(SaveTest, AWriteFailingHalfWayLeavesTheOldFileIntact) {
