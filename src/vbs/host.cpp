@@ -163,6 +163,7 @@ ScriptHost::ScriptHost() : rt_(makeRef<Runtime>()) { addModule(kGlobalModule); }
 ScriptHost::~ScriptHost() {
   for (auto& m : modules_) m->state_->clear();
   for (auto& m : modules_) m->state_->rt = nullptr;
+  rt_->releaseOrphans();
   rt_->clearObjects();
   rt_->close();
 }
@@ -196,6 +197,7 @@ void ScriptHost::reset() {
   for (auto& m : modules_) m->state_->clear();
   for (auto& m : modules_) m->state_->rt = nullptr;
   modules_.clear();
+  rt_->releaseOrphans();
   rt_->clearObjects();
   rt_->err().clear();
   error_.clear();

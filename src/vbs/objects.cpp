@@ -20,7 +20,13 @@ std::string defaultErrorDescription(int32_t number) {
 // ---- ScriptObject
 
 ScriptObject::ScriptObject(Ref<ClassDef> cls, Ref<ModuleState> mod)
-    : cls_(std::move(cls)), module_(std::move(mod)), fields_(static_cast<size_t>(cls_->nFields)) {}
+    : cls_(std::move(cls)), module_(std::move(mod)), fields_(static_cast<size_t>(cls_->nFields)) {
+  if (module_->rt) module_->rt->track(this);
+}
+
+ScriptObject::~ScriptObject() {
+  if (runtime_) runtime_->untrack(this);
+}
 
 Runtime& ScriptObject::runtime() const { return liveRuntime(*module_); }
 

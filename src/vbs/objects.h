@@ -15,6 +15,7 @@ namespace tw::vbs {
 class ScriptObject final : public Dispatch {
  public:
   ScriptObject(Ref<ClassDef> cls, Ref<ModuleState> mod);
+  ~ScriptObject() override;
 
   std::string typeName() const override { return cls_->name; }
   DispId memberId(std::string_view name) override;
@@ -34,6 +35,11 @@ class ScriptObject final : public Dispatch {
   Ref<ModuleState> module_;
   std::vector<Variant> fields_;
   bool terminated_ = false;
+  // Every live instance of a runtime, so that instances kept alive only by
+  // each other can be freed when their modules go.
+  Runtime* runtime_ = nullptr;
+  ScriptObject* prev_ = nullptr;
+  ScriptObject* next_ = nullptr;
 };
 
 inline ScriptObject* asScriptObject(Dispatch* d) noexcept {

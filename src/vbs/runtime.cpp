@@ -434,7 +434,46 @@ GlobalEntry* lookupGlobal(ModuleState& mod, std::string_view name) {
 
 Runtime::Runtime() : errObject_(makeRef<ErrObject>(err_)) {}
 
-Runtime::~Runtime() = default;
+Runtime::~Runtime() {
+  // Objects the host still holds outlive the runtime; they only raise errors.
+  for (ScriptObject* o = live_; o;) {
+    ScriptObject* next = o->next_;
+    o->runtime_ = nullptr;
+    o->prev_ = o->next_ = nullptr;
+    o = next;
+  }
+}
+
+void Runtime::track(ScriptObject* obj) noexcept {
+  obj->runtime_ = this;
+  obj->next_ = live_;
+  obj->prev_ = nullptr;
+  if (live_) live_->prev_ = obj;
+  live_ = obj;
+}
+
+void Runtime::untrack(ScriptObject* obj) noexcept {
+  if (obj->prev_) {
+    obj->prev_->next_ = obj->next_;
+  } else if (live_ == obj) {
+    live_ = obj->next_;
+  }
+  if (obj->next_) obj->next_->prev_ = obj->prev_;
+  obj->prev_ = obj->next_ = nullptr;
+  obj->runtime_ = nullptr;
+}
+
+void Runtime::releaseOrphans() noexcept {
+  std::vector<Ref<ScriptObject>> orphans;
+  for (ScriptObject* o = live_; o; o = o->next_)
+    if (!o->module_->rt) orphans.emplace_back(o);
+  std::vector<Variant> values;
+  for (Ref<ScriptObject>& o : orphans) {
+    for (Variant& v : o->fields_) values.push_back(std::move(v));
+  }
+  values.clear();
+  orphans.clear();
+}
 
 void Runtime::close() { closed_ = true; }
 

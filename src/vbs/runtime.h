@@ -158,6 +158,13 @@ class Runtime : public RefCounted {
   bool closed() const { return closed_; }
   void close();
 
+  // Live script objects. releaseOrphans frees the fields of those that
+  // belong to modules the host dropped, which frees instances that only
+  // reference each other.
+  void track(ScriptObject* obj) noexcept;
+  void untrack(ScriptObject* obj) noexcept;
+  void releaseOrphans() noexcept;
+
   // Member id of a name on an object, kept per call site.
   static DispId memberIdCached(Dispatch& obj, CallSite& site, const std::string& name);
 
@@ -179,6 +186,7 @@ class Runtime : public RefCounted {
   RuntimeState lib_;
   ErrorLocation location_;
   bool closed_ = false;
+  ScriptObject* live_ = nullptr;
 
   // Interpreter state.
   FrameArena arena_;

@@ -293,6 +293,19 @@ TEST_F(HostTest, ResetDropsCodeObjectsAndRunsTerminate) {
   EXPECT_TRUE(rec->lines.empty()) << "Class_Terminate ran while the object was still referenced";
 }
 
+TEST_F(HostTest, ResetFreesObjectsThatOnlyReferenceEachOther) {
+  auto rec = makeRef<Recorder>();
+  host.addObject("Rec", rec);
+  global().addCode(
+      "Class Node\nPublic Other, Payload\nEnd Class\n"
+      "Dim a, b\nSet a = New Node\nSet b = New Node\n"
+      "Set a.Other = b\nSet b.Other = a\nSet a.Payload = Rec\n"
+      "Set a = Nothing\nSet b = Nothing\n");
+  EXPECT_EQ(rec->refCount(), 4) << "the test, the host's object table, the module's name for it, the cycle";
+  host.reset();
+  EXPECT_EQ(rec->refCount(), 1) << "the cycle was freed with its module";
+}
+
 TEST_F(HostTest, TerminateRunsWhenTheLastReferenceGoes) {
   auto rec = makeRef<Recorder>();
   host.addObject("Rec", rec);
