@@ -1,0 +1,4 @@
+Dim x
+If x Then
+  x = 2 +
+End If

@@ -1,0 +1,3 @@
+Sub Fail()
+  Err.Raise 5
+End Sub
