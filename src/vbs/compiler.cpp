@@ -218,6 +218,7 @@ class ProcCompiler {
       if (li.isConst) continue;
       proc_.locals.push_back({name, li.slot, li.byRef});
     }
+    for (auto& [name, li] : implicit_) proc_.locals.push_back({name, li.slot, false});
   }
 
   int32_t constIndex(const Variant& v) {
@@ -474,10 +475,7 @@ class ProcCompiler {
         callStatement(*s.target);
         simpleRange(start);
         break;
-      case StmtKind::Dim:
-        if (scope_ == Scope::Global) break;  // declared when the unit is installed
-        if (scope_ == Scope::LocalSnippet) break;  // declared at the snippet's start
-        break;
+      case StmtKind::Dim: break;  // declared before the code runs
       case StmtKind::Const:
         if (scope_ == Scope::LocalSnippet) {
           for (const ConstDecl& c : s.consts) {

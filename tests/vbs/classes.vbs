@@ -260,4 +260,28 @@ AssertEq lst.Items(2), "c", "element of a property's array"
 AssertEq lst.Lookup("k"), "v", "default member of a method's object"
 AssertEq lst.Second(), "b", "inside the class"
 
+' Exit Property, Dim fields, properties with parameters.
+Class Grid
+  Dim cells
+  Private Sub Class_Initialize()
+    ReDim cells(2, 2)
+  End Sub
+  Public Property Get Cell(r, c)
+    If r < 0 Then
+      Cell = "none"
+      Exit Property
+    End If
+    Cell = cells(r, c)
+  End Property
+  Public Property Let Cell(r, c, v)
+    cells(r, c) = v
+  End Property
+End Class
+Dim gr
+Set gr = New Grid
+gr.Cell(1, 2) = "x"
+AssertEq gr.Cell(1, 2), "x", "property with two parameters"
+AssertEq gr.Cell(-1, 0), "none", "Exit Property"
+AssertTrue IsArray(gr.cells), "Dim in a class declares a public field"
+
 Done

@@ -40,6 +40,13 @@ End Sub
 ExecuteDim
 AssertTrue IsEmpty(madeHere), "Execute'd Dim did not leak out"
 
+Function ImplicitAndExecute()
+  undeclared = 3
+  Execute "undeclared = undeclared * 2"
+  ImplicitAndExecute = Eval("undeclared") + undeclared
+End Function
+AssertEq ImplicitAndExecute(), 12, "Execute and Eval share an undeclared local with the procedure"
+
 ' ExecuteGlobal: always script level, defines procedures and classes.
 Sub DefineGlobal()
   Dim notSeen

@@ -156,4 +156,19 @@ Function SumAll(values())
 End Function
 AssertEq SumAll(Array(1, 2, 3)), 6, "array parameter"
 
+' Script-level Public and Private declare variables like Dim.
+Public pubVar
+Private privVar
+pubVar = 1 : privVar = 2
+Sub ReadLevels()
+  AssertEq pubVar + privVar, 3, "Public and Private script-level variables"
+End Sub
+ReadLevels
+Private Function PrivateFn()
+  PrivateFn = "private function"
+End Function
+Public Sub PublicSub()
+End Sub
+AssertEq PrivateFn(), "private function", "Private Function at script level"
+
 Done
