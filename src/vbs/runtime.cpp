@@ -1887,6 +1887,10 @@ Variant Runtime::execute(Frame* entry) {
     } catch (const std::length_error&) {
       Error e(kErrOutOfMemory);
       if (!recover(f, ip, sp, e)) throw e;
+    } catch (const std::exception& ex) {
+      // A host object failed with something other than a script error.
+      Error e(440, std::string(standardErrorText(440)) + ": " + ex.what());
+      if (!recover(f, ip, sp, e)) throw e;
     } catch (...) {
       // Not a script error (a host stopping the script): no handler applies.
       for (;;) {

@@ -39,7 +39,9 @@ const char* kUsage =
     "  FILE(line, column) runtime error 800A000B: Division by zero\n"
     "  FILE(line, column) compilation error 800A03EA: Syntax error\n"
     "with the error number as hexadecimal HRESULT (VBScript numbers n are\n"
-    "800A0000 + n), and vbsrun exits with code 1. WScript.Quit n exits with n.\n";
+    "800A0000 + n), and vbsrun exits with code 1; a script stopped by\n"
+    "--timeout reports 80004004 \"The script timed out\". WScript.Quit n exits\n"
+    "with n.\n";
 
 // WScript.Quit: unwinds the script without any handler seeing it.
 struct QuitRequest {
