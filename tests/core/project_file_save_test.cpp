@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,19 +46,28 @@ std::vector<std::string> crlfLines(const std::string& bytes) {
   return lines;
 }
 
+// The names of the attributes on an element line: each is preceded by a
+// blank and followed by ="..." (values hold no double quotes, they are
+// escaped).
 std::vector<std::string> attributeNames(const std::string& line) {
-  static const std::regex attr(R"re( ([A-Za-z_][A-Za-z0-9_]*)=")re");
   std::vector<std::string> names;
-  for (auto it = std::sregex_iterator(line.begin(), line.end(), attr); it != std::sregex_iterator(); ++it)
-    names.push_back((*it)[1]);
+  size_t pos = 0;
+  while ((pos = line.find("=\"", pos)) != std::string::npos) {
+    size_t start = line.rfind(' ', pos) + 1;
+    names.push_back(line.substr(start, pos - start));
+    size_t close = line.find('"', pos + 2);
+    if (close == std::string::npos) break;
+    pos = close + 1;
+  }
   return names;
 }
 
 std::string attributeValue(const std::string& line, const std::string& name) {
-  std::regex attr(" " + name + R"re(="([^"]*)")re");
-  std::smatch m;
-  if (!std::regex_search(line, m, attr)) return "<absent>";
-  return m[1];
+  std::string key = " " + name + "=\"";
+  size_t at = line.find(key);
+  if (at == std::string::npos) return "<absent>";
+  size_t start = at + key.size();
+  return line.substr(start, line.find('"', start) - start);
 }
 
 class SaveTest : public testing::FreshEngine {
