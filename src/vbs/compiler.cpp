@@ -292,6 +292,19 @@ class ProcCompiler {
           locals_.emplace(c.name, std::move(li));
         }
         break;
+      case StmtKind::ReDim:
+        // ReDim declares the names it does not find, Option Explicit or not.
+        for (const VarDecl& v : s.vars) {
+          if (locals_.count(v.name)) continue;
+          Binding b = resolve(v.name);
+          if (b.kind == Binding::Variable && b.vk == kVarGlobalP && !b.knownVariable && b.b < 0 &&
+              u_.mod.entry(b.a).kind == EntryKind::Undefined) {
+            LocalInfo li;
+            li.slot = nextSlot_++;
+            locals_.emplace(v.name, li);
+          }
+        }
+        break;
       default: forChildren(s, [this](const Stmt& c) { declareIn(c); }); break;
     }
   }
@@ -1302,6 +1315,16 @@ class UnitCompiler {
           for (const ExprPtr& b : v.bounds) d.bounds.push_back(constantValue(*b).toLong());
           if (v.isArray && v.bounds.empty()) d.bounds.push_back(-2);
           u_.unit.dims.push_back(std::move(d));
+        }
+        return;
+      case StmtKind::ReDim:
+        if (!topLevel) return;
+        for (const VarDecl& v : s.vars) {
+          if (u_.declared.count(v.name)) continue;
+          int32_t existing = u_.mod.find(v.name);
+          if (existing >= 0 && u_.mod.entry(existing).kind != EntryKind::Undefined) continue;
+          declareName(v.name, v.pos, UnitState::Decl::Variable);
+          u_.unit.dims.push_back({u_.mod.intern(v.name), false, {}});
         }
         return;
       case StmtKind::Const:

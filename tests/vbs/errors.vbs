@@ -140,6 +140,12 @@ ExecuteGlobal "Option Explicit" & vbCrLf & "undeclaredName = 1"
 AssertErr 500, "Option Explicit: undefined variable"
 ExecuteGlobal "Option Explicit" & vbCrLf & "Dim declaredName" & vbCrLf & "declaredName = 1"
 AssertErr 0, "Option Explicit with a declaration"
+ExecuteGlobal "Option Explicit" & vbCrLf & "ReDim redimmed(3)" & vbCrLf & "redimmed(3) = 1"
+AssertErr 0, "ReDim declares under Option Explicit"
+ExecuteGlobal "Option Explicit" & vbCrLf & "Sub UsesReDim()" & vbCrLf & "ReDim localArr(2)" & vbCrLf & "localArr(2) = 1" & vbCrLf & "End Sub" & vbCrLf & "UsesReDim"
+AssertErr 0, "ReDim declares a local under Option Explicit"
+ExecuteGlobal "Option Explicit" & vbCrLf & "Sub UsesUndeclared()" & vbCrLf & "notDeclared = 1" & vbCrLf & "End Sub" & vbCrLf & "UsesUndeclared"
+AssertErr 500, "Option Explicit in a procedure"
 On Error GoTo 0
 
 Done
