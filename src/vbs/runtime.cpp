@@ -1463,7 +1463,7 @@ Variant Runtime::execute(Frame* entry) {
             int64_t a, b;
             Variant& l = sp[-2];
             const Variant& r = sp[-1];
-            if (smallInt(l, a) && smallInt(r, b) && b != 0) {
+            if (smallInt(l, a) && smallInt(r, b) && b != 0 && b != -1) {
               int64_t q = in.op == OpCode::Mod ? a % b : a / b;
               setValue(l, intResult(q, l.type() == vtInteger && r.type() == vtInteger));
             } else if (in.op == OpCode::Mod) {

@@ -50,6 +50,8 @@ r = (-8) ^ 0.5
 AssertErr 5, "negative base with a fraction"
 r = CInt(-32768) \ CInt(-1)
 AssertErr 0, "Integer \ -1 widens instead of failing"
+r = CLng(-2147483647 - 1) \ -1
+AssertErr 6, "the lowest Long \ -1 overflows"
 On Error GoTo 0
 AssertEq CInt(-32768) \ CInt(-1), CLng(32768), "Integer \ -1"
 
