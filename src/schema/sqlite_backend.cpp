@@ -101,12 +101,13 @@ class SqliteBackend : public BridgeBackend {
 void SqliteBackend::addColumnRow(sqlite3_stmt* st, int first, BridgeTableInfo& t,
                                  std::vector<std::pair<int64_t, std::string>>& pk) {
   BridgeColumn c;
-  c.name = text(st, first + 1);
-  typeColumn(c, text(st, first + 2));
-  c.required = sqlite3_column_int(st, first + 3) != 0;
-  c.defaultValue = defaultFromSql(text(st, first + 4), sqlite3_column_type(st, first + 4) == SQLITE_NULL);
+  // Row: table name, cid, name, type, notnull, dflt_value, pk.
+  c.name = text(st, first + 2);
+  typeColumn(c, text(st, first + 3));
+  c.required = sqlite3_column_int(st, first + 4) != 0;
+  c.defaultValue = defaultFromSql(text(st, first + 5), sqlite3_column_type(st, first + 5) == SQLITE_NULL);
   c.adoAttributes |= ado::kFldUpdatable;
-  int64_t pkPos = sqlite3_column_int64(st, first + 5);
+  int64_t pkPos = sqlite3_column_int64(st, first + 6);
   if (pkPos > 0) {
     pk.emplace_back(pkPos, c.name);
     c.adoAttributes |= ado::kFldKeyColumn;

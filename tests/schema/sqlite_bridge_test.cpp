@@ -1,0 +1,264 @@
+// The SQLite side of the bridge on database files the tests make: tables,
+// views and system tables, declared types by SQLite's affinity rules, the
+// rowid key, keys, unique indexes, defaults, custom views and failures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+
+#include "schema/ado_types.h"
+#include "schema/bridge.h"
+#include "schema/schema.h"
+#include "support/engine_context.h"
+#include "testing/fresh_engine.h"
+
+namespace tw {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class SqliteBridgeTest : public testing::FreshEngine {
+ protected:
+  std::string makeDb(const std::string& name, const std::string& sql) {
+    std::string path = (dir() / name).string();
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* err = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+    sqlite3_free(err);
+    sqlite3_close(db);
+    return path;
+  }
+  Ref<DBBridge> open(const std::string& path, const std::string& host = "") {
+    auto b = makeRef<DBBridge>();
+    b->Initialize();
+    b->SetDBType("SQLite");
+    b->Connect(host, path, "", "", 0, "", "", "", "\"");
+    return b;
+  }
+  std::string shop() {
+    return makeDb("shop.db",
+                  "CREATE TABLE customers (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL DEFAULT 'n/a', "
+                  "  email TEXT UNIQUE, born DATE, score REAL, active BOOLEAN DEFAULT 1, photo BLOB, misc);"
+                  "CREATE TABLE \"order lines\" (\"order id\" INTEGER NOT NULL, \"line no\" INT NOT NULL, "
+                  "  qty INTEGER DEFAULT 1, price DECIMAL(10,2), PRIMARY KEY (\"line no\", \"order id\"));"
+                  "CREATE TABLE tags (id INTEGER PRIMARY KEY AUTOINCREMENT, label CHAR(8), code BIGINT, "
+                  "  stamp DATETIME DEFAULT CURRENT_TIMESTAMP, UNIQUE (label, code));"
+                  "CREATE TABLE keyed (k TEXT PRIMARY KEY, v INT) WITHOUT ROWID;"
+                  "CREATE TABLE \"Größe\" (\"Straße\" NVARCHAR(20));"
+                  "CREATE UNIQUE INDEX tags_code ON tags(code);"
+                  "CREATE VIEW big_lines AS SELECT \"order id\", qty * price AS amount FROM \"order lines\";"
+                  "INSERT INTO tags(label) VALUES ('x');");
+  }
+};
+
+const BridgeTableInfo& tableNamed(const Ref<BridgeTables>& all, const std::string& name) {
+  for (int32_t i = 0; i < all->Count(); ++i)
+    if (all->Item(i)->info().name == name) return all->Item(i)->info();
+  static BridgeTableInfo none;
+  ADD_FAILURE() << "no table " << name;
+  return none;
+}
+
+const BridgeColumn& columnNamed(const BridgeTableInfo& t, const std::string& name) {
+  for (const BridgeColumn& c : t.columns)
+    if (c.name == name) return c;
+  static BridgeColumn none;
+  ADD_FAILURE() << "no column " << name;
+  return none;
+}
+
+// The examples of SQLite's "Datatypes In SQLite", section "Affinity Name
+// Examples" and the rules before it.
+TEST(SqliteAffinity, FollowsSqlitesRulesInTheirOrder) {
+  using ado::Affinity;
+  for (const char* t : {"INT", "INTEGER", "TINYINT", "SMALLINT", "MEDIUMINT", "BIGINT", "UNSIGNED BIG INT", "INT2",
+                        "INT8", "CHARINT", "FLOATING POINT"})
+    EXPECT_EQ(ado::sqliteAffinity(t), Affinity::kInteger) << t;
+  for (const char* t : {"CHARACTER(20)", "VARCHAR(255)", "VARYING CHARACTER(255)", "NCHAR(55)",
+                        "NATIVE CHARACTER(70)", "NVARCHAR(100)", "TEXT", "CLOB"})
+    EXPECT_EQ(ado::sqliteAffinity(t), Affinity::kText) << t;
+  for (const char* t : {"BLOB", "", "  "}) EXPECT_EQ(ado::sqliteAffinity(t), Affinity::kBlob) << t;
+  for (const char* t : {"REAL", "DOUBLE", "DOUBLE PRECISION", "FLOAT"})
+    EXPECT_EQ(ado::sqliteAffinity(t), Affinity::kReal) << t;
+  for (const char* t : {"NUMERIC", "DECIMAL(10,5)", "BOOLEAN", "DATE", "DATETIME", "STRING"})
+    EXPECT_EQ(ado::sqliteAffinity(t), Affinity::kNumeric) << t;
+}
+
+TEST(SqliteAffinity, DeclaredTypesMapToAdoCodesAndSizes) {
+  struct Case {
+    const char* decl;
+    int16_t ado;
+    int32_t size;
+  };
+  const Case cases[] = {{"INTEGER", 3, 4},        {"bigint", 20, 8},          {"SMALLINT", 2, 2},
+                        {"TINYINT", 16, 1},       {"VARCHAR(40)", 200, 40},   {"NVARCHAR( 12 )", 200, 12},
+                        {"CHAR(8)", 129, 8},      {"TEXT", 201, 2147483647},  {"BLOB", 205, 2147483647},
+                        {"", 205, 2147483647},    {"REAL", 5, 8},             {"BOOLEAN", 11, 2},
+                        {"DATE", 133, 6},         {"DATETIME", 135, 16},      {"TIMESTAMP", 135, 16},
+                        {"TIME", 134, 6},         {"DECIMAL(10,2)", 131, 10}, {"NUMERIC", 131, 18},
+                        {"UUID", 72, 16},         {"FLOATING POINT", 3, 4}};
+  for (const Case& c : cases) {
+    ado::SqliteType t = ado::sqliteType(c.decl);
+    EXPECT_EQ(t.ado, c.ado) << c.decl;
+    EXPECT_EQ(t.size, c.size) << c.decl;
+  }
+}
+
+TEST_F(SqliteBridgeTest, TablesViewsAndSystemTablesComeWithTheirTypes) {
+  auto b = open(shop());
+  ASSERT_EQ(b->GetLastError(), "");
+  EXPECT_EQ(b->GetQuoteChar(), "\"");
+  auto all = b->GetTables("");
+  std::vector<std::string> seen;
+  for (int32_t i = 0; i < all->Count(); ++i) seen.push_back(all->Item(i)->info().name + ":" + all->Item(i)->info().type);
+  EXPECT_THAT(seen, ElementsAre("Größe:TABLE", "big_lines:VIEW", "customers:TABLE", "keyed:TABLE",
+                                "order lines:TABLE", "sqlite_sequence:SYSTEM TABLE", "tags:TABLE"));
+}
+
+TEST_F(SqliteBridgeTest, ColumnsKeysAndDefaults) {
+  auto all = open(shop())->GetTables("");
+  const BridgeTableInfo& c = tableNamed(all, "customers");
+  std::vector<std::string> names;
+  for (const BridgeColumn& col : c.columns) names.push_back(col.name);
+  EXPECT_THAT(names, ElementsAre("id", "name", "email", "born", "score", "active", "photo", "misc"));
+  const BridgeColumn& id = columnNamed(c, "id");
+  EXPECT_TRUE(id.autoIncrement);  // INTEGER PRIMARY KEY is the rowid
+  EXPECT_TRUE(id.required);
+  EXPECT_TRUE(id.unique);
+  EXPECT_EQ(id.adoType, 3);
+  EXPECT_EQ(id.nativeType, SQLITE_INTEGER);
+  EXPECT_EQ(c.pkField, "id");
+  const BridgeColumn& name = columnNamed(c, "name");
+  EXPECT_TRUE(name.required);
+  EXPECT_EQ(name.defaultValue.toString(), "n/a");
+  EXPECT_EQ(name.dataTypeName, "VARCHAR(40)");
+  EXPECT_EQ(name.size, 40);
+  EXPECT_EQ(name.nativeType, SQLITE_TEXT);
+  EXPECT_TRUE(columnNamed(c, "email").unique);
+  EXPECT_FALSE(columnNamed(c, "email").required);
+  EXPECT_TRUE(columnNamed(c, "email").defaultValue.isEmpty());
+  EXPECT_EQ(columnNamed(c, "active").defaultValue.toString(), "1");
+  EXPECT_EQ(columnNamed(c, "active").adoType, 11);
+  EXPECT_EQ(columnNamed(c, "photo").adoType, 205);
+  EXPECT_EQ(columnNamed(c, "misc").adoType, 205);
+  EXPECT_EQ(columnNamed(c, "score").nativeType, SQLITE_FLOAT);
+
+  const BridgeTableInfo& lines = tableNamed(all, "order lines");
+  EXPECT_EQ(lines.pkField, "line no,order id");
+  EXPECT_FALSE(columnNamed(lines, "order id").autoIncrement);  // part of a two-column key
+  EXPECT_EQ(columnNamed(lines, "price").adoType, 131);
+
+  const BridgeTableInfo& tags = tableNamed(all, "tags");
+  EXPECT_TRUE(columnNamed(tags, "id").autoIncrement);
+  EXPECT_TRUE(columnNamed(tags, "code").unique);    // its own unique index
+  EXPECT_FALSE(columnNamed(tags, "label").unique);  // only in a two-column one
+  EXPECT_EQ(columnNamed(tags, "stamp").defaultValue.toString(), "CURRENT_TIMESTAMP");
+
+  const BridgeTableInfo& keyed = tableNamed(all, "keyed");
+  EXPECT_FALSE(columnNamed(keyed, "k").autoIncrement);
+  EXPECT_TRUE(columnNamed(keyed, "k").unique);
+
+  EXPECT_EQ(tableNamed(all, "Größe").columns.at(0).name, "Straße");
+  EXPECT_EQ(tableNamed(all, "big_lines").columns.size(), 2u);
+}
+
+TEST_F(SqliteBridgeTest, AViewOverAMissingTableKeepsTheOtherTablesReadable) {
+  std::string path = makeDb("broken.db",
+                            "CREATE TABLE a (x INT); CREATE TABLE gone (y INT);"
+                            "CREATE VIEW v AS SELECT y FROM gone; DROP TABLE gone;");
+  auto b = open(path);
+  auto all = b->GetTables("");
+  ASSERT_EQ(b->GetLastError(), "");
+  EXPECT_EQ(tableNamed(all, "a").columns.size(), 1u);
+  EXPECT_TRUE(tableNamed(all, "v").columns.empty());
+}
+
+TEST_F(SqliteBridgeTest, CustomViewsAreDescribedFromTheStatement) {
+  auto b = open(shop());
+  auto v = b->OpenCustomView("c", "SELECT c.id AS nr, c.name, upper(c.email) AS mail, count(*) AS n FROM customers c");
+  ASSERT_TRUE(v) << b->GetLastError();
+  const auto& cols = v->info().columns;
+  ASSERT_EQ(cols.size(), 4u);
+  EXPECT_EQ(cols[0].name, "nr");
+  EXPECT_TRUE(cols[0].autoIncrement);  // described as its source column
+  EXPECT_EQ(cols[1].name, "name");
+  EXPECT_EQ(cols[1].size, 40);
+  EXPECT_EQ(cols[2].adoType, 200);  // an expression is text
+  EXPECT_EQ(cols[2].dataTypeName, "");
+  EXPECT_EQ(v->info().pkField, "");  // expressions in the result
+  auto keyed = b->OpenCustomView("k", "SELECT name, id FROM customers; ");
+  ASSERT_TRUE(keyed) << b->GetLastError();
+  EXPECT_EQ(keyed->info().pkField, "id");
+  auto twice = b->OpenCustomView("t", "SELECT id, id FROM customers");
+  ASSERT_TRUE(twice);
+  EXPECT_EQ(twice->info().columns.size(), 2u);
+}
+
+TEST_F(SqliteBridgeTest, CustomViewsMustBeOneQuery) {
+  std::string path = shop();
+  auto b = open(path);
+  EXPECT_FALSE(b->OpenCustomView("x", "SELECT * FROM nope"));
+  EXPECT_THAT(b->GetLastError(), HasSubstr("no such table: nope"));
+  EXPECT_FALSE(b->OpenCustomView("x", "DELETE FROM tags"));
+  EXPECT_EQ(b->GetLastError(), "The statement returns no result columns");
+  EXPECT_FALSE(b->OpenCustomView("x", "SELECT 1; DELETE FROM tags"));
+  EXPECT_EQ(b->GetLastError(), "Only one statement can describe a custom view");
+  EXPECT_FALSE(b->OpenCustomView("x", "  "));
+  EXPECT_EQ(b->GetLastError(), "The statement is empty");
+  EXPECT_EQ(b->GetTables("tags")->Count(), 1);
+  // Nothing was deleted: the file is opened read-only and never run.
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db, "SELECT count(*) FROM tags", -1, &st, nullptr);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(st, 0), 1);
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+}
+
+TEST_F(SqliteBridgeTest, MissingFilesAndFilesThatAreNoDatabaseFail) {
+  auto b = open((dir() / "missing.db").string());
+  EXPECT_THAT(b->GetLastError(), HasSubstr("unable to open database file"));
+  EXPECT_THROW(b->GetTables(""), Error);
+  std::ofstream(dir() / "notes.txt") << "these are no tables, just some text that is long enough";
+  b = open((dir() / "notes.txt").string());
+  EXPECT_THAT(b->GetLastError(), HasSubstr("file is not a database"));
+}
+
+TEST_F(SqliteBridgeTest, DatabaseNamesAreTheDatabaseFilesOfTheHostFolder) {
+  shop();
+  makeDb("second.sqlite", "CREATE TABLE a(x);");
+  std::ofstream(dir() / "readme.txt") << "not a database file at all, only text";
+  auto b = open("", dir().string());
+  ASSERT_EQ(b->GetLastError(), "");
+  EXPECT_EQ(b->GetDatabaseNames(), (dir() / "second.sqlite").string() + "\r\n" + (dir() / "shop.db").string());
+  EXPECT_THROW(b->GetTables(""), Error);
+  EXPECT_EQ(b->GetLastError(), "No database selected");
+}
+
+TEST_F(SqliteBridgeTest, AGPSchemaReadsAnSqliteFile) {
+  std::string path = shop();
+  engine().sqlQuote = "Square Bracket";
+  AGPSchema s;
+  s.LoadDB(Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
+           Variant(""), Variant(""), Variant(""));
+  ASSERT_EQ(engine().projErr, "");
+  EXPECT_EQ(s.tblcnt(), 6);  // sqlite_sequence is left out
+  AGSchemaTable customers = s.Tbl(3);
+  EXPECT_EQ(customers.TblName, "customers");
+  EXPECT_EQ(customers.TblKey, "id");
+  EXPECT_TRUE(customers.TblFields.fld[1].FldIsPrimaryKey);
+  EXPECT_TRUE(customers.TblFields.fld[1].FldAutoIncrement);
+  EXPECT_EQ(customers.TblFields.fld[2].FldQuoteS, "'");
+  AGPSchema empty;
+  empty.LoadDB(Variant(""), Variant("SQLite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
+               Variant(""), Variant(""), Variant(""));
+  EXPECT_EQ(engine().projErr, "invalid DBName specified!");
+}
+
+}  // namespace
+}  // namespace tw
