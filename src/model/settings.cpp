@@ -1,5 +1,8 @@
 #include "model/settings.h"
 
+#include <string>
+#include <vector>
+
 namespace tw {
 
 SettingTable::SettingTable(std::span<const SettingDef> defs)
@@ -34,14 +37,52 @@ void SettingsOwner::setSetting(std::string_view name, const Variant& value) {
   properties_->setValue(name, value);
 }
 
+namespace {
+
+struct AddedMembers {
+  std::string typeName;
+  const ClassInfo* members;
+};
+
+std::vector<AddedMembers>& addedMembers() {
+  static std::vector<AddedMembers> tables;
+  return tables;
+}
+
+constexpr DispId kAddedStride = 0x1000;
+
+}  // namespace
+
+void SettingsOwner::addMembers(std::string_view typeName, const ClassInfo* members) {
+  auto& tables = addedMembers();
+  for (const AddedMembers& t : tables)
+    if (t.members == members) return;
+  tables.push_back({std::string(typeName), members});
+}
+
 DispId SettingsOwner::memberId(std::string_view name) {
   DispId id = Dispatch::memberId(name);
   if (id != kDispIdUnknown) return id;
+  const auto& tables = addedMembers();
+  if (!tables.empty()) {
+    std::string type = typeName();
+    for (size_t i = 0; i < tables.size(); ++i) {
+      if (tables[i].typeName != type) continue;
+      DispId local = tables[i].members->find(name);
+      if (local != kDispIdUnknown) return kAddedMemberBase + static_cast<DispId>(i) * kAddedStride + local;
+    }
+  }
   int32_t index = table_.find(name);
   return index < 0 ? kDispIdUnknown : kSettingIdBase + index;
 }
 
 Variant SettingsOwner::invoke(DispId id, uint16_t kind, Args args) {
+  if (id >= kAddedMemberBase) {
+    const auto& tables = addedMembers();
+    size_t table = static_cast<size_t>((id - kAddedMemberBase) / kAddedStride);
+    if (table >= tables.size()) raise(kErrNoSuchMember);
+    return invokeTable(*tables[table].members, (id - kAddedMemberBase) % kAddedStride, kind, args);
+  }
   if (id < kSettingIdBase) return Dispatch::invoke(id, kind, args);
   const SettingDef& def = table_.at(id - kSettingIdBase);
   if (kind & (kInvokePut | kInvokePutRef)) {

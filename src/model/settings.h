@@ -77,9 +77,18 @@ class SettingsOwner : public Dispatch {
   DispId memberId(std::string_view name) override;
   Variant invoke(DispId id, uint16_t kind, Args args) override;
 
+  // Libraries above the data model publish further members of a class (for
+  // example the loaders of AGPDatabase, AGPTable and AGPField) with a table
+  // built by ClassBuilder<T>, found by the class's type name. The class's
+  // own members come first. Adding the same table twice has no effect.
+  static void addMembers(std::string_view typeName, const ClassInfo* members);
+
  protected:
   // Ids of setting accessors start here; lower ids are the class's members.
   static constexpr DispId kSettingIdBase = 0x10000;
+  // Ids of added members: this, plus the table's number times 0x1000, plus
+  // the member's id in its table.
+  static constexpr DispId kAddedMemberBase = 0x40000000;
 
  private:
   const SettingTable& table_;
