@@ -49,6 +49,7 @@ struct EngineContext {
   std::string dbQuoteS;  // identifier quotes of the database (DBQuoteS, DBQuoteE)
   std::string dbQuoteE;
   Variant secDefault;
+  bool dynamicLoad = false;  // the project's DynamicLoadDB while a database loads
 
   // Script engine time-out in milliseconds ("ScriptEngineTimeout").
   int32_t scriptTimeout = 0;
