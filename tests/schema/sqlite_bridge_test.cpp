@@ -7,7 +7,10 @@
 
 #include <fstream>
 
+#include "core/agp.h"
+#include "model/database.h"
 #include "schema/ado_types.h"
+#include "schema/loaders.h"
 #include "schema/bridge.h"
 #include "schema/schema.h"
 #include "support/engine_context.h"
@@ -258,6 +261,39 @@ TEST_F(SqliteBridgeTest, AGPSchemaReadsAnSqliteFile) {
   empty.LoadDB(Variant(""), Variant("SQLite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
                Variant(""), Variant(""), Variant(""));
   EXPECT_EQ(engine().projErr, "invalid DBName specified!");
+}
+
+TEST_F(SqliteBridgeTest, AProjectLoadsAnSqliteFileLikeAServerDatabase) {
+  installSchemaMembers();
+  std::string path = shop();
+  auto proj = makeRef<AGP>();
+  proj->AddProj("shop");
+  LoadDB(*proj, Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant(""));
+  ASSERT_EQ(AGP::ProjErr(), "");
+  AGPDatabase* db = proj->db();
+  EXPECT_EQ(db->str("DBName"), path);
+  EXPECT_EQ(db->str("DBQuoteS"), "\"");
+  EXPECT_EQ(db->tables().Count(), 6);
+  AGPTable* customers = db->tables().Item(Variant("customers"));
+  EXPECT_EQ(customers->Fields().Item(Variant("id"))->str("FldHtmlTag"), "NO");
+  EXPECT_EQ(customers->Fields().Item(Variant("active"))->str("FldHtmlTag"), "RADIO");
+  EXPECT_EQ(customers->Fields().Item(Variant("photo"))->str("FldHtmlTag"), "FILE");
+  LoadCustomView(*proj, Variant("names"), Variant("SELECT c.name AS who, c.email FROM customers c"), Variant(true));
+  ASSERT_EQ(AGP::ProjErr(), "");
+  AGPField* who = db->tables().Item(Variant("names"))->Fields().Item(Variant("who"));
+  EXPECT_EQ(who->str("FldSourceTable"), "customers");
+  EXPECT_EQ(who->int32("FldTagMaxLength"), 40);
+  LoadCustomView(*proj, Variant("twice"), Variant("SELECT id, id FROM customers"), Variant(false));
+  EXPECT_EQ(AGP::ProjErr(), "Columns with same field name: id. Please create Alias for the fields.");
+  LoadDB(*proj, Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant(""));
+  EXPECT_EQ(AGP::ProjErr(), "database already loaded!");
+  UnLoadDB(*proj);
+  LoadDB(*proj, Variant((dir() / "none.db").string()), Variant("sqlite"), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant(""), Variant(""), Variant(""));
+  EXPECT_THAT(AGP::ProjErr(), HasSubstr("unable to open database file"));
+  EXPECT_EQ(proj->DBCnt(), 0);
 }
 
 }  // namespace
