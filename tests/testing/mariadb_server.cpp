@@ -11,8 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -170,18 +168,10 @@ bool templateDataDir(fs::path& out, std::string& error) {
   return fs::exists(out / "mysql", ec);
 }
 
-class StopAtEnd : public ::testing::Environment {
- public:
-  void TearDown() override {
-    if (started()) MariaDbServer::shared().stop();
-  }
-  static bool& started() {
-    static bool s = false;
-    return s;
-  }
-};
-
-const auto* const kStopAtEnd = ::testing::AddGlobalTestEnvironment(new StopAtEnd);
+bool& sharedStarted() {
+  static bool started = false;
+  return started;
+}
 
 }  // namespace
 
@@ -196,11 +186,13 @@ MariaDbServer& MariaDbServer::shared() {
   }();
   if (!server->tried_) {
     server->tried_ = true;
-    StopAtEnd::started() = true;
+    sharedStarted() = true;
     server->start();
   }
   return *server;
 }
+
+MariaDbServer* MariaDbServer::sharedIfStarted() { return sharedStarted() ? &shared() : nullptr; }
 
 MariaDbServer::~MariaDbServer() { stop(); }
 

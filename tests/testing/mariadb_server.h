@@ -5,7 +5,7 @@
 // of the system.
 //
 // The server starts on the first call of MariaDbServer::shared() and serves
-// every test of the binary. The data directory is a copy of a pristine one
+// every test of the binary (benchmarks use it as well). The data directory is a copy of a pristine one
 // made once with mariadb-install-db (kept beside the temp folders and keyed
 // by the installed server's identity), so a start costs about a second.
 //
@@ -22,6 +22,8 @@ class MariaDbServer {
  public:
   // The binary's server, started on first use.
   static MariaDbServer& shared();
+  // The binary's server when it was started, else null.
+  static MariaDbServer* sharedIfStarted();
   // True when the server binaries are installed (tests skip without them).
   static bool installed();
 
