@@ -6,6 +6,7 @@
 #include "core/agp.h"
 #include "model/database.h"
 #include "model/field.h"
+#include "model/registry_defaults.h"
 #include "model/table.h"
 #include "schema/defaults.h"
 #include "schema/schema.h"
@@ -134,6 +135,8 @@ int16_t LoadzbDB(AGPDatabase& db, const Variant& sHost, const Variant& sDBName, 
                  const Variant& sUID, const Variant& sPwd, const Variant& sPort, const Variant& sSID,
                  const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding, const Variant& sTableName) {
   EngineContext& ctx = engine();
+  // The tables and fields made here share the registry defaults read once.
+  RegistryDefaultsBatch batch;
   std::string only = sTableName.toString();
   bool all = only.empty();
   if (!OpenBridge({sDBType, sHost, sDBName, sUID, sPwd, sPort, sSID, sMethod, sUrl, sEncoding})) return 3;
@@ -199,6 +202,7 @@ std::string FindDuplicateColumn(const Variant& view) {
 
 int16_t LoadzbCustomView(AGPDatabase& db, const Variant& sTableName, const Variant& sSQL) {
   EngineContext& ctx = engine();
+  RegistryDefaultsBatch batch;
   ctx.projErr.clear();
   if (!OpenBridge(databaseValues(db))) return 1;
   std::string name = sTableName.toString();
@@ -407,6 +411,7 @@ bool LoadReport(AGP& proj, const Variant& sTableName, const Variant& sFromTableN
     return false;
   }
   Ref<AGPTable> keepSource(from);
+  RegistryDefaultsBatch batch;
   ctx.statusCaption = ctx.productName + " - Loading " + name + "...";
   AGPStatus& status = ctx.status();
   status.ShowStatus2(proj.lhWnd(), ctx.statusCaption);
