@@ -1,0 +1,88 @@
+#pragma once
+// Template compilation: a template text (output text with <!--## ... ##-->
+// blocks) becomes the script function zbScriptEngine, which returns the
+// output text when AGScript.BuildNewCode runs it.
+//
+//   Hello <!--##=PROJ.ProjName##-->!
+//
+// compiles to
+//
+//   Function zbScriptEngine()
+//   'On Error Resume Next
+//   Dim zbAr(2)
+//   Dim zbOut
+//   zbAr(1) = "Hello "
+//   zbAr(2) = "!"
+//   zbOut = zbOut & zbAr(1) & PROJ.ProjName & zbAr(2)
+//   zbScriptEngine = zbOut
+//   End Function
+//
+// Literal text goes into the array zbAr; expressions and literals pile up in
+// a pending expression that is written out as one "zbOut = zbOut & ..." line
+// before each script block and at the end. "@" phrases are looked up in the
+// language file now, "$" phrases when the page runs. An expression such as
+// TABLE.TblName is replaced by USER_TABLE_TblName(TABLE.TblName) when the
+// user code defines that function and the system code has no TABLE_TblName.
+//
+// The state is kept across CompileTemplate calls until Reset, so the sessions
+// of one control end up in one function.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "automation/dispatch.h"
+
+namespace tw {
+
+class AGP;
+class AGScript;
+class AGPLanguage;
+
+class TemplateCompiler {
+ public:
+  // The engine that knows the system and user procedures and the language
+  // file for "@" phrases; when null, the engine-wide ones are used at the
+  // time of compiling (none: no overrides, empty phrases).
+  explicit TemplateCompiler(AGScript* engine = nullptr, AGPLanguage* language = nullptr)
+      : engine_(engine), language_(language) {}
+
+  // Back to an empty function: counter 0, no array lines, no code.
+  void Reset();
+  // Parses the text and appends its blocks. False when the template has a
+  // syntax error (ProjErr holds the parser's message; nothing is appended
+  // from the failed text).
+  bool CompileTemplate(std::string_view text);
+  // Writes the pending expression out as a line of code.
+  void Flush();
+  // Flushes and assembles the function. `forScriptFile`: the page script is
+  // kept in a file and run later, and its second line is an active
+  // "On Error Resume Next" so that run-time errors do not stop a page;
+  // compiled for immediate use the line is a comment and errors are
+  // reported.
+  std::string FunctionText(bool forScriptFile);
+
+  int32_t arrayCount() const noexcept { return count_; }
+  const std::string& arrayInit() const noexcept { return arrayInit_; }
+  const std::string& code() const noexcept { return code_; }
+  const std::string& pending() const noexcept { return pending_; }
+
+ private:
+  AGScript* engine_;
+  AGPLanguage* language_;
+  int32_t count_ = 0;
+  std::string arrayInit_;
+  std::string pending_;
+  std::string code_;
+};
+
+// Compiles a template text and runs it at once (initialisation level 0) in
+// the engine-wide script engine. When there is none, a temporary engine is
+// made for the call: the time-out is read from the user's settings, the
+// advanced filters are loaded (and kept engine-wide), and the engine is
+// initialised with the project, its current database, `controls` (an empty
+// control collection when null), the engine-wide language (an empty one
+// when there is none) and the filters; afterwards it is reset and released.
+// When ProjErr is set after compiling, the text comes back unchanged.
+std::string CompileAndRunTemplate(AGP& proj, std::string_view text, Dispatch* controls = nullptr);
+
+}  // namespace tw
