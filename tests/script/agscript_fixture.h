@@ -77,8 +77,15 @@ class ScriptProject : public FreshEngine {
   }
 
   void TearDown() override {
+    // Everything goes while the engine context is still there.
     if (script) script->Reset();
+    engine().scriptEngine.reset();
+    engine().language.reset();
     script.reset();
+    filter.reset();
+    language.reset();
+    controls.reset();
+    proj.reset();
     FreshEngine::TearDown();
   }
 

@@ -54,6 +54,41 @@ TEST_F(AGScriptTest, InitializeBuildsTheThreeModules) {
   EXPECT_EQ(engine().status().GetSysCode("VL"), builtinValidateCode());
 }
 
+TEST_F(AGScriptTest, BuiltInTexts) {
+  EXPECT_EQ(AGScript::LocaleCode(),
+            "Sub zbSetLocale()\r\nOn Error Resume Next\r\nSetLocale(1033)\r\nEnd Sub\r\nCall zbSetLocale()\r\n");
+  EXPECT_EQ(AGScript::DefaultCommonCode(),
+            "Dim TABLE, FIELD, CTRL\r\n"
+            "Function LoadCurrent(bInitType)\r\n"
+            " Dim tablename, fieldname, index\r\n"
+            " If bInitType >= 1 Then\r\n"
+            "  index = controls.curIndex\r\n"
+            "  Set CTRL = controls(index)\r\n"
+            " End If\r\n"
+            " If bInitType >= 2 Then\r\n"
+            "  tablename = db.Tables.curName\r\n"
+            "  Set TABLE = db.Tables(tablename)\r\n"
+            "  fieldname = TABLE.Fields.curName\r\n"
+            "  Set FIELD = TABLE.Fields(fieldname)\r\n"
+            "  LoadCurrent = tablename & \",\" & fieldname\r\n"
+            " Else\r\n"
+            "  LoadCurrent = \"\"\r\n"
+            " End If\r\n"
+            "End Function\r\n");
+  EXPECT_EQ(AGScript::DefaultUserCode(), "'Please enter your script here\r\n");
+}
+
+TEST_F(AGScriptTest, LoadCurrentReportsTableAndField) {
+  start();
+  controls->Item(2);
+  setCurrent("Customers", "name");
+  vbs::ScriptHost::Module& sys = script->host().module("System");
+  EXPECT_EQ(sys.run("LoadCurrent", {Variant::integer(2)}).toString(), "Customers,name");
+  EXPECT_EQ(sys.eval("TABLE.TblName & FIELD.FldName & CTRL.CtrlID").toString(), "Customersnameedit");
+  EXPECT_EQ(sys.run("LoadCurrent", {Variant::integer(1)}).toString(), "");
+  EXPECT_EQ(sys.run("LoadCurrent", {Variant::integer(0)}).toString(), "");
+}
+
 TEST_F(AGScriptTest, PublishedObjectsAreQualifiedNotGlobal) {
   start();
   EXPECT_EQ(eval("System", "PROJ.ProjName").toString(), "Shop");
