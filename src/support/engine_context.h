@@ -83,6 +83,8 @@ struct EngineContext {
   Ref<Dispatch> filters;
   Ref<Dispatch> keywords;
   Ref<Dispatch> cache;
+  // The generation run's folders, control collection and answers.
+  Ref<Dispatch> generation;
 
   // Composes the registry section paths from the product key and version.
   void composeRegistryPaths();

@@ -1,0 +1,176 @@
+// The project-wide support output: the upload folder, the project's style
+// sheet, chart and extra style sheets, and the "copy" controls that copy
+// template files or folders into the destination.
+#include <string>
+
+#include "automation/text.h"
+#include "core/agp.h"
+#include "generate/generator.h"
+#include "generate/text_util.h"
+#include "model/chart.h"
+#include "model/database.h"
+#include "model/table.h"
+#include "platform/files.h"
+#include "script/compile_template.h"
+#include "script/control.h"
+#include "support/convert.h"
+#include "support/engine_context.h"
+#include "support/registry.h"
+#include "support/status.h"
+
+namespace tw {
+
+namespace {
+
+bool samePath(std::string_view a, std::string_view b) {
+  return a == b || nativePath(a).lexically_normal() == nativePath(b).lexically_normal();
+}
+
+}  // namespace
+
+int16_t Generator::PrepareDestination(bool) {
+  const std::string root = EnsureTrailingSlash(gen::trimmed(proj_.str("AppRootFolder")));
+  std::string upload = gen::trimmed(proj_.str("UploadPath"));
+  if (!upload.empty() && upload.front() == '~') upload.erase(0, 1);
+  if (!upload.empty()) CreateFolderPath(root + upload);
+  return 0;
+}
+
+std::string Generator::EvaluateTemplateText(std::string_view text) {
+  return CompileAndRunTemplate(proj_, text, &controls());
+}
+
+int16_t Generator::GenerateCssFile(bool check) {
+  std::string name = proj_.str("ProjName") + ".css";
+  for (char& c : name)
+    if (c == ' ') c = '_';
+  const bool lower = proj_.flag("OutputNameLCase");
+  if (lower) name = toLower(name);
+  const std::string cssFolder = proj_.str("AppCssFolder");
+  const std::string path = ResolveOutputPath(cssFolder, name, check);
+  const bool otherOverwrite = proj_.flag("OtherOverwrite");
+  const bool prompt = proj_.flag("PromptOnOverwrite");
+  const bool write = ConfirmFileOverwrite(path, otherOverwrite, prompt, check);
+  if (check) return write ? 1 : 0;
+
+  if (write) {
+    std::string text;
+    const std::string cssTemplate = RegRead("HKCU", engine().regGeneral, "CssFile").toString();
+    if (!cssTemplate.empty() && fileExists(cssTemplate)) {
+      if (std::optional<std::string> source = readTextFile(cssTemplate)) text = EvaluateTemplateText(*source);
+    }
+    text += proj_.str("CssStyles");
+    std::string folder(path);
+    for (char& c : folder)
+      if (c == '/') c = '\\';
+    if (size_t cut = folder.rfind('\\'); cut != std::string::npos) CreateFolderPath(folder.substr(0, cut));
+    if (writeTextFile(path, text)) ++state_.summary.pagesWritten;
+  } else {
+    ++state_.summary.pagesSkipped;
+  }
+
+  // Chart style sheets are copied once and never replaced.
+  const std::string chartCss = proj_.str("AppChartCssFile");
+  if (!chartCss.empty() && fileExists(chartCss)) {
+    AGPTables& tables = proj_.db()->tables();
+    for (int32_t t = 0; t < tables.Count(); ++t) {
+      AGPTable* table = tables.at(t);
+      if (!table->flag("TblGen") || !table->hasCharts()) continue;
+      AGPCharts& charts = table->Charts();
+      for (int32_t c = 0; c < charts.Count(); ++c) {
+        AGPChart* chart = charts.at(c);
+        if (!chart->flag("ShowChart")) continue;
+        std::string target = chart->flag("ChartUseGlobalCss") ? lastPathComponent(chartCss)
+                                                              : table->TblVar() + chart->ChartVar() + ".css";
+        if (lower) target = toLower(target);
+        const std::string targetPath = ResolveOutputPath(cssFolder, target, false);
+        if (!fileExists(targetPath) && copyFile(chartCss, targetPath, true)) ++state_.summary.filesCopied;
+      }
+    }
+  }
+
+  // An extra style sheet goes to the destination folder itself.
+  const std::string css = proj_.str("CSS");
+  if (!css.empty()) {
+    const std::string target = ResolveOutputPath("", lastPathComponent(css), false);
+    if (!samePath(target, css) && ConfirmFileOverwrite(target, otherOverwrite, prompt, false)) {
+      engine().status().DispStatus("copying css...");
+      if (fileExists(css) && copyFile(css, target, true)) ++state_.summary.filesCopied;
+    }
+  }
+  return 0;
+}
+
+std::string Generator::ResolveSourcePath(std::string_view base, std::string_view name) {
+  const std::string path = std::string(base) + "\\" + std::string(name);
+  if (!fileExists(path) && !folderExists(path)) {
+    closeStatus();
+    return {};
+  }
+  return path;
+}
+
+int16_t Generator::CopyControlFiles(bool check) {
+  EngineContext& ctx = engine();
+  int16_t count = 0;
+  const bool otherOverwrite = proj_.flag("OtherOverwrite");
+  const bool prompt = proj_.flag("PromptOnOverwrite");
+  AGPControls& all = controls();
+  for (int32_t i = 1; i <= all.Count(); ++i) {
+    AGPControl* c = all.Item(i);
+    if (c->CtrlType != "copy") continue;
+    const std::string from = sourceFolder(*c);
+    const bool overwrite = c->CtrlOverwrite && otherOverwrite;
+    if (!c->CtrlIFiles.empty()) {
+      for (std::string_view name : gen::splitText(c->CtrlIFiles, ',')) {
+        const std::string source = ResolveSourcePath(from, name);
+        if (source.empty()) {
+          setProjErr(": Source file does not exist - \"" + std::string(name) + "\"! Check if correct template.");
+          return 1;
+        }
+        const std::string target = ResolveOutputPath(c->CtrlOFolder, name, check);
+        if (!ConfirmFileOverwrite(target, overwrite, prompt, check)) {
+          if (!check) ++state_.summary.pagesSkipped;
+          continue;
+        }
+        if (check) {
+          ++count;
+          continue;
+        }
+        ctx.status().DispStatus("Copying file " + std::string(name) + "...");
+        if (!copyFile(source, target, true)) {
+          ctx.projErr = "Copying to file \"" + target + "\" failed!";
+          return 1;
+        }
+        ++state_.summary.filesCopied;
+      }
+    } else if (!c->CtrlIFolder.empty()) {
+      std::string source = ResolveSourcePath(from, c->CtrlIFolder);
+      if (source.empty()) {
+        setProjErr(": Source folder does not exist - \"" + c->CtrlIFolder + "\"! Check if correct template.");
+        continue;
+      }
+      std::string target = ResolveOutputPath(c->CtrlOFolder.empty() ? c->CtrlIFolder : c->CtrlOFolder, "", check);
+      // Both end in a separator, which goes.
+      source.pop_back();
+      if (!target.empty()) target.pop_back();
+      if (!ConfirmFolderOverwrite(target, overwrite, prompt, check)) {
+        if (!check) ++state_.summary.pagesSkipped;
+        continue;
+      }
+      if (check) {
+        ++count;
+        continue;
+      }
+      ctx.status().DispStatus("Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) + "...");
+      if (!copyFolder(source, target, true)) {
+        ctx.projErr = "Copying to folder \"" + target + "\" failed!";
+        return 1;
+      }
+      ++state_.summary.foldersCopied;
+    }
+  }
+  return count;
+}
+
+}  // namespace tw

@@ -1,0 +1,384 @@
+// Output pages: their names, their folders, the rules for files that exist
+// already (overwrite, ask, skip, back up), running a control's script file
+// and cleaning up what it returns.
+#include <string>
+
+#include "automation/text.h"
+#include "core/agp.h"
+#include "generate/generator.h"
+#include "generate/text_util.h"
+#include "model/field.h"
+#include "model/table.h"
+#include "platform/files.h"
+#include "script/agscript.h"
+#include "script/control.h"
+#include "support/engine_context.h"
+#include "support/helpers.h"
+#include "support/prompt.h"
+#include "support/status.h"
+
+namespace tw {
+
+using gen::findNoCase;
+
+namespace {
+
+constexpr size_t kPromptPathWidth = 55;
+
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+bool blankLine(std::string_view line) {
+  for (char c : line)
+    if (!isBlankOrTab(c)) return false;
+  return true;
+}
+
+bool commentLine(std::string_view line) {
+  size_t i = 0;
+  while (i < line.size() && isBlankOrTab(line[i])) ++i;
+  return line.substr(i, 2) == "//";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- names
+
+std::string Generator::ResolveOutputExt(std::string_view ext) const {
+  if (ext == "*") return state_.scriptExt;
+  return std::string(ext);
+}
+
+std::string Generator::OutputStem(const AGPControl& control) const {
+  if (proj_.flag("AppCompat") && !control.CtrlOFileCompat.empty()) return control.CtrlOFileCompat;
+  return control.CtrlOFile;
+}
+
+std::string Generator::MakeOutputFileName(std::string_view base, std::string_view fieldPart, std::string_view stem,
+                                          std::string_view ext) const {
+  std::string name(base);
+  if (!fieldPart.empty()) {
+    // A field's variable name without its two-character prefix ("x_Price").
+    name += "_";
+    name += std::string_view(fieldPart).substr(codePointOffset(fieldPart, 2));
+  }
+  const std::string type = proj_.str("OutputNameType");
+  const std::string sep = proj_.str("OutputNameExt");
+  std::string out;
+  if (equalsNoCase(type, "prefix")) {
+    out = sep + name + std::string(stem);
+  } else if (equalsNoCase(type, "infix")) {
+    out = name.empty() ? std::string(stem) : name + sep + std::string(stem);
+  } else if (equalsNoCase(type, "suffix")) {
+    out = name + std::string(stem) + sep;
+  } else {
+    out = name + std::string(stem);
+  }
+  out += ".";
+  out += ext;
+  if (proj_.flag("OutputNameLCase")) out = toLower(out);
+  return out;
+}
+
+std::string Generator::OtherPageName(const AGPControl& control) const {
+  const std::string stem = OutputStem(control);
+  const std::string ext = ResolveOutputExt(control.CtrlOExt);
+  std::string name;
+  // "simple" pages keep their name as the control file gives it.
+  if (equalsNoCase(control.CtrlType, "simple"))
+    name = stem + "." + ext;
+  else
+    name = MakeOutputFileName("", "", stem, ext);
+  if (control.CtrlOFile == "*") {
+    const std::string page = proj_.str("P_DefaultPage");
+    if (!page.empty()) return page;
+    std::string replaced;
+    for (char c : name) {
+      if (c == '*')
+        replaced += "index";
+      else
+        replaced += c;
+    }
+    name = std::move(replaced);
+  }
+  return name;
+}
+
+// ---------------------------------------------------------------- paths
+
+std::string Generator::EnsureTrailingSlash(std::string_view text) {
+  std::string out = gen::trimmed(text);
+  if (!out.empty() && out.back() != '\\' && out.back() != '/') out += '\\';
+  return out;
+}
+
+void Generator::CreateFolderPath(std::string_view path) {
+  if (path.empty() || folderExists(path)) return;
+  std::string p(path);
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  std::string accumulated;
+  for (std::string_view piece : gen::splitText(p, '\\')) {
+    accumulated += piece;
+    accumulated += '\\';
+    // A drive or the root exists already; a folder that cannot be made
+    // shows up when the file in it is written.
+    if (!folderExists(accumulated)) createFolder(accumulated);
+  }
+}
+
+std::string Generator::ResolveOutputPath(std::string_view folder, std::string_view name, bool check) {
+  std::string root;
+  std::string sub;
+  if (folder.substr(0, 2) == "~\\" || folder.substr(0, 2) == "~/") {
+    root = EnsureTrailingSlash(proj_.str("AppRootFolder"));
+    sub = std::string(folder.substr(2));
+  } else {
+    root = EnsureTrailingSlash(proj_.str("Destination"));
+    sub = std::string(folder);
+  }
+  std::string target = root;
+  if (!sub.empty()) {
+    target += EnsureTrailingSlash(sub);
+    if (!check) CreateFolderPath(target);
+  }
+  return target + std::string(name);
+}
+
+// ---------------------------------------------------------------- overwrite
+
+std::string Generator::ShortenPathForPrompt(std::string_view path) {
+  if (codePointCount(path) <= kPromptPathWidth) return std::string(path);
+  // Components with the separator in front of each (the first has none).
+  struct Part {
+    char sep;
+    std::string_view text;
+  };
+  std::vector<Part> parts;
+  size_t start = 0;
+  char sep = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '\\' || path[i] == '/') {
+      parts.push_back({sep, path.substr(start, i - start)});
+      if (i < path.size()) sep = path[i];
+      start = i + 1;
+    }
+  }
+  if (parts.size() < 3) return std::string(path);
+  // Shown: first component, separator, "...", then the kept components each
+  // with its separator. Drop from the front until it fits; the last
+  // component always stays.
+  size_t first = 1;
+  auto shownLength = [&](size_t from) {
+    size_t n = codePointCount(parts[0].text) + 4;
+    for (size_t i = from; i < parts.size(); ++i) n += 1 + codePointCount(parts[i].text);
+    return n;
+  };
+  do {
+    ++first;
+  } while (first + 1 < parts.size() && shownLength(first) > kPromptPathWidth);
+  std::string out(parts[0].text);
+  out += parts[1].sep;
+  out += "...";
+  for (size_t i = first; i < parts.size(); ++i) {
+    out += parts[i].sep;
+    out += parts[i].text;
+  }
+  return out;
+}
+
+void Generator::askOverwrite(std::string_view file, std::string_view folder) {
+  state_.promptFile = std::string(file);
+  state_.promptFolder = std::string(folder);
+  PromptRequest request;
+  request.id = "overwrite";
+  request.title = engine().productName;
+  request.text = file.empty() ? "Folder " + ShortenPathForPrompt(folder) + " already exists!"
+                              : "File " + ShortenPathForPrompt(file) + " already exists!";
+  request.buttons = {"Overwrite", "Skip", "Cancel"};
+  request.checkLabel = "All";
+  // Nobody to ask: existing files are kept.
+  request.defaultButton = 1;
+  PromptAnswer a = engine().prompts().ask(request);
+  switch (a.button) {
+    case 0:
+      state_.answer = true;
+      if (a.checked) state_.mode = "O";
+      break;
+    case 1:
+      state_.answer = false;
+      if (a.checked) state_.mode = "S";
+      break;
+    default:
+      state_.answer = false;
+      state_.mode = "C";
+      break;
+  }
+}
+
+bool Generator::ConfirmFileOverwrite(std::string_view path, bool overwrite, bool prompt, bool check) {
+  if (check) return fileExists(path);
+  state_.answer = false;
+  if (!fileExists(path)) return true;
+  if (state_.mode == "O") {
+    state_.answer = overwrite;
+  } else if (state_.mode == "S") {
+    return false;
+  } else if (!prompt) {
+    state_.answer = overwrite;
+  } else if (overwrite) {
+    askOverwrite(path, "");
+  }
+  if (state_.mode == "C") CancelGeneration();
+  if (!state_.answer) return false;
+  if (state_.backupFile) {
+    const std::string backup = std::string(path) + ".bak";
+    if (!copyFile(path, backup, true)) {
+      engine().prompts().message(engine().productName,
+                                 "Error in open \"" + std::string(path) +
+                                     "\", description:Permission denied or the file is in use",
+                                 MessageIcon::Exclamation);
+      return false;
+    }
+    ++state_.summary.backups;
+  }
+  return true;
+}
+
+bool Generator::ConfirmFolderOverwrite(std::string_view path, bool overwrite, bool prompt, bool check) {
+  if (check) return folderExists(path);
+  state_.answer = false;
+  if (!folderExists(path)) return true;
+  if (state_.mode == "O") {
+    state_.answer = overwrite;
+  } else if (state_.mode == "S") {
+    return false;
+  } else if (!prompt) {
+    state_.answer = overwrite;
+  } else if (overwrite) {
+    askOverwrite("", path);
+  }
+  if (state_.mode == "C") CancelGeneration();
+  if (!state_.answer) return false;
+  if (state_.backupFile) {
+    const std::string backup = std::string(path) + ".bak";
+    if (folderExists(backup)) deleteFolder(backup);
+    if (!copyFolder(path, backup, true)) {
+      engine().prompts().message(engine().productName,
+                                 "Error in open \"" + std::string(path) +
+                                     "\", description:Permission denied or the folder is in use",
+                                 MessageIcon::Exclamation);
+      return false;
+    }
+    ++state_.summary.backups;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- writing
+
+void Generator::writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
+                          bool overwrite, int16_t initType, bool fieldPage) {
+  if (!ConfirmFileOverwrite(outputPath, overwrite, proj_.flag("PromptOnOverwrite"), false)) {
+    ++state_.summary.pagesSkipped;
+    return;
+  }
+  std::optional<std::string> script = fileExists(scriptFile) ? readTextFile(scriptFile) : std::nullopt;
+  if (!script) {
+    engine().projErr = "File " + std::string(scriptFile) + " not found. Generation aborted" + (fieldPage ? "" : ".");
+    AbortGeneration();
+  }
+  std::string text;
+  if (AGScript* eng = currentScriptEngine()) text = eng->BuildNewCode(*script, initType, engine().scriptTimeout);
+  text = control.CtrlSpace ? CompactOutput(text) : TrimLeadingBlankLines(text);
+
+  std::string path(outputPath);
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  const size_t cut = path.rfind('\\');
+  if (cut != std::string::npos) CreateFolderPath(path.substr(0, cut));
+  if (!writeTextFile(outputPath, text)) {
+    // The script's own message, if any, comes first.
+    if (engine().projErr.empty())
+      setProjErr(": Writing to file \"" + std::string(outputPath) + "\" failed!");
+    return;
+  }
+  ++state_.summary.pagesWritten;
+}
+
+void Generator::WriteTablePage(AGPTable& table, std::string_view scriptFile, std::string_view outputPath,
+                               AGPControl& control) {
+  writePage(scriptFile, outputPath, control, control.CtrlOverwrite && table.flag("TblOverwrite"), 2, false);
+  // Written or not, the page counts as done.
+  ++state_.pagesDone;
+  engine().status().SetStatus(Variant::integer(PercentOf(state_.pagesDone, state_.pagesTotal)));
+}
+
+void Generator::WriteFieldPage(AGPField&, std::string_view scriptFile, std::string_view outputPath,
+                               AGPControl& control) {
+  const bool tableOverwrite = state_.currentTable && state_.currentTable->flag("TblOverwrite");
+  writePage(scriptFile, outputPath, control, control.CtrlOverwrite && tableOverwrite, 2, true);
+}
+
+void Generator::WriteOtherPage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
+                               bool overwrite) {
+  writePage(scriptFile, outputPath, control, control.CtrlOverwrite && overwrite, 1, false);
+}
+
+// ---------------------------------------------------------------- clean-up
+
+std::string Generator::TrimLeadingBlankLines(std::string_view text) {
+  size_t keep = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n')
+      keep = i + 1;
+    else if (!isBlankOrTab(c))
+      break;
+  }
+  return std::string(text.substr(keep));
+}
+
+std::string Generator::CompactOutput(std::string_view text) const {
+  std::string out;
+  out.reserve(text.size() + 64);
+  int comments = 0;
+  auto emit = [&](std::string_view line) {
+    if (blankLine(line)) return;
+    if (commentLine(line)) {
+      ++comments;
+      if (comments == 1) out += "\r\n";
+    } else {
+      if (comments > 1) out += "\r\n";
+      comments = 0;
+    }
+    out += line;
+    out += "\r\n";
+  };
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') {
+      emit(line);
+      line.clear();
+    } else if (c != '\r') {
+      line += c;
+    }
+  }
+  emit(line);
+
+  // The generator tag goes in front of every closing head tag.
+  const std::string tag =
+      "<meta name=\"generator\" content=\"" + engine().productName + " v" + proj_.EngineVersion() + "\" />\r\n";
+  std::string result;
+  result.reserve(out.size() + tag.size());
+  size_t pos = 0;
+  for (size_t at = findNoCase(out, "</head>"); at != std::string::npos; at = findNoCase(out, "</head>", pos)) {
+    result.append(out, pos, at - pos);
+    result += tag;
+    result += "</head>";
+    pos = at + 7;
+  }
+  result.append(out, pos, std::string::npos);
+  return result;
+}
+
+}  // namespace tw
