@@ -46,10 +46,17 @@ std::string safeEntryPath(std::string name) {
 
 ArchiveResult extractArchive(std::string_view archivePath, std::string_view folder) {
   ArchiveResult result;
-  ZipPtr z = openZip(archivePath, ZIP_RDONLY, result.error);
+  // A consistency check on opening refuses archives that were cut short.
+  ZipPtr z = openZip(archivePath, ZIP_RDONLY | ZIP_CHECKCONS, result.error);
   if (!z) return result;
   zip_int64_t n = zip_get_num_entries(z.get(), 0);
-  std::vector<std::pair<zip_uint64_t, std::string>> entries;
+  struct Entry {
+    zip_uint64_t index;
+    std::string name;
+    bool link = false;
+    std::string data;
+  };
+  std::vector<Entry> entries;
   for (zip_int64_t i = 0; i < n; ++i) {
     const char* name = zip_get_name(z.get(), i, ZIP_FL_ENC_GUESS);
     if (!name) continue;
@@ -58,50 +65,61 @@ ArchiveResult extractArchive(std::string_view archivePath, std::string_view fold
       result.error = std::string("unsafe entry name in archive: ") + name;
       return result;
     }
-    entries.emplace_back(i, std::move(safe));
+    Entry e{static_cast<zip_uint64_t>(i), std::move(safe), false, {}};
+    // Symbolic links in an archive are neither created nor followed.
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(z.get(), e.index, 0, &opsys, &attributes) == 0 &&
+        opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & 0170000) == 0120000)
+      e.link = true;
+    entries.push_back(std::move(e));
+  }
+  // Every entry is read (and its checksum verified) before anything is
+  // written, so a damaged archive leaves no half-extracted tree behind.
+  for (Entry& e : entries) {
+    if (e.link || e.name.back() == '/') continue;
+    zip_file_t* f = zip_fopen_index(z.get(), e.index, 0);
+    if (!f) {
+      result.error = "cannot read " + e.name + ": " + zip_strerror(z.get());
+      return result;
+    }
+    char buf[65536];
+    zip_int64_t got;
+    while ((got = zip_fread(f, buf, sizeof buf)) > 0) e.data.append(buf, static_cast<size_t>(got));
+    const bool readOk = got == 0;
+    std::string why = readOk ? std::string() : zip_file_strerror(f);
+    zip_fclose(f);
+    if (!readOk) {
+      result.error = "entry " + e.name + " is damaged: " + why;
+      return result;
+    }
   }
   fs::path root = resolvePath(folder);
   std::error_code ec;
   fs::create_directories(root, ec);
   const fs::path canonicalRoot = fs::weakly_canonical(root, ec);
-  for (const auto& [index, name] : entries) {
-    // Symbolic links in an archive are neither created nor followed.
-    zip_uint8_t opsys = 0;
-    zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(z.get(), index, 0, &opsys, &attributes) == 0 && opsys == ZIP_OPSYS_UNIX &&
-        ((attributes >> 16) & 0170000) == 0120000) {
+  // A folder on disk that is a link must not carry a file elsewhere.
+  for (const Entry& e : entries) {
+    if (e.link) continue;
+    fs::path canonicalTarget = fs::weakly_canonical(root / e.name, ec);
+    auto rel = canonicalTarget.lexically_relative(canonicalRoot);
+    if (rel.empty() || *rel.begin() == "..") {
+      result.error = "entry " + e.name + " would be written outside " + root.string();
+      return result;
+    }
+  }
+  for (const Entry& e : entries) {
+    if (e.link) {
       ++result.skipped;
       continue;
     }
-    fs::path target = root / name;
-    // A folder on disk that is a link must not carry the file elsewhere.
-    fs::path canonicalTarget = fs::weakly_canonical(target, ec);
-    auto rel = canonicalTarget.lexically_relative(canonicalRoot);
-    if (rel.empty() || *rel.begin() == "..") {
-      result.error = "entry " + name + " would be written outside " + root.string();
-      return result;
-    }
-    if (name.back() == '/') {
+    fs::path target = root / e.name;
+    if (e.name.back() == '/') {
       fs::create_directories(target, ec);
       continue;
     }
     fs::create_directories(target.parent_path(), ec);
-    zip_file_t* f = zip_fopen_index(z.get(), index, 0);
-    if (!f) {
-      result.error = "cannot read " + name + ": " + zip_strerror(z.get());
-      return result;
-    }
-    std::string data;
-    char buf[65536];
-    zip_int64_t got;
-    while ((got = zip_fread(f, buf, sizeof buf)) > 0) data.append(buf, static_cast<size_t>(got));
-    bool readOk = got == 0;
-    zip_fclose(f);
-    if (!readOk) {
-      result.error = "cannot read " + name;
-      return result;
-    }
-    if (!writeFile(target.string(), data)) {
+    if (!writeFile(target.string(), e.data)) {
       result.error = "cannot write " + target.string();
       return result;
     }

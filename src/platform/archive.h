@@ -16,8 +16,12 @@ struct ArchiveResult {
 
 // Extracts every entry into `folder` (created when missing), keeping the
 // archive's folder structure and replacing files that are already there.
-// Entries whose names would leave the folder ("..", absolute paths) are
-// refused and make the extraction fail before anything is written.
+// Entries whose names would leave the folder ("..", absolute paths, or a
+// path through a link on disk that leads outside) are refused and make the
+// extraction fail before anything is written. So does an archive that was
+// cut short or has an entry whose data does not match its checksum: every
+// entry is read whole before the first file is written. Symbolic-link
+// entries are left out.
 ArchiveResult extractArchive(std::string_view archivePath, std::string_view folder);
 
 // Names of the entries (folders end in "/"); empty when unreadable.

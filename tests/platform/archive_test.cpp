@@ -136,3 +136,67 @@ TEST_F(ArchiveTest, SymbolicLinksAreNeitherCreatedNorFollowed) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+std::string readAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAll(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+// An archive whose entries are stored uncompressed, so their bytes can be
+// found and damaged in the file.
+void storedArchive(const fs::path& zipPath, const std::vector<std::pair<std::string, std::string>>& entries) {
+  int err = 0;
+  zip_t* z = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  ASSERT_NE(z, nullptr);
+  for (const auto& [name, data] : entries) {
+    zip_int64_t i = zip_file_add(z, name.c_str(), zip_source_buffer(z, data.data(), data.size(), 0), 0);
+    ASSERT_GE(i, 0);
+    ASSERT_EQ(zip_set_file_compression(z, i, ZIP_CM_STORE, 0), 0);
+  }
+  ASSERT_EQ(zip_close(z), 0);
+}
+
+TEST_F(ArchiveTest, AnArchiveCutShortFailsWithoutWritingAnything) {
+  storedArchive(dir_ / "t.zip", {{"control.xml", "<control/>"}, {"list.php", std::string(4000, 'x')}});
+  std::string bytes = readAll(dir_ / "t.zip");
+  writeAll(dir_ / "cut.zip", bytes.substr(0, bytes.size() / 2));
+  ArchiveResult out = extractArchive((dir_ / "cut.zip").string(), (dir_ / "out").string());
+  EXPECT_FALSE(out.ok);
+  EXPECT_FALSE(out.error.empty());
+  EXPECT_FALSE(fs::exists(dir_ / "out/control.xml"));
+  EXPECT_FALSE(fs::exists(dir_ / "out/list.php"));
+}
+
+TEST_F(ArchiveTest, AnEntryWhoseDataIsDamagedFailsBeforeTheFirstFileIsWritten) {
+  const std::string marker = "DAMAGE-ME-" + std::string(200, 'q');
+  storedArchive(dir_ / "t.zip", {{"a.txt", "first entry"}, {"b.txt", marker}});
+  std::string bytes = readAll(dir_ / "t.zip");
+  size_t at = bytes.find(marker);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 20] = 'Z';  // same size, other content: only the checksum tells
+  writeAll(dir_ / "bad.zip", bytes);
+  ArchiveResult out = extractArchive((dir_ / "bad.zip").string(), (dir_ / "out").string());
+  EXPECT_FALSE(out.ok);
+  EXPECT_NE(out.error.find("b.txt"), std::string::npos) << out.error;
+  // The intact entry before it was not written either.
+  EXPECT_FALSE(fs::exists(dir_ / "out/a.txt"));
+}
+
+TEST_F(ArchiveTest, AnEntryThroughALinkOnDiskStopsTheExtractionBeforeOtherFiles) {
+  fs::create_directories(dir_ / "elsewhere");
+  fs::create_directories(dir_ / "out");
+  fs::create_directory_symlink(dir_ / "elsewhere", dir_ / "out/sub");
+  rawArchive(dir_ / "t.zip", {{"first.txt", "1"}, {"sub/x.txt", "x"}});
+  ArchiveResult out = extractArchive((dir_ / "t.zip").string(), (dir_ / "out").string());
+  EXPECT_FALSE(out.ok);
+  EXPECT_FALSE(fs::exists(dir_ / "elsewhere/x.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "out/first.txt"));
+}
+
+}  // namespace
+}  // namespace tw
