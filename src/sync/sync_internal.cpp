@@ -11,9 +11,11 @@ namespace tw::sync {
 
 StepWindow::StepWindow(AGP& proj, std::string_view captionSuffix) {
   EngineContext& ctx = engine();
-  ctx.statusCaption = ctx.productName + std::string(captionSuffix);
+  // The window records its caption as the engine's current one itself; it is
+  // handed a text of its own, not a view of that.
+  std::string caption = ctx.productName + std::string(captionSuffix);
   AGPStatus& status = ctx.status();
-  status.ShowStatus2(proj.lhWnd(), ctx.statusCaption);
+  status.ShowStatus2(proj.lhWnd(), caption);
   status.DispStatus("Please wait...");
 }
 
