@@ -95,7 +95,8 @@ Variant Dispatch::invokeTable(const ClassInfo& info, DispId id, uint16_t kind, A
   }
   if ((kind & kInvokeMethod) && m->call) return m->call(*this, args);
   if (m->get) return m->get(*this, args);
-  if (m->call) return m->call(*this, args);
+  // A method is not run when only a property value was asked for.
+  if (m->call) raise(kErrWrongArgCount);
   raise(kErrNoSuchMember);  // write-only property read
 }
 

@@ -1230,7 +1230,8 @@ Variant Runtime::execute(Frame* entry) {
               // obj.Items(0) of a property without parameters: its value's
               // element or default member.
               if (e.number() != kErrWrongArgCount || n == 0) throw;
-              Variant inner = d->invoke(id, kInvokeGet | kInvokeMethod, {});
+              // Only a property is read again; a method is never run twice.
+              Variant inner = d->invoke(id, kInvokeGet, {});
               if (!inner.isObject() && !inner.isArray()) throw;
               result = indexValue(inner, args, n);
             }
@@ -1309,7 +1310,8 @@ Variant Runtime::execute(Frame* entry) {
               d->invoke(id, isSet ? kInvokePutRef : kInvokePut, Args(args, static_cast<size_t>(n) + 1));
             } catch (const Error& e) {
               if (e.number() != kErrWrongArgCount || n == 0) throw;
-              Variant inner = d->invoke(id, kInvokeGet | kInvokeMethod, {});
+              // Only a property is read again; a method is never run twice.
+              Variant inner = d->invoke(id, kInvokeGet, {});
               if (!inner.isObject()) throw;
               storeIndexed(inner, args, n, std::move(args[n]), isSet);
             }
