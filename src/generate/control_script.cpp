@@ -78,7 +78,8 @@ bool Generator::sourceIsNewer(std::string_view base, std::string_view name, cons
   if (stampOf(path) > stamp) return true;
   std::optional<std::string> text = readTextFile(path);
   if (!text) return false;
-  for (std::string_view inc : gen::splitText(GetIncludeFiles(*text), ',')) {
+  const std::string includes = GetIncludeFiles(*text);
+  for (std::string_view inc : gen::splitText(includes, ',')) {
     const std::string incPath = folder + std::string(inc);
     if (!fileExists(incPath)) missing(inc);
     if (stampOf(incPath) > stamp) return true;

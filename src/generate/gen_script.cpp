@@ -287,6 +287,8 @@ void Generator::GenScript() {
 
     state_.backupFile = ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "BackupFile"), "Boolean").toBool();
     ctx.scriptTimeout = ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "ScriptEngineTimeout"), "Long").toLong();
+    // A missing setting reads as 0, which would stop every page at once: no limit then.
+    if (ctx.scriptTimeout <= 0) ctx.scriptTimeout = -1;
 
     openStatus(2, " - Initializing VBScript Engine...");
     if (!currentScriptEngine()) {
