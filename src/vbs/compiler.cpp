@@ -222,21 +222,27 @@ class ProcCompiler {
   }
 
   int32_t constIndex(const Variant& v) {
-    // Small procedures repeat few constants; share the numbers and texts.
-    for (size_t i = 0; i < proc_.consts.size(); ++i) {
-      const Variant& c = proc_.consts[i];
-      if (c.type() == v.type() && c.identical(v) && !v.isObject()) return static_cast<int32_t>(i);
-      if (i > 64) break;
+    // Numbers and texts that repeat share one entry.
+    if (v.isObject() || v.isArray()) {
+      proc_.consts.push_back(v);
+      return static_cast<int32_t>(proc_.consts.size() - 1);
     }
-    proc_.consts.push_back(v);
-    return static_cast<int32_t>(proc_.consts.size() - 1);
+    std::string key(1, static_cast<char>(v.type()));
+    if (v.isString()) {
+      key += v.rawString();
+    } else {
+      int64_t bits = v.rawCurrency();
+      key.append(reinterpret_cast<const char*>(&bits), sizeof bits);
+    }
+    auto [it, added] = constIndexes_.try_emplace(std::move(key), static_cast<int32_t>(proc_.consts.size()));
+    if (added) proc_.consts.push_back(v);
+    return it->second;
   }
 
   int32_t nameIndex(std::string_view n) {
-    for (size_t i = 0; i < proc_.names.size(); ++i)
-      if (proc_.names[i] == n) return static_cast<int32_t>(i);
-    proc_.names.emplace_back(n);
-    return static_cast<int32_t>(proc_.names.size() - 1);
+    auto [it, added] = nameIndexes_.try_emplace(std::string(n), static_cast<int32_t>(proc_.names.size()));
+    if (added) proc_.names.emplace_back(n);
+    return it->second;
   }
 
   int32_t newSite(std::string_view n) {
@@ -1207,6 +1213,8 @@ class ProcCompiler {
 
   UnitState& u_;
   Proc& proc_;
+  std::unordered_map<std::string, int32_t> constIndexes_;
+  std::unordered_map<std::string, int32_t> nameIndexes_;
   Scope scope_;
   ClassDef* cls_;
   NameMap locals_;
