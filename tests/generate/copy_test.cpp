@@ -1,0 +1,180 @@
+// Project-wide support output: copy controls, the style sheets and the
+// upload folder.
+#include "generation_fixture.h"
+
+namespace tw::testing {
+namespace {
+
+class CopyTest : public GenerationTest {
+ protected:
+  void SetUp() override {
+    GenerationTest::SetUp();
+    proj->setSetting("OtherGen", Variant(true));
+  }
+  void makeCopyTemplate(const std::string& controls) {
+    makeTemplate({{"control.xml", controlFile(controls)},
+                  {"lang.xml", languageFile("")},
+                  {"images/logo.gif", "GIF89a"},
+                  {"images/icons/add.gif", "GIF89b"},
+                  {"readme.txt", "read me"},
+                  {"license.txt", "license"}});
+  }
+};
+
+TEST_F(CopyTest, CopyControlsCopyFilesAndFolders) {
+  makeCopyTemplate("<control id=\"img\" type=\"copy\" ifolder=\"images\"/>"
+                   "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt,license.txt\" ofolder=\"docs\"/>"
+                   "<control id=\"moved\" type=\"copy\" ifolder=\"/images/icons/\" ofolder=\"~/icons\"/>");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "");
+  EXPECT_EQ(read(out() / "images" / "logo.gif"), "GIF89a");
+  EXPECT_EQ(read(out() / "images" / "icons" / "add.gif"), "GIF89b");
+  EXPECT_EQ(read(out() / "docs" / "readme.txt"), "read me");
+  EXPECT_EQ(read(out() / "docs" / "license.txt"), "license");
+  EXPECT_EQ(read(root / "root" / "icons" / "add.gif"), "GIF89b");
+  EXPECT_TRUE(progress.showed("info", "Copying folder images..."));
+  EXPECT_TRUE(progress.showed("info", "Copying file readme.txt..."));
+  EXPECT_EQ(summary().filesCopied, 2);
+  EXPECT_EQ(summary().foldersCopied, 2);
+  // A check counts the targets that exist.
+  EXPECT_EQ(Generator(*proj).GenCheck(), 4 + 1);  // and the style sheet
+}
+
+TEST_F(CopyTest, ExistingTargetsFollowTheOverwriteRules) {
+  makeCopyTemplate("<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>"
+                   "<control id=\"lic\" type=\"copy\" ifiles=\"license.txt\" overwrite=\"false\"/>");
+  write(out() / "readme.txt", "mine");
+  write(out() / "license.txt", "mine");
+  RegWrite("HKCU", engine().regGeneral, "BackupFile", kRegString, Variant("True"));
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "readme.txt"), "read me");
+  EXPECT_EQ(read(out() / "readme.txt.bak"), "mine");
+  EXPECT_EQ(read(out() / "license.txt"), "mine");
+  proj->setSetting("OtherOverwrite", Variant(false));
+  write(out() / "readme.txt", "mine again");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "readme.txt"), "mine again");
+}
+
+TEST_F(CopyTest, AMissingSourceFileStopsCopying) {
+  makeCopyTemplate("<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt,gone.txt,license.txt\"/>"
+                   "<control id=\"img\" type=\"copy\" ifolder=\"images\"/>");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "Tarnwick: Source file does not exist - \"gone.txt\"! Check if correct template.");
+  EXPECT_TRUE(fs::exists(out() / "readme.txt"));
+  EXPECT_FALSE(fs::exists(out() / "license.txt"));
+  EXPECT_FALSE(fs::exists(out() / "images"));
+}
+
+TEST_F(CopyTest, AMissingSourceFolderLetsTheOtherCopiesRun) {
+  makeCopyTemplate("<control id=\"gone\" type=\"copy\" ifolder=\"scripts\"/>"
+                   "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "Tarnwick: Source folder does not exist - \"scripts\\\"! Check if correct template.");
+  EXPECT_EQ(read(out() / "readme.txt"), "read me");
+}
+
+TEST_F(CopyTest, AFileCannotBeCopiedIntoAFolderTheDestinationLacks) {
+  makeCopyTemplate("<control id=\"icon\" type=\"copy\" ifiles=\"images/logo.gif\"/>");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "Copying to file \"" + out().string() + "\\images/logo.gif\" failed!");
+}
+
+// ---------------------------------------------------------------- style sheets
+
+class StyleSheetTest : public CopyTest {
+ protected:
+  void SetUp() override {
+    CopyTest::SetUp();
+    makeCopyTemplate("");
+    proj->setSetting("ProjName", Variant("My Project"));
+  }
+};
+
+TEST_F(StyleSheetTest, TheProjectsStyleSheetRunsTheUsersTemplateAndAddsTheProjectsStyles) {
+  write(root / "style.css", "body { font: <!--##=PROJ.ProjName##--> }\r\n");
+  RegWrite("HKCU", engine().regGeneral, "CssFile", kRegString, Variant((root / "style.css").string()));
+  proj->setSetting("CssStyles", Variant("p { margin: 0 }"));
+  proj->setSetting("AppCssFolder", Variant("css"));
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "css" / "My_Project.css"), "body { font: My Project }\r\np { margin: 0 }");
+}
+
+TEST_F(StyleSheetTest, WithoutAStyleSheetTemplateOnlyTheProjectsStylesAreWritten) {
+  RegWrite("HKCU", engine().regGeneral, "CssFile", kRegString, Variant((root / "none.css").string()));
+  proj->setSetting("CssStyles", Variant("p {}"));
+  proj->setSetting("OutputNameLCase", Variant(true));
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "my_project.css"), "p {}");
+}
+
+TEST_F(StyleSheetTest, ChartStyleSheetsAreCopiedOnceAndNeverReplaced) {
+  write(root / "charts.css", ".chart {}");
+  proj->setSetting("AppChartCssFile", Variant((root / "charts.css").string()));
+  proj->setSetting("AppCssFolder", Variant("css"));
+  AGPChart* sales = table("Orders")->Charts().Add("Sales");
+  sales->setSetting("ChartVar", Variant("sales"));
+  sales->setSetting("ShowChart", Variant(true));
+  sales->setSetting("ChartUseGlobalCss", Variant(false));
+  AGPChart* hidden = table("Orders")->Charts().Add("Hidden");
+  hidden->setSetting("ChartVar", Variant("hidden"));
+  hidden->setSetting("ShowChart", Variant(false));
+  AGPChart* global = table("Customers")->Charts().Add("Count");
+  global->setSetting("ShowChart", Variant(true));
+  global->setSetting("ChartUseGlobalCss", Variant(true));
+  write(out() / "css" / "charts.css", "mine");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "css" / "Orderssales.css"), ".chart {}");
+  EXPECT_FALSE(fs::exists(out() / "css" / "Ordershidden.css"));
+  // The shared chart style sheet was there already and stays as it is.
+  EXPECT_EQ(read(out() / "css" / "charts.css"), "mine");
+  write(out() / "css" / "Orderssales.css", "edited");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "css" / "Orderssales.css"), "edited");
+}
+
+TEST_F(StyleSheetTest, AnExtraStyleSheetIsCopiedToTheDestinationButNotOntoItself) {
+  write(root / "extra.css", "extra");
+  proj->setSetting("CSS", Variant((root / "extra.css").string()));
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "extra.css"), "extra");
+  EXPECT_TRUE(progress.showed("info", "copying css..."));
+
+  proj->setSetting("CSS", Variant(out().string() + "\\extra.css"));
+  proj->setSetting("PromptOnOverwrite", Variant(true));
+  prompts->answer("overwrite", "Skip");  // the project's style sheet
+  ASSERT_EQ(run(), "");
+  // Only the project's own style sheet was asked about.
+  EXPECT_EQ(prompts->shown().size(), 1u);
+  EXPECT_EQ(read(out() / "extra.css"), "extra");
+}
+
+TEST_F(StyleSheetTest, ACheckCountsTheProjectsStyleSheetOnly) {
+  Generator g(*proj);
+  g.PrepareWorkFolders("Tmp");
+  EXPECT_EQ(g.GenerateCssFile(true), 0);
+  write(out() / "My_Project.css", "x");
+  EXPECT_EQ(g.GenerateCssFile(true), 1);
+  EXPECT_EQ(read(out() / "My_Project.css"), "x");
+}
+
+TEST_F(StyleSheetTest, TheUploadFolderIsMadeBelowTheApplicationRoot) {
+  proj->setSetting("UploadPath", Variant(" ~upload "));
+  Generator g(*proj);
+  EXPECT_EQ(g.PrepareDestination(true), 0);
+  EXPECT_TRUE(fs::is_directory(root / "root" / "upload"));
+  proj->setSetting("UploadPath", Variant("files\\incoming"));
+  ASSERT_EQ(run(), "");
+  EXPECT_TRUE(fs::is_directory(root / "root" / "files" / "incoming"));
+}
+
+TEST_F(StyleSheetTest, WithoutOtherGenThereIsNoProjectWideOutput) {
+  proj->setSetting("OtherGen", Variant(false));
+  proj->setSetting("UploadPath", Variant("upload"));
+  ASSERT_EQ(run(), "");
+  EXPECT_FALSE(fs::exists(out() / "My_Project.css"));
+  EXPECT_FALSE(fs::exists(root / "root" / "upload"));
+}
+
+}  // namespace
+}  // namespace tw::testing
