@@ -226,6 +226,18 @@ void Generator::GenScript() {
       }
     }
 
+    // An extension the project no longer lists changed the merged controls
+    // as much as a new one does.
+    for (const AGPCache::Entry& entry : std::vector<AGPCache::Entry>(cacheFile.entries())) {
+      if (!equalsNoCase(entry.group, "extension")) continue;
+      bool listed = false;
+      for (AGPExtension* e : extensions) listed = listed || equalsNoCase(e->Name(), entry.key);
+      if (!listed) {
+        extensionExtracted = true;
+        cacheFile.DeleteCache(Variant(entry.group), Variant(entry.key));
+      }
+    }
+
     // Without a user code file the built-in user code is used; there is
     // nothing to look for then.
     const std::string userCode = userSetting("USERCODE");
