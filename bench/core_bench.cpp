@@ -43,7 +43,8 @@ BENCHMARK(BM_ConstructAGP)->Unit(benchmark::kMicrosecond);
 void BM_SettingLookupByName(benchmark::State& state) {
   useTempRegistry();
   tw::AGP proj;
-  const std::vector<std::string> names = {"ProjName", "BodyBgColor", "RecPerPage", "AutoSync", "rootrelativepath"};
+  const std::vector<std::string> names = {"ProjName", "BodyBgColor", "RecPerPage", "AutoSync",
+                                          "rootrelativepath"};
   for (auto _ : state) {
     for (int i = 0; i < 1000000; ++i) {
       benchmark::DoNotOptimize(proj.Properties().Item(names[i % names.size()]).Value());

@@ -165,7 +165,8 @@ int main(int argc, char** argv) {
       tw::AGPTables& t = proj.db()->tables();
       for (int32_t i = 0; i < t.Count(); ++i) loadedFields += t.at(i)->Fields().Count();
       std::printf(
-          "load run %d: %.3f s (processor %.3f s; %d tables, %d fields, ProjErr \"%s\"), resident before %.1f MiB, "
+          "load run %d: %.3f s (processor %.3f s; %d tables, %d fields, ProjErr \"%s\"), resident before "
+          "%.1f MiB, "
           "after %.1f MiB\n",
           r + 1, seconds, cpu, t.Count(), loadedFields, tw::AGP::ProjErr().c_str(), before / 1024.0,
           currentRssKiB() / 1024.0);
@@ -186,10 +187,13 @@ int main(int argc, char** argv) {
     }
     struct rusage usage {};
     getrusage(RUSAGE_CHILDREN, &usage);
-    double cpu = (usage.ru_utime.tv_sec - before.ru_utime.tv_sec) + (usage.ru_stime.tv_sec - before.ru_stime.tv_sec) +
-                 ((usage.ru_utime.tv_usec - before.ru_utime.tv_usec) + (usage.ru_stime.tv_usec - before.ru_stime.tv_usec)) / 1e6;
-    std::printf("xmllint --noout run %d: %.3f s (processor %.3f s; largest child so far %.1f MiB)\n", r + 1, seconds,
-                cpu, usage.ru_maxrss / 1024.0);
+    double cpu = (usage.ru_utime.tv_sec - before.ru_utime.tv_sec) +
+                 (usage.ru_stime.tv_sec - before.ru_stime.tv_sec) +
+                 ((usage.ru_utime.tv_usec - before.ru_utime.tv_usec) +
+                  (usage.ru_stime.tv_usec - before.ru_stime.tv_usec)) /
+                     1e6;
+    std::printf("xmllint --noout run %d: %.3f s (processor %.3f s; largest child so far %.1f MiB)\n", r + 1,
+                seconds, cpu, usage.ru_maxrss / 1024.0);
   }
 
   std::filesystem::remove_all(dir);

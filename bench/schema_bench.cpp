@@ -26,11 +26,25 @@ constexpr const char* kDatabase = "tw_bench";
 tw::testing::MariaDbServer* server = nullptr;
 
 // 19 column types after the key, cycled so that every table differs a bit.
-const char* const kTypes[] = {
-    "VARCHAR(50) NOT NULL DEFAULT ''", "INT", "DECIMAL(10,2) DEFAULT 0.00", "DATETIME", "TEXT",
-    "ENUM('new','paid','sent') NOT NULL DEFAULT 'new'", "TINYINT UNSIGNED", "BIGINT", "DATE", "CHAR(10)",
-    "DOUBLE", "VARCHAR(200)", "SET('a','b','c')", "TIME", "SMALLINT NOT NULL DEFAULT 1", "BLOB",
-    "TIMESTAMP NULL DEFAULT CURRENT_TIMESTAMP", "VARCHAR(120) NOT NULL", "BIT(1)"};
+const char* const kTypes[] = {"VARCHAR(50) NOT NULL DEFAULT ''",
+                              "INT",
+                              "DECIMAL(10,2) DEFAULT 0.00",
+                              "DATETIME",
+                              "TEXT",
+                              "ENUM('new','paid','sent') NOT NULL DEFAULT 'new'",
+                              "TINYINT UNSIGNED",
+                              "BIGINT",
+                              "DATE",
+                              "CHAR(10)",
+                              "DOUBLE",
+                              "VARCHAR(200)",
+                              "SET('a','b','c')",
+                              "TIME",
+                              "SMALLINT NOT NULL DEFAULT 1",
+                              "BLOB",
+                              "TIMESTAMP NULL DEFAULT CURRENT_TIMESTAMP",
+                              "VARCHAR(120) NOT NULL",
+                              "BIT(1)"};
 
 std::string schemaScript() {
   std::string sql = std::string("DROP DATABASE IF EXISTS ") + kDatabase + ";\nCREATE DATABASE " + kDatabase +
@@ -65,9 +79,9 @@ void loadDB(benchmark::State& state, bool dynamic) {
     proj->AddProj("bench");
     proj->setSetting("DynamicLoadDB", tw::Variant(dynamic));
     state.ResumeTiming();
-    tw::LoadDB(*proj, tw::Variant(kDatabase), tw::Variant("mysql"), tw::Variant(server->host()), tw::Variant(port),
-               tw::Variant("root"), tw::Variant(""), tw::Variant(""), tw::Variant("native"), tw::Variant(""),
-               tw::Variant("utf-8"));
+    tw::LoadDB(*proj, tw::Variant(kDatabase), tw::Variant("mysql"), tw::Variant(server->host()),
+               tw::Variant(port), tw::Variant("root"), tw::Variant(""), tw::Variant(""),
+               tw::Variant("native"), tw::Variant(""), tw::Variant("utf-8"));
     state.PauseTiming();
     if (!tw::AGP::ProjErr().empty() || proj->db()->tables().Count() != kTables) {
       state.SkipWithError(("LoadDB failed: " + tw::AGP::ProjErr()).c_str());
@@ -131,8 +145,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "schema_bench: creating the database failed: %s\n", message.c_str());
     return 1;
   }
-  std::fprintf(stderr, "schema_bench: %d tables x %d columns in %s on port %d\n", kTables, kColumns, kDatabase,
-               server->port());
+  std::fprintf(stderr, "schema_bench: %d tables x %d columns in %s on port %d\n", kTables, kColumns,
+               kDatabase, server->port());
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   server->stop();

@@ -10,13 +10,13 @@
 // the Google Benchmark cases (compiling the page, running it).
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "core/agp.h"
 #include "model/make_var_name.h"
@@ -82,14 +82,15 @@ struct Fixture {
     proj->db()->tables().SetItem(Variant("Orders"));
     t->Fields().SetItem(Variant("field7"));
     controls = makeRef<AGPControls>();
-    controls->LoadControlsFromBytes("<TarnwickTemplate><control id='list' type='table' ofile='list'/></TarnwickTemplate>");
+    controls->LoadControlsFromBytes(
+        "<TarnwickTemplate><control id='list' type='table' ofile='list'/></TarnwickTemplate>");
     controls->Item(1);
     language = makeRef<AGPLanguage>();
     filter = makeRef<AGPFilter>();
     script = makeRef<AGScript>();
     engine().scriptEngine = script;
-    script->Initialize(Variant(proj.get()), Variant(proj->db()), Variant(controls.get()), Variant(language.get()),
-                       Variant(filter.get()));
+    script->Initialize(Variant(proj.get()), Variant(proj->db()), Variant(controls.get()),
+                       Variant(language.get()), Variant(filter.get()));
 
     // 400 literal pieces of about 100 bytes, separated by 300 expressions
     // and 99 script blocks.
@@ -119,7 +120,8 @@ Fixture& fixture() {
 
 void runThousandPages() {
   Fixture& f = fixture();
-  std::printf("page template: %zu bytes; page script: %zu bytes\n", f.templateText.size(), f.pageScript.size());
+  std::printf("page template: %zu bytes; page script: %zu bytes\n", f.templateText.size(),
+              f.pageScript.size());
   std::string out = f.script->BuildNewCode(f.pageScript, 2, 60000);
   if (!engine().projErr.empty()) {
     std::printf("page failed: %s\n", engine().projErr.c_str());
@@ -136,8 +138,9 @@ void runThousandPages() {
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   long rssAt1000 = statusKiB("VmRSS:");
   std::printf("1000 pages in %.3f s: %.0f pages per second\n", seconds, 1000 / seconds);
-  std::printf("resident memory after 100 runs %ld KiB, after 1000 runs %ld KiB (growth %ld KiB); peak %ld KiB\n",
-              rssAt100, rssAt1000, rssAt1000 - rssAt100, statusKiB("VmHWM:"));
+  std::printf(
+      "resident memory after 100 runs %ld KiB, after 1000 runs %ld KiB (growth %ld KiB); peak %ld KiB\n",
+      rssAt100, rssAt1000, rssAt1000 - rssAt100, statusKiB("VmHWM:"));
   std::printf("System module procedures: %zu\n", f.script->host().module("System").procedures().size());
 }
 
@@ -148,14 +151,16 @@ void BM_CompilePage(benchmark::State& state) {
     compiler.CompileTemplate(f.templateText);
     benchmark::DoNotOptimize(compiler.FunctionText(true));
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(f.templateText.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(f.templateText.size()));
 }
 BENCHMARK(BM_CompilePage)->Unit(benchmark::kMicrosecond);
 
 void BM_BuildNewCodePage(benchmark::State& state) {
   Fixture& f = fixture();
   for (auto _ : state) benchmark::DoNotOptimize(f.script->BuildNewCode(f.pageScript, 2, 60000));
-  state.counters["pages/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["pages/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_BuildNewCodePage)->Unit(benchmark::kMicrosecond);
 
@@ -163,7 +168,8 @@ BENCHMARK(BM_BuildNewCodePage)->Unit(benchmark::kMicrosecond);
 // evaluated.
 void BM_CompileAndRun(benchmark::State& state) {
   Fixture& f = fixture();
-  for (auto _ : state) benchmark::DoNotOptimize(CompileAndRunTemplate(*f.proj, f.templateText, f.controls.get()));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(CompileAndRunTemplate(*f.proj, f.templateText, f.controls.get()));
 }
 BENCHMARK(BM_CompileAndRun)->Unit(benchmark::kMicrosecond);
 
@@ -176,8 +182,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   std::error_code ec;
-  std::filesystem::remove_all(std::filesystem::temp_directory_path() /
-                                  ("tarnwick-script-bench-" + std::to_string(::getpid())),
-                              ec);
+  std::filesystem::remove_all(
+      std::filesystem::temp_directory_path() / ("tarnwick-script-bench-" + std::to_string(::getpid())), ec);
   return 0;
 }

@@ -72,7 +72,8 @@ void BM_RegistryRead100(benchmark::State& state) {
   TempStore t;
   const std::string section = "Software\\Tarnwick\\1.0\\Settings\\Project";
   for (int i = 0; i < 100; ++i)
-    t.store->writeValue(kRootCurrentUser, section, "Setting" + std::to_string(i), kRegString, Variant("value"));
+    t.store->writeValue(kRootCurrentUser, section, "Setting" + std::to_string(i), kRegString,
+                        Variant("value"));
   for (auto _ : state) {
     for (int i = 0; i < 100; ++i)
       benchmark::DoNotOptimize(t.store->readValue(kRootCurrentUser, section, "setting" + std::to_string(i)));

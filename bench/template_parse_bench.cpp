@@ -63,7 +63,8 @@ BENCHMARK(BM_ParsePageNewParser)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond)
 void BM_ParseFunctionHeavyScript(benchmark::State& state) {
   std::string text = "<!--##\r\nFunction Real(a)\r\n";
   const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
-  while (text.size() < bytes) text += "  ' Function x( MyFunction ( Function y(\r\n  z = CallFunction (1)\r\n";
+  while (text.size() < bytes)
+    text += "  ' Function x( MyFunction ( Function y(\r\n  z = CallFunction (1)\r\n";
   text += "##-->";
   tw::AGParser parser;
   for (auto _ : state) {

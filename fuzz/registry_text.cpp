@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     children += key.children.size();
     for (const auto& [name, value] : key.values) {
       (void)name;
-      check(value.type == tw::kRegString || value.type == tw::kRegExpandString || value.type == tw::kRegMultiString ||
-            value.type == tw::kRegDword || value.type == tw::kRegDwordBigEndian || value.type == tw::kRegBinary);
+      check(value.type == tw::kRegString || value.type == tw::kRegExpandString ||
+            value.type == tw::kRegMultiString || value.type == tw::kRegDword ||
+            value.type == tw::kRegDwordBigEndian || value.type == tw::kRegBinary);
     }
   }
   check(children + 1 == branch.keys.size());  // every key but the root has one parent

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Half of the runs place columns with a look-up that knows every column
   // whose name is shorter than its table's.
   if (size > 0 && (data[0] & 1))
-    parser.setColumnLookup([](std::string_view table, std::string_view column) { return column.size() < table.size(); });
+    parser.setColumnLookup(
+        [](std::string_view table, std::string_view column) { return column.size() < table.size(); });
   bool ok = parser.Parse(text, 3);
   check(ok == parser.error().empty());
   if (!ok) {

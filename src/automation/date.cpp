@@ -55,7 +55,8 @@ double encodeSerial(int64_t day, int64_t seconds) noexcept {
 }  // namespace
 
 bool dateToParts(double serial, DateParts& out) noexcept {
-  if (!(serial > static_cast<double>(kMinDay) - 1.0 && serial < static_cast<double>(kMaxDay) + 1.0)) return false;
+  if (!(serial > static_cast<double>(kMinDay) - 1.0 && serial < static_cast<double>(kMaxDay) + 1.0))
+    return false;
   double whole = std::trunc(serial);
   double frac = std::fabs(serial - whole);
   int64_t day = static_cast<int64_t>(whole);
@@ -90,7 +91,8 @@ bool partsToDate(const DateParts& p, double& serial) noexcept {
   if (y < -100000 || y > 100000) return false;
   const int64_t firstOfMonth = daysFromCivil(y, m, 1) - kSerialEpochFromUnix;
   const int64_t seconds = (firstOfMonth + (static_cast<int64_t>(p.day) - 1)) * kSecondsPerDay +
-                          static_cast<int64_t>(p.hour) * 3600 + static_cast<int64_t>(p.minute) * 60 + p.second;
+                          static_cast<int64_t>(p.hour) * 3600 + static_cast<int64_t>(p.minute) * 60 +
+                          p.second;
   const int64_t day = floorDiv(seconds, kSecondsPerDay);
   if (day < kMinDay || day > kMaxDay) return false;
   serial = encodeSerial(day, seconds - day * kSecondsPerDay);

@@ -11,7 +11,7 @@ struct DateParts {
 };
 
 // Valid serials cover years 100 to 9999.
-constexpr double kMinDateSerial = -657434.0;          // 1 January 100
+constexpr double kMinDateSerial = -657434.0;         // 1 January 100
 constexpr double kMaxDateSerial = 2958465.99999999;  // 31 December 9999 23:59:59
 
 // Splits a serial, rounding to the nearest second. False outside the range.

@@ -122,7 +122,9 @@ Variant Dispatch::call(std::string_view name, std::vector<Variant> args) {
 
 DispId requireMemberId(Dispatch& obj, std::string_view name) {
   DispId id = obj.memberId(name);
-  if (id == kDispIdUnknown) raise(kErrNoSuchMember, std::string(standardErrorText(kErrNoSuchMember)) + ": '" + std::string(name) + "'");
+  if (id == kDispIdUnknown)
+    raise(kErrNoSuchMember,
+          std::string(standardErrorText(kErrNoSuchMember)) + ": '" + std::string(name) + "'");
   return id;
 }
 

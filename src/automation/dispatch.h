@@ -16,9 +16,9 @@
 namespace tw {
 
 using DispId = int32_t;
-inline constexpr DispId kDispIdValue = 0;      // the default member
-inline constexpr DispId kDispIdUnknown = -1;   // no such member
-inline constexpr DispId kDispIdNewEnum = -4;   // the enumerator (For Each)
+inline constexpr DispId kDispIdValue = 0;     // the default member
+inline constexpr DispId kDispIdUnknown = -1;  // no such member
+inline constexpr DispId kDispIdNewEnum = -4;  // the enumerator (For Each)
 
 // How a member is invoked; get and method are often combined, as a script
 // cannot tell `x = o.Name(1)` of a property from a method call.
@@ -31,7 +31,9 @@ enum InvokeKind : uint16_t {
 
 // The value a caller passes for an optional argument it leaves out.
 inline constexpr int32_t kParamNotFound = static_cast<int32_t>(0x80020004u);
-inline bool isMissing(const Variant& v) noexcept { return v.type() == vtError && v.rawError() == kParamNotFound; }
+inline bool isMissing(const Variant& v) noexcept {
+  return v.type() == vtError && v.rawError() == kParamNotFound;
+}
 // True when argument `i` was given (present and not the missing marker).
 inline bool hasArg(Args a, size_t i) noexcept { return i < a.size() && !isMissing(a[i]); }
 
@@ -156,7 +158,8 @@ class ClassBuilder {
   template <class F, size_t... I>
   static Variant callFixed(F& f, T& self, Args a, std::index_sequence<I...>) {
     if (a.size() != sizeof...(I)) raise(kErrWrongArgCount);
-    if constexpr (std::is_void_v<std::invoke_result_t<F, T&, decltype((void)I, std::declval<const Variant&>())...>>) {
+    if constexpr (std::is_void_v<
+                      std::invoke_result_t<F, T&, decltype((void)I, std::declval<const Variant&>())...>>) {
       f(self, a[I]...);
       return Variant();
     } else {

@@ -135,12 +135,17 @@ Variant Variant::array(std::vector<Variant> values, VarType elem) {
 
 void Variant::addReference() const noexcept {
   switch (type_) {
-    case vtString: ++str_->refs; break;
-    case vtArray: ++arr_->refs; break;
+    case vtString:
+      ++str_->refs;
+      break;
+    case vtArray:
+      ++arr_->refs;
+      break;
     case vtObject:
       if (obj_) obj_->addRef();
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -148,14 +153,19 @@ void Variant::releaseReference() noexcept {
   VarType t = type_;
   type_ = vtEmpty;
   switch (t) {
-    case vtString: releaseString(str_); break;
-    case vtArray: releaseArray(arr_); break;
+    case vtString:
+      releaseString(str_);
+      break;
+    case vtArray:
+      releaseArray(arr_);
+      break;
     case vtObject:
       // Releasing may run script code (Class_Terminate) that reads this
       // variant, which is already Empty by then.
       if (obj_) std::exchange(obj_, nullptr)->release();
       break;
-    default: break;
+    default:
+      break;
   }
   i64_ = 0;
 }
@@ -195,8 +205,10 @@ bool Variant::isNumeric() const noexcept {
     case vtDouble:
     case vtCurrency:
     case vtByte:
-    case vtDecimal: return true;
-    default: return false;
+    case vtDecimal:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -250,18 +262,29 @@ bool Variant::identical(const Variant& o) const noexcept {
   if (type_ != o.type_) return false;
   switch (type_) {
     case vtEmpty:
-    case vtNull: return true;
-    case vtString: return str_ == o.str_ || str_->text == o.str_->text;
-    case vtObject: return obj_ == o.obj_;
-    case vtArray: return arr_ == o.arr_;
-    case vtBoolean: return b_ == o.b_;
-    case vtInteger: return i2_ == o.i2_;
-    case vtByte: return u1_ == o.u1_;
+    case vtNull:
+      return true;
+    case vtString:
+      return str_ == o.str_ || str_->text == o.str_->text;
+    case vtObject:
+      return obj_ == o.obj_;
+    case vtArray:
+      return arr_ == o.arr_;
+    case vtBoolean:
+      return b_ == o.b_;
+    case vtInteger:
+      return i2_ == o.i2_;
+    case vtByte:
+      return u1_ == o.u1_;
     case vtLong:
-    case vtError: return i4_ == o.i4_;
-    case vtSingle: return r4_ == o.r4_;
-    case vtCurrency: return i64_ == o.i64_;
-    default: return r8_ == o.r8_;
+    case vtError:
+      return i4_ == o.i4_;
+    case vtSingle:
+      return r4_ == o.r4_;
+    case vtCurrency:
+      return i64_ == o.i64_;
+    default:
+      return r8_ == o.r8_;
   }
 }
 

@@ -20,8 +20,8 @@ struct SafeArray;
 enum VarType : uint16_t {
   vtEmpty = 0,
   vtNull = 1,
-  vtInteger = 2,   // signed 16-bit
-  vtLong = 3,      // signed 32-bit
+  vtInteger = 2,  // signed 16-bit
+  vtLong = 3,     // signed 32-bit
   vtSingle = 4,
   vtDouble = 5,
   vtCurrency = 6,  // 64-bit integer scaled by 10,000

@@ -34,7 +34,9 @@ struct NumText {
   int exponent = 0;         // decimal point position relative to digits
 };
 
-bool isBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool isBlank(char c) noexcept {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string_view trimAllBlanks(std::string_view s) noexcept {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
@@ -227,7 +229,8 @@ NumStatus numTextToCurrency(const NumText& n, int64_t& out) {
   if (scaledExp > 20) return NumStatus::overflow;
   unsigned __int128 whole = 0;
   int count = static_cast<int>(n.digits.size());
-  for (int k = 0; k < scaledExp; ++k) whole = whole * 10 + (k < count ? static_cast<unsigned>(n.digits[k] - '0') : 0u);
+  for (int k = 0; k < scaledExp; ++k)
+    whole = whole * 10 + (k < count ? static_cast<unsigned>(n.digits[k] - '0') : 0u);
   // Rounding on the dropped digits.
   if (scaledExp >= 0 && scaledExp < count) {
     int first = n.digits[scaledExp] - '0';
@@ -237,7 +240,8 @@ NumStatus numTextToCurrency(const NumText& n, int64_t& out) {
     if (first > 5 || (first == 5 && (restNonZero || (whole & 1)))) ++whole;
   }
   if (scaledExp < 0) whole = 0;  // below 0.00005: rounds to zero
-  unsigned __int128 limit = n.negative ? (static_cast<unsigned __int128>(1) << 63) : (static_cast<unsigned __int128>(1) << 63) - 1;
+  unsigned __int128 limit =
+      n.negative ? (static_cast<unsigned __int128>(1) << 63) : (static_cast<unsigned __int128>(1) << 63) - 1;
   if (whole > limit) return NumStatus::overflow;
   out = n.negative ? static_cast<int64_t>(0 - static_cast<uint64_t>(whole)) : static_cast<int64_t>(whole);
   return NumStatus::ok;
@@ -255,7 +259,8 @@ struct DateToken {
 
 constexpr const char* kMonthNames[] = {"january", "february", "march",     "april",   "may",      "june",
                                        "july",    "august",   "september", "october", "november", "december"};
-constexpr const char* kDayNames[] = {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"};
+constexpr const char* kDayNames[] = {"sunday",   "monday", "tuesday", "wednesday",
+                                     "thursday", "friday", "saturday"};
 
 // Month 1..12 for a full or three-letter (or longer) English month name.
 int monthFromWord(std::string_view w) {
@@ -345,8 +350,8 @@ bool parseDateText(std::string_view text, double& serial) {
       hour = tok.value;
       size_t j = i + 1;
       int part = 0;
-      while (part < 2 && j + 1 < tokens.size() && tokens[j].kind == DateToken::sep && tokens[j].value == ':' &&
-             tokens[j + 1].kind == DateToken::number) {
+      while (part < 2 && j + 1 < tokens.size() && tokens[j].kind == DateToken::sep &&
+             tokens[j].value == ':' && tokens[j + 1].kind == DateToken::number) {
         (part == 0 ? minute : second) = tokens[j + 1].value;
         if (tokens[j + 1].digits > 2) return false;
         j += 2;
@@ -487,7 +492,9 @@ bool parseDateText(std::string_view text, double& serial) {
   return true;
 }
 
-[[noreturn]] void raiseFor(NumStatus st) { raise(st == NumStatus::overflow ? kErrOverflow : kErrTypeMismatch); }
+[[noreturn]] void raiseFor(NumStatus st) {
+  raise(st == NumStatus::overflow ? kErrOverflow : kErrTypeMismatch);
+}
 
 double stringToDouble(std::string_view s) {
   NumText n;
@@ -531,16 +538,32 @@ int64_t currencyToWhole(int64_t scaled) noexcept {
 int64_t toWhole(const Variant& v, int64_t lo, int64_t hi, int radixBits16) {
   int64_t r = 0;
   switch (v.type()) {
-    case vtEmpty: return 0;
-    case vtNull: raise(kErrInvalidNull);
-    case vtBoolean: r = v.rawBool() ? -1 : 0; break;
-    case vtByte: r = v.rawByte(); break;
-    case vtInteger: r = v.rawInteger(); break;
-    case vtLong: r = v.rawLong(); break;
-    case vtSingle: r = roundedInRange(v.rawSingle(), static_cast<double>(lo), static_cast<double>(hi)); break;
+    case vtEmpty:
+      return 0;
+    case vtNull:
+      raise(kErrInvalidNull);
+    case vtBoolean:
+      r = v.rawBool() ? -1 : 0;
+      break;
+    case vtByte:
+      r = v.rawByte();
+      break;
+    case vtInteger:
+      r = v.rawInteger();
+      break;
+    case vtLong:
+      r = v.rawLong();
+      break;
+    case vtSingle:
+      r = roundedInRange(v.rawSingle(), static_cast<double>(lo), static_cast<double>(hi));
+      break;
     case vtDouble:
-    case vtDate: r = roundedInRange(v.rawDouble(), static_cast<double>(lo), static_cast<double>(hi)); break;
-    case vtCurrency: r = currencyToWhole(v.rawCurrency()); break;
+    case vtDate:
+      r = roundedInRange(v.rawDouble(), static_cast<double>(lo), static_cast<double>(hi));
+      break;
+    case vtCurrency:
+      r = currencyToWhole(v.rawCurrency());
+      break;
     case vtString: {
       NumText n;
       NumStatus st = scanNumber(v.rawString(), n);
@@ -561,8 +584,10 @@ int64_t toWhole(const Variant& v, int64_t lo, int64_t hi, int radixBits16) {
       r = roundedInRange(d, static_cast<double>(lo), static_cast<double>(hi));
       break;
     }
-    case vtObject: return toWhole(v.valueOf(), lo, hi, radixBits16);
-    default: raise(kErrTypeMismatch);
+    case vtObject:
+      return toWhole(v.valueOf(), lo, hi, radixBits16);
+    default:
+      raise(kErrTypeMismatch);
   }
   if (r < lo || r > hi) raise(kErrOverflow);
   return r;
@@ -598,41 +623,65 @@ bool parseDate(std::string_view text, double& serial) {
 
 std::string Variant::toString() const {
   switch (type_) {
-    case vtEmpty: return std::string();
-    case vtNull: raise(kErrInvalidNull);
-    case vtBoolean: return b_ ? "True" : "False";
-    case vtByte: return std::to_string(u1_);
-    case vtInteger: return std::to_string(i2_);
-    case vtLong: return std::to_string(i4_);
-    case vtSingle: return formatSingle(r4_);
-    case vtDouble: return formatDouble(r8_);
-    case vtCurrency: return formatCurrency(i64_);
-    case vtDate: return formatDate(r8_);
-    case vtString: return str_->text;
-    case vtObject: return valueOf().toString();
-    default: raise(kErrTypeMismatch);
+    case vtEmpty:
+      return std::string();
+    case vtNull:
+      raise(kErrInvalidNull);
+    case vtBoolean:
+      return b_ ? "True" : "False";
+    case vtByte:
+      return std::to_string(u1_);
+    case vtInteger:
+      return std::to_string(i2_);
+    case vtLong:
+      return std::to_string(i4_);
+    case vtSingle:
+      return formatSingle(r4_);
+    case vtDouble:
+      return formatDouble(r8_);
+    case vtCurrency:
+      return formatCurrency(i64_);
+    case vtDate:
+      return formatDate(r8_);
+    case vtString:
+      return str_->text;
+    case vtObject:
+      return valueOf().toString();
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
 bool Variant::toBool() const {
   switch (type_) {
-    case vtEmpty: return false;
-    case vtNull: raise(kErrInvalidNull);
-    case vtBoolean: return b_;
-    case vtByte: return u1_ != 0;
-    case vtInteger: return i2_ != 0;
-    case vtLong: return i4_ != 0;
-    case vtSingle: return r4_ != 0;
+    case vtEmpty:
+      return false;
+    case vtNull:
+      raise(kErrInvalidNull);
+    case vtBoolean:
+      return b_;
+    case vtByte:
+      return u1_ != 0;
+    case vtInteger:
+      return i2_ != 0;
+    case vtLong:
+      return i4_ != 0;
+    case vtSingle:
+      return r4_ != 0;
     case vtDouble:
-    case vtDate: return r8_ != 0;
-    case vtCurrency: return i64_ != 0;
+    case vtDate:
+      return r8_ != 0;
+    case vtCurrency:
+      return i64_ != 0;
     case vtString: {
       bool b;
       if (boolWord(str_->text, b)) return b;
       return stringToDouble(str_->text) != 0;
     }
-    case vtObject: return valueOf().toBool();
-    default: raise(kErrTypeMismatch);
+    case vtObject:
+      return valueOf().toBool();
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -641,7 +690,8 @@ uint8_t Variant::toByte() const { return static_cast<uint8_t>(toWhole(*this, 0, 
 int16_t Variant::toInteger() const { return static_cast<int16_t>(toWhole(*this, -32768, 32767, 1)); }
 
 int32_t Variant::toLong() const {
-  return static_cast<int32_t>(toWhole(*this, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 0));
+  return static_cast<int32_t>(
+      toWhole(*this, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 0));
 }
 
 float Variant::toSingle() const {
@@ -652,16 +702,25 @@ float Variant::toSingle() const {
 
 double Variant::toDouble() const {
   switch (type_) {
-    case vtEmpty: return 0;
-    case vtNull: raise(kErrInvalidNull);
-    case vtBoolean: return b_ ? -1 : 0;
-    case vtByte: return u1_;
-    case vtInteger: return i2_;
-    case vtLong: return i4_;
-    case vtSingle: return r4_;
+    case vtEmpty:
+      return 0;
+    case vtNull:
+      raise(kErrInvalidNull);
+    case vtBoolean:
+      return b_ ? -1 : 0;
+    case vtByte:
+      return u1_;
+    case vtInteger:
+      return i2_;
+    case vtLong:
+      return i4_;
+    case vtSingle:
+      return r4_;
     case vtDouble:
-    case vtDate: return r8_;
-    case vtCurrency: return static_cast<double>(i64_) / 10000.0;
+    case vtDate:
+      return r8_;
+    case vtCurrency:
+      return static_cast<double>(i64_) / 10000.0;
     case vtString: {
       NumText n;
       NumStatus st = scanNumber(str_->text, n);
@@ -671,8 +730,10 @@ double Variant::toDouble() const {
       if (st != NumStatus::ok) raiseFor(st);
       return v;
     }
-    case vtObject: return valueOf().toDouble();
-    default: raise(kErrTypeMismatch);
+    case vtObject:
+      return valueOf().toDouble();
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -683,16 +744,25 @@ int64_t Variant::toCurrency() const {
     return static_cast<int64_t>(r);
   };
   switch (type_) {
-    case vtEmpty: return 0;
-    case vtNull: raise(kErrInvalidNull);
-    case vtBoolean: return b_ ? -10000 : 0;
-    case vtByte: return static_cast<int64_t>(u1_) * 10000;
-    case vtInteger: return static_cast<int64_t>(i2_) * 10000;
-    case vtLong: return static_cast<int64_t>(i4_) * 10000;
-    case vtSingle: return fromDouble(r4_);
+    case vtEmpty:
+      return 0;
+    case vtNull:
+      raise(kErrInvalidNull);
+    case vtBoolean:
+      return b_ ? -10000 : 0;
+    case vtByte:
+      return static_cast<int64_t>(u1_) * 10000;
+    case vtInteger:
+      return static_cast<int64_t>(i2_) * 10000;
+    case vtLong:
+      return static_cast<int64_t>(i4_) * 10000;
+    case vtSingle:
+      return fromDouble(r4_);
     case vtDouble:
-    case vtDate: return fromDouble(r8_);
-    case vtCurrency: return i64_;
+    case vtDate:
+      return fromDouble(r8_);
+    case vtCurrency:
+      return i64_;
     case vtString: {
       NumText n;
       NumStatus st = scanNumber(str_->text, n);
@@ -702,8 +772,10 @@ int64_t Variant::toCurrency() const {
       if (st != NumStatus::ok) raiseFor(st);
       return v;
     }
-    case vtObject: return valueOf().toCurrency();
-    default: raise(kErrTypeMismatch);
+    case vtObject:
+      return valueOf().toCurrency();
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -713,16 +785,26 @@ double Variant::toDate() const {
     return d;
   };
   switch (type_) {
-    case vtEmpty: return 0;
-    case vtNull: raise(kErrInvalidNull);
-    case vtBoolean: return b_ ? -1 : 0;
-    case vtByte: return u1_;
-    case vtInteger: return i2_;
-    case vtLong: return checked(i4_);
-    case vtSingle: return checked(r4_);
-    case vtDouble: return checked(r8_);
-    case vtDate: return r8_;
-    case vtCurrency: return checked(static_cast<double>(i64_) / 10000.0);
+    case vtEmpty:
+      return 0;
+    case vtNull:
+      raise(kErrInvalidNull);
+    case vtBoolean:
+      return b_ ? -1 : 0;
+    case vtByte:
+      return u1_;
+    case vtInteger:
+      return i2_;
+    case vtLong:
+      return checked(i4_);
+    case vtSingle:
+      return checked(r4_);
+    case vtDouble:
+      return checked(r8_);
+    case vtDate:
+      return r8_;
+    case vtCurrency:
+      return checked(static_cast<double>(i64_) / 10000.0);
     case vtString: {
       double serial = 0;
       if (parseDateText(str_->text, serial)) return serial;
@@ -735,30 +817,45 @@ double Variant::toDate() const {
       if (st != NumStatus::ok) raiseFor(st);
       return checked(v);
     }
-    case vtObject: return valueOf().toDate();
-    default: raise(kErrTypeMismatch);
+    case vtObject:
+      return valueOf().toDate();
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
 Variant Variant::convertTo(VarType t) const {
   if (type_ == vtObject && t != vtObject && t != vtVariant) return valueOf().convertTo(t);
   switch (t) {
-    case vtEmpty: return Variant();
-    case vtNull: return Variant::null();
-    case vtInteger: return Variant::integer(toInteger());
-    case vtLong: return Variant::long_(toLong());
-    case vtSingle: return Variant::single(toSingle());
-    case vtDouble: return Variant(toDouble());
-    case vtCurrency: return Variant::currency(toCurrency());
-    case vtDate: return Variant::date(toDate());
-    case vtString: return type_ == vtString ? *this : Variant(toString());
-    case vtBoolean: return Variant(toBool());
-    case vtByte: return Variant::byte(toByte());
+    case vtEmpty:
+      return Variant();
+    case vtNull:
+      return Variant::null();
+    case vtInteger:
+      return Variant::integer(toInteger());
+    case vtLong:
+      return Variant::long_(toLong());
+    case vtSingle:
+      return Variant::single(toSingle());
+    case vtDouble:
+      return Variant(toDouble());
+    case vtCurrency:
+      return Variant::currency(toCurrency());
+    case vtDate:
+      return Variant::date(toDate());
+    case vtString:
+      return type_ == vtString ? *this : Variant(toString());
+    case vtBoolean:
+      return Variant(toBool());
+    case vtByte:
+      return Variant::byte(toByte());
     case vtObject:
       if (type_ != vtObject) raise(kErrObjectRequired);
       return *this;
-    case vtVariant: return *this;
-    default: raise(kErrTypeMismatch);
+    case vtVariant:
+      return *this;
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 

@@ -37,16 +37,20 @@ double numAsDouble(const Num& n) noexcept {
   switch (n.kind) {
     case kByte:
     case kInteger:
-    case kLong: return static_cast<double>(n.i);
-    case kCurrency: return static_cast<double>(n.i) / 10000.0;
-    default: return n.d;
+    case kLong:
+      return static_cast<double>(n.i);
+    case kCurrency:
+      return static_cast<double>(n.i) / 10000.0;
+    default:
+      return n.d;
   }
 }
 
 // Loads an operand; false for Null. Empty is a Byte 0 marked empty.
 bool loadNum(const Variant& v, Num& n) {
   switch (v.type()) {
-    case vtNull: return false;
+    case vtNull:
+      return false;
     case vtEmpty:
       n.kind = kByte;
       n.empty = true;
@@ -88,8 +92,10 @@ bool loadNum(const Variant& v, Num& n) {
       n.kind = kDouble;
       n.d = v.toDouble();  // 13 when not numeric, 6 when too large
       return true;
-    case vtObject: return loadNum(v.valueOf(), n);
-    default: raise(kErrTypeMismatch);
+    case vtObject:
+      return loadNum(v.valueOf(), n);
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -97,8 +103,10 @@ int64_t toScaled(const Num& n) {
   switch (n.kind) {
     case kByte:
     case kInteger:
-    case kLong: return n.i * 10000;
-    case kCurrency: return n.i;
+    case kLong:
+      return n.i * 10000;
+    case kCurrency:
+      return n.i;
     default: {
       double r = roundHalfEven(n.d * 10000.0);
       if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) raise(kErrOverflow);
@@ -229,7 +237,8 @@ bool boolWord(std::string_view s, bool& out) noexcept {
 // of a logical operator; false for Null.
 bool loadBits(const Variant& v, Bits& out, bool allowBool) {
   switch (v.type()) {
-    case vtNull: return false;
+    case vtNull:
+      return false;
     case vtEmpty:
       out = {kBitInteger, 0};
       return true;
@@ -261,8 +270,10 @@ bool loadBits(const Variant& v, Bits& out, bool allowBool) {
     case vtDate:
       out = {kBitLong, v.toLong()};  // rounds half to even; 6 when out of range
       return true;
-    case vtObject: return loadBits(v.valueOf(), out, allowBool);
-    default: raise(kErrTypeMismatch);
+    case vtObject:
+      return loadBits(v.valueOf(), out, allowBool);
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -274,19 +285,26 @@ BitKind bitResultKind(const Bits& a, const Bits& b) noexcept {
 
 Variant bitsResult(BitKind kind, int32_t v) {
   switch (kind) {
-    case kBitBool: return Variant(v != 0);
-    case kBitByte: return Variant::byte(static_cast<uint8_t>(v & 0xFF));
-    case kBitInteger: return Variant::integer(static_cast<int16_t>(v));
-    default: return Variant(v);
+    case kBitBool:
+      return Variant(v != 0);
+    case kBitByte:
+      return Variant::byte(static_cast<uint8_t>(v & 0xFF));
+    case kBitInteger:
+      return Variant::integer(static_cast<int16_t>(v));
+    default:
+      return Variant(v);
   }
 }
 
 // All bits set for the operand's kind: True, 255, -1.
 bool allOnes(const Bits& b) noexcept {
   switch (b.kind) {
-    case kBitByte: return (b.v & 0xFF) == 0xFF;
-    case kBitInteger: return static_cast<int16_t>(b.v) == -1;
-    default: return b.v == -1;
+    case kBitByte:
+      return (b.v & 0xFF) == 0xFF;
+    case kBitInteger:
+      return static_cast<int16_t>(b.v) == -1;
+    default:
+      return b.v == -1;
   }
 }
 
@@ -308,7 +326,8 @@ Variant integerDivision(IntOp op, const Variant& va, const Variant& vb) {
   int64_t x = a.v, y = b.v;
   int64_t r = op == IntOp::divide ? x / y : x % y;
   switch (kind) {
-    case kBitByte: return Variant::byte(static_cast<uint8_t>(r));
+    case kBitByte:
+      return Variant::byte(static_cast<uint8_t>(r));
     case kBitInteger:
       if (r >= -32768 && r <= 32767) return Variant::integer(static_cast<int16_t>(r));
       [[fallthrough]];
@@ -330,32 +349,41 @@ bool isNumberLike(VarType t) noexcept {
     case vtSingle:
     case vtDouble:
     case vtCurrency:
-    case vtDate: return true;
-    default: return false;
+    case vtDate:
+      return true;
+    default:
+      return false;
   }
 }
 
-bool isWhole(VarType t) noexcept {
-  return t == vtBoolean || t == vtByte || t == vtInteger || t == vtLong;
-}
+bool isWhole(VarType t) noexcept { return t == vtBoolean || t == vtByte || t == vtInteger || t == vtLong; }
 
 int64_t wholeOf(const Variant& v) noexcept {
   switch (v.type()) {
-    case vtBoolean: return v.rawBool() ? -1 : 0;
-    case vtByte: return v.rawByte();
-    case vtInteger: return v.rawInteger();
-    case vtLong: return v.rawLong();
-    default: return 0;
+    case vtBoolean:
+      return v.rawBool() ? -1 : 0;
+    case vtByte:
+      return v.rawByte();
+    case vtInteger:
+      return v.rawInteger();
+    case vtLong:
+      return v.rawLong();
+    default:
+      return 0;
   }
 }
 
 double doubleOf(const Variant& v) noexcept {
   switch (v.type()) {
-    case vtSingle: return v.rawSingle();
+    case vtSingle:
+      return v.rawSingle();
     case vtDouble:
-    case vtDate: return v.rawDouble();
-    case vtCurrency: return static_cast<double>(v.rawCurrency()) / 10000.0;
-    default: return static_cast<double>(wholeOf(v));
+    case vtDate:
+      return v.rawDouble();
+    case vtCurrency:
+      return static_cast<double>(v.rawCurrency()) / 10000.0;
+    default:
+      return static_cast<double>(wholeOf(v));
   }
 }
 
@@ -418,7 +446,8 @@ Variant add(const Variant& a, const Variant& b) {
     if (!__builtin_add_overflow(a.rawLong(), b.rawLong(), &r)) return Variant(r);
     return Variant(static_cast<double>(a.rawLong()) + b.rawLong());
   }
-  if (ta == vtInteger && tb == vtInteger) return wholeResult(kInteger, int64_t{a.rawInteger()} + b.rawInteger());
+  if (ta == vtInteger && tb == vtInteger)
+    return wholeResult(kInteger, int64_t{a.rawInteger()} + b.rawInteger());
   if (ta == vtDouble && tb == vtDouble) return doubleResult(a.rawDouble() + b.rawDouble());
   if (ta == vtString && tb == vtString) return concat(a, b);
   // One Empty operand: the other is the result, texts included.
@@ -438,7 +467,8 @@ Variant subtract(const Variant& a, const Variant& b) {
     if (!__builtin_sub_overflow(a.rawLong(), b.rawLong(), &r)) return Variant(r);
     return Variant(static_cast<double>(a.rawLong()) - b.rawLong());
   }
-  if (ta == vtInteger && tb == vtInteger) return wholeResult(kInteger, int64_t{a.rawInteger()} - b.rawInteger());
+  if (ta == vtInteger && tb == vtInteger)
+    return wholeResult(kInteger, int64_t{a.rawInteger()} - b.rawInteger());
   if (ta == vtDouble && tb == vtDouble) return doubleResult(a.rawDouble() - b.rawDouble());
   return arithmetic(Arith::subtract, a, b);
 }
@@ -450,7 +480,8 @@ Variant multiply(const Variant& a, const Variant& b) {
     if (!__builtin_mul_overflow(a.rawLong(), b.rawLong(), &r)) return Variant(r);
     return Variant(static_cast<double>(a.rawLong()) * b.rawLong());
   }
-  if (ta == vtInteger && tb == vtInteger) return wholeResult(kInteger, int64_t{a.rawInteger()} * b.rawInteger());
+  if (ta == vtInteger && tb == vtInteger)
+    return wholeResult(kInteger, int64_t{a.rawInteger()} * b.rawInteger());
   if (ta == vtDouble && tb == vtDouble) return doubleResult(a.rawDouble() * b.rawDouble());
   return arithmetic(Arith::multiply, a, b);
 }
@@ -519,21 +550,33 @@ Variant power(const Variant& a, const Variant& b) {
 
 Variant negate(const Variant& a) {
   switch (a.type()) {
-    case vtNull: return Variant::null();
-    case vtEmpty: return Variant::integer(0);
-    case vtBoolean: return Variant::integer(a.rawBool() ? 1 : 0);
-    case vtByte: return Variant::integer(static_cast<int16_t>(-static_cast<int>(a.rawByte())));
-    case vtInteger: return wholeResult(kInteger, -int64_t{a.rawInteger()});
-    case vtLong: return wholeResult(kLong, -int64_t{a.rawLong()});
-    case vtSingle: return Variant::single(-a.rawSingle());
-    case vtDouble: return Variant(-a.rawDouble());
+    case vtNull:
+      return Variant::null();
+    case vtEmpty:
+      return Variant::integer(0);
+    case vtBoolean:
+      return Variant::integer(a.rawBool() ? 1 : 0);
+    case vtByte:
+      return Variant::integer(static_cast<int16_t>(-static_cast<int>(a.rawByte())));
+    case vtInteger:
+      return wholeResult(kInteger, -int64_t{a.rawInteger()});
+    case vtLong:
+      return wholeResult(kLong, -int64_t{a.rawLong()});
+    case vtSingle:
+      return Variant::single(-a.rawSingle());
+    case vtDouble:
+      return Variant(-a.rawDouble());
     case vtCurrency:
       if (a.rawCurrency() == kCurrencyMin) raise(kErrOverflow);
       return Variant::currency(-a.rawCurrency());
-    case vtDate: return dateResult(-a.rawDate());
-    case vtString: return Variant(-a.toDouble());
-    case vtObject: return negate(a.valueOf());
-    default: raise(kErrTypeMismatch);
+    case vtDate:
+      return dateResult(-a.rawDate());
+    case vtString:
+      return Variant(-a.toDouble());
+    case vtObject:
+      return negate(a.valueOf());
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -544,11 +587,18 @@ namespace {
 // Appends the text of a Variant as & sees it (Null and Empty add nothing).
 void appendText(std::string& out, const Variant& v) {
   switch (v.type()) {
-    case vtString: out.append(v.rawString()); break;
+    case vtString:
+      out.append(v.rawString());
+      break;
     case vtNull:
-    case vtEmpty: break;
-    case vtObject: appendText(out, v.valueOf()); break;
-    default: out += v.toString(); break;
+    case vtEmpty:
+      break;
+    case vtObject:
+      appendText(out, v.valueOf());
+      break;
+    default:
+      out += v.toString();
+      break;
   }
 }
 
@@ -589,7 +639,8 @@ void concatInPlace(Variant& target, const Variant& rhs) {
       return;
     }
     case vtNull:
-    case vtEmpty: return;
+    case vtEmpty:
+      return;
     case vtObject: {
       Variant v = rhs.valueOf();
       concatInPlace(target, v);
@@ -741,19 +792,30 @@ Variant imp(const Variant& a, const Variant& b) {
 
 bool isTrue(const Variant& v) {
   switch (v.type()) {
-    case vtBoolean: return v.rawBool();
-    case vtLong: return v.rawLong() != 0;
-    case vtInteger: return v.rawInteger() != 0;
+    case vtBoolean:
+      return v.rawBool();
+    case vtLong:
+      return v.rawLong() != 0;
+    case vtInteger:
+      return v.rawInteger() != 0;
     case vtNull:
-    case vtEmpty: return false;
-    case vtByte: return v.rawByte() != 0;
-    case vtSingle: return v.rawSingle() != 0;
+    case vtEmpty:
+      return false;
+    case vtByte:
+      return v.rawByte() != 0;
+    case vtSingle:
+      return v.rawSingle() != 0;
     case vtDouble:
-    case vtDate: return v.rawDouble() != 0;
-    case vtCurrency: return v.rawCurrency() != 0;
-    case vtString: return v.toBool();
-    case vtObject: return isTrue(v.valueOf());
-    default: raise(kErrTypeMismatch);
+    case vtDate:
+      return v.rawDouble() != 0;
+    case vtCurrency:
+      return v.rawCurrency() != 0;
+    case vtString:
+      return v.toBool();
+    case vtObject:
+      return isTrue(v.valueOf());
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 

@@ -17,7 +17,8 @@ const ClassInfo* AGPChart::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPChart>("AGPChart")
           .get("Properties", [](AGPChart& c, Args a) { return collectionMember(c.Properties(), a); })
-          .prop("Key", [](AGPChart& c) { return c.Key(); }, [](AGPChart& c, const Variant& v) { c.setKey(v); })
+          .prop(
+              "Key", [](AGPChart& c) { return c.Key(); }, [](AGPChart& c, const Variant& v) { c.setKey(v); })
           .build();
   return &info;
 }
@@ -46,8 +47,8 @@ const ClassInfo* AGPCharts::classInfo() const {
           .get("curName", [](C& c) { return c.curName(); })
           .get("curSeq", [](C& c) { return c.curSeqText(); })
           .method("Add", [](C& c, const Variant& n) { return c.Add(n.toString()) != nullptr; })
-          .method("Change",
-                  [](C& c, const Variant& o, const Variant& n) { return c.Change(o.toString(), n.toString()) != nullptr; })
+          .method("Change", [](C& c, const Variant& o,
+                               const Variant& n) { return c.Change(o.toString(), n.toString()) != nullptr; })
           .get("Count", [](C& c) { return c.Count(); })
           .method("Delete",
                   [](C& c, const Variant& i) {

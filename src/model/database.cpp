@@ -44,7 +44,9 @@ const ClassInfo* AGPDatabase::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPDatabase>("AGPDatabase")
           .get("Properties", [](AGPDatabase& d, Args a) { return collectionMember(d.Properties(), a); })
-          .prop("Key", [](AGPDatabase& d) { return d.Key(); }, [](AGPDatabase& d, const Variant& v) { d.setKey(v); })
+          .prop(
+              "Key", [](AGPDatabase& d) { return d.Key(); },
+              [](AGPDatabase& d, const Variant& v) { d.setKey(v); })
           .get("tables", [](AGPDatabase& d, Args a) { return collectionMember(d.tables(), a); })
           .build();
   return &info;
@@ -87,16 +89,15 @@ AGPDatabase* AGPDatabases::at(int32_t index) const {
 
 const ClassInfo* AGPDatabases::classInfo() const {
   using C = AGPDatabases;
-  static const ClassInfo info =
-      ClassBuilder<C>("AGPDatabases")
-          .get("curName", [](C& c) { return c.curName(); })
-          .get("curSeq", [](C& c) { return c.curSeq(); })
-          .method("Add", [](C& c, const Variant& n) { c.Add(n.toString()); })
-          .get("Count", [](C& c) { return c.Count(); })
-          .method("Delete", [](C& c, const Variant& n) { c.Delete(n.toString()); })
-          .get("Item", [](C& c, const Variant& i) { return Variant(c.Item(i)); })
-          .defaultMember("Item")
-          .build();
+  static const ClassInfo info = ClassBuilder<C>("AGPDatabases")
+                                    .get("curName", [](C& c) { return c.curName(); })
+                                    .get("curSeq", [](C& c) { return c.curSeq(); })
+                                    .method("Add", [](C& c, const Variant& n) { c.Add(n.toString()); })
+                                    .get("Count", [](C& c) { return c.Count(); })
+                                    .method("Delete", [](C& c, const Variant& n) { c.Delete(n.toString()); })
+                                    .get("Item", [](C& c, const Variant& i) { return Variant(c.Item(i)); })
+                                    .defaultMember("Item")
+                                    .build();
   return &info;
 }
 

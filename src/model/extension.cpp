@@ -27,8 +27,9 @@ const ClassInfo* AGPExtension::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPExtension>("AGPExtension")
           .get("Properties", [](AGPExtension& e) { return Variant(e.propertiesRef()); })
-          .prop("Key", [](AGPExtension& e) { return e.Name(); },
-                [](AGPExtension& e, const Variant& v) { e.setSetting("Name", v); })
+          .prop(
+              "Key", [](AGPExtension& e) { return e.Name(); },
+              [](AGPExtension& e, const Variant& v) { e.setSetting("Name", v); })
           .build();
   return &info;
 }

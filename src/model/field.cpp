@@ -17,7 +17,8 @@ const ClassInfo* AGPField::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPField>("AGPField")
           .get("Properties", [](AGPField& f, Args a) { return collectionMember(f.Properties(), a); })
-          .prop("Key", [](AGPField& f) { return f.Key(); }, [](AGPField& f, const Variant& v) { f.setKey(v); })
+          .prop(
+              "Key", [](AGPField& f) { return f.Key(); }, [](AGPField& f, const Variant& v) { f.setKey(v); })
           .build();
   return &info;
 }
@@ -33,8 +34,8 @@ const ClassInfo* AGPFields::classInfo() const {
           .get("curName", [](C& c) { return c.curName(); })
           .get("curSeq", [](C& c) { return c.curSeq(); })
           .method("Add", [](C& c, const Variant& n) { return c.Add(n.toString()) != nullptr; })
-          .method("Change",
-                  [](C& c, const Variant& o, const Variant& n) { return c.Change(o.toString(), n.toString()) != nullptr; })
+          .method("Change", [](C& c, const Variant& o,
+                               const Variant& n) { return c.Change(o.toString(), n.toString()) != nullptr; })
           .get("Count", [](C& c) { return c.Count(); })
           .method("Delete",
                   [](C& c, const Variant& i) {

@@ -24,11 +24,14 @@ namespace tw {
 // text; values that have no text (Null, arrays) never match.
 inline bool settingTextEquals(const Variant& value, std::string_view name) {
   switch (value.type()) {
-    case vtString: return value.rawString() == name;
-    case vtEmpty: return name.empty();
+    case vtString:
+      return value.rawString() == name;
+    case vtEmpty:
+      return name.empty();
     case vtNull:
     case vtArray:
-    case vtError: return false;
+    case vtError:
+      return false;
     default:
       try {
         return value.toString() == name;
@@ -111,8 +114,11 @@ class NamedCollection : public Dispatch {
         }
         break;
       }
-      case vtString: e = find(index.rawString()); break;
-      default: break;
+      case vtString:
+        e = find(index.rawString());
+        break;
+      default:
+        break;
     }
     if (e) makeCurrent(*e);
     return e;

@@ -62,27 +62,34 @@ const ClassInfo* AGProperty::classInfo() const {
     PropertyAt at = p.resolve();
     return p.store_->mutableMeta(at.index());
   };
-  static const ClassInfo info =
-      ClassBuilder<P>("AGProperty")
-          .prop("Key", [](P& p) { return p.resolve().Name(); },
-                [meta](P& p, const Variant& v) { meta(p).name = v.toString(); })
-          .prop("Name", [](P& p) { return p.resolve().Name(); },
-                [meta](P& p, const Variant& v) { meta(p).name = v.toString(); })
-          .prop("DataType", [](P& p) { return p.resolve().DataType(); },
-                [meta](P& p, const Variant& v) { meta(p).dataType = v.toString(); })
-          .prop("Value", [](P& p) { return p.resolve().Value(); },
-                [](P& p, const Variant& v) { p.resolve().setValue(v); })
-          .putRef("Value", [](P& p, const Variant& v) { p.resolve().setValue(v); })
-          .prop("RegSave", [](P& p) { return p.resolve().RegSave(); },
-                [meta](P& p, const Variant& v) { meta(p).regSave = v.toBool(); })
-          .prop("RegFormat", [](P& p) { return p.resolve().RegFormat(); },
-                [meta](P& p, const Variant& v) { meta(p).regFormat = v.toLong(); })
-          .prop("FileSave", [](P& p) { return p.resolve().FileSave(); },
-                [meta](P& p, const Variant& v) { meta(p).fileSave = v.toBool(); })
-          .prop("Sync", [](P& p) { return p.resolve().Sync(); },
-                [meta](P& p, const Variant& v) { meta(p).sync = v.toBool(); })
-          .defaultMember("Value")
-          .build();
+  static const ClassInfo info = ClassBuilder<P>("AGProperty")
+                                    .prop(
+                                        "Key", [](P& p) { return p.resolve().Name(); },
+                                        [meta](P& p, const Variant& v) { meta(p).name = v.toString(); })
+                                    .prop(
+                                        "Name", [](P& p) { return p.resolve().Name(); },
+                                        [meta](P& p, const Variant& v) { meta(p).name = v.toString(); })
+                                    .prop(
+                                        "DataType", [](P& p) { return p.resolve().DataType(); },
+                                        [meta](P& p, const Variant& v) { meta(p).dataType = v.toString(); })
+                                    .prop(
+                                        "Value", [](P& p) { return p.resolve().Value(); },
+                                        [](P& p, const Variant& v) { p.resolve().setValue(v); })
+                                    .putRef("Value", [](P& p, const Variant& v) { p.resolve().setValue(v); })
+                                    .prop(
+                                        "RegSave", [](P& p) { return p.resolve().RegSave(); },
+                                        [meta](P& p, const Variant& v) { meta(p).regSave = v.toBool(); })
+                                    .prop(
+                                        "RegFormat", [](P& p) { return p.resolve().RegFormat(); },
+                                        [meta](P& p, const Variant& v) { meta(p).regFormat = v.toLong(); })
+                                    .prop(
+                                        "FileSave", [](P& p) { return p.resolve().FileSave(); },
+                                        [meta](P& p, const Variant& v) { meta(p).fileSave = v.toBool(); })
+                                    .prop(
+                                        "Sync", [](P& p) { return p.resolve().Sync(); },
+                                        [meta](P& p, const Variant& v) { meta(p).sync = v.toBool(); })
+                                    .defaultMember("Value")
+                                    .build();
   return &info;
 }
 
@@ -122,7 +129,8 @@ void AGProperties::AddLayout(const std::shared_ptr<const PropertyLayout>& layout
     values_.assign(layout->metas.size(), Variant());
     return;
   }
-  for (const PropertyMeta& m : layout->metas) Add(m.name, m.dataType, m.regSave, m.regFormat, m.fileSave, m.sync);
+  for (const PropertyMeta& m : layout->metas)
+    Add(m.name, m.dataType, m.regSave, m.regFormat, m.fileSave, m.sync);
 }
 
 bool AGProperties::Delete(const Variant& index) {
@@ -160,7 +168,8 @@ int32_t AGProperties::indexOfKey(std::string_view key) const {
 
 int32_t AGProperties::positionIndex(const Variant& index) const {
   switch (index.type()) {
-    case vtString: return indexOfKey(index.rawString());
+    case vtString:
+      return indexOfKey(index.rawString());
     case vtInteger:
     case vtLong:
     case vtSingle:
@@ -172,8 +181,10 @@ int32_t AGProperties::positionIndex(const Variant& index) const {
       if (pos < 1 || pos > Count()) raise(kErrSubscript);
       return static_cast<int32_t>(pos) - 1;
     }
-    case vtObject: return positionIndex(index.valueOf());
-    default: raise(kErrInvalidDatatype, "Invalid datatype");
+    case vtObject:
+      return positionIndex(index.valueOf());
+    default:
+      raise(kErrInvalidDatatype, "Invalid datatype");
   }
 }
 
@@ -184,7 +195,8 @@ PropertyAt AGProperties::Item(std::string_view key) { return PropertyAt(*this, i
 Ref<Enumerator> AGProperties::newEnum() {
   std::vector<Variant> items;
   items.reserve(values_.size());
-  for (const std::string& key : layout_->keys) items.emplace_back(makeRef<AGProperty>(Ref<AGProperties>(this), key));
+  for (const std::string& key : layout_->keys)
+    items.emplace_back(makeRef<AGProperty>(Ref<AGProperties>(this), key));
   return makeRef<VectorEnumerator>(std::move(items));
 }
 

@@ -36,7 +36,7 @@ class RegistryDefaultsBatch {
  private:
   friend void LoadDataObjectDefaults(SettingsOwner& owner, std::string_view section);
   struct Entry {
-    Ref<AGProperties> probe;  // a store with the class's registrations
+    Ref<AGProperties> probe;                          // a store with the class's registrations
     std::vector<std::pair<int32_t, Variant>> values;  // store index, converted value
   };
   std::map<std::pair<const SettingTable*, std::string>, Entry> cache_;

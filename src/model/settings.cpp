@@ -23,15 +23,12 @@ Variant typedSettingValue(const Variant& value, std::string_view dataType) {
   return value;
 }
 
-SettingsOwner::SettingsOwner(const SettingTable& table) : table_(table), properties_(makeRef<AGProperties>()) {}
+SettingsOwner::SettingsOwner(const SettingTable& table)
+    : table_(table), properties_(makeRef<AGProperties>()) {}
 
-void SettingsOwner::RegisterProperties() {
-  properties_->AddLayout(table_.layout());
-}
+void SettingsOwner::RegisterProperties() { properties_->AddLayout(table_.layout()); }
 
-Variant SettingsOwner::setting(std::string_view name) const {
-  return properties_->value(name);
-}
+Variant SettingsOwner::setting(std::string_view name) const { return properties_->value(name); }
 
 void SettingsOwner::setSetting(std::string_view name, const Variant& value) {
   properties_->setValue(name, value);

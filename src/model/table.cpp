@@ -27,7 +27,8 @@ const ClassInfo* AGPTable::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPTable>("AGPTable")
           .get("Properties", [](AGPTable& t, Args a) { return collectionMember(t.Properties(), a); })
-          .prop("Key", [](AGPTable& t) { return t.Key(); }, [](AGPTable& t, const Variant& v) { t.setKey(v); })
+          .prop(
+              "Key", [](AGPTable& t) { return t.Key(); }, [](AGPTable& t, const Variant& v) { t.setKey(v); })
           .get("Fields", [](AGPTable& t, Args a) { return collectionMember(t.Fields(), a); })
           .get("Charts", [](AGPTable& t, Args a) { return collectionMember(t.Charts(), a); })
           .build();
@@ -45,8 +46,8 @@ const ClassInfo* AGPTables::classInfo() const {
           .get("curName", [](C& c) { return c.curName(); })
           .get("curSeq", [](C& c) { return c.curSeq(); })
           .method("Add", [](C& c, const Variant& n) { return c.Add(n.toString()) != nullptr; })
-          .method("Change",
-                  [](C& c, const Variant& o, const Variant& n) { return c.Change(o.toString(), n.toString()) != nullptr; })
+          .method("Change", [](C& c, const Variant& o,
+                               const Variant& n) { return c.Change(o.toString(), n.toString()) != nullptr; })
           .get("Count", [](C& c) { return c.Count(); })
           .method("Delete", [](C& c, const Variant& n) { return c.Delete(n.toString()); })
           .method("TableExist", [](C& c, const Variant& i) { return c.TableExist(i); })

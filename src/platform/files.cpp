@@ -52,10 +52,10 @@ int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
 
 // Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned bytes
 // keep their own value, as Windows' conversion does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Strict UTF-8 check: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool isValidUtf8(std::string_view s) {
@@ -208,8 +208,8 @@ std::optional<double> fileModifiedDate(std::string_view path) {
   auto stamp = fs::last_write_time(p, ec);
   if (ec) return std::nullopt;
   auto sys = std::chrono::file_clock::to_sys(stamp);
-  std::time_t t = std::chrono::system_clock::to_time_t(
-      std::chrono::time_point_cast<std::chrono::seconds>(sys));
+  std::time_t t =
+      std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::seconds>(sys));
   // to_time_t may round up; the seconds wanted are the ones the file shows.
   if (std::chrono::system_clock::from_time_t(t) > sys) --t;
   std::tm local{};
@@ -262,7 +262,8 @@ std::optional<std::string> readFile(std::string_view path) {
   auto size = fs::file_size(p, ec);
   if (!ec) bytes.reserve(static_cast<size_t>(size));
   char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) bytes.append(buffer, static_cast<size_t>(in.gcount()));
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    bytes.append(buffer, static_cast<size_t>(in.gcount()));
   if (in.bad()) return std::nullopt;
   return bytes;
 }

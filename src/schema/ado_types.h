@@ -68,15 +68,15 @@ enum class SizeRule : uint8_t {
 
 // One row of the MariaDB/MySQL type table.
 struct MariaDbType {
-  std::string_view name;     // information_schema DATA_TYPE (lower case)
-  int16_t protocolType;      // the client protocol's type code (MYSQL_TYPE_...)
-  int16_t ado;               // ADO type of a signed or text column
-  int16_t adoUnsigned;       // ADO type of an UNSIGNED column
-  int16_t adoBinary;         // ADO type when the column holds bytes (binary charset)
-  int32_t fixedSize;         // for SizeRule::kFixed
+  std::string_view name;  // information_schema DATA_TYPE (lower case)
+  int16_t protocolType;   // the client protocol's type code (MYSQL_TYPE_...)
+  int16_t ado;            // ADO type of a signed or text column
+  int16_t adoUnsigned;    // ADO type of an UNSIGNED column
+  int16_t adoBinary;      // ADO type when the column holds bytes (binary charset)
+  int32_t fixedSize;      // for SizeRule::kFixed
   SizeRule sizeRule;
-  bool isLong;               // text or binary large object: adFldLong
-  bool isFixedLength;        // fixed-length values: adFldFixed
+  bool isLong;         // text or binary large object: adFldLong
+  bool isFixedLength;  // fixed-length values: adFldFixed
 };
 
 // The row of a DATA_TYPE name (any letter case); null for unknown types.

@@ -176,10 +176,12 @@ const ClassInfo* DBBridge::classInfo() const {
           .method("Connect",
                   [](DBBridge& b, Args a) {
                     if (a.size() != 9) raise(kErrWrongArgCount);
-                    b.Connect(a[0].toString(), a[1].toString(), a[2].toString(), a[3].toString(), a[4].toLong(),
-                              a[5].toString(), a[6].toString(), a[7].toString(), a[8].toString());
+                    b.Connect(a[0].toString(), a[1].toString(), a[2].toString(), a[3].toString(),
+                              a[4].toLong(), a[5].toString(), a[6].toString(), a[7].toString(),
+                              a[8].toString());
                   })
-          .method("GetTables", [](DBBridge& b, const Variant& f) { return Variant(b.GetTables(f.toString())); })
+          .method("GetTables",
+                  [](DBBridge& b, const Variant& f) { return Variant(b.GetTables(f.toString())); })
           .method("Initialize", [](DBBridge& b) { b.Initialize(); })
           .method("GetLastError", [](DBBridge& b) { return b.GetLastError(); })
           .method("GetDatabaseNames", [](DBBridge& b) { return b.GetDatabaseNames(); })
@@ -246,7 +248,9 @@ std::string queryKey(const std::vector<std::pair<std::string, std::string>>& ori
   size_t start = 0;
   while (true) {
     size_t comma = source->pkField.find(',', start);
-    std::string_view part = std::string_view(source->pkField).substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string_view part =
+        std::string_view(source->pkField)
+            .substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     size_t found = origins.size();
     for (size_t i = 0; i < origins.size() && found == origins.size(); ++i)
       if (equalsNoCase(origins[i].second, part)) found = i;

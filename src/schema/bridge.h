@@ -26,18 +26,18 @@ inline constexpr int32_t kErrBridge = static_cast<int32_t>(0x80004005u);
 // One column as a backend reads it.
 struct BridgeColumn {
   std::string name;
-  std::string dataTypeName;   // the database's own type name ("varchar", "INTEGER")
-  int16_t nativeType = 0;     // MariaDB: protocol type code; SQLite: storage class of the affinity
+  std::string dataTypeName;  // the database's own type name ("varchar", "INTEGER")
+  int16_t nativeType = 0;    // MariaDB: protocol type code; SQLite: storage class of the affinity
   bool isEnum = false;
   bool isSet = false;
   int16_t adoType = 0;
   int32_t size = 0;
-  bool required = false;      // NOT NULL
-  bool unique = false;        // the column alone forms a unique index (or the primary key)
+  bool required = false;  // NOT NULL
+  bool unique = false;    // the column alone forms a unique index (or the primary key)
   bool autoIncrement = false;
   int32_t adoAttributes = 0;
-  Variant defaultValue;       // Empty: no default; Null: DEFAULT NULL; else the literal or expression text
-  std::string tagValues;      // enumeration/set values as `"v","v"` lines joined by CR LF
+  Variant defaultValue;   // Empty: no default; Null: DEFAULT NULL; else the literal or expression text
+  std::string tagValues;  // enumeration/set values as `"v","v"` lines joined by CR LF
 };
 
 // One table, view, system object or query result.
@@ -144,9 +144,9 @@ class DBBridge : public Dispatch {
   ~DBBridge() override;
 
   // The operations, in the order of the bridge's interface.
-  void Connect(std::string_view host, std::string_view database, std::string_view user, std::string_view password,
-               int32_t port, std::string_view method, std::string_view url, std::string_view encoding,
-               std::string_view quote);
+  void Connect(std::string_view host, std::string_view database, std::string_view user,
+               std::string_view password, int32_t port, std::string_view method, std::string_view url,
+               std::string_view encoding, std::string_view quote);
   // Raises kErrBridge (and sets the last error) when the read fails.
   Ref<BridgeTables> GetTables(std::string_view filter);
   // Closes any open connection and forgets the last error and type.

@@ -15,8 +15,21 @@ namespace {
 
 bool isNumericType(int16_t t) {
   switch (t) {
-    case 20: case 11: case 6: case 14: case 5: case 3: case 131: case 4:
-    case 2: case 16: case 21: case 19: case 18: case 17: case 139:
+    case 20:
+    case 11:
+    case 6:
+    case 14:
+    case 5:
+    case 3:
+    case 131:
+    case 4:
+    case 2:
+    case 16:
+    case 21:
+    case 19:
+    case 18:
+    case 17:
+    case 139:
       return true;
     default:
       return false;
@@ -25,8 +38,19 @@ bool isNumericType(int16_t t) {
 
 bool isQuotedType(int16_t t) {
   switch (t) {
-    case 8: case 129: case 7: case 133: case 134: case 135: case 201:
-    case 203: case 200: case 202: case 130: case 72: case 205:
+    case 8:
+    case 129:
+    case 7:
+    case 133:
+    case 134:
+    case 135:
+    case 201:
+    case 203:
+    case 200:
+    case 202:
+    case 130:
+    case 72:
+    case 205:
       return true;
     default:
       return false;
@@ -35,7 +59,14 @@ bool isQuotedType(int16_t t) {
 
 bool isIntegerType(int16_t t) {
   switch (t) {
-    case 20: case 3: case 2: case 16: case 21: case 19: case 18: case 17:
+    case 20:
+    case 3:
+    case 2:
+    case 16:
+    case 21:
+    case 19:
+    case 18:
+    case 17:
       return true;
     default:
       return false;
@@ -107,16 +138,27 @@ void SetTagDefaults(AGPField& f, int16_t type) {
 void SetValidateDefaults(AGPField& f, int16_t type) {
   if (f.flag("FldReq")) f.setSetting("FldRequired", Variant(true));
   const char* validate = nullptr;
-  if (isIntegerType(type)) validate = "INTEGER";
-  else if (type == 6 || type == 14 || type == 5 || type == 131 || type == 4) validate = "FLOAT";
-  else if (type == 134) validate = "TIME";
-  else if (type == 72) validate = "GUID";
+  if (isIntegerType(type))
+    validate = "INTEGER";
+  else if (type == 6 || type == 14 || type == 5 || type == 131 || type == 4)
+    validate = "FLOAT";
+  else if (type == 134)
+    validate = "TIME";
+  else if (type == 72)
+    validate = "GUID";
   else if (isDateStamp(type)) {
     switch (engine().dateFormat) {
-      case 5: validate = "DATE"; break;
-      case 6: validate = "USDATE"; break;
-      case 7: validate = "EURODATE"; break;
-      default: break;
+      case 5:
+        validate = "DATE";
+        break;
+      case 6:
+        validate = "USDATE";
+        break;
+      case 7:
+        validate = "EURODATE";
+        break;
+      default:
+        break;
     }
   }
   if (validate) f.setSetting("FldValidate", Variant(validate));
@@ -126,7 +168,13 @@ void SetSearchOprDefaults(AGPField& f, int16_t type, int16_t native) {
   bool like = false;
   if (native != 247 && native != 248) {
     switch (type) {
-      case 8: case 129: case 201: case 203: case 200: case 202: case 130:
+      case 8:
+      case 129:
+      case 201:
+      case 203:
+      case 200:
+      case 202:
+      case 130:
         like = true;
         break;
       default:
@@ -142,7 +190,12 @@ void SetBasicSearchDefault(AGPField& f, int16_t type) {
   bool basic = false;
   if (f.flag("FldSupport")) {
     switch (type) {
-      case 201: case 203: case 200: case 202: case 129: case 130: {
+      case 201:
+      case 203:
+      case 200:
+      case 202:
+      case 129:
+      case 130: {
         std::string tag = f.str("FldHtmlTag");
         basic = !(tag == "SELECT" || tag == "RADIO" || tag == "CHECKBOX");
         break;
@@ -189,7 +242,8 @@ void SetFieldType(AGPField& f, int16_t type) {
   } else if (isQuotedType(type)) {
     f.setSetting("FldSupport", Variant(type != 205));
     const char* quote = "'";
-    if (DBKindOf(engine().dbmsName) == 1 && (type == 7 || type == 133 || type == 134 || type == 135)) quote = "#";
+    if (DBKindOf(engine().dbmsName) == 1 && (type == 7 || type == 133 || type == 134 || type == 135))
+      quote = "#";
     f.setSetting("FldQuoteS", Variant(quote));
     f.setSetting("FldQuoteE", Variant(quote));
   } else {
@@ -265,7 +319,8 @@ void LoadTableDefault(AGPTable& t) {
   t.setSetting("TblDefault", Variant(false));
   t.setSetting("TblList", Variant(true));
   bool isTable = type == "TABLE";
-  for (const char* page : {"TblAdd", "TblView", "TblEdit", "TblDelete", "TblCopy"}) t.setSetting(page, Variant(isTable));
+  for (const char* page : {"TblAdd", "TblView", "TblEdit", "TblDelete", "TblCopy"})
+    t.setSetting(page, Variant(isTable));
   bool isReport = type == "REPORT";
   t.setSetting("TblSrchType", Variant(isReport ? "NONE" : "BASIC"));
   t.setSetting("TblSecurity", engine().secDefault);

@@ -26,14 +26,16 @@ void copyQuoteAndDateFormat(AGP& proj) {
   ctx.sqlQuote = proj.str("SQLQuote");
   Variant format = proj.setting("defaultDateFormat");
   double number = 0;
-  ctx.dateFormat =
-      (format.isNumeric() || (format.isString() && parseNumber(format.rawString(), number))) ? format.toInteger() : 0;
+  ctx.dateFormat = (format.isNumeric() || (format.isString() && parseNumber(format.rawString(), number)))
+                       ? format.toInteger()
+                       : 0;
 }
 
 ConnectionValues databaseValues(const AGPDatabase& db) {
-  return {db.setting("DBType"), db.setting("DBHost"), db.setting("DBName"), db.setting("DBUID"),
-          db.setting("DBPwd"),  db.setting("DBPort"), db.setting("DBSID"),  db.setting("DBConnectionMethod"),
-          db.setting("DBURL"),  db.setting("DBEncoding")};
+  return {
+      db.setting("DBType"), db.setting("DBHost"),    db.setting("DBName"), db.setting("DBUID"),
+      db.setting("DBPwd"),  db.setting("DBPort"),    db.setting("DBSID"),  db.setting("DBConnectionMethod"),
+      db.setting("DBURL"),  db.setting("DBEncoding")};
 }
 
 std::string lowerType(const Variant& type) { return toLower(type.toString()); }
@@ -44,7 +46,8 @@ void markKeyFields(AGPFields& fields, std::string_view pk) {
   size_t start = 0;
   while (true) {
     size_t comma = pk.find(',', start);
-    std::string_view item = trimBlanks(pk.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+    std::string_view item = trimBlanks(
+        pk.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
     for (int32_t i = 0; i < fields.Count(); ++i) {
       AGPField* f = fields.at(i);
       if (f->FldName() == item) f->setSetting("FldIsPrimaryKey", Variant(true));
@@ -133,7 +136,8 @@ void Load_zbDB(AGPTable& t, const Variant& bridgeTable, bool loadAll, const AGPD
 
 int16_t LoadzbDB(AGPDatabase& db, const Variant& sHost, const Variant& sDBName, const Variant& sDBType,
                  const Variant& sUID, const Variant& sPwd, const Variant& sPort, const Variant& sSID,
-                 const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding, const Variant& sTableName) {
+                 const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding,
+                 const Variant& sTableName) {
   EngineContext& ctx = engine();
   // The tables and fields made here share the registry defaults read once.
   RegistryDefaultsBatch batch;
@@ -196,7 +200,8 @@ std::string FindDuplicateColumn(const Variant& view) {
   for (int32_t i = 0; i < count; ++i) names.push_back(bridgeName(bridgeItem(columns, i)));
   for (size_t i = 0; i < names.size(); ++i)
     for (size_t j = i + 1; j < names.size(); ++j)
-      if (names[i] == names[j]) return "Columns with same field name: " + names[i] + ". Please create Alias for the fields.";
+      if (names[i] == names[j])
+        return "Columns with same field name: " + names[i] + ". Please create Alias for the fields.";
   return {};
 }
 
@@ -232,17 +237,17 @@ int16_t LoadzbCustomView(AGPDatabase& db, const Variant& sTableName, const Varia
 
 bool JVMLoaded() { return bridgeObject().call("IsJVMLoaded").toBool(); }
 
-std::string LoadDatabaseNames(const Variant& sDBType, const Variant& sHost, const Variant& sPort, const Variant& sUID,
-                              const Variant& sPwd, const Variant& sSID, const Variant& sMethod, const Variant& sUrl,
-                              const Variant& sEncoding) {
+std::string LoadDatabaseNames(const Variant& sDBType, const Variant& sHost, const Variant& sPort,
+                              const Variant& sUID, const Variant& sPwd, const Variant& sSID,
+                              const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding) {
   engine().projErr.clear();
   ConnectBridge({sDBType, sHost, Variant(""), sUID, sPwd, sPort, sSID, sMethod, sUrl, sEncoding});
   return bridgeObject().call("GetDatabaseNames").toString();
 }
 
-void LoadDB(AGP& proj, const Variant& sDBName, const Variant& sDBType, const Variant& sHost, const Variant& sPort,
-            const Variant& sUID, const Variant& sPwd, const Variant& sSID, const Variant& sMethod, const Variant& sUrl,
-            const Variant& sEncoding) {
+void LoadDB(AGP& proj, const Variant& sDBName, const Variant& sDBType, const Variant& sHost,
+            const Variant& sPort, const Variant& sUID, const Variant& sPwd, const Variant& sSID,
+            const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding) {
   EngineContext& ctx = engine();
   ctx.statusCaption = ctx.productName + " - Loading Database...";
   if (proj.DBCnt() > 0) {
@@ -275,7 +280,8 @@ void LoadDB(AGP& proj, const Variant& sDBName, const Variant& sDBType, const Var
   int16_t status = 0;
   if (loadable) {
     proj.setSetting("XMLEncoding", Variant(sEncoding.toString()));
-    status = LoadzbDB(*db, sHost, sDBName, sDBType, sUID, sPwd, sPort, sSID, sMethod, sUrl, sEncoding, Variant(""));
+    status = LoadzbDB(*db, sHost, sDBName, sDBType, sUID, sPwd, sPort, sSID, sMethod, sUrl, sEncoding,
+                      Variant(""));
   }
   if (status != 0) {
     proj.Databases().Delete(proj.currentDbName());
@@ -320,10 +326,12 @@ void LoadTable(AGP& proj, const Variant& sTableName) {
   ConnectionValues v = databaseValues(*db);
   int16_t status = 0;
   if (isLoadableType(lowerType(v.type)))
-    status = LoadzbDB(*db, v.host, v.database, v.type, v.user, v.password, v.port, v.sid, v.method, v.url, v.encoding,
-                      Variant(name));
-  if (status != 0) failedUnlessReported();
-  else ctx.projErr.clear();
+    status = LoadzbDB(*db, v.host, v.database, v.type, v.user, v.password, v.port, v.sid, v.method, v.url,
+                      v.encoding, Variant(name));
+  if (status != 0)
+    failedUnlessReported();
+  else
+    ctx.projErr.clear();
 }
 
 void UnLoadDB(AGP& proj) {
@@ -377,13 +385,16 @@ void LoadCustomView(AGP& proj, const Variant& sTableName, const Variant& sSQL, c
         if (sourceTable.empty() || sourceField.empty()) continue;
         AGPTable* source = tableNamed(*db, sourceTable);
         if (!source || !source->flag("TblLoaded")) continue;
-        if (AGPField* from = fieldNamed(*source, sourceField)) CopySyncProperties(from->Properties(), f.Properties());
+        if (AGPField* from = fieldNamed(*source, sourceField))
+          CopySyncProperties(from->Properties(), f.Properties());
       }
     }
   }
   status.CloseStatus();
-  if (result != 0) failedUnlessReported();
-  else ctx.projErr.clear();
+  if (result != 0)
+    failedUnlessReported();
+  else
+    ctx.projErr.clear();
 }
 
 bool LoadReport(AGP& proj, const Variant& sTableName, const Variant& sFromTableName) {
@@ -476,7 +487,8 @@ bool LoadChart(AGP& proj, std::string_view sChartName, std::string_view sTableNa
   return true;
 }
 
-bool CopyChart(AGP& proj, std::string_view sOldChartName, std::string_view sNewChartName, std::string_view sTableName) {
+bool CopyChart(AGP& proj, std::string_view sOldChartName, std::string_view sNewChartName,
+               std::string_view sTableName) {
   if (proj.DBCnt() == 0) {
     setProjErr(": Database not loaded!");
     return false;

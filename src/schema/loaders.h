@@ -28,12 +28,12 @@ void installSchemaMembers();
 // ---- AGP members
 
 bool JVMLoaded();
-std::string LoadDatabaseNames(const Variant& sDBType, const Variant& sHost, const Variant& sPort, const Variant& sUID,
-                              const Variant& sPwd, const Variant& sSID, const Variant& sMethod, const Variant& sUrl,
-                              const Variant& sEncoding);
-void LoadDB(AGP& proj, const Variant& sDBName, const Variant& sDBType, const Variant& sHost, const Variant& sPort,
-            const Variant& sUID, const Variant& sPwd, const Variant& sSID, const Variant& sMethod, const Variant& sUrl,
-            const Variant& sEncoding);
+std::string LoadDatabaseNames(const Variant& sDBType, const Variant& sHost, const Variant& sPort,
+                              const Variant& sUID, const Variant& sPwd, const Variant& sSID,
+                              const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding);
+void LoadDB(AGP& proj, const Variant& sDBName, const Variant& sDBType, const Variant& sHost,
+            const Variant& sPort, const Variant& sUID, const Variant& sPwd, const Variant& sSID,
+            const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding);
 // Adds the extensions listed in the user's Extensions key, in registry order.
 void LoadUserExtensions(AGP& proj);
 void LoadTable(AGP& proj, const Variant& sTableName);
@@ -41,7 +41,8 @@ void UnLoadDB(AGP& proj);
 void LoadCustomView(AGP& proj, const Variant& sTableName, const Variant& sSQL, const Variant& bCopyFields);
 bool LoadReport(AGP& proj, const Variant& sTableName, const Variant& sFromTableName);
 bool LoadChart(AGP& proj, std::string_view sChartName, std::string_view sTableName);
-bool CopyChart(AGP& proj, std::string_view sOldChartName, std::string_view sNewChartName, std::string_view sTableName);
+bool CopyChart(AGP& proj, std::string_view sOldChartName, std::string_view sNewChartName,
+               std::string_view sTableName);
 
 // ---- AGPDatabase members
 
@@ -49,7 +50,8 @@ bool CopyChart(AGP& proj, std::string_view sOldChartName, std::string_view sNewC
 // view; a name loads that listed table.
 int16_t LoadzbDB(AGPDatabase& db, const Variant& sHost, const Variant& sDBName, const Variant& sDBType,
                  const Variant& sUID, const Variant& sPwd, const Variant& sPort, const Variant& sSID,
-                 const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding, const Variant& sTableName);
+                 const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding,
+                 const Variant& sTableName);
 // Status 0 success, 1 failure, 2 repeated column names.
 int16_t LoadzbCustomView(AGPDatabase& db, const Variant& sTableName, const Variant& sSQL);
 // "Columns with same field name: ..." for the first repeated result column
@@ -60,7 +62,8 @@ std::string FindDuplicateColumn(const Variant& view);
 
 // Fills a table from a bridge table object. The database (when given) lets
 // custom view columns be traced through its other tables.
-void Load_zbDB(AGPTable& table, const Variant& bridgeTable, bool loadAll, const AGPDatabase* database = nullptr);
+void Load_zbDB(AGPTable& table, const Variant& bridgeTable, bool loadAll,
+               const AGPDatabase* database = nullptr);
 void LoadFld_zbDB(AGPField& field, const Variant& bridgeField);
 
 }  // namespace tw

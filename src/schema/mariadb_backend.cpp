@@ -52,11 +52,21 @@ Variant mariaDbDefault(const char* text, unsigned long length) {
       if (c == '\\' && i + 2 < sql.size()) {
         char n = sql[++i];
         switch (n) {
-          case 'n': out += '\n'; break;
-          case 'r': out += '\r'; break;
-          case 't': out += '\t'; break;
-          case '0': out += '\0'; break;
-          default: out += n; break;
+          case 'n':
+            out += '\n';
+            break;
+          case 'r':
+            out += '\r';
+            break;
+          case 't':
+            out += '\t';
+            break;
+          case '0':
+            out += '\0';
+            break;
+          default:
+            out += n;
+            break;
         }
         continue;
       }
@@ -120,10 +130,18 @@ void applyType(BridgeColumn& c, const ado::MariaDbType* t, bool isUnsigned, bool
   c.nativeType = t->protocolType;
   c.adoType = isBinary ? t->adoBinary : (isUnsigned ? t->adoUnsigned : t->ado);
   switch (t->sizeRule) {
-    case ado::SizeRule::kFixed: c.size = t->fixedSize; break;
-    case ado::SizeRule::kLength: c.size = clampSize(length); break;
-    case ado::SizeRule::kPrecision: c.size = clampSize(precision); break;
-    case ado::SizeRule::kBits: c.size = clampSize((precision + 7) / 8); break;
+    case ado::SizeRule::kFixed:
+      c.size = t->fixedSize;
+      break;
+    case ado::SizeRule::kLength:
+      c.size = clampSize(length);
+      break;
+    case ado::SizeRule::kPrecision:
+      c.size = clampSize(precision);
+      break;
+    case ado::SizeRule::kBits:
+      c.size = clampSize((precision + 7) / 8);
+      break;
   }
   // A single bit is a yes/no value.
   if (t->sizeRule == ado::SizeRule::kBits && precision == 1) c.adoType = ado::kBoolean;
@@ -191,7 +209,8 @@ class MariaDbBackend : public BridgeBackend {
     return w;
   }
 
-  std::string readCatalogue(const std::vector<std::string>& names, bool all, std::vector<BridgeTableInfo>& out);
+  std::string readCatalogue(const std::vector<std::string>& names, bool all,
+                            std::vector<BridgeTableInfo>& out);
 
   MYSQL* conn_;
   std::string database_;
@@ -207,7 +226,8 @@ std::string MariaDbBackend::readCatalogue(const std::vector<std::string>& names,
   MYSQL_RES* res = nullptr;
 
   // 1. Tables and views.
-  if (std::string e = query("SELECT TABLE_NAME, TABLE_TYPE FROM information_schema.TABLES" + filter, res); !e.empty())
+  if (std::string e = query("SELECT TABLE_NAME, TABLE_TYPE FROM information_schema.TABLES" + filter, res);
+      !e.empty())
     return e;
   while (MYSQL_ROW row = mysql_fetch_row(res)) {
     unsigned long* len = mysql_fetch_lengths(res);
@@ -279,10 +299,10 @@ std::string MariaDbBackend::readCatalogue(const std::vector<std::string>& names,
     bool unique;
   };
   std::vector<IndexColumn> indexColumns;
-  if (std::string e = query(
-          "SELECT TABLE_NAME, INDEX_NAME, NON_UNIQUE, SEQ_IN_INDEX, COLUMN_NAME FROM information_schema.STATISTICS" +
-              filter,
-          res);
+  if (std::string e = query("SELECT TABLE_NAME, INDEX_NAME, NON_UNIQUE, SEQ_IN_INDEX, COLUMN_NAME FROM "
+                            "information_schema.STATISTICS" +
+                                filter,
+                            res);
       !e.empty())
     return e;
   while (MYSQL_ROW row = mysql_fetch_row(res)) {

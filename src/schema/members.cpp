@@ -34,8 +34,10 @@ const ClassInfo& projectMembers() {
                                        const Variant& copy) { LoadCustomView(p, name, sql, copy); })
           .method("LoadReport",
                   [](AGP& p, const Variant& name, const Variant& from) { return LoadReport(p, name, from); })
-          .method("LoadChart", [](AGP& p, const Variant& chart,
-                                  const Variant& table) { return LoadChart(p, chart.toString(), table.toString()); })
+          .method("LoadChart",
+                  [](AGP& p, const Variant& chart, const Variant& table) {
+                    return LoadChart(p, chart.toString(), table.toString());
+                  })
           .method("CopyChart",
                   [](AGP& p, const Variant& oldName, const Variant& newName, const Variant& table) {
                     return CopyChart(p, oldName.toString(), newName.toString(), table.toString());
@@ -52,8 +54,8 @@ const ClassInfo& databaseMembers() {
                     requireCount(a, 11);
                     return LoadzbDB(d, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10]);
                   })
-          .method("LoadzbCustomView",
-                  [](AGPDatabase& d, const Variant& name, const Variant& sql) { return LoadzbCustomView(d, name, sql); })
+          .method("LoadzbCustomView", [](AGPDatabase& d, const Variant& name,
+                                         const Variant& sql) { return LoadzbCustomView(d, name, sql); })
           .build();
   return info;
 }
@@ -61,8 +63,8 @@ const ClassInfo& databaseMembers() {
 const ClassInfo& tableMembers() {
   static const ClassInfo info =
       ClassBuilder<AGPTable>("AGPTable")
-          .method("Load_zbDB",
-                  [](AGPTable& t, const Variant& table, const Variant& loadAll) { Load_zbDB(t, table, loadAll.toBool()); })
+          .method("Load_zbDB", [](AGPTable& t, const Variant& table,
+                                  const Variant& loadAll) { Load_zbDB(t, table, loadAll.toBool()); })
           .method("LoadTableDefault", [](AGPTable& t) { LoadTableDefault(t); })
           .method("ParseCustomSql", [](AGPTable& t) { ParseCustomSql(t); })
           .build();
@@ -70,10 +72,11 @@ const ClassInfo& tableMembers() {
 }
 
 const ClassInfo& fieldMembers() {
-  static const ClassInfo info = ClassBuilder<AGPField>("AGPField")
-                                    .method("LoadFld_zbDB", [](AGPField& f, const Variant& c) { LoadFld_zbDB(f, c); })
-                                    .method("LoadFldDefault", [](AGPField& f) { LoadFldDefault(f); })
-                                    .build();
+  static const ClassInfo info =
+      ClassBuilder<AGPField>("AGPField")
+          .method("LoadFld_zbDB", [](AGPField& f, const Variant& c) { LoadFld_zbDB(f, c); })
+          .method("LoadFldDefault", [](AGPField& f) { LoadFldDefault(f); })
+          .build();
   return info;
 }
 

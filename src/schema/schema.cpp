@@ -46,14 +46,15 @@ void ConnectBridge(const ConnectionValues& v) {
   std::string type = v.type.toString();
   bridge.call("SetDBType", {Variant(type)});
   EngineContext& ctx = engine();
-  bridge.call("SetSettingsKey", {Variant("Software\\" + KeyName(ctx.productKey) + "\\" + ctx.productVersion + "\\Settings")});
+  bridge.call("SetSettingsKey",
+              {Variant("Software\\" + KeyName(ctx.productKey) + "\\" + ctx.productVersion + "\\Settings")});
   if (toLower(type) == "oracle") bridge.call("SetOracleSID", {Variant(v.sid.toString())});
   std::string quote = SQLQuoteChar(type, v.method.toString());
   if (quote == "NA") quote.clear();
-  bridge.call("Connect", {Variant(v.host.toString()), Variant(v.database.toString()), Variant(v.user.toString()),
-                          Variant(v.password.toString()), Variant::long_(portNumber(v.port)),
-                          Variant(v.method.toString()), Variant(v.url.toString()), Variant(v.encoding.toString()),
-                          Variant(quote)});
+  bridge.call("Connect", {Variant(v.host.toString()), Variant(v.database.toString()),
+                          Variant(v.user.toString()), Variant(v.password.toString()),
+                          Variant::long_(portNumber(v.port)), Variant(v.method.toString()),
+                          Variant(v.url.toString()), Variant(v.encoding.toString()), Variant(quote)});
 }
 
 bool OpenBridge(const ConnectionValues& v) {
@@ -126,14 +127,38 @@ BridgeColumn readBridgeColumn(const Variant& field) {
 void SetSchemaFieldType(AGSchemaField& field, int16_t type) {
   field.FldType = type;
   switch (type) {
-    case 20: case 11: case 6: case 14: case 5: case 3: case 131: case 4:
-    case 2: case 16: case 21: case 19: case 18: case 17: case 139:
+    case 20:
+    case 11:
+    case 6:
+    case 14:
+    case 5:
+    case 3:
+    case 131:
+    case 4:
+    case 2:
+    case 16:
+    case 21:
+    case 19:
+    case 18:
+    case 17:
+    case 139:
       field.FldSupport = true;
       field.FldQuoteS.clear();
       field.FldQuoteE.clear();
       break;
-    case 8: case 129: case 7: case 133: case 134: case 135: case 201:
-    case 203: case 200: case 202: case 130: case 72: case 205:
+    case 8:
+    case 129:
+    case 7:
+    case 133:
+    case 134:
+    case 135:
+    case 201:
+    case 203:
+    case 200:
+    case 202:
+    case 130:
+    case 72:
+    case 205:
       field.FldSupport = true;
       field.FldQuoteS = "'";
       field.FldQuoteE = "'";
@@ -188,9 +213,9 @@ AGSchemaTable AGPSchema::Tbl(int16_t i) const {
   return db_.tables.Tbl[static_cast<size_t>(i)];
 }
 
-void AGPSchema::LoadDB(const Variant& sDBName, const Variant& sDBType, const Variant& sHost, const Variant& sPort,
-                       const Variant& sUID, const Variant& sPwd, const Variant& sSID, const Variant& sMethod,
-                       const Variant& sUrl, const Variant& sEncoding) {
+void AGPSchema::LoadDB(const Variant& sDBName, const Variant& sDBType, const Variant& sHost,
+                       const Variant& sPort, const Variant& sUID, const Variant& sPwd, const Variant& sSID,
+                       const Variant& sMethod, const Variant& sUrl, const Variant& sEncoding) {
   EngineContext& ctx = engine();
   if (loaded_ >= 1) {
     ctx.projErr = "database already loaded!";
@@ -223,20 +248,20 @@ int16_t AGPSchema::ReadSchema(const ConnectionValues& v) {
   EngineContext& ctx = engine();
   int16_t n = 0;
   try {
-  if (!OpenBridge(v)) return 3;
-  ++loaded_;
-  db_.DBName = v.database.toString();
-  db_.DBType = v.type.toString();
-  db_.DBHost = v.host.toString();
-  db_.DBPort = v.port.toString();
-  db_.DBUID = v.user.toString();
-  db_.DBPwd = v.password.toString();
-  db_.DBDBMSName = kDBMSName;
-  db_.DBDBMSVer = "1.0";
-  db_.DBProviderName = kProviderName;
-  db_.DBProviderVer = "1.0";
-  auto& tables = db_.tables.Tbl;
-  tables.resize(1);
+    if (!OpenBridge(v)) return 3;
+    ++loaded_;
+    db_.DBName = v.database.toString();
+    db_.DBType = v.type.toString();
+    db_.DBHost = v.host.toString();
+    db_.DBPort = v.port.toString();
+    db_.DBUID = v.user.toString();
+    db_.DBPwd = v.password.toString();
+    db_.DBDBMSName = kDBMSName;
+    db_.DBDBMSVer = "1.0";
+    db_.DBProviderName = kProviderName;
+    db_.DBProviderVer = "1.0";
+    auto& tables = db_.tables.Tbl;
+    tables.resize(1);
     Variant all = bridgeObject().call("GetTables", {Variant("")});
     int32_t count = bridgeCount(all);
     for (int32_t i = 0; i < count; ++i) {
@@ -258,7 +283,8 @@ int16_t AGPSchema::ReadSchema(const ConnectionValues& v) {
         Variant f = bridgeItem(fields, j);
         std::string name = bridgeName(f);
         bool repeated = false;
-        for (int16_t m = 1; m <= k && !repeated; ++m) repeated = rec.TblFields.fld[static_cast<size_t>(m)].FldName == name;
+        for (int16_t m = 1; m <= k && !repeated; ++m)
+          repeated = rec.TblFields.fld[static_cast<size_t>(m)].FldName == name;
         if (repeated) continue;
         ++k;
         fillSchemaField(rec.TblFields.fld[static_cast<size_t>(k)], k, readBridgeColumn(f));
@@ -270,9 +296,11 @@ int16_t AGPSchema::ReadSchema(const ConnectionValues& v) {
         size_t start = 0;
         while (true) {
           size_t comma = pk.find(',', start);
-          std::string_view item = trimBlanks(std::string_view(pk).substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+          std::string_view item = trimBlanks(std::string_view(pk).substr(
+              start, comma == std::string::npos ? std::string::npos : comma - start));
           for (int16_t m = 1; m <= rec.TblFldCnt; ++m)
-            if (rec.TblFields.fld[static_cast<size_t>(m)].FldName == item) rec.TblFields.fld[static_cast<size_t>(m)].FldIsPrimaryKey = true;
+            if (rec.TblFields.fld[static_cast<size_t>(m)].FldName == item)
+              rec.TblFields.fld[static_cast<size_t>(m)].FldIsPrimaryKey = true;
           if (comma == std::string::npos) break;
           start = comma + 1;
         }
@@ -291,7 +319,8 @@ int16_t AGPSchema::ReadSchema(const ConnectionValues& v) {
 int16_t AGPSchema::LoadzbCustomView(const Variant& sHost, const Variant& sDBName, const Variant& sDBType,
                                     const Variant& sUID, const Variant& sPwd, const Variant& sPort,
                                     const Variant& sSID, const Variant& sMethod, const Variant& sUrl,
-                                    const Variant& sEncoding, const Variant& sTableName, const Variant& sSQL) {
+                                    const Variant& sEncoding, const Variant& sTableName,
+                                    const Variant& sSQL) {
   EngineContext& ctx = engine();
   ctx.projErr.clear();
   if (!OpenBridge({sDBType, sHost, sDBName, sUID, sPwd, sPort, sSID, sMethod, sUrl, sEncoding})) return 1;
@@ -322,7 +351,9 @@ const ClassInfo* AGPSchema::classInfo() const {
       ClassBuilder<AGPSchema>("AGPSchema")
           .get("tblcnt", [](AGPSchema& s) { return s.tblcnt(); })
           .get("Tbl",
-               [](AGPSchema& s, const Variant& i) { return Variant(makeRef<AGSchemaTableRecord>(s.Tbl(i.toInteger()))); })
+               [](AGPSchema& s, const Variant& i) {
+                 return Variant(makeRef<AGSchemaTableRecord>(s.Tbl(i.toInteger())));
+               })
           .method("LoadDB",
                   [](AGPSchema& s, Args a) {
                     if (a.size() != 10) raise(kErrWrongArgCount);
@@ -331,8 +362,8 @@ const ClassInfo* AGPSchema::classInfo() const {
           .method("LoadzbCustomView",
                   [](AGPSchema& s, Args a) {
                     if (a.size() != 12) raise(kErrWrongArgCount);
-                    return s.LoadzbCustomView(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10],
-                                              a[11]);
+                    return s.LoadzbCustomView(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9],
+                                              a[10], a[11]);
                   })
           .build();
   return &info;

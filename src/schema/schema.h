@@ -73,10 +73,10 @@ class AGPSchema : public Dispatch {
   void LoadDB(const Variant& sDBName, const Variant& sDBType, const Variant& sHost, const Variant& sPort,
               const Variant& sUID, const Variant& sPwd, const Variant& sSID, const Variant& sMethod,
               const Variant& sUrl, const Variant& sEncoding);
-  int16_t LoadzbCustomView(const Variant& sHost, const Variant& sDBName, const Variant& sDBType, const Variant& sUID,
-                           const Variant& sPwd, const Variant& sPort, const Variant& sSID, const Variant& sMethod,
-                           const Variant& sUrl, const Variant& sEncoding, const Variant& sTableName,
-                           const Variant& sSQL);
+  int16_t LoadzbCustomView(const Variant& sHost, const Variant& sDBName, const Variant& sDBType,
+                           const Variant& sUID, const Variant& sPwd, const Variant& sPort,
+                           const Variant& sSID, const Variant& sMethod, const Variant& sUrl,
+                           const Variant& sEncoding, const Variant& sTableName, const Variant& sSQL);
 
   const ClassInfo* classInfo() const override;
 

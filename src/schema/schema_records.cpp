@@ -13,11 +13,16 @@ void member(ClassBuilder<Owner>& b, std::string name, Field Record::*field, Reco
       std::move(name), [field, resolve](Owner& o) { return makeVariant(resolve(o).*field); },
       [field, resolve](Owner& o, const Variant& v) {
         Field& target = resolve(o).*field;
-        if constexpr (std::is_same_v<Field, std::string>) target = v.toString();
-        else if constexpr (std::is_same_v<Field, bool>) target = v.toBool();
-        else if constexpr (std::is_same_v<Field, int16_t>) target = v.toInteger();
-        else if constexpr (std::is_same_v<Field, int32_t>) target = v.toLong();
-        else target = v;
+        if constexpr (std::is_same_v<Field, std::string>)
+          target = v.toString();
+        else if constexpr (std::is_same_v<Field, bool>)
+          target = v.toBool();
+        else if constexpr (std::is_same_v<Field, int16_t>)
+          target = v.toInteger();
+        else if constexpr (std::is_same_v<Field, int32_t>)
+          target = v.toLong();
+        else
+          target = v;
       });
 }
 
@@ -36,7 +41,8 @@ const ClassInfo* AGSchemaTableRecord::classInfo() const {
     member(b, "TblKey", &AGSchemaTable::TblKey, tableOf);
     member(b, "TblGen", &AGSchemaTable::TblGen, tableOf);
     member(b, "TblFldCnt", &AGSchemaTable::TblFldCnt, tableOf);
-    b.get("TblFields", [](AGSchemaTableRecord& r) { return Variant(makeRef<AGSchemaFieldsRecord>(r.shared())); });
+    b.get("TblFields",
+          [](AGSchemaTableRecord& r) { return Variant(makeRef<AGSchemaFieldsRecord>(r.shared())); });
     return b.build();
   }();
   return &info;
@@ -51,7 +57,8 @@ const ClassInfo* AGSchemaFieldsRecord::classInfo() const {
                  auto& list = r.table().TblFields.fld;
                  if (a.empty()) {
                    std::vector<Variant> items;
-                   for (size_t i = 0; i < list.size(); ++i) items.emplace_back(makeRef<AGSchemaFieldRecord>(r.shared(), i));
+                   for (size_t i = 0; i < list.size(); ++i)
+                     items.emplace_back(makeRef<AGSchemaFieldRecord>(r.shared(), i));
                    return Variant::array(std::move(items));
                  }
                  if (a.size() != 1) raise(kErrWrongArgCount);

@@ -77,7 +77,8 @@ struct AGSchemaDB {
 // TblFields and their fld(i) elements read and write that copy.
 class AGSchemaTableRecord : public Dispatch {
  public:
-  explicit AGSchemaTableRecord(AGSchemaTable table) : table_(std::make_shared<AGSchemaTable>(std::move(table))) {}
+  explicit AGSchemaTableRecord(AGSchemaTable table)
+      : table_(std::make_shared<AGSchemaTable>(std::move(table))) {}
   AGSchemaTable& table() { return *table_; }
   std::shared_ptr<AGSchemaTable> shared() const { return table_; }
   std::string typeName() const override { return "AGSchemaTable"; }
@@ -101,7 +102,8 @@ class AGSchemaFieldsRecord : public Dispatch {
 
 class AGSchemaFieldRecord : public Dispatch {
  public:
-  AGSchemaFieldRecord(std::shared_ptr<AGSchemaTable> table, size_t index) : table_(std::move(table)), index_(index) {}
+  AGSchemaFieldRecord(std::shared_ptr<AGSchemaTable> table, size_t index)
+      : table_(std::move(table)), index_(index) {}
   AGSchemaField& field();
   std::string typeName() const override { return "AGSchemaField"; }
   const ClassInfo* classInfo() const override;

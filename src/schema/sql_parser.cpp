@@ -12,7 +12,20 @@ namespace sql {
 
 // ---- tokens
 
-enum class Tok : uint8_t { End, Ident, QIdent, String, Number, Op, LParen, RParen, Comma, Dot, Semicolon, Param };
+enum class Tok : uint8_t {
+  End,
+  Ident,
+  QIdent,
+  String,
+  Number,
+  Op,
+  LParen,
+  RParen,
+  Comma,
+  Dot,
+  Semicolon,
+  Param
+};
 
 struct Token {
   Tok kind;
@@ -66,7 +79,8 @@ std::vector<Token> tokenize(std::string_view s) {
       ++i;
       continue;
     }
-    if (c == '#' || (c == '-' && i + 1 < n && s[i + 1] == '-' && (i + 2 >= n || std::isspace(static_cast<unsigned char>(s[i + 2])) || s[i + 2] == '-'))) {
+    if (c == '#' || (c == '-' && i + 1 < n && s[i + 1] == '-' &&
+                     (i + 2 >= n || std::isspace(static_cast<unsigned char>(s[i + 2])) || s[i + 2] == '-'))) {
       while (i < n && s[i] != '\n') ++i;
       continue;
     }
@@ -97,7 +111,8 @@ std::vector<Token> tokenize(std::string_view s) {
       continue;
     }
     // X'0A', B'01', N'text': literals with a prefix letter.
-    if ((c == 'x' || c == 'X' || c == 'b' || c == 'B' || c == 'n' || c == 'N') && i + 1 < n && s[i + 1] == '\'') {
+    if ((c == 'x' || c == 'X' || c == 'b' || c == 'B' || c == 'n' || c == 'N') && i + 1 < n &&
+        s[i + 1] == '\'') {
       auto [text, next] = quoted('\'', true, i + 1);
       out.push_back({Tok::String, std::move(text), start, next});
       i = next;
@@ -159,15 +174,31 @@ std::vector<Token> tokenize(std::string_view s) {
       continue;
     }
     switch (c) {
-      case '(': out.push_back({Tok::LParen, "(", start, i + 1}); ++i; continue;
-      case ')': out.push_back({Tok::RParen, ")", start, i + 1}); ++i; continue;
-      case ',': out.push_back({Tok::Comma, ",", start, i + 1}); ++i; continue;
-      case '.': out.push_back({Tok::Dot, ".", start, i + 1}); ++i; continue;
-      case ';': out.push_back({Tok::Semicolon, ";", start, i + 1}); ++i; continue;
-      default: break;
+      case '(':
+        out.push_back({Tok::LParen, "(", start, i + 1});
+        ++i;
+        continue;
+      case ')':
+        out.push_back({Tok::RParen, ")", start, i + 1});
+        ++i;
+        continue;
+      case ',':
+        out.push_back({Tok::Comma, ",", start, i + 1});
+        ++i;
+        continue;
+      case '.':
+        out.push_back({Tok::Dot, ".", start, i + 1});
+        ++i;
+        continue;
+      case ';':
+        out.push_back({Tok::Semicolon, ";", start, i + 1});
+        ++i;
+        continue;
+      default:
+        break;
     }
-    static constexpr std::array<std::string_view, 14> kLong = {"<=>", "->>", "<=", ">=", "<>", "!=", "==", "||",
-                                                               "&&",  "<<",  ">>", "->", "::", ":="};
+    static constexpr std::array<std::string_view, 14> kLong = {
+        "<=>", "->>", "<=", ">=", "<>", "!=", "==", "||", "&&", "<<", ">>", "->", "::", ":="};
     bool matched = false;
     for (std::string_view op : kLong) {
       if (s.substr(i, op.size()) == op) {
@@ -194,10 +225,10 @@ std::vector<Token> tokenize(std::string_view s) {
 struct Query;
 
 struct Source {
-  std::string table;              // base table (the last part of its name)
-  std::string alias;              // as written; empty without one
+  std::string table;               // base table (the last part of its name)
+  std::string alias;               // as written; empty without one
   const Query* derived = nullptr;  // subquery or common table expression
-  bool opaque = false;            // a table function: its columns are unknown
+  bool opaque = false;             // a table function: its columns are unknown
   const std::string& name() const { return alias.empty() ? table : alias; }
 };
 
@@ -216,7 +247,7 @@ struct Select {
 };
 
 struct Query {
-  const Select* first = nullptr;      // the SELECT that names the result columns
+  const Select* first = nullptr;         // the SELECT that names the result columns
   std::vector<std::string> columnNames;  // names given by `cte(a, b)` or `alias(a, b)`
 };
 
@@ -237,20 +268,22 @@ bool oneOf(std::string_view word, std::initializer_list<std::string_view> list) 
 // Words that end an expression or a table reference and so cannot be bare
 // aliases.
 bool reserved(std::string_view w) {
-  return oneOf(w, {"SELECT", "FROM",    "WHERE",  "GROUP",     "HAVING", "ORDER",    "LIMIT",  "OFFSET", "FETCH",
-                   "UNION",  "EXCEPT",  "INTERSECT", "MINUS",  "INTO",   "FOR",      "LOCK",   "WINDOW", "ON",
-                   "USING",  "JOIN",    "INNER",  "LEFT",      "RIGHT",  "FULL",     "CROSS",  "NATURAL", "OUTER",
-                   "STRAIGHT_JOIN", "AND", "OR",  "XOR",       "NOT",    "IS",       "IN",     "LIKE",   "BETWEEN",
-                   "AS",     "WHEN",    "THEN",   "ELSE",      "END",    "CASE",     "WITH",   "DIV",    "MOD",
-                   "REGEXP", "RLIKE",   "GLOB",   "MATCH",     "COLLATE", "ESCAPE",  "PARTITION", "USE", "IGNORE",
-                   "FORCE",  "LATERAL", "VALUES", "RETURNING", "INDEXED", "DISTINCT", "ALL", "BY", "ASC", "DESC",
-                   "SOUNDS", "NULL",    "TRUE",   "FALSE",     "EXISTS", "INTERVAL", "BINARY", "PROCEDURE"});
+  return oneOf(
+      w, {"SELECT", "FROM",      "WHERE",   "GROUP",         "HAVING", "ORDER",    "LIMIT",  "OFFSET",
+          "FETCH",  "UNION",     "EXCEPT",  "INTERSECT",     "MINUS",  "INTO",     "FOR",    "LOCK",
+          "WINDOW", "ON",        "USING",   "JOIN",          "INNER",  "LEFT",     "RIGHT",  "FULL",
+          "CROSS",  "NATURAL",   "OUTER",   "STRAIGHT_JOIN", "AND",    "OR",       "XOR",    "NOT",
+          "IS",     "IN",        "LIKE",    "BETWEEN",       "AS",     "WHEN",     "THEN",   "ELSE",
+          "END",    "CASE",      "WITH",    "DIV",           "MOD",    "REGEXP",   "RLIKE",  "GLOB",
+          "MATCH",  "COLLATE",   "ESCAPE",  "PARTITION",     "USE",    "IGNORE",   "FORCE",  "LATERAL",
+          "VALUES", "RETURNING", "INDEXED", "DISTINCT",      "ALL",    "BY",       "ASC",    "DESC",
+          "SOUNDS", "NULL",      "TRUE",    "FALSE",         "EXISTS", "INTERVAL", "BINARY", "PROCEDURE"});
 }
 
 bool niladic(std::string_view w) {
-  return oneOf(w, {"CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER", "CURRENT_ROLE", "LOCALTIME",
-                   "LOCALTIMESTAMP", "UTC_DATE", "UTC_TIME", "UTC_TIMESTAMP", "NULL", "TRUE", "FALSE", "UNKNOWN",
-                   "DEFAULT"});
+  return oneOf(w, {"CURRENT_DATE", "CURRENT_TIME", "CURRENT_TIMESTAMP", "CURRENT_USER", "CURRENT_ROLE",
+                   "LOCALTIME", "LOCALTIMESTAMP", "UTC_DATE", "UTC_TIME", "UTC_TIMESTAMP", "NULL", "TRUE",
+                   "FALSE", "UNKNOWN", "DEFAULT"});
 }
 
 // ---- the parser
@@ -282,7 +315,9 @@ class Parser {
     if (pos_ + 1 < t_.size()) ++pos_;
   }
   bool is(Tok k, size_t ahead = 0) const { return peek(ahead).kind == k; }
-  bool isOp(std::string_view op, size_t ahead = 0) const { return is(Tok::Op, ahead) && peek(ahead).text == op; }
+  bool isOp(std::string_view op, size_t ahead = 0) const {
+    return is(Tok::Op, ahead) && peek(ahead).text == op;
+  }
   bool isWord(std::string_view w, size_t ahead = 0) const {
     return is(Tok::Ident, ahead) && equalsNoCase(peek(ahead).text, w);
   }
@@ -322,8 +357,10 @@ class Parser {
     int open = 1;
     while (open > 0) {
       if (is(Tok::End)) fail(") expected");
-      if (is(Tok::LParen)) ++open;
-      else if (is(Tok::RParen)) --open;
+      if (is(Tok::LParen))
+        ++open;
+      else if (is(Tok::RParen))
+        --open;
       advance();
     }
   }
@@ -518,8 +555,10 @@ class Parser {
       if (acceptWord("STRAIGHT_JOIN")) {
         join = true;
       } else {
-        if (acceptWord("LEFT") || acceptWord("RIGHT") || acceptWord("FULL")) acceptWord("OUTER");
-        else if (!acceptWord("INNER")) acceptWord("CROSS");
+        if (acceptWord("LEFT") || acceptWord("RIGHT") || acceptWord("FULL"))
+          acceptWord("OUTER");
+        else if (!acceptWord("INNER"))
+          acceptWord("CROSS");
         join = acceptWord("JOIN");
       }
       if (!join) {
@@ -603,8 +642,10 @@ class Parser {
       advance();
       if (!acceptWord("INDEX")) expectWord("KEY");
       if (acceptWord("FOR")) {
-        if (acceptWord("ORDER") || acceptWord("GROUP")) expectWord("BY");
-        else expectWord("JOIN");
+        if (acceptWord("ORDER") || acceptWord("GROUP"))
+          expectWord("BY");
+        else
+          expectWord("JOIN");
       }
       skipGroup();
     }
@@ -625,8 +666,8 @@ class Parser {
       const std::string& o = t.text;
       if (o == "||") return 1;
       if (o == "&&") return 2;
-      if (o == "=" || o == "==" || o == "<=>" || o == ">=" || o == ">" || o == "<=" || o == "<" || o == "<>" ||
-          o == "!=" || o == ":=")
+      if (o == "=" || o == "==" || o == "<=>" || o == ">=" || o == ">" || o == "<=" || o == "<" ||
+          o == "<>" || o == "!=" || o == ":=")
         return 4;
       if (o == "|") return 5;
       if (o == "&") return 6;
@@ -641,7 +682,8 @@ class Parser {
     const std::string& w = t.text;
     if (equalsNoCase(w, "OR") || equalsNoCase(w, "XOR")) return 1;
     if (equalsNoCase(w, "AND")) return 2;
-    if (oneOf(w, {"IS", "LIKE", "IN", "BETWEEN", "REGEXP", "RLIKE", "GLOB", "MATCH", "SOUNDS", "MEMBER"})) return 4;
+    if (oneOf(w, {"IS", "LIKE", "IN", "BETWEEN", "REGEXP", "RLIKE", "GLOB", "MATCH", "SOUNDS", "MEMBER"}))
+      return 4;
     if (equalsNoCase(w, "NOT") && next.kind == Tok::Ident &&
         oneOf(next.text, {"LIKE", "IN", "BETWEEN", "REGEXP", "RLIKE", "GLOB", "MATCH"}))
       return 4;
@@ -668,7 +710,8 @@ class Parser {
         if (acceptWord("DISTINCT")) {
           expectWord("FROM");
           expression(5);
-        } else if (!(acceptWord("NULL") || acceptWord("TRUE") || acceptWord("FALSE") || acceptWord("UNKNOWN"))) {
+        } else if (!(acceptWord("NULL") || acceptWord("TRUE") || acceptWord("FALSE") ||
+                     acceptWord("UNKNOWN"))) {
           fail("NULL, TRUE, FALSE or UNKNOWN expected");
         }
       } else if (isWord("MEMBER")) {
@@ -834,8 +877,10 @@ class Parser {
       skipGroup();
     }
     if (acceptWord("OVER")) {
-      if (is(Tok::LParen)) skipGroup();
-      else identifier("window expected");
+      if (is(Tok::LParen))
+        skipGroup();
+      else
+        identifier("window expected");
     }
   }
 
@@ -874,7 +919,8 @@ struct Trace {
 
 using Lookup = SQLParser::ColumnLookup;
 
-Trace resultColumn(const Query& q, std::string_view name, const Lookup& lookup, int depth, SQLParser::FieldInfo* info);
+Trace resultColumn(const Query& q, std::string_view name, const Lookup& lookup, int depth,
+                   SQLParser::FieldInfo* info);
 
 // A column of one source. With `check` the column must be known to be
 // there; `unknown` then tells that the source cannot say (a base table
@@ -902,8 +948,8 @@ Trace columnOfSource(const Source& src, std::string_view column, const Lookup& l
 
 // Finds the one source of several that has the column; when none says so and
 // exactly one cannot tell, that one.
-Trace columnOfSources(const std::vector<const Source*>& sources, std::string_view column, const Lookup& lookup,
-                      int depth) {
+Trace columnOfSources(const std::vector<const Source*>& sources, std::string_view column,
+                      const Lookup& lookup, int depth) {
   if (sources.size() == 1) {
     bool unknown = false;
     return columnOfSource(*sources[0], column, lookup, depth, false, unknown);
@@ -986,8 +1032,10 @@ Trace resultColumn(const Query& q, std::string_view name, const Lookup& lookup, 
         const Source* from = nullptr;
         for (const Source* src : sources)
           if (!t.table.empty() && !src->derived && src->table == t.table) from = src;
-        std::string qualifier = from ? from->name() : (sources.size() == 1 ? sources[0]->name() : std::string());
-        *info = {qualifier.empty() ? std::string(name) : qualifier + "." + std::string(name), t.table, t.field, false};
+        std::string qualifier =
+            from ? from->name() : (sources.size() == 1 ? sources[0]->name() : std::string());
+        *info = {qualifier.empty() ? std::string(name) : qualifier + "." + std::string(name), t.table,
+                 t.field, false};
       }
       return t;
     }
@@ -1041,9 +1089,8 @@ std::vector<std::string> SQLParser::explicitColumns() const {
 const ClassInfo* SQLParser::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<SQLParser>("SQLParser")
-          .method("Parse", [](SQLParser& p, const Variant& sql, const Variant& mode) {
-            return p.Parse(sql.toString(), mode.toInteger());
-          })
+          .method("Parse", [](SQLParser& p, const Variant& sql,
+                              const Variant& mode) { return p.Parse(sql.toString(), mode.toInteger()); })
           // GetFieldInfo(name, sourceName, sourceTable, sourceField, alias):
           // the last four are written back.
           .method("GetFieldInfo",

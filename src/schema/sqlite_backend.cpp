@@ -26,11 +26,16 @@ namespace {
 // real 2, text 3, blob 4) and 0 for numeric affinity.
 int16_t nativeOf(ado::Affinity a) {
   switch (a) {
-    case ado::Affinity::kInteger: return SQLITE_INTEGER;
-    case ado::Affinity::kReal: return SQLITE_FLOAT;
-    case ado::Affinity::kText: return SQLITE_TEXT;
-    case ado::Affinity::kBlob: return SQLITE_BLOB;
-    case ado::Affinity::kNumeric: break;
+    case ado::Affinity::kInteger:
+      return SQLITE_INTEGER;
+    case ado::Affinity::kReal:
+      return SQLITE_FLOAT;
+    case ado::Affinity::kText:
+      return SQLITE_TEXT;
+    case ado::Affinity::kBlob:
+      return SQLITE_BLOB;
+    case ado::Affinity::kNumeric:
+      break;
   }
   return 0;
 }
@@ -60,11 +65,15 @@ bool isSqliteFile(const std::filesystem::path& path) {
 
 class Statement {
  public:
-  Statement(sqlite3* db, const std::string& sql) { rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &st_, nullptr); }
+  Statement(sqlite3* db, const std::string& sql) {
+    rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &st_, nullptr);
+  }
   ~Statement() { sqlite3_finalize(st_); }
   bool ok() const { return rc_ == SQLITE_OK && st_; }
   sqlite3_stmt* get() const { return st_; }
-  void bind(int i, std::string_view v) { sqlite3_bind_text(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT); }
+  void bind(int i, std::string_view v) {
+    sqlite3_bind_text(st_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  }
   // SQLITE_ROW, SQLITE_DONE or an error code.
   int step() { return sqlite3_step(st_); }
 
@@ -91,7 +100,8 @@ class SqliteBackend : public BridgeBackend {
   // views keep no columns.
   std::string readColumns(std::string_view filter, std::vector<BridgeTableInfo>& tables,
                           const std::unordered_map<std::string, size_t>& byName);
-  void addColumnRow(sqlite3_stmt* st, int first, BridgeTableInfo& t, std::vector<std::pair<int64_t, std::string>>& pk);
+  void addColumnRow(sqlite3_stmt* st, int first, BridgeTableInfo& t,
+                    std::vector<std::pair<int64_t, std::string>>& pk);
 
   sqlite3* db_;
   std::string folder_;
@@ -138,7 +148,8 @@ std::string SqliteBackend::readColumns(std::string_view filter, std::vector<Brid
     for (BridgeTableInfo& t : tables) t.columns.clear();
     for (auto& k : keys) k.clear();
     for (size_t i = 0; i < tables.size(); ++i) {
-      Statement one(db_, "SELECT ?1, cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)");
+      Statement one(db_,
+                    "SELECT ?1, cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)");
       if (!one.ok()) return error();
       one.bind(1, tables[i].name);
       while (one.step() == SQLITE_ROW) addColumnRow(one.get(), 0, tables[i], keys[i]);
@@ -169,8 +180,10 @@ std::string SqliteBackend::readTables(std::string_view filter, std::vector<Bridg
       BridgeTableInfo t;
       t.name = text(st.get(), 0);
       std::string type = text(st.get(), 1);
-      if (type == "view") t.type = "VIEW";
-      else t.type = t.name.compare(0, 7, "sqlite_") == 0 ? "SYSTEM TABLE" : "TABLE";
+      if (type == "view")
+        t.type = "VIEW";
+      else
+        t.type = t.name.compare(0, 7, "sqlite_") == 0 ? "SYSTEM TABLE" : "TABLE";
       tables.push_back(std::move(t));
     }
     if (rc != SQLITE_DONE) return error();
@@ -332,7 +345,8 @@ std::unique_ptr<BridgeBackend> connectSqlite(const BridgeConnectParams& p, std::
     return nullptr;
   }
   std::string folder = p.host;
-  if (folder.empty() && !p.database.empty()) folder = std::filesystem::path(p.database).parent_path().string();
+  if (folder.empty() && !p.database.empty())
+    folder = std::filesystem::path(p.database).parent_path().string();
   return std::make_unique<SqliteBackend>(db, std::move(folder), !p.database.empty());
 }
 

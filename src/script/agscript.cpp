@@ -171,8 +171,8 @@ AGUserScript& AGScript::userScript() {
 
 // ---- Initialize and Reset
 
-void AGScript::Initialize(const Variant& proj, const Variant& db, const Variant& controls, const Variant& lang,
-                          const Variant& filter) {
+void AGScript::Initialize(const Variant& proj, const Variant& db, const Variant& controls,
+                          const Variant& lang, const Variant& filter) {
   initialized_ = true;
   host_->setLanguage("VBScript");
   host_->reset();
@@ -268,8 +268,8 @@ void AGScript::loadDeveloperSystemCode() {
       work_ = "Function " + name + "(" + parm + ")" + std::string(kCrLf) + fill(prefixTemplate_) + body +
               fill(suffixTemplate_);
       if (override) {
-        work_ += std::string(kCrLf) + "If SCRPT.UserModuleExist(\"USER_" + name + "\") Then " + name + "=USER_" +
-                 name + "(" + name + ")" + std::string(kCrLf);
+        work_ += std::string(kCrLf) + "If SCRPT.UserModuleExist(\"USER_" + name + "\") Then " + name +
+                 "=USER_" + name + "(" + name + ")" + std::string(kCrLf);
       }
       work_ += "End Function" + std::string(kCrLf);
     }
@@ -292,7 +292,8 @@ void AGScript::loadDeveloperSystemCode() {
   }
   if (dest.empty()) return;
   if (prefixTemplate_.empty() || suffixTemplate_.empty())
-    WriteScriptFile(joinPath(dest, "syscode.txt"), "'missing syscodeprefix or syscodesuffix" + std::string(kCrLf));
+    WriteScriptFile(joinPath(dest, "syscode.txt"),
+                    "'missing syscodeprefix or syscodesuffix" + std::string(kCrLf));
   else
     WriteScriptFile(joinPath(dest, "syscode.txt"), collected);
 }
@@ -500,11 +501,13 @@ Variant AGScript::BuildCode(const Variant& module, const Variant& str) {
   } catch (const Error& e) {
     Failure f = failureOf(e);
     PromptHandler& prompts = engine().prompts();
-    prompts.message("RUNTIME ERROR", f.description + "In line " + std::to_string(f.line) + ": " + "\r" + f.text,
+    prompts.message("RUNTIME ERROR",
+                    f.description + "In line " + std::to_string(f.line) + ": " + "\r" + f.text,
                     MessageIcon::Critical);
     prompts.message("RUNTIME ERROR", f.description + "\r" + f.text, MessageIcon::None);
     std::string message = productName() + ": VBScript Runtime error in module \"" + name + "\"" +
-                          std::string(kCrLf) + f.description + std::string(kCrLf) + f.text + std::string(kCrLf);
+                          std::string(kCrLf) + f.description + std::string(kCrLf) + f.text +
+                          std::string(kCrLf);
     std::string where;
     try {
       where = current.toString();
@@ -514,7 +517,8 @@ Variant AGScript::BuildCode(const Variant& module, const Variant& str) {
     if (comma != std::string::npos) {
       size_t next = where.find(',', comma + 1);
       message += "Please check setting for Table \"" + where.substr(0, comma) + "\" Field \"" +
-                 where.substr(comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1) + "\"";
+                 where.substr(comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1) +
+                 "\"";
     }
     projErr() = message;
     return str;
@@ -546,17 +550,17 @@ std::string AGScript::BuildNewCode(std::string_view code, int16_t initType, int3
 void AGScript::ReportSyntaxError(std::string_view name) {
   const vbs::ScriptErrorInfo& e = host_->error();
   projErr() = (name.empty() ? productName() : "(" + std::string(name) + ")") + " : VBScript Syntax Error" +
-              std::string(kCrLf) + e.description + std::string(kCrLf) + "In line " + std::to_string(e.line) + ": " +
-              std::string(kCrLf) + e.text;
+              std::string(kCrLf) + e.description + std::string(kCrLf) + "In line " + std::to_string(e.line) +
+              ": " + std::string(kCrLf) + e.text;
 }
 
 std::string AGScript::ReadScriptFile(std::string_view path) {
   if (fileExists(path)) {
     if (auto text = readTextFile(path)) return *text;
   }
-  engine().prompts().message(productName(),
-                             productName() + ": Script file " + std::string(path) + " not found! Content not loaded!",
-                             MessageIcon::None);
+  engine().prompts().message(
+      productName(), productName() + ": Script file " + std::string(path) + " not found! Content not loaded!",
+      MessageIcon::None);
   return {};
 }
 
@@ -576,19 +580,19 @@ std::string AGScript::destination() const {
 const ClassInfo* AGScript::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGScript>("AGScript")
-          .method("Initialize",
-                  [](AGScript& s, const Variant& proj, const Variant& db, const Variant& controls,
-                     const Variant& lang, const Variant& filter) { s.Initialize(proj, db, controls, lang, filter); })
+          .method("Initialize", [](AGScript& s, const Variant& proj, const Variant& db,
+                                   const Variant& controls, const Variant& lang,
+                                   const Variant& filter) { s.Initialize(proj, db, controls, lang, filter); })
           .method("IsInitialized", [](AGScript& s) { return s.IsInitialized(); })
           .method("Reset", [](AGScript& s) { s.Reset(); })
           .method("AddUserCode", [](AGScript& s, const Variant& file) { s.AddUserCode(file.toString()); })
-          .method("ModuleExist", [](AGScript& s, const Variant& name) { return s.ModuleExist(name.toString()); })
+          .method("ModuleExist",
+                  [](AGScript& s, const Variant& name) { return s.ModuleExist(name.toString()); })
           .method("UserModuleExist",
                   [](AGScript& s, const Variant& name) { return s.UserModuleExist(name.toString()); })
           .method("Validate", [](AGScript& s) { return s.Validate(); })
-          .method("BuildCode", [](AGScript& s, const Variant& module, const Variant& str) {
-            return s.BuildCode(module, str);
-          })
+          .method("BuildCode", [](AGScript& s, const Variant& module,
+                                  const Variant& str) { return s.BuildCode(module, str); })
           .method("BuildNewCode",
                   [](AGScript& s, const Variant& code, const Variant& initType, const Variant& timeout) {
                     return s.BuildNewCode(code.toString(), initType.toInteger(), timeout.toLong());

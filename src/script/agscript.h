@@ -87,7 +87,8 @@ class AGScript : public Dispatch {
   // appended to the function's result `name` (or stands alone when `name` is
   // empty), expressions and phrases likewise, script blocks are copied. On a
   // template syntax error (ProjErr) the text comes back unchanged.
-  static std::string CompileFunctionFile(std::string_view text, bool multiline, bool indent, std::string_view name);
+  static std::string CompileFunctionFile(std::string_view text, bool multiline, bool indent,
+                                         std::string_view name);
   // A phrase identifier as a script string literal: trimmed, surrounding
   // matching quotes (" or ') removed, embedded double quotes doubled.
   static std::string QuotePhraseId(std::string_view id);

@@ -30,13 +30,27 @@ void appendAttribute(std::string& out, std::string_view value, bool asciiOnly) {
     const size_t start = pos;
     char32_t c = decodeUtf8(value, pos);
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\t': out += "&#9;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\r': out += "&#13;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
       default:
         if (asciiOnly && c >= 0x80)
           out += "&#" + std::to_string(static_cast<uint32_t>(c)) + ";";
@@ -129,15 +143,16 @@ bool AGPCache::WriteCacheFile() const {
   if (path_.empty()) return false;
   const std::string charset = declaredCharset();
   const std::string text = fileText(charset);
-  return writeTextFile(path_, text,
-                       encodingFor(charset) == CacheEncoding::Utf16 ? TextEncoding::Utf16LE : TextEncoding::Utf8);
+  return writeTextFile(
+      path_, text, encodingFor(charset) == CacheEncoding::Utf16 ? TextEncoding::Utf16LE : TextEncoding::Utf8);
 }
 
 std::string AGPCache::FormatCacheDate(const Variant& date) { return DateStamp(date); }
 
 int32_t AGPCache::find(std::string_view group, std::string_view key) const {
   for (size_t i = 0; i < entries_.size(); ++i)
-    if (equalsNoCase(entries_[i].group, group) && equalsNoCase(entries_[i].key, key)) return static_cast<int32_t>(i);
+    if (equalsNoCase(entries_[i].group, group) && equalsNoCase(entries_[i].key, key))
+      return static_cast<int32_t>(i);
   return -1;
 }
 
@@ -211,7 +226,8 @@ const ClassInfo* AGPCache::classInfo() const {
                                  const Variant& s) { return c.AddCache(g, k, d, s); })
           .method("CheckCache", [](C& c, const Variant& g, const Variant& k, const Variant& d,
                                    const Variant& s) { return c.CheckCache(g, k, d, s); })
-          .method("GetCacheDate", [](C& c, const Variant& g, const Variant& k) { return c.GetCacheDate(g, k); })
+          .method("GetCacheDate",
+                  [](C& c, const Variant& g, const Variant& k) { return c.GetCacheDate(g, k); })
           .method("DeleteCache", [](C& c, const Variant& g, const Variant& k) { return c.DeleteCache(g, k); })
           .method("DeleteCacheGroup", [](C& c, const Variant& g) { return c.DeleteCacheGroup(g); })
           .method("DeleteAllCache", [](C& c) { return c.DeleteAllCache(); })

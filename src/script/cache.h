@@ -35,8 +35,8 @@ class AGPCache : public Dispatch {
 
   // The cache of the template `templateName` (the template archive's path or
   // file name; the part after the last backslash counts): creates its work
-  // folders and reads the cache file when there is one. A file that cannot be parsed, or is not a cache file, gives an empty
-  // cache. Without a documents folder the cache lives in memory only.
+  // folders and reads the cache file when there is one. A file that cannot be parsed, or is not a cache file,
+  // gives an empty cache. Without a documents folder the cache lives in memory only.
   explicit AGPCache(std::string_view templateName);
 
   // The cache file's path for a documents folder and a template name.
@@ -47,7 +47,8 @@ class AGPCache : public Dispatch {
   bool AddCache(const Variant& group, const Variant& key, const Variant& date, const Variant& size);
   // 0 when the entry holds the same date and size, 1 when it holds others,
   // 2 when there is no entry.
-  int16_t CheckCache(const Variant& group, const Variant& key, const Variant& date, const Variant& size) const;
+  int16_t CheckCache(const Variant& group, const Variant& key, const Variant& date,
+                     const Variant& size) const;
   // The stored date text, or the date-time value 00:00:00 when there is no
   // entry.
   Variant GetCacheDate(const Variant& group, const Variant& key) const;

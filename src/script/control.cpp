@@ -87,10 +87,14 @@ const ClassInfo* AGPControl::classInfo() const {
   static const ClassInfo info = [] {
     ClassBuilder<C> b("AGPControl");
     auto text = [&b](const char* name, std::string C::*field) {
-      b.prop(name, [field](C& c) { return c.*field; }, [field](C& c, const Variant& v) { c.*field = v.toString(); });
+      b.prop(
+          name, [field](C& c) { return c.*field; },
+          [field](C& c, const Variant& v) { c.*field = v.toString(); });
     };
     auto flag = [&b](const char* name, bool C::*field) {
-      b.prop(name, [field](C& c) { return c.*field; }, [field](C& c, const Variant& v) { c.*field = v.toBool(); });
+      b.prop(
+          name, [field](C& c) { return c.*field; },
+          [field](C& c, const Variant& v) { c.*field = v.toBool(); });
     };
     text("CtrlID", &C::CtrlID);
     text("CtrlType", &C::CtrlType);
@@ -209,7 +213,8 @@ bool AGPControls::DeleteControl(std::string_view id) {
 const ClassInfo* AGPControls::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPControls>("AGPControls")
-          .method("LoadControls", [](AGPControls& c, const Variant& file) { return c.LoadControls(file.toString()); })
+          .method("LoadControls",
+                  [](AGPControls& c, const Variant& file) { return c.LoadControls(file.toString()); })
           .get("ProdDate", [](AGPControls& c) { return c.ProdDate(); })
           .get("ProdVersion", [](AGPControls& c) { return c.ProdVersion(); })
           .get("ProdDesc", [](AGPControls& c) { return c.ProdDesc(); })
@@ -221,9 +226,12 @@ const ClassInfo* AGPControls::classInfo() const {
                     return item ? Variant(item) : Variant::nothing();
                   })
           .get("curIndex", [](AGPControls& c) { return c.curIndex(); })
-          .method("ControlExist", [](AGPControls& c, const Variant& id) { return c.ControlExist(id.toString()); })
-          .method("AddControl", [](AGPControls& c, const Variant& ctrl) { return c.AddControl(controlArg(ctrl)); })
-          .method("DeleteControl", [](AGPControls& c, const Variant& id) { return c.DeleteControl(id.toString()); })
+          .method("ControlExist",
+                  [](AGPControls& c, const Variant& id) { return c.ControlExist(id.toString()); })
+          .method("AddControl",
+                  [](AGPControls& c, const Variant& ctrl) { return c.AddControl(controlArg(ctrl)); })
+          .method("DeleteControl",
+                  [](AGPControls& c, const Variant& id) { return c.DeleteControl(id.toString()); })
           .defaultMember("Item")
           .build();
   return &info;

@@ -36,11 +36,11 @@ class AGPControl : public Dispatch {
   std::string CtrlIFolder;      // input sub-folder, folder form
   std::string CtrlCond;         // condition
   std::string CtrlTagExt;
-  std::string CtrlParm;         // parameter text
+  std::string CtrlParm;  // parameter text
   bool CtrlSpace = true;
-  bool CtrlGen = false;         // set by generation, never read from the file
-  std::string CtrlExt;          // extension the control belongs to
-  std::string CtrlAction;       // merge action of extension control files
+  bool CtrlGen = false;    // set by generation, never read from the file
+  std::string CtrlExt;     // extension the control belongs to
+  std::string CtrlAction;  // merge action of extension control files
   bool CtrlOverwrite = true;
 
   // The control's sessions, created on first use.

@@ -108,7 +108,8 @@ const ClassInfo* AGPFilter::classInfo() const {
           .method("Load", [](AGPFilter& f) { f.Load(); })
           .get("GroupCount", [](AGPFilter& f) { return f.GroupCount(); })
           .method("GroupName", [](AGPFilter& f, const Variant& order) { return f.GroupName(order.toLong()); })
-          .method("OptionCount", [](AGPFilter& f, const Variant& group) { return f.OptionCount(group.toString()); })
+          .method("OptionCount",
+                  [](AGPFilter& f, const Variant& group) { return f.OptionCount(group.toString()); })
           .method("OptionName",
                   [](AGPFilter& f, const Variant& group, const Variant& order) {
                     return f.OptionName(group.toString(), order.toLong());

@@ -71,7 +71,8 @@ std::string sessionOf(std::string_view src, std::string_view id, IncludeRun& run
   while (tag != std::string_view::npos) {
     size_t close = src.find(kClose, tag + kSessionTag.size());
     if (close == std::string_view::npos) return {};
-    std::string_view name = trimBlanks(src.substr(tag + kSessionTag.size(), close - tag - kSessionTag.size()));
+    std::string_view name =
+        trimBlanks(src.substr(tag + kSessionTag.size(), close - tag - kSessionTag.size()));
     if (equalsNoCase(name, id)) {
       size_t bodyStart = close + kClose.size();
       size_t end = findTag(src, kSessionEnd, bodyStart);
@@ -158,7 +159,8 @@ void AGParser::Parse(std::string_view src) {
   // Each marker gives at most two blocks (the content in front and the block
   // itself); reserving once spares the list its growth copies on big texts.
   size_t markers = 0;
-  for (size_t at = s.find(kOpen); at != std::string_view::npos; at = s.find(kOpen, at + kOpen.size())) ++markers;
+  for (size_t at = s.find(kOpen); at != std::string_view::npos; at = s.find(kOpen, at + kOpen.size()))
+    ++markers;
   blocks_.reserve(2 * markers + 1);
   spans_.reserve(2 * markers + 1);
 
@@ -190,7 +192,7 @@ void AGParser::Parse(std::string_view src) {
     if (script) {
       append(agc_Block_Script, valueStart, close, GetFunctionName(value), {});
     } else {
-      int32_t type = c == '=' ? agc_Block_Function
+      int32_t type = c == '='   ? agc_Block_Function
                      : c == '~' ? agc_Block_FunctionIndent
                      : c == '@' ? agc_Block_Language
                                 : agc_Block_LanguageDynamic;
@@ -293,15 +295,15 @@ const ClassInfo* AGParser::classInfo() const {
       ClassBuilder<AGParser>("AGParser")
           .method("Parse", [](AGParser& p, const Variant& src) { p.Parse(src.toString()); })
           .get("Count", [](AGParser& p) { return p.Count(); })
-          .prop("BlockID", [](AGParser& p) { return p.BlockID(); },
-                [](AGParser& p, const Variant& v) { p.setBlockID(v.toLong()); })
+          .prop(
+              "BlockID", [](AGParser& p) { return p.BlockID(); },
+              [](AGParser& p, const Variant& v) { p.setBlockID(v.toLong()); })
           .get("BlockType", [](AGParser& p) { return p.BlockType(); })
           .get("BlockName", [](AGParser& p) { return p.BlockName(); })
           .get("BlockValue", [](AGParser& p) { return p.BlockValue(); })
           .get("BlockIndent", [](AGParser& p) { return p.BlockIndent(); })
-          .method("GetSession", [](AGParser&, const Variant& src, const Variant& id) {
-            return GetSession(src.toString(), id.toString());
-          })
+          .method("GetSession", [](AGParser&, const Variant& src,
+                                   const Variant& id) { return GetSession(src.toString(), id.toString()); })
           .build();
   return &info;
 }

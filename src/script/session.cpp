@@ -44,15 +44,17 @@ void AGPSession::Load(const pugi::xml_node& element) {
 const ClassInfo* AGPSession::classInfo() const {
   using S = AGPSession;
   auto text = [](std::string S::*field) {
-    return std::pair{[field](S& s) { return s.*field; }, [field](S& s, const Variant& v) { s.*field = v.toString(); }};
+    return std::pair{[field](S& s) { return s.*field; },
+                     [field](S& s, const Variant& v) { s.*field = v.toString(); }};
   };
   static const ClassInfo info = [&] {
     ClassBuilder<S> b("AGPSession");
-    for (auto [name, field] : {std::pair{"SessType", &S::SessType}, std::pair{"SessValue", &S::SessValue},
-                               std::pair{"SessParm", &S::SessParm}, std::pair{"SessIFile", &S::SessIFile},
-                               std::pair{"SessCond", &S::SessCond}, std::pair{"SessExt", &S::SessExt},
-                               std::pair{"SessAction", &S::SessAction}, std::pair{"SessLocation", &S::SessLocation},
-                               std::pair{"SessLocType", &S::SessLocType}}) {
+    for (auto [name, field] :
+         {std::pair{"SessType", &S::SessType}, std::pair{"SessValue", &S::SessValue},
+          std::pair{"SessParm", &S::SessParm}, std::pair{"SessIFile", &S::SessIFile},
+          std::pair{"SessCond", &S::SessCond}, std::pair{"SessExt", &S::SessExt},
+          std::pair{"SessAction", &S::SessAction}, std::pair{"SessLocation", &S::SessLocation},
+          std::pair{"SessLocType", &S::SessLocType}}) {
       auto [get, put] = text(field);
       b.prop(name, get, put);
     }

@@ -21,9 +21,9 @@ namespace tw {
 class AGPSession : public Dispatch {
  public:
   std::string SessType;
-  std::string SessValue;     // the session identifier
+  std::string SessValue;  // the session identifier
   std::string SessParm;
-  std::string SessIFile;     // template file holding the session
+  std::string SessIFile;  // template file holding the session
   std::string SessCond;
   std::string SessExt;       // extension the session belongs to
   std::string SessAction;    // merge action of extension control files

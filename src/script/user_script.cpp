@@ -13,7 +13,8 @@ bool AGUserScript::UserModuleExist(std::string_view name) const {
 const ClassInfo* AGUserScript::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGUserScript>("AGUserScript")
-          .method("AddUserModule", [](AGUserScript& s, const Variant& name) { s.AddUserModule(name.toString()); })
+          .method("AddUserModule",
+                  [](AGUserScript& s, const Variant& name) { s.AddUserModule(name.toString()); })
           .method("UserModuleExist",
                   [](AGUserScript& s, const Variant& name) { return s.UserModuleExist(name.toString()); })
           .build();

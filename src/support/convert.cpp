@@ -19,15 +19,19 @@ enum class Target { Boolean, Integer, Long, String, None };
 Variant convertTo(const Variant& value, Target target) {
   try {
     switch (target) {
-      case Target::Boolean: return Variant(value.toBool());
-      case Target::Integer: return Variant::integer(value.toInteger());
-      case Target::Long: return Variant::long_(value.toLong());
+      case Target::Boolean:
+        return Variant(value.toBool());
+      case Target::Integer:
+        return Variant::integer(value.toInteger());
+      case Target::Long:
+        return Variant::long_(value.toLong());
       case Target::String: {
         if (value.isString()) return Variant(UnquoteString(value.rawString()));
         std::string text = value.toString();
         return Variant(UnquoteString(text));
       }
-      case Target::None: return value;
+      case Target::None:
+        return value;
     }
   } catch (const Error&) {
   }

@@ -26,13 +26,13 @@ struct EngineContext {
   // Product identity and registry paths.
   std::string targetLanguage = "PHP";
   std::string productCode = "QVX";
-  std::string productKey = "Tarnwick";    // registry key
-  std::string productName = "Tarnwick";   // display name that starts messages
-  std::string productVersion = "1.0";     // registry version key and project format version
+  std::string productKey = "Tarnwick";   // registry key
+  std::string productName = "Tarnwick";  // display name that starts messages
+  std::string productVersion = "1.0";    // registry version key and project format version
   std::string outputExtension = "php";
   std::string defaultPage = "index.php";
-  std::string regBase;          // "Software\Tarnwick\1.0"
-  std::string regGeneral;       // regBase + "\Settings\General"
+  std::string regBase;     // "Software\Tarnwick\1.0"
+  std::string regGeneral;  // regBase + "\Settings\General"
   std::string regProject;
   std::string regDatabase;
   std::string regTable;

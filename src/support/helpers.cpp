@@ -104,14 +104,19 @@ std::string SpecialFolderPath(int32_t /*ownerWindow*/, int32_t folderId) {
       path = userDir("XDG_DESKTOP_DIR");
       if (path.empty()) path = (fs::path(homeFolder()) / "Desktop").string();
       break;
-    case kFolderAppData: path = configHome(); break;
+    case kFolderAppData:
+      path = configHome();
+      break;
     case kFolderLocalAppData: {
       path = envValue("XDG_DATA_HOME");
       if (path.empty() || path[0] != '/') path = (fs::path(homeFolder()) / ".local" / "share").string();
       break;
     }
-    case kFolderProfile: path = homeFolder(); break;
-    default: return {};
+    case kFolderProfile:
+      path = homeFolder();
+      break;
+    default:
+      return {};
   }
   return cleanFolder(std::move(path));
 }
@@ -148,8 +153,8 @@ std::string DateStamp(const Variant& value) {
   }
   DateParts p;
   if (isDate && dateToParts(serial, p)) {
-    return PadZero(p.year, 4) + "/" + PadZero(p.month, 2) + "/" + PadZero(p.day, 2) + " " + PadZero(p.hour, 2) +
-           ":" + PadZero(p.minute, 2) + ":" + PadZero(p.second, 2);
+    return PadZero(p.year, 4) + "/" + PadZero(p.month, 2) + "/" + PadZero(p.day, 2) + " " +
+           PadZero(p.hour, 2) + ":" + PadZero(p.minute, 2) + ":" + PadZero(p.second, 2);
   }
   if (value.isString()) return std::string(value.rawString());
   try {
@@ -168,7 +173,8 @@ std::string SortCommaList(std::string_view text) {
   size_t start = 0;
   while (true) {
     size_t comma = text.find(',', start);
-    std::string_view part = text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    std::string_view part =
+        text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
     items.emplace_back(trimBlanks(part));
     if (comma == std::string_view::npos) break;
     start = comma + 1;
@@ -211,7 +217,8 @@ std::string ToScriptLiteral(std::string_view text, std::string_view joiner) {
   size_t start = 0;
   while (true) {
     size_t eol = text.find("\r\n", start);
-    std::string_view line = text.substr(start, eol == std::string_view::npos ? std::string_view::npos : eol - start);
+    std::string_view line =
+        text.substr(start, eol == std::string_view::npos ? std::string_view::npos : eol - start);
     if (!out.empty()) out += '&';
     out += '"';
     for (char c : line) {
@@ -232,11 +239,26 @@ std::string ToScriptLiteral(std::string_view text, std::string_view joiner) {
 
 int16_t FieldTypeCategory(int32_t adoType) {
   switch (adoType) {
-    case 20: case 3: case 2: case 16: case 4: case 5: case 131: case 6:
+    case 20:
+    case 3:
+    case 2:
+    case 16:
+    case 4:
+    case 5:
+    case 131:
+    case 6:
       return 1;
-    case 7: case 133: case 134: case 135:
+    case 7:
+    case 133:
+    case 134:
+    case 135:
       return 2;
-    case 201: case 203: case 129: case 130: case 200: case 202:
+    case 201:
+    case 203:
+    case 129:
+    case 130:
+    case 200:
+    case 202:
       return 3;
     case 11:
       return 4;
@@ -255,9 +277,9 @@ std::string codePageCharset(std::string_view codePage) {
     auto add = [&t](const char* name, std::initializer_list<int32_t> pages) {
       for (int32_t p : pages) t.emplace(p, name);
     };
-    add("iso-8859-1", {29001, 20106, 20277, 1142, 20278, 1143, 1147, 20273, 1141, 20871, 1149,
-                       1148,  20280, 1144,  20284, 1145, 20285, 1146, 37,    1140, 861,   10079,
-                       20108, 437,   20107, 20127, 850,  20105, 28591, 10000, 1252});
+    add("iso-8859-1", {29001, 20106, 20277, 1142,  20278, 1143,  1147,  20273, 1141, 20871, 1149,
+                       1148,  20280, 1144,  20284, 1145,  20285, 1146,  37,    1140, 861,   10079,
+                       20108, 437,   20107, 20127, 850,   20105, 28591, 10000, 1252});
     add("iso-8859-2", {852, 28592, 10029, 1250, 870});
     add("iso-8859-3", {28593});
     add("iso-8859-4", {775, 28594, 1257});
@@ -299,24 +321,24 @@ int32_t codeSetCodePage(std::string_view codeSet) {
     key += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
   }
   static const std::unordered_map<std::string, int32_t> table = {
-      {"UTF8", 65001},       {"UTF7", 65000},       {"UTF16", 1200},       {"UTF16LE", 1200},
+      {"UTF8", 65001},       {"UTF7", 65000},        {"UTF16", 1200},       {"UTF16LE", 1200},
       {"UTF16BE", 1201},     {"ANSIX341968", 20127}, {"ASCII", 20127},      {"USASCII", 20127},
-      {"ISO88591", 28591},   {"ISO88592", 28592},   {"ISO88593", 28593},   {"ISO88594", 28594},
-      {"ISO88595", 28595},   {"ISO88596", 28596},   {"ISO88597", 28597},   {"ISO88598", 28598},
-      {"ISO88599", 28599},   {"ISO885913", 28603},  {"ISO885915", 28605},  {"LATIN1", 28591},
-      {"LATIN2", 28592},     {"LATIN9", 28605},     {"CP1250", 1250},      {"CP1251", 1251},
-      {"CP1252", 1252},      {"CP1253", 1253},      {"CP1254", 1254},      {"CP1255", 1255},
-      {"CP1256", 1256},      {"CP1257", 1257},      {"CP1258", 1258},      {"WINDOWS1250", 1250},
-      {"WINDOWS1251", 1251}, {"WINDOWS1252", 1252}, {"WINDOWS1253", 1253}, {"WINDOWS1254", 1254},
-      {"WINDOWS1255", 1255}, {"WINDOWS1256", 1256}, {"WINDOWS1257", 1257}, {"WINDOWS1258", 1258},
-      {"CP874", 874},        {"WINDOWS874", 874},   {"TIS620", 874},       {"CP437", 437},
-      {"IBM437", 437},       {"CP850", 850},        {"IBM850", 850},       {"CP852", 852},
-      {"IBM852", 852},       {"CP866", 866},        {"IBM866", 866},       {"KOI8R", 20866},
-      {"KOI8U", 21866},      {"GB2312", 936},       {"EUCCN", 936},        {"GBK", 936},
-      {"CP936", 936},        {"GB18030", 54936},    {"BIG5", 950},         {"BIG5HKSCS", 950},
-      {"CP950", 950},        {"SHIFTJIS", 932},     {"SJIS", 932},         {"CP932", 932},
-      {"WINDOWS31J", 932},   {"EUCJP", 51932},      {"EUCKR", 51949},      {"CP949", 949},
-      {"UHC", 949},          {"JOHAB", 1361},       {"EUCTW", 51950},
+      {"ISO88591", 28591},   {"ISO88592", 28592},    {"ISO88593", 28593},   {"ISO88594", 28594},
+      {"ISO88595", 28595},   {"ISO88596", 28596},    {"ISO88597", 28597},   {"ISO88598", 28598},
+      {"ISO88599", 28599},   {"ISO885913", 28603},   {"ISO885915", 28605},  {"LATIN1", 28591},
+      {"LATIN2", 28592},     {"LATIN9", 28605},      {"CP1250", 1250},      {"CP1251", 1251},
+      {"CP1252", 1252},      {"CP1253", 1253},       {"CP1254", 1254},      {"CP1255", 1255},
+      {"CP1256", 1256},      {"CP1257", 1257},       {"CP1258", 1258},      {"WINDOWS1250", 1250},
+      {"WINDOWS1251", 1251}, {"WINDOWS1252", 1252},  {"WINDOWS1253", 1253}, {"WINDOWS1254", 1254},
+      {"WINDOWS1255", 1255}, {"WINDOWS1256", 1256},  {"WINDOWS1257", 1257}, {"WINDOWS1258", 1258},
+      {"CP874", 874},        {"WINDOWS874", 874},    {"TIS620", 874},       {"CP437", 437},
+      {"IBM437", 437},       {"CP850", 850},         {"IBM850", 850},       {"CP852", 852},
+      {"IBM852", 852},       {"CP866", 866},         {"IBM866", 866},       {"KOI8R", 20866},
+      {"KOI8U", 21866},      {"GB2312", 936},        {"EUCCN", 936},        {"GBK", 936},
+      {"CP936", 936},        {"GB18030", 54936},     {"BIG5", 950},         {"BIG5HKSCS", 950},
+      {"CP950", 950},        {"SHIFTJIS", 932},      {"SJIS", 932},         {"CP932", 932},
+      {"WINDOWS31J", 932},   {"EUCJP", 51932},       {"EUCKR", 51949},      {"CP949", 949},
+      {"UHC", 949},          {"JOHAB", 1361},        {"EUCTW", 51950},
   };
   auto it = table.find(key);
   return it == table.end() ? 0 : it->second;

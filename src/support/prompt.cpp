@@ -45,13 +45,14 @@ int matchButton(const std::vector<std::string>& buttons, std::string_view typed)
 // ---- NonInteractivePrompt
 
 void NonInteractivePrompt::message(std::string_view title, std::string_view text, MessageIcon) {
-  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(text.size()),
-               text.data());
+  std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+               static_cast<int>(text.size()), text.data());
 }
 
 PromptAnswer NonInteractivePrompt::ask(const PromptRequest& request) {
   PromptAnswer a{request.defaultButton, false};
-  std::fprintf(stderr, "%s: %s [%s]\n", request.title.c_str(), request.text.c_str(), answerText(request, a).c_str());
+  std::fprintf(stderr, "%s: %s [%s]\n", request.title.c_str(), request.text.c_str(),
+               answerText(request, a).c_str());
   return a;
 }
 

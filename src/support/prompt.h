@@ -78,7 +78,9 @@ class TerminalPrompt : public PromptHandler {
 // default. Everything shown is recorded.
 class ScriptedPrompt : public PromptHandler {
  public:
-  void answer(std::string_view id, std::string_view label) { answers_[std::string(id)].push_back(std::string(label)); }
+  void answer(std::string_view id, std::string_view label) {
+    answers_[std::string(id)].push_back(std::string(label));
+  }
   void pair(std::string_view newName, std::string_view oldName) {
     pairs_[std::string(newName)] = std::string(oldName);
   }

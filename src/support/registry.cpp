@@ -129,8 +129,8 @@ Variant cRegistry::value() {
 
 void cRegistry::raiseWriteError(const Variant& v) const {
   raise(kErrRegistryWrite,
-        "Failed to set registry value Key: '" + std::to_string(static_cast<int32_t>(classKey_)) + "',Section: '" +
-            section_ + "',Key: '" + valueName_ + "' to value: '" + describe(v) + "'",
+        "Failed to set registry value Key: '" + std::to_string(static_cast<int32_t>(classKey_)) +
+            "',Section: '" + section_ + "',Key: '" + valueName_ + "' to value: '" + describe(v) + "'",
         kRegistrySource);
 }
 
@@ -215,16 +215,23 @@ const ClassInfo* cRegistry::classInfo() const {
   using R = cRegistry;
   static const ClassInfo info =
       ClassBuilder<R>("cRegistry")
-          .prop("ClassKey", [](R& r) { return static_cast<int32_t>(r.classKey()); },
-                [](R& r, const Variant& v) { r.setClassKey(rootArgument(v)); })
-          .prop("SectionKey", [](R& r) { return r.sectionKey(); },
-                [](R& r, const Variant& v) { r.setSectionKey(v.toString()); })
-          .prop("ValueKey", [](R& r) { return r.valueKey(); },
-                [](R& r, const Variant& v) { r.setValueKey(v.toString()); })
-          .prop("ValueType", [](R& r) { return r.valueType(); },
-                [](R& r, const Variant& v) { r.setValueType(v.toLong()); })
-          .prop("Value", [](R& r) { return r.value(); }, [](R& r, const Variant& v) { r.setValue(v); })
-          .prop("Default", [](R& r) { return r.defaultValue(); }, [](R& r, const Variant& v) { r.setDefault(v); })
+          .prop(
+              "ClassKey", [](R& r) { return static_cast<int32_t>(r.classKey()); },
+              [](R& r, const Variant& v) { r.setClassKey(rootArgument(v)); })
+          .prop(
+              "SectionKey", [](R& r) { return r.sectionKey(); },
+              [](R& r, const Variant& v) { r.setSectionKey(v.toString()); })
+          .prop(
+              "ValueKey", [](R& r) { return r.valueKey(); },
+              [](R& r, const Variant& v) { r.setValueKey(v.toString()); })
+          .prop(
+              "ValueType", [](R& r) { return r.valueType(); },
+              [](R& r, const Variant& v) { r.setValueType(v.toLong()); })
+          .prop(
+              "Value", [](R& r) { return r.value(); }, [](R& r, const Variant& v) { r.setValue(v); })
+          .prop(
+              "Default", [](R& r) { return r.defaultValue(); },
+              [](R& r, const Variant& v) { r.setDefault(v); })
           .putRef("Default", [](R& r, const Variant& v) { r.setDefault(v); })
           .method("EnumerateSections",
                   [](R& r, Args a) {

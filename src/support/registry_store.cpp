@@ -40,7 +40,9 @@ std::pair<std::string_view, std::string_view> splitLast(std::string_view path) {
   return {path.substr(0, cut), path.substr(cut + 1)};
 }
 
-[[noreturn]] void raiseStore(std::string message) { raise(kErrPathFileAccess, std::move(message), "tarnwick.Registry"); }
+[[noreturn]] void raiseStore(std::string message) {
+  raise(kErrPathFileAccess, std::move(message), "tarnwick.Registry");
+}
 
 }  // namespace
 
@@ -186,10 +188,14 @@ class LineReader {
     while (i_ < s_.size()) {
       int d;
       char c = s_[i_];
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else break;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (base == 16 && c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+      else if (base == 16 && c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
+      else
+        break;
       v = v * base + d;
       if (v > 0xFFFFFFFFull) return false;
       ++digits;
@@ -507,8 +513,8 @@ RegistryStore::Db& RegistryStore::db() {
   std::error_code ec;
   fs::path file(userPath_);
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-  int rc = sqlite3_open_v2(userPath_.c_str(), &d->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(userPath_.c_str(), &d->db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     std::string msg = d->db ? sqlite3_errmsg(d->db) : "out of memory";
     raiseStore("Cannot open the registry database '" + userPath_ + "': " + msg);
@@ -530,7 +536,8 @@ RegistryStore::Db& RegistryStore::db() {
   d->commit = d->prepare("COMMIT");
   d->rollback = d->prepare("ROLLBACK");
   d->readValue = d->prepare("SELECT type, data FROM reg_values WHERE root=?1 AND key=?2 AND folded=?3");
-  d->insertKey = d->prepare("INSERT OR IGNORE INTO reg_keys(root, folded, parent, name) VALUES(?1, ?2, ?3, ?4)");
+  d->insertKey =
+      d->prepare("INSERT OR IGNORE INTO reg_keys(root, folded, parent, name) VALUES(?1, ?2, ?3, ?4)");
   d->writeValue = d->prepare(
       "INSERT INTO reg_values(root, key, folded, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5, ?6) "
       "ON CONFLICT(root, key, folded) DO UPDATE SET type=excluded.type, data=excluded.data");
@@ -541,8 +548,8 @@ RegistryStore::Db& RegistryStore::db() {
   // that starts with it followed by "\" (the range "path\" .. "path]").
   d->deleteKeys = d->prepare(
       "DELETE FROM reg_keys WHERE root=?1 AND (folded=?2 OR (folded>=?2||'\\' AND folded<?2||']'))");
-  d->deleteKeyValues = d->prepare(
-      "DELETE FROM reg_values WHERE root=?1 AND (key=?2 OR (key>=?2||'\\' AND key<?2||']'))");
+  d->deleteKeyValues =
+      d->prepare("DELETE FROM reg_values WHERE root=?1 AND (key=?2 OR (key>=?2||'\\' AND key<?2||']'))");
   d->deleteValue = d->prepare("DELETE FROM reg_values WHERE root=?1 AND key=?2 AND folded=?3");
   db_ = std::move(d);
   return *db_;
@@ -562,7 +569,8 @@ const MachineBranch& RegistryStore::machine() {
   return *machine_;
 }
 
-std::optional<RegValue> RegistryStore::readValue(uint32_t root, std::string_view section, std::string_view name) {
+std::optional<RegValue> RegistryStore::readValue(uint32_t root, std::string_view section,
+                                                 std::string_view name) {
   if (isMachine(root)) {
     const MachineKey* key = machine().find(section);
     if (!key) return std::nullopt;
@@ -601,7 +609,8 @@ std::optional<RegValue> RegistryStore::readValue(uint32_t root, std::string_view
 
 void RegistryStore::writeValue(uint32_t root, std::string_view section, std::string_view name, int32_t type,
                                const Variant& value) {
-  if (isMachine(root)) raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
+  if (isMachine(root))
+    raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
   // Convert before touching the database: a refused value changes nothing.
   std::string text;
   std::vector<uint8_t> bytes;
@@ -609,11 +618,18 @@ void RegistryStore::writeValue(uint32_t root, std::string_view section, std::str
   switch (type) {
     case kRegString:
     case kRegExpandString:
-    case kRegMultiString: text = stringData(value); break;
-    case kRegBinary: bytes = binaryData(value); break;
+    case kRegMultiString:
+      text = stringData(value);
+      break;
+    case kRegBinary:
+      bytes = binaryData(value);
+      break;
     case kRegDword:
-    case kRegDwordBigEndian: number = value.toLong(); break;
-    default: raise(kErrTypeMismatch);
+    case kRegDwordBigEndian:
+      number = value.toLong();
+      break;
+    default:
+      raise(kErrTypeMismatch);
   }
   std::string path = normalizeSectionPath(section);
   std::string folded = toLower(path);
@@ -631,9 +647,12 @@ void RegistryStore::writeValue(uint32_t root, std::string_view section, std::str
   }
   Use w(d.writeValue);
   w.integer(1, root).text(2, folded).text(3, toLower(name)).text(4, name).integer(5, type);
-  if (type == kRegBinary) w.blob(6, bytes);
-  else if (type == kRegDword || type == kRegDwordBigEndian) w.integer(6, number);
-  else w.text(6, text);
+  if (type == kRegBinary)
+    w.blob(6, bytes);
+  else if (type == kRegDword || type == kRegDwordBigEndian)
+    w.integer(6, number);
+  else
+    w.text(6, text);
   if (w.step() != SQLITE_DONE) d.fail("write");
   if (commitHook_) commitHook_();
   t.commit();
@@ -693,7 +712,8 @@ bool RegistryStore::keyExists(uint32_t root, std::string_view section) {
 }
 
 void RegistryStore::createKey(uint32_t root, std::string_view section) {
-  if (isMachine(root)) raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
+  if (isMachine(root))
+    raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
   std::string path = normalizeSectionPath(section);
   std::string folded = toLower(path);
   Db& d = db();
@@ -712,7 +732,8 @@ void RegistryStore::createKey(uint32_t root, std::string_view section) {
 }
 
 bool RegistryStore::deleteKey(uint32_t root, std::string_view section) {
-  if (isMachine(root)) raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
+  if (isMachine(root))
+    raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
   std::string folded = toLower(normalizeSectionPath(section));
   if (folded.empty()) return false;  // the root itself stays
   Db& d = db();
@@ -730,7 +751,8 @@ bool RegistryStore::deleteKey(uint32_t root, std::string_view section) {
 }
 
 bool RegistryStore::deleteValue(uint32_t root, std::string_view section, std::string_view name) {
-  if (isMachine(root)) raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
+  if (isMachine(root))
+    raise(kErrPermissionDenied, "The local machine registry is read-only", "tarnwick.Registry");
   Db& d = db();
   Transaction t(d);
   Use q(d.deleteValue);

@@ -42,8 +42,8 @@ struct RegValue {
 
 // One key of the machine branch as parsed from the text file.
 struct MachineKey {
-  std::string path;  // full path in its stored case
-  std::string name;  // last part of the path
+  std::string path;                                      // full path in its stored case
+  std::string name;                                      // last part of the path
   std::vector<std::pair<std::string, RegValue>> values;  // in file order
   std::vector<size_t> children;                          // indexes of direct sub-keys
 };

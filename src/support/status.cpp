@@ -40,7 +40,9 @@ bool isEngineFile(std::string_view file) {
 
 }  // namespace
 
-void setSystemCode(std::string_view lang, std::string text) { systemCodes()[languageCode(lang)] = std::move(text); }
+void setSystemCode(std::string_view lang, std::string text) {
+  systemCodes()[languageCode(lang)] = std::move(text);
+}
 
 std::string engineVersion() { return TARNWICK_VERSION; }
 
@@ -107,36 +109,19 @@ const ClassInfo* AGPStatus::classInfo() const {
           .get("mj2", [](AGPStatus& s) { return static_cast<int16_t>(s.mj2()); })
           .get("mn1", [](AGPStatus& s) { return static_cast<int16_t>(s.mn1()); })
           .get("mn2", [](AGPStatus& s) { return static_cast<int16_t>(s.mn2()); })
-          .method("DispStatus",
-                  [](AGPStatus& s, const Variant& a0) {
-                    s.DispStatus(a0.toString());
-                  })
-          .method("ShowStatus",
-                  [](AGPStatus& s, const Variant& a0, const Variant& a1) {
-                    s.ShowStatus(a0.toLong(), a1.toString());
-                  })
-          .method("ShowStatus2",
-                  [](AGPStatus& s, const Variant& a0, const Variant& a1) {
-                    s.ShowStatus2(a0.toLong(), a1.toString());
-                  })
-          .method("ShowStatus3",
-                  [](AGPStatus& s, const Variant& a0, const Variant& a1) {
-                    s.ShowStatus3(a0.toLong(), a1.toString());
-                  })
+          .method("DispStatus", [](AGPStatus& s, const Variant& a0) { s.DispStatus(a0.toString()); })
+          .method("ShowStatus", [](AGPStatus& s, const Variant& a0,
+                                   const Variant& a1) { s.ShowStatus(a0.toLong(), a1.toString()); })
+          .method("ShowStatus2", [](AGPStatus& s, const Variant& a0,
+                                    const Variant& a1) { s.ShowStatus2(a0.toLong(), a1.toString()); })
+          .method("ShowStatus3", [](AGPStatus& s, const Variant& a0,
+                                    const Variant& a1) { s.ShowStatus3(a0.toLong(), a1.toString()); })
           .method("StatusIsCancelled", [](AGPStatus& s) { return s.StatusIsCancelled(); })
           .method("CloseStatus", [](AGPStatus& s) { s.CloseStatus(); })
-          .method("SetStatus",
-                  [](AGPStatus& s, const Variant& a0) {
-                    s.SetStatus(a0);
-                  })
-          .method("GetVer",
-                  [](AGPStatus& s, const Variant& a0) {
-                    s.GetVer(a0.toString());
-                  })
+          .method("SetStatus", [](AGPStatus& s, const Variant& a0) { s.SetStatus(a0); })
+          .method("GetVer", [](AGPStatus& s, const Variant& a0) { s.GetVer(a0.toString()); })
           .method("GetSysCode",
-                  [](AGPStatus& s, const Variant& a0) {
-                    return Variant(s.GetSysCode(a0.toString()));
-                  })
+                  [](AGPStatus& s, const Variant& a0) { return Variant(s.GetSysCode(a0.toString())); })
           .build();
   return &info;
 }

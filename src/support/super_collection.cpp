@@ -29,14 +29,29 @@ bool omitted(const Variant& v) { return v.isEmpty() || isMissing(v); }
 bool numericPosition(const Variant& v, int64_t& out) {
   double d;
   switch (v.type()) {
-    case vtInteger: out = v.rawInteger(); return true;
-    case vtLong: out = v.rawLong(); return true;
-    case vtByte: out = v.rawByte(); return true;
-    case vtSingle: d = v.rawSingle(); break;
-    case vtDouble: d = v.rawDouble(); break;
-    case vtCurrency: d = static_cast<double>(v.rawCurrency()) / 10000.0; break;
-    case vtDecimal: d = v.toDouble(); break;
-    default: return false;
+    case vtInteger:
+      out = v.rawInteger();
+      return true;
+    case vtLong:
+      out = v.rawLong();
+      return true;
+    case vtByte:
+      out = v.rawByte();
+      return true;
+    case vtSingle:
+      d = v.rawSingle();
+      break;
+    case vtDouble:
+      d = v.rawDouble();
+      break;
+    case vtCurrency:
+      d = static_cast<double>(v.rawCurrency()) / 10000.0;
+      break;
+    case vtDecimal:
+      d = v.toDouble();
+      break;
+    default:
+      return false;
   }
   if (!std::isfinite(d) || std::fabs(d) > 9.0e18) {
     out = INT64_MAX;  // out of every range
@@ -263,7 +278,9 @@ Ref<CKeys> CSuperCollection::keys() const {
   return makeRef<CKeys>(std::move(list), base_, compareMode_ == kTextCompare);
 }
 
-Ref<Enumerator> CSuperCollection::newEnum() { return makeRef<SuperCollectionEnumerator>(Ref<CSuperCollection>(this)); }
+Ref<Enumerator> CSuperCollection::newEnum() {
+  return makeRef<SuperCollectionEnumerator>(Ref<CSuperCollection>(this));
+}
 
 // ---- enumerator
 
@@ -292,7 +309,9 @@ bool SuperCollectionEnumerator::skip(uint32_t count) {
   return true;
 }
 
-Ref<Enumerator> SuperCollectionEnumerator::clone() { return makeRef<SuperCollectionEnumerator>(owner_, pos_); }
+Ref<Enumerator> SuperCollectionEnumerator::clone() {
+  return makeRef<SuperCollectionEnumerator>(owner_, pos_);
+}
 
 // ---- keys
 
@@ -342,12 +361,15 @@ const ClassInfo* CSuperCollection::classInfo() const {
   using C = CSuperCollection;
   static const ClassInfo info =
       ClassBuilder<C>("CSuperCollection")
-          .prop("CompareMode", [](C& c) { return c.compareMode(); },
-                [](C& c, const Variant& v) { c.setCompareMode(v.toLong()); })
-          .prop("AllowItemAsignments", [](C& c) { return c.allowItemAssignments(); },
-                [](C& c, const Variant& v) { c.setAllowItemAssignments(v.toBool()); })
-          .prop("BaseIndex", [](C& c) { return c.baseIndex(); },
-                [](C& c, const Variant& v) { c.setBaseIndex(v.toLong()); })
+          .prop(
+              "CompareMode", [](C& c) { return c.compareMode(); },
+              [](C& c, const Variant& v) { c.setCompareMode(v.toLong()); })
+          .prop(
+              "AllowItemAsignments", [](C& c) { return c.allowItemAssignments(); },
+              [](C& c, const Variant& v) { c.setAllowItemAssignments(v.toBool()); })
+          .prop(
+              "BaseIndex", [](C& c) { return c.baseIndex(); },
+              [](C& c, const Variant& v) { c.setBaseIndex(v.toLong()); })
           .method("Add",
                   [](C& c, Args a) {
                     if (a.empty()) raise(kErrArgNotOptional);
@@ -358,23 +380,25 @@ const ClassInfo* CSuperCollection::classInfo() const {
                   })
           .get("Count", [](C& c) { return c.count(); })
           .get("Item", [](C& c, const Variant& i) { return c.item(i); })
-          .put("Item", [](C& c, Args a, const Variant& v) {
-            if (a.size() != 1) raise(kErrWrongArgCount);
-            c.setItem(a[0], v);
-          })
-          .putRef("Item", [](C& c, Args a, const Variant& v) {
-            if (a.size() != 1) raise(kErrWrongArgCount);
-            c.setItem(a[0], v);
-          })
+          .put("Item",
+               [](C& c, Args a, const Variant& v) {
+                 if (a.size() != 1) raise(kErrWrongArgCount);
+                 c.setItem(a[0], v);
+               })
+          .putRef("Item",
+                  [](C& c, Args a, const Variant& v) {
+                    if (a.size() != 1) raise(kErrWrongArgCount);
+                    c.setItem(a[0], v);
+                  })
           .get("Key", [](C& c, const Variant& i) { return c.key(i); })
           .method("KeyExists", [](C& c, const Variant& k) { return c.keyExists(keyArgument(k)); })
-          .method("ChangeKey",
-                  [](C& c, const Variant& o, const Variant& n) { c.changeKey(keyArgument(o), keyArgument(n)); })
+          .method("ChangeKey", [](C& c, const Variant& o,
+                                  const Variant& n) { c.changeKey(keyArgument(o), keyArgument(n)); })
           .method("ChangeKeyForIndex",
                   [](C& c, const Variant& i, const Variant& n) { c.changeKeyForIndex(i, keyArgument(n)); })
           .method("Remove", [](C& c, const Variant& i) { c.remove(i); })
-          .method("MoveItem",
-                  [](C& c, const Variant& i, const Variant& t, const Variant& r) { c.moveItem(i, t, r.toLong()); })
+          .method("MoveItem", [](C& c, const Variant& i, const Variant& t,
+                                 const Variant& r) { c.moveItem(i, t, r.toLong()); })
           .method("Clear", [](C& c) { c.clear(); })
           .get("Keys", [](C& c) { return c.keys(); })
           .defaultMember("Item")

@@ -105,8 +105,8 @@ class CSuperCollection : public Dispatch {
   int32_t base_ = 1;
   std::vector<Slot> slots_;
   std::vector<uint32_t> freeSlots_;
-  std::vector<uint32_t> order_;                           // position - base -> slot
-  std::unordered_map<std::string, uint32_t> keyIndex_;   // folded key -> slot
+  std::vector<uint32_t> order_;                         // position - base -> slot
+  std::unordered_map<std::string, uint32_t> keyIndex_;  // folded key -> slot
   int32_t running_ = 0;
 };
 

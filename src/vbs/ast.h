@@ -18,16 +18,16 @@ using StmtPtr = std::unique_ptr<Stmt>;
 using StmtList = std::vector<StmtPtr>;
 
 enum class ExprKind : uint8_t {
-  Literal,   // value
-  Name,      // name
-  Member,    // object.name; object null: the With object (.name)
-  Call,      // callee(args): a call, an array element or a default member
-  Paren,     // (operand): passes a variable by value
-  Unary,     // op operand
-  Binary,    // lhs op rhs
-  New,       // New name
+  Literal,  // value
+  Name,     // name
+  Member,   // object.name; object null: the With object (.name)
+  Call,     // callee(args): a call, an array element or a default member
+  Paren,    // (operand): passes a variable by value
+  Unary,    // op operand
+  Binary,   // lhs op rhs
+  New,      // New name
   Me,
-  Missing,   // an omitted argument: f(1, , 3)
+  Missing,  // an omitted argument: f(1, , 3)
 };
 
 enum class Op : uint8_t {
@@ -77,26 +77,26 @@ struct Expr {
 };
 
 enum class StmtKind : uint8_t {
-  Assign,      // target = value
-  Set,         // Set target = value
-  Call,        // target: a Name, Member or Call expression called as a statement
-  Dim,         // vars
-  ReDim,       // vars with bounds; preserve
-  Erase,       // targets
-  Const,       // consts
-  If,          // branches; elseBody
-  Select,      // value; cases; elseBody
-  For,         // var, from, to, step; body
-  ForEach,     // var, value (collection); body
-  Do,          // cond with testFirst/until; body
-  While,       // cond; body
-  Exit,        // exitKind
-  With,        // value; body
+  Assign,   // target = value
+  Set,      // Set target = value
+  Call,     // target: a Name, Member or Call expression called as a statement
+  Dim,      // vars
+  ReDim,    // vars with bounds; preserve
+  Erase,    // targets
+  Const,    // consts
+  If,       // branches; elseBody
+  Select,   // value; cases; elseBody
+  For,      // var, from, to, step; body
+  ForEach,  // var, value (collection); body
+  Do,       // cond with testFirst/until; body
+  While,    // cond; body
+  Exit,     // exitKind
+  With,     // value; body
   OnErrorResumeNext,
   OnErrorGoto0,
   OptionExplicit,
-  Procedure,   // proc (global code) — methods live in ClassDecl
-  Class,       // cls
+  Procedure,  // proc (global code) — methods live in ClassDecl
+  Class,      // cls
   Stop,
 };
 
@@ -105,8 +105,8 @@ enum class ExitKind : uint8_t { Do, For, Sub, Function, Property };
 struct VarDecl {
   std::string name;
   SourcePos pos;
-  bool isArray = false;              // Dim a() or Dim a(3)
-  std::vector<ExprPtr> bounds;       // upper bounds (Dim: integer literals)
+  bool isArray = false;         // Dim a() or Dim a(3)
+  std::vector<ExprPtr> bounds;  // upper bounds (Dim: integer literals)
 };
 
 struct ConstDecl {
@@ -161,21 +161,21 @@ struct ClassDecl {
 struct Stmt {
   StmtKind kind;
   SourcePos pos;
-  ExprPtr target;                 // Assign/Set/Call target; For/ForEach variable
-  ExprPtr value;                  // Assign/Set value; Select/With/ForEach subject; For start
-  ExprPtr limit, step;            // For
-  ExprPtr cond;                   // Do/While
-  bool testFirst = true;          // Do: condition at the top
-  bool until = false;             // Do: Until instead of While
-  bool preserve = false;          // ReDim
-  bool isPublic = true;           // Dim/Const at script level: Public or Private
+  ExprPtr target;         // Assign/Set/Call target; For/ForEach variable
+  ExprPtr value;          // Assign/Set value; Select/With/ForEach subject; For start
+  ExprPtr limit, step;    // For
+  ExprPtr cond;           // Do/While
+  bool testFirst = true;  // Do: condition at the top
+  bool until = false;     // Do: Until instead of While
+  bool preserve = false;  // ReDim
+  bool isPublic = true;   // Dim/Const at script level: Public or Private
   ExitKind exitKind = ExitKind::Do;
   StmtList body, elseBody;
   std::vector<IfBranch> branches;
   std::vector<CaseClause> cases;
   bool hasElse = false;
-  std::vector<VarDecl> vars;      // Dim, ReDim
-  std::vector<ExprPtr> targets;   // Erase
+  std::vector<VarDecl> vars;     // Dim, ReDim
+  std::vector<ExprPtr> targets;  // Erase
   std::vector<ConstDecl> consts;
   std::unique_ptr<ProcDecl> proc;
   std::unique_ptr<ClassDecl> cls;

@@ -12,8 +12,8 @@ namespace tw::vbs {
 
 // Per-engine state the library functions use.
 struct RuntimeState {
-  int32_t locale = 1033;           // SetLocale / GetLocale
-  uint32_t rndSeed = 0x50000;      // Rnd / Randomize
+  int32_t locale = 1033;       // SetLocale / GetLocale
+  uint32_t rndSeed = 0x50000;  // Rnd / Randomize
   float lastRnd = 0.0f;
 };
 

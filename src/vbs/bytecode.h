@@ -22,50 +22,50 @@ namespace tw::vbs {
 
 // Where a variable operand lives (Instr::k of variable instructions).
 enum VarKind : uint8_t {
-  kVarLocal = 0,   // slot of the frame
-  kVarRef,         // ByRef parameter: the slot holds a pointer to the variable
-  kVarUp,          // slot of the procedure an Execute/Eval snippet runs in
-  kVarUpRef,       // ByRef parameter of that procedure
-  kVarGlobal,      // module entry, from script-level code
-  kVarGlobalP,     // module entry used inside a procedure: undeclared names
-                   // become local variables of the running procedure
-  kVarField,       // field of Me
+  kVarLocal = 0,  // slot of the frame
+  kVarRef,        // ByRef parameter: the slot holds a pointer to the variable
+  kVarUp,         // slot of the procedure an Execute/Eval snippet runs in
+  kVarUpRef,      // ByRef parameter of that procedure
+  kVarGlobal,     // module entry, from script-level code
+  kVarGlobalP,    // module entry used inside a procedure: undeclared names
+                  // become local variables of the running procedure
+  kVarField,      // field of Me
 };
 
 enum class OpCode : uint8_t {
-  Const,      // push consts[a]
-  Pop,        // drop the top
-  Missing,    // push an omitted argument
-  LdLoc,      // push locals[a]
-  StLoc,      // locals[a] = pop
-  LdRef,      // push *refs[a]
-  StRef,      // *refs[a] = pop
-  LdFld,      // push Me.fields[a]
-  StFld,      // Me.fields[a] = pop
-  LdGlb,      // LdVar of a global entry (k, a), checked for a plain variable first
-  StGlb,      // StVar of a global entry
-  LdVar,      // push variable (k, a); a global procedure is called
-  StVar,      // variable (k, a) = pop
-  ArgVar,     // push variable (k, a) as an argument that may be passed ByRef
-  ArgElem,    // pop n indexes; push element of variable (k, a) as a ByRef argument
-  Index,      // pop n indexes; push element / default member of variable (k, a)
-  StIndex,    // pop value and n indexes; store into element / default member (b: 1 Set)
-  Erase,      // Erase variable (k, a); n: 1 for a fixed array
-  ReDim,      // pop n bounds; ReDim variable (k, a) (b: bit 0 Preserve, bit 1 fixed array)
-  InitArr,    // pop n bounds; variable (k, a) becomes a fixed array
-  CallGlb,    // call entry a with n arguments; b: call site; k: kCallStatement
-  CallMe,     // call member a of Me's class with n arguments; b: call site
-  PutMe,      // pop value and n arguments; assign member a of Me (k: kPutSet)
-  LdMe,       // push Me
-  GetMbr,     // [object, n args] -> member site b
-  PutMbr,     // [object, n args, value] -> assign member site b (k: kPutSet)
-  CallDef,    // [value, n args] -> element or default member
-  PutDef,     // [target, n args, value] -> assign element / default member
-  New,        // push a new instance of class site b
-  CallBi,     // builtin a with n arguments
-  LdErr,      // push the Err object
-  LetVal,     // top: an object becomes its default member's value
-  SetChk,     // top must be an object (424)
+  Const,    // push consts[a]
+  Pop,      // drop the top
+  Missing,  // push an omitted argument
+  LdLoc,    // push locals[a]
+  StLoc,    // locals[a] = pop
+  LdRef,    // push *refs[a]
+  StRef,    // *refs[a] = pop
+  LdFld,    // push Me.fields[a]
+  StFld,    // Me.fields[a] = pop
+  LdGlb,    // LdVar of a global entry (k, a), checked for a plain variable first
+  StGlb,    // StVar of a global entry
+  LdVar,    // push variable (k, a); a global procedure is called
+  StVar,    // variable (k, a) = pop
+  ArgVar,   // push variable (k, a) as an argument that may be passed ByRef
+  ArgElem,  // pop n indexes; push element of variable (k, a) as a ByRef argument
+  Index,    // pop n indexes; push element / default member of variable (k, a)
+  StIndex,  // pop value and n indexes; store into element / default member (b: 1 Set)
+  Erase,    // Erase variable (k, a); n: 1 for a fixed array
+  ReDim,    // pop n bounds; ReDim variable (k, a) (b: bit 0 Preserve, bit 1 fixed array)
+  InitArr,  // pop n bounds; variable (k, a) becomes a fixed array
+  CallGlb,  // call entry a with n arguments; b: call site; k: kCallStatement
+  CallMe,   // call member a of Me's class with n arguments; b: call site
+  PutMe,    // pop value and n arguments; assign member a of Me (k: kPutSet)
+  LdMe,     // push Me
+  GetMbr,   // [object, n args] -> member site b
+  PutMbr,   // [object, n args, value] -> assign member site b (k: kPutSet)
+  CallDef,  // [value, n args] -> element or default member
+  PutDef,   // [target, n args, value] -> assign element / default member
+  New,      // push a new instance of class site b
+  CallBi,   // builtin a with n arguments
+  LdErr,    // push the Err object
+  LetVal,   // top: an object becomes its default member's value
+  SetChk,   // top must be an object (424)
   Neg,
   Not,
   Add,
@@ -76,9 +76,9 @@ enum class OpCode : uint8_t {
   Mod,
   Pow,
   Cat,
-  CatN,       // concatenate n values
-  Append,     // pop n values; variable (k, a) = variable & values, in place
-  Eq,         // comparisons: k bit 0 / bit 1: left / right operand is a numeric literal
+  CatN,    // concatenate n values
+  Append,  // pop n values; variable (k, a) = variable & values, in place
+  Eq,      // comparisons: k bit 0 / bit 1: left / right operand is a numeric literal
   Ne,
   Lt,
   Gt,
@@ -90,23 +90,23 @@ enum class OpCode : uint8_t {
   Xor,
   Eqv,
   Imp,
-  Jmp,        // goto a
-  JmpF,       // pop; goto a when false
-  JmpT,       // pop; goto a when true
-  Loop,       // goto a (backward: counts towards the time-out); k 1 / 2: pop,
-              // only when true / false
-  ForInit,    // pop step, limit, start; variable (k, a); hidden slots n, n+1; exit b
-  ForNext,    // variable (k, a) += step; back to b while in range
-  EachInit,   // pop collection; variable (k, a); hidden slots n, n+1; exit b
-  EachNext,   // next item into variable (k, a); back to b while there is one
-  ClearLoc,   // clear hidden slots a .. a+n-1
+  Jmp,       // goto a
+  JmpF,      // pop; goto a when false
+  JmpT,      // pop; goto a when true
+  Loop,      // goto a (backward: counts towards the time-out); k 1 / 2: pop,
+             // only when true / false
+  ForInit,   // pop step, limit, start; variable (k, a); hidden slots n, n+1; exit b
+  ForNext,   // variable (k, a) += step; back to b while in range
+  EachInit,  // pop collection; variable (k, a); hidden slots n, n+1; exit b
+  EachNext,  // next item into variable (k, a); back to b while there is one
+  ClearLoc,  // clear hidden slots a .. a+n-1
   Ret,
   OnErrResume,
   OnErrGoto0,
-  Eval,       // pop text; k: 0 Eval, 1 Execute, 2 ExecuteGlobal
-  GetRef,     // pop name; push a callable object
-  DeclDyn,    // declare names[a] in the running procedure (Execute'd Dim)
-  Fail,       // raise error a with names[b] ('Illegal assignment: x')
+  Eval,     // pop text; k: 0 Eval, 1 Execute, 2 ExecuteGlobal
+  GetRef,   // pop name; push a callable object
+  DeclDyn,  // declare names[a] in the running procedure (Execute'd Dim)
+  Fail,     // raise error a with names[b] ('Illegal assignment: x')
 };
 
 // Flags in Instr::k of call and store instructions.
@@ -124,12 +124,12 @@ struct Instr {
 // A call or member access: its name and, for member accesses, the member id
 // found for the last object type seen.
 struct CallSite {
-  int32_t name = -1;        // Proc::names index
-  uint64_t refMask = 0;     // arguments pushed with ArgVar/ArgElem (first 64)
-  uint16_t elemRefs = 0;    // how many of them lock array elements
+  int32_t name = -1;          // Proc::names index
+  uint64_t refMask = 0;       // arguments pushed with ArgVar/ArgElem (first 64)
+  uint16_t elemRefs = 0;      // how many of them lock array elements
   const void* key = nullptr;  // class of the last object
   DispId id = kDispIdUnknown;
-  int32_t fallback = -1;      // local slot for a name that turns out not global
+  int32_t fallback = -1;  // local slot for a name that turns out not global
 };
 
 struct SourceText : RefCounted {
@@ -166,8 +166,8 @@ struct Proc : RefCounted {
   bool optionExplicit = false;
   int32_t nParams = 0;
   std::vector<uint8_t> byRef;  // per parameter
-  int32_t nLocals = 0;        // slots, parameters first
-  int32_t retSlot = -1;       // return value (Function, Property Get, Expression)
+  int32_t nLocals = 0;         // slots, parameters first
+  int32_t retSlot = -1;        // return value (Function, Property Get, Expression)
   int32_t maxStack = 0;
   std::vector<Instr> code;
   std::vector<Variant> consts;
@@ -182,7 +182,7 @@ struct Proc : RefCounted {
   // For / For Each instructions (pc) over an undeclared name: the local slot
   // used while no script-level variable of that name exists.
   std::vector<std::pair<int32_t, int32_t>> forFallbacks;
-  ClassDef* cls = nullptr;        // owning class of a method
+  ClassDef* cls = nullptr;  // owning class of a method
   Ref<SourceText> source;
 
   SourcePos positionAt(int32_t pc) const;
@@ -195,11 +195,11 @@ struct ClassMember {
   std::string name;
   MemberKind kind = MemberKind::Field;
   bool isPublic = true;
-  int32_t field = -1;         // Field: slot in the instance
-  bool fixedArray = false;    // Field declared with bounds
+  int32_t field = -1;       // Field: slot in the instance
+  bool fixedArray = false;  // Field declared with bounds
   std::vector<int32_t> bounds;
-  Ref<Proc> method;           // Method
-  Ref<Proc> get, let, set;    // Property
+  Ref<Proc> method;         // Method
+  Ref<Proc> get, let, set;  // Property
 };
 
 // A script class. Member ids are positions + 1; 0 is the default member.

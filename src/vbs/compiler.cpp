@@ -22,8 +22,10 @@ bool isNumericLiteral(const Expr& e) {
     case vtDouble:
     case vtSingle:
     case vtCurrency:
-    case vtByte: return true;
-    default: return false;
+    case vtByte:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -34,10 +36,14 @@ bool mayBeObject(const Expr& e) {
     case ExprKind::Member:
     case ExprKind::Call:
     case ExprKind::Me:
-    case ExprKind::New: return true;
-    case ExprKind::Paren: return mayBeObject(*e.target);
-    case ExprKind::Literal: return e.value.isObject();
-    default: return false;
+    case ExprKind::New:
+      return true;
+    case ExprKind::Paren:
+      return mayBeObject(*e.target);
+    case ExprKind::Literal:
+      return e.value.isObject();
+    default:
+      return false;
   }
 }
 
@@ -311,7 +317,9 @@ class ProcCompiler {
           }
         }
         break;
-      default: forChildren(s, [this](const Stmt& c) { declareIn(c); }); break;
+      default:
+        forChildren(s, [this](const Stmt& c) { declareIn(c); });
+        break;
     }
   }
 
@@ -332,11 +340,14 @@ class ProcCompiler {
         if (s.target->kind == ExprKind::Name) implicitName(s.target->name);
         break;
       case StmtKind::For:
-      case StmtKind::ForEach: implicitName(s.target->name); break;
+      case StmtKind::ForEach:
+        implicitName(s.target->name);
+        break;
       case StmtKind::ReDim:
         for (const VarDecl& v : s.vars) implicitName(v.name);
         break;
-      default: break;
+      default:
+        break;
     }
     forChildren(s, [this](const Stmt& c) { implicitIn(c); });
   }
@@ -494,7 +505,8 @@ class ProcCompiler {
         callStatement(*s.target);
         simpleRange(start);
         break;
-      case StmtKind::Dim: break;  // declared before the code runs
+      case StmtKind::Dim:
+        break;  // declared before the code runs
       case StmtKind::Const:
         if (scope_ == Scope::LocalSnippet) {
           for (const ConstDecl& c : s.consts) {
@@ -504,7 +516,10 @@ class ProcCompiler {
           simpleRange(start);
         }
         break;
-      case StmtKind::ReDim: redim(s); simpleRange(start); break;
+      case StmtKind::ReDim:
+        redim(s);
+        simpleRange(start);
+        break;
       case StmtKind::Erase:
         for (const ExprPtr& t : s.targets) {
           Binding b = resolve(t->name);
@@ -516,18 +531,42 @@ class ProcCompiler {
         }
         simpleRange(start);
         break;
-      case StmtKind::If: ifStatement(s); break;
-      case StmtKind::Select: selectStatement(s); break;
-      case StmtKind::For: forStatement(s); break;
-      case StmtKind::ForEach: forEachStatement(s); break;
-      case StmtKind::Do: doStatement(s); break;
-      case StmtKind::While: whileStatement(s); break;
-      case StmtKind::Exit: exitStatement(s); simpleRange(start); break;
-      case StmtKind::With: withStatement(s); break;
-      case StmtKind::OnErrorResumeNext: emit(OpCode::OnErrResume, 0); simpleRange(start); break;
-      case StmtKind::OnErrorGoto0: emit(OpCode::OnErrGoto0, 0); simpleRange(start); break;
+      case StmtKind::If:
+        ifStatement(s);
+        break;
+      case StmtKind::Select:
+        selectStatement(s);
+        break;
+      case StmtKind::For:
+        forStatement(s);
+        break;
+      case StmtKind::ForEach:
+        forEachStatement(s);
+        break;
+      case StmtKind::Do:
+        doStatement(s);
+        break;
+      case StmtKind::While:
+        whileStatement(s);
+        break;
+      case StmtKind::Exit:
+        exitStatement(s);
+        simpleRange(start);
+        break;
+      case StmtKind::With:
+        withStatement(s);
+        break;
+      case StmtKind::OnErrorResumeNext:
+        emit(OpCode::OnErrResume, 0);
+        simpleRange(start);
+        break;
+      case StmtKind::OnErrorGoto0:
+        emit(OpCode::OnErrGoto0, 0);
+        simpleRange(start);
+        break;
       case StmtKind::OptionExplicit:
-      case StmtKind::Stop: break;
+      case StmtKind::Stop:
+        break;
       case StmtKind::Procedure:
       case StmtKind::Class:
         if (scope_ == Scope::Procedure) fail(kErrCSyntax, s.pos);
@@ -603,7 +642,8 @@ class ProcCompiler {
         emit(OpCode::PutDef, -(n + 2), setFlag, static_cast<uint16_t>(n));
         return;
       }
-      default: fail(kErrCExpectedStatement, target.pos);
+      default:
+        fail(kErrCExpectedStatement, target.pos);
     }
   }
 
@@ -638,20 +678,36 @@ class ProcCompiler {
 
   void storeVariable(const Binding& b) {
     switch (b.vk) {
-      case kVarLocal: emit(OpCode::StLoc, -1, 0, 0, b.a); break;
-      case kVarRef: emit(OpCode::StRef, -1, 0, 0, b.a); break;
-      case kVarField: emit(OpCode::StFld, -1, 0, 0, b.a); break;
+      case kVarLocal:
+        emit(OpCode::StLoc, -1, 0, 0, b.a);
+        break;
+      case kVarRef:
+        emit(OpCode::StRef, -1, 0, 0, b.a);
+        break;
+      case kVarField:
+        emit(OpCode::StFld, -1, 0, 0, b.a);
+        break;
       case kVarGlobal:
-      case kVarGlobalP: emit(OpCode::StGlb, -1, b.vk, 0, b.a, b.b); break;
-      default: emit(OpCode::StVar, -1, b.vk, 0, b.a, b.b); break;
+      case kVarGlobalP:
+        emit(OpCode::StGlb, -1, b.vk, 0, b.a, b.b);
+        break;
+      default:
+        emit(OpCode::StVar, -1, b.vk, 0, b.a, b.b);
+        break;
     }
   }
 
   void loadVariable(const Binding& b) {
     switch (b.vk) {
-      case kVarLocal: emit(OpCode::LdLoc, 1, 0, 0, b.a); break;
-      case kVarRef: emit(OpCode::LdRef, 1, 0, 0, b.a); break;
-      case kVarField: emit(OpCode::LdFld, 1, 0, 0, b.a); break;
+      case kVarLocal:
+        emit(OpCode::LdLoc, 1, 0, 0, b.a);
+        break;
+      case kVarRef:
+        emit(OpCode::LdRef, 1, 0, 0, b.a);
+        break;
+      case kVarField:
+        emit(OpCode::LdFld, 1, 0, 0, b.a);
+        break;
       default:
         emit(b.vk == kVarGlobal || b.vk == kVarGlobalP ? OpCode::LdGlb : OpCode::LdVar, 1, b.vk, 0, b.a, b.b);
         reserve(2);
@@ -675,7 +731,9 @@ class ProcCompiler {
 
   void callStatement(const Expr& target) {
     switch (target.kind) {
-      case ExprKind::Name: nameCall(target.name, {}, true, target.pos); return;
+      case ExprKind::Name:
+        nameCall(target.name, {}, true, target.pos);
+        return;
       case ExprKind::Member:
         objectOf(target);
         emit(OpCode::GetMbr, -1, kCallStatement, 0, 0, newSite(target.name));
@@ -705,8 +763,8 @@ class ProcCompiler {
     objectOf(callee);
     int32_t site = newSite(callee.name);
     int n = refArgs(args, site);
-    emit(OpCode::GetMbr, statement ? -(n + 1) : -n, statement ? kCallStatement : 0, static_cast<uint16_t>(n), 0,
-         site);
+    emit(OpCode::GetMbr, statement ? -(n + 1) : -n, statement ? kCallStatement : 0, static_cast<uint16_t>(n),
+         0, site);
     reserve(2);
   }
 
@@ -728,8 +786,8 @@ class ProcCompiler {
         {
           int32_t site = newSite(name);
           refArgs(args, site);
-          emit(OpCode::CallGlb, statement ? -n : -n + 1, statement ? kCallStatement : 0, static_cast<uint16_t>(n),
-               b.a, site);
+          emit(OpCode::CallGlb, statement ? -n : -n + 1, statement ? kCallStatement : 0,
+               static_cast<uint16_t>(n), b.a, site);
           proc_.sites[static_cast<size_t>(site)].fallback = b.b;
           reserve(2);
         }
@@ -745,8 +803,8 @@ class ProcCompiler {
       case Binding::Member: {
         int32_t site = newSite(name);
         refArgs(args, site);
-        emit(OpCode::CallMe, statement ? -n : -n + 1, statement ? kCallStatement : 0, static_cast<uint16_t>(n), b.member,
-             site);
+        emit(OpCode::CallMe, statement ? -n : -n + 1, statement ? kCallStatement : 0,
+             static_cast<uint16_t>(n), b.member, site);
         reserve(2);
         return;
       }
@@ -897,7 +955,8 @@ class ProcCompiler {
         proc_.lines.push_back({ts, c.pos});
         emit(OpCode::LdLoc, 1, 0, 0, h);
         expr(*v);
-        uint8_t lit = isNumericLiteral(*v) || (v->kind == ExprKind::Unary && isNumericLiteral(*v->target)) ? 2 : 0;
+        uint8_t lit =
+            isNumericLiteral(*v) || (v->kind == ExprKind::Unary && isNumericLiteral(*v->target)) ? 2 : 0;
         emit(OpCode::Eq, -1, lit);
         bodyJumps[i].push_back(emit(OpCode::JmpT, -1));
         proc_.resumes.push_back({ts, here(), -1});
@@ -1080,14 +1139,22 @@ class ProcCompiler {
 
   void expr(const Expr& e) {
     switch (e.kind) {
-      case ExprKind::Literal: emit(OpCode::Const, 1, 0, 0, constIndex(e.value)); return;
-      case ExprKind::Missing: emit(OpCode::Missing, 1); return;
-      case ExprKind::Paren: expr(*e.target); return;
+      case ExprKind::Literal:
+        emit(OpCode::Const, 1, 0, 0, constIndex(e.value));
+        return;
+      case ExprKind::Missing:
+        emit(OpCode::Missing, 1);
+        return;
+      case ExprKind::Paren:
+        expr(*e.target);
+        return;
       case ExprKind::Me:
         if (!cls_) fail(kErrCInvalidMe, e.pos);
         emit(OpCode::LdMe, 1);
         return;
-      case ExprKind::New: emit(OpCode::New, 1, 0, 0, 0, newSite(e.name)); return;
+      case ExprKind::New:
+        emit(OpCode::New, 1, 0, 0, 0, newSite(e.name));
+        return;
       case ExprKind::Unary:
         if (e.op == Op::Neg && isNumericLiteral(*e.target)) {
           emit(OpCode::Const, 1, 0, 0, constIndex(negate(e.target->value)));
@@ -1097,8 +1164,12 @@ class ProcCompiler {
         if (e.op == Op::Neg) emit(OpCode::Neg, 0);
         if (e.op == Op::Not) emit(OpCode::Not, 0);
         return;
-      case ExprKind::Binary: binary(e); return;
-      case ExprKind::Name: name(e); return;
+      case ExprKind::Binary:
+        binary(e);
+        return;
+      case ExprKind::Name:
+        name(e);
+        return;
       case ExprKind::Member:
         objectOf(e);
         emit(OpCode::GetMbr, 0, 0, 0, 0, newSite(e.name));
@@ -1126,7 +1197,8 @@ class ProcCompiler {
   }
 
   static bool isLiteralOperand(const Expr& e) {
-    return isNumericLiteral(e) || (e.kind == ExprKind::Unary && e.op == Op::Neg && isNumericLiteral(*e.target));
+    return isNumericLiteral(e) ||
+           (e.kind == ExprKind::Unary && e.op == Op::Neg && isNumericLiteral(*e.target));
   }
 
   void binary(const Expr& e) {
@@ -1154,26 +1226,65 @@ class ProcCompiler {
     OpCode op;
     uint8_t k = 0;
     switch (e.op) {
-      case Op::Add: op = OpCode::Add; break;
-      case Op::Sub: op = OpCode::Sub; break;
-      case Op::Mul: op = OpCode::Mul; break;
-      case Op::Div: op = OpCode::Div; break;
-      case Op::IntDiv: op = OpCode::IntDiv; break;
-      case Op::Mod: op = OpCode::Mod; break;
-      case Op::Pow: op = OpCode::Pow; break;
-      case Op::Eq: op = OpCode::Eq; break;
-      case Op::Ne: op = OpCode::Ne; break;
-      case Op::Lt: op = OpCode::Lt; break;
-      case Op::Gt: op = OpCode::Gt; break;
-      case Op::Le: op = OpCode::Le; break;
-      case Op::Ge: op = OpCode::Ge; break;
-      case Op::Is: op = OpCode::Is; break;
-      case Op::And: op = OpCode::And; break;
-      case Op::Or: op = OpCode::Or; break;
-      case Op::Xor: op = OpCode::Xor; break;
-      case Op::Eqv: op = OpCode::Eqv; break;
-      case Op::Imp: op = OpCode::Imp; break;
-      default: fail(kErrCSyntax, e.pos);
+      case Op::Add:
+        op = OpCode::Add;
+        break;
+      case Op::Sub:
+        op = OpCode::Sub;
+        break;
+      case Op::Mul:
+        op = OpCode::Mul;
+        break;
+      case Op::Div:
+        op = OpCode::Div;
+        break;
+      case Op::IntDiv:
+        op = OpCode::IntDiv;
+        break;
+      case Op::Mod:
+        op = OpCode::Mod;
+        break;
+      case Op::Pow:
+        op = OpCode::Pow;
+        break;
+      case Op::Eq:
+        op = OpCode::Eq;
+        break;
+      case Op::Ne:
+        op = OpCode::Ne;
+        break;
+      case Op::Lt:
+        op = OpCode::Lt;
+        break;
+      case Op::Gt:
+        op = OpCode::Gt;
+        break;
+      case Op::Le:
+        op = OpCode::Le;
+        break;
+      case Op::Ge:
+        op = OpCode::Ge;
+        break;
+      case Op::Is:
+        op = OpCode::Is;
+        break;
+      case Op::And:
+        op = OpCode::And;
+        break;
+      case Op::Or:
+        op = OpCode::Or;
+        break;
+      case Op::Xor:
+        op = OpCode::Xor;
+        break;
+      case Op::Eqv:
+        op = OpCode::Eqv;
+        break;
+      case Op::Imp:
+        op = OpCode::Imp;
+        break;
+      default:
+        fail(kErrCSyntax, e.pos);
     }
     if (op >= OpCode::Eq && op <= OpCode::Ge) {
       if (isLiteralOperand(*e.target)) k |= 1;
@@ -1185,8 +1296,12 @@ class ProcCompiler {
   void name(const Expr& e) {
     Binding b = resolve(e.name);
     switch (b.kind) {
-      case Binding::Variable: loadVariable(b); return;
-      case Binding::Constant: emit(OpCode::Const, 1, 0, 0, constIndex(b.value)); return;
+      case Binding::Variable:
+        loadVariable(b);
+        return;
+      case Binding::Constant:
+        emit(OpCode::Const, 1, 0, 0, constIndex(b.value));
+        return;
       case Binding::Member: {
         emit(OpCode::CallMe, 1, 0, 0, b.member, newSite(e.name));
         reserve(2);
@@ -1195,7 +1310,9 @@ class ProcCompiler {
       case Binding::Builtin:
         emit(OpCode::CallBi, 1, 0, 0, b.fn);
         return;
-      case Binding::Err: emit(OpCode::LdErr, 1); return;
+      case Binding::Err:
+        emit(OpCode::LdErr, 1);
+        return;
       case Binding::Special:
         // Eval and friends without arguments.
         emit(OpCode::Fail, 0, 0, 0, kErrWrongArgCount, nameIndex(e.name));
@@ -1276,14 +1393,15 @@ class UnitCompiler {
     code->name = "(eval)";
     code->type = ProcType::Expression;
     if (context) u_.optionExplicit = context->optionExplicit;
-    ProcCompiler pc(u_, *code, context ? Scope::LocalSnippet : Scope::Global, context ? context->cls : nullptr,
-                    context);
+    ProcCompiler pc(u_, *code, context ? Scope::LocalSnippet : Scope::Global,
+                    context ? context->cls : nullptr, context);
     pc.compileExpression(e);
     return code;
   }
 
  private:
-  void declareName(const std::string& n, SourcePos p, UnitState::Decl kind, Variant value = {}, bool fixed = false) {
+  void declareName(const std::string& n, SourcePos p, UnitState::Decl kind, Variant value = {},
+                   bool fixed = false) {
     if (u_.declared.count(n)) throw CompileError(kErrCNameRedefined, p);
     u_.declared.emplace(n, UnitState::Declared{kind, std::move(value), fixed});
   }
@@ -1292,7 +1410,8 @@ class UnitCompiler {
     switch (s.kind) {
       case StmtKind::Procedure: {
         ProcDecl& d = *s.proc;
-        if (d.kind != ProcKind::Sub && d.kind != ProcKind::Function) throw CompileError(kErrCMustBeInClass, d.pos);
+        if (d.kind != ProcKind::Sub && d.kind != ProcKind::Function)
+          throw CompileError(kErrCMustBeInClass, d.pos);
         declareName(d.name, d.pos, UnitState::Decl::Procedure);
         Ref<Proc> p = makeRef<Proc>();
         p->name = d.name;
@@ -1380,11 +1499,21 @@ class UnitCompiler {
       p->isPublic = pd->isPublic;
       p->nParams = static_cast<int32_t>(pd->params.size());
       switch (pd->kind) {
-        case ProcKind::Sub: p->type = ProcType::Sub; break;
-        case ProcKind::Function: p->type = ProcType::Function; break;
-        case ProcKind::PropertyGet: p->type = ProcType::PropertyGet; break;
-        case ProcKind::PropertyLet: p->type = ProcType::PropertyLet; break;
-        case ProcKind::PropertySet: p->type = ProcType::PropertySet; break;
+        case ProcKind::Sub:
+          p->type = ProcType::Sub;
+          break;
+        case ProcKind::Function:
+          p->type = ProcType::Function;
+          break;
+        case ProcKind::PropertyGet:
+          p->type = ProcType::PropertyGet;
+          break;
+        case ProcKind::PropertyLet:
+          p->type = ProcType::PropertyLet;
+          break;
+        case ProcKind::PropertySet:
+          p->type = ProcType::PropertySet;
+          break;
       }
       int32_t idx;
       if (pd->kind == ProcKind::Sub || pd->kind == ProcKind::Function) {
@@ -1394,8 +1523,8 @@ class UnitCompiler {
         m.isPublic = pd->isPublic;
         m.method = p;
         idx = addMember(std::move(m), pd->pos);
-        if (pd->kind == ProcKind::Sub && (equalsNoCase(pd->name, "class_initialize") ||
-                                          equalsNoCase(pd->name, "class_terminate"))) {
+        if (pd->kind == ProcKind::Sub &&
+            (equalsNoCase(pd->name, "class_initialize") || equalsNoCase(pd->name, "class_terminate"))) {
           if (!pd->params.empty()) throw CompileError(kErrCInitTermArgs, pd->pos);
           if (equalsNoCase(pd->name, "class_initialize")) {
             cls.initialize = p;
@@ -1422,7 +1551,8 @@ class UnitCompiler {
         if (pd->isPublic) m.isPublic = true;
       }
       if (pd->isDefault) {
-        if (cls.defaultMember >= 0 && cls.defaultMember != idx) throw CompileError(kErrCMultipleDefault, pd->pos);
+        if (cls.defaultMember >= 0 && cls.defaultMember != idx)
+          throw CompileError(kErrCMultipleDefault, pd->pos);
         cls.defaultMember = idx;
       }
       bodies.emplace_back(pd.get(), p);
@@ -1444,7 +1574,8 @@ CompiledUnit compileUnit(Program& prog, ModuleState& mod, Ref<SourceText> source
   return UnitCompiler(mod, std::move(source)).unit(prog);
 }
 
-CompiledUnit compileLocalSnippet(Program& prog, ModuleState& mod, const Proc& context, Ref<SourceText> source) {
+CompiledUnit compileLocalSnippet(Program& prog, ModuleState& mod, const Proc& context,
+                                 Ref<SourceText> source) {
   return UnitCompiler(mod, std::move(source)).localSnippet(prog, context);
 }
 

@@ -32,7 +32,8 @@ CompiledUnit compileUnit(Program& prog, ModuleState& mod, Ref<SourceText> source
 
 // Execute'd text inside a running procedure: its names reach the
 // procedure's variables (context) and those of Me's class.
-CompiledUnit compileLocalSnippet(Program& prog, ModuleState& mod, const Proc& context, Ref<SourceText> source);
+CompiledUnit compileLocalSnippet(Program& prog, ModuleState& mod, const Proc& context,
+                                 Ref<SourceText> source);
 
 // An Eval expression, at script level (context null) or inside a procedure.
 Ref<Proc> compileExpression(Expr& expr, ModuleState& mod, const Proc* context, Ref<SourceText> source);

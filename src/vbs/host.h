@@ -27,10 +27,10 @@ struct SourceText;
 struct ScriptErrorInfo {
   int32_t number = 0;
   std::string description;
-  std::string source;   // "Microsoft VBScript runtime error", "... compilation error", or the raiser's
-  int32_t line = 0;     // 0 when the error has no position in script code
+  std::string source;  // "Microsoft VBScript runtime error", "... compilation error", or the raiser's
+  int32_t line = 0;    // 0 when the error has no position in script code
   int32_t column = 0;
-  std::string text;     // the source line
+  std::string text;        // the source line
   std::string sourceName;  // name given to the code that failed (addCode), else the module's
   bool compilation = false;
 

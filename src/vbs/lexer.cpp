@@ -15,25 +15,63 @@ struct Keyword {
 };
 
 constexpr Keyword kKeywords[] = {
-    {"and", Tok::KwAnd},         {"byref", Tok::KwByRef},     {"byval", Tok::KwByVal},
-    {"call", Tok::KwCall},       {"case", Tok::KwCase},       {"class", Tok::KwClass},
-    {"const", Tok::KwConst},     {"default", Tok::KwDefault}, {"dim", Tok::KwDim},
-    {"do", Tok::KwDo},           {"each", Tok::KwEach},       {"else", Tok::KwElse},
-    {"elseif", Tok::KwElseIf},   {"empty", Tok::KwEmpty},     {"end", Tok::KwEnd},
-    {"eqv", Tok::KwEqv},         {"erase", Tok::KwErase},     {"error", Tok::KwError},
-    {"exit", Tok::KwExit},       {"explicit", Tok::KwExplicit}, {"false", Tok::KwFalse},
-    {"for", Tok::KwFor},         {"function", Tok::KwFunction}, {"goto", Tok::KwGoTo},
-    {"if", Tok::KwIf},           {"imp", Tok::KwImp},         {"in", Tok::KwIn},
-    {"is", Tok::KwIs},           {"loop", Tok::KwLoop},       {"me", Tok::KwMe},
-    {"mod", Tok::KwMod},         {"new", Tok::KwNew},         {"next", Tok::KwNext},
-    {"not", Tok::KwNot},         {"nothing", Tok::KwNothing}, {"null", Tok::KwNull},
-    {"on", Tok::KwOn},           {"option", Tok::KwOption},   {"or", Tok::KwOr},
-    {"preserve", Tok::KwPreserve}, {"private", Tok::KwPrivate}, {"property", Tok::KwProperty},
-    {"public", Tok::KwPublic},   {"redim", Tok::KwReDim},     {"resume", Tok::KwResume},
-    {"select", Tok::KwSelect},   {"set", Tok::KwSet},         {"step", Tok::KwStep},
-    {"stop", Tok::KwStop},       {"sub", Tok::KwSub},         {"then", Tok::KwThen},
-    {"to", Tok::KwTo},           {"true", Tok::KwTrue},       {"until", Tok::KwUntil},
-    {"wend", Tok::KwWend},       {"while", Tok::KwWhile},     {"with", Tok::KwWith},
+    {"and", Tok::KwAnd},
+    {"byref", Tok::KwByRef},
+    {"byval", Tok::KwByVal},
+    {"call", Tok::KwCall},
+    {"case", Tok::KwCase},
+    {"class", Tok::KwClass},
+    {"const", Tok::KwConst},
+    {"default", Tok::KwDefault},
+    {"dim", Tok::KwDim},
+    {"do", Tok::KwDo},
+    {"each", Tok::KwEach},
+    {"else", Tok::KwElse},
+    {"elseif", Tok::KwElseIf},
+    {"empty", Tok::KwEmpty},
+    {"end", Tok::KwEnd},
+    {"eqv", Tok::KwEqv},
+    {"erase", Tok::KwErase},
+    {"error", Tok::KwError},
+    {"exit", Tok::KwExit},
+    {"explicit", Tok::KwExplicit},
+    {"false", Tok::KwFalse},
+    {"for", Tok::KwFor},
+    {"function", Tok::KwFunction},
+    {"goto", Tok::KwGoTo},
+    {"if", Tok::KwIf},
+    {"imp", Tok::KwImp},
+    {"in", Tok::KwIn},
+    {"is", Tok::KwIs},
+    {"loop", Tok::KwLoop},
+    {"me", Tok::KwMe},
+    {"mod", Tok::KwMod},
+    {"new", Tok::KwNew},
+    {"next", Tok::KwNext},
+    {"not", Tok::KwNot},
+    {"nothing", Tok::KwNothing},
+    {"null", Tok::KwNull},
+    {"on", Tok::KwOn},
+    {"option", Tok::KwOption},
+    {"or", Tok::KwOr},
+    {"preserve", Tok::KwPreserve},
+    {"private", Tok::KwPrivate},
+    {"property", Tok::KwProperty},
+    {"public", Tok::KwPublic},
+    {"redim", Tok::KwReDim},
+    {"resume", Tok::KwResume},
+    {"select", Tok::KwSelect},
+    {"set", Tok::KwSet},
+    {"step", Tok::KwStep},
+    {"stop", Tok::KwStop},
+    {"sub", Tok::KwSub},
+    {"then", Tok::KwThen},
+    {"to", Tok::KwTo},
+    {"true", Tok::KwTrue},
+    {"until", Tok::KwUntil},
+    {"wend", Tok::KwWend},
+    {"while", Tok::KwWhile},
+    {"with", Tok::KwWith},
     {"xor", Tok::KwXor},
 };
 
@@ -167,7 +205,8 @@ class Lexer {
     advance();
     std::string text;
     for (;;) {
-      if (pos_ >= src_.size() || src_[pos_] == '\r' || src_[pos_] == '\n') fail(kErrCUnterminatedString, start);
+      if (pos_ >= src_.size() || src_[pos_] == '\r' || src_[pos_] == '\n')
+        fail(kErrCUnterminatedString, start);
       char c = src_[pos_];
       if (c == '"') {
         if (pos_ + 1 < src_.size() && src_[pos_ + 1] == '"') {
@@ -313,23 +352,45 @@ class Lexer {
     char n = pos_ + 1 < src_.size() ? src_[pos_ + 1] : '\0';
     size_t len = 1;
     switch (c) {
-      case ':': t.type = Tok::Colon; break;
-      case '(': t.type = Tok::LParen; break;
-      case ')': t.type = Tok::RParen; break;
-      case ',': t.type = Tok::Comma; break;
+      case ':':
+        t.type = Tok::Colon;
+        break;
+      case '(':
+        t.type = Tok::LParen;
+        break;
+      case ')':
+        t.type = Tok::RParen;
+        break;
+      case ',':
+        t.type = Tok::Comma;
+        break;
       case '.':
         // "a.b" is member access; "Echo .b" (after a blank) names a member
         // of the With object.
         t.type = Tok::Dot;
         t.memberDot = followsValue(out) && !blankBefore_;
         break;
-      case '&': t.type = Tok::Amp; break;
-      case '+': t.type = Tok::Plus; break;
-      case '-': t.type = Tok::Minus; break;
-      case '*': t.type = Tok::Star; break;
-      case '/': t.type = Tok::Slash; break;
-      case '\\': t.type = Tok::Backslash; break;
-      case '^': t.type = Tok::Caret; break;
+      case '&':
+        t.type = Tok::Amp;
+        break;
+      case '+':
+        t.type = Tok::Plus;
+        break;
+      case '-':
+        t.type = Tok::Minus;
+        break;
+      case '*':
+        t.type = Tok::Star;
+        break;
+      case '/':
+        t.type = Tok::Slash;
+        break;
+      case '\\':
+        t.type = Tok::Backslash;
+        break;
+      case '^':
+        t.type = Tok::Caret;
+        break;
       case '=':
         if (n == '<') {
           t.type = Tok::Le;
@@ -363,7 +424,8 @@ class Lexer {
           t.type = Tok::Gt;
         }
         break;
-      default: fail(kErrCInvalidCharacter, t.pos);
+      default:
+        fail(kErrCInvalidCharacter, t.pos);
     }
     advance(len);
   }
@@ -379,16 +441,26 @@ class Lexer {
 
 std::string_view tokenSpelling(Tok t) {
   switch (t) {
-    case Tok::End: return "end of script";
-    case Tok::Newline: return "end of line";
-    case Tok::Colon: return "':'";
-    case Tok::Ident: return "identifier";
-    case Tok::Literal: return "literal";
-    case Tok::LParen: return "'('";
-    case Tok::RParen: return "')'";
-    case Tok::Comma: return "','";
-    case Tok::Dot: return "'.'";
-    default: break;
+    case Tok::End:
+      return "end of script";
+    case Tok::Newline:
+      return "end of line";
+    case Tok::Colon:
+      return "':'";
+    case Tok::Ident:
+      return "identifier";
+    case Tok::Literal:
+      return "literal";
+    case Tok::LParen:
+      return "'('";
+    case Tok::RParen:
+      return "')'";
+    case Tok::Comma:
+      return "','";
+    case Tok::Dot:
+      return "'.'";
+    default:
+      break;
   }
   for (const Keyword& k : kKeywords)
     if (k.tok == t) return k.name;

@@ -51,7 +51,8 @@ Variant ScriptObject::invoke(DispId id, uint16_t kind, Args args) {
           assignTo(field(m.field), Variant(args[0]));
         } else {
           std::vector<Variant> copy(args.begin(), args.end());
-          storeIndexed(field(m.field), copy.data(), static_cast<int>(copy.size()) - 1, Variant(args.back()), isSet);
+          storeIndexed(field(m.field), copy.data(), static_cast<int>(copy.size()) - 1, Variant(args.back()),
+                       isSet);
         }
         return Variant();
       case MemberKind::Property: {
@@ -61,14 +62,16 @@ Variant ScriptObject::invoke(DispId id, uint16_t kind, Args args) {
         rt.call(*p, this, *module_, args);
         return Variant();
       }
-      case MemberKind::Method: raise(kErrNoSuchMember);
+      case MemberKind::Method:
+        raise(kErrNoSuchMember);
     }
   }
   switch (m.kind) {
     case MemberKind::Field:
       if (args.empty()) return field(m.field);
       return indexValue(field(m.field), args.data(), static_cast<int>(args.size()));
-    case MemberKind::Method: return rt.call(*m.method, this, *module_, args);
+    case MemberKind::Method:
+      return rt.call(*m.method, this, *module_, args);
     case MemberKind::Property:
       if (!m.get) raise(kErrNoSuchMember);
       return rt.call(*m.get, this, *module_, args);

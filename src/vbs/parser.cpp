@@ -150,8 +150,10 @@ class Parser {
         case Tok::KwCase:
         case Tok::KwLoop:
         case Tok::KwNext:
-        case Tok::KwWend: return;
-        default: break;
+        case Tok::KwWend:
+          return;
+        default:
+          break;
       }
       out.push_back(statement(false));
       endOfStatement();
@@ -168,7 +170,9 @@ class Parser {
     const Token& t = cur();
     SourcePos p = t.pos;
     switch (t.type) {
-      case Tok::KwDim: next(); return dim(p, true);
+      case Tok::KwDim:
+        next();
+        return dim(p, true);
       case Tok::KwPublic:
       case Tok::KwPrivate: {
         bool isPublic = t.type == Tok::KwPublic;
@@ -186,18 +190,41 @@ class Parser {
         }
         return dim(p, isPublic);
       }
-      case Tok::KwConst: next(); return constStatement(p, true);
-      case Tok::KwReDim: next(); return redim(p);
-      case Tok::KwErase: next(); return erase(p);
-      case Tok::KwIf: next(); return ifStatement(p);
-      case Tok::KwSelect: next(); return selectStatement(p);
-      case Tok::KwFor: next(); return forStatement(p);
-      case Tok::KwDo: next(); return doStatement(p);
-      case Tok::KwWhile: next(); return whileStatement(p);
-      case Tok::KwExit: next(); return exitStatement(p);
-      case Tok::KwWith: next(); return withStatement(p);
-      case Tok::KwOn: next(); return onError(p);
-      case Tok::KwOption: fail(kErrCMustBeFirst);
+      case Tok::KwConst:
+        next();
+        return constStatement(p, true);
+      case Tok::KwReDim:
+        next();
+        return redim(p);
+      case Tok::KwErase:
+        next();
+        return erase(p);
+      case Tok::KwIf:
+        next();
+        return ifStatement(p);
+      case Tok::KwSelect:
+        next();
+        return selectStatement(p);
+      case Tok::KwFor:
+        next();
+        return forStatement(p);
+      case Tok::KwDo:
+        next();
+        return doStatement(p);
+      case Tok::KwWhile:
+        next();
+        return whileStatement(p);
+      case Tok::KwExit:
+        next();
+        return exitStatement(p);
+      case Tok::KwWith:
+        next();
+        return withStatement(p);
+      case Tok::KwOn:
+        next();
+        return onError(p);
+      case Tok::KwOption:
+        fail(kErrCMustBeFirst);
       case Tok::KwSub:
       case Tok::KwFunction:
         if (!topLevel) fail(kErrCSyntax);
@@ -209,28 +236,37 @@ class Parser {
         if (!topLevel) fail(kErrCSyntax);
         next();
         return classStatement(p);
-      case Tok::KwSet: next(); return setStatement(p);
-      case Tok::KwCall: next(); return callStatement(p);
+      case Tok::KwSet:
+        next();
+        return setStatement(p);
+      case Tok::KwCall:
+        next();
+        return callStatement(p);
       case Tok::KwStop: {
         next();
         return std::make_unique<Stmt>(StmtKind::Stop, p);
       }
-      case Tok::KwNext: fail(kErrCUnexpectedNext);
-      case Tok::KwLoop: fail(kErrCLoopWithoutDo);
+      case Tok::KwNext:
+        fail(kErrCUnexpectedNext);
+      case Tok::KwLoop:
+        fail(kErrCLoopWithoutDo);
       case Tok::Ident:
       case Tok::KwDefault:
       case Tok::KwError:
       case Tok::KwExplicit:
       case Tok::KwStep:
       case Tok::KwMe:
-      case Tok::Dot: return simpleStatement(p);
-      default: fail(kErrCExpectedStatement);
+      case Tok::Dot:
+        return simpleStatement(p);
+      default:
+        fail(kErrCExpectedStatement);
     }
   }
 
   bool isPropertyStart(size_t ahead) const {
     const Token& t = peek(ahead);
-    return t.type == Tok::KwSet || (t.type == Tok::Ident && (equalsNoCase(t.text, "get") || equalsNoCase(t.text, "let")));
+    return t.type == Tok::KwSet ||
+           (t.type == Tok::Ident && (equalsNoCase(t.text, "get") || equalsNoCase(t.text, "let")));
   }
 
   // Dim / Public / Private variable lists.
@@ -337,12 +373,22 @@ class Parser {
     SourcePos p = cur().pos;
     Variant v;
     switch (cur().type) {
-      case Tok::KwTrue: v = Variant(true); break;
-      case Tok::KwFalse: v = Variant(false); break;
-      case Tok::KwEmpty: break;
-      case Tok::KwNull: v = Variant::null(); break;
-      case Tok::KwNothing: v = Variant::nothing(); break;
-      default: return nullptr;
+      case Tok::KwTrue:
+        v = Variant(true);
+        break;
+      case Tok::KwFalse:
+        v = Variant(false);
+        break;
+      case Tok::KwEmpty:
+        break;
+      case Tok::KwNull:
+        v = Variant::null();
+        break;
+      case Tok::KwNothing:
+        v = Variant::nothing();
+        break;
+      default:
+        return nullptr;
     }
     next();
     auto e = makeExpr(ExprKind::Literal, p);
@@ -505,12 +551,23 @@ class Parser {
   StmtPtr exitStatement(SourcePos p) {
     auto s = std::make_unique<Stmt>(StmtKind::Exit, p);
     switch (cur().type) {
-      case Tok::KwDo: s->exitKind = ExitKind::Do; break;
-      case Tok::KwFor: s->exitKind = ExitKind::For; break;
-      case Tok::KwSub: s->exitKind = ExitKind::Sub; break;
-      case Tok::KwFunction: s->exitKind = ExitKind::Function; break;
-      case Tok::KwProperty: s->exitKind = ExitKind::Property; break;
-      default: fail(kErrCInvalidExit);
+      case Tok::KwDo:
+        s->exitKind = ExitKind::Do;
+        break;
+      case Tok::KwFor:
+        s->exitKind = ExitKind::For;
+        break;
+      case Tok::KwSub:
+        s->exitKind = ExitKind::Sub;
+        break;
+      case Tok::KwFunction:
+        s->exitKind = ExitKind::Function;
+        break;
+      case Tok::KwProperty:
+        s->exitKind = ExitKind::Property;
+        break;
+      default:
+        fail(kErrCInvalidExit);
     }
     next();
     return s;
@@ -533,7 +590,8 @@ class Parser {
       return std::make_unique<Stmt>(StmtKind::OnErrorResumeNext, p);
     }
     expect(Tok::KwGoTo, kErrCSyntax);
-    if (!at(Tok::Literal) || cur().value.type() != vtInteger || cur().value.rawInteger() != 0) fail(kErrCSyntax);
+    if (!at(Tok::Literal) || cur().value.type() != vtInteger || cur().value.rawInteger() != 0)
+      fail(kErrCSyntax);
     next();
     return std::make_unique<Stmt>(StmtKind::OnErrorGoto0, p);
   }
@@ -591,7 +649,8 @@ class Parser {
     auto call = makeExpr(ExprKind::Call, target->pos);
     if (target->kind == ExprKind::Call && target->parens) {
       // "Foo (1) + 2, 3": the parentheses belong to the first argument.
-      if (target->args.size() != 1 || target->args[0]->kind == ExprKind::Missing) fail(kErrCParensOnSubCall, p);
+      if (target->args.size() != 1 || target->args[0]->kind == ExprKind::Missing)
+        fail(kErrCParensOnSubCall, p);
       auto paren = makeExpr(ExprKind::Paren, target->args[0]->pos);
       paren->target = std::move(target->args[0]);
       call->target = std::move(target->target);
@@ -838,14 +897,29 @@ class Parser {
     for (;;) {
       Op op;
       switch (cur().type) {
-        case Tok::Eq: op = Op::Eq; break;
-        case Tok::Ne: op = Op::Ne; break;
-        case Tok::Lt: op = Op::Lt; break;
-        case Tok::Gt: op = Op::Gt; break;
-        case Tok::Le: op = Op::Le; break;
-        case Tok::Ge: op = Op::Ge; break;
-        case Tok::KwIs: op = Op::Is; break;
-        default: return l;
+        case Tok::Eq:
+          op = Op::Eq;
+          break;
+        case Tok::Ne:
+          op = Op::Ne;
+          break;
+        case Tok::Lt:
+          op = Op::Lt;
+          break;
+        case Tok::Gt:
+          op = Op::Gt;
+          break;
+        case Tok::Le:
+          op = Op::Le;
+          break;
+        case Tok::Ge:
+          op = Op::Ge;
+          break;
+        case Tok::KwIs:
+          op = Op::Is;
+          break;
+        default:
+          return l;
       }
       chainStep(chain);
       SourcePos p = cur().pos;
@@ -957,7 +1031,8 @@ class Parser {
       case Tok::KwFalse:
       case Tok::KwEmpty:
       case Tok::KwNull:
-      case Tok::KwNothing: return literalKeyword();
+      case Tok::KwNothing:
+        return literalKeyword();
       case Tok::Ident:
       case Tok::KwDefault:
       case Tok::KwError:
@@ -968,7 +1043,9 @@ class Parser {
         e->name = name();
         return e;
       }
-      case Tok::KwMe: next(); return makeExpr(ExprKind::Me, p);
+      case Tok::KwMe:
+        next();
+        return makeExpr(ExprKind::Me, p);
       case Tok::LParen: {
         next();
         auto e = makeExpr(ExprKind::Paren, p);
@@ -988,7 +1065,8 @@ class Parser {
         e->name = name();
         return e;
       }
-      default: fail(kErrCExpectedExpression);
+      default:
+        fail(kErrCExpectedExpression);
     }
   }
 

@@ -69,7 +69,6 @@ const Variant& emptyVariant() {
   raise(number, std::move(d));
 }
 
-
 // dst = v without the out-of-line paths of Variant's assignment.
 [[gnu::always_inline]] inline void setValue(Variant& dst, Variant&& v) {
   dst.clear();
@@ -78,9 +77,14 @@ const Variant& emptyVariant() {
 
 inline bool smallInt(const Variant& v, int64_t& out) {
   switch (v.type()) {
-    case vtInteger: out = v.rawInteger(); return true;
-    case vtLong: out = v.rawLong(); return true;
-    default: return false;
+    case vtInteger:
+      out = v.rawInteger();
+      return true;
+    case vtLong:
+      out = v.rawLong();
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -121,12 +125,23 @@ inline bool doubleOperands(const Variant& l, const Variant& r, double& x, double
 
 inline bool numericValue(const Variant& v, double& out) {
   switch (v.type()) {
-    case vtInteger: out = v.rawInteger(); return true;
-    case vtLong: out = v.rawLong(); return true;
-    case vtDouble: out = v.rawDouble(); return true;
-    case vtSingle: out = v.rawSingle(); return true;
-    case vtByte: out = v.rawByte(); return true;
-    default: return false;
+    case vtInteger:
+      out = v.rawInteger();
+      return true;
+    case vtLong:
+      out = v.rawLong();
+      return true;
+    case vtDouble:
+      out = v.rawDouble();
+      return true;
+    case vtSingle:
+      out = v.rawSingle();
+      return true;
+    case vtByte:
+      out = v.rawByte();
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -219,8 +234,10 @@ std::vector<std::pair<int32_t, int32_t>> boundsOf(const Variant* args, int n) {
 // For loop bounds are numbers; texts are read as numbers.
 Variant loopNumber(Variant v) {
   switch (v.type()) {
-    case vtEmpty: return Variant::integer(0);
-    case vtNull: raise(kErrInvalidNull);
+    case vtEmpty:
+      return Variant::integer(0);
+    case vtNull:
+      raise(kErrInvalidNull);
     case vtString: {
       double d;
       if (!parseNumber(v.rawString(), d)) raise(kErrTypeMismatch);
@@ -234,8 +251,10 @@ Variant loopNumber(Variant v) {
     case vtByte:
     case vtDate:
     case vtBoolean:
-    case vtDecimal: return v;
-    default: raise(kErrTypeMismatch);
+    case vtDecimal:
+      return v;
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -291,13 +310,15 @@ Variant* globalVariable(Runtime& rt, Frame* f, int32_t a, uint8_t kind, int32_t 
   GlobalEntry& e = f->module->entry(a);
   for (;;) {
     switch (e.kind) {
-      case EntryKind::Variable: return &e.value;
+      case EntryKind::Variable:
+        return &e.value;
       case EntryKind::Constant:
       case EntryKind::HostObject:
         if (access == Access::Write) raiseNamed(kErrIllegalAssignment, e.name);
         return &e.value;
       case EntryKind::Procedure:
-      case EntryKind::HostMember: return nullptr;
+      case EntryKind::HostMember:
+        return nullptr;
       case EntryKind::Undefined:
         if (resolveHost(rt, e)) continue;
         if (kind == kVarGlobalP) {
@@ -323,14 +344,19 @@ Variant* globalVariable(Runtime& rt, Frame* f, int32_t a, uint8_t kind, int32_t 
 }
 
 // Any variable operand. Null only for global procedures and host members.
-[[gnu::always_inline]] inline Variant* variable(Runtime& rt, Frame* f, uint8_t kind, int32_t a, int32_t fallback,
-                                               Access access) {
+[[gnu::always_inline]] inline Variant* variable(Runtime& rt, Frame* f, uint8_t kind, int32_t a,
+                                                int32_t fallback, Access access) {
   switch (kind) {
-    case kVarLocal: return &f->locals[a];
-    case kVarRef: return f->refs[a];
-    case kVarUp: return &f->scope->locals[a];
-    case kVarUpRef: return f->scope->refs[a];
-    case kVarField: return &f->me->field(a);
+    case kVarLocal:
+      return &f->locals[a];
+    case kVarRef:
+      return f->refs[a];
+    case kVarUp:
+      return &f->scope->locals[a];
+    case kVarUpRef:
+      return f->scope->refs[a];
+    case kVarField:
+      return &f->me->field(a);
     default: {
       GlobalEntry& e = f->module->entry(a);
       if (e.kind == EntryKind::Variable) return &e.value;
@@ -340,7 +366,8 @@ Variant* globalVariable(Runtime& rt, Frame* f, int32_t a, uint8_t kind, int32_t 
 }
 
 int32_t forFallback(const Proc& p, int32_t pc) {
-  auto it = std::lower_bound(p.forFallbacks.begin(), p.forFallbacks.end(), std::pair<int32_t, int32_t>(pc, -1));
+  auto it =
+      std::lower_bound(p.forFallbacks.begin(), p.forFallbacks.end(), std::pair<int32_t, int32_t>(pc, -1));
   if (it != p.forFallbacks.end() && it->first == pc) return it->second;
   return -1;
 }
@@ -673,7 +700,8 @@ Ref<ScriptObject> Runtime::instantiate(ClassDef& cls, ModuleState& mod) {
   for (const ClassMember& m : cls.members) {
     if (m.kind != MemberKind::Field || m.bounds.empty()) continue;
     if (m.bounds.size() == 1 && m.bounds[0] == -2) {
-      obj->fields_[static_cast<size_t>(m.field)] = Variant::array(std::span<const std::pair<int32_t, int32_t>>());
+      obj->fields_[static_cast<size_t>(m.field)] =
+          Variant::array(std::span<const std::pair<int32_t, int32_t>>());
     } else {
       std::vector<std::pair<int32_t, int32_t>> b;
       for (int32_t u : m.bounds) b.emplace_back(0, u);
@@ -914,7 +942,8 @@ Variant Runtime::execute(Frame* entry) {
                 GlobalEntry& e = f->module->entry(in.a);
                 if (e.kind == EntryKind::HostMember) {
                   Ref<Dispatch> obj(e.value.rawObject());
-                  result = obj->invoke(e.member, kInvokeGet | kInvokeMethod, Args(args, static_cast<size_t>(n)));
+                  result =
+                      obj->invoke(e.member, kInvokeGet | kInvokeMethod, Args(args, static_cast<size_t>(n)));
                 } else {
                   result = call(*e.proc, nullptr, *f->module, Args(args, static_cast<size_t>(n)));
                 }
@@ -945,7 +974,8 @@ Variant Runtime::execute(Frame* entry) {
               GlobalEntry& e = f->module->entry(in.a);
               if (e.kind == EntryKind::HostMember) {
                 Ref<Dispatch> obj(e.value.rawObject());
-                result = obj->invoke(e.member, kInvokeGet | kInvokeMethod, Args(args, static_cast<size_t>(n)));
+                result =
+                    obj->invoke(e.member, kInvokeGet | kInvokeMethod, Args(args, static_cast<size_t>(n)));
               } else {
                 result = call(*e.proc, nullptr, *f->module, Args(args, static_cast<size_t>(n)));
               }
@@ -971,7 +1001,8 @@ Variant Runtime::execute(Frame* entry) {
               if (e.kind != EntryKind::HostMember) raiseNamed(kErrIllegalAssignment, e.name);
               Ref<Dispatch> obj(e.value.rawObject());
               args[n] = std::move(value);
-              obj->invoke(e.member, isSet ? kInvokePutRef : kInvokePut, Args(args, static_cast<size_t>(n) + 1));
+              obj->invoke(e.member, isSet ? kInvokePutRef : kInvokePut,
+                          Args(args, static_cast<size_t>(n) + 1));
             }
             clearSlots(args, n + 1);
             sp = args;
@@ -1323,7 +1354,8 @@ Variant Runtime::execute(Frame* entry) {
           case OpCode::CallDef: {
             int n = in.n;
             Variant* target = sp - n - 1;
-            Variant result = n == 0 && !target->isObject() ? std::move(*target) : indexValue(*target, target + 1, n);
+            Variant result =
+                n == 0 && !target->isObject() ? std::move(*target) : indexValue(*target, target + 1, n);
             clearSlots(target, n + 1);
             sp = target;
             *sp = std::move(result);
@@ -1608,12 +1640,24 @@ Variant Runtime::execute(Frame* entry) {
             }
             bool res;
             switch (in.op) {
-              case OpCode::Eq: res = cmp == 0; break;
-              case OpCode::Ne: res = cmp != 0; break;
-              case OpCode::Lt: res = cmp < 0; break;
-              case OpCode::Gt: res = cmp > 0; break;
-              case OpCode::Le: res = cmp <= 0; break;
-              default: res = cmp >= 0; break;
+              case OpCode::Eq:
+                res = cmp == 0;
+                break;
+              case OpCode::Ne:
+                res = cmp != 0;
+                break;
+              case OpCode::Lt:
+                res = cmp < 0;
+                break;
+              case OpCode::Gt:
+                res = cmp > 0;
+                break;
+              case OpCode::Le:
+                res = cmp <= 0;
+                break;
+              default:
+                res = cmp >= 0;
+                break;
             }
             setValue(l, Variant(res));
             (--sp)->clear();
@@ -1656,7 +1700,9 @@ Variant Runtime::execute(Frame* entry) {
             ++ip;
             continue;
 
-          case OpCode::Jmp: ip = f->code + in.a; continue;
+          case OpCode::Jmp:
+            ip = f->code + in.a;
+            continue;
           case OpCode::JmpF: {
             bool c = conditionTrue(sp[-1]);
             (--sp)->clear();
@@ -1702,7 +1748,8 @@ Variant Runtime::execute(Frame* entry) {
           case OpCode::ForNext: {
             int32_t h = in.n;
             int32_t fb = in.k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
-            Variant* v = in.k == kVarLocal ? &f->locals[in.a] : variable(*this, f, in.k, in.a, fb, Access::Write);
+            Variant* v =
+                in.k == kVarLocal ? &f->locals[in.a] : variable(*this, f, in.k, in.a, fb, Access::Write);
             if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(in.a).name);
             const Variant& limit = f->locals[h];
             const Variant& step = f->locals[h + 1];
@@ -1779,7 +1826,8 @@ Variant Runtime::execute(Frame* entry) {
               any = holder && holder->enumerator->next(item);
             }
             if (any) {
-              int32_t fb = in.k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
+              int32_t fb =
+                  in.k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
               Variant* v = variable(*this, f, in.k, in.a, fb, Access::Write);
               if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(in.a).name);
               assignTo(*v, std::move(item));
@@ -1878,7 +1926,8 @@ Variant Runtime::execute(Frame* entry) {
             ++ip;
             continue;
           }
-          case OpCode::Fail: raiseNamed(in.a, f->proc->names[static_cast<size_t>(in.b)]);
+          case OpCode::Fail:
+            raiseNamed(in.a, f->proc->names[static_cast<size_t>(in.b)]);
         }
       }
     } catch (const Error& e) {

@@ -21,7 +21,7 @@ class ScriptObject;
 struct CompiledUnit;
 
 enum class EntryKind : uint8_t {
-  Undefined,   // named by code, not (yet) declared
+  Undefined,  // named by code, not (yet) declared
   Variable,
   Constant,
   Procedure,

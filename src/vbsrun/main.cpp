@@ -60,18 +60,19 @@ class TextStream final : public Dispatch {
  public:
   explicit TextStream(FILE* f) : f_(f) {}
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info = ClassBuilder<TextStream>("TextStream")
-                                      .method("Write", [](TextStream& s, const Variant& v) { s.write(textOf(v)); })
-                                      .method("WriteLine",
-                                              [](TextStream& s, Args a) {
-                                                if (a.size() > 1) tw::raise(tw::kErrWrongArgCount);
-                                                s.write((a.empty() ? std::string() : textOf(a[0])) + "\n");
-                                              })
-                                      .method("WriteBlankLines",
-                                              [](TextStream& s, const Variant& n) {
-                                                for (int32_t i = 0; i < n.toLong(); ++i) s.write("\n");
-                                              })
-                                      .build();
+    static const ClassInfo info =
+        ClassBuilder<TextStream>("TextStream")
+            .method("Write", [](TextStream& s, const Variant& v) { s.write(textOf(v)); })
+            .method("WriteLine",
+                    [](TextStream& s, Args a) {
+                      if (a.size() > 1) tw::raise(tw::kErrWrongArgCount);
+                      s.write((a.empty() ? std::string() : textOf(a[0])) + "\n");
+                    })
+            .method("WriteBlankLines",
+                    [](TextStream& s, const Variant& n) {
+                      for (int32_t i = 0; i < n.toLong(); ++i) s.write("\n");
+                    })
+            .build();
     return &info;
   }
   void write(std::string_view s) {
@@ -87,12 +88,13 @@ class ArgumentsObject final : public Dispatch {
  public:
   explicit ArgumentsObject(std::vector<std::string> args) : args_(std::move(args)) {}
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info = ClassBuilder<ArgumentsObject>("Object")
-                                      .get("Count", [](ArgumentsObject& a) { return a.count(); })
-                                      .get("Length", [](ArgumentsObject& a) { return a.count(); })
-                                      .get("Item", [](ArgumentsObject& a, const Variant& i) { return a.item(i); })
-                                      .defaultMember("Item")
-                                      .build();
+    static const ClassInfo info =
+        ClassBuilder<ArgumentsObject>("Object")
+            .get("Count", [](ArgumentsObject& a) { return a.count(); })
+            .get("Length", [](ArgumentsObject& a) { return a.count(); })
+            .get("Item", [](ArgumentsObject& a, const Variant& i) { return a.item(i); })
+            .defaultMember("Item")
+            .build();
     return &info;
   }
   tw::Ref<tw::Enumerator> newEnum() override {
@@ -173,7 +175,8 @@ bool readFile(const std::string& path, std::string& out) {
   ss << in.rdbuf();
   out = ss.str();
   // Scripts saved as UTF-16 (with a byte order mark) become UTF-8.
-  if (out.size() >= 2 && static_cast<unsigned char>(out[0]) == 0xFF && static_cast<unsigned char>(out[1]) == 0xFE) {
+  if (out.size() >= 2 && static_cast<unsigned char>(out[0]) == 0xFF &&
+      static_cast<unsigned char>(out[1]) == 0xFE) {
     std::string utf8;
     for (size_t i = 2; i + 1 < out.size(); i += 2) {
       char32_t c = static_cast<unsigned char>(out[i]) | (static_cast<unsigned char>(out[i + 1]) << 8);
@@ -193,7 +196,7 @@ bool readFile(const std::string& path, std::string& out) {
 
 std::string hresult(int32_t number) {
   uint32_t code = number >= 0 && number <= 0xFFFF ? 0x800A0000u | static_cast<uint32_t>(number)
-                                                   : static_cast<uint32_t>(number);
+                                                  : static_cast<uint32_t>(number);
   char buf[16];
   std::snprintf(buf, sizeof buf, "%08X", code);
   return buf;

@@ -47,7 +47,8 @@ class Holder : public Dispatch {
 class Plain : public Dispatch {
  public:
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info = ClassBuilder<Plain>("Plain").get("Name", [](Plain&) { return Variant("x"); }).build();
+    static const ClassInfo info =
+        ClassBuilder<Plain>("Plain").get("Name", [](Plain&) { return Variant("x"); }).build();
     return &info;
   }
 };
@@ -80,8 +81,8 @@ TEST(ConvertToInteger, RoundsHalvesToEven) {
   EXPECT_EQ(Variant::single(2.5f).toInteger(), 2);
   EXPECT_EQ(Variant("2.5").toInteger(), 2);
   EXPECT_EQ(Variant(" 3.5 ").toInteger(), 4);
-  EXPECT_EQ(Variant::currency(25000).toInteger(), 2);   // 2.5
-  EXPECT_EQ(Variant::currency(35000).toInteger(), 4);   // 3.5
+  EXPECT_EQ(Variant::currency(25000).toInteger(), 2);    // 2.5
+  EXPECT_EQ(Variant::currency(35000).toInteger(), 4);    // 3.5
   EXPECT_EQ(Variant::currency(-25001).toInteger(), -3);  // -2.5001
 }
 
@@ -281,11 +282,29 @@ TEST(ParseNumber, AcceptedForms) {
     double value;
   };
   const Case cases[] = {
-      {"12", 12},          {"  12  ", 12},       {"\t5\t", 5},      {"+7", 7},          {"-7", -7},
-      {"1.", 1},           {".25", 0.25},        {"1e3", 1000},     {"1.5E-2", 0.015},  {"2E+2", 200},
-      {"1,000", 1000},     {"1,000,000.25", 1000000.25},            {"$1,000.5", 1000.5}, {"-$5", -5},
-      {"(5)", -5},         {"5-", -5},           {"&HFF", 255},     {"&h1f", 31},       {"&O17", 15},
-      {"&H7FFFFFFF", 2147483647},                {"0", 0},          {"-0.0", 0},        {"0.000", 0},
+      {"12", 12},
+      {"  12  ", 12},
+      {"\t5\t", 5},
+      {"+7", 7},
+      {"-7", -7},
+      {"1.", 1},
+      {".25", 0.25},
+      {"1e3", 1000},
+      {"1.5E-2", 0.015},
+      {"2E+2", 200},
+      {"1,000", 1000},
+      {"1,000,000.25", 1000000.25},
+      {"$1,000.5", 1000.5},
+      {"-$5", -5},
+      {"(5)", -5},
+      {"5-", -5},
+      {"&HFF", 255},
+      {"&h1f", 31},
+      {"&O17", 15},
+      {"&H7FFFFFFF", 2147483647},
+      {"0", 0},
+      {"-0.0", 0},
+      {"0.000", 0},
   };
   for (const Case& c : cases) {
     double v = -999;
@@ -295,8 +314,8 @@ TEST(ParseNumber, AcceptedForms) {
 }
 
 TEST(ParseNumber, RejectedForms) {
-  for (const char* text : {"", " ", "abc", "1e", "e5", "1.5.2", ",5", "&17", "&H", "&HG", "&O8", "12abc", "1 2",
-                           "--", "+", ".", "(5", "-5-", "1/2/2011", "True"}) {
+  for (const char* text : {"",    " ",     "abc", "1e", "e5", "1.5.2", ",5", "&17", "&H",       "&HG",
+                           "&O8", "12abc", "1 2", "--", "+",  ".",     "(5", "-5-", "1/2/2011", "True"}) {
     double v = 123;
     EXPECT_FALSE(parseNumber(text, v)) << text;
     EXPECT_EQ(v, 123) << "output written for " << text;

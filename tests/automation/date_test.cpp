@@ -133,12 +133,12 @@ TEST(TimeSerial, HoursMinutesAndSecondsCarryIntoDays) {
 }
 
 TEST(Weekday, SundayIsOne) {
-  EXPECT_EQ(weekdayOf(serialOf(2011, 1, 2)), 1);   // a Sunday
-  EXPECT_EQ(weekdayOf(serialOf(2011, 1, 8)), 7);   // a Saturday
+  EXPECT_EQ(weekdayOf(serialOf(2011, 1, 2)), 1);            // a Sunday
+  EXPECT_EQ(weekdayOf(serialOf(2011, 1, 8)), 7);            // a Saturday
   EXPECT_EQ(weekdayOf(serialOf(2011, 1, 5, 18, 0, 0)), 4);  // a Wednesday evening
-  EXPECT_EQ(weekdayOf(0.0), 7);     // 30 December 1899 was a Saturday
-  EXPECT_EQ(weekdayOf(-1.25), 6);   // 29 December 1899, a Friday
-  EXPECT_EQ(weekdayOf(-0.5), 7);    // still 30 December
+  EXPECT_EQ(weekdayOf(0.0), 7);                             // 30 December 1899 was a Saturday
+  EXPECT_EQ(weekdayOf(-1.25), 6);                           // 29 December 1899, a Friday
+  EXPECT_EQ(weekdayOf(-0.5), 7);                            // still 30 December
   EXPECT_EQ(weekdayOf(serialOf(2000, 1, 1)), 7);
 }
 
@@ -212,9 +212,7 @@ TEST(ParseDate, YearsInShortForms) {
   EXPECT_EQ(p.day, 2);
 }
 
-TEST(ParseDate, DatesBeforeDayZeroKeepTheTimeForward) {
-  EXPECT_EQ(parsed("12/29/1899 6:00 AM"), -1.25);
-}
+TEST(ParseDate, DatesBeforeDayZeroKeepTheTimeForward) { EXPECT_EQ(parsed("12/29/1899 6:00 AM"), -1.25); }
 
 TEST(ParseDate, Rejected) {
   for (const char* text : {"", "   ", "hello", "2/30/2011", "2/29/2011", "13/13/2011", "0/1/2011",

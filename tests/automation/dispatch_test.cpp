@@ -17,24 +17,24 @@ namespace {
 class Widget : public Dispatch {
  public:
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info = ClassBuilder<Widget>("Widget")
-                                      .get("Name", [](Widget&) { return std::string("widget"); })
-                                      .prop(
-                                          "Value", [](Widget& w) { return w.value; },
-                                          [](Widget& w, const Variant& v) { w.value = v; })
-                                      .put("Secret", [](Widget& w, const Variant& v) { w.secret = v; })
-                                      .putRef("Child", [](Widget& w, const Variant& v) { w.child = v; })
-                                      .get("Child", [](Widget& w) { return w.child; })
-                                      .method("Sum", [](Widget&, const Variant& a, const Variant& b) {
-                                        return a.toLong() + b.toLong();
-                                      })
-                                      .method("Count", [](Widget&, Args a) { return static_cast<int32_t>(a.size()); })
-                                      .method("Bump", [](Widget&, Args a) {
-                                        for (Variant& v : a) v = Variant(v.toLong() + 1);
-                                      })
-                                      .method("Reset", [](Widget& w) { w.value = Variant(); })
-                                      .defaultMember("value")
-                                      .build();
+    static const ClassInfo info =
+        ClassBuilder<Widget>("Widget")
+            .get("Name", [](Widget&) { return std::string("widget"); })
+            .prop(
+                "Value", [](Widget& w) { return w.value; }, [](Widget& w, const Variant& v) { w.value = v; })
+            .put("Secret", [](Widget& w, const Variant& v) { w.secret = v; })
+            .putRef("Child", [](Widget& w, const Variant& v) { w.child = v; })
+            .get("Child", [](Widget& w) { return w.child; })
+            .method("Sum",
+                    [](Widget&, const Variant& a, const Variant& b) { return a.toLong() + b.toLong(); })
+            .method("Count", [](Widget&, Args a) { return static_cast<int32_t>(a.size()); })
+            .method("Bump",
+                    [](Widget&, Args a) {
+                      for (Variant& v : a) v = Variant(v.toLong() + 1);
+                    })
+            .method("Reset", [](Widget& w) { w.value = Variant(); })
+            .defaultMember("value")
+            .build();
     return &info;
   }
 
@@ -48,8 +48,10 @@ class Outer : public Dispatch {
  public:
   explicit Outer(Ref<Widget> inner) : inner_(std::move(inner)) {}
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info =
-        ClassBuilder<Outer>("Outer").get("Item", [](Outer& o) { return Variant(o.inner_); }).defaultMember("Item").build();
+    static const ClassInfo info = ClassBuilder<Outer>("Outer")
+                                      .get("Item", [](Outer& o) { return Variant(o.inner_); })
+                                      .defaultMember("Item")
+                                      .build();
     return &info;
   }
 
@@ -74,7 +76,8 @@ TEST(Dispatch, MemberNamesIgnoreCase) {
 
 TEST(Dispatch, UnknownMemberRaises438WithTheName) {
   auto w = makeRef<Widget>();
-  EXPECT_TW_ERROR_TEXT(w->get("Colour"), kErrNoSuchMember, "Object doesn't support this property or method: 'Colour'");
+  EXPECT_TW_ERROR_TEXT(w->get("Colour"), kErrNoSuchMember,
+                       "Object doesn't support this property or method: 'Colour'");
   EXPECT_TW_ERROR(w->call("Frobnicate"), kErrNoSuchMember);
   EXPECT_TW_ERROR(w->put("Colour", Variant(1)), kErrNoSuchMember);
   EXPECT_TW_ERROR(w->invoke(999, kInvokeGet, {}), kErrNoSuchMember);
@@ -109,7 +112,7 @@ TEST(Dispatch, PutAndPutRef) {
   EXPECT_EQ(w->get("Value").rawString(), "x");
   w->put("Secret", Variant(3));
   EXPECT_EQ(w->secret.rawLong(), 3);
-  EXPECT_TW_ERROR(w->get("Secret"), kErrNoSuchMember);  // write-only
+  EXPECT_TW_ERROR(w->get("Secret"), kErrNoSuchMember);               // write-only
   EXPECT_TW_ERROR(w->put("Name", Variant("y")), kErrWrongArgCount);  // read-only
   auto other = makeRef<Widget>();
   w->putRef("Child", Variant(other));

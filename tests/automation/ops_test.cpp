@@ -72,8 +72,10 @@ class Holder : public Dispatch {
  public:
   explicit Holder(Variant v) : value_(std::move(v)) {}
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info =
-        ClassBuilder<Holder>("Holder").get("Value", [](Holder& h) { return h.value_; }).defaultMember("Value").build();
+    static const ClassInfo info = ClassBuilder<Holder>("Holder")
+                                      .get("Value", [](Holder& h) { return h.value_; })
+                                      .defaultMember("Value")
+                                      .build();
     return &info;
   }
 
@@ -179,8 +181,8 @@ TEST(Multiply, SubtypesAndOverflow) {
   expectLong(multiply(B(255), B(255)), 65025);
   expectDouble(multiply(L(65536), L(65536)), 4294967296.0);
   expectSingle(multiply(S(2), I(3)), 6);
-  expectDouble(multiply(S(2), L(3)), 6);  // Single with Long gives Double
-  expectDouble(multiply(T(1), I(2)), 2);   // Dates multiply as Doubles
+  expectDouble(multiply(S(2), L(3)), 6);                // Single with Long gives Double
+  expectDouble(multiply(T(1), I(2)), 2);                // Dates multiply as Doubles
   expectCurrency(multiply(C(15000), C(20000)), 30000);  // 1.5 * 2
   expectCurrency(multiply(C(1), C(5000)), 0);           // 0.0001 * 0.5 rounds to even
   expectCurrency(multiply(C(3), C(5000)), 2);           // 0.0003 * 0.5 = 0.00015

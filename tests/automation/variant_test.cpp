@@ -104,7 +104,8 @@ TEST(VariantObjects, LastReferenceReleasesAtOnce) {
 TEST(VariantObjects, ArraysReleaseTheirElements) {
   int live = 0;
   {
-    Variant arr = Variant::array(std::vector<Variant>{Variant(makeRef<Tracked>(&live)), Variant(makeRef<Tracked>(&live))});
+    Variant arr = Variant::array(
+        std::vector<Variant>{Variant(makeRef<Tracked>(&live)), Variant(makeRef<Tracked>(&live))});
     EXPECT_EQ(live, 2);
     Variant copy = arr;
     copy.mutableArray().data[0] = Variant();  // the copy unshares first

@@ -16,9 +16,11 @@
 namespace tw {
 namespace {
 
-const std::string kGerman = "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC";     // "Größe €"
-const std::string kChinese = "\xE5\x90\x8D\xE5\x89\x8D";               // 名前
-const std::string kControl = "next\xC2\x85line";                       // U+0085 in the middle
+const std::string kGerman =
+    "Gr\xC3\xB6\xC3\x9F"
+    "e \xE2\x82\xAC";                                     // "Größe €"
+const std::string kChinese = "\xE5\x90\x8D\xE5\x89\x8D";  // 名前
+const std::string kControl = "next\xC2\x85line";          // U+0085 in the middle
 
 class EncodingTest : public testing::FreshEngine {
  protected:
@@ -47,7 +49,9 @@ class EncodingTest : public testing::FreshEngine {
       proj.setCurrentDbName("d");
       AGPTable* table = proj.db()->tables().Add(kChinese);
       table->setSetting("TblCaption", Variant(kGerman));
-      AGPField* field = table->Fields().Add("gr\xC3\xB6\xC3\x9F" "e");
+      AGPField* field = table->Fields().Add(
+          "gr\xC3\xB6\xC3\x9F"
+          "e");
       field->setSetting("FldCaption", Variant(kChinese + " / " + kGerman));
       field->setSetting("FldErrMsg", Variant(kControl));
       proj.Save(file);
@@ -62,7 +66,9 @@ class EncodingTest : public testing::FreshEngine {
     if (!table) return {};
     EXPECT_EQ(table->str("TblCaption"), kGerman) << charset;
     EXPECT_EQ(table->TblVar(), "x540D524D") << charset;
-    AGPField* field = table->Fields().Item(Variant("gr\xC3\xB6\xC3\x9F" "e"));
+    AGPField* field =
+        table->Fields().Item(Variant("gr\xC3\xB6\xC3\x9F"
+                                     "e"));
     EXPECT_NE(field, nullptr) << charset;
     if (!field) return {};
     EXPECT_EQ(field->str("FldCaption"), kChinese + " / " + kGerman) << charset;
@@ -80,7 +86,9 @@ TEST_F(EncodingTest, Utf8FilesHoldTheTextAsItIs) {
 TEST_F(EncodingTest, Latin1FilesUseBytesForWhatTheyHoldAndReferencesForTheRest) {
   std::string bytes = roundTrip("iso-8859-1");
   EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"iso-8859-1\" standalone=\"yes\"?>\r\n", 0), 0u);
-  EXPECT_NE(bytes.find("TblCaption=\"Gr\xF6\xDF" "e &#8364;\""), std::string::npos);
+  EXPECT_NE(bytes.find("TblCaption=\"Gr\xF6\xDF"
+                       "e &#8364;\""),
+            std::string::npos);
   EXPECT_NE(bytes.find("ProjName=\"&#21517;&#21069;\""), std::string::npos);
   // C1 controls would read back as Windows-1252 characters: references too.
   EXPECT_NE(bytes.find("FldErrMsg=\"next&#133;line\""), std::string::npos);
@@ -104,10 +112,11 @@ TEST_F(EncodingTest, AnUnknownCharsetGivesAsciiWithReferences) {
 }
 
 TEST_F(EncodingTest, Latin1FilesFromWindowsReadAsWindows1252) {
-  std::string file = writeBytes("win.xml",
-                                "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"yes\"?>\r\n"
-                                "<Project Version=\"1.0.0.0\" AutoSync=\"0\" ProjName=\"Caf\xE9 \x80 5\" >\r\n"
-                                "<Database DBName=\"d\" >\r\n</Database>\r\n</Project>\r\n");
+  std::string file =
+      writeBytes("win.xml",
+                 "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"yes\"?>\r\n"
+                 "<Project Version=\"1.0.0.0\" AutoSync=\"0\" ProjName=\"Caf\xE9 \x80 5\" >\r\n"
+                 "<Database DBName=\"d\" >\r\n</Database>\r\n</Project>\r\n");
   AGP proj;
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -115,10 +124,11 @@ TEST_F(EncodingTest, Latin1FilesFromWindowsReadAsWindows1252) {
 }
 
 TEST_F(EncodingTest, AnyDeclaredEncodingIconvKnowsIsRead) {
-  std::string file = writeBytes("sjis.xml",
-                                "<?xml version='1.0' encoding='Shift_JIS'?>\r\n"
-                                "<Project Version=\"1.0.0.0\" AutoSync=\"0\" ProjName=\"\x93\xFA\x96\x7B\" >\r\n"
-                                "<Database DBName=\"d\" >\r\n</Database>\r\n</Project>\r\n");
+  std::string file =
+      writeBytes("sjis.xml",
+                 "<?xml version='1.0' encoding='Shift_JIS'?>\r\n"
+                 "<Project Version=\"1.0.0.0\" AutoSync=\"0\" ProjName=\"\x93\xFA\x96\x7B\" >\r\n"
+                 "<Database DBName=\"d\" >\r\n</Database>\r\n</Project>\r\n");
   AGP proj;
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -134,7 +144,8 @@ TEST_F(EncodingTest, AnyDeclaredEncodingIconvKnowsIsRead) {
 
 TEST_F(EncodingTest, ByteOrderMarksDecide) {
   std::string text =
-      "<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<Project Version=\"1.0.0.0\" AutoSync=\"0\" ProjName=\"" +
+      "<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<Project Version=\"1.0.0.0\" AutoSync=\"0\" "
+      "ProjName=\"" +
       kChinese + "\" >\r\n<Database DBName=\"d\" >\r\n</Database>\r\n</Project>\r\n";
   // UTF-16 little endian with its mark (all characters here are in the BMP).
   std::string utf16 = "\xFF\xFE";
@@ -165,7 +176,8 @@ TEST_F(EncodingTest, ByteOrderMarksDecide) {
 }
 
 TEST(DeclaredEncoding, ReadsTheEncodingOfTheDeclaration) {
-  EXPECT_EQ(DeclaredEncoding("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"yes\"?><a/>"), "ISO-8859-1");
+  EXPECT_EQ(DeclaredEncoding("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"yes\"?><a/>"),
+            "ISO-8859-1");
   EXPECT_EQ(DeclaredEncoding("<?xml version='1.0' encoding = 'gb2312'?>"), "gb2312");
   EXPECT_EQ(DeclaredEncoding("<?xml version=\"1.0\" standalone=\"yes\"?><a encoding=\"x\"/>"), "");
   EXPECT_EQ(DeclaredEncoding("<a/>"), "");

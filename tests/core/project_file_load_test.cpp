@@ -23,7 +23,8 @@ class RecordingSink : public ProgressSink {
  public:
   explicit RecordingSink(std::shared_ptr<std::vector<std::string>> log) : log_(std::move(log)) {}
   int32_t open(int32_t owner, int style, std::string_view caption) override {
-    log_->push_back("open " + std::to_string(owner) + " " + std::to_string(style) + " " + std::string(caption));
+    log_->push_back("open " + std::to_string(owner) + " " + std::to_string(style) + " " +
+                    std::string(caption));
     return 7;
   }
   void setInfo(int32_t, std::string_view text) override { log_->push_back("info " + std::string(text)); }
@@ -169,10 +170,11 @@ TEST_F(LoadTest, EscapedTextLineBreaksTabsAndTagValuesComeBackExactly) {
 
 TEST_F(LoadTest, BooleansLoadAsBooleansAndNumbersByTheirDeclaredType) {
   std::string file = writeFile(
-      "p.xml", {"<?xml version=\"1.0\"?>",
-                "<Project Version=\"1.0.0.0\" AutoSync=\"0\" Cache=\"1\" AppCompat=\"0\" UseCss=\"\" "
-                "BodyLeftMargin=\"7\" SmtpServer=\"mail\" SmtpServerPort=\"70000\" RecPerPage=\"x\" ProjMode=\"1\" >",
-                "<Database DBName=\"d\" >", "</Database>", "</Project>"});
+      "p.xml",
+      {"<?xml version=\"1.0\"?>",
+       "<Project Version=\"1.0.0.0\" AutoSync=\"0\" Cache=\"1\" AppCompat=\"0\" UseCss=\"\" "
+       "BodyLeftMargin=\"7\" SmtpServer=\"mail\" SmtpServerPort=\"70000\" RecPerPage=\"x\" ProjMode=\"1\" >",
+       "<Database DBName=\"d\" >", "</Database>", "</Project>"});
   AGP proj;
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -196,11 +198,11 @@ TEST_F(LoadTest, BooleansLoadAsBooleansAndNumbersByTheirDeclaredType) {
 }
 
 TEST_F(LoadTest, OnlyExactlyNamedFileSettingsAreRead) {
-  std::string file =
-      writeFile("p.xml", {"<?xml version=\"1.0\"?>",
-                          "<Project Version=\"1.0.0.0\" projname=\"lower\" AppCssFolder=\"css\" Unknown=\"u\" "
-                          "AutoSync=\"0\" >",
-                          "<Database DBName=\"d\" >", "</Database>", "</Project>"});
+  std::string file = writeFile(
+      "p.xml", {"<?xml version=\"1.0\"?>",
+                "<Project Version=\"1.0.0.0\" projname=\"lower\" AppCssFolder=\"css\" Unknown=\"u\" "
+                "AutoSync=\"0\" >",
+                "<Database DBName=\"d\" >", "</Database>", "</Project>"});
   AGP proj;
   proj.AddProj("before");
   proj.Load(file);
@@ -210,9 +212,10 @@ TEST_F(LoadTest, OnlyExactlyNamedFileSettingsAreRead) {
 }
 
 TEST_F(LoadTest, FixedValuesFillAnEmptyMailServerExtensionAndDefaultPage) {
-  std::string file = writeFile("p.xml", {"<?xml version=\"1.0\"?>",
-                                         "<Project Version=\"1.0.0.0\" AutoSync=\"0\" P_Ext=\"\" P_DefaultPage=\"\" >",
-                                         "<Database DBName=\"d\" >", "</Database>", "</Project>"});
+  std::string file =
+      writeFile("p.xml", {"<?xml version=\"1.0\"?>",
+                          "<Project Version=\"1.0.0.0\" AutoSync=\"0\" P_Ext=\"\" P_DefaultPage=\"\" >",
+                          "<Database DBName=\"d\" >", "</Database>", "</Project>"});
   AGP proj;
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -223,11 +226,11 @@ TEST_F(LoadTest, FixedValuesFillAnEmptyMailServerExtensionAndDefaultPage) {
   EXPECT_EQ(proj.str("P_Ext"), "php");
   EXPECT_EQ(proj.str("P_DefaultPage"), "index.php");
 
-  std::string other =
-      writeFile("q.xml", {"<?xml version=\"1.0\"?>",
-                          "<Project Version=\"1.0.0.0\" AutoSync=\"0\" SmtpServer=\"mail\" SmtpServerPort=\"587\" "
-                          "P_Ext=\"php5\" P_DefaultPage=\"home.php\" >",
-                          "<Database DBName=\"d\" >", "</Database>", "</Project>"});
+  std::string other = writeFile(
+      "q.xml", {"<?xml version=\"1.0\"?>",
+                "<Project Version=\"1.0.0.0\" AutoSync=\"0\" SmtpServer=\"mail\" SmtpServerPort=\"587\" "
+                "P_Ext=\"php5\" P_DefaultPage=\"home.php\" >",
+                "<Database DBName=\"d\" >", "</Database>", "</Project>"});
   AGP second;
   second.Load(other);
   EXPECT_EQ(second.str("SmtpServer"), "mail");
@@ -249,8 +252,8 @@ TEST_F(LoadTest, SettingsMissingFromTheFileKeepTheUsersDefaults) {
 
 TEST_F(LoadTest, VersionsBelowTheFormatVersionFailAndLaterOnesLoad) {
   auto fileWith = [&](const std::string& name, const std::string& version) {
-    return writeFile(name, {"<?xml version=\"1.0\"?>", header(version), "<Database DBName=\"d\" >", "</Database>",
-                            "</Project>"});
+    return writeFile(name, {"<?xml version=\"1.0\"?>", header(version), "<Database DBName=\"d\" >",
+                            "</Database>", "</Project>"});
   };
   for (const char* version : {"1.0.0.0", "2.0", "1.0", "1", "1.0.5"}) {
     AGP proj;
@@ -271,7 +274,7 @@ TEST_F(LoadTest, VersionsBelowTheFormatVersionFailAndLaterOnesLoad) {
   EXPECT_FALSE(VersionIsGreater("1.0", "1"));
   EXPECT_TRUE(VersionIsGreater("1.2.3", "1.2.2.9"));
   EXPECT_FALSE(VersionIsGreater("1.2.3.9", "1.2.3.1"));  // a fourth part is not compared
-  EXPECT_TRUE(VersionIsGreater("1.10", "1.9.0"));  // numbers, not texts
+  EXPECT_TRUE(VersionIsGreater("1.10", "1.9.0"));        // numbers, not texts
   EXPECT_THROW(VersionIsGreater("1.0", "1.x"), Error);
   EXPECT_THROW(VersionIsGreater("1.0", "70000.0"), Error);
 }
@@ -281,25 +284,29 @@ TEST_F(LoadTest, FailuresAreReportedThroughProjErr) {
   proj.Load(path("missing.xml"));
   EXPECT_EQ(AGP::ProjErr(), kFailed);
 
-  proj.Load(writeFile("broken.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >", "</Project>"}));
+  proj.Load(writeFile("broken.xml",
+                      {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >", "</Project>"}));
   EXPECT_EQ(AGP::ProjErr(), kFailed);
 
-  proj.Load(writeFile("noversion.xml", {"<?xml version=\"1.0\"?>", "<Project ProjName=\"p\" >", "</Project>"}));
+  proj.Load(
+      writeFile("noversion.xml", {"<?xml version=\"1.0\"?>", "<Project ProjName=\"p\" >", "</Project>"}));
   EXPECT_EQ(AGP::ProjErr(), kFailed);
 
-  proj.Load(writeFile("other.xml", {"<?xml version=\"1.0\"?>", "<Workspace Version=\"1.0.0.0\" >", "</Workspace>"}));
+  proj.Load(writeFile("other.xml",
+                      {"<?xml version=\"1.0\"?>", "<Workspace Version=\"1.0.0.0\" >", "</Workspace>"}));
   EXPECT_EQ(AGP::ProjErr(), "Tarnwick: Invalid Project File!");
 
   auto published = makeRef<AGP>();
-  published->call("Load", {Variant(writeFile("nodb.xml", {"<?xml version=\"1.0\"?>",
-                                                          "<Project Version=\"1.0.0.0\" ProjName=\"kept\" >",
-                                                          "</Project>"}))});
+  published->call(
+      "Load",
+      {Variant(writeFile("nodb.xml", {"<?xml version=\"1.0\"?>",
+                                      "<Project Version=\"1.0.0.0\" ProjName=\"kept\" >", "</Project>"}))});
   EXPECT_EQ(published->get("ProjErr").toString(), "Tarnwick: No Database Information in Project File!");
   EXPECT_EQ(published->str("ProjName"), "kept");  // what was read stays
 
   // A load clears the previous message.
-  proj.Load(writeFile("good.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >", "</Database>",
-                                   "</Project>"}));
+  proj.Load(writeFile("good.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >",
+                                   "</Database>", "</Project>"}));
   EXPECT_EQ(AGP::ProjErr(), "");
 }
 
@@ -335,12 +342,12 @@ TEST_F(LoadTest, ARepeatedTableIsReadOnceWithoutTheRepetitionsChildren) {
 }
 
 TEST_F(LoadTest, ChartsAndFieldsAttachToTheMostRecentTableWhereverTheyStand) {
-  std::string file = writeFile(
-      "p.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >", "<Table TblName=\"a\" >",
-                "<Field FldName=\"a1\" />", "</Table>", "<Table TblName=\"b\" >", "</Table>",
-                "<Field FldName=\"loose\" />", "<Chart ChartName=\"pie\" />", "</Database>",
-                "<Field FldName=\"outside\" />", "<Extension Seq=\"1\" Name=\"menu\" Template=\"m.zip\" />",
-                "</Project>"});
+  std::string file =
+      writeFile("p.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >",
+                          "<Table TblName=\"a\" >", "<Field FldName=\"a1\" />", "</Table>",
+                          "<Table TblName=\"b\" >", "</Table>", "<Field FldName=\"loose\" />",
+                          "<Chart ChartName=\"pie\" />", "</Database>", "<Field FldName=\"outside\" />",
+                          "<Extension Seq=\"1\" Name=\"menu\" Template=\"m.zip\" />", "</Project>"});
   AGP proj;
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -357,13 +364,20 @@ TEST_F(LoadTest, ChartsAndFieldsAttachToTheMostRecentTableWhereverTheyStand) {
 
 TEST_F(LoadTest, VariableNamesQuotesAndAutoIncrementAreDerivedAfterReading) {
   std::vector<std::string> lines = {
-      "<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" DBDBMSName=\"ACCESS\" >",
-      "<Table TblName=\"Order Details\" TblVar=\"ignored\" >", "<Chart ChartName=\"2005 Sales\" />",
+      "<?xml version=\"1.0\"?>",
+      header(),
+      "<Database DBName=\"d\" DBDBMSName=\"ACCESS\" >",
+      "<Table TblName=\"Order Details\" TblVar=\"ignored\" >",
+      "<Chart ChartName=\"2005 Sales\" />",
       "<Field FldName=\"Unit-Price\" FldType=\"6\" FldQuoteS=\"?\" FldQuoteE=\"?\" />",
-      "<Field FldName=\"when\" FldType=\"135\" />", "<Field FldName=\"name\" FldType=\"202\" />",
+      "<Field FldName=\"when\" FldType=\"135\" />",
+      "<Field FldName=\"name\" FldType=\"202\" />",
       "<Field FldName=\"blob\" FldType=\"128\" FldQuoteS=\"[\" FldQuoteE=\"]\" />",
       "<Field FldName=\"id\" FldType=\"3\" FldAutoIncrement=\"1\" FldAdd=\"1\" />",
-      "<Field FldName=\"other\" FldAutoIncrement=\"0\" FldAdd=\"1\" />", "</Table>", "</Database>", "</Project>"};
+      "<Field FldName=\"other\" FldAutoIncrement=\"0\" FldAdd=\"1\" />",
+      "</Table>",
+      "</Database>",
+      "</Project>"};
   AGP access;
   access.Load(writeFile("access.xml", lines));
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -407,12 +421,13 @@ TEST(DBKindOf, ClassifiesDbmsNames) {
 }
 
 TEST_F(LoadTest, TableKeysAreRebuiltFromThePrimaryKeyFields) {
-  std::string file = writeFile(
-      "p.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >",
-                "<Table TblName=\"lines\" TblKey=\"stale\" >", "<Field FldName=\"order_id\" FldIsPrimaryKey=\"1\" />",
-                "<Field FldName=\"amount\" FldIsPrimaryKey=\"0\" />",
-                "<Field FldName=\"line_no\" FldIsPrimaryKey=\"1\" />", "</Table>",
-                "<Table TblName=\"log\" TblKey=\"x\" >", "</Table>", "</Database>", "</Project>"});
+  std::string file =
+      writeFile("p.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >",
+                          "<Table TblName=\"lines\" TblKey=\"stale\" >",
+                          "<Field FldName=\"order_id\" FldIsPrimaryKey=\"1\" />",
+                          "<Field FldName=\"amount\" FldIsPrimaryKey=\"0\" />",
+                          "<Field FldName=\"line_no\" FldIsPrimaryKey=\"1\" />", "</Table>",
+                          "<Table TblName=\"log\" TblKey=\"x\" >", "</Table>", "</Database>", "</Project>"});
   AGP proj;
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -423,33 +438,34 @@ TEST_F(LoadTest, TableKeysAreRebuiltFromThePrimaryKeyFields) {
 TEST_F(LoadTest, ProgressShowsEveryTableAndClosesAtTheEnd) {
   auto log = std::make_shared<std::vector<std::string>>();
   engine().status().setSink(std::make_unique<RecordingSink>(log));
-  std::string file = writeFile("p.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >",
-                                         "<Table TblName=\"a\" >", "</Table>", "<Table TblName=\"b\" >", "</Table>",
-                                         "<Table TblName=\"c\" >", "</Table>", "<Table TblName=\"d\" >", "</Table>",
-                                         "</Database>", "</Project>"});
+  std::string file = writeFile(
+      "p.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >", "<Table TblName=\"a\" >",
+                "</Table>", "<Table TblName=\"b\" >", "</Table>", "<Table TblName=\"c\" >", "</Table>",
+                "<Table TblName=\"d\" >", "</Table>", "</Database>", "</Project>"});
   AGP proj;
   proj.setLhWnd(42);
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
-  EXPECT_EQ(*log, (std::vector<std::string>{"open 42 1 Loading Project File...", "info Loading TABLE/VIEW \"a\"...",
-                                            "progress 25", "info Loading TABLE/VIEW \"b\"...", "progress 50",
-                                            "info Loading TABLE/VIEW \"c\"...", "progress 75",
-                                            "info Loading TABLE/VIEW \"d\"...", "progress 100", "close"}));
+  EXPECT_EQ(*log, (std::vector<std::string>{
+                      "open 42 1 Loading Project File...", "info Loading TABLE/VIEW \"a\"...", "progress 25",
+                      "info Loading TABLE/VIEW \"b\"...", "progress 50", "info Loading TABLE/VIEW \"c\"...",
+                      "progress 75", "info Loading TABLE/VIEW \"d\"...", "progress 100", "close"}));
 
   log->clear();
   proj.DeleteProj();
-  proj.Load(writeFile("empty.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" />", "</Project>"}));
+  proj.Load(writeFile("empty.xml",
+                      {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" />", "</Project>"}));
   EXPECT_EQ(AGP::ProjErr(), "");
   EXPECT_TRUE(log->empty());
 }
 
 TEST_F(LoadTest, ALoadRefreshesTheEngineWideWorkingCopies) {
-  std::string file =
-      writeFile("p.xml", {"<?xml version=\"1.0\"?>",
-                          "<Project Version=\"1.0.0.0\" AutoSync=\"0\" SQLQuote=\"`\" defaultDateFormat=\"5\" >",
-                          "<Database DBName=\"d\" DBDBMSName=\"MySQL\" DBQuoteS=\"[\" DBQuoteE=\"]\" "
-                          "SecDefault=\"Guest\" >",
-                          "</Database>", "</Project>"});
+  std::string file = writeFile(
+      "p.xml", {"<?xml version=\"1.0\"?>",
+                "<Project Version=\"1.0.0.0\" AutoSync=\"0\" SQLQuote=\"`\" defaultDateFormat=\"5\" >",
+                "<Database DBName=\"d\" DBDBMSName=\"MySQL\" DBQuoteS=\"[\" DBQuoteE=\"]\" "
+                "SecDefault=\"Guest\" >",
+                "</Database>", "</Project>"});
   AGP proj;
   proj.Load(file);
   ASSERT_EQ(AGP::ProjErr(), "");
@@ -486,9 +502,13 @@ int gChecks = 0;
 int gTablesSeen = 0;
 
 TEST_F(LoadTest, TheSynchronisationCheckRunsOnlyWithAutoSyncAndBeforeKeysAreRebuilt) {
-  std::vector<std::string> lines = {"<?xml version=\"1.0\"?>", "<Project Version=\"1.0.0.0\" AutoSync=\"1\" >",
-                                    "<Database DBName=\"d\" >", "<Table TblName=\"t\" TblKey=\"stale\" >",
-                                    "<Field FldName=\"id\" FldIsPrimaryKey=\"1\" />", "</Table>", "</Database>",
+  std::vector<std::string> lines = {"<?xml version=\"1.0\"?>",
+                                    "<Project Version=\"1.0.0.0\" AutoSync=\"1\" >",
+                                    "<Database DBName=\"d\" >",
+                                    "<Table TblName=\"t\" TblKey=\"stale\" >",
+                                    "<Field FldName=\"id\" FldIsPrimaryKey=\"1\" />",
+                                    "</Table>",
+                                    "</Database>",
                                     "</Project>"};
   std::string withSync = writeFile("sync.xml", lines);
   lines[1] = "<Project Version=\"1.0.0.0\" AutoSync=\"0\" >";

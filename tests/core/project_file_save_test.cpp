@@ -109,7 +109,9 @@ TEST_F(SaveTest, WritesOneElementPerCrLfLineInTheDocumentedOrder) {
   std::vector<std::string> lines = crlfLines(bytes);
   ASSERT_EQ(lines.size(), 14u);
   EXPECT_EQ(lines[0], R"(<?xml version="1.0" encoding="utf-8" standalone="yes"?>)");
-  EXPECT_EQ(lines[1].rfind("<Project Version=\"" + proj.EngineVersion() + "\" ProjName=\"Shop\" ProjMode=\"", 0), 0u)
+  EXPECT_EQ(
+      lines[1].rfind("<Project Version=\"" + proj.EngineVersion() + "\" ProjName=\"Shop\" ProjMode=\"", 0),
+      0u)
       << lines[1];
   EXPECT_EQ(lines[1].substr(lines[1].size() - 3), "\" >");
   EXPECT_EQ(lines[2], R"(<Extension Seq="1" Name="menu" Template="menu.zip" />)");
@@ -137,9 +139,10 @@ TEST_F(SaveTest, AttributesAreTheFileSettingsInRegistrationOrder) {
 
   std::vector<std::string> project = attributeNames(lines[1]);
   ASSERT_EQ(project.size(), 1u + 103u);  // Version and the 105 settings but AppCssFolder, AppChartCssFile
-  EXPECT_EQ((std::vector<std::string>(project.begin(), project.begin() + 11)),
-            (std::vector<std::string>{"Version", "ProjName", "ProjMode", "AppCompat", "AppHeader", "AppFooter",
-                                      "AppLogin", "AppLogout", "AppDefault", "SQLQuote", "Cache"}));
+  EXPECT_EQ(
+      (std::vector<std::string>(project.begin(), project.begin() + 11)),
+      (std::vector<std::string>{"Version", "ProjName", "ProjMode", "AppCompat", "AppHeader", "AppFooter",
+                                "AppLogin", "AppLogout", "AppDefault", "SQLQuote", "Cache"}));
   EXPECT_EQ(project.back(), "RootRelativePath");
 
   std::vector<std::string> database = attributeNames(lines[3]);
@@ -151,9 +154,9 @@ TEST_F(SaveTest, AttributesAreTheFileSettingsInRegistrationOrder) {
   std::vector<std::string> table = attributeNames(lines[4]);
   ASSERT_EQ(table.size(), 47u);
   EXPECT_EQ((std::vector<std::string>(table.begin(), table.begin() + 13)),
-            (std::vector<std::string>{"TblSeq", "TblName", "TblType", "TblKey", "TblGen", "TblList", "TblView",
-                                      "TblInlineEdit", "TblEdit", "TblAdd", "TblDelete", "TblCaption",
-                                      "TblSrchType"}));
+            (std::vector<std::string>{"TblSeq", "TblName", "TblType", "TblKey", "TblGen", "TblList",
+                                      "TblView", "TblInlineEdit", "TblEdit", "TblAdd", "TblDelete",
+                                      "TblCaption", "TblSrchType"}));
   EXPECT_EQ(table[21], "TblBlob");
   EXPECT_EQ(table[22], "TblOverwrite");
   EXPECT_EQ(table.back(), "TblLinkOnLeft");
@@ -177,8 +180,8 @@ TEST_F(SaveTest, ValuesAreEscapedAndBooleansWrittenAsOneOrZero) {
   proj.setSetting("AppHeader", Variant("it's > all"));
   proj.setSetting("Cache", Variant(true));
   proj.setSetting("AppCompat", Variant(false));
-  proj.setSetting("OutputNameLCase", Variant());  // empty
-  proj.setSetting("UseCss", Variant("True"));     // text reading as true
+  proj.setSetting("OutputNameLCase", Variant());   // empty
+  proj.setSetting("UseCss", Variant("True"));      // text reading as true
   proj.setSetting("UseMySqli", Variant("maybe"));  // text reading as nothing
   proj.setSetting("ExportCsv", Variant(-1));
   proj.setSetting("BodyLeftMargin", Variant::integer(12));
@@ -240,8 +243,8 @@ TEST_F(SaveTest, TablesFieldsAndChartsAreWrittenBySequenceNumber) {
     if (line.rfind("<Chart ", 0) == 0) order.push_back("C:" + attributeValue(line, "ChartName"));
     if (line.rfind("<Field ", 0) == 0) order.push_back("F:" + attributeValue(line, "FldName"));
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"T:users", "T:orders", "C:by day", "C:by month", "F:total", "F:id",
-                                             "T:items", "F:sku"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"T:users", "T:orders", "C:by day", "C:by month", "F:total",
+                                             "F:id", "T:items", "F:sku"}));
 }
 
 TEST_F(SaveTest, RepeatedSequenceNumbersLoseNothing) {
@@ -353,8 +356,11 @@ TEST_F(SaveTest, AWriteFailingHalfWayLeavesTheOldFileIntact) {
   EXPECT_EQ(number, 61);  // "Disk full"
   EXPECT_EQ(readBytes(target), before);
   std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir())) files.push_back(entry.path().filename());
-  EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const std::string& f) { return f.find("shop.xml") == 0; }), 1)
+  for (const auto& entry : std::filesystem::directory_iterator(dir()))
+    files.push_back(entry.path().filename());
+  EXPECT_EQ(
+      std::count_if(files.begin(), files.end(), [](const std::string& f) { return f.find("shop.xml") == 0; }),
+      1)
       << "no temporary file is left behind";
 
   // With room again the same save goes through.

@@ -10,7 +10,9 @@ namespace {
 
 Ref<AGProperties> newStore() { return makeRef<AGProperties>(); }
 
-std::string nameOf(const Variant& item) { return static_cast<AGProperty*>(item.rawObject())->resolve().Name(); }
+std::string nameOf(const Variant& item) {
+  return static_cast<AGProperty*>(item.rawObject())->resolve().Name();
+}
 
 TEST(AGProperties, AddWithOnlyANameUsesTheDefaults) {
   auto props = newStore();
@@ -108,7 +110,8 @@ TEST(AGProperties, EnumeratesInRegistrationOrder) {
 
 TEST(AGProperties, ScriptsReachMembersByNameAndDefaultMembers) {
   auto props = newStore();
-  EXPECT_TRUE(props->call("Add", {Variant("Count1"), Variant("Integer"), Variant(true), Variant(4)}).toBool());
+  EXPECT_TRUE(
+      props->call("Add", {Variant("Count1"), Variant("Integer"), Variant(true), Variant(4)}).toBool());
   std::vector<Variant> args{Variant("COUNT1")};
   Variant item = props->invoke(kDispIdValue, kInvokeGet, args);
   ASSERT_TRUE(item.isObject());

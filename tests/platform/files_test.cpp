@@ -84,12 +84,18 @@ TEST(TextDecoding, ByteOrderMarksAndCodePages) {
   EXPECT_EQ(decodeText("\xEF\xBB\xBFh\xC3\xA9"), "h\xC3\xA9");
   EXPECT_EQ(decodeText("h\xC3\xA9"), "h\xC3\xA9");
   // UTF-16 LE "A€" and a character outside the basic plane (U+1F600).
-  EXPECT_EQ(decodeText(std::string("\xFF\xFE" "A\0\xAC\x20\x3D\xD8\x00\xDE", 10)),
+  EXPECT_EQ(decodeText(std::string("\xFF\xFE"
+                                   "A\0\xAC\x20\x3D\xD8\x00\xDE",
+                                   10)),
             "A\xE2\x82\xAC\xF0\x9F\x98\x80");
   // UTF-16 BE "Hé".
   EXPECT_EQ(decodeText(std::string("\xFE\xFF\0H\0\xE9", 6)), "H\xC3\xA9");
   // An unpaired surrogate becomes U+FFFD instead of invalid UTF-8.
-  EXPECT_EQ(decodeText(std::string("\xFF\xFE\x00\xD8" "A\0", 6)), "\xEF\xBF\xBD" "A");
+  EXPECT_EQ(decodeText(std::string("\xFF\xFE\x00\xD8"
+                                   "A\0",
+                                   6)),
+            "\xEF\xBF\xBD"
+            "A");
   // Bytes that are not UTF-8 are Windows-1252: 0x80 is the euro sign, 0xE9 é.
   EXPECT_EQ(decodeText("\x80 caf\xE9"), "\xE2\x82\xAC caf\xC3\xA9");
   // An overlong form is not UTF-8 either.

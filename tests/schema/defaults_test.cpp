@@ -197,7 +197,8 @@ TEST_F(DefaultsTest, GuidColumns) {
 
 TEST_F(DefaultsTest, EnumerationsOfYesAndNoAreCheckBoxes) {
   const std::string y = "\"Y\",\"Y\"", n = "\"N\",\"N\"";
-  for (const std::string& values : {y + "\r\n" + n, y + "\r\n" + n + "\r\n", n + "\r\n" + y, n + "\r\n" + y + "\r\n"}) {
+  for (const std::string& values :
+       {y + "\r\n" + n, y + "\r\n" + n + "\r\n", n + "\r\n" + y, n + "\r\n" + y + "\r\n"}) {
     auto f = column("active", 202, 1);
     f->setSetting("NativeDataType", Variant::integer(247));
     f->setSetting("FldTagValues", Variant(values));
@@ -263,7 +264,8 @@ TEST_F(DefaultsTest, TablesGetEveryPageViewsOnlyTheList) {
   EXPECT_EQ(t->str("TblVar"), "x2005_Sales");
   EXPECT_FALSE(t->flag("TblDefault"));
   EXPECT_TRUE(t->flag("TblList"));
-  for (const char* page : {"TblAdd", "TblView", "TblEdit", "TblDelete", "TblCopy"}) EXPECT_TRUE(t->flag(page)) << page;
+  for (const char* page : {"TblAdd", "TblView", "TblEdit", "TblDelete", "TblCopy"})
+    EXPECT_TRUE(t->flag(page)) << page;
   EXPECT_EQ(t->str("TblSrchType"), "BASIC");
   EXPECT_EQ(t->str("TblSecurity"), "Admin");
   EXPECT_FALSE(t->flag("TblGen"));

@@ -116,7 +116,10 @@ inline Ref<FakeObject> fakeTable(const std::string& name, const std::string& typ
   auto fields = makeRef<FakeObject>();
   for (auto& c : columns) fields->add(Variant(c));
   auto t = makeRef<FakeObject>();
-  t->set("Name", Variant(name)).set("TableType", Variant(type)).set("Fields", Variant(fields)).set("PKField", Variant(pk));
+  t->set("Name", Variant(name))
+      .set("TableType", Variant(type))
+      .set("Fields", Variant(fields))
+      .set("PKField", Variant(pk));
   return t;
 }
 
@@ -128,11 +131,19 @@ inline Ref<FakeObject> fakeBridge(std::vector<Ref<FakeObject>> tables, Ref<FakeO
   for (auto& t : tables) all->add(Variant(t));
   auto b = makeRef<FakeObject>();
   auto lastError = std::make_shared<std::string>();
-  b->on("Initialize", [lastError](Args) { lastError->clear(); return Variant(); })
+  b->on("Initialize",
+        [lastError](Args) {
+          lastError->clear();
+          return Variant();
+        })
       .on("SetDBType", [](Args) { return Variant(); })
       .on("SetSettingsKey", [](Args) { return Variant(); })
       .on("SetOracleSID", [](Args) { return Variant(); })
-      .on("Connect", [lastError, connectError](Args) { *lastError = connectError; return Variant(); })
+      .on("Connect",
+          [lastError, connectError](Args) {
+            *lastError = connectError;
+            return Variant();
+          })
       .on("GetTables", [all](Args) { return Variant(all); })
       .on("GetLastError", [lastError](Args) { return Variant(*lastError); })
       .on("IsJVMLoaded", [](Args) { return Variant(false); })

@@ -25,8 +25,9 @@ class MariaDbLoadersTest : public testing::MariaDbTest {
   AGP& proj() { return *proj_; }
   void load(const std::string& db = testing::kShopDb, const std::string& password = testing::kReaderPassword,
             const std::string& port = "") {
-    LoadDB(proj(), Variant(db), Variant("mysql"), Variant(server().host()), Variant(port.empty() ? this->port() : port),
-           Variant(testing::kReader), Variant(password), Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
+    LoadDB(proj(), Variant(db), Variant("mysql"), Variant(server().host()),
+           Variant(port.empty() ? this->port() : port), Variant(testing::kReader), Variant(password),
+           Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
   }
   AGPTable* table(const char* name) { return proj().db()->tables().Item(Variant(name)); }
 
@@ -105,8 +106,10 @@ TEST_F(MariaDbLoadersTest, ACustomViewWithRepeatedColumnNamesLeavesNoTable) {
   load();
   ASSERT_EQ(AGP::ProjErr(), "");
   LoadCustomView(proj(), Variant("twice"),
-                 Variant("SELECT k.`Kundennummer`, f.id AS `Kundennummer` FROM Kunden k, flags f"), Variant(true));
-  EXPECT_EQ(AGP::ProjErr(), "Columns with same field name: Kundennummer. Please create Alias for the fields.");
+                 Variant("SELECT k.`Kundennummer`, f.id AS `Kundennummer` FROM Kunden k, flags f"),
+                 Variant(true));
+  EXPECT_EQ(AGP::ProjErr(),
+            "Columns with same field name: Kundennummer. Please create Alias for the fields.");
   EXPECT_FALSE(proj().db()->tables().Exist(Variant("twice")));
   EXPECT_EQ(LoadzbCustomView(*proj().db(), Variant("twice"), Variant("SELECT id, id FROM flags")), 2);
   EXPECT_EQ(proj().db()->tables().Count(), 7);
@@ -117,7 +120,8 @@ TEST_F(MariaDbLoadersTest, ACustomViewTakesOverSettingsOfLoadedColumns) {
   ASSERT_EQ(AGP::ProjErr(), "");
   table("Kunden")->Fields().Item(Variant("e-mail"))->setSetting("FldCaption", Variant("Mail address"));
   LoadCustomView(proj(), Variant("mail list"),
-                 Variant("SELECT k.`e-mail` AS mail, UPPER(k.`Straße`) AS street FROM `Kunden` AS k"), Variant(true));
+                 Variant("SELECT k.`e-mail` AS mail, UPPER(k.`Straße`) AS street FROM `Kunden` AS k"),
+                 Variant(true));
   ASSERT_EQ(AGP::ProjErr(), "");
   AGPTable* v = table("mail list");
   AGPField* mail = v->Fields().Item(Variant("mail"));

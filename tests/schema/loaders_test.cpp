@@ -17,9 +17,9 @@ namespace tw {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeObject;
 using testing::fakeBridge;
 using testing::fakeColumn;
+using testing::FakeObject;
 using testing::fakeTable;
 
 class LoadersTest : public testing::FreshEngine {
@@ -38,18 +38,20 @@ class LoadersTest : public testing::FreshEngine {
     auto name = fakeColumn("name", 200);
     name->set("size", Variant::long_(40));
     auto size = fakeColumn("size", 129);
-    size->set("IsEnum", Variant(true)).set("NativeDataType", Variant::integer(247))
+    size->set("IsEnum", Variant(true))
+        .set("NativeDataType", Variant::integer(247))
         .set("FieldTagValues", Variant("\"Y\",\"Y\"\r\n\"N\",\"N\""));
     return {fakeTable("customers", "TABLE", {id, name, size, fakeColumn("name", 3)}, "id"),
             fakeTable("sys", "SYSTEM TABLE", {fakeColumn("x", 3)}),
-            fakeTable("orders", "TABLE", {fakeColumn("order id", 3), fakeColumn("line", 2), fakeColumn("total", 131)},
+            fakeTable("orders", "TABLE",
+                      {fakeColumn("order id", 3), fakeColumn("line", 2), fakeColumn("total", 131)},
                       " order id , line "),
             fakeTable("open orders", "VIEW", {fakeColumn("order id", 3)})};
   }
   void load(const char* type = "mysql", const char* name = "shop", const char* port = "3306",
             const char* method = "native") {
-    LoadDB(proj(), Variant(name), Variant(type), Variant("db.example"), Variant(port), Variant("ann"), Variant("pw"),
-           Variant("SID"), Variant(method), Variant("url"), Variant("utf-8"));
+    LoadDB(proj(), Variant(name), Variant(type), Variant("db.example"), Variant(port), Variant("ann"),
+           Variant("pw"), Variant("SID"), Variant(method), Variant("url"), Variant("utf-8"));
   }
   AGPTable* table(const char* name) { return proj().db()->tables().Item(Variant(name)); }
 
@@ -273,7 +275,9 @@ class CustomViewsTest : public LoadersTest {
     });
     engine().bridge = bridge_;
   }
-  void viewColumns(std::vector<Ref<FakeObject>> cols) { *view_ = fakeTable("", "CUSTOMVIEW", std::move(cols)); }
+  void viewColumns(std::vector<Ref<FakeObject>> cols) {
+    *view_ = fakeTable("", "CUSTOMVIEW", std::move(cols));
+  }
 
   Ref<FakeObject> bridge_;
   std::shared_ptr<Ref<FakeObject>> view_;
@@ -303,9 +307,18 @@ TEST_F(CustomViewsTest, AViewTheBridgeRefusesLeavesNoTable) {
   load();
   *view_ = nullptr;
   auto lastError = std::make_shared<std::string>();
-  bridge_->on("Initialize", [lastError](Args) { lastError->clear(); return Variant(); })
+  bridge_
+      ->on("Initialize",
+           [lastError](Args) {
+             lastError->clear();
+             return Variant();
+           })
       .on("Connect", [](Args) { return Variant(); })
-      .on("OpenCustomView", [lastError](Args) { *lastError = "Unknown column 'x'"; return Variant::nothing(); })
+      .on("OpenCustomView",
+          [lastError](Args) {
+            *lastError = "Unknown column 'x'";
+            return Variant::nothing();
+          })
       .on("GetLastError", [lastError](Args) { return Variant(*lastError); });
   LoadCustomView(proj(), Variant("v"), Variant("SELECT x FROM orders"), Variant(false));
   EXPECT_EQ(AGP::ProjErr(), "Unknown column 'x'");
@@ -447,15 +460,16 @@ TEST_F(LoadersTest, ChartsAreAddedOnceAndCopiedWithTheirSynchronisedSettings) {
 TEST_F(LoadersTest, TheLoadersAreMembersOfTheObjects) {
   engine().bridge = fakeBridge(shopTables());
   Dispatch& p = proj();
-  p.call("LoadDB", {Variant("shop"), Variant("mysql"), Variant("h"), Variant("3306"), Variant("u"), Variant("p"),
-                    Variant(""), Variant(""), Variant(""), Variant("")});
+  p.call("LoadDB", {Variant("shop"), Variant("mysql"), Variant("h"), Variant("3306"), Variant("u"),
+                    Variant("p"), Variant(""), Variant(""), Variant(""), Variant("")});
   ASSERT_EQ(AGP::ProjErr(), "");
   EXPECT_TRUE(p.call("LoadChart", {Variant("c"), Variant("orders")}).toBool());
   EXPECT_TRUE(p.call("LoadReport", {Variant("r"), Variant("orders")}).toBool());
   EXPECT_FALSE(p.call("JVMLoaded").toBool());
   Dispatch& db = *proj().db();
-  EXPECT_EQ(db.call("LoadzbDB", {Variant("h"), Variant("shop"), Variant("mysql"), Variant("u"), Variant("p"),
-                                 Variant("1"), Variant(""), Variant(""), Variant(""), Variant(""), Variant("orders")})
+  EXPECT_EQ(db.call("LoadzbDB",
+                    {Variant("h"), Variant("shop"), Variant("mysql"), Variant("u"), Variant("p"),
+                     Variant("1"), Variant(""), Variant(""), Variant(""), Variant(""), Variant("orders")})
                 .toInteger(),
             0);
   AGPTable* orders = table("orders");

@@ -38,7 +38,8 @@ TEST_F(MariaDbBridgeTest, TablesViewsAndOtherObjectsComeWithTheirTypes) {
   ASSERT_EQ(b->GetLastError(), "");
   auto all = b->GetTables("");
   std::vector<std::pair<std::string, std::string>> seen;
-  for (int32_t i = 0; i < all->Count(); ++i) seen.emplace_back(all->Item(i)->info().name, all->Item(i)->info().type);
+  for (int32_t i = 0; i < all->Count(); ++i)
+    seen.emplace_back(all->Item(i)->info().name, all->Item(i)->info().type);
   EXPECT_THAT(seen, ElementsAre(std::pair<std::string, std::string>{"Kunden", "TABLE"},
                                 std::pair<std::string, std::string>{"all_types", "TABLE"},
                                 std::pair<std::string, std::string>{"big orders", "VIEW"},
@@ -62,19 +63,44 @@ TEST_F(MariaDbBridgeTest, ColumnsComeInTheirOrderWithAdoTypesProtocolCodesAndSiz
   // ADO DataTypeEnum codes; native codes are the client protocol's
   // enum_field_types (MYSQL_TYPE_TINY = 1 ... MYSQL_TYPE_GEOMETRY = 255).
   const Expect expected[] = {
-      {"id", 19, 3, 4},                    {"c_tinyint", 16, 1, 1},          {"c_tinyint_u", 17, 1, 1},
-      {"c_smallint", 2, 2, 2},             {"c_smallint_u", 18, 2, 2},       {"c_mediumint", 3, 9, 4},
-      {"c_int", 3, 3, 4},                  {"c_int_u", 19, 3, 4},            {"c_bigint", 20, 8, 8},
-      {"c_bigint_u", 21, 8, 8},            {"c_decimal", 131, 246, 12},      {"c_float", 4, 4, 4},
-      {"c_double", 5, 5, 8},               {"c_bit1", 11, 16, 1},            {"c_bit12", 128, 16, 2},
-      {"c_date", 133, 10, 6},              {"c_datetime", 135, 12, 16},      {"c_timestamp", 135, 7, 16},
-      {"c_time", 134, 11, 6},              {"c_year", 2, 13, 2},             {"c_char", 129, 254, 10},
-      {"c_varchar", 200, 253, 50},         {"c_binary", 128, 254, 4},        {"c_varbinary", 204, 253, 16},
-      {"c_tinytext", 201, 249, 255},       {"c_text", 201, 252, 65535},      {"c_mediumtext", 201, 250, 16777215},
-      {"c_longtext", 201, 251, 2147483647}, {"c_tinyblob", 205, 249, 255},   {"c_blob", 205, 252, 65535},
-      {"c_mediumblob", 205, 250, 16777215}, {"c_longblob", 205, 251, 2147483647},
-      {"c_enum", 129, 247, 6},             {"c_set", 129, 248, 14},          {"c_json", 201, 251, 2147483647},
-      {"c_uuid", 72, 254, 16},             {"c_inet6", 200, 254, 39},        {"c_point", 205, 255, 0},
+      {"id", 19, 3, 4},
+      {"c_tinyint", 16, 1, 1},
+      {"c_tinyint_u", 17, 1, 1},
+      {"c_smallint", 2, 2, 2},
+      {"c_smallint_u", 18, 2, 2},
+      {"c_mediumint", 3, 9, 4},
+      {"c_int", 3, 3, 4},
+      {"c_int_u", 19, 3, 4},
+      {"c_bigint", 20, 8, 8},
+      {"c_bigint_u", 21, 8, 8},
+      {"c_decimal", 131, 246, 12},
+      {"c_float", 4, 4, 4},
+      {"c_double", 5, 5, 8},
+      {"c_bit1", 11, 16, 1},
+      {"c_bit12", 128, 16, 2},
+      {"c_date", 133, 10, 6},
+      {"c_datetime", 135, 12, 16},
+      {"c_timestamp", 135, 7, 16},
+      {"c_time", 134, 11, 6},
+      {"c_year", 2, 13, 2},
+      {"c_char", 129, 254, 10},
+      {"c_varchar", 200, 253, 50},
+      {"c_binary", 128, 254, 4},
+      {"c_varbinary", 204, 253, 16},
+      {"c_tinytext", 201, 249, 255},
+      {"c_text", 201, 252, 65535},
+      {"c_mediumtext", 201, 250, 16777215},
+      {"c_longtext", 201, 251, 2147483647},
+      {"c_tinyblob", 205, 249, 255},
+      {"c_blob", 205, 252, 65535},
+      {"c_mediumblob", 205, 250, 16777215},
+      {"c_longblob", 205, 251, 2147483647},
+      {"c_enum", 129, 247, 6},
+      {"c_set", 129, 248, 14},
+      {"c_json", 201, 251, 2147483647},
+      {"c_uuid", 72, 254, 16},
+      {"c_inet6", 200, 254, 39},
+      {"c_point", 205, 255, 0},
       {"c_geometry", 205, 255, 0},
   };
   ASSERT_EQ(t.columns.size(), std::size(expected));
@@ -152,14 +178,20 @@ TEST_F(MariaDbBridgeTest, NamesWithBlanksAndNonAsciiLettersArriveAsUtf8) {
   ASSERT_EQ(all->Count(), 1);
   std::vector<std::string> names;
   for (const BridgeColumn& c : all->Item(0)->info().columns) names.push_back(c.name);
-  EXPECT_THAT(names, ElementsAre("Kundennummer", "Stra\xC3\x9F" "e", "Gr\xC3\xB6\xC3\x9F" "e", "e-mail"));
+  EXPECT_THAT(names, ElementsAre("Kundennummer",
+                                 "Stra\xC3\x9F"
+                                 "e",
+                                 "Gr\xC3\xB6\xC3\x9F"
+                                 "e",
+                                 "e-mail"));
   EXPECT_EQ(columnNamed(all->Item(0)->info(), "Straße").size, 80);  // characters, not bytes
 }
 
 TEST_F(MariaDbBridgeTest, TheWholeDatabaseIsReadWithThreeCatalogueQueries) {
   auto countSelects = [this] {
-    return std::stol(rootQuery("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "
-                               "WHERE VARIABLE_NAME = 'COM_SELECT'"));
+    return std::stol(
+        rootQuery("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "
+                  "WHERE VARIABLE_NAME = 'COM_SELECT'"));
   };
   for (const char* db : {"tw_shop", "information_schema"}) {
     auto b = connect(db);
@@ -208,10 +240,10 @@ TEST_F(MariaDbBridgeTest, ACustomViewIsDescribedWithoutRunningTheQuery) {
 
 TEST_F(MariaDbBridgeTest, CustomViewColumnsTakeTheirSourceDescriptionsAndResultNames) {
   auto b = connect();
-  auto v = b->OpenCustomView(
-      "customer sizes",
-      "SELECT k.`Kundennummer` AS nr, k.`Größe`, k.`e-mail`, CONCAT(k.`Straße`, '!') AS street, COUNT(*) AS n, "
-      "k.`Kundennummer` FROM `Kunden` k GROUP BY k.`Kundennummer`");
+  auto v = b->OpenCustomView("customer sizes",
+                             "SELECT k.`Kundennummer` AS nr, k.`Größe`, k.`e-mail`, CONCAT(k.`Straße`, '!') "
+                             "AS street, COUNT(*) AS n, "
+                             "k.`Kundennummer` FROM `Kunden` k GROUP BY k.`Kundennummer`");
   ASSERT_TRUE(v) << b->GetLastError();
   const BridgeTableInfo& t = v->info();
   EXPECT_EQ(t.name, "customer sizes");
@@ -279,7 +311,8 @@ TEST_F(MariaDbBridgeTest, TheSocketPathMayStandForTheHost) {
   auto b = makeRef<DBBridge>();
   b->Initialize();
   b->SetDBType("mysql");
-  b->Connect(server().socketPath(), testing::kShopDb, testing::kReader, testing::kReaderPassword, 0, "", "", "", "`");
+  b->Connect(server().socketPath(), testing::kShopDb, testing::kReader, testing::kReaderPassword, 0, "", "",
+             "", "`");
   ASSERT_EQ(b->GetLastError(), "");
   EXPECT_EQ(b->GetTables("flags")->Count(), 1);
 }

@@ -37,7 +37,8 @@ class MariaDbTest : public FreshEngine {
   std::string port() const { return std::to_string(server_->port()); }
 
   // A bridge connected to the shop database (or another) as the reader.
-  Ref<DBBridge> connect(const std::string& database = kShopDb, const std::string& password = kReaderPassword) {
+  Ref<DBBridge> connect(const std::string& database = kShopDb,
+                        const std::string& password = kReaderPassword) {
     auto b = makeRef<DBBridge>();
     b->Initialize();
     b->SetDBType("mysql");
@@ -46,8 +47,10 @@ class MariaDbTest : public FreshEngine {
   }
 
   ConnectionValues values(const std::string& database = kShopDb) const {
-    return {Variant("mysql"), Variant(server_->host()), Variant(database), Variant(kReader), Variant(kReaderPassword),
-            Variant(port()),  Variant(""),              Variant("native"), Variant(""),      Variant("utf-8")};
+    return {Variant("mysql"), Variant(server_->host()), Variant(database),
+            Variant(kReader), Variant(kReaderPassword), Variant(port()),
+            Variant(""),      Variant("native"),        Variant(""),
+            Variant("utf-8")};
   }
 
   // The root client's answer to one statement, trimmed of its line break.

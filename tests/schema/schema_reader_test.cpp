@@ -3,32 +3,32 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "schema/fake_bridge.h"
 #include "schema/schema.h"
 #include "support/engine_context.h"
 #include "support/registry.h"
-#include "schema/fake_bridge.h"
 #include "testing/fresh_engine.h"
 
 namespace tw {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeObject;
 using testing::fakeBridge;
 using testing::fakeColumn;
+using testing::FakeObject;
 using testing::fakeTable;
 
 class SchemaReaderTest : public testing::FreshEngine {
  protected:
   void install(const Ref<FakeObject>& bridge) { engine().bridge = bridge; }
   static ConnectionValues values(const char* type = "mysql", const char* method = "native") {
-    return {Variant(type), Variant("db.example"), Variant("shop"), Variant("ann"), Variant("pw"),
-            Variant("3307"),  Variant("SID1"), Variant(method), Variant("url"), Variant("utf-8")};
+    return {Variant(type),   Variant("db.example"), Variant("shop"), Variant("ann"), Variant("pw"),
+            Variant("3307"), Variant("SID1"),       Variant(method), Variant("url"), Variant("utf-8")};
   }
-  static void load(AGPSchema& s, const char* type = "mysql", const char* method = "native", Variant port = Variant("3307"),
-                   const char* name = "shop") {
-    s.LoadDB(Variant(name), Variant(type), Variant("db.example"), port, Variant("ann"), Variant("pw"), Variant("SID1"),
-             Variant(method), Variant("url"), Variant("utf-8"));
+  static void load(AGPSchema& s, const char* type = "mysql", const char* method = "native",
+                   Variant port = Variant("3307"), const char* name = "shop") {
+    s.LoadDB(Variant(name), Variant(type), Variant("db.example"), port, Variant("ann"), Variant("pw"),
+             Variant("SID1"), Variant(method), Variant("url"), Variant("utf-8"));
   }
 };
 
@@ -104,8 +104,7 @@ TEST_F(SchemaReaderTest, TheRealBridgeRefusesOracleAndJavaConnections) {
 
 TEST_F(SchemaReaderTest, OnlyTablesAndViewsBecomeRecordsNumberedWithoutGaps) {
   install(fakeBridge({fakeTable("sys1", "SYSTEM TABLE", {fakeColumn("x", 3)}),
-                      fakeTable("orders", "TABLE", {fakeColumn("id", 3)}),
-                      fakeTable("seq", "SEQUENCE", {}),
+                      fakeTable("orders", "TABLE", {fakeColumn("id", 3)}), fakeTable("seq", "SEQUENCE", {}),
                       fakeTable("open orders", "VIEW", {fakeColumn("id", 3)}),
                       fakeTable("lower", "table", {fakeColumn("id", 3)})}));
   AGPSchema s;
@@ -129,7 +128,8 @@ TEST_F(SchemaReaderTest, OnlyTablesAndViewsBecomeRecordsNumberedWithoutGaps) {
 
 TEST_F(SchemaReaderTest, ARepeatedColumnNameKeepsTheFirstColumn) {
   auto second = fakeColumn("b", 200);
-  install(fakeBridge({fakeTable("t", "TABLE", {fakeColumn("a", 3), fakeColumn("b", 3), second, fakeColumn("c", 5)})}));
+  install(fakeBridge(
+      {fakeTable("t", "TABLE", {fakeColumn("a", 3), fakeColumn("b", 3), second, fakeColumn("c", 5)})}));
   AGPSchema s;
   load(s);
   AGSchemaTable t = s.Tbl(1);
@@ -143,7 +143,8 @@ TEST_F(SchemaReaderTest, ARepeatedColumnNameKeepsTheFirstColumn) {
 }
 
 TEST_F(SchemaReaderTest, KeyColumnsAreSortedTrimmedAndMarked) {
-  install(fakeBridge({fakeTable("t", "TABLE", {fakeColumn("a", 3), fakeColumn("b", 3), fakeColumn("c", 3)}, " b , a ")}));
+  install(fakeBridge(
+      {fakeTable("t", "TABLE", {fakeColumn("a", 3), fakeColumn("b", 3), fakeColumn("c", 3)}, " b , a ")}));
   AGPSchema s;
   load(s);
   AGSchemaTable t = s.Tbl(1);
@@ -155,11 +156,17 @@ TEST_F(SchemaReaderTest, KeyColumnsAreSortedTrimmedAndMarked) {
 
 TEST_F(SchemaReaderTest, ColumnMembersAreCopiedAndTypesDecideSupportAndQuotes) {
   auto e = fakeColumn("size", 129);
-  e->set("IsEnum", Variant(true)).set("NativeDataType", Variant::integer(247)).set("FieldTagValues", Variant("\"S\",\"S\""));
+  e->set("IsEnum", Variant(true))
+      .set("NativeDataType", Variant::integer(247))
+      .set("FieldTagValues", Variant("\"S\",\"S\""));
   auto bin = fakeColumn("raw", 128);
   auto text = fakeColumn("name", 200);
-  text->set("size", Variant::long_(50)).set("Required", Variant(true)).set("Unique", Variant(true))
-      .set("ADOAttributes", Variant::long_(0x64)).set("DefaultValue", Variant("x")).set("FieldTagValues", Variant("ignored"));
+  text->set("size", Variant::long_(50))
+      .set("Required", Variant(true))
+      .set("Unique", Variant(true))
+      .set("ADOAttributes", Variant::long_(0x64))
+      .set("DefaultValue", Variant("x"))
+      .set("FieldTagValues", Variant("ignored"));
   auto id = fakeColumn("id", 3);
   id->set("AutoIncrement", Variant(true));
   install(fakeBridge({fakeTable("t", "TABLE", {e, bin, text, id})}));
@@ -307,12 +314,13 @@ TEST_F(SchemaReaderTest, APortThatIsNoNumberFailsTheLoad) {
 // ---- AGPSchema.LoadzbCustomView
 
 TEST_F(SchemaReaderTest, ACustomViewKeepsRepeatedColumnsAsRecordOne) {
-  auto view = fakeTable("v", "CUSTOMVIEW", {fakeColumn("id", 3), fakeColumn("id", 3), fakeColumn("total", 131)});
+  auto view =
+      fakeTable("v", "CUSTOMVIEW", {fakeColumn("id", 3), fakeColumn("id", 3), fakeColumn("total", 131)});
   auto bridge = fakeBridge({}, view);
   install(bridge);
   AGPSchema s;
-  Variant host("h"), db("shop"), type("mysql"), uid("u"), pwd("p"), port("3306"), sid(""), method(""), url(""),
-      enc(""), name("my view"), sql("SELECT id, id, total FROM t");
+  Variant host("h"), db("shop"), type("mysql"), uid("u"), pwd("p"), port("3306"), sid(""), method(""),
+      url(""), enc(""), name("my view"), sql("SELECT id, id, total FROM t");
   EXPECT_EQ(s.LoadzbCustomView(host, db, type, uid, pwd, port, sid, method, url, enc, name, sql), 0);
   EXPECT_THAT(bridge->callsOf("OpenCustomView")[0], ElementsAre("my view", "SELECT id, id, total FROM t"));
   AGSchemaTable t = s.Tbl(1);
@@ -330,14 +338,24 @@ TEST_F(SchemaReaderTest, ACustomViewKeepsRepeatedColumnsAsRecordOne) {
 TEST_F(SchemaReaderTest, ACustomViewTheBridgeRefusesGivesStatusOne) {
   auto bridge = fakeBridge({}, nullptr);
   auto lastError = std::make_shared<std::string>();
-  bridge->on("Initialize", [lastError](Args) { lastError->clear(); return Variant(); })
+  bridge
+      ->on("Initialize",
+           [lastError](Args) {
+             lastError->clear();
+             return Variant();
+           })
       .on("Connect", [](Args) { return Variant(); })
-      .on("OpenCustomView", [lastError](Args) { *lastError = "syntax error near FORM"; return Variant::nothing(); })
+      .on("OpenCustomView",
+          [lastError](Args) {
+            *lastError = "syntax error near FORM";
+            return Variant::nothing();
+          })
       .on("GetLastError", [lastError](Args) { return Variant(*lastError); });
   install(bridge);
   AGPSchema s;
   Variant v("x"), port("1");
-  EXPECT_EQ(s.LoadzbCustomView(v, v, Variant("mysql"), v, v, port, v, v, v, v, v, Variant("SELECT a FORM t")), 1);
+  EXPECT_EQ(s.LoadzbCustomView(v, v, Variant("mysql"), v, v, port, v, v, v, v, v, Variant("SELECT a FORM t")),
+            1);
   EXPECT_EQ(engine().projErr, "syntax error near FORM");
   install(fakeBridge({}, nullptr, "Access denied"));
   EXPECT_EQ(s.LoadzbCustomView(v, v, Variant("mysql"), v, v, port, v, v, v, v, v, v), 1);
@@ -348,8 +366,8 @@ TEST_F(SchemaReaderTest, ScriptsReadRecordsThroughTheirMembers) {
   install(fakeBridge({fakeTable("orders", "TABLE", {fakeColumn("id", 3), fakeColumn("note", 201)}, "id")}));
   auto s = makeRef<AGPSchema>();
   Dispatch& d = *s;
-  d.call("LoadDB", {Variant("shop"), Variant("mysql"), Variant("h"), Variant("3306"), Variant("u"), Variant("p"),
-                    Variant(""), Variant(""), Variant(""), Variant("")});
+  d.call("LoadDB", {Variant("shop"), Variant("mysql"), Variant("h"), Variant("3306"), Variant("u"),
+                    Variant("p"), Variant(""), Variant(""), Variant(""), Variant("")});
   EXPECT_EQ(d.get("tblcnt").toInteger(), 1);
   Variant rec = d.get("Tbl", {Variant(1)});
   Dispatch& table = *rec.toObject();

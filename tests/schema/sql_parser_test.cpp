@@ -38,8 +38,8 @@ void expectTrace(SQLParser& p, std::string_view column, const std::string& name,
 SQLParser::ColumnLookup shopColumns() {
   return [](std::string_view table, std::string_view column) {
     static const std::set<std::pair<std::string, std::string>> known = {
-        {"orders", "id"},     {"orders", "customer_id"}, {"orders", "total"},
-        {"customers", "id"},  {"customers", "name"},     {"customers", "city"}};
+        {"orders", "id"},    {"orders", "customer_id"}, {"orders", "total"},
+        {"customers", "id"}, {"customers", "name"},     {"customers", "city"}};
     return known.count({std::string(table), std::string(column)}) > 0;
   };
 }
@@ -55,7 +55,8 @@ TEST(SQLParserTest, PlainColumnsNameTheirTableAndColumn) {
 
 TEST(SQLParserTest, TableAliasesAndColumnAliasesAreResolved) {
   SQLParser p;
-  ASSERT_TRUE(p.Parse("select c.id as nr, c.name n, shop.customers.city from shop.customers AS c", 3)) << p.error();
+  ASSERT_TRUE(p.Parse("select c.id as nr, c.name n, shop.customers.city from shop.customers AS c", 3))
+      << p.error();
   expectTrace(p, "nr", "c.id", "customers", "id", true);
   expectTrace(p, "n", "c.name", "customers", "name", true);
   expectTrace(p, "city", "shop.customers.city", "customers", "city", false);
@@ -76,7 +77,8 @@ TEST(SQLParserTest, StarsExpandToTheirTables) {
   SQLParser p;
   ASSERT_TRUE(p.Parse("SELECT * FROM orders o", 3)) << p.error();
   expectTrace(p, "total", "o.total", "orders", "total", false);
-  ASSERT_TRUE(p.Parse("SELECT o.*, c.name AS customer FROM orders o JOIN customers c ON o.customer_id = c.id", 3))
+  ASSERT_TRUE(
+      p.Parse("SELECT o.*, c.name AS customer FROM orders o JOIN customers c ON o.customer_id = c.id", 3))
       << p.error();
   expectTrace(p, "total", "o.total", "orders", "total", false);
   expectTrace(p, "customer", "c.name", "customers", "name", true);
@@ -101,9 +103,10 @@ TEST(SQLParserTest, ColumnsOfSeveralTablesArePlacedWithTheLookup) {
 
 TEST(SQLParserTest, SubqueriesInFromAreFollowed) {
   SQLParser p;
-  ASSERT_TRUE(p.Parse("SELECT x.nr, x.amount, y.* FROM (SELECT id AS nr, qty * price AS amount FROM lines) AS x "
-                      "CROSS JOIN (SELECT city FROM customers) y",
-                      3))
+  ASSERT_TRUE(
+      p.Parse("SELECT x.nr, x.amount, y.* FROM (SELECT id AS nr, qty * price AS amount FROM lines) AS x "
+              "CROSS JOIN (SELECT city FROM customers) y",
+              3))
       << p.error();
   expectTrace(p, "nr", "x.nr", "lines", "id", false);
   expectTrace(p, "amount", "x.amount", "", "", false);  // a column of the subquery, made by an expression
@@ -112,9 +115,10 @@ TEST(SQLParserTest, SubqueriesInFromAreFollowed) {
 
 TEST(SQLParserTest, UnqualifiedColumnsBesideASubqueryGoToTheOneTableThatMayHaveThem) {
   SQLParser p;
-  ASSERT_TRUE(p.Parse("SELECT total, cname FROM orders JOIN (SELECT id AS cid, name AS cname FROM customers) c "
-                      "ON customer_id = cid",
-                      3))
+  ASSERT_TRUE(
+      p.Parse("SELECT total, cname FROM orders JOIN (SELECT id AS cid, name AS cname FROM customers) c "
+              "ON customer_id = cid",
+              3))
       << p.error();
   expectTrace(p, "cname", "cname", "customers", "name", false);
   expectTrace(p, "total", "total", "orders", "total", false);
@@ -122,23 +126,26 @@ TEST(SQLParserTest, UnqualifiedColumnsBesideASubqueryGoToTheOneTableThatMayHaveT
 
 TEST(SQLParserTest, CommonTableExpressionsAreFollowed) {
   SQLParser p;
-  ASSERT_TRUE(p.Parse("WITH big AS (SELECT id, total FROM orders WHERE total > 100), "
-                      "named(a, b) AS (SELECT id, name FROM customers) "
-                      "SELECT big.id, b AS who FROM big JOIN named ON big.id = named.a",
-                      3))
+  ASSERT_TRUE(
+      p.Parse("WITH big AS (SELECT id, total FROM orders WHERE total > 100), "
+              "named(a, b) AS (SELECT id, name FROM customers) "
+              "SELECT big.id, b AS who FROM big JOIN named ON big.id = named.a",
+              3))
       << p.error();
   expectTrace(p, "id", "big.id", "orders", "id", false);
   expectTrace(p, "who", "b", "customers", "name", true);
-  ASSERT_TRUE(p.Parse("WITH RECURSIVE n AS (SELECT 1 AS k UNION ALL SELECT k + 1 FROM n WHERE k < 5) "
-                      "SELECT k FROM n",
-                      3))
+  ASSERT_TRUE(
+      p.Parse("WITH RECURSIVE n AS (SELECT 1 AS k UNION ALL SELECT k + 1 FROM n WHERE k < 5) "
+              "SELECT k FROM n",
+              3))
       << p.error();
   expectTrace(p, "k", "k", "", "", false);
 }
 
 TEST(SQLParserTest, TheFirstSelectOfAUnionNamesTheColumns) {
   SQLParser p;
-  ASSERT_TRUE(p.Parse("(SELECT id, name FROM customers) UNION ALL (SELECT id, title FROM suppliers) ORDER BY 2", 3))
+  ASSERT_TRUE(
+      p.Parse("(SELECT id, name FROM customers) UNION ALL (SELECT id, title FROM suppliers) ORDER BY 2", 3))
       << p.error();
   expectTrace(p, "name", "name", "customers", "name", false);
   EXPECT_FALSE(trace(p, "title").found);
@@ -146,9 +153,10 @@ TEST(SQLParserTest, TheFirstSelectOfAUnionNamesTheColumns) {
 
 TEST(SQLParserTest, QuotedNamesCommentsAndStringsAreTokensOfTheirOwn) {
   SQLParser p;
-  ASSERT_TRUE(p.Parse("SELECT /* the key */ `order id` AS \"Order\", [line no], l.`we``ird` -- trailing\n"
-                      "FROM `order lines` l # MySQL comment\nWHERE note <> 'it''s -- no comment' ;",
-                      3))
+  ASSERT_TRUE(
+      p.Parse("SELECT /* the key */ `order id` AS \"Order\", [line no], l.`we``ird` -- trailing\n"
+              "FROM `order lines` l # MySQL comment\nWHERE note <> 'it''s -- no comment' ;",
+              3))
       << p.error();
   expectTrace(p, "Order", "`order id`", "order lines", "order id", true);
   expectTrace(p, "line no", "[line no]", "order lines", "line no", false);
@@ -161,8 +169,10 @@ TEST(SQLParserTest, QuotedNamesCommentsAndStringsAreTokensOfTheirOwn) {
 TEST(SQLParserTest, ManyKindsOfExpressionsParse) {
   SQLParser p;
   const char* statements[] = {
-      "SELECT CASE WHEN a BETWEEN 1 AND 2 THEN 'x' ELSE 'y' END AS k, b FROM t WHERE c IN (1, 2) AND d NOT LIKE "
-      "'x%' ESCAPE '!' AND e IS NOT NULL GROUP BY b WITH ROLLUP HAVING COUNT(*) > 1 ORDER BY b DESC LIMIT 10, 5",
+      "SELECT CASE WHEN a BETWEEN 1 AND 2 THEN 'x' ELSE 'y' END AS k, b FROM t WHERE c IN (1, 2) AND d NOT "
+      "LIKE "
+      "'x%' ESCAPE '!' AND e IS NOT NULL GROUP BY b WITH ROLLUP HAVING COUNT(*) > 1 ORDER BY b DESC LIMIT "
+      "10, 5",
       "SELECT CAST(a AS CHAR(10)) AS x, d + INTERVAL 1 DAY AS due, b FROM t",
       "SELECT ROW_NUMBER() OVER (PARTITION BY a ORDER BY b) AS rn, b FROM t",
       "SELECT (SELECT MAX(id) FROM t2 WHERE t2.x = t.x) AS m, b FROM t WHERE EXISTS (SELECT 1 FROM t3)",
@@ -233,7 +243,8 @@ TEST(SQLParserTest, DeepNestingIsRefusedNotOverflowed) {
 TEST(SQLParserTest, ScriptsCallParseAndGetFieldInfoByName) {
   auto p = makeRef<SQLParser>();
   Dispatch& d = *p;
-  EXPECT_TRUE(d.call("Parse", {Variant("SELECT o.total AS amount FROM orders o"), Variant::integer(3)}).toBool());
+  EXPECT_TRUE(
+      d.call("Parse", {Variant("SELECT o.total AS amount FROM orders o"), Variant::integer(3)}).toBool());
   std::vector<Variant> args = {Variant("amount"), Variant(), Variant(), Variant(), Variant()};
   d.invoke(d.memberId("GetFieldInfo"), kInvokeMethod, args);
   EXPECT_EQ(args[1].toString(), "o.total");

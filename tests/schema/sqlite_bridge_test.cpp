@@ -10,8 +10,8 @@
 #include "core/agp.h"
 #include "model/database.h"
 #include "schema/ado_types.h"
-#include "schema/loaders.h"
 #include "schema/bridge.h"
+#include "schema/loaders.h"
 #include "schema/schema.h"
 #include "support/engine_context.h"
 #include "testing/fresh_engine.h"
@@ -77,8 +77,8 @@ const BridgeColumn& columnNamed(const BridgeTableInfo& t, const std::string& nam
 // Examples" and the rules before it.
 TEST(SqliteAffinity, FollowsSqlitesRulesInTheirOrder) {
   using ado::Affinity;
-  for (const char* t : {"INT", "INTEGER", "TINYINT", "SMALLINT", "MEDIUMINT", "BIGINT", "UNSIGNED BIG INT", "INT2",
-                        "INT8", "CHARINT", "FLOATING POINT"})
+  for (const char* t : {"INT", "INTEGER", "TINYINT", "SMALLINT", "MEDIUMINT", "BIGINT", "UNSIGNED BIG INT",
+                        "INT2", "INT8", "CHARINT", "FLOATING POINT"})
     EXPECT_EQ(ado::sqliteAffinity(t), Affinity::kInteger) << t;
   for (const char* t : {"CHARACTER(20)", "VARCHAR(255)", "VARYING CHARACTER(255)", "NCHAR(55)",
                         "NATIVE CHARACTER(70)", "NVARCHAR(100)", "TEXT", "CLOB"})
@@ -96,13 +96,26 @@ TEST(SqliteAffinity, DeclaredTypesMapToAdoCodesAndSizes) {
     int16_t ado;
     int32_t size;
   };
-  const Case cases[] = {{"INTEGER", 3, 4},        {"bigint", 20, 8},          {"SMALLINT", 2, 2},
-                        {"TINYINT", 16, 1},       {"VARCHAR(40)", 200, 40},   {"NVARCHAR( 12 )", 200, 12},
-                        {"CHAR(8)", 129, 8},      {"TEXT", 201, 2147483647},  {"BLOB", 205, 2147483647},
-                        {"", 205, 2147483647},    {"REAL", 5, 8},             {"BOOLEAN", 11, 2},
-                        {"DATE", 133, 6},         {"DATETIME", 135, 16},      {"TIMESTAMP", 135, 16},
-                        {"TIME", 134, 6},         {"DECIMAL(10,2)", 131, 10}, {"NUMERIC", 131, 18},
-                        {"UUID", 72, 16},         {"FLOATING POINT", 3, 4}};
+  const Case cases[] = {{"INTEGER", 3, 4},
+                        {"bigint", 20, 8},
+                        {"SMALLINT", 2, 2},
+                        {"TINYINT", 16, 1},
+                        {"VARCHAR(40)", 200, 40},
+                        {"NVARCHAR( 12 )", 200, 12},
+                        {"CHAR(8)", 129, 8},
+                        {"TEXT", 201, 2147483647},
+                        {"BLOB", 205, 2147483647},
+                        {"", 205, 2147483647},
+                        {"REAL", 5, 8},
+                        {"BOOLEAN", 11, 2},
+                        {"DATE", 133, 6},
+                        {"DATETIME", 135, 16},
+                        {"TIMESTAMP", 135, 16},
+                        {"TIME", 134, 6},
+                        {"DECIMAL(10,2)", 131, 10},
+                        {"NUMERIC", 131, 18},
+                        {"UUID", 72, 16},
+                        {"FLOATING POINT", 3, 4}};
   for (const Case& c : cases) {
     ado::SqliteType t = ado::sqliteType(c.decl);
     EXPECT_EQ(t.ado, c.ado) << c.decl;
@@ -116,7 +129,8 @@ TEST_F(SqliteBridgeTest, TablesViewsAndSystemTablesComeWithTheirTypes) {
   EXPECT_EQ(b->GetQuoteChar(), "\"");
   auto all = b->GetTables("");
   std::vector<std::string> seen;
-  for (int32_t i = 0; i < all->Count(); ++i) seen.push_back(all->Item(i)->info().name + ":" + all->Item(i)->info().type);
+  for (int32_t i = 0; i < all->Count(); ++i)
+    seen.push_back(all->Item(i)->info().name + ":" + all->Item(i)->info().type);
   EXPECT_THAT(seen, ElementsAre("Größe:TABLE", "big_lines:VIEW", "customers:TABLE", "keyed:TABLE",
                                 "order lines:TABLE", "sqlite_sequence:SYSTEM TABLE", "tags:TABLE"));
 }
@@ -181,7 +195,8 @@ TEST_F(SqliteBridgeTest, AViewOverAMissingTableKeepsTheOtherTablesReadable) {
 
 TEST_F(SqliteBridgeTest, CustomViewsAreDescribedFromTheStatement) {
   auto b = open(shop());
-  auto v = b->OpenCustomView("c", "SELECT c.id AS nr, c.name, upper(c.email) AS mail, count(*) AS n FROM customers c");
+  auto v = b->OpenCustomView(
+      "c", "SELECT c.id AS nr, c.name, upper(c.email) AS mail, count(*) AS n FROM customers c");
   ASSERT_TRUE(v) << b->GetLastError();
   const auto& cols = v->info().columns;
   ASSERT_EQ(cols.size(), 4u);
@@ -238,7 +253,8 @@ TEST_F(SqliteBridgeTest, DatabaseNamesAreTheDatabaseFilesOfTheHostFolder) {
   std::ofstream(dir() / "readme.txt") << "not a database file at all, only text";
   auto b = open("", dir().string());
   ASSERT_EQ(b->GetLastError(), "");
-  EXPECT_EQ(b->GetDatabaseNames(), (dir() / "second.sqlite").string() + "\r\n" + (dir() / "shop.db").string());
+  EXPECT_EQ(b->GetDatabaseNames(),
+            (dir() / "second.sqlite").string() + "\r\n" + (dir() / "shop.db").string());
   EXPECT_THROW(b->GetTables(""), Error);
   EXPECT_EQ(b->GetLastError(), "No database selected");
 }
@@ -258,8 +274,8 @@ TEST_F(SqliteBridgeTest, AGPSchemaReadsAnSqliteFile) {
   EXPECT_TRUE(customers.TblFields.fld[1].FldAutoIncrement);
   EXPECT_EQ(customers.TblFields.fld[2].FldQuoteS, "'");
   AGPSchema empty;
-  empty.LoadDB(Variant(""), Variant("SQLite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
-               Variant(""), Variant(""), Variant(""));
+  empty.LoadDB(Variant(""), Variant("SQLite"), Variant(""), Variant(""), Variant(""), Variant(""),
+               Variant(""), Variant(""), Variant(""), Variant(""));
   EXPECT_EQ(engine().projErr, "invalid DBName specified!");
 }
 
@@ -268,8 +284,8 @@ TEST_F(SqliteBridgeTest, AProjectLoadsAnSqliteFileLikeAServerDatabase) {
   std::string path = shop();
   auto proj = makeRef<AGP>();
   proj->AddProj("shop");
-  LoadDB(*proj, Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
-         Variant(""), Variant(""), Variant(""));
+  LoadDB(*proj, Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant(""), Variant(""));
   ASSERT_EQ(AGP::ProjErr(), "");
   AGPDatabase* db = proj->db();
   EXPECT_EQ(db->str("DBName"), path);
@@ -279,19 +295,20 @@ TEST_F(SqliteBridgeTest, AProjectLoadsAnSqliteFileLikeAServerDatabase) {
   EXPECT_EQ(customers->Fields().Item(Variant("id"))->str("FldHtmlTag"), "NO");
   EXPECT_EQ(customers->Fields().Item(Variant("active"))->str("FldHtmlTag"), "RADIO");
   EXPECT_EQ(customers->Fields().Item(Variant("photo"))->str("FldHtmlTag"), "FILE");
-  LoadCustomView(*proj, Variant("names"), Variant("SELECT c.name AS who, c.email FROM customers c"), Variant(true));
+  LoadCustomView(*proj, Variant("names"), Variant("SELECT c.name AS who, c.email FROM customers c"),
+                 Variant(true));
   ASSERT_EQ(AGP::ProjErr(), "");
   AGPField* who = db->tables().Item(Variant("names"))->Fields().Item(Variant("who"));
   EXPECT_EQ(who->str("FldSourceTable"), "customers");
   EXPECT_EQ(who->int32("FldTagMaxLength"), 40);
   LoadCustomView(*proj, Variant("twice"), Variant("SELECT id, id FROM customers"), Variant(false));
   EXPECT_EQ(AGP::ProjErr(), "Columns with same field name: id. Please create Alias for the fields.");
-  LoadDB(*proj, Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
-         Variant(""), Variant(""), Variant(""));
+  LoadDB(*proj, Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant(""), Variant(""));
   EXPECT_EQ(AGP::ProjErr(), "database already loaded!");
   UnLoadDB(*proj);
-  LoadDB(*proj, Variant((dir() / "none.db").string()), Variant("sqlite"), Variant(""), Variant(""), Variant(""),
-         Variant(""), Variant(""), Variant(""), Variant(""), Variant(""));
+  LoadDB(*proj, Variant((dir() / "none.db").string()), Variant("sqlite"), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""));
   EXPECT_THAT(AGP::ProjErr(), HasSubstr("unable to open database file"));
   EXPECT_EQ(proj->DBCnt(), 0);
 }

@@ -16,7 +16,8 @@ using ::testing::ElementsAre;
 
 class CompileFunctionFileTest : public FreshEngine {};
 
-constexpr const char* kTemplate = "Hi <!--##=x##-->\r\nline2<!--##@ 'Title' ##--><!--##$id##--><!--##~skip##--><!--## y = 1 ##-->";
+constexpr const char* kTemplate =
+    "Hi <!--##=x##-->\r\nline2<!--##@ 'Title' ##--><!--##$id##--><!--##~skip##--><!--## y = 1 ##-->";
 
 TEST_F(CompileFunctionFileTest, EachBlockBecomesOneLine) {
   EXPECT_EQ(AGScript::CompileFunctionFile(kTemplate, true, false, "F"),
@@ -34,7 +35,8 @@ TEST_F(CompileFunctionFileTest, SingleLineTextDropsLineBreaks) {
 }
 
 TEST_F(CompileFunctionFileTest, IndentedTextContinuesLinesWithTheIndentation) {
-  EXPECT_EQ(AGScript::CompileFunctionFile("a\r\nb", true, true, "F"), "F=F&\"a\"&vbCrLf&zbIndentWrk&\"b\"\r\n");
+  EXPECT_EQ(AGScript::CompileFunctionFile("a\r\nb", true, true, "F"),
+            "F=F&\"a\"&vbCrLf&zbIndentWrk&\"b\"\r\n");
 }
 
 TEST_F(CompileFunctionFileTest, WithoutANameLiteralsStandAlone) {
@@ -77,14 +79,17 @@ class DeveloperBuildTest : public ScriptProject {
 };
 
 TEST_F(DeveloperBuildTest, FunctionsFromTemplateFiles) {
-  write("sys/decl.vbs", "<!--##\r\nDim zbIndentWrk\r\nFunction Helper()\r\n Helper = \"h\"\r\nEnd Function\r\n##-->");
+  write("sys/decl.vbs",
+        "<!--##\r\nDim zbIndentWrk\r\nFunction Helper()\r\n Helper = \"h\"\r\nEnd Function\r\n##-->");
   write("sys/heading.txt", "<th><!--##=fld.FldCaption##--></th>\r\n");
   write("sys/block.txt", "<div>\r\n<!--##=PROJ.ProjName##-->\r\n</div>");
-  list("<file value='decl.vbs'/>"
-       "<file value='heading.txt' function='true' id=' FieldHeading ' parm=' fld ' override='true' multiline='false'/>"
-       "<other value='block.txt' function='true' id='Other'/>"
-       "<FILE VALUE='block.txt' FUNCTION='1' ID='Block' override='no' multiline='True' indent='true'/>"
-       "<file value='' function='true' id='Ignored' override='true'/>");
+  list(
+      "<file value='decl.vbs'/>"
+      "<file value='heading.txt' function='true' id=' FieldHeading ' parm=' fld ' override='true' "
+      "multiline='false'/>"
+      "<other value='block.txt' function='true' id='Other'/>"
+      "<FILE VALUE='block.txt' FUNCTION='1' ID='Block' override='no' multiline='True' indent='true'/>"
+      "<file value='' function='true' id='Ignored' override='true'/>");
   AGScript& s = start();
   ASSERT_EQ(projErr(), "");
   // Only functions a user function may override are system procedure names.
@@ -98,7 +103,8 @@ TEST_F(DeveloperBuildTest, FunctionsFromTemplateFiles) {
       "FieldHeading=FieldHeading&fld.FldCaption\r\n"
       "FieldHeading=FieldHeading&\"</th>\"\r\n"
       "' end FieldHeading\r\n"
-      "\r\nIf SCRPT.UserModuleExist(\"USER_FieldHeading\") Then FieldHeading=USER_FieldHeading(FieldHeading)\r\n"
+      "\r\nIf SCRPT.UserModuleExist(\"USER_FieldHeading\") Then "
+      "FieldHeading=USER_FieldHeading(FieldHeading)\r\n"
       "End Function\r\n";
   const std::string block =
       "Function Block()\r\n"
@@ -108,7 +114,8 @@ TEST_F(DeveloperBuildTest, FunctionsFromTemplateFiles) {
       "Block=Block&\"\"&vbCrLf&zbIndentWrk&\"</div>\"\r\n"
       "' end Block\r\n"
       "End Function\r\n";
-  const std::string decl = "\r\nDim zbIndentWrk\r\nFunction Helper()\r\n Helper = \"h\"\r\nEnd Function\r\n\r\n";
+  const std::string decl =
+      "\r\nDim zbIndentWrk\r\nFunction Helper()\r\n Helper = \"h\"\r\nEnd Function\r\n\r\n";
   EXPECT_EQ(readOut("syscode.txt"), decl + heading + block);
 
   vbs::ScriptHost::Module& sys = s.host().module("System");
@@ -121,7 +128,9 @@ TEST_F(DeveloperBuildTest, FunctionsFromTemplateFiles) {
 TEST_F(DeveloperBuildTest, OverrideLineHandsTheResultToTheUserFunction) {
   write("sys/heading.txt", "<!--##=fld.FldName##-->");
   list("<file value='heading.txt' function='true' id='Heading' parm='fld' override='true'/>");
-  setDeveloperSetting("USERCODE", write("user.vbs", "Function USER_Heading(v)\r\n USER_Heading = \"[\" & v & \"]\"\r\nEnd Function\r\n"));
+  setDeveloperSetting(
+      "USERCODE",
+      write("user.vbs", "Function USER_Heading(v)\r\n USER_Heading = \"[\" & v & \"]\"\r\nEnd Function\r\n"));
   AGScript& s = start();
   ASSERT_EQ(projErr(), "");
   EXPECT_EQ(s.host().module("System").eval("Heading(DB.Tables(\"Orders\").Fields(1))").toString(), "[id]");
@@ -149,7 +158,8 @@ TEST_F(DeveloperBuildTest, TemplateThatDoesNotParseStopsLoading) {
   const std::string message = "***Incomplete Block at line 1 column 2! Generation failed!: bad.txt";
   EXPECT_EQ(projErr(), message);
   EXPECT_EQ(readOut("bad.txt"),
-            "Function Bad()\r\n' begin Bad()\r\nBad = \"\"\r\nx<!--##=a' end Bad\r\nEnd Function\r\n\r\n" + message);
+            "Function Bad()\r\n' begin Bad()\r\nBad = \"\"\r\nx<!--##=a' end Bad\r\nEnd Function\r\n\r\n" +
+                message);
   EXPECT_EQ(s.host().findModule("Validate"), nullptr);
   EXPECT_TRUE(s.host().module("System").hasProcedure("Good"));
 }
@@ -160,10 +170,13 @@ TEST_F(DeveloperBuildTest, SyntaxErrorWritesTheFunctionAndTheCollectedCode) {
   list("<file value='good.txt' function='true' id='Good'/><file value='syn.txt' function='true' id='Syn'/>");
   start();
   EXPECT_EQ(projErr(), "(syn.txt) : VBScript Syntax Error\r\nExpected expression\r\nIn line 4: \r\n If ");
-  const std::string syn = "Function Syn()\r\n' begin Syn()\r\nSyn = \"\"\r\n If \r\n' end Syn\r\nEnd Function\r\n";
+  const std::string syn =
+      "Function Syn()\r\n' begin Syn()\r\nSyn = \"\"\r\n If \r\n' end Syn\r\nEnd Function\r\n";
   EXPECT_EQ(readOut("syn.txt"), syn);
   EXPECT_EQ(readOut("syscode.txt"),
-            "Function Good()\r\n' begin Good()\r\nGood = \"\"\r\nGood=Good&\"ok\"\r\n' end Good\r\nEnd Function\r\n" + syn);
+            "Function Good()\r\n' begin Good()\r\nGood = \"\"\r\nGood=Good&\"ok\"\r\n' end Good\r\nEnd "
+            "Function\r\n" +
+                syn);
 }
 
 TEST_F(DeveloperBuildTest, ListFileThatCannotBeLoaded) {

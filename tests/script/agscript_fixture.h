@@ -67,11 +67,11 @@ class ScriptProject : public FreshEngine {
         "<control id='edit' type='table' ofile='edit'/>"
         "</TarnwickTemplate>"));
     language = makeRef<AGPLanguage>();
-    ASSERT_TRUE(language->LoadFromBytes(
-        "<tarnwick.language>"
-        "<phrase id='Title' value='Order list'/>"
-        "<phrase id='Quote' value='Say \"cheese\"'/>"
-        "</tarnwick.language>"));
+    ASSERT_TRUE(
+        language->LoadFromBytes("<tarnwick.language>"
+                                "<phrase id='Title' value='Order list'/>"
+                                "<phrase id='Quote' value='Say \"cheese\"'/>"
+                                "</tarnwick.language>"));
     engine().language = language;
     filter = makeRef<AGPFilter>();
   }
@@ -113,8 +113,8 @@ class ScriptProject : public FreshEngine {
     return *script;
   }
   void initialize() {
-    script->Initialize(Variant(proj.get()), Variant(proj->db()), Variant(controls.get()), Variant(language.get()),
-                       Variant(filter.get()));
+    script->Initialize(Variant(proj.get()), Variant(proj->db()), Variant(controls.get()),
+                       Variant(language.get()), Variant(filter.get()));
   }
 
   // Makes table / field current as generation does before a page runs.
@@ -125,7 +125,8 @@ class ScriptProject : public FreshEngine {
   }
 
   // Compiles a template and runs it at `level`.
-  std::string run(const std::string& templ, int16_t level = 0, bool scriptFile = false, int32_t timeoutMs = 10000) {
+  std::string run(const std::string& templ, int16_t level = 0, bool scriptFile = false,
+                  int32_t timeoutMs = 10000) {
     TemplateCompiler compiler(script.get());
     if (!compiler.CompileTemplate(templ)) return "<parse error>";
     lastFunction = compiler.FunctionText(scriptFile);

@@ -47,7 +47,8 @@ TEST_F(AGScriptTest, InitializeBuildsTheThreeModules) {
   EXPECT_TRUE(s.ModuleExist("PHPSTRING"));
   EXPECT_FALSE(s.ModuleExist("zbScriptEngine"));
   // Validate: the built-in checks, in order.
-  EXPECT_THAT(s.validateProcedures(), ElementsAre("CheckDestination", "CheckSecurityTable", "CheckGeneratedFields"));
+  EXPECT_THAT(s.validateProcedures(),
+              ElementsAre("CheckDestination", "CheckSecurityTable", "CheckGeneratedFields"));
   // $User: the default user code has no procedures.
   EXPECT_TRUE(s.userProcedures().empty());
   EXPECT_EQ(engine().status().GetSysCode("VB"), builtinSystemCode());
@@ -55,8 +56,9 @@ TEST_F(AGScriptTest, InitializeBuildsTheThreeModules) {
 }
 
 TEST_F(AGScriptTest, BuiltInTexts) {
-  EXPECT_EQ(AGScript::LocaleCode(),
-            "Sub zbSetLocale()\r\nOn Error Resume Next\r\nSetLocale(1033)\r\nEnd Sub\r\nCall zbSetLocale()\r\n");
+  EXPECT_EQ(
+      AGScript::LocaleCode(),
+      "Sub zbSetLocale()\r\nOn Error Resume Next\r\nSetLocale(1033)\r\nEnd Sub\r\nCall zbSetLocale()\r\n");
   EXPECT_EQ(AGScript::DefaultCommonCode(),
             "Dim TABLE, FIELD, CTRL\r\n"
             "Function LoadCurrent(bInitType)\r\n"
@@ -122,10 +124,11 @@ TEST_F(AGScriptTest, ComponentMembersByName) {
   EXPECT_TRUE(d->call("IsInitialized").toBool());
   EXPECT_TRUE(d->call("ModuleExist", {Variant("LoadCurrent")}).toBool());
   EXPECT_FALSE(d->call("UserModuleExist", {Variant("LoadCurrent")}).toBool());
-  EXPECT_EQ(d->call("BuildNewCode", {Variant("Function zbScriptEngine()\r\nzbScriptEngine = 6 * 7\r\nEnd Function"),
-                                     Variant::integer(0), Variant::long_(1000)})
-                .toString(),
-            "42");
+  EXPECT_EQ(
+      d->call("BuildNewCode", {Variant("Function zbScriptEngine()\r\nzbScriptEngine = 6 * 7\r\nEnd Function"),
+                               Variant::integer(0), Variant::long_(1000)})
+          .toString(),
+      "42");
   EXPECT_TRUE(d->call("Validate").toBool());
   d->call("Reset");
   EXPECT_FALSE(s.IsInitialized());
@@ -134,9 +137,10 @@ TEST_F(AGScriptTest, ComponentMembersByName) {
 // ---- User code
 
 TEST_F(AGScriptTest, UserCodeFileFromTheSettings) {
-  setDeveloperSetting("USERCODE", write("user.vbs",
-                                        "Function USER_Caption(v)\r\n USER_Caption = \"*\" & v\r\nEnd Function\r\n"
-                                        "Sub USER_Nothing()\r\nEnd Sub\r\n"));
+  setDeveloperSetting("USERCODE",
+                      write("user.vbs",
+                            "Function USER_Caption(v)\r\n USER_Caption = \"*\" & v\r\nEnd Function\r\n"
+                            "Sub USER_Nothing()\r\nEnd Sub\r\n"));
   AGScript& s = start();
   EXPECT_EQ(projErr(), "");
   EXPECT_THAT(s.userProcedures(), ElementsAre("USER_Caption", "USER_Nothing"));
@@ -179,13 +183,17 @@ TEST_F(AGScriptTest, AddUserCodeAppendsAllUserProcedures) {
 }
 
 TEST_F(AGScriptTest, CommonCodeFileReplacesTheBuiltInOne) {
-  setDeveloperSetting("COMMONCODE", write("common.vbs",
-                                          "Dim TABLE, FIELD, CTRL, loads\r\n"
-                                          "Function LoadCurrent()\r\n loads = loads + 1\r\n LoadCurrent = \"\"\r\nEnd Function\r\n"));
+  setDeveloperSetting(
+      "COMMONCODE",
+      write("common.vbs",
+            "Dim TABLE, FIELD, CTRL, loads\r\n"
+            "Function LoadCurrent()\r\n loads = loads + 1\r\n LoadCurrent = \"\"\r\nEnd Function\r\n"));
   AGScript& s = start();
   ASSERT_EQ(projErr(), "");
   // A LoadCurrent without a parameter is called without the level.
-  EXPECT_EQ(s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = loads\r\nEnd Function\r\n", 2, 1000), "1");
+  EXPECT_EQ(
+      s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = loads\r\nEnd Function\r\n", 2, 1000),
+      "1");
   EXPECT_EQ(projErr(), "");
 }
 
@@ -206,7 +214,9 @@ TEST_F(AGScriptTest, SyntaxErrorInTheSystemCode) {
 TEST_F(AGScriptTest, BuildNewCodeSyntaxErrorDoesNotRunLoadCurrent) {
   AGScript& s = start();
   setCurrent("Orders", "id");
-  EXPECT_EQ(s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = \"open\r\nEnd Function\r\n", 2, 1000), "");
+  EXPECT_EQ(
+      s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = \"open\r\nEnd Function\r\n", 2, 1000),
+      "");
   EXPECT_EQ(projErr(),
             "Tarnwick: VBScript Syntax Error\r\nUnterminated string constant\r\nIn line 2: \r\n"
             "zbScriptEngine = \"open");
@@ -215,8 +225,12 @@ TEST_F(AGScriptTest, BuildNewCodeSyntaxErrorDoesNotRunLoadCurrent) {
 
 TEST_F(AGScriptTest, EachBuildNewCodeReplacesThePageFunction) {
   AGScript& s = start();
-  EXPECT_EQ(s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = \"one\"\r\nEnd Function\r\n", 0, 1000), "one");
-  EXPECT_EQ(s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = \"two\"\r\nEnd Function\r\n", 0, 1000), "two");
+  EXPECT_EQ(
+      s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = \"one\"\r\nEnd Function\r\n", 0, 1000),
+      "one");
+  EXPECT_EQ(
+      s.BuildNewCode("Function zbScriptEngine()\r\nzbScriptEngine = \"two\"\r\nEnd Function\r\n", 0, 1000),
+      "two");
   size_t pages = 0;
   for (const auto& p : s.host().module("System").procedures()) pages += p.name == "zbScriptEngine";
   EXPECT_EQ(pages, 1u);
@@ -226,9 +240,11 @@ TEST_F(AGScriptTest, EachBuildNewCodeReplacesThePageFunction) {
 
 TEST_F(AGScriptTest, BuildCodeRunsOnlySystemProcedures) {
   script = makeRef<AGScript>();
-  setSystemCode("VB", builtinSystemCode() +
-                          "\r\nFunction TableCond()\r\n TableCond = TABLE.TblName & \"/\" & FIELD.FldName\r\nEnd Function\r\n"
-                          "Function CtrlCond()\r\n CtrlCond = CTRL.CtrlID\r\nEnd Function\r\n");
+  setSystemCode(
+      "VB",
+      builtinSystemCode() +
+          "\r\nFunction TableCond()\r\n TableCond = TABLE.TblName & \"/\" & FIELD.FldName\r\nEnd Function\r\n"
+          "Function CtrlCond()\r\n CtrlCond = CTRL.CtrlID\r\nEnd Function\r\n");
   initialize();
   registerBuiltinScripts();
   ASSERT_EQ(projErr(), "");
@@ -252,7 +268,8 @@ TEST_F(AGScriptTest, BuildCodeWithoutCurrentTableLoadsTheControlOnly) {
   proj->db()->tables().Delete("Orders");
   proj->db()->tables().Delete("Customers");
   script = makeRef<AGScript>();
-  setSystemCode("VB", builtinSystemCode() + "\r\nFunction Cond()\r\n Cond = CTRL.CtrlID & TypeName(TABLE)\r\nEnd Function\r\n");
+  setSystemCode("VB", builtinSystemCode() +
+                          "\r\nFunction Cond()\r\n Cond = CTRL.CtrlID & TypeName(TABLE)\r\nEnd Function\r\n");
   initialize();
   registerBuiltinScripts();
   controls->Item(1);
@@ -262,7 +279,8 @@ TEST_F(AGScriptTest, BuildCodeWithoutCurrentTableLoadsTheControlOnly) {
 
 TEST_F(AGScriptTest, BuildCodeRuntimeErrorShowsTwoBoxesAndNamesTheSetting) {
   script = makeRef<AGScript>();
-  const std::string code = builtinSystemCode() + "\r\nFunction Cond()\r\n Cond = Len(FIELD.FldName) / 0\r\nEnd Function\r\n";
+  const std::string code =
+      builtinSystemCode() + "\r\nFunction Cond()\r\n Cond = Len(FIELD.FldName) / 0\r\nEnd Function\r\n";
   setSystemCode("VB", code);
   initialize();
   registerBuiltinScripts();
@@ -270,7 +288,8 @@ TEST_F(AGScriptTest, BuildCodeRuntimeErrorShowsTwoBoxesAndNamesTheSetting) {
   setCurrent("Orders", "total");
   EXPECT_EQ(script->BuildCode(Variant("Cond"), Variant("fallback")).toString(), "fallback");
   // The failing line, counted in the text that was added.
-  const std::string line = std::to_string(std::count(builtinSystemCode().begin(), builtinSystemCode().end(), '\n') + 3);
+  const std::string line =
+      std::to_string(std::count(builtinSystemCode().begin(), builtinSystemCode().end(), '\n') + 3);
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].title, "RUNTIME ERROR");
   EXPECT_EQ(boxes[0].icon, MessageIcon::Critical);
@@ -321,7 +340,8 @@ TEST_F(ValidateTest, MissingDestination) {
   proj->setSetting("Destination", Variant("  "));
   start();
   EXPECT_FALSE(script->Validate());
-  EXPECT_EQ(projErr(), "Tarnwick: No destination folder set! Please choose the folder the generated files go to.");
+  EXPECT_EQ(projErr(),
+            "Tarnwick: No destination folder set! Please choose the folder the generated files go to.");
 }
 
 TEST_F(ValidateTest, SecurityTableAndItsFieldsMustExist) {
@@ -329,9 +349,10 @@ TEST_F(ValidateTest, SecurityTableAndItsFieldsMustExist) {
   proj->setSetting("SecType", Variant("Login"));
   proj->setSetting("SecTbl", Variant("Users"));
   EXPECT_FALSE(script->Validate());
-  EXPECT_EQ(projErr(),
-            "Tarnwick: Security table \"Users\" not found in the project! Please choose the table that holds the "
-            "user names and passwords.");
+  EXPECT_EQ(
+      projErr(),
+      "Tarnwick: Security table \"Users\" not found in the project! Please choose the table that holds the "
+      "user names and passwords.");
   projErr().clear();
   proj->setSetting("SecTbl", Variant("Customers"));
   proj->setSetting("SecLoginIDFld", Variant("login"));
@@ -347,10 +368,12 @@ TEST_F(ValidateTest, SecurityTableAndItsFieldsMustExist) {
 TEST_F(ValidateTest, GeneratedTableNeedsAGeneratedField) {
   start();
   AGPTable* orders = proj->db()->tables().Item(Variant("Orders"));
-  for (int32_t i = 0; i < orders->Fields().Count(); ++i) orders->Fields().at(i)->setSetting("FldGenerate", Variant(false));
+  for (int32_t i = 0; i < orders->Fields().Count(); ++i)
+    orders->Fields().at(i)->setSetting("FldGenerate", Variant(false));
   EXPECT_FALSE(script->Validate());
   EXPECT_EQ(projErr(),
-            "Tarnwick: Table \"Orders\" is generated but none of its fields is! Please select at least one field to "
+            "Tarnwick: Table \"Orders\" is generated but none of its fields is! Please select at least one "
+            "field to "
             "generate.");
   // A table that is not generated may have none.
   projErr().clear();
@@ -368,10 +391,12 @@ TEST_F(ValidateTest, EarlierErrorFailsWithoutRunning) {
 
 TEST_F(ValidateTest, DeveloperValidationCodeFromAListFile) {
   write("val/a.vbs", "Function First()\r\n First = True\r\nEnd Function\r\n");
-  write("val/b.vbs", "Function Second()\r\n Second = PROJ.ProjName = \"Other\"\r\nEnd Function\r\n"
-                     "Function Third()\r\n Third = 1 / 0\r\nEnd Function\r\n");
-  setDeveloperSetting("VALIDATECODE", write("val/list.xml", "<list><file value='a.vbs'/><other value='x'/>"
-                                                             "<FILE value='b.vbs'/><file value=''/></list>"));
+  write("val/b.vbs",
+        "Function Second()\r\n Second = PROJ.ProjName = \"Other\"\r\nEnd Function\r\n"
+        "Function Third()\r\n Third = 1 / 0\r\nEnd Function\r\n");
+  setDeveloperSetting("VALIDATECODE", write("val/list.xml",
+                                            "<list><file value='a.vbs'/><other value='x'/>"
+                                            "<FILE value='b.vbs'/><file value=''/></list>"));
   AGScript& s = start();
   ASSERT_EQ(projErr(), "");
   EXPECT_THAT(s.validateProcedures(), ElementsAre("First", "Second", "Third"));
@@ -387,7 +412,8 @@ TEST_F(ValidateTest, DeveloperValidationCodeFromAListFile) {
   proj->setSetting("ProjName", Variant("Other"));
   EXPECT_FALSE(s.Validate());
   EXPECT_EQ(projErr(),
-            "Tarnwick: Validation VBScript Runtime error in module \"Third\"\r\nDivision by zero\r\n Third = 1 / 0\r\n");
+            "Tarnwick: Validation VBScript Runtime error in module \"Third\"\r\nDivision by zero\r\n Third = "
+            "1 / 0\r\n");
 }
 
 TEST_F(ValidateTest, EmptyValidationListPasses) {

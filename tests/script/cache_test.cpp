@@ -47,7 +47,8 @@ TEST_F(CacheTest, LivesInTheTemplatesWorkFolder) {
   // Blanks and "/" are removed from the names of the folders.
   AGPCache spaced("My Template.zip");
   EXPECT_TRUE(fs::is_directory(cacheFile("MyTemplate.zip").parent_path()));
-  EXPECT_EQ(AGPCache::CacheFilePath(" D:\\docs ", "a b/c"), "D:\\docs\\Tarnwick\\Templates\\abc\\temp\\cache.xml");
+  EXPECT_EQ(AGPCache::CacheFilePath(" D:\\docs ", "a b/c"),
+            "D:\\docs\\Tarnwick\\Templates\\abc\\temp\\cache.xml");
 }
 
 TEST_F(CacheTest, CheckAnswersUnchangedChangedOrUnknown) {
@@ -130,18 +131,20 @@ TEST_F(CacheTest, FileLayout) {
   cache.AddCache("template", "template", date(46024, 3, 4, 5), Variant(1234));
   cache.AddCache("temp", "a.tmp", date(46362, 18, 5, 56), Variant(7));
   ASSERT_TRUE(cache.WriteCacheFile());
-  EXPECT_EQ(bytesOf(cacheFile()),
-            "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n"
-            "<Cache Product=\"Tarnwick\" Version=\"1.0\" >\r\n"
-            "<CacheEntry Group=\"template\" Key=\"template\" DateTime=\"2026/01/02 03:04:05\" Size=\"1234\" />\r\n"
-            "<CacheEntry Group=\"temp\" Key=\"a.tmp\" DateTime=\"2026/12/06 18:05:56\" Size=\"7\" />\r\n"
-            "</Cache>\r\n");
+  EXPECT_EQ(
+      bytesOf(cacheFile()),
+      "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n"
+      "<Cache Product=\"Tarnwick\" Version=\"1.0\" >\r\n"
+      "<CacheEntry Group=\"template\" Key=\"template\" DateTime=\"2026/01/02 03:04:05\" Size=\"1234\" />\r\n"
+      "<CacheEntry Group=\"temp\" Key=\"a.tmp\" DateTime=\"2026/12/06 18:05:56\" Size=\"7\" />\r\n"
+      "</Cache>\r\n");
 }
 
 TEST_F(CacheTest, AwkwardKeysSurviveAWriteAndARead) {
   const std::vector<std::string> keys = {
-      "C:\\a & b\\<x>.php", "say \"hi\"", "it's", "tab\there", "two\r\nlines", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
-      "&amp; already", "]]>", "  padded  "};
+      "C:\\a & b\\<x>.php", "say \"hi\"",   "it's",
+      "tab\there",          "two\r\nlines", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+      "&amp; already",      "]]>",          "  padded  "};
   for (const char* charset : {"utf-8", "iso-8859-1", "shift_jis", "utf-16"}) {
     SCOPED_TRACE(charset);
     setCharset(charset);
@@ -183,8 +186,10 @@ TEST_F(CacheTest, WithoutACharsetTheDeclarationNamesNone) {
   if (engine().systemCharset.empty()) {
     EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" standalone=\"yes\"?>\r\n", 0), 0u);
   } else {
-    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"" + engine().systemCharset + "\" standalone=\"yes\"?>\r\n", 0),
-              0u);
+    EXPECT_EQ(
+        bytes.rfind(
+            "<?xml version=\"1.0\" encoding=\"" + engine().systemCharset + "\" standalone=\"yes\"?>\r\n", 0),
+        0u);
   }
   AGPCache reread("php.zip");
   ASSERT_EQ(reread.count(), 1);
@@ -193,8 +198,9 @@ TEST_F(CacheTest, WithoutACharsetTheDeclarationNamesNone) {
 
 TEST_F(CacheTest, UnreadableOrForeignFilesGiveAnEmptyCache) {
   fs::create_directories(cacheFile().parent_path());
-  for (const char* text : {"<Cache><CacheEntry Group='g' Key='k'", "<cache><CacheEntry Group='g' Key='k'/></cache>",
-                           "<Other><CacheEntry Group='g' Key='k'/></Other>", ""}) {
+  for (const char* text :
+       {"<Cache><CacheEntry Group='g' Key='k'", "<cache><CacheEntry Group='g' Key='k'/></cache>",
+        "<Other><CacheEntry Group='g' Key='k'/></Other>", ""}) {
     std::ofstream(cacheFile(), std::ios::binary) << text;
     AGPCache cache("php.zip");
     EXPECT_EQ(cache.count(), 0) << text;

@@ -86,8 +86,8 @@ TEST_F(CompileTemplateTest, StateCarriesOverUntilReset) {
 
 TEST_F(CompileTemplateTest, LiteralTextComesOutExactly) {
   start();
-  for (const std::string text : {"He said \"hi\"\r\nBye\r\n", "\r\n\r\n", "unix\nline ends\n", "old mac\rline",
-                                 "mixed\r\n\n\r\"\"end", "tabs\tand ünïcödé"}) {
+  for (const std::string text : {"He said \"hi\"\r\nBye\r\n", "\r\n\r\n", "unix\nline ends\n",
+                                 "old mac\rline", "mixed\r\n\n\r\"\"end", "tabs\tand ünïcödé"}) {
     EXPECT_EQ(run(text), text) << lastFunction;
     EXPECT_EQ(projErr(), "");
   }
@@ -151,13 +151,15 @@ TEST_F(CompileTemplateTest, ForEachOverFieldsInAScriptBlock) {
 TEST_F(CompileTemplateTest, IndentedExpressionsSetTheIndentationFirst) {
   start();
   TemplateCompiler c(script.get());
-  ASSERT_TRUE(c.CompileTemplate("<ul>\r\n    <!--##~IndentText(\"<li>a</li>\" & vbCrLf & \"<li>b</li>\")##-->\r\n</ul>"));
+  ASSERT_TRUE(c.CompileTemplate(
+      "<ul>\r\n    <!--##~IndentText(\"<li>a</li>\" & vbCrLf & \"<li>b</li>\")##-->\r\n</ul>"));
   c.Flush();
   EXPECT_EQ(c.code(),
             "zbOut = zbOut & zbAr(1)\r\n"
             "zbIndentWrk = \"    \"\r\n"
             "zbOut = zbOut & IndentText(\"<li>a</li>\" & vbCrLf & \"<li>b</li>\") & zbAr(2)\r\n");
-  EXPECT_EQ(script->BuildNewCode(c.FunctionText(false), 0, 10000), "<ul>\r\n    <li>a</li>\r\n    <li>b</li>\r\n</ul>");
+  EXPECT_EQ(script->BuildNewCode(c.FunctionText(false), 0, 10000),
+            "<ul>\r\n    <li>a</li>\r\n    <li>b</li>\r\n</ul>");
   // Right after another block there is no indentation.
   c.Reset();
   ASSERT_TRUE(c.CompileTemplate("<!--##=1##--><!--##~2##-->"));
@@ -172,7 +174,8 @@ TEST_F(CompileTemplateTest, AtPhrasesAreLookedUpWhenCompiling) {
   EXPECT_EQ(c.pending(), " & \"Order list\" & zbAr(1) & \"Say \"\"cheese\"\"\" & zbAr(2) & \"\" & zbAr(3)");
   std::string function = c.FunctionText(false);
   // A later change of the phrases does not reach the compiled page.
-  ASSERT_TRUE(language->LoadFromBytes("<tarnwick.language><phrase id='Title' value='Changed'/></tarnwick.language>"));
+  ASSERT_TRUE(
+      language->LoadFromBytes("<tarnwick.language><phrase id='Title' value='Changed'/></tarnwick.language>"));
   EXPECT_EQ(script->BuildNewCode(function, 0, 10000), "Order list / Say \"cheese\" / []");
 }
 
@@ -183,7 +186,8 @@ TEST_F(CompileTemplateTest, DollarPhrasesAreLookedUpWhenRunning) {
   c.Flush();
   EXPECT_EQ(c.code(), " id = \"Ti\" & \"tle\" \r\nzbOut = zbOut & LANG.Phrase(id)\r\n");
   std::string function = c.FunctionText(false);
-  ASSERT_TRUE(language->LoadFromBytes("<tarnwick.language><phrase id='TITLE' value='Changed'/></tarnwick.language>"));
+  ASSERT_TRUE(
+      language->LoadFromBytes("<tarnwick.language><phrase id='TITLE' value='Changed'/></tarnwick.language>"));
   EXPECT_EQ(script->BuildNewCode(function, 0, 10000), "Changed");
 }
 
@@ -197,7 +201,8 @@ TEST_F(CompileTemplateTest, UserFunctionsOverrideExpressions) {
   setCurrent("Orders");
   controls->Item(1);
   TemplateCompiler c(script.get());
-  ASSERT_TRUE(c.CompileTemplate("<!--##=TABLE.TblName##-->|<!--##=TABLE.TblVar##-->|<!--##=table.tblname##-->"));
+  ASSERT_TRUE(
+      c.CompileTemplate("<!--##=TABLE.TblName##-->|<!--##=TABLE.TblVar##-->|<!--##=table.tblname##-->"));
   c.Flush();
   EXPECT_EQ(c.code(),
             "zbOut = zbOut & USER_TABLE_TblName(TABLE.TblName) & zbAr(1) & TABLE.TblVar & zbAr(2) & "
@@ -206,10 +211,14 @@ TEST_F(CompileTemplateTest, UserFunctionsOverrideExpressions) {
 }
 
 TEST_F(CompileTemplateTest, SystemProcedureOfTheSameNameBlocksTheOverride) {
-  setDeveloperSetting("USERCODE", write("user.vbs", "Function USER_TABLE_TblName(v)\r\nUSER_TABLE_TblName = \"user\"\r\nEnd Function\r\n"));
+  setDeveloperSetting(
+      "USERCODE",
+      write("user.vbs",
+            "Function USER_TABLE_TblName(v)\r\nUSER_TABLE_TblName = \"user\"\r\nEnd Function\r\n"));
   script = makeRef<AGScript>();
   engine().scriptEngine = script;
-  setSystemCode("VB", builtinSystemCode() + "\r\nFunction TABLE_TblName()\r\nTABLE_TblName = \"system\"\r\nEnd Function\r\n");
+  setSystemCode("VB", builtinSystemCode() +
+                          "\r\nFunction TABLE_TblName()\r\nTABLE_TblName = \"system\"\r\nEnd Function\r\n");
   initialize();
   registerBuiltinScripts();
   ASSERT_EQ(projErr(), "");
@@ -255,11 +264,15 @@ TEST_F(CompileTemplateTest, TimeOutStopsEvenAResumingPage) {
 // ---- Compiling and running at once
 
 TEST_F(CompileTemplateTest, TemporaryEngineWhenNoneExists) {
-  setDeveloperSetting("USERCODE", write("user.vbs", "Function USER_PROJ_ProjName(v)\r\nUSER_PROJ_ProjName = \"<\" & v & \">\"\r\nEnd Function\r\n"));
+  setDeveloperSetting(
+      "USERCODE",
+      write("user.vbs",
+            "Function USER_PROJ_ProjName(v)\r\nUSER_PROJ_ProjName = \"<\" & v & \">\"\r\nEnd Function\r\n"));
   RegWrite("HKCU", engine().regGeneral, "ScriptEngineTimeout", kRegDword, Variant::long_(5000));
   ASSERT_EQ(currentScriptEngine(), nullptr);
-  EXPECT_EQ(CompileAndRunTemplate(*proj, "body { title: '<!--##=PROJ.ProjName##-->' } /* <!--##@Title##--> */"),
-            "body { title: '<Shop>' } /* Order list */");
+  EXPECT_EQ(
+      CompileAndRunTemplate(*proj, "body { title: '<!--##=PROJ.ProjName##-->' } /* <!--##@Title##--> */"),
+      "body { title: '<Shop>' } /* Order list */");
   EXPECT_EQ(projErr(), "");
   EXPECT_EQ(currentScriptEngine(), nullptr) << "the temporary engine is released";
   EXPECT_NE(engine().filters.get(), nullptr) << "the filters it loaded stay engine-wide";
@@ -269,7 +282,8 @@ TEST_F(CompileTemplateTest, TemporaryEngineWhenNoneExists) {
 TEST_F(CompileTemplateTest, ExistingEngineIsUsedAndKept) {
   start();
   AGScript* before = currentScriptEngine();
-  script->AddUserCode(write("helper.vbs", "Function Helper()\r\nHelper = \"from the engine\"\r\nEnd Function\r\n"));
+  script->AddUserCode(
+      write("helper.vbs", "Function Helper()\r\nHelper = \"from the engine\"\r\nEnd Function\r\n"));
   ASSERT_EQ(projErr(), "");
   EXPECT_EQ(CompileAndRunTemplate(*proj, "<!--##=Helper()##-->"), "from the engine");
   EXPECT_EQ(currentScriptEngine(), before);

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 const char* const kLoadFailed =
     "Tarnwick: Load control file failed! Please check if the correct template file is in use!";
-const char* const kInvalid = "Tarnwick: Control file is invalid! Please check if the correct template file is in use!";
+const char* const kInvalid =
+    "Tarnwick: Control file is invalid! Please check if the correct template file is in use!";
 
 class ControlsTest : public ::testing::Test {
  protected:
@@ -153,8 +154,8 @@ TEST_F(ControlsTest, BooleanAttributes) {
   for (Case c : {Case{"false", false}, Case{"FALSE", false}, Case{"False", false}, Case{"0", false},
                  Case{"true", true}, Case{"TRUE", true}, Case{"-1", true}, Case{"1", true}, Case{"2.5", true},
                  Case{"yes", true}, Case{"no", true}, Case{"", true}}) {
-    std::string xml = std::string("<TarnwickTemplate><control id='a' space='") + c.text + "' overwrite='" + c.text +
-                      "'/></TarnwickTemplate>";
+    std::string xml = std::string("<TarnwickTemplate><control id='a' space='") + c.text + "' overwrite='" +
+                      c.text + "'/></TarnwickTemplate>";
     ASSERT_TRUE(load(xml));
     EXPECT_EQ(controls_.Item(1)->CtrlSpace, c.expected) << c.text;
     EXPECT_EQ(controls_.Item(1)->CtrlOverwrite, c.expected) << c.text;
@@ -195,7 +196,8 @@ TEST_F(ControlsTest, LoadsFromAFileInAnyEncoding) {
   fs::create_directories(dir);
   // An "ANSI" file: é is the single byte 0xE9.
   std::ofstream(dir / "ansi.xml", std::ios::binary)
-      << "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><TarnwickTemplate><control id=\"caf\xE9\"/></TarnwickTemplate>";
+      << "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><TarnwickTemplate><control "
+         "id=\"caf\xE9\"/></TarnwickTemplate>";
   ASSERT_TRUE(controls_.LoadControls((dir / "ansi.xml").string()));
   EXPECT_EQ(controls_.Item(1)->CtrlID, "caf\xC3\xA9");
   // UTF-16 with its byte order mark.
@@ -219,7 +221,8 @@ TEST_F(ControlsTest, LoadsFromAFileInAnyEncoding) {
 
 // ---- Merging
 
-Ref<AGPSession> session(const std::string& value, const std::string& ifile = "", const std::string& cond = "") {
+Ref<AGPSession> session(const std::string& value, const std::string& ifile = "",
+                        const std::string& cond = "") {
   auto s = makeRef<AGPSession>();
   s->SessValue = value;
   s->SessIFile = ifile;
@@ -248,10 +251,10 @@ TEST_F(SessionsTest, PlacementByLocation) {
     const char* loctype;
     const char* expected;
   };
-  for (Case c : {Case{"A", "after", "AXBC"}, Case{"A", "", "XABC"}, Case{"B", "", "AXBC"}, Case{"C", "", "ABCX"},
-                 Case{"B", "after", "ABCX"}, Case{"C", "after", "ABCX"}, Case{"Z", "", "ABCX"},
-                 Case{"Z", "after", "ABCX"}, Case{"", "", "ABCX"}, Case{"a", "", "ABCX"},
-                 Case{"A", "AFTER", "XABC"}}) {
+  for (Case c : {Case{"A", "after", "AXBC"}, Case{"A", "", "XABC"}, Case{"B", "", "AXBC"},
+                 Case{"C", "", "ABCX"}, Case{"B", "after", "ABCX"}, Case{"C", "after", "ABCX"},
+                 Case{"Z", "", "ABCX"}, Case{"Z", "after", "ABCX"}, Case{"", "", "ABCX"},
+                 Case{"a", "", "ABCX"}, Case{"A", "AFTER", "XABC"}}) {
     auto sessions = makeRef<AGPSessions>();
     for (const char* v : {"A", "B", "C"}) sessions->AddSession(*session(v), "", "");
     ASSERT_TRUE(sessions->AddSession(*session("X"), c.loc, c.loctype));
@@ -388,7 +391,8 @@ TEST_F(ControlsTest, AddControlCopiesTheControlAndItsSessions) {
 }
 
 TEST_F(ControlsTest, ControlExistAndDelete) {
-  ASSERT_TRUE(load("<TarnwickTemplate><control id='a'/><control id='b'/><control id='c'/></TarnwickTemplate>"));
+  ASSERT_TRUE(
+      load("<TarnwickTemplate><control id='a'/><control id='b'/><control id='c'/></TarnwickTemplate>"));
   EXPECT_TRUE(controls_.ControlExist("b"));
   EXPECT_FALSE(controls_.ControlExist("B"));
   EXPECT_FALSE(controls_.DeleteControl("B"));
@@ -425,7 +429,10 @@ TEST_F(ControlsTest, ScriptsReachControlsAndSessionsByName) {
   Dispatch* sessions = first->get("Sessions").rawObject();
   EXPECT_EQ(sessions->call("count").toLong(), 2);
   std::vector<Variant> two{Variant(2)};
-  EXPECT_EQ(sessions->invoke(kDispIdValue, kInvokeGet | kInvokeMethod, two).rawObject()->get("SessValue").toString(),
+  EXPECT_EQ(sessions->invoke(kDispIdValue, kInvokeGet | kInvokeMethod, two)
+                .rawObject()
+                ->get("SessValue")
+                .toString(),
             "t");
   Variant s = sessions->call("Item", {Variant(1)});
   EXPECT_TRUE(sessions->call("AddSession", {s, Variant("s"), Variant("")}).toBool() == false);

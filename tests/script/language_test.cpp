@@ -40,9 +40,10 @@ TEST_F(LanguageTest, PhrasesIgnoreCaseAndLaterFilesOverride) {
 }
 
 TEST_F(LanguageTest, PhrasesWithinOneFileOverrideToo) {
-  ASSERT_TRUE(lang_.LoadFromBytes(
-      "<tarnwick.language><phrase id='a' value='1'/><PHRASE ID='A' VALUE='2' extra='x'/><other id='a' value='3'/>"
-      "</tarnwick.language>"));
+  ASSERT_TRUE(
+      lang_.LoadFromBytes("<tarnwick.language><phrase id='a' value='1'/><PHRASE ID='A' VALUE='2' "
+                          "extra='x'/><other id='a' value='3'/>"
+                          "</tarnwick.language>"));
   EXPECT_EQ(lang_.Count(), 1);
   EXPECT_EQ(lang_.Phrase("a"), "2");
 }
@@ -65,7 +66,8 @@ TEST_F(LanguageTest, TheRootNameFollowsTheProductKey) {
   EXPECT_FALSE(lang_.LoadFromBytes("<tarnwick.language/>"));
   EXPECT_TRUE(lang_.LoadFromBytes("<other.language/>"));
   // A namespace prefix is not part of the name compared.
-  EXPECT_TRUE(lang_.LoadFromBytes("<x:other.language xmlns:x='urn:x'><phrase id='p' value='v'/></x:other.language>"));
+  EXPECT_TRUE(
+      lang_.LoadFromBytes("<x:other.language xmlns:x='urn:x'><phrase id='p' value='v'/></x:other.language>"));
   EXPECT_EQ(lang_.Phrase("p"), "v");
 }
 

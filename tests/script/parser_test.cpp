@@ -63,10 +63,10 @@ TEST_F(ParserTest, EmptyTextAndPlainText) {
 
 TEST_F(ParserTest, ExpressionBetweenContent) {
   EXPECT_EQ(parse("abc<!--##=x##-->def"), (std::vector<Block>{
-                                               {agc_Block_Content, "", 1, 3, "abc", ""},
-                                               {agc_Block_Function, "x", 11, 1, "x", ""},
-                                               {agc_Block_Content, "", 17, 3, "def", ""},
-                                           }));
+                                              {agc_Block_Content, "", 1, 3, "abc", ""},
+                                              {agc_Block_Function, "x", 11, 1, "x", ""},
+                                              {agc_Block_Content, "", 17, 3, "def", ""},
+                                          }));
 }
 
 TEST_F(ParserTest, TheCharacterAfterTheMarkerGivesTheKind) {
@@ -87,10 +87,10 @@ TEST_F(ParserTest, BlankAfterTheMarkerMakesAScriptBlock) {
 TEST_F(ParserTest, EmptyBlocksAndTrailingContent) {
   // Back to back blocks produce no empty content between them.
   EXPECT_EQ(parse("<!--##=##--><!--####-->tail"), (std::vector<Block>{
-                                                        {agc_Block_Function, "", 8, 0, "", ""},
-                                                        {agc_Block_Script, "", 19, 0, "", ""},
-                                                        {agc_Block_Content, "", 24, 4, "tail", ""},
-                                                    }));
+                                                      {agc_Block_Function, "", 8, 0, "", ""},
+                                                      {agc_Block_Script, "", 19, 0, "", ""},
+                                                      {agc_Block_Content, "", 24, 4, "tail", ""},
+                                                  }));
 }
 
 TEST_F(ParserTest, PositionsCountCharactersNotBytes) {
@@ -243,7 +243,9 @@ class SessionTest : public ::testing::Test {
     engine().templateFolder = win;
   }
   void TearDown() override { resetEngine(); }
-  void write(const std::string& name, const std::string& text) { std::ofstream(folder_ / name, std::ios::binary) << text; }
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(folder_ / name, std::ios::binary) << text;
+  }
   fs::path folder_;
 };
 
@@ -284,8 +286,7 @@ TEST_F(SessionTest, IncludesAreExpandedRecursively) {
   write("common.php",
         "<!--##session header##-->[head <!--##include inner.php / deep ##-->]<!--##/session##-->");
   write("inner.php", "<!--##session deep##-->deep<!--##/session##-->");
-  const std::string src =
-      "<!--##session page##-->A<!--##include common.php/header##-->B<!--##/session##-->";
+  const std::string src = "<!--##session page##-->A<!--##include common.php/header##-->B<!--##/session##-->";
   EXPECT_EQ(AGParser::GetSession(src, "page"), "A[head deep]B");
   EXPECT_EQ(engine().projErr, "");
 }
@@ -329,14 +330,16 @@ TEST_F(SessionTest, SixteenNestedIncludesAreFollowed) {
   // f1 includes f2 ... f15 includes f16: sixteen levels below the top text.
   for (int i = 1; i <= 17; ++i) {
     std::string next = i < 17 ? "<!--##include f" + std::to_string(i + 1) + ".php/s##-->" : "";
-    write("f" + std::to_string(i) + ".php", "<!--##session s##-->" + std::to_string(i) + "." + next +
-                                                "<!--##/session##-->");
+    write("f" + std::to_string(i) + ".php",
+          "<!--##session s##-->" + std::to_string(i) + "." + next + "<!--##/session##-->");
   }
   // Starting at f2 the chain f2..f17 is sixteen levels deep.
-  EXPECT_EQ(AGParser::ExpandIncludes("<!--##include f2.php/s##-->"), "2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17.");
+  EXPECT_EQ(AGParser::ExpandIncludes("<!--##include f2.php/s##-->"),
+            "2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17.");
   EXPECT_EQ(engine().projErr, "");
   // Starting at f1 it is seventeen: the last one is not followed.
-  EXPECT_EQ(AGParser::ExpandIncludes("<!--##include f1.php/s##-->"), "1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.");
+  EXPECT_EQ(AGParser::ExpandIncludes("<!--##include f1.php/s##-->"),
+            "1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.");
   EXPECT_NE(engine().projErr.find("\"f17.php\""), std::string::npos) << engine().projErr;
 }
 
@@ -355,8 +358,9 @@ TEST_F(ParserTest, MembersAreReachedByNameInAnyCase) {
   p->put("BlockID", Variant(2));
   EXPECT_EQ(p->get("BlockName").toString(), "Title");
   EXPECT_EQ(p->get("BlockIndent").toString(), "");
-  EXPECT_EQ(p->call("GetSession", {Variant("<!--##session X##-->y<!--##/session##-->"), Variant("x")}).toString(),
-            "y");
+  EXPECT_EQ(
+      p->call("GetSession", {Variant("<!--##session X##-->y<!--##/session##-->"), Variant("x")}).toString(),
+      "y");
   EXPECT_THROW(p->call("GetSession", {Variant("only one")}), Error);
 }
 

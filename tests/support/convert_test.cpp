@@ -9,7 +9,7 @@ namespace {
 
 TEST(UnquoteStringTest, StripsMatchingQuotesRepeatedly) {
   EXPECT_EQ(UnquoteString("  \"'abc'\"  "), "abc");
-  EXPECT_EQ(UnquoteString("\"abc"), "\"abc");   // a quote at the start only
+  EXPECT_EQ(UnquoteString("\"abc"), "\"abc");  // a quote at the start only
   EXPECT_EQ(UnquoteString("abc'"), "abc'");
   EXPECT_EQ(UnquoteString("\"abc'"), "\"abc'");  // different quote characters
   EXPECT_EQ(UnquoteString("\" ' x ' \""), "x");  // trimmed after each step

@@ -22,12 +22,16 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
   }
   ~ScopedEnv() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
   }
 
  private:
@@ -90,14 +94,14 @@ TEST(SpecialFolderPathTest, DocumentsBelowHomeAsTheLastResort) {
 TEST(SpecialFolderPathTest, UnknownFolderIsEmpty) { EXPECT_EQ(SpecialFolderPath(0, 12345), ""); }
 
 TEST(PercentOfTest, Examples) {
-  EXPECT_EQ(PercentOf(7, 0), 100);   // a total of 0 counts as 1
-  EXPECT_EQ(PercentOf(1, 8), 12);    // 12.5 rounds to even
-  EXPECT_EQ(PercentOf(3, 8), 38);    // 37.5 rounds to even
-  EXPECT_EQ(PercentOf(5, 8), 62);    // 62.5 rounds to even
+  EXPECT_EQ(PercentOf(7, 0), 100);  // a total of 0 counts as 1
+  EXPECT_EQ(PercentOf(1, 8), 12);   // 12.5 rounds to even
+  EXPECT_EQ(PercentOf(3, 8), 38);   // 37.5 rounds to even
+  EXPECT_EQ(PercentOf(5, 8), 62);   // 62.5 rounds to even
   EXPECT_EQ(PercentOf(1, 3), 33);
   EXPECT_EQ(PercentOf(2, 3), 67);
   EXPECT_EQ(PercentOf(0, 5), 0);
-  EXPECT_EQ(PercentOf(9, 8), 100);   // the part never exceeds the total
+  EXPECT_EQ(PercentOf(9, 8), 100);  // the part never exceeds the total
   EXPECT_EQ(PercentOf(0, 0), 0);
   EXPECT_EQ(PercentOf(2000000000, 2000000000), 100);
   EXPECT_EQ(PercentOf(-1, 8), -12);
@@ -110,7 +114,7 @@ TEST(PadZeroTest, PadsToTheWidth) {
   EXPECT_EQ(PadZero(12345, 2), "12345");
   EXPECT_EQ(PadZero(7, 0), "7");
   EXPECT_EQ(PadZero(7, -2), "7");
-  EXPECT_EQ(PadZero(-5, 3), "0-5");  // zeros go before the whole text
+  EXPECT_EQ(PadZero(-5, 3), "0-5");   // zeros go before the whole text
   EXPECT_EQ(PadZero("é", 3), "00é");  // characters, not bytes
 }
 
@@ -163,7 +167,8 @@ TEST(FieldTypeCategoryTest, Groups) {
   for (int t : {201, 203, 129, 130, 200, 202}) EXPECT_EQ(FieldTypeCategory(t), 3) << t;
   EXPECT_EQ(FieldTypeCategory(11), 4);
   EXPECT_EQ(FieldTypeCategory(72), 5);
-  for (int t : {0, 8, 14, 17, 18, 19, 21, 128, 132, 139, 204, 205, -1}) EXPECT_EQ(FieldTypeCategory(t), 6) << t;
+  for (int t : {0, 8, 14, 17, 18, 19, 21, 128, 132, 139, 204, 205, -1})
+    EXPECT_EQ(FieldTypeCategory(t), 6) << t;
 }
 
 TEST(CharsetTest, CodePageTable) {

@@ -10,7 +10,9 @@ namespace {
 
 const std::vector<std::string> kButtons = {"Overwrite", "Skip", "Cancel"};
 
-PromptRequest overwriteRequest() { return {"overwrite", "Tarnwick", "File a.php already exists!", kButtons, "All", 0}; }
+PromptRequest overwriteRequest() {
+  return {"overwrite", "Tarnwick", "File a.php already exists!", kButtons, "All", 0};
+}
 
 TEST(MatchButton, NumbersLabelsAndUnambiguousFirstLetters) {
   EXPECT_EQ(matchButton(kButtons, "2"), 1);
@@ -41,7 +43,8 @@ auto onTerminal(const std::string& typed, std::string& shown, F f) {
 
 TEST(TerminalPrompt, AsksAgainUntilAnAnswerNamesAButton) {
   std::string shown;
-  PromptAnswer a = onTerminal("maybe\ns\ny\n", shown, [](TerminalPrompt& p) { return p.ask(overwriteRequest()); });
+  PromptAnswer a =
+      onTerminal("maybe\ns\ny\n", shown, [](TerminalPrompt& p) { return p.ask(overwriteRequest()); });
   EXPECT_EQ(a.button, 1);
   EXPECT_TRUE(a.checked);
   EXPECT_NE(shown.find("File a.php already exists!"), std::string::npos);
@@ -62,7 +65,8 @@ TEST(TerminalPrompt, EmptyLineOrEndOfInputTakesTheDefault) {
 }
 
 TEST(TerminalPrompt, PairsEachNewNameWithAnOldNameAtMostOnce) {
-  MappingRequest r{"Mapping", "Tables were renamed", "New", "Old", {"clients", "bills", "extra"}, {"customers", "invoices"}};
+  MappingRequest r{"Mapping", "Tables were renamed",         "New",
+                   "Old",     {"clients", "bills", "extra"}, {"customers", "invoices"}};
   std::string shown;
   auto pairs = onTerminal("1\n1\n2\n\n", shown, [&](TerminalPrompt& p) { return p.pairNames(r); });
   EXPECT_EQ(pairs, (std::vector<std::string>{"customers", "invoices", ""}));

@@ -125,7 +125,8 @@ TEST_F(RegistryStoreTest, SectionsAndNamesIgnoreCaseAndKeepTheirFirstSpelling) {
   EXPECT_EQ(v->value.rawLong(), 20);
   store_->writeValue(HKCU, "software\\TARNWICK\\settings", "RECPERPAGE", kRegDword, Variant::long_(50));
   EXPECT_EQ(store_->readValue(HKCU, "Software\\Tarnwick\\Settings", "RecPerPage")->value.rawLong(), 50);
-  EXPECT_EQ(store_->enumerateValues(HKCU, "Software\\Tarnwick\\Settings"), std::vector<std::string>{"RecPerPage"});
+  EXPECT_EQ(store_->enumerateValues(HKCU, "Software\\Tarnwick\\Settings"),
+            std::vector<std::string>{"RecPerPage"});
   EXPECT_EQ(store_->enumerateSubKeys(HKCU, "software"), std::vector<std::string>{"Tarnwick"});
   EXPECT_EQ(store_->enumerateSubKeys(HKCU, ""), std::vector<std::string>{"Software"});
 }
@@ -166,8 +167,8 @@ TEST_F(RegistryStoreTest, ValuesEnumerateInCreationOrder) {
 TEST_F(RegistryStoreTest, DeleteKeyTakesTheWholeTreeAndNothingElse) {
   store_->writeValue(HKCU, "S\\A", "v", kRegString, Variant("1"));
   store_->writeValue(HKCU, "S\\A\\B\\C", "v", kRegString, Variant("2"));
-  store_->writeValue(HKCU, "S\\AB", "v", kRegString, Variant("3"));   // shares the prefix
-  store_->writeValue(HKCU, "S\\A]", "v", kRegString, Variant("4"));   // sorts right after "s\a\"
+  store_->writeValue(HKCU, "S\\AB", "v", kRegString, Variant("3"));  // shares the prefix
+  store_->writeValue(HKCU, "S\\A]", "v", kRegString, Variant("4"));  // sorts right after "s\a\"
   store_->writeValue(HKCU, "S", "v", kRegString, Variant("5"));
   EXPECT_TRUE(store_->deleteKey(HKCU, "s\\a"));
   EXPECT_FALSE(store_->keyExists(HKCU, "S\\A"));
@@ -209,7 +210,8 @@ TEST_F(RegistryStoreTest, UnsupportedTypesAndValuesChangeNothing) {
 TEST_F(RegistryStoreTest, MachineBranchIsReadOnly) {
   writeFile(dir_ / "machine.txt", "[Software\\Seed]\nName = string:\"value\"\n");
   EXPECT_EQ(store_->readValue(HKLM, "software\\seed", "NAME")->value.rawString(), "value");
-  EXPECT_TW_ERROR(store_->writeValue(HKLM, "Software\\Seed", "Name", kRegString, Variant("x")), kErrPermissionDenied);
+  EXPECT_TW_ERROR(store_->writeValue(HKLM, "Software\\Seed", "Name", kRegString, Variant("x")),
+                  kErrPermissionDenied);
   EXPECT_TW_ERROR(store_->createKey(HKLM, "Software\\New"), kErrPermissionDenied);
   EXPECT_TW_ERROR(store_->deleteKey(HKLM, "Software\\Seed"), kErrPermissionDenied);
   EXPECT_TW_ERROR(store_->deleteValue(HKLM, "Software\\Seed", "Name"), kErrPermissionDenied);
@@ -292,8 +294,9 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
       RegistryStore s(db, "");
       for (int i = 0; i < 200; ++i) {
         try {
-          s.writeValue(HKCU, "Shared\\Sub" + std::to_string(i % 3), "p" + std::to_string(who) + "_" + std::to_string(i),
-                       kRegDword, Variant::long_(who * 1000 + i));
+          s.writeValue(HKCU, "Shared\\Sub" + std::to_string(i % 3),
+                       "p" + std::to_string(who) + "_" + std::to_string(i), kRegDword,
+                       Variant::long_(who * 1000 + i));
         } catch (...) {
           ++failures;
         }
@@ -310,7 +313,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
   int found = 0;
   for (int who = 0; who < 2; ++who) {
     for (int i = 0; i < 200; ++i) {
-      auto v = store_->readValue(HKCU, "Shared\\Sub" + std::to_string(i % 3), "p" + std::to_string(who) + "_" + std::to_string(i));
+      auto v = store_->readValue(HKCU, "Shared\\Sub" + std::to_string(i % 3),
+                                 "p" + std::to_string(who) + "_" + std::to_string(i));
       if (v && v->value.rawLong() == who * 1000 + i) ++found;
     }
   }
@@ -324,12 +328,16 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
   }
   ~ScopedEnv() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
   }
 
  private:
@@ -352,7 +360,8 @@ TEST(RegistryStorePaths, UserDatabaseFollowsTheEnvironment) {
     ScopedEnv own("TARNWICK_CONFIG_HOME", nullptr);
     ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
     ScopedEnv home("HOME", (dir / "home").c_str());
-    EXPECT_EQ(defaultUserRegistryPath(), (dir / "home" / ".config" / "tarnwick" / "registry.sqlite").string());
+    EXPECT_EQ(defaultUserRegistryPath(),
+              (dir / "home" / ".config" / "tarnwick" / "registry.sqlite").string());
   }
 }
 
@@ -461,24 +470,24 @@ TEST(MachineRegistryText, KeysKeepTheSpellingOfTheirFirstAncestors) {
 TEST(MachineRegistryText, BadLinesAreReportedAndSkipped) {
   std::vector<std::string> problems;
   MachineBranch b = parseMachineRegistry(
-      "orphan = string:\"x\"\n"        // 1: before any section
-      "[Good]\n"                        // 2
-      "a = string:\"ok\"\n"             // 3
-      "b = string:\"unterminated\n"     // 4
-      "c = dword:4294967296\n"          // 5: does not fit 32 bits
-      "d = dword:12abc\n"               // 6
-      "e = hex:1,2\n"                   // 7: one digit
-      "f = qword:5\n"                   // 8: unknown type
-      "no equals sign\n"                // 9
-      "[unclosed\n"                     // 10
-      "g = string:\"after\"\n"          // 11: the section was not opened
-      "[Good]\n"                        // 12
-      "A = string:\"replaced\"\n"       // 13: same name, other case
-      "h = string:\"x\" junk\n",        // 14
+      "orphan = string:\"x\"\n"      // 1: before any section
+      "[Good]\n"                     // 2
+      "a = string:\"ok\"\n"          // 3
+      "b = string:\"unterminated\n"  // 4
+      "c = dword:4294967296\n"       // 5: does not fit 32 bits
+      "d = dword:12abc\n"            // 6
+      "e = hex:1,2\n"                // 7: one digit
+      "f = qword:5\n"                // 8: unknown type
+      "no equals sign\n"             // 9
+      "[unclosed\n"                  // 10
+      "g = string:\"after\"\n"       // 11: the section was not opened
+      "[Good]\n"                     // 12
+      "A = string:\"replaced\"\n"    // 13: same name, other case
+      "h = string:\"x\" junk\n",     // 14
       &problems);
   ASSERT_EQ(problems.size(), 10u);
-  for (const char* line : {"line 1:", "line 4:", "line 5:", "line 6:", "line 7:", "line 8:", "line 9:", "line 10:",
-                           "line 11:", "line 14:"}) {
+  for (const char* line : {"line 1:", "line 4:", "line 5:", "line 6:", "line 7:", "line 8:", "line 9:",
+                           "line 10:", "line 11:", "line 14:"}) {
     bool seen = false;
     for (const std::string& p : problems) seen = seen || p.rfind(line, 0) == 0;
     EXPECT_TRUE(seen) << line;
@@ -500,8 +509,9 @@ TEST(MachineRegistryText, TheShippedDefaultsReadWithoutProblems) {
   MachineBranch b = parseMachineRegistry(ss.str(), &problems);
   EXPECT_TRUE(problems.empty()) << problems.front();
   const std::string base = "Software\\Tarnwick\\1.0";
-  for (const char* section : {"\\Settings\\General", "\\Settings\\Project", "\\Settings\\Database", "\\Settings\\Table",
-                              "\\Settings\\Field", "\\Settings\\Chart", "\\AdvancedFilters", "\\Extensions"})
+  for (const char* section :
+       {"\\Settings\\General", "\\Settings\\Project", "\\Settings\\Database", "\\Settings\\Table",
+        "\\Settings\\Field", "\\Settings\\Chart", "\\AdvancedFilters", "\\Extensions"})
     EXPECT_NE(b.find(base + section), nullptr) << section;
   const MachineKey* general = b.find(base + "\\Settings\\General");
   ASSERT_NE(general, nullptr);

@@ -27,7 +27,8 @@ class RegistryObjectTest : public tw::testing::FreshEngine {
  protected:
   void SetUp() override {
     FreshEngine::SetUp();
-    store_ = std::make_unique<RegistryStore>((dir() / "reg.sqlite").string(), (dir() / "machine.txt").string());
+    store_ =
+        std::make_unique<RegistryStore>((dir() / "reg.sqlite").string(), (dir() / "machine.txt").string());
     reg_ = makeRef<cRegistry>(*store_);
     reg_->setSectionKey("Software\\Test");
     reg_->setValueKey("v");
@@ -119,28 +120,32 @@ TEST_F(RegistryObjectTest, OtherTypesAreRefused) {
 TEST_F(RegistryObjectTest, WriteErrorDescribesRootSectionNameAndValue) {
   reg_->setSectionKey("Software\\Tarnwick\\1.0\\Settings\\Project");
   reg_->setValueKey("RecPerPage");
-  EXPECT_EQ(writeError(kRegDword, Variant("twenty")),
-            "Failed to set registry value Key: '-2147483647',Section: 'Software\\Tarnwick\\1.0\\Settings\\Project',"
-            "Key: 'RecPerPage' to value: 'twenty'");
+  EXPECT_EQ(
+      writeError(kRegDword, Variant("twenty")),
+      "Failed to set registry value Key: '-2147483647',Section: 'Software\\Tarnwick\\1.0\\Settings\\Project',"
+      "Key: 'RecPerPage' to value: 'twenty'");
   reg_->setClassKey(kRootLocalMachine);
-  EXPECT_EQ(writeError(kRegString, Variant("x")),
-            "Failed to set registry value Key: '-2147483646',Section: 'Software\\Tarnwick\\1.0\\Settings\\Project',"
-            "Key: 'RecPerPage' to value: 'x'");
+  EXPECT_EQ(
+      writeError(kRegString, Variant("x")),
+      "Failed to set registry value Key: '-2147483646',Section: 'Software\\Tarnwick\\1.0\\Settings\\Project',"
+      "Key: 'RecPerPage' to value: 'x'");
 }
 
 TEST_F(RegistryObjectTest, ExpandableStringsReadWithEnvironmentVariables) {
   setenv("TW_REG_TEST_DIR", "/srv/app", 1);
   unsetenv("TW_REG_TEST_UNSET");
-  EXPECT_EQ(writeError(kRegExpandString,
-                       Variant("$TW_REG_TEST_DIR/a;%TW_REG_TEST_DIR%\\b;${TW_REG_TEST_DIR}c;$TW_REG_TEST_UNSET;"
-                               "%TW_REG_TEST_UNSET%;100%;$;${}")),
-            "");
+  EXPECT_EQ(
+      writeError(kRegExpandString,
+                 Variant("$TW_REG_TEST_DIR/a;%TW_REG_TEST_DIR%\\b;${TW_REG_TEST_DIR}c;$TW_REG_TEST_UNSET;"
+                         "%TW_REG_TEST_UNSET%;100%;$;${}")),
+      "");
   EXPECT_EQ(reg_->value().rawString(),
             "/srv/app/a;/srv/app\\b;/srv/appc;$TW_REG_TEST_UNSET;%TW_REG_TEST_UNSET%;100%;$;${}");
   EXPECT_EQ(reg_->valueType(), kRegExpandString);
   // The stored text itself is not expanded.
   EXPECT_EQ(store_->readValue(kRootCurrentUser, "Software\\Test", "v")->value.rawString(),
-            "$TW_REG_TEST_DIR/a;%TW_REG_TEST_DIR%\\b;${TW_REG_TEST_DIR}c;$TW_REG_TEST_UNSET;%TW_REG_TEST_UNSET%;100%;$;${}");
+            "$TW_REG_TEST_DIR/"
+            "a;%TW_REG_TEST_DIR%\\b;${TW_REG_TEST_DIR}c;$TW_REG_TEST_UNSET;%TW_REG_TEST_UNSET%;100%;$;${}");
 }
 
 TEST_F(RegistryObjectTest, KeyOperations) {
@@ -210,10 +215,13 @@ class RegReadWriteTest : public tw::testing::FreshEngine {};
 
 TEST_F(RegReadWriteTest, WriteThenReadTheUserBranch) {
   RegWrite("HKCU", "Software\\Tarnwick\\1.0\\Settings\\General", "Language", kRegString, Variant("English"));
-  RegWrite("", "Software\\Tarnwick\\1.0\\Settings\\General", "ScriptEngineTimeout", kRegDword, Variant(60000));
+  RegWrite("", "Software\\Tarnwick\\1.0\\Settings\\General", "ScriptEngineTimeout", kRegDword,
+           Variant(60000));
   EXPECT_EQ(RegRead("HKCU", "software\\tarnwick\\1.0\\settings\\general", "language").rawString(), "English");
   EXPECT_EQ(engine().lastRegType, static_cast<uint32_t>(kRegString));
-  EXPECT_EQ(RegRead("whatever", "Software\\Tarnwick\\1.0\\Settings\\General", "ScriptEngineTimeout").rawLong(), 60000);
+  EXPECT_EQ(
+      RegRead("whatever", "Software\\Tarnwick\\1.0\\Settings\\General", "ScriptEngineTimeout").rawLong(),
+      60000);
   EXPECT_EQ(engine().lastRegType, static_cast<uint32_t>(kRegDword));
   // The values are in the database below the configuration folder.
   EXPECT_TRUE(fs::exists(fs::path(std::getenv("TARNWICK_CONFIG_HOME")) / "registry.sqlite"));
@@ -225,7 +233,8 @@ TEST_F(RegReadWriteTest, OnlyHKLMNamesTheMachineBranch) {
   EXPECT_EQ(RegRead("HKLM", "Software\\Seed", "Language").rawString(), "Machine");
   EXPECT_EQ(RegRead("hklm", "Software\\Seed", "Language").rawString(), "User");
   EXPECT_EQ(RegRead("HKCU", "Software\\Seed", "Language").rawString(), "User");
-  EXPECT_TW_ERROR(RegWrite("HKLM", "Software\\Seed", "Language", kRegString, Variant("x")), kErrRegistryWrite);
+  EXPECT_TW_ERROR(RegWrite("HKLM", "Software\\Seed", "Language", kRegString, Variant("x")),
+                  kErrRegistryWrite);
 }
 
 TEST_F(RegReadWriteTest, MissingValueReadsAsTheRegistryDefault) {

@@ -23,7 +23,8 @@ class RecordingSink : public ProgressSink {
   };
   explicit RecordingSink(std::shared_ptr<Log> log) : log_(std::move(log)) {}
   int32_t open(int32_t owner, int style, std::string_view caption) override {
-    log_->calls.push_back("open " + std::to_string(owner) + " " + std::to_string(style) + " " + std::string(caption));
+    log_->calls.push_back("open " + std::to_string(owner) + " " + std::to_string(style) + " " +
+                          std::string(caption));
     return ++handles_;
   }
   void setInfo(int32_t h, std::string_view text) override {
@@ -70,7 +71,8 @@ TEST_F(StatusTest, AnOpenWindowReceivesCaptionStatusAndPosition) {
   status_->DispStatus("Table: orders");
   status_->SetStatus(Variant("42"));
   EXPECT_EQ(engine().statusCaption, caption);
-  EXPECT_EQ(log_->calls, (std::vector<std::string>{"open 77 1 " + caption, "info 1 Table: orders", "progress 1 42"}));
+  EXPECT_EQ(log_->calls,
+            (std::vector<std::string>{"open 77 1 " + caption, "info 1 Table: orders", "progress 1 42"}));
   EXPECT_EQ(log_->pumps, 2);
 }
 

@@ -44,7 +44,9 @@ class Named : public Dispatch {
   const ClassInfo* classInfo() const override {
     static const ClassInfo info =
         ClassBuilder<Named>("Named")
-            .prop("Key", [](Named& n) { return n.key; }, [](Named& n, const Variant& v) { n.key = std::string(v.rawString()); })
+            .prop(
+                "Key", [](Named& n) { return n.key; },
+                [](Named& n, const Variant& v) { n.key = std::string(v.rawString()); })
             .build();
     return &info;
   }
@@ -281,7 +283,8 @@ TEST(SuperCollectionMove, UnknownRelation) {
 TEST(SuperCollectionSettings, FixedOnceItemsExist) {
   auto c = abc();
   EXPECT_TW_ERROR_TEXT(c->setBaseIndex(0), kInitialized, "Collection already initialized");
-  EXPECT_TW_ERROR_TEXT(c->setCompareMode(Mode::kBinaryCompare), kInitialized, "Collection already initialized");
+  EXPECT_TW_ERROR_TEXT(c->setCompareMode(Mode::kBinaryCompare), kInitialized,
+                       "Collection already initialized");
   EXPECT_EQ(c->baseIndex(), 1);
   EXPECT_EQ(c->compareMode(), Mode::kTextCompare);
   c->clear();
@@ -425,8 +428,10 @@ TEST(SuperCollectionModel, RandomOperationsMatchAPlainList) {
       ++next;
     } else if (op == 2 && n > 0) {
       int pos = static_cast<int>(rng() % n);
-      if (!model[pos].key.empty() && rng() % 2) c.remove(Variant(model[pos].key));
-      else c.remove(Variant(pos + 1));
+      if (!model[pos].key.empty() && rng() % 2)
+        c.remove(Variant(model[pos].key));
+      else
+        c.remove(Variant(pos + 1));
       model.erase(model.begin() + pos);
     } else if (op == 3 && n > 1) {
       int from = static_cast<int>(rng() % n), to = static_cast<int>(rng() % n);

@@ -137,7 +137,7 @@ std::vector<std::string> commonOptions() {
 // for each test server.
 bool templateDataDir(fs::path& out, std::string& error) {
   std::string server = serverProgram();
-  struct stat st{};
+  struct stat st {};
   if (::stat(server.c_str(), &st) != 0) {
     error = "no MariaDB server binary";
     return false;
@@ -153,12 +153,14 @@ bool templateDataDir(fs::path& out, std::string& error) {
   fs::path work = base / (final.filename().string() + "-work-" + std::to_string(::getpid()));
   fs::remove_all(work, ec);
   fs::create_directories(work, ec);
-  std::vector<std::string> argv = {installProgram(), "--no-defaults", "--auth-root-authentication-method=normal",
+  std::vector<std::string> argv = {installProgram(), "--no-defaults",
+                                   "--auth-root-authentication-method=normal",
                                    "--datadir=" + (work / "data").string(), "--skip-test-db"};
   for (std::string& o : commonOptions()) argv.push_back(std::move(o));
   int rc = runProgram(argv, {}, work / "install.log");
   if (rc != 0) {
-    error = "mariadb-install-db failed (" + std::to_string(rc) + "):" + tail(readFile(work / "install.log"), 15);
+    error =
+        "mariadb-install-db failed (" + std::to_string(rc) + "):" + tail(readFile(work / "install.log"), 15);
     fs::remove_all(work, ec);
     return false;
   }
@@ -175,7 +177,9 @@ bool& sharedStarted() {
 
 }  // namespace
 
-bool MariaDbServer::installed() { return !serverProgram().empty() && !installProgram().empty() && !clientProgram().empty(); }
+bool MariaDbServer::installed() {
+  return !serverProgram().empty() && !installProgram().empty() && !clientProgram().empty();
+}
 
 MariaDbServer& MariaDbServer::shared() {
   // Never destroyed: the environment's TearDown (or the atexit hook) stops it.
@@ -299,8 +303,12 @@ bool MariaDbServer::runSql(std::string_view sql, std::string* message, std::stri
     std::ofstream out(file, std::ios::binary);
     out << sql;
   }
-  std::vector<std::string> argv = {clientProgram(), "--no-defaults",  "--user=root",
-                                   "--socket=" + socket_, "--batch", "--skip-column-names",
+  std::vector<std::string> argv = {clientProgram(),
+                                   "--no-defaults",
+                                   "--user=root",
+                                   "--socket=" + socket_,
+                                   "--batch",
+                                   "--skip-column-names",
                                    "--default-character-set=utf8mb4"};
   if (!database.empty()) argv.push_back("--database=" + std::string(database));
   fs::path output = dir_ / ("statement-" + std::to_string(counter) + ".out");

@@ -268,7 +268,8 @@ TEST_F(HostTest, CallsFromTheHostIntoScriptInsideAHostCall) {
     ScriptHost& host;
   };
   host.addObject("Host", makeRef<Reentrant>(host));
-  global().addCode("Function Inner()\nInner = \"inner result\"\nEnd Function\nDim got\ngot = Host.CallBack(\"Inner\")");
+  global().addCode(
+      "Function Inner()\nInner = \"inner result\"\nEnd Function\nDim got\ngot = Host.CallBack(\"Inner\")");
   EXPECT_EQ(global().eval("got").toString(), "inner result");
 }
 
@@ -277,7 +278,8 @@ TEST_F(HostTest, ResetDropsCodeObjectsAndRunsTerminate) {
   host.addObject("Rec", rec);
   host.addModule("Extra");
   global().addCode(
-      "Class T\nSub Class_Terminate()\nRec.Note \"terminated\"\nEnd Sub\nPublic Function Hello()\nHello = 1\nEnd Function\n"
+      "Class T\nSub Class_Terminate()\nRec.Note \"terminated\"\nEnd Sub\nPublic Function Hello()\nHello = "
+      "1\nEnd Function\n"
       "End Class\n"
       "Dim keep\nSet keep = New T\nRec.Keep keep\n"
       "Function Gone()\nEnd Function");

@@ -31,7 +31,9 @@ int32_t errorOf(std::string_view name, std::vector<Variant> args) {
 }
 
 Variant day(double serial) { return Variant::date(serial); }
-Variant at(double serial, int h, int m, int s = 0) { return Variant::date(serial + (h * 3600 + m * 60 + s) / 86400.0); }
+Variant at(double serial, int h, int m, int s = 0) {
+  return Variant::date(serial + (h * 3600 + m * 60 + s) / 86400.0);
+}
 
 int16_t integer(const Variant& v) {
   EXPECT_EQ(v.type(), vtInteger);
@@ -89,7 +91,7 @@ TEST(LibDates, Weekday) {
 }
 
 TEST(LibDates, DateAddCalendarIntervals) {
-  EXPECT_EQ(date(call("DateAdd", {"m", 1, day(40574)})), 40602);  // 31 January -> 28 February 2011
+  EXPECT_EQ(date(call("DateAdd", {"m", 1, day(40574)})), 40602);        // 31 January -> 28 February 2011
   EXPECT_EQ(date(call("DateAdd", {"m", 1, day(40574 + 365)})), 40968);  // 31 January 2012 -> 29 February
   EXPECT_EQ(date(call("DateAdd", {"yyyy", 1, day(40968)})), 41333);  // 29 February 2012 -> 28 February 2013
   EXPECT_EQ(date(call("DateAdd", {"yyyy", 1, day(36526)})), 36892);

@@ -56,7 +56,8 @@ TEST_F(DictionaryTest, DuplicateKeysAreRefused) {
     ADD_FAILURE() << "a duplicate key was added";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), 457);
-    EXPECT_EQ(std::string(e.description()), "This key is already associated with an element of this collection");
+    EXPECT_EQ(std::string(e.description()),
+              "This key is already associated with an element of this collection");
   }
   EXPECT_EQ(item("a").rawLong(), 1);
 }
@@ -109,7 +110,8 @@ TEST_F(DictionaryTest, TextCompareFoldsCaseAndMustBeSetWhileEmpty) {
 }
 
 TEST_F(DictionaryTest, KeysAndItemsKeepInsertionOrder) {
-  for (const char* k : {"delta", "alpha", "charlie", "bravo"}) d->call("Add", {k, std::string(k).substr(0, 1)});
+  for (const char* k : {"delta", "alpha", "charlie", "bravo"})
+    d->call("Add", {k, std::string(k).substr(0, 1)});
   d->call("Remove", {"alpha"});
   d->call("Add", {"alpha", "A"});
   std::vector<std::string> ks, is;

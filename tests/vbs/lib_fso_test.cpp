@@ -26,7 +26,8 @@ struct FsoTest : ::testing::Test {
   void SetUp() override {
     const char* root = std::getenv("TARNWICK_TEST_ROOT");
     ASSERT_NE(root, nullptr);
-    dir = fs::path(root) / ("fso-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir = fs::path(root) /
+          ("fso-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -137,7 +138,9 @@ TEST_F(FsoTest, UnicodeFilesAreUtf16WithAMark) {
   Ref<Dispatch> ts = obj(fso->call("CreateTextFile", {at("u.txt"), true, true}));
   ts->call("Write", {"A\xE2\x82\xAC"});
   ts->call("Close");
-  EXPECT_EQ(bytesOf(dir / "u.txt"), std::string("\xFF\xFE" "A\0\xAC\x20", 6));
+  EXPECT_EQ(bytesOf(dir / "u.txt"), std::string("\xFF\xFE"
+                                                "A\0\xAC\x20",
+                                                6));
   EXPECT_EQ(obj(fso->call("OpenTextFile", {at("u.txt")}))->call("ReadAll").rawString(), "A\xE2\x82\xAC");
 }
 
@@ -147,7 +150,8 @@ TEST_F(FsoTest, ReadingDecodesMarksAndWindows1252) {
   writeBytes(dir / "be.txt", std::string("\xFE\xFF\0y", 4));
   EXPECT_EQ(obj(fso->call("OpenTextFile", {at("be.txt")}))->call("ReadAll").rawString(), "y");
   writeBytes(dir / "ansi.txt", "caf\xE9 \x80");
-  EXPECT_EQ(obj(fso->call("OpenTextFile", {at("ansi.txt")}))->call("ReadAll").rawString(), "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(obj(fso->call("OpenTextFile", {at("ansi.txt")}))->call("ReadAll").rawString(),
+            "caf\xC3\xA9 \xE2\x82\xAC");
   writeBytes(dir / "le.txt", std::string("z\0", 2));
   EXPECT_EQ(obj(fso->call("OpenTextFile", {at("le.txt"), 1, false, -1}))->call("ReadAll").rawString(), "z");
 }
@@ -299,7 +303,9 @@ TEST_F(FsoTest, SpecialFolderAndStreamModes) {
   Ref<Dispatch> out = obj(fso->call("CreateTextFile", {at("w.txt")}));
   EXPECT_EQ(errorOf([&] { out->get("AtEndOfStream"); }), 54);
   EXPECT_EQ(errorOf([&] { out->call("ReadLine"); }), 54);
-  out->call("Write", {"a" "\n" "b"});
+  out->call("Write", {"a"
+                      "\n"
+                      "b"});
   EXPECT_EQ(out->get("Line").rawLong(), 2);
   EXPECT_EQ(out->get("Column").rawLong(), 2);
 }

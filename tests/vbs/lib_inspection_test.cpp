@@ -53,8 +53,10 @@ class Holder : public Dispatch {
  public:
   explicit Holder(Variant v) : value(std::move(v)) {}
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info =
-        ClassBuilder<Holder>("Holder").get("Value", [](Holder& h) { return h.value; }).defaultMember("Value").build();
+    static const ClassInfo info = ClassBuilder<Holder>("Holder")
+                                      .get("Value", [](Holder& h) { return h.value; })
+                                      .defaultMember("Value")
+                                      .build();
     return &info;
   }
   Variant value;
@@ -64,7 +66,8 @@ class Holder : public Dispatch {
 class Plain : public Dispatch {
  public:
   const ClassInfo* classInfo() const override {
-    static const ClassInfo info = ClassBuilder<Plain>("PlainClass").get("X", [](Plain&) { return 1; }).build();
+    static const ClassInfo info =
+        ClassBuilder<Plain>("PlainClass").get("X", [](Plain&) { return 1; }).build();
     return &info;
   }
 };
@@ -222,18 +225,110 @@ TEST(LibInspection, CreateObjectKnowsThreeProgIds) {
 
 TEST(LibInspection, FunctionTableCoversTheLanguage) {
   // Every function of VBScript 5.8 but those the compiler handles itself.
-  const char* names[] = {
-      "Abs", "Array", "Asc", "AscB", "AscW", "Atn", "CBool", "CByte", "CCur", "CDate", "CDbl", "Chr", "ChrB",
-      "ChrW", "CInt", "CLng", "Cos", "CreateObject", "CSng", "CStr", "Date", "DateAdd", "DateDiff", "DatePart",
-      "DateSerial", "DateValue", "Day", "Escape", "Exp", "Filter", "Fix", "FormatCurrency", "FormatDateTime",
-      "FormatNumber", "FormatPercent", "GetLocale", "GetObject", "Hex", "Hour", "InputBox", "InStr", "InStrB",
-      "InStrRev", "Int", "IsArray", "IsDate", "IsEmpty", "IsNull", "IsNumeric", "IsObject", "Join", "LBound",
-      "LCase", "Left", "LeftB", "Len", "LenB", "LoadPicture", "Log", "LTrim", "Mid", "MidB", "Minute", "Month",
-      "MonthName", "MsgBox", "Now", "Oct", "Randomize", "Replace", "RGB", "Right", "RightB", "Rnd", "Round",
-      "RTrim", "ScriptEngine", "ScriptEngineBuildVersion", "ScriptEngineMajorVersion", "ScriptEngineMinorVersion",
-      "Second", "SetLocale", "Sgn", "Sin", "Space", "Split", "Sqr", "StrComp", "String", "StrReverse", "Tan",
-      "Time", "Timer", "TimeSerial", "TimeValue", "Trim", "TypeName", "UBound", "UCase", "Unescape", "VarType",
-      "Weekday", "WeekdayName", "Year"};
+  const char* names[] = {"Abs",
+                         "Array",
+                         "Asc",
+                         "AscB",
+                         "AscW",
+                         "Atn",
+                         "CBool",
+                         "CByte",
+                         "CCur",
+                         "CDate",
+                         "CDbl",
+                         "Chr",
+                         "ChrB",
+                         "ChrW",
+                         "CInt",
+                         "CLng",
+                         "Cos",
+                         "CreateObject",
+                         "CSng",
+                         "CStr",
+                         "Date",
+                         "DateAdd",
+                         "DateDiff",
+                         "DatePart",
+                         "DateSerial",
+                         "DateValue",
+                         "Day",
+                         "Escape",
+                         "Exp",
+                         "Filter",
+                         "Fix",
+                         "FormatCurrency",
+                         "FormatDateTime",
+                         "FormatNumber",
+                         "FormatPercent",
+                         "GetLocale",
+                         "GetObject",
+                         "Hex",
+                         "Hour",
+                         "InputBox",
+                         "InStr",
+                         "InStrB",
+                         "InStrRev",
+                         "Int",
+                         "IsArray",
+                         "IsDate",
+                         "IsEmpty",
+                         "IsNull",
+                         "IsNumeric",
+                         "IsObject",
+                         "Join",
+                         "LBound",
+                         "LCase",
+                         "Left",
+                         "LeftB",
+                         "Len",
+                         "LenB",
+                         "LoadPicture",
+                         "Log",
+                         "LTrim",
+                         "Mid",
+                         "MidB",
+                         "Minute",
+                         "Month",
+                         "MonthName",
+                         "MsgBox",
+                         "Now",
+                         "Oct",
+                         "Randomize",
+                         "Replace",
+                         "RGB",
+                         "Right",
+                         "RightB",
+                         "Rnd",
+                         "Round",
+                         "RTrim",
+                         "ScriptEngine",
+                         "ScriptEngineBuildVersion",
+                         "ScriptEngineMajorVersion",
+                         "ScriptEngineMinorVersion",
+                         "Second",
+                         "SetLocale",
+                         "Sgn",
+                         "Sin",
+                         "Space",
+                         "Split",
+                         "Sqr",
+                         "StrComp",
+                         "String",
+                         "StrReverse",
+                         "Tan",
+                         "Time",
+                         "Timer",
+                         "TimeSerial",
+                         "TimeValue",
+                         "Trim",
+                         "TypeName",
+                         "UBound",
+                         "UCase",
+                         "Unescape",
+                         "VarType",
+                         "Weekday",
+                         "WeekdayName",
+                         "Year"};
   for (const char* n : names) EXPECT_NE(findBuiltin(n), nullptr) << n;
   for (const char* n : {"Eval", "Execute", "ExecuteGlobal", "GetRef", "NoSuchFunction"})
     EXPECT_EQ(findBuiltin(n), nullptr) << n;
@@ -268,13 +363,26 @@ TEST(LibInspection, Constants) {
     int64_t value;
   };
   const Expect numbers[] = {
-      {"vbSunday", vtInteger, 1},           {"vbSaturday", vtInteger, 7},         {"vbTextCompare", vtInteger, 1},
-      {"vbBinaryCompare", vtInteger, 0},    {"vbUseSystemDayOfWeek", vtInteger, 0}, {"vbFirstFourDays", vtInteger, 2},
-      {"vbLongDate", vtInteger, 1},         {"vbShortTime", vtInteger, 4},        {"vbUseDefault", vtInteger, -2},
-      {"vbTrue", vtInteger, -1},            {"vbArray", vtInteger, 8192},         {"vbByte", vtInteger, 17},
-      {"vbObjectError", vtLong, -2147221504}, {"vbRed", vtLong, 0xFF},            {"vbBlue", vtLong, 0xFF0000},
-      {"vbWhite", vtLong, 0xFFFFFF},        {"vbYesNo", vtInteger, 4},            {"vbNo", vtInteger, 7},
-      {"vbSystemModal", vtInteger, 4096},   {"vbMsgBoxRight", vtLong, 524288},
+      {"vbSunday", vtInteger, 1},
+      {"vbSaturday", vtInteger, 7},
+      {"vbTextCompare", vtInteger, 1},
+      {"vbBinaryCompare", vtInteger, 0},
+      {"vbUseSystemDayOfWeek", vtInteger, 0},
+      {"vbFirstFourDays", vtInteger, 2},
+      {"vbLongDate", vtInteger, 1},
+      {"vbShortTime", vtInteger, 4},
+      {"vbUseDefault", vtInteger, -2},
+      {"vbTrue", vtInteger, -1},
+      {"vbArray", vtInteger, 8192},
+      {"vbByte", vtInteger, 17},
+      {"vbObjectError", vtLong, -2147221504},
+      {"vbRed", vtLong, 0xFF},
+      {"vbBlue", vtLong, 0xFF0000},
+      {"vbWhite", vtLong, 0xFFFFFF},
+      {"vbYesNo", vtInteger, 4},
+      {"vbNo", vtInteger, 7},
+      {"vbSystemModal", vtInteger, 4096},
+      {"vbMsgBoxRight", vtLong, 524288},
   };
   for (const Expect& e : numbers) {
     Variant v = constant(e.name);

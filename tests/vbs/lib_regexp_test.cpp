@@ -83,10 +83,13 @@ TEST_F(RegExpTest, ExecuteFindsOneMatchUnlessGlobal) {
 
 TEST_F(RegExpTest, FirstIndexCountsCharacters) {
   set("b");
-  Ref<Dispatch> m = first("\xC3\xA4\xE2\x82\xAC" "b");  // "ä€b"
+  Ref<Dispatch> m = first(
+      "\xC3\xA4\xE2\x82\xAC"
+      "b");  // "ä€b"
   EXPECT_EQ(m->get("FirstIndex").rawLong(), 2);
   set("\xE2\x82\xAC+", true);
-  EXPECT_EQ(values("x\xE2\x82\xAC\xE2\x82\xAC y \xE2\x82\xAC"), (V{"\xE2\x82\xAC\xE2\x82\xAC", "\xE2\x82\xAC"}));
+  EXPECT_EQ(values("x\xE2\x82\xAC\xE2\x82\xAC y \xE2\x82\xAC"),
+            (V{"\xE2\x82\xAC\xE2\x82\xAC", "\xE2\x82\xAC"}));
   set("^.$");
   EXPECT_TRUE(test("\xC3\xA4"));  // one character, two bytes
 }

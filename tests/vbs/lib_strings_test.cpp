@@ -234,7 +234,10 @@ TEST(LibStrings, JoinAndFilter) {
 TEST(LibStrings, CaseAndTrim) {
   EXPECT_EQ(str(call("UCase", {"123aBC?"})), "123ABC?");
   EXPECT_EQ(str(call("LCase", {"123aBC?"})), "123abc?");
-  EXPECT_EQ(str(call("UCase", {"stra\xC3\x9F" "e \xC3\xA4"})), "STRA\xC3\x9F" "E \xC3\x84");
+  EXPECT_EQ(str(call("UCase", {"stra\xC3\x9F"
+                               "e \xC3\xA4"})),
+            "STRA\xC3\x9F"
+            "E \xC3\x84");
   EXPECT_EQ(str(call("LCase", {Variant()})), "");
   EXPECT_EQ(str(call("UCase", {true})), "TRUE");
   EXPECT_TRUE(call("UCase", {kNull}).isNull());
@@ -280,7 +283,9 @@ TEST(LibStrings, StrCompAndStrReverse) {
   EXPECT_EQ(cmp("1", 1.0, 1), 0);
   EXPECT_TRUE(call("StrComp", {"a", kNull}).isNull());
   EXPECT_EQ(str(call("StrReverse", {"VBScript"})), "tpircSBV");
-  EXPECT_EQ(str(call("StrReverse", {"a\xC3\xA4\xE2\x82\xAC"})), "\xE2\x82\xAC\xC3\xA4" "a");
+  EXPECT_EQ(str(call("StrReverse", {"a\xC3\xA4\xE2\x82\xAC"})),
+            "\xE2\x82\xAC\xC3\xA4"
+            "a");
   EXPECT_EQ(errorOf("StrReverse", {kNull}), 94);
 }
 

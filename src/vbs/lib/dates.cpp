@@ -10,8 +10,9 @@ namespace tw::vbs::lib {
 
 namespace {
 
-constexpr std::string_view kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
-                                              "July",    "August",   "September", "October", "November", "December"};
+constexpr std::string_view kMonthNames[12] = {"January",   "February", "March",    "April",
+                                              "May",       "June",     "July",     "August",
+                                              "September", "October",  "November", "December"};
 constexpr std::string_view kDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                            "Thursday", "Friday", "Saturday"};
 
@@ -83,12 +84,24 @@ Variant datePartOf(RuntimeState&, Args a) {
   Moment m = momentOf(serial);
   int value = 0;
   switch (Part) {
-    case 0: value = m.year; break;
-    case 1: value = m.month; break;
-    case 2: value = m.dayOfMonth; break;
-    case 3: value = m.second / 3600; break;
-    case 4: value = m.second / 60 % 60; break;
-    case 5: value = m.second % 60; break;
+    case 0:
+      value = m.year;
+      break;
+    case 1:
+      value = m.month;
+      break;
+    case 2:
+      value = m.dayOfMonth;
+      break;
+    case 3:
+      value = m.second / 3600;
+      break;
+    case 4:
+      value = m.second / 60 % 60;
+      break;
+    case 5:
+      value = m.second % 60;
+      break;
   }
   return Variant::integer(static_cast<int16_t>(value));
 }
@@ -147,11 +160,21 @@ Variant fnDateAdd(RuntimeState&, Args a) {
     }
     case Interval::DayOfYear:
     case Interval::Day:
-    case Interval::Weekday: result = serialOf(m.day + n, m.second); break;
-    case Interval::Week: result = serialOf(m.day + 7 * n, m.second); break;
-    case Interval::Hour: result = serialOf(m.day, m.second + 3600 * n); break;
-    case Interval::Minute: result = serialOf(m.day, m.second + 60 * n); break;
-    case Interval::Second: result = serialOf(m.day, m.second + n); break;
+    case Interval::Weekday:
+      result = serialOf(m.day + n, m.second);
+      break;
+    case Interval::Week:
+      result = serialOf(m.day + 7 * n, m.second);
+      break;
+    case Interval::Hour:
+      result = serialOf(m.day, m.second + 3600 * n);
+      break;
+    case Interval::Minute:
+      result = serialOf(m.day, m.second + 60 * n);
+      break;
+    case Interval::Second:
+      result = serialOf(m.day, m.second + n);
+      break;
   }
   checkDateRange(result);
   return Variant::date(result);
@@ -172,16 +195,34 @@ Variant fnDateDiff(RuntimeState&, Args a) {
   int64_t t1 = m1.day * 86400 + m1.second, t2 = m2.day * 86400 + m2.second;
   int64_t diff = 0;
   switch (interval) {
-    case Interval::Year: diff = m2.year - m1.year; break;
-    case Interval::Quarter: diff = (m2.year * 4 + (m2.month - 1) / 3) - (m1.year * 4 + (m1.month - 1) / 3); break;
-    case Interval::Month: diff = (m2.year * 12 + m2.month) - (m1.year * 12 + m1.month); break;
+    case Interval::Year:
+      diff = m2.year - m1.year;
+      break;
+    case Interval::Quarter:
+      diff = (m2.year * 4 + (m2.month - 1) / 3) - (m1.year * 4 + (m1.month - 1) / 3);
+      break;
+    case Interval::Month:
+      diff = (m2.year * 12 + m2.month) - (m1.year * 12 + m1.month);
+      break;
     case Interval::DayOfYear:
-    case Interval::Day: diff = m2.day - m1.day; break;
-    case Interval::Weekday: diff = (m2.day - m1.day) / 7; break;
-    case Interval::Week: diff = (weekStart(m2.day, firstDay) - weekStart(m1.day, firstDay)) / 7; break;
-    case Interval::Hour: diff = floorDiv(t2, 3600) - floorDiv(t1, 3600); break;
-    case Interval::Minute: diff = floorDiv(t2, 60) - floorDiv(t1, 60); break;
-    case Interval::Second: diff = t2 - t1; break;
+    case Interval::Day:
+      diff = m2.day - m1.day;
+      break;
+    case Interval::Weekday:
+      diff = (m2.day - m1.day) / 7;
+      break;
+    case Interval::Week:
+      diff = (weekStart(m2.day, firstDay) - weekStart(m1.day, firstDay)) / 7;
+      break;
+    case Interval::Hour:
+      diff = floorDiv(t2, 3600) - floorDiv(t1, 3600);
+      break;
+    case Interval::Minute:
+      diff = floorDiv(t2, 60) - floorDiv(t1, 60);
+      break;
+    case Interval::Second:
+      diff = t2 - t1;
+      break;
   }
   return Variant::long_(static_cast<int32_t>(diff));
 }
@@ -191,12 +232,14 @@ int weekOfYear(int64_t day, int year, int firstDay, int firstWeek) {
   auto week1Start = [&](int y) -> int64_t {
     int64_t jan1 = daysFromCivil(y, 1, 1);
     switch (firstWeek) {
-      case 2: return weekStart(jan1 + 3, firstDay);  // the week holding 4 January
-      case 3: {                                       // the first full week
+      case 2:
+        return weekStart(jan1 + 3, firstDay);  // the week holding 4 January
+      case 3: {                                // the first full week
         int64_t start = weekStart(jan1, firstDay);
         return start == jan1 ? start : start + 7;
       }
-      default: return weekStart(jan1, firstDay);
+      default:
+        return weekStart(jan1, firstDay);
     }
   };
   int64_t start = week1Start(year);
@@ -217,16 +260,36 @@ Variant fnDatePart(RuntimeState&, Args a) {
   Moment m = momentOf(serial);
   int value = 0;
   switch (interval) {
-    case Interval::Year: value = m.year; break;
-    case Interval::Quarter: value = (m.month - 1) / 3 + 1; break;
-    case Interval::Month: value = m.month; break;
-    case Interval::DayOfYear: value = static_cast<int>(m.day - daysFromCivil(m.year, 1, 1) + 1); break;
-    case Interval::Day: value = m.dayOfMonth; break;
-    case Interval::Weekday: value = weekdayFrom(m.day, firstDay); break;
-    case Interval::Week: value = weekOfYear(m.day, m.year, firstDay, firstWeek); break;
-    case Interval::Hour: value = m.second / 3600; break;
-    case Interval::Minute: value = m.second / 60 % 60; break;
-    case Interval::Second: value = m.second % 60; break;
+    case Interval::Year:
+      value = m.year;
+      break;
+    case Interval::Quarter:
+      value = (m.month - 1) / 3 + 1;
+      break;
+    case Interval::Month:
+      value = m.month;
+      break;
+    case Interval::DayOfYear:
+      value = static_cast<int>(m.day - daysFromCivil(m.year, 1, 1) + 1);
+      break;
+    case Interval::Day:
+      value = m.dayOfMonth;
+      break;
+    case Interval::Weekday:
+      value = weekdayFrom(m.day, firstDay);
+      break;
+    case Interval::Week:
+      value = weekOfYear(m.day, m.year, firstDay, firstWeek);
+      break;
+    case Interval::Hour:
+      value = m.second / 3600;
+      break;
+    case Interval::Minute:
+      value = m.second / 60 % 60;
+      break;
+    case Interval::Second:
+      value = m.second % 60;
+      break;
   }
   return Variant::integer(static_cast<int16_t>(value));
 }
@@ -308,16 +371,21 @@ Variant fnFormatDateTime(RuntimeState&, Args a) {
   double serial = v->toDate();
   Moment m = momentOf(serial);
   switch (format) {
-    case 0: return Variant(formatDate(serial));
+    case 0:
+      return Variant(formatDate(serial));
     case 1:
       return Variant(std::string(kDayNames[weekdayFrom(m.day, 1) - 1]) + ", " +
                      std::string(kMonthNames[m.month - 1]) + " " + std::to_string(m.dayOfMonth) + ", " +
                      std::to_string(m.year));
     case 2:
-      return Variant(std::to_string(m.month) + "/" + std::to_string(m.dayOfMonth) + "/" + std::to_string(m.year));
-    case 3: return Variant(longTime(m.second));
-    case 4: return Variant(twoDigits(m.second / 3600) + ":" + twoDigits(m.second / 60 % 60));
-    default: raise(kErrInvalidCall);
+      return Variant(std::to_string(m.month) + "/" + std::to_string(m.dayOfMonth) + "/" +
+                     std::to_string(m.year));
+    case 3:
+      return Variant(longTime(m.second));
+    case 4:
+      return Variant(twoDigits(m.second / 3600) + ":" + twoDigits(m.second / 60 % 60));
+    default:
+      raise(kErrInvalidCall);
   }
 }
 

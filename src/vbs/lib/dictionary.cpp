@@ -21,8 +21,10 @@ bool isNumericKey(VarType t) {
     case vtDouble:
     case vtCurrency:
     case vtDate:
-    case vtDecimal: return true;
-    default: return false;
+    case vtDecimal:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -41,10 +43,14 @@ std::string Dictionary::lookupKey(const Variant& key) const {
       appendBytes(out, &p, sizeof p);
       return out;
     }
-    case vtEmpty: return "E";
-    case vtNull: return "Z";
-    case vtBoolean: return key.rawBool() ? "B1" : "B0";
-    default: break;
+    case vtEmpty:
+      return "E";
+    case vtNull:
+      return "Z";
+    case vtBoolean:
+      return key.rawBool() ? "B1" : "B0";
+    default:
+      break;
   }
   if (!isNumericKey(key.type())) raise(kErrInvalidCall);
   double d = key.toDouble();
@@ -155,14 +161,17 @@ int32_t Dictionary::hashValue(const Variant& key) const {
       return static_cast<int32_t>(hash % kBuckets);
     }
     case vtEmpty:
-    case vtNull: return 0;
+    case vtNull:
+      return 0;
     case vtObject: {
       uintptr_t p = reinterpret_cast<uintptr_t>(key.rawObject());
       uint32_t hash = static_cast<uint32_t>(p) ^ static_cast<uint32_t>(static_cast<uint64_t>(p) >> 32);
       return static_cast<int32_t>(hash % kBuckets);
     }
-    case vtBoolean: return key.rawBool() ? 1 : 0;
-    default: break;
+    case vtBoolean:
+      return key.rawBool() ? 1 : 0;
+    default:
+      break;
   }
   if (!isNumericKey(key.type())) raise(kErrInvalidCall);
   float f = static_cast<float>(key.toDouble());

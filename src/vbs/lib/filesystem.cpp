@@ -13,12 +13,12 @@ namespace tw::vbs::lib {
 
 namespace {
 
-constexpr int32_t kFileNotFound = kErrFileNotFound;    // 53
+constexpr int32_t kFileNotFound = kErrFileNotFound;     // 53
 constexpr int32_t kFileExists = kErrFileAlreadyExists;  // 58
-constexpr int32_t kPathNotFound = kErrPathNotFound;    // 76
-constexpr int32_t kDenied = kErrPermissionDenied;      // 70
-constexpr int32_t kBadMode = kErrBadFileMode;          // 54
-constexpr int32_t kPastEnd = kErrInputPastEnd;         // 62
+constexpr int32_t kPathNotFound = kErrPathNotFound;     // 76
+constexpr int32_t kDenied = kErrPermissionDenied;       // 70
+constexpr int32_t kBadMode = kErrBadFileMode;           // 54
+constexpr int32_t kPastEnd = kErrInputPastEnd;          // 62
 
 // ---- Paths
 
@@ -206,8 +206,10 @@ int32_t attributesOf(const fsys::path& p) {
   if (isReadOnly(p)) a |= 1;
   std::string name = p.filename().string();
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= 2;
-  if (isDirectory(p)) a |= 16;
-  else a |= 32;
+  if (isDirectory(p))
+    a |= 16;
+  else
+    a |= 32;
   return a;
 }
 
@@ -492,7 +494,8 @@ Ref<FolderObject> createFolder(std::string_view p) {
 void renameEntry(fsys::path& path, std::string_view newName) {
   if (newName.empty() || newName.find_first_of("/\\") != std::string_view::npos) raise(kErrInvalidCall);
   fsys::path target = path.parent_path() / std::string(newName);
-  if (pathExists(target) && !equalsNoCase(target.filename().string(), path.filename().string())) raise(kFileExists);
+  if (pathExists(target) && !equalsNoCase(target.filename().string(), path.filename().string()))
+    raise(kFileExists);
   std::error_code ec;
   fsys::rename(path, target, ec);
   if (ec) raise(kDenied);
@@ -512,7 +515,8 @@ std::string typeOf(const fsys::path& p) {
 
 TextStream::TextStream(std::string text) : mode_(Mode::Read), text_(std::move(text)) {}
 
-TextStream::TextStream(std::FILE* file, Mode mode, bool unicode) : mode_(mode), file_(file), unicode_(unicode) {}
+TextStream::TextStream(std::FILE* file, Mode mode, bool unicode)
+    : mode_(mode), file_(file), unicode_(unicode) {}
 
 TextStream::~TextStream() {
   if (file_) {
@@ -569,7 +573,8 @@ std::string TextStream::readLine() {
   if (end == std::string::npos) end = text_.size();
   std::string out = text_.substr(pos_, end - pos_);
   size_t next = end;
-  if (next < text_.size()) next += (text_[next] == '\r' && next + 1 < text_.size() && text_[next + 1] == '\n') ? 2 : 1;
+  if (next < text_.size())
+    next += (text_[next] == '\r' && next + 1 < text_.size() && text_[next + 1] == '\n') ? 2 : 1;
   pos_ = next;
   ++line_;
   column_ = 1;
@@ -684,16 +689,18 @@ const ClassInfo* FileObject::classInfo() const {
                     if (a.empty() || a.size() > 2) raise(kErrWrongArgCount);
                     std::string dest = textArg(a[0]);
                     bool overwrite = boolArg(a, 1, true);
-                    fsys::path to = (!dest.empty() && isSeparator(dest.back())) ? resolve(dest) / f.path().filename()
-                                                                                 : resolve(dest);
+                    fsys::path to = (!dest.empty() && isSeparator(dest.back()))
+                                        ? resolve(dest) / f.path().filename()
+                                        : resolve(dest);
                     requireParent(to);
                     copyOneFile(f.path(), to, overwrite);
                   })
           .method("Move",
                   [](F& f, const Variant& d) {
                     std::string dest = textArg(d);
-                    fsys::path to = (!dest.empty() && isSeparator(dest.back())) ? resolve(dest) / f.path().filename()
-                                                                                 : resolve(dest);
+                    fsys::path to = (!dest.empty() && isSeparator(dest.back()))
+                                        ? resolve(dest) / f.path().filename()
+                                        : resolve(dest);
                     requireParent(to);
                     if (pathExists(to)) raise(kFileExists);
                     std::error_code ec;
@@ -748,7 +755,8 @@ const ClassInfo* FolderObject::classInfo() const {
           .prop(
               "Attributes", [](F& f) { return attributesOf(f.path()); },
               [](F& f, const Variant& v) { setReadOnly(f.path(), (longArg(v) & 1) != 0); })
-          .get("Files", [](F& f, Args a) { return applyArgs(Variant(makeRef<FileCollection>(f.path(), false)), a); })
+          .get("Files",
+               [](F& f, Args a) { return applyArgs(Variant(makeRef<FileCollection>(f.path(), false)), a); })
           .get("SubFolders",
                [](F& f, Args a) { return applyArgs(Variant(makeRef<FileCollection>(f.path(), true)), a); })
           .method("CreateTextFile",
@@ -761,16 +769,18 @@ const ClassInfo* FolderObject::classInfo() const {
                   [](F& f, Args a) {
                     if (a.empty() || a.size() > 2) raise(kErrWrongArgCount);
                     std::string dest = textArg(a[0]);
-                    fsys::path to = (!dest.empty() && isSeparator(dest.back())) ? resolve(dest) / f.path().filename()
-                                                                                 : resolve(dest);
+                    fsys::path to = (!dest.empty() && isSeparator(dest.back()))
+                                        ? resolve(dest) / f.path().filename()
+                                        : resolve(dest);
                     requireParent(to);
                     copyFolderTree(f.path(), to, boolArg(a, 1, true));
                   })
           .method("Move",
                   [](F& f, const Variant& d) {
                     std::string dest = textArg(d);
-                    fsys::path to = (!dest.empty() && isSeparator(dest.back())) ? resolve(dest) / f.path().filename()
-                                                                                 : resolve(dest);
+                    fsys::path to = (!dest.empty() && isSeparator(dest.back()))
+                                        ? resolve(dest) / f.path().filename()
+                                        : resolve(dest);
                     requireParent(to);
                     if (pathExists(to)) raise(kFileExists);
                     std::error_code ec;
@@ -858,16 +868,17 @@ const ClassInfo* FileSystemObject::classInfo() const {
           .method("GetFile", [](S&, const Variant& p) { return Variant(getFile(textArg(p))); })
           .method("GetFolder", [](S&, const Variant& p) { return Variant(getFolder(textArg(p))); })
           .method("CreateFolder", [](S&, const Variant& p) { return Variant(createFolder(textArg(p))); })
-          .method("CreateTextFile",
-                  [](S&, Args a) {
-                    if (a.empty() || a.size() > 3) raise(kErrWrongArgCount);
-                    return Variant(createText(resolve(textArg(a[0])), boolArg(a, 1, true), boolArg(a, 2, false)));
-                  })
+          .method(
+              "CreateTextFile",
+              [](S&, Args a) {
+                if (a.empty() || a.size() > 3) raise(kErrWrongArgCount);
+                return Variant(createText(resolve(textArg(a[0])), boolArg(a, 1, true), boolArg(a, 2, false)));
+              })
           .method("OpenTextFile",
                   [](S&, Args a) {
                     if (a.empty() || a.size() > 4) raise(kErrWrongArgCount);
-                    return Variant(
-                        openText(resolve(textArg(a[0])), longArg(a, 1, 1), boolArg(a, 2, false), longArg(a, 3, 0)));
+                    return Variant(openText(resolve(textArg(a[0])), longArg(a, 1, 1), boolArg(a, 2, false),
+                                            longArg(a, 3, 0)));
                   })
           .method("DeleteFile",
                   [](S&, Args a) {
@@ -889,7 +900,8 @@ const ClassInfo* FileSystemObject::classInfo() const {
                     if (a.size() < 2 || a.size() > 3) raise(kErrWrongArgCount);
                     copyFolders(textArg(a[0]), textArg(a[1]), boolArg(a, 2, true));
                   })
-          .method("MoveFile", [](S&, const Variant& s, const Variant& d) { moveEntries(textArg(s), textArg(d), false); })
+          .method("MoveFile",
+                  [](S&, const Variant& s, const Variant& d) { moveEntries(textArg(s), textArg(d), false); })
           .method("MoveFolder",
                   [](S&, const Variant& s, const Variant& d) { moveEntries(textArg(s), textArg(d), true); })
           .method("GetFileName", [](S&, const Variant& p) { return Variant(lastPart(textArg(p))); })
@@ -914,14 +926,15 @@ const ClassInfo* FileSystemObject::classInfo() const {
                   })
           .method("GetTempName", [](S&) { return Variant(tempName()); })
           .method("GetFileVersion", [](S&, const Variant&) { return Variant(""); })
-          .method("GetSpecialFolder",
-                  [](S&, const Variant& which) {
-                    int32_t n = longArg(which);
-                    if (n < 0 || n > 2) raise(kErrInvalidCall);
-                    if (n < 2) return Variant(makeRef<FolderObject>(fsys::path("/")));
-                    const char* tmp = std::getenv("TMPDIR");
-                    return Variant(makeRef<FolderObject>(absolutePath(fsys::path(tmp && *tmp ? tmp : "/tmp"))));
-                  })
+          .method(
+              "GetSpecialFolder",
+              [](S&, const Variant& which) {
+                int32_t n = longArg(which);
+                if (n < 0 || n > 2) raise(kErrInvalidCall);
+                if (n < 2) return Variant(makeRef<FolderObject>(fsys::path("/")));
+                const char* tmp = std::getenv("TMPDIR");
+                return Variant(makeRef<FolderObject>(absolutePath(fsys::path(tmp && *tmp ? tmp : "/tmp"))));
+              })
           .build();
   return &info;
 }

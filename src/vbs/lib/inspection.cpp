@@ -39,33 +39,51 @@ Variant fnIsNumeric(RuntimeState&, Args a) {
     case vtSingle:
     case vtDouble:
     case vtCurrency:
-    case vtDecimal: return Variant(true);
+    case vtDecimal:
+      return Variant(true);
     case vtString: {
       double d;
       return Variant(parseNumber(v.rawString(), d));
     }
-    default: return Variant(false);
+    default:
+      return Variant(false);
   }
 }
 
 std::string_view subtypeName(VarType t) {
   switch (t) {
-    case vtEmpty: return "Empty";
-    case vtNull: return "Null";
-    case vtInteger: return "Integer";
-    case vtLong: return "Long";
-    case vtSingle: return "Single";
-    case vtDouble: return "Double";
-    case vtCurrency: return "Currency";
-    case vtDate: return "Date";
-    case vtString: return "String";
-    case vtObject: return "Object";
-    case vtError: return "Error";
-    case vtBoolean: return "Boolean";
-    case vtVariant: return "Variant";
-    case vtDecimal: return "Decimal";
-    case vtByte: return "Byte";
-    default: return "Unknown";
+    case vtEmpty:
+      return "Empty";
+    case vtNull:
+      return "Null";
+    case vtInteger:
+      return "Integer";
+    case vtLong:
+      return "Long";
+    case vtSingle:
+      return "Single";
+    case vtDouble:
+      return "Double";
+    case vtCurrency:
+      return "Currency";
+    case vtDate:
+      return "Date";
+    case vtString:
+      return "String";
+    case vtObject:
+      return "Object";
+    case vtError:
+      return "Error";
+    case vtBoolean:
+      return "Boolean";
+    case vtVariant:
+      return "Variant";
+    case vtDecimal:
+      return "Decimal";
+    case vtByte:
+      return "Byte";
+    default:
+      return "Unknown";
   }
 }
 

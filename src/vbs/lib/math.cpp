@@ -29,15 +29,22 @@ Variant wholePart(Args a) {
   ArgValue v(a[0]);
   auto cut = [](double x) { return Floor ? std::floor(x) : std::trunc(x); };
   switch (v->type()) {
-    case vtNull: return Variant::null();
-    case vtEmpty: return Variant::integer(0);
-    case vtBoolean: return Variant::integer(v->rawBool() ? -1 : 0);
+    case vtNull:
+      return Variant::null();
+    case vtEmpty:
+      return Variant::integer(0);
+    case vtBoolean:
+      return Variant::integer(v->rawBool() ? -1 : 0);
     case vtByte:
     case vtInteger:
-    case vtLong: return *v;
-    case vtSingle: return Variant::single(static_cast<float>(cut(v->rawSingle())));
-    case vtDouble: return Variant(cut(v->rawDouble()));
-    case vtDate: return Variant::date(cut(v->rawDate()));
+    case vtLong:
+      return *v;
+    case vtSingle:
+      return Variant::single(static_cast<float>(cut(v->rawSingle())));
+    case vtDouble:
+      return Variant(cut(v->rawDouble()));
+    case vtDate:
+      return Variant::date(cut(v->rawDate()));
     case vtCurrency: {
       int64_t scaled = v->rawCurrency();
       int64_t whole = scaled / 10000;
@@ -45,8 +52,10 @@ Variant wholePart(Args a) {
       return Variant::currency(whole * 10000);
     }
     case vtString:
-    case vtDecimal: return Variant(cut(v->toDouble()));
-    default: raise(kErrTypeMismatch);
+    case vtDecimal:
+      return Variant(cut(v->toDouble()));
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -68,15 +77,21 @@ Variant fnRound(RuntimeState&, Args a) {
   if (a[0].isNull()) return Variant::null();
   ArgValue v(a[0]);
   switch (v->type()) {
-    case vtNull: return Variant::null();
-    case vtEmpty: return Variant::integer(0);
+    case vtNull:
+      return Variant::null();
+    case vtEmpty:
+      return Variant::integer(0);
     case vtBoolean:
     case vtByte:
     case vtInteger:
-    case vtLong: return *v;
-    case vtSingle: return Variant::single(static_cast<float>(roundDigits(v->rawSingle(), digits)));
-    case vtDouble: return Variant(roundDigits(v->rawDouble(), digits));
-    case vtDate: return Variant::date(roundDigits(v->rawDate(), digits));
+    case vtLong:
+      return *v;
+    case vtSingle:
+      return Variant::single(static_cast<float>(roundDigits(v->rawSingle(), digits)));
+    case vtDouble:
+      return Variant(roundDigits(v->rawDouble(), digits));
+    case vtDate:
+      return Variant::date(roundDigits(v->rawDate(), digits));
     case vtCurrency: {
       if (digits >= 4) return *v;
       int64_t factor = 1;
@@ -88,8 +103,10 @@ Variant fnRound(RuntimeState&, Args a) {
       return Variant::currency(q * factor);
     }
     case vtString:
-    case vtDecimal: return Variant(roundDigits(v->toDouble(), digits));
-    default: raise(kErrTypeMismatch);
+    case vtDecimal:
+      return Variant(roundDigits(v->toDouble(), digits));
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -97,10 +114,14 @@ Variant fnAbs(RuntimeState&, Args a) {
   if (a[0].isNull()) return Variant::null();
   ArgValue v(a[0]);
   switch (v->type()) {
-    case vtNull: return Variant::null();
-    case vtEmpty: return Variant::integer(0);
-    case vtBoolean: return Variant::integer(v->rawBool() ? 1 : 0);
-    case vtByte: return *v;
+    case vtNull:
+      return Variant::null();
+    case vtEmpty:
+      return Variant::integer(0);
+    case vtBoolean:
+      return Variant::integer(v->rawBool() ? 1 : 0);
+    case vtByte:
+      return *v;
     case vtInteger: {
       int32_t x = v->rawInteger();
       if (x == -32768) return Variant::long_(32768);
@@ -111,17 +132,22 @@ Variant fnAbs(RuntimeState&, Args a) {
       if (x == INT32_MIN) return Variant(2147483648.0);
       return Variant::long_(static_cast<int32_t>(x < 0 ? -x : x));
     }
-    case vtSingle: return Variant::single(std::fabs(v->rawSingle()));
-    case vtDouble: return Variant(std::fabs(v->rawDouble()));
-    case vtDate: return Variant::date(std::fabs(v->rawDate()));
+    case vtSingle:
+      return Variant::single(std::fabs(v->rawSingle()));
+    case vtDouble:
+      return Variant(std::fabs(v->rawDouble()));
+    case vtDate:
+      return Variant::date(std::fabs(v->rawDate()));
     case vtCurrency: {
       int64_t x = v->rawCurrency();
       if (x == INT64_MIN) raise(kErrOverflow);
       return Variant::currency(x < 0 ? -x : x);
     }
     case vtString:
-    case vtDecimal: return Variant(std::fabs(v->toDouble()));
-    default: raise(kErrTypeMismatch);
+    case vtDecimal:
+      return Variant(std::fabs(v->toDouble()));
+    default:
+      raise(kErrTypeMismatch);
   }
 }
 
@@ -201,7 +227,8 @@ double secondsSinceMidnight() {
   localtime_r(&t, &local);
   auto sinceEpoch = now.time_since_epoch();
   double fraction =
-      std::chrono::duration<double>(sinceEpoch - std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch)).count();
+      std::chrono::duration<double>(sinceEpoch - std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch))
+          .count();
   return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + fraction;
 }
 

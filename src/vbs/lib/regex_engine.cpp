@@ -45,7 +45,7 @@ struct Regex::Node {
   enum Kind { Empty, Char, Any, Class, Seq, Alt, Group, Repeat, Begin, End, WordB, NotWordB, Look, BackRef };
   Kind kind = Empty;
   char32_t c = 0;
-  int32_t index = 0;  // class index, group number, back reference
+  int32_t index = 0;         // class index, group number, back reference
   int32_t min = 0, max = 0;  // Repeat: max -1 = unbounded
   bool greedy = true;
   bool negative = false;  // Look
@@ -129,7 +129,8 @@ class Regex::Parser {
         break;
       case '*':
       case '+':
-      case '?': raise(kErrRegexQuantifier);
+      case '?':
+        raise(kErrRegexQuantifier);
       case '{': {
         size_t save = i_;
         int32_t lo, hi;
@@ -138,13 +139,19 @@ class Regex::Parser {
         atom = literal('{');
         break;
       }
-      case '(': atom = group(); break;
-      case '[': atom = charClass(); break;
+      case '(':
+        atom = group();
+        break;
+      case '[':
+        atom = charClass();
+        break;
       case '.':
         ++i_;
         atom = Node::of(Node::Any);
         break;
-      case '\\': atom = escape(quantifiable); break;
+      case '\\':
+        atom = escape(quantifiable);
+        break;
       default:
         ++i_;
         atom = literal(c);
@@ -248,8 +255,12 @@ class Regex::Parser {
   static void addSet(char32_t letter, std::vector<Range>& out) {
     std::vector<Range> set;
     switch (fold(letter)) {
-      case 'd': set = {{'0', '9'}}; break;
-      case 'w': set = {{'0', '9'}, {'A', 'Z'}, {'_', '_'}, {'a', 'z'}}; break;
+      case 'd':
+        set = {{'0', '9'}};
+        break;
+      case 'w':
+        set = {{'0', '9'}, {'A', 'Z'}, {'_', '_'}, {'a', 'z'}};
+        break;
       default:
         set = {{'\t', '\r'},     {' ', ' '},       {0xA0, 0xA0},     {0x1680, 0x1680}, {0x2000, 0x200A},
                {0x2028, 0x2029}, {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000}, {0xFEFF, 0xFEFF}};
@@ -286,11 +297,16 @@ class Regex::Parser {
     char32_t c = peek();
     ++i_;
     switch (c) {
-      case 'n': return '\n';
-      case 'r': return '\r';
-      case 't': return '\t';
-      case 'f': return '\f';
-      case 'v': return '\v';
+      case 'n':
+        return '\n';
+      case 'r':
+        return '\r';
+      case 't':
+        return '\t';
+      case 'f':
+        return '\f';
+      case 'v':
+        return '\v';
       case 'x':
         if (hexDigit(peek()) >= 0 && hexDigit(peek(1)) >= 0) {
           char32_t v = static_cast<char32_t>(hexDigit(peek()) * 16 + hexDigit(peek(1)));
@@ -299,7 +315,8 @@ class Regex::Parser {
         }
         return 'x';
       case 'u':
-        if (hexDigit(peek()) >= 0 && hexDigit(peek(1)) >= 0 && hexDigit(peek(2)) >= 0 && hexDigit(peek(3)) >= 0) {
+        if (hexDigit(peek()) >= 0 && hexDigit(peek(1)) >= 0 && hexDigit(peek(2)) >= 0 &&
+            hexDigit(peek(3)) >= 0) {
           char32_t v = 0;
           for (int k = 0; k < 4; ++k) v = v * 16 + static_cast<char32_t>(hexDigit(peek(k)));
           i_ += 4;
@@ -453,15 +470,32 @@ Regex::Regex(std::u32string_view pattern, bool ignoreCase, bool multiline)
 void Regex::compile(const Node& n) {
   if (program_.size() > kMaxProgram) raise(kErrRegexTooComplex);
   switch (n.kind) {
-    case Node::Empty: break;
-    case Node::Char: emit({Op::Char, 0, 0, n.c}); break;
-    case Node::Any: emit({Op::Any}); break;
-    case Node::Class: emit({Op::Class, n.index}); break;
-    case Node::Begin: emit({Op::Begin}); break;
-    case Node::End: emit({Op::End}); break;
-    case Node::WordB: emit({Op::WordB}); break;
-    case Node::NotWordB: emit({Op::NotWordB}); break;
-    case Node::BackRef: emit({Op::BackRef, n.index}); break;
+    case Node::Empty:
+      break;
+    case Node::Char:
+      emit({Op::Char, 0, 0, n.c});
+      break;
+    case Node::Any:
+      emit({Op::Any});
+      break;
+    case Node::Class:
+      emit({Op::Class, n.index});
+      break;
+    case Node::Begin:
+      emit({Op::Begin});
+      break;
+    case Node::End:
+      emit({Op::End});
+      break;
+    case Node::WordB:
+      emit({Op::WordB});
+      break;
+    case Node::NotWordB:
+      emit({Op::NotWordB});
+      break;
+    case Node::BackRef:
+      emit({Op::BackRef, n.index});
+      break;
     case Node::Seq:
       for (const Node& c : n.children) compile(c);
       break;
@@ -551,8 +585,8 @@ bool Regex::classMatches(const CharClass& cls, char32_t c) const {
   return hit != cls.negated;
 }
 
-bool Regex::run(std::u32string_view text, size_t startPc, size_t startPos, std::vector<int64_t>& slots, size_t& end,
-                Scratch& scratch) const {
+bool Regex::run(std::u32string_view text, size_t startPc, size_t startPos, std::vector<int64_t>& slots,
+                size_t& end, Scratch& scratch) const {
   std::vector<Backtrack>& stack = scratch.stack;
   std::vector<std::vector<int64_t>>& snapshots = scratch.snapshots;
   uint64_t& steps = scratch.steps;
@@ -625,7 +659,9 @@ bool Regex::run(std::u32string_view text, size_t startPc, size_t startPos, std::
         stack.push_back({0, in.y, static_cast<int64_t>(pos)});
         pc = static_cast<size_t>(in.x);
         break;
-      case Op::Jmp: pc = static_cast<size_t>(in.x); break;
+      case Op::Jmp:
+        pc = static_cast<size_t>(in.x);
+        break;
       case Op::Save:
         setSlot(static_cast<size_t>(in.x), static_cast<int64_t>(pos));
         ++pc;
@@ -681,7 +717,9 @@ bool Regex::run(std::u32string_view text, size_t startPc, size_t startPos, std::
         }
         break;
       }
-      case Op::Match: end = pos; return true;
+      case Op::Match:
+        end = pos;
+        return true;
     }
     if (!fail) continue;
     // Backtrack to the latest branch, undoing slot changes on the way.

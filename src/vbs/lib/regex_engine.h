@@ -34,20 +34,20 @@ class Regex {
 
  private:
   enum class Op : uint8_t {
-    Char,      // c
-    Any,       // . (anything but a line terminator)
-    Class,     // x: class index
-    Begin,     // ^
-    End,       // $
-    WordB,     // \b
-    NotWordB,  // \B
-    Split,     // try x, then y
-    Jmp,       // x
-    Save,      // capture slot x := position
-    BackRef,   // x: group number
-    Look,      // look-ahead: body at pc + 1, continue at x; y: 1 when negative
-    SetMark,   // register x := position
-    CheckMark, // fail when position == register x (an empty loop turn)
+    Char,       // c
+    Any,        // . (anything but a line terminator)
+    Class,      // x: class index
+    Begin,      // ^
+    End,        // $
+    WordB,      // \b
+    NotWordB,   // \B
+    Split,      // try x, then y
+    Jmp,        // x
+    Save,       // capture slot x := position
+    BackRef,    // x: group number
+    Look,       // look-ahead: body at pc + 1, continue at x; y: 1 when negative
+    SetMark,    // register x := position
+    CheckMark,  // fail when position == register x (an empty loop turn)
     Match,
   };
   struct Inst {

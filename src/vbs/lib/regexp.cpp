@@ -84,7 +84,9 @@ const ClassInfo* MatchObject::classInfo() const {
 
 // ---- Matches
 
-Ref<MatchObject> MatchCollection::item(const Variant& index) const { return items_[indexArg(index, items_.size())]; }
+Ref<MatchObject> MatchCollection::item(const Variant& index) const {
+  return items_[indexArg(index, items_.size())];
+}
 
 Ref<Enumerator> MatchCollection::newEnum() {
   std::vector<Variant> all(items_.begin(), items_.end());
@@ -140,12 +142,13 @@ Ref<MatchCollection> RegExpObject::execute(std::string_view text) {
       if (s < 0 || e < 0) {
         groups.emplace_back();
       } else {
-        groups.emplace_back(fromUtf32(std::u32string_view(t).substr(static_cast<size_t>(s), static_cast<size_t>(e - s))));
+        groups.emplace_back(
+            fromUtf32(std::u32string_view(t).substr(static_cast<size_t>(s), static_cast<size_t>(e - s))));
       }
     }
-    matches.push_back(makeRef<MatchObject>(fromUtf32(std::u32string_view(t).substr(m.start, m.end - m.start)),
-                                           static_cast<int32_t>(m.start), static_cast<int32_t>(m.end - m.start),
-                                           makeRef<SubMatches>(std::move(groups))));
+    matches.push_back(makeRef<MatchObject>(
+        fromUtf32(std::u32string_view(t).substr(m.start, m.end - m.start)), static_cast<int32_t>(m.start),
+        static_cast<int32_t>(m.end - m.start), makeRef<SubMatches>(std::move(groups))));
   });
   return makeRef<MatchCollection>(std::move(matches));
 }
@@ -185,7 +188,8 @@ std::string RegExpObject::replace(std::string_view text, std::string_view replac
         ++i;
       } else if (next >= '0' && next <= '9') {
         size_t one = next - '0';
-        size_t two = i + 2 < rep.size() && rep[i + 2] >= '0' && rep[i + 2] <= '9' ? one * 10 + (rep[i + 2] - '0') : 0;
+        size_t two =
+            i + 2 < rep.size() && rep[i + 2] >= '0' && rep[i + 2] <= '9' ? one * 10 + (rep[i + 2] - '0') : 0;
         if (two >= 1 && two <= groups) {
           group(two);
           i += 2;
@@ -213,7 +217,8 @@ const ClassInfo* RegExpObject::classInfo() const {
               "Pattern", [](R& r) { return Variant(r.pattern()); },
               [](R& r, const Variant& v) { r.setPattern(regexpText(v)); })
           .prop(
-              "Global", [](R& r) { return r.global(); }, [](R& r, const Variant& v) { r.setGlobal(v.toBool()); })
+              "Global", [](R& r) { return r.global(); },
+              [](R& r, const Variant& v) { r.setGlobal(v.toBool()); })
           .prop(
               "IgnoreCase", [](R& r) { return r.ignoreCase(); },
               [](R& r, const Variant& v) { r.setIgnoreCase(v.toBool()); })

@@ -25,7 +25,10 @@ class SubMatches : public Dispatch {
 class MatchObject : public Dispatch {
  public:
   MatchObject(std::string value, int32_t firstIndex, int32_t length, Ref<SubMatches> subMatches)
-      : value_(std::move(value)), firstIndex_(firstIndex), length_(length), subMatches_(std::move(subMatches)) {}
+      : value_(std::move(value)),
+        firstIndex_(firstIndex),
+        length_(length),
+        subMatches_(std::move(subMatches)) {}
   const ClassInfo* classInfo() const override;
   const std::string& value() const noexcept { return value_; }
   int32_t firstIndex() const noexcept { return firstIndex_; }

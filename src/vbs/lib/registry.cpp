@@ -21,8 +21,9 @@ struct FunctionTable {
                       lib::dateFunctions(), lib::formatFunctions()}) {
       all.insert(all.end(), part.begin(), part.end());
     }
-    std::sort(all.begin(), all.end(),
-              [](const BuiltinFunction& a, const BuiltinFunction& b) { return compareNoCase(a.name, b.name) < 0; });
+    std::sort(all.begin(), all.end(), [](const BuiltinFunction& a, const BuiltinFunction& b) {
+      return compareNoCase(a.name, b.name) < 0;
+    });
     index.reserve(all.size());
     for (const BuiltinFunction& f : all) index.emplace(f.name, &f);
   }

@@ -432,7 +432,8 @@ Variant fnString(RuntimeState&, Args a) {
     int32_t code = ch->toLong();
     appendUtf8(unit, ansiChar(static_cast<uint8_t>(((code % 256) + 256) % 256)));
   }
-  if (static_cast<int64_t>(n) * static_cast<int64_t>(unit.size()) > kMaxBuiltLength) raise(kErrOutOfStringSpace);
+  if (static_cast<int64_t>(n) * static_cast<int64_t>(unit.size()) > kMaxBuiltLength)
+    raise(kErrOutOfStringSpace);
   std::string out;
   out.reserve(static_cast<size_t>(n) * unit.size());
   for (int32_t i = 0; i < n; ++i) out.append(unit);
@@ -493,7 +494,9 @@ Variant fnAsc(RuntimeState&, Args a) {
 
 Variant fnAscW(RuntimeState&, Args a) { return Variant::integer(static_cast<int16_t>(firstUnit(a[0]))); }
 
-Variant fnAscB(RuntimeState&, Args a) { return Variant::integer(static_cast<int16_t>(firstUnit(a[0]) & 0xFF)); }
+Variant fnAscB(RuntimeState&, Args a) {
+  return Variant::integer(static_cast<int16_t>(firstUnit(a[0]) & 0xFF));
+}
 
 Variant fnChr(RuntimeState&, Args a) {
   int32_t code = longArg(a[0]);
@@ -530,11 +533,16 @@ Variant fnChrB(RuntimeState&, Args a) {
 uint32_t radixBits(const Variant& arg) {
   ArgValue v(arg);
   switch (v->type()) {
-    case vtEmpty: return 0;
-    case vtInteger: return static_cast<uint16_t>(v->rawInteger());
-    case vtBoolean: return v->rawBool() ? 0xFFFFu : 0u;
-    case vtByte: return v->rawByte();
-    default: return static_cast<uint32_t>(v->toLong());
+    case vtEmpty:
+      return 0;
+    case vtInteger:
+      return static_cast<uint16_t>(v->rawInteger());
+    case vtBoolean:
+      return v->rawBool() ? 0xFFFFu : 0u;
+    case vtByte:
+      return v->rawByte();
+    default:
+      return static_cast<uint32_t>(v->toLong());
   }
 }
 
@@ -569,8 +577,10 @@ bool keptByEscape(char32_t c) {
     case '+':
     case '-':
     case '.':
-    case '/': return true;
-    default: return false;
+    case '/':
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -611,12 +621,15 @@ Variant fnUnescape(RuntimeState&, Args a) {
   std::u16string in = toUtf16(s.view());
   std::u16string out;
   out.reserve(in.size());
-  auto hexAt = [&](size_t i) { return i < in.size() && in[i] < 0x80 ? hexValue(static_cast<char>(in[i])) : -1; };
+  auto hexAt = [&](size_t i) {
+    return i < in.size() && in[i] < 0x80 ? hexValue(static_cast<char>(in[i])) : -1;
+  };
   for (size_t i = 0; i < in.size(); ++i) {
     if (in[i] == '%') {
-      if (i + 1 < in.size() && in[i + 1] == 'u' && hexAt(i + 2) >= 0 && hexAt(i + 3) >= 0 && hexAt(i + 4) >= 0 &&
-          hexAt(i + 5) >= 0) {
-        out += static_cast<char16_t>((hexAt(i + 2) << 12) | (hexAt(i + 3) << 8) | (hexAt(i + 4) << 4) | hexAt(i + 5));
+      if (i + 1 < in.size() && in[i + 1] == 'u' && hexAt(i + 2) >= 0 && hexAt(i + 3) >= 0 &&
+          hexAt(i + 4) >= 0 && hexAt(i + 5) >= 0) {
+        out += static_cast<char16_t>((hexAt(i + 2) << 12) | (hexAt(i + 3) << 8) | (hexAt(i + 4) << 4) |
+                                     hexAt(i + 5));
         i += 5;
         continue;
       }
