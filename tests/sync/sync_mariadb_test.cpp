@@ -217,6 +217,26 @@ TEST_F(SyncTest, ARenamedTableLeftUnpairedIsRemovedAndAddedAgainWithDefaults) {
   EXPECT_EQ(CheckDB(*proj), 0);
 }
 
+TEST_F(SyncTest, ARenamedViewIsPairedAmongViews) {
+  Ref<AGP> proj = build();
+  table(*proj, "customer_names")->setSetting("TblCaption", Variant("Names"));
+  sql("DROP VIEW customer_names;"
+      "CREATE VIEW client_names AS SELECT id, name FROM customers;"
+      "CREATE TABLE extra (a INT)");
+  prompt().pair("client_names", "customer_names");
+  SynchronizeDB(*proj);
+  // Tables are paired first (only a new one here, so nothing is asked), then
+  // views.
+  ASSERT_EQ(prompt().shown().size(), 1u);
+  EXPECT_EQ(prompt().shown()[0].title, "New view found in schema");
+  EXPECT_EQ(prompt().shown()[0].text,
+            "To use old settings, please select the old view(s) which you would like to map to the new view(s)");
+  EXPECT_EQ(table(*proj, "customer_names"), nullptr);
+  EXPECT_EQ(table(*proj, "client_names")->str("TblCaption"), "Names");
+  EXPECT_EQ(table(*proj, "client_names")->str("TblType"), "VIEW");
+  EXPECT_EQ(CheckDB(*proj), 0);
+}
+
 TEST_F(SyncTest, ARenamedColumnPairedByTheUserKeepsItsSettingsAndPlace) {
   Ref<AGP> proj = build();
   field(*proj, "customers", "email")->setSetting("FldCaption", Variant("E-mail address"));
