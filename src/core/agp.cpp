@@ -120,8 +120,8 @@ const ClassInfo* AGP::classInfo() const {
           .get("ProjInit", [](AGP& p) { return p.ProjInit(); })
           .get("db", [](AGP& p) { return Variant(p.db()); })
           .get("DBCnt", [](AGP& p) { return p.DBCnt(); })
-          .get("Properties", [](AGP& p) { return Variant(p.propertiesRef()); })
-          .get("Extensions", [](AGP& p) { return Variant(&p.Extensions()); })
+          .get("Properties", [](AGP& p, Args a) { return collectionMember(p.Properties(), a); })
+          .get("Extensions", [](AGP& p, Args a) { return collectionMember(p.Extensions(), a); })
           .prop("hwnd", [](AGP& p) { return p.lhWnd(); }, [](AGP& p, const Variant& v) { p.setLhWnd(v.toLong()); })
           .prop("ProjErr", [](AGP&) { return AGP::ProjErr(); },
                 [](AGP&, const Variant& v) { AGP::setProjErr(v.toString()); })

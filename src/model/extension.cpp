@@ -26,7 +26,7 @@ AGPExtension::~AGPExtension() { Properties().Clear(); }
 const ClassInfo* AGPExtension::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPExtension>("AGPExtension")
-          .get("Properties", [](AGPExtension& e) { return Variant(e.propertiesRef()); })
+          .get("Properties", [](AGPExtension& e, Args a) { return collectionMember(e.Properties(), a); })
           .prop(
               "Key", [](AGPExtension& e) { return e.Name(); },
               [](AGPExtension& e, const Variant& v) { e.setSetting("Name", v); })

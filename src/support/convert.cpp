@@ -16,7 +16,20 @@ namespace {
 
 enum class Target { Boolean, Integer, Long, String, None };
 
+// True when a text can only fail to convert to a number or Boolean; such
+// texts are common in files and registries (empty values) and are answered
+// without raising and catching a conversion error.
+bool cannotConvert(const Variant& value, Target target) {
+  if (!value.isString() || (target != Target::Boolean && target != Target::Integer && target != Target::Long))
+    return false;
+  std::string_view text = trimBlanks(value.rawString());
+  if (target == Target::Boolean && (equalsNoCase(text, "true") || equalsNoCase(text, "false"))) return false;
+  double number;
+  return !parseNumber(text, number);
+}
+
 Variant convertTo(const Variant& value, Target target) {
+  if (cannotConvert(value, target)) return Variant();
   try {
     switch (target) {
       case Target::Boolean:

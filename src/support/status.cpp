@@ -61,8 +61,9 @@ void AGPStatus::DispStatus(std::string_view text) {
 }
 
 void AGPStatus::show(int style, int32_t lhWnd, std::string_view msg) {
-  std::string_view caption = stripLengthPrefix(msg);
-  engine().statusCaption = std::string(caption);
+  // The message may be the kept caption itself: copy before replacing it.
+  std::string caption(stripLengthPrefix(msg));
+  engine().statusCaption = caption;
   handle_ = sink_->open(lhWnd, style, caption);
 }
 

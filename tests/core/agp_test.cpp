@@ -276,3 +276,21 @@ TEST_F(AGPTest, MembersAddedByHigherLibrariesAreReachableByName) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST_F(AGPTest, PropertiesAndExtensionsTakeAnIndexDirectly) {
+  auto proj = makeRef<AGP>();
+  proj->AddExtension("menu", "menu.zip");
+  Variant setting = proj->get("Properties", {Variant("secType")});
+  ASSERT_TRUE(setting.isObject());
+  EXPECT_EQ(setting.valueOf().toString(), "None");
+  Variant ext = proj->get("Extensions", {Variant("menu")});
+  ASSERT_TRUE(ext.isObject());
+  EXPECT_EQ(ext.rawObject()->get("Template").toString(), "menu.zip");
+  EXPECT_EQ(proj->get("Properties").rawObject()->get("Count").toLong(), 105);
+}
+
+}  // namespace
+}  // namespace tw

@@ -134,3 +134,16 @@ TEST(TerminalProgress, InterruptWhileAWindowIsOpenCancelsInsteadOfEnding) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST_F(StatusTest, TheKeptCaptionCanBeShownAgain) {
+  status_->ShowStatus2(0, "Tarnwick - Loading Custom View...");
+  status_->ShowStatus2(0, engine().statusCaption);
+  EXPECT_EQ(log_->calls.back(), "open 0 2 Tarnwick - Loading Custom View...");
+  EXPECT_EQ(engine().statusCaption, "Tarnwick - Loading Custom View...");
+}
+
+}  // namespace
+}  // namespace tw
