@@ -12,6 +12,7 @@
 #include <fstream>
 #include <random>
 #include <system_error>
+#include <unordered_map>
 
 #include "automation/text.h"
 
@@ -26,18 +27,74 @@ bool existsNoThrow(const fs::path& p) {
   return fs::exists(fs::symlink_status(p, ec)) || fs::exists(p, ec);
 }
 
+// The last time of change of a folder; false when it cannot be read.
+bool folderChangeTime(const fs::path& dir, struct timespec& out) {
+  struct stat st;
+  if (::stat(dir.c_str(), &st) != 0) return false;
+  out = st.st_mtim;
+  return true;
+}
+
+// A folder's names by their lower-case form, as listed when the folder had
+// the change time `changed` (see FolderListingCache).
+struct FolderListing {
+  struct timespec changed {};
+  std::unordered_map<std::string, std::string> names;
+};
+thread_local std::unordered_map<std::string, FolderListing> tlsListings;
+thread_local int tlsListingCaches = 0;
+constexpr size_t kKeptListings = 16;
+
 // Looks for an entry of `folder` whose name equals `name` ignoring case.
 std::optional<fs::path> findNoCase(const fs::path& folder, const std::string& name) {
   std::error_code ec;
   const fs::path dir = folder.empty() ? fs::path(".") : folder;
-  fs::directory_iterator it(dir, ec), end;
-  if (ec) return std::nullopt;
-  for (; it != end; it.increment(ec)) {
+  if (tlsListingCaches == 0) {
+    fs::directory_iterator it(dir, ec), end;
     if (ec) return std::nullopt;
-    std::string entry = it->path().filename().string();
-    if (equalsNoCase(entry, name)) return folder / entry;
+    for (; it != end; it.increment(ec)) {
+      if (ec) return std::nullopt;
+      std::string entry = it->path().filename().string();
+      if (equalsNoCase(entry, name)) return folder / entry;
+    }
+    return std::nullopt;
   }
-  return std::nullopt;
+  struct timespec changed {};
+  if (!folderChangeTime(dir, changed)) return std::nullopt;
+  auto kept = tlsListings.find(dir.string());
+  if (kept == tlsListings.end() || kept->second.changed.tv_sec != changed.tv_sec ||
+      kept->second.changed.tv_nsec != changed.tv_nsec) {
+    FolderListing listing;
+    listing.changed = changed;
+    fs::directory_iterator it(dir, ec), end;
+    if (ec) return std::nullopt;
+    for (; it != end; it.increment(ec)) {
+      if (ec) return std::nullopt;
+      std::string entry = it->path().filename().string();
+      listing.names.emplace(toLower(entry), std::move(entry));
+    }
+    if (tlsListings.size() >= kKeptListings) tlsListings.clear();
+    kept = tlsListings.insert_or_assign(dir.string(), std::move(listing)).first;
+  }
+  auto found = kept->second.names.find(toLower(name));
+  if (found == kept->second.names.end()) return std::nullopt;
+  return folder / found->second;
+}
+
+// A file this layer created in `dir`: a kept listing that was current before
+// stays current with the new name in it.
+void noteCreated(const fs::path& dir, const std::string& name, const struct timespec& before) {
+  if (tlsListingCaches == 0) return;
+  auto kept = tlsListings.find(dir.string());
+  if (kept == tlsListings.end()) return;
+  struct timespec after {};
+  if (kept->second.changed.tv_sec != before.tv_sec || kept->second.changed.tv_nsec != before.tv_nsec ||
+      !folderChangeTime(dir, after)) {
+    tlsListings.erase(kept);
+    return;
+  }
+  kept->second.changed = after;
+  kept->second.names.emplace(toLower(name), name);
 }
 
 // Days from 1 January 1970 to a civil date (proleptic Gregorian).
@@ -144,6 +201,12 @@ std::string temporaryName(const fs::path& target) {
 }
 
 }  // namespace
+
+FolderListingCache::FolderListingCache() { ++tlsListingCaches; }
+
+FolderListingCache::~FolderListingCache() {
+  if (--tlsListingCaches == 0) tlsListings.clear();
+}
 
 // ---- Paths
 
@@ -329,6 +392,9 @@ std::string encodeText(std::string_view utf8, TextEncoding encoding) {
 bool writeFile(std::string_view path, std::string_view bytes) {
   const fs::path target = resolvePath(path);
   if (!target.has_filename()) return false;
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  struct timespec before {};
+  const bool known = tlsListingCaches > 0 && folderChangeTime(folder, before);
   const fs::path temp = target.parent_path() / temporaryName(target);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -349,6 +415,7 @@ bool writeFile(std::string_view path, std::string_view bytes) {
     fs::remove(temp, ignored);
     return false;
   }
+  if (known) noteCreated(folder, target.filename().string(), before);
   return true;
 }
 

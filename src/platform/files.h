@@ -37,6 +37,22 @@ std::string joinPath(std::string_view folder, std::string_view name);
 // The last component of a "\" or "/" separated path ("a\b.php" -> "b.php").
 std::string lastPathComponent(std::string_view path);
 
+// While an object of this class lives, look-ups on the calling thread of
+// names that do not exist reuse the listing of their folder made before, as
+// long as the folder's change time is unchanged, and files written through
+// writeFile are added to it. Generation keeps one for its page pass, which
+// writes thousands of new files into a few folders: without it each new
+// file costs a listing of its whole folder. A change that another program
+// makes to such a folder within the same tick of the file system's clock
+// may go unnoticed meanwhile.
+class FolderListingCache {
+ public:
+  FolderListingCache();
+  ~FolderListingCache();
+  FolderListingCache(const FolderListingCache&) = delete;
+  FolderListingCache& operator=(const FolderListingCache&) = delete;
+};
+
 // ---- Queries
 
 bool fileExists(std::string_view path);
