@@ -380,12 +380,18 @@ void Generator::GenScript() {
     cacheFile.WriteCacheFile();
 
     openStatus(3, " - Generating " + ctx.targetLanguage + " Scripts...");
-    GeneratePages(false);
+    {
+      FolderListingCache listings;
+      state_.scriptTexts.clear();
+      GeneratePages(false);
+      state_.scriptTexts.clear();
+    }
     closeStatus();
     releaseRun();
   } catch (...) {
     // The window never stays open behind an error; the engine and the cache
     // stay for the next run.
+    state_.scriptTexts.clear();
     closeStatus();
     throw;
   }
@@ -408,7 +414,11 @@ int16_t Generator::GenCheck() {
     setProjErr(": Database not loaded! Generation aborted!");
     return 0;
   }
-  int16_t count = GeneratePages(true);
+  int16_t count;
+  {
+    FolderListingCache listings;
+    count = GeneratePages(true);
+  }
   DeleteFolderIfExists(state_.templateFolder);
   return count;
 }

@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "automation/dispatch.h"
@@ -97,6 +98,10 @@ class GenerationState : public Dispatch {
   // extension's control file is loaded into for merging.
   Ref<AGPControls> controls;
   Ref<AGPControls> extensionControls;
+
+  // Script files read during the current page pass, by path: a control's
+  // script runs for every table or field, its file is read once.
+  std::unordered_map<std::string, std::string> scriptTexts;
 
   GenerationSummary summary;
 };

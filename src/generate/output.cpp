@@ -282,13 +282,18 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
     ++state_.summary.pagesSkipped;
     return;
   }
-  std::optional<std::string> script = fileExists(scriptFile) ? readTextFile(scriptFile) : std::nullopt;
-  if (!script) {
-    engine().projErr = "File " + std::string(scriptFile) + " not found. Generation aborted" + (fieldPage ? "" : ".");
-    AbortGeneration();
+  auto known = state_.scriptTexts.find(std::string(scriptFile));
+  if (known == state_.scriptTexts.end()) {
+    std::optional<std::string> script = fileExists(scriptFile) ? readTextFile(scriptFile) : std::nullopt;
+    if (!script) {
+      engine().projErr =
+          "File " + std::string(scriptFile) + " not found. Generation aborted" + (fieldPage ? "" : ".");
+      AbortGeneration();
+    }
+    known = state_.scriptTexts.emplace(std::string(scriptFile), std::move(*script)).first;
   }
   std::string text;
-  if (AGScript* eng = currentScriptEngine()) text = eng->BuildNewCode(*script, initType, engine().scriptTimeout);
+  if (AGScript* eng = currentScriptEngine()) text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout);
   text = control.CtrlSpace ? CompactOutput(text) : TrimLeadingBlankLines(text);
 
   std::string path(outputPath);
