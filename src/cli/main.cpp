@@ -1,24 +1,109 @@
+// tarnwick: the command-line front end of the engine.
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
+#include "automation/error.h"
+#include "cli/cli.h"
+#include "cli/terminal.h"
 #include "tarnwick/version.h"
 
+using namespace tw::cli;
+
+namespace {
+
+bool colourAllowed(int fd) {
+  const char* noColor = std::getenv("NO_COLOR");
+  if (noColor && *noColor) return false;
+  const char* term = std::getenv("TERM");
+  if (term && std::strcmp(term, "dumb") == 0) return false;
+  return isatty(fd) == 1;
+}
+
+constexpr const char* kFooter =
+    "Exit codes:\n"
+    "  0    success\n"
+    "  1    the operation failed (tarnwick check: the project differs from the database)\n"
+    "  2    the command line is wrong: unknown option, setting, table or value, a decision\n"
+    "       that needs a flag without a terminal (tarnwick check: any error)\n"
+    "  130  cancelled with Ctrl-C\n"
+    "\n"
+    "Environment:\n"
+    "  TARNWICK_CONFIG_HOME       folder of the user's registry.sqlite (user defaults)\n"
+    "  TARNWICK_MACHINE_REGISTRY  the shipped machine defaults file\n"
+    "  TARNWICK_DOCUMENTS         folder below which generation keeps its work folders\n"
+    "  TARNWICK_DB_PASSWORD       database password when a mysql:// URL has none\n"
+    "  TARNWICK_EXTENSIONS        folder of extension archives\n"
+    "  TARNWICK_DATA_DIR          folder holding templates/ and samples/ (for demo)\n"
+    "  NO_COLOR                   no colour even on a terminal\n"
+    "\n"
+    "Run 'tarnwick help COMMAND' for a command's options and examples.";
+
+int fail(const std::string& message, int code) {
+  std::cerr << "tarnwick: " << red("error:") << ' ' << message << '\n';
+  return code;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::cout << "tarnwick " << TARNWICK_VERSION << "\n";
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::cout << "Usage: tarnwick [--version] [--help]\n\n"
-                   "Tarnwick turns a MySQL or SQLite database and a template into a PHP web\n"
-                   "application.\n\n"
-                   "Options:\n"
-                   "  --version  print the engine version and exit\n"
-                   "  --help     print this help and exit\n";
-      return 0;
-    }
+  Globals& g = globals();
+  g.colorOut = colourAllowed(STDOUT_FILENO);
+  g.colorErr = colourAllowed(STDERR_FILENO);
+  g.interactive = isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
+
+  CLI::App app{"Tarnwick turns a MySQL/MariaDB or SQLite database and a template into a PHP web application.",
+               "tarnwick"};
+  app.set_version_flag("--version", std::string("tarnwick ") + TARNWICK_VERSION, "Print the engine version and exit");
+  app.add_flag("-q,--quiet", g.quiet, "Print only errors and what was asked for");
+  app.add_flag("-v,--verbose", g.verbose, "Say what is being done, on stderr");
+  app.footer(kFooter);
+  app.fallthrough();
+  app.get_formatter()->column_width(34);
+
+  Commands commands;
+  addProjectCommands(app, commands);
+  addInspectCommands(app, commands);
+  addEditCommands(app, commands);
+  addSyncCommands(app, commands);
+  addGenerateCommands(app, commands);
+  addConfigCommands(app, commands);
+  addHelpCommands(app, commands);
+  for (Command& c : commands) c.app->fallthrough();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::string hint = " (see tarnwick --help)";
+    for (const CLI::App* sub : app.get_subcommands())
+      hint = " (see tarnwick help " + sub->get_name() + ")";
+    return fail(e.what() + hint, kExitUsage);
   }
-  std::cerr << "tarnwick: no command given (see tarnwick --help)\n";
-  return 2;
+  if (g.quiet && g.verbose) return fail("--quiet and --verbose exclude each other", kExitUsage);
+
+  const Command* chosen = nullptr;
+  for (const Command& c : commands)
+    if (c.app->parsed()) chosen = &c;
+  if (!chosen) return fail("no command given (see tarnwick --help)", kExitUsage);
+
+  installInterruptHandler();
+  try {
+    return chosen->run();
+  } catch (const CliError& e) {
+    return fail(e.what(), e.code());
+  } catch (const tw::Error& e) {
+    if (interrupted() || e.description() == "Generation cancelled by user!")
+      return fail("cancelled", kExitCancelled);
+    return fail(e.description(), kExitFailed);
+  } catch (const std::exception& e) {
+    return fail(e.what(), kExitFailed);
+  }
 }

@@ -1,0 +1,129 @@
+#pragma once
+// The `tarnwick` command: shared pieces of the sub-commands. Each command
+// file registers one or more sub-commands on the CLI11 application; main()
+// parses the line, runs the chosen command and turns what it throws into one
+// line on stderr and an exit code.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "automation/dispatch.h"
+#include "core/agp.h"
+
+namespace tw::cli {
+
+// Exit codes, documented in `tarnwick --help`.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;     // the operation failed (check: the project differs)
+inline constexpr int kExitUsage = 2;      // the command line is wrong (check: any error)
+inline constexpr int kExitCancelled = 130;  // cancelled with Ctrl-C
+
+// What a command throws to end with a message on stderr and an exit code.
+// Nothing has been written to the project file when it is thrown.
+class CliError : public std::runtime_error {
+ public:
+  explicit CliError(std::string message, int code = kExitFailed)
+      : std::runtime_error(std::move(message)), code_(code) {}
+  int code() const noexcept { return code_; }
+
+ private:
+  int code_;
+};
+
+// A usage mistake: unknown setting, bad value, bad URL, unknown table.
+inline CliError usageError(std::string message) { return CliError(std::move(message), kExitUsage); }
+
+// Options every command sees.
+struct Globals {
+  bool quiet = false;
+  bool verbose = false;
+  bool colorOut = false;  // stdout is a terminal and colour is allowed
+  bool colorErr = false;  // the same for stderr
+  bool interactive = false;  // stdin and stderr are terminals: questions can be asked
+};
+Globals& globals();
+
+// One sub-command: its CLI11 app and what runs when it was chosen.
+struct Command {
+  CLI::App* app = nullptr;
+  std::function<int()> run;
+};
+using Commands = std::vector<Command>;
+
+void addProjectCommands(CLI::App& app, Commands& out);   // new
+void addInspectCommands(CLI::App& app, Commands& out);   // tables, show
+void addEditCommands(CLI::App& app, Commands& out);      // set, add-view, add-report, add-chart, reorder, remove
+void addConfigCommands(CLI::App& app, Commands& out);    // config
+void addSyncCommands(CLI::App& app, Commands& out);      // check, sync
+void addGenerateCommands(CLI::App& app, Commands& out);  // generate, demo
+void addHelpCommands(CLI::App& app, Commands& out);      // help, man
+
+// ---- Output
+
+// Informational lines on stdout (left out with --quiet).
+void info(std::string_view text);
+// Lines shown only with --verbose (stderr).
+void detail(std::string_view text);
+void warn(std::string_view text);
+// Text wrapped in an ANSI attribute when colour is on for that stream.
+std::string bold(std::string_view text, bool forStdout = true);
+std::string red(std::string_view text, bool forStdout = false);
+std::string green(std::string_view text, bool forStdout = true);
+std::string yellow(std::string_view text, bool forStdout = true);
+
+// A value as one line of text: line breaks and tabs as \r \n \t.
+std::string displayValue(const Variant& value);
+// A value as JSON: Empty and Null as null, Booleans and numbers as such.
+std::string jsonValue(const Variant& value);
+std::string jsonString(std::string_view text);
+
+// ---- Engine
+
+// Starts the engine for one run of the command: the libraries' members, the
+// prompt handler and, with --quiet or no terminal, a silent progress sink.
+void startEngine();
+
+// The ProjErr text without the product name in front of it.
+std::string engineMessage();
+// Throws CliError with the engine's message when ProjErr is not empty;
+// `context` starts the message when given.
+void throwOnEngineError(std::string_view context = {});
+
+// Loads a project file; whether Load may check the live database (AutoSync)
+// is the caller's choice. Throws when the file is missing or cannot be read.
+enum class SyncOnLoad { Off, On };
+Ref<AGP> loadProject(const std::string& path, SyncOnLoad sync = SyncOnLoad::Off);
+// Saves a project. The file is replaced only once it is written whole.
+void saveProject(AGP& proj, const std::string& path);
+
+AGPDatabase& database(AGP& proj);
+AGPTable& findTable(AGP& proj, const std::string& name);
+AGPField& findField(AGPTable& table, const std::string& name);
+AGPChart& findChart(AGPTable& table, const std::string& name);
+
+// Names close to `name` (letter case ignored): small edit distance or
+// containing it. At most `limit`, best first.
+std::vector<std::string> closeMatches(std::string_view name, const std::vector<std::string>& candidates,
+                                      size_t limit = 5);
+// "; did you mean A, B or C?" or empty.
+std::string suggestion(std::string_view name, const std::vector<std::string>& candidates);
+
+// A path made absolute against the current folder (texts that are empty stay
+// empty).
+std::string absolutePath(const std::string& path);
+
+// Reads a line from the terminal without echo (for passwords).
+std::string readHidden(const std::string& promptText);
+
+// The folder of the data shipped with the program (templates, samples,
+// extensions): TARNWICK_DATA_DIR, the installation's share/tarnwick beside
+// the program, the configured prefix, or the source tree.
+std::string dataFolder(std::string_view what);
+
+}  // namespace tw::cli

@@ -1,0 +1,363 @@
+// tarnwick generate and tarnwick demo: the generation run.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include "automation/error.h"
+#include "cli/cli.h"
+#include "cli/sync_flags.h"
+#include "cli/terminal.h"
+#include "generate/generator.h"
+#include "model/database.h"
+#include "model/table.h"
+#include "platform/archive.h"
+#include "schema/loaders.h"
+#include "support/engine_context.h"
+#include "support/registry.h"
+#include "support/registry_store.h"
+#include "sync/sync.h"
+
+namespace fs = std::filesystem;
+
+namespace tw::cli {
+
+namespace {
+
+std::string readAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A template given as a folder is zipped into the work folder, under a name
+// of its own per folder. The archive is replaced only when its content
+// changed, so that an unchanged folder is not extracted again.
+std::string archiveTemplateFolder(const std::string& folder) {
+  const fs::path dir = fs::path(engine().documentsFolder) / "Tarnwick" / "Archives";
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%08zx", std::hash<std::string>{}(folder) & 0xffffffffu);
+  const fs::path zip = dir / (fs::path(folder).filename().string() + "-" + hash + ".zip");
+  const fs::path fresh = zip.string() + ".new";
+  ArchiveResult made = createArchive(fresh.string(), folder);
+  if (!made.ok) throw CliError(folder + ": cannot pack the template folder: " + made.error);
+  if (fs::exists(zip, ec) && readAll(zip) == readAll(fresh)) {
+    fs::remove(fresh, ec);
+  } else {
+    fs::rename(fresh, zip, ec);
+    if (ec) throw CliError(zip.string() + ": " + ec.message());
+  }
+  detail("template folder " + folder + " packed as " + zip.string());
+  return zip.string();
+}
+
+// The user's BackupFile value changed for one run and put back afterwards.
+class BackupOverride {
+ public:
+  explicit BackupOverride(std::optional<bool> backup) {
+    if (!backup) return;
+    EngineContext& ctx = engine();
+    old_ = ctx.registryStore().readValue(kRootCurrentUser, ctx.regGeneral, "BackupFile");
+    RegWrite("HKCU", ctx.regGeneral, "BackupFile", kRegString, Variant(*backup ? "True" : "False"));
+    active_ = true;
+  }
+  ~BackupOverride() {
+    if (!active_) return;
+    EngineContext& ctx = engine();
+    try {
+      if (old_) ctx.registryStore().writeValue(kRootCurrentUser, ctx.regGeneral, "BackupFile", old_->type, old_->value);
+      else ctx.registryStore().deleteValue(kRootCurrentUser, ctx.regGeneral, "BackupFile");
+    } catch (const std::exception&) {
+    }
+  }
+  BackupOverride(const BackupOverride&) = delete;
+  BackupOverride& operator=(const BackupOverride&) = delete;
+
+ private:
+  bool active_ = false;
+  std::optional<RegValue> old_;
+};
+
+struct RunChoices {
+  std::string overwrite = "ask";  // ask, all, skip
+  bool keepTemplate = false;
+  bool extractTemplate = false;
+  std::optional<bool> backup;
+};
+
+std::string seconds(std::chrono::steady_clock::duration d) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f s", std::chrono::duration<double>(d).count());
+  return buf;
+}
+
+std::string plural(int32_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Runs GenScript (or GenCheck) with the run's answers; the project's own
+// settings are changed only in memory.
+int generate(AGP& proj, const RunChoices& c, bool check) {
+  EngineContext& ctx = engine();
+  const std::string templ = proj.str("Template");
+  bool folderTemplate = false;
+  std::error_code ec;
+  if (templ.empty()) throw CliError("the project names no template: tarnwick set PROJECT Template=FILE.zip");
+  if (fs::is_directory(templ, ec)) {
+    proj.setSetting("Template", Variant(archiveTemplateFolder(templ)));
+    folderTemplate = true;
+  } else if (!fs::exists(templ, ec)) {
+    throw CliError(templ + ": template not found");
+  }
+  if (proj.str("Destination").empty())
+    throw CliError("the project names no destination folder: give --dest DIR");
+
+  using GP = GenerationPrompt;
+  GP::TemplateAnswer templateAnswer = c.keepTemplate ? GP::TemplateAnswer::Keep
+                                      : (c.extractTemplate || folderTemplate) ? GP::TemplateAnswer::Overwrite
+                                                                              : GP::TemplateAnswer::Ask;
+  GP::OverwriteAnswer overwriteAnswer = GP::OverwriteAnswer::Ask;
+  if (c.overwrite == "all") overwriteAnswer = GP::OverwriteAnswer::OverwriteAll;
+  if (c.overwrite == "skip") overwriteAnswer = GP::OverwriteAnswer::SkipAll;
+  // An answer given on the command line is used, even for a project that
+  // does not ask about existing files.
+  if (overwriteAnswer != GP::OverwriteAnswer::Ask) proj.setSetting("PromptOnOverwrite", Variant(true));
+  ctx.setPrompts(std::make_unique<GP>(makeCliPrompt(), templateAnswer, overwriteAnswer));
+  BackupOverride backup(c.backup);
+
+  const std::string dest = proj.str("Destination");
+  const auto start = std::chrono::steady_clock::now();
+  if (check) {
+    int16_t existing = Generator(proj).GenCheck();
+    throwOnEngineError();
+    std::cout << existing << '\n';
+    if (!globals().quiet) {
+      if (existing == 0) std::cerr << "No output exists yet in " << dest << '\n';
+      else
+        std::cerr << "Outputs already exist in " << dest << " (" << existing
+                  << " found; counting stops after the first table that has any)\n";
+    }
+    return kExitOk;
+  }
+  detail("generating into " + dest);
+  Generator(proj).GenScript();
+  throwOnEngineError();
+  if (interrupted()) throw CliError("cancelled", kExitCancelled);
+  const GenerationSummary& s = lastGenerationSummary();
+  std::string text = "Generated " + plural(s.pagesWritten, "page", "pages") + " into " + dest;
+  std::vector<std::string> more;
+  if (s.pagesSkipped) more.push_back(plural(s.pagesSkipped, "existing page skipped", "existing pages skipped"));
+  if (s.filesCopied) more.push_back(plural(s.filesCopied, "file copied", "files copied"));
+  if (s.foldersCopied) more.push_back(plural(s.foldersCopied, "folder copied", "folders copied"));
+  if (s.backups) more.push_back(plural(s.backups, "backup", "backups"));
+  if (!more.empty()) {
+    text += " (";
+    for (size_t i = 0; i < more.size(); ++i) text += (i ? ", " : "") + more[i];
+    text += ")";
+  }
+  info(text + " in " + seconds(std::chrono::steady_clock::now() - start));
+  return kExitOk;
+}
+
+// ---------------------------------------------------------------- generate
+
+struct GenerateOptions {
+  std::string project;
+  std::string dest;
+  RunChoices choices;
+  bool backup = false;
+  bool noBackup = false;
+  bool check = false;
+  std::string sync = "ask";
+  SyncFlags syncFlags;
+};
+
+// What Load does for a project with AutoSync set, with the answer to the
+// keep/update question given by --sync. True when the project was updated.
+bool syncBeforeRun(AGP& proj, const GenerateOptions& o) {
+  if (o.sync == "off" || !proj.flag("AutoSync")) return false;
+  std::optional<bool> update;
+  if (o.sync == "update") update = true;
+  if (o.sync == "keep") update = false;
+  installSyncAnswers(o.syncFlags, update);
+  int16_t differences = CheckDB(proj);
+  if (differences < 0) {
+    warn("cannot compare the project with its database: " + engineMessage());
+    engine().projErr.clear();
+    return false;
+  }
+  if (differences == 0) return false;
+  PromptRequest request;
+  request.id = std::string(kSyncPromptId);
+  request.title = engine().productName;
+  request.text = "The database has changed since the project was saved (" +
+                 plural(differences, "difference", "differences") + "). Update the project or keep it?";
+  request.buttons = {"Update", "Keep"};
+  request.defaultButton = 1;
+  if (engine().prompts().ask(request).button != 0) {
+    info("Keeping the project as it is although the database changed");
+    return false;
+  }
+  SynchronizeDB(proj);
+  throwOnEngineError();
+  return true;
+}
+
+int runGenerate(GenerateOptions o) {
+  if (o.backup) o.choices.backup = true;
+  if (o.noBackup) o.choices.backup = false;
+  startEngine();
+  requireFlagFor("overwrite", "--overwrite all or --overwrite skip");
+  requireFlagFor("template", "--keep-template or --extract-template");
+  requireFlagFor(kSyncPromptId, "--sync update, --sync keep or --sync off");
+  Ref<AGP> proj = loadProject(o.project);
+  if (syncBeforeRun(*proj, o)) {
+    saveProject(*proj, o.project);
+    info("Updated " + o.project + " from the database");
+  }
+  if (!o.dest.empty()) proj->setSetting("Destination", Variant(absolutePath(o.dest)));
+  return generate(*proj, o.choices, o.check);
+}
+
+// ---------------------------------------------------------------- demo
+
+struct DemoOptions {
+  std::string dir = "demo-app";
+};
+
+// Builds the sample SQLite database from its script (into a new file that
+// replaces the old one only when the script ran whole).
+void buildSampleDatabase(const fs::path& script, const fs::path& target) {
+  std::string sql = readAll(script);
+  if (sql.empty()) throw CliError(script.string() + ": cannot read the sample database script");
+  fs::path fresh = target.string() + ".new";
+  std::error_code ec;
+  fs::remove(fresh, ec);
+  sqlite3* db = nullptr;
+  if (sqlite3_open(fresh.c_str(), &db) != SQLITE_OK) {
+    std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close(db);
+    throw CliError(fresh.string() + ": " + message);
+  }
+  char* error = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  std::string message = error ? error : "";
+  sqlite3_free(error);
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) {
+    fs::remove(fresh, ec);
+    throw CliError(script.string() + ": " + message);
+  }
+  fs::rename(fresh, target, ec);
+  if (ec) throw CliError(target.string() + ": " + ec.message());
+}
+
+int runDemo(const DemoOptions& o) {
+  const std::string templ = dataFolder("templates/default");
+  if (templ.empty() || !fs::exists(fs::path(templ) / "control.xml"))
+    throw CliError("the default template is not there yet" +
+                   (templ.empty() ? std::string(" (no templates/default folder found)")
+                                  : " (" + templ + " has no control.xml)") +
+                   "; the demo needs it");
+  const std::string script = dataFolder("samples/sample-sqlite.sql");
+  if (script.empty()) throw CliError("the sample database script samples/sample-sqlite.sql was not found");
+
+  startEngine();
+  Ref<AGP> proj = makeRef<AGP>();
+  const fs::path work = fs::path(engine().documentsFolder) / "Tarnwick" / "Demo";
+  std::error_code ec;
+  fs::create_directories(work, ec);
+  if (ec) throw CliError(work.string() + ": " + ec.message());
+  const fs::path database = work / "sample.sqlite";
+  if (!fs::exists(database, ec) || fs::last_write_time(database, ec) < fs::last_write_time(script, ec)) {
+    detail("building " + database.string() + " from " + script);
+    buildSampleDatabase(script, database);
+  }
+  const std::string dest = absolutePath(o.dir);
+  fs::create_directories(dest, ec);
+  if (ec) throw CliError(dest + ": " + ec.message());
+
+  proj->AddProj("Tarnwick Demo");
+  proj->setSetting("Template", Variant(templ));
+  proj->setSetting("Destination", Variant(dest));
+  LoadDB(*proj, Variant(database.string()), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
+  throwOnEngineError(database.string());
+  const std::string projectFile = (work / "demo.xml").string();
+  saveProject(*proj, projectFile);
+  detail("project " + projectFile);
+
+  RunChoices c;
+  c.overwrite = "all";
+  c.extractTemplate = true;
+  c.backup = false;
+  generate(*proj, c, false);
+  info("The project is " + projectFile + ", the database " + database.string() + ".");
+  info("Serve the application with:\n  php -S 127.0.0.1:8000 -t " + dest +
+       "\nand open http://127.0.0.1:8000/ (log in as ceo / tarnwick-demo).");
+  return kExitOk;
+}
+
+}  // namespace
+
+void addGenerateCommands(CLI::App& app, Commands& out) {
+  {
+    auto o = std::make_shared<GenerateOptions>();
+    CLI::App* sub = app.add_subcommand("generate", "Generate the PHP application of a project");
+    sub->add_option("PROJECT", o->project, "Project file")->required();
+    sub->add_option("--dest", o->dest, "Generate into this folder instead of the project's Destination");
+    sub->add_option("--overwrite", o->choices.overwrite, "Existing files: ask, all (overwrite) or skip")
+        ->check(CLI::IsMember({"ask", "all", "skip"}))
+        ->capture_default_str();
+    auto* backup = sub->add_flag("--backup", o->backup, "Keep a .bak copy of every file overwritten");
+    sub->add_flag("--no-backup", o->noBackup, "Overwrite without .bak copies")->excludes(backup);
+    auto* keep = sub->add_flag("--keep-template", o->choices.keepTemplate,
+                               "When the template archive changed, use the files extracted before");
+    sub->add_flag("--extract-template", o->choices.extractTemplate,
+                  "When the template archive changed, extract it again")
+        ->excludes(keep);
+    sub->add_flag("--check", o->check, "Only count the outputs that already exist (printed on stdout)");
+    sub->add_option("--sync", o->sync,
+                    "A project with AutoSync is compared with its database first; when it differs:\n"
+                    "ask, update (the project file too), keep, or off (do not compare)")
+        ->check(CLI::IsMember({"ask", "update", "keep", "off"}))
+        ->capture_default_str();
+    addSyncFlags(*sub, o->syncFlags);
+    sub->footer(
+        "On a terminal a progress bar shows the run, and questions (existing files, a changed\n"
+        "template archive, a changed database) are asked there; Ctrl-C cancels cleanly.\n"
+        "Without a terminal the flags decide, and a question no flag answers ends the run with\n"
+        "a message naming the flag. The template may be a .zip archive or a folder.\n"
+        "\n"
+        "Examples:\n"
+        "  tarnwick generate shop.xml\n"
+        "  tarnwick generate shop.xml --dest /var/www/shop --overwrite all --no-backup\n"
+        "  tarnwick generate shop.xml --check\n"
+        "  tarnwick generate shop.xml --sync update --map renames.txt");
+    out.push_back({sub, [o] { return runGenerate(*o); }});
+  }
+  {
+    auto o = std::make_shared<DemoOptions>();
+    CLI::App* sub = app.add_subcommand("demo", "Generate the sample application from the bundled sample database");
+    sub->add_option("DIR", o->dir, "Folder the application is generated into")->capture_default_str();
+    sub->footer(
+        "Builds the sample SQLite database (a small trading company) into the work folder,\n"
+        "makes a project of every table and view with the default template, generates it\n"
+        "into DIR (existing pages there are replaced) and prints how to serve it.\n"
+        "\n"
+        "Example:\n"
+        "  tarnwick demo && php -S 127.0.0.1:8000 -t demo-app");
+    out.push_back({sub, [o] { return runDemo(*o); }});
+  }
+}
+
+}  // namespace tw::cli

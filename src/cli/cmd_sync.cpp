@@ -1,0 +1,179 @@
+// tarnwick check and tarnwick sync: the project against the live database.
+#include <fstream>
+#include <iostream>
+
+#include "automation/error.h"
+#include "automation/text.h"
+#include "cli/cli.h"
+#include "cli/sync_flags.h"
+#include "cli/terminal.h"
+#include "model/database.h"
+#include "model/table.h"
+#include "support/engine_context.h"
+#include "sync/sync.h"
+#include "sync/sync_answers.h"
+
+namespace tw::cli {
+
+// ---------------------------------------------------------------- shared flags
+
+void addSyncFlags(CLI::App& sub, SyncFlags& flags) {
+  sub.add_option("--map", flags.map, "File naming renamed tables, views and fields (OLD -> NEW lines)");
+  sub.add_flag("--keep-keys", flags.keepKeys, "Keep the project's primary keys where the database's changed");
+}
+
+namespace {
+
+std::string trimmed(std::string_view s) { return std::string(trimBlanks(s)); }
+
+void readMap(const std::string& path, SyncAnswers& answers) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw CliError(path + ": cannot read the map file");
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string text = trimmed(line);
+    if (text.empty() || text[0] == '#') continue;
+    size_t arrow = text.find("->");
+    if (arrow == std::string::npos)
+      throw usageError(path + ":" + std::to_string(number) + ": expected OLD -> NEW or TABLE: OLD -> NEW");
+    std::string left = trimmed(text.substr(0, arrow));
+    std::string newName = trimmed(text.substr(arrow + 2));
+    std::string table;
+    if (size_t colon = left.find(':'); colon != std::string::npos) {
+      table = trimmed(left.substr(0, colon));
+      left = trimmed(left.substr(colon + 1));
+    }
+    if (left.empty() || newName.empty() || (text.find(':') < arrow && table.empty()))
+      throw usageError(path + ":" + std::to_string(number) + ": a name is missing");
+    if (table.empty()) answers.pairTable(newName, left);
+    else answers.pairField(table, newName, left);
+  }
+}
+
+}  // namespace
+
+void installSyncAnswers(const SyncFlags& flags, std::optional<bool> update) {
+  requireFlagFor("pairing", "--map FILE (an empty file pairs nothing)");
+  auto answers = std::make_unique<SyncAnswers>(makeCliPrompt());
+  answers->setUpdateKeys(!flags.keepKeys);
+  if (update) answers->setUpdate(*update);
+  if (!flags.map.empty()) {
+    readMap(flags.map, *answers);
+    answers->setPairsComplete(true);
+  }
+  engine().setPrompts(std::move(answers));
+}
+
+namespace {
+
+// Custom views and reports that the check could not compare.
+void reportFailures(AGP& proj) {
+  for (AGPTable* t : database(proj).tables().inSequence()) {
+    std::string type = t->str("TblType");
+    if ((type == "CUSTOMVIEW" || type == "REPORT") && !t->str("TblCustomError").empty()) {
+      std::string text = t->str("TblCustomError");
+      const std::string prefix = engine().productName + ": ";
+      if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
+      warn(t->TblName() + ": " + text);
+    }
+  }
+}
+
+struct CheckOptions {
+  std::string project;
+};
+
+int runCheck(const CheckOptions& o) {
+  // Every trouble is exit 2 here; 1 means the project differs.
+  try {
+    startEngine();
+    Ref<AGP> proj = loadProject(o.project);
+    int16_t differences = CheckDB(*proj);
+    if (differences < 0) throw CliError(engineMessage(), kExitUsage);
+    reportFailures(*proj);
+    if (differences == 0) {
+      info(o.project + " is in sync with the database");
+      return kExitOk;
+    }
+    info(o.project + " differs from the database: " + std::to_string(differences) +
+         (differences == 1 ? " difference" : " differences") + " (tarnwick sync updates it)");
+    return kExitFailed;
+  } catch (const CliError& e) {
+    throw CliError(e.what(), e.code() == kExitCancelled ? kExitCancelled : kExitUsage);
+  } catch (const Error& e) {
+    throw CliError(e.description(), kExitUsage);
+  }
+}
+
+struct SyncOptions {
+  std::string project;
+  SyncFlags flags;
+};
+
+int runSync(const SyncOptions& o) {
+  startEngine();
+  Ref<AGP> proj = loadProject(o.project);
+  installSyncAnswers(o.flags, std::nullopt);
+  int16_t differences = CheckDB(*proj);
+  if (differences < 0) throwOnEngineError();
+  if (differences == 0) {
+    reportFailures(*proj);
+    info(o.project + " is already in sync with the database");
+    return kExitOk;
+  }
+  SynchronizeDB(*proj);
+  throwOnEngineError();
+  reportFailures(*proj);
+  saveProject(*proj, o.project);
+  info("Updated " + o.project + ": " + std::to_string(differences) +
+       (differences == 1 ? " difference" : " differences") + " applied");
+  return kExitOk;
+}
+
+}  // namespace
+
+void addSyncCommands(CLI::App& app, Commands& out) {
+  {
+    auto o = std::make_shared<CheckOptions>();
+    CLI::App* sub = app.add_subcommand("check", "Compare a project with its live database");
+    sub->add_option("PROJECT", o->project, "Project file")->required();
+    sub->footer(
+        "Counts new, changed and removed tables, views and columns, changed primary keys,\n"
+        "custom views whose query now gives other columns and reports whose source changed.\n"
+        "\n"
+        "Exit codes: 0 in sync, 1 the project differs, 2 any error (unreadable project,\n"
+        "unreachable database, wrong password).\n"
+        "\n"
+        "Example:\n"
+        "  tarnwick check shop.xml || tarnwick sync shop.xml");
+    out.push_back({sub, [o] { return runCheck(*o); }});
+  }
+  {
+    auto o = std::make_shared<SyncOptions>();
+    CLI::App* sub = app.add_subcommand("sync", "Bring a project in line with its live database");
+    sub->add_option("PROJECT", o->project, "Project file")->required();
+    addSyncFlags(*sub, o->flags);
+    sub->footer(
+        "Settings are kept for every table, view and field that still exists. When tables\n"
+        "(or fields of a table) are gone and others are new, they may have been renamed: on a\n"
+        "terminal tarnwick asks; otherwise --map names them, one pair a line:\n"
+        "\n"
+        "  # a renamed table or view\n"
+        "  customers -> clients\n"
+        "  # a renamed field: the table as the database names it, then the field\n"
+        "  clients: fname -> first_name\n"
+        "\n"
+        "Names a map file does not pair are taken as removed and new. Changed primary keys\n"
+        "are taken from the database unless --keep-keys is given.\n"
+        "\n"
+        "Examples:\n"
+        "  tarnwick sync shop.xml\n"
+        "  tarnwick sync shop.xml --map renames.txt --keep-keys");
+    out.push_back({sub, [o] { return runSync(*o); }});
+  }
+}
+
+}  // namespace tw::cli

@@ -1,0 +1,354 @@
+// Output, engine start-up, loading and saving projects and finding objects
+// in them: what every sub-command of `tarnwick` shares.
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "automation/error.h"
+#include "automation/text.h"
+#include "cli/cli.h"
+#include "cli/terminal.h"
+#include "core/project_file.h"
+#include "generate/generator.h"
+#include "model/chart.h"
+#include "model/database.h"
+#include "model/field.h"
+#include "model/table.h"
+#include "platform/files.h"
+#include "schema/loaders.h"
+#include "support/engine_context.h"
+#include "support/status.h"
+#include "sync/sync.h"
+#include "tarnwick/version.h"
+
+namespace fs = std::filesystem;
+
+namespace tw::cli {
+
+Globals& globals() {
+  static Globals g;
+  return g;
+}
+
+// ---------------------------------------------------------------- output
+
+void info(std::string_view text) {
+  if (globals().quiet) return;
+  std::cout << text << '\n';
+}
+
+void detail(std::string_view text) {
+  if (!globals().verbose) return;
+  std::cerr << text << '\n';
+}
+
+void warn(std::string_view text) { std::cerr << "tarnwick: " << yellow("warning:", false) << ' ' << text << '\n'; }
+
+namespace {
+
+std::string paint(std::string_view code, std::string_view text, bool on) {
+  if (!on) return std::string(text);
+  return "\033[" + std::string(code) + "m" + std::string(text) + "\033[0m";
+}
+
+bool colourFor(bool forStdout) { return forStdout ? globals().colorOut : globals().colorErr; }
+
+}  // namespace
+
+std::string bold(std::string_view text, bool forStdout) { return paint("1", text, colourFor(forStdout)); }
+std::string red(std::string_view text, bool forStdout) { return paint("1;31", text, colourFor(forStdout)); }
+std::string green(std::string_view text, bool forStdout) { return paint("32", text, colourFor(forStdout)); }
+std::string yellow(std::string_view text, bool forStdout) { return paint("33", text, colourFor(forStdout)); }
+
+std::string displayValue(const Variant& value) {
+  std::string text;
+  switch (value.type()) {
+    case vtEmpty:
+      return {};
+    case vtNull:
+      return "Null";
+    default:
+      try {
+        text = value.toString();
+      } catch (const Error&) {
+        return "(no text)";
+      }
+  }
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string jsonString(std::string_view text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string jsonValue(const Variant& value) {
+  switch (value.type()) {
+    case vtEmpty:
+    case vtNull:
+      return "null";
+    case vtBoolean:
+      return value.toBool() ? "true" : "false";
+    case vtInteger:
+    case vtLong:
+    case vtByte:
+      return std::to_string(value.toLong());
+    case vtSingle:
+    case vtDouble: {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.17g", value.toDouble());
+      return buf;
+    }
+    default:
+      try {
+        return jsonString(value.toString());
+      } catch (const Error&) {
+        return "null";
+      }
+  }
+}
+
+// ---------------------------------------------------------------- engine
+
+void startEngine() {
+  installSchemaMembers();
+  installSyncMembers();
+  installGenerateMembers();
+  EngineContext& ctx = engine();
+  ctx.setPrompts(makeCliPrompt());
+  ctx.status().setSink(makeCliProgressSink());
+  // Extension archives beside an installed program, unless told otherwise.
+  if (!std::getenv("TARNWICK_EXTENSIONS")) {
+    std::string ext = dataFolder("extensions");
+    if (!ext.empty()) setenv("TARNWICK_EXTENSIONS", ext.c_str(), 1);
+  }
+}
+
+std::string engineMessage() {
+  std::string text = engine().projErr;
+  const std::string prefix = engine().productName + ": ";
+  if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
+  return text;
+}
+
+void throwOnEngineError(std::string_view context) {
+  if (engine().projErr.empty()) return;
+  std::string message = engineMessage();
+  if (!context.empty()) message = std::string(context) + ": " + message;
+  throw CliError(message);
+}
+
+// ---------------------------------------------------------------- projects
+
+Ref<AGP> loadProject(const std::string& path, SyncOnLoad sync) {
+  std::error_code ec;
+  if (!fs::exists(path, ec)) throw CliError(path + ": no such project file");
+  if (fs::is_directory(path, ec)) throw CliError(path + ": is a folder, not a project file");
+  LoadSyncCheck installed = loadSyncCheck();
+  if (sync == SyncOnLoad::Off) setLoadSyncCheck(nullptr);
+  Ref<AGP> proj = makeRef<AGP>();
+  try {
+    proj->Load(path);
+  } catch (...) {
+    setLoadSyncCheck(installed);
+    throw;
+  }
+  setLoadSyncCheck(installed);
+  throwOnEngineError(path);
+  detail("loaded " + path);
+  return proj;
+}
+
+void saveProject(AGP& proj, const std::string& path) {
+  if (interrupted()) throw CliError("cancelled; " + path + " was not changed", kExitCancelled);
+  try {
+    proj.Save(path);
+  } catch (const Error& e) {
+    throw CliError(path + ": cannot write the project file: " + e.description());
+  }
+  detail("saved " + path);
+}
+
+AGPDatabase& database(AGP& proj) {
+  if (proj.DBCnt() == 0) throw CliError("the project has no database");
+  return *proj.db();
+}
+
+namespace {
+
+template <class Collection>
+std::vector<std::string> namesOf(Collection& items) {
+  std::vector<std::string> names;
+  for (auto* e : items.inSequence()) names.push_back(e->Key());
+  return names;
+}
+
+}  // namespace
+
+AGPTable& findTable(AGP& proj, const std::string& name) {
+  AGPTables& tables = database(proj).tables();
+  if (AGPTable* t = tables.Item(Variant(name))) return *t;
+  throw usageError("no table or view \"" + name + "\" in the project" + suggestion(name, namesOf(tables)));
+}
+
+AGPField& findField(AGPTable& table, const std::string& name) {
+  if (AGPField* f = table.Fields().Item(Variant(name))) return *f;
+  throw usageError("no field \"" + name + "\" in " + table.TblName() + suggestion(name, namesOf(table.Fields())));
+}
+
+AGPChart& findChart(AGPTable& table, const std::string& name) {
+  if (AGPChart* c = table.Charts().Item(Variant(name))) return *c;
+  throw usageError("no chart \"" + name + "\" in " + table.TblName() + suggestion(name, namesOf(table.Charts())));
+}
+
+// ---------------------------------------------------------------- close matches
+
+namespace {
+
+// Edit distance over code points, letter case ignored.
+size_t distance(std::string_view a, std::string_view b) {
+  std::u32string x, y;
+  std::string la = toLower(a), lb = toLower(b);
+  for (size_t i = 0; i < la.size();) x.push_back(decodeUtf8(la, i));
+  for (size_t i = 0; i < lb.size();) y.push_back(decodeUtf8(lb, i));
+  std::vector<size_t> row(y.size() + 1);
+  for (size_t j = 0; j <= y.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= x.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= y.size(); ++j) {
+      size_t up = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[y.size()];
+}
+
+}  // namespace
+
+std::vector<std::string> closeMatches(std::string_view name, const std::vector<std::string>& candidates,
+                                      size_t limit) {
+  const size_t length = codePointCount(name);
+  const size_t allowed = std::max<size_t>(2, length / 3);
+  const std::string lowered = toLower(name);
+  std::vector<std::pair<size_t, std::string>> scored;
+  for (const std::string& c : candidates) {
+    size_t d = distance(name, c);
+    // A name that holds what was typed counts as close, after the typos.
+    if (d > allowed && length >= 3 && toLower(c).find(lowered) != std::string::npos) d = allowed + 1;
+    else if (d > allowed) continue;
+    scored.emplace_back(d, c);
+  }
+  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> out;
+  for (const auto& [d, c] : scored) {
+    if (out.size() == limit) break;
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string suggestion(std::string_view name, const std::vector<std::string>& candidates) {
+  std::vector<std::string> close = closeMatches(name, candidates);
+  if (close.empty()) return {};
+  std::string text = "; did you mean ";
+  for (size_t i = 0; i < close.size(); ++i) {
+    if (i > 0) text += i + 1 == close.size() ? " or " : ", ";
+    text += close[i];
+  }
+  return text + "?";
+}
+
+// ---------------------------------------------------------------- files
+
+std::string absolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code ec;
+  fs::path p = fs::absolute(path, ec);
+  if (ec) return path;
+  return p.lexically_normal().string();
+}
+
+std::string readHidden(const std::string& promptText) {
+  std::fputs(promptText.c_str(), stderr);
+  std::fflush(stderr);
+  termios old{};
+  bool restore = tcgetattr(STDIN_FILENO, &old) == 0;
+  if (restore) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  int c;
+  while ((c = std::fgetc(stdin)) != EOF && c != '\n') line += static_cast<char>(c);
+  if (restore) tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+  std::fputc('\n', stderr);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+namespace {
+
+std::string programFolder() {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : self.parent_path().string();
+}
+
+}  // namespace
+
+std::string dataFolder(std::string_view what) {
+  std::vector<fs::path> places;
+  if (const char* own = std::getenv("TARNWICK_DATA_DIR"); own && *own) {
+    // An explicit data folder is the only place looked at.
+    places.push_back(fs::path(own) / what);
+  } else {
+    std::string self = programFolder();
+    if (!self.empty()) places.push_back(fs::path(self) / ".." / "share" / "tarnwick" / what);
+    places.push_back(fs::path(TARNWICK_INSTALL_PREFIX) / "share" / "tarnwick" / what);
+    const char* source = std::getenv("TARNWICK_SOURCE_DIR");
+    fs::path tree = source && *source ? fs::path(source) : fs::path(TARNWICK_SOURCE_DIR);
+    places.push_back(tree / what);
+  }
+  std::error_code ec;
+  for (const fs::path& p : places)
+    if (fs::exists(p, ec)) return fs::weakly_canonical(p, ec).string();
+  return {};
+}
+
+}  // namespace tw::cli
