@@ -22,6 +22,8 @@
 #include "model/field.h"
 #include "model/table.h"
 #include "platform/archive.h"
+#include "platform/files.h"
+#include "script/cache.h"
 #include "script/control.h"
 #include "support/engine_context.h"
 #include "support/progress.h"

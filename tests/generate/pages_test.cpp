@@ -267,6 +267,33 @@ TEST_F(PagesTest, ConditionsChooseTheControlsOfEachTable) {
                            "Orderslist.php", "Orderssame.php", "totany.php"}));
 }
 
+TEST_F(PagesTest, CustomItemsAskAProcedureOfTheTemplatesSystemCode) {
+  // A developer build of the system code with one overridable function.
+  write(root / "sys" / "prefix.txt", "<name> = \"\"\r\n");
+  write(root / "sys" / "suffix.txt", "' end of <name>\r\n");
+  write(root / "sys" / "isorders.txt", "<!--## IsOrders = (TABLE.TblName = \"Orders\") ##-->");
+  write(root / "sys" / "list.xml",
+        "<syscode><file value=\"isorders.txt\" function=\"true\" id=\"IsOrders\" parm=\"\" override=\"true\"/>"
+        "</syscode>");
+  RegWrite("HKCU", engine().regGeneral, "SYSCODE", kRegString, Variant((root / "sys" / "list.xml").string()));
+  RegWrite("HKCU", engine().regGeneral, "SYSCODEPREFIX", kRegString,
+           Variant((root / "sys" / "prefix.txt").string()));
+  RegWrite("HKCU", engine().regGeneral, "SYSCODESUFFIX", kRegString,
+           Variant((root / "sys" / "suffix.txt").string()));
+  makePageTemplate(
+      "<control id=\"only\" type=\"table\" ofile=\"only\" oext=\"php\" ifiles=\"t.php\" "
+      "cond=\"custom:IsOrders/boolean/eq/true\"/>"
+      "<control id=\"not\" type=\"table\" ofile=\"not\" oext=\"php\" ifiles=\"t.php\" "
+      "cond=\"custom: IsOrders /Boolean/ne/true\"/>");
+  proj->setSetting("OtherGen", Variant(false));
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "");
+  EXPECT_TRUE(fs::exists(out() / "Ordersonly.php"));
+  EXPECT_FALSE(fs::exists(out() / "Customersonly.php"));
+  EXPECT_TRUE(fs::exists(out() / "Customersnot.php"));
+  EXPECT_FALSE(fs::exists(out() / "Ordersnot.php"));
+}
+
 // ---------------------------------------------------------------- tables
 
 TEST_F(PagesTest, ControlsNamedInTblSysGenUnitsAreGeneratedForATableThatIsNot) {

@@ -447,3 +447,83 @@ TEST_F(RunTest, TheMembersAreReachableByNameOnTheProject) {
 
 }  // namespace
 }  // namespace tw::testing
+
+namespace tw::testing {
+namespace {
+
+class CheckTest : public GenerationTest {};
+
+TEST_F(CheckTest, ACheckCountsNothingForAnEmptyDestinationAndRemovesItsCopy) {
+  makeTemplate(basicTemplate());
+  EXPECT_EQ(Generator(*proj).GenCheck(), 0);
+  EXPECT_EQ(projErr(), "");
+  EXPECT_FALSE(fs::exists(workFolder() / "Tmp"));
+  // Nothing was written, and no engine was started.
+  EXPECT_FALSE(fs::exists(out() / "Orderslist.php"));
+  EXPECT_FALSE(engine().scriptEngine);
+}
+
+TEST_F(CheckTest, ACheckStopsAtTheFirstTableWithPagesThatExist) {
+  makeTemplate(basicTemplate());
+  write(out() / "Customerslist.php", "x");
+  write(out() / "Customers_idfld.php", "x");
+  write(out() / "index.php", "x");
+  // Orders has none; Customers has one table page (its field page is not
+  // counted before the check stops).
+  EXPECT_EQ(Generator(*proj).GenCheck(), 1);
+  fs::remove(out() / "Customerslist.php");
+  // Then the field pages and the project's pages count.
+  EXPECT_EQ(Generator(*proj).GenCheck(), 2);
+}
+
+TEST_F(CheckTest, ACheckWhoseControlFileDoesNotLoadSaysSo) {
+  makeTemplate({{"control.xml", "not xml at all"}});
+  EXPECT_EQ(Generator(*proj).GenCheck(), 0);
+  EXPECT_EQ(projErr(), "Tarnwick: Load Template Control File \"" +
+                           (root / "Documents").string() +
+                           "\\Tarnwick\\Templates\\template.zip\\Tmp\\control.xml\" failed! Generation aborted!");
+}
+
+TEST_F(CheckTest, SourcesAreComparedWithTheCache) {
+  Generator g(*proj);
+  g.state().templateFileName = "template.zip";
+  engine().cache = makeRef<AGPCache>("template.zip");
+  write(root / "a.txt", "abc");
+  EXPECT_EQ(g.CheckSourceChanged("control", "control", (root / "none.txt").string()), -1);
+  EXPECT_EQ(g.CheckSourceChanged("control", "control", (root / "a.txt").string()), 2);
+  auto date = fileModifiedDate((root / "a.txt").string());
+  ASSERT_TRUE(date);
+  g.cache()->AddCache(Variant("control"), Variant("control"), Variant::date(*date), Variant(3));
+  EXPECT_EQ(g.CheckSourceChanged("CONTROL", "Control", (root / "a.txt").string()), 0);
+  write(root / "a.txt", "abcd");
+  EXPECT_EQ(g.CheckSourceChanged("control", "control", (root / "a.txt").string()), 1);
+}
+
+TEST_F(CheckTest, FilesAreDeletedByTheirExtensionIgnoringCase) {
+  for (const char* f : {"a.tmp", "b.TMP", "c.tmpx", "tmp", "d.x.tmp"}) write(root / "t" / f, "x");
+  Generator::DeleteFilesByExtension((root / "t").string(), "tmp");
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(root / "t")) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"c.tmpx", "tmp"}));
+  Generator::DeleteFolderIfExists((root / "t").string());
+  EXPECT_FALSE(fs::exists(root / "t"));
+  Generator::DeleteFolderIfExists((root / "t").string());
+}
+
+TEST_F(CheckTest, WorkFoldersLieBelowTheDocumentsFolder) {
+  proj->AddExtension("audit", "audit.zip");
+  Generator g(*proj);
+  g.state().templateFileName = "My Template.zip";
+  g.PrepareWorkFolders("Script");
+  const std::string base = (root / "Documents").string() + "\\Tarnwick\\Templates\\MyTemplate.zip";
+  EXPECT_EQ(g.state().templateWorkFolder, base);
+  EXPECT_EQ(g.state().templateFolder, base + "\\Script");
+  EXPECT_EQ(g.state().extensionsFolder, base + "\\extensions");
+  EXPECT_EQ(g.state().tempFolder, base + "\\temp");
+  for (const char* sub : {"Script", "extensions/audit", "temp"})
+    EXPECT_TRUE(fs::is_directory(root / "Documents" / "Tarnwick" / "Templates" / "MyTemplate.zip" / sub)) << sub;
+}
+
+}  // namespace
+}  // namespace tw::testing
