@@ -80,6 +80,16 @@ TEST_F(CopyTest, AFileCannotBeCopiedIntoAFolderTheDestinationLacks) {
   EXPECT_EQ(projErr(), "Copying to file \"" + out().string() + "\\images/logo.gif\" failed!");
 }
 
+TEST_F(CopyTest, AFolderCannotBeCopiedWhereAFileOfItsNameIs) {
+  makeCopyTemplate("<control id=\"img\" type=\"copy\" ifolder=\"images\" ofolder=\"pictures\"/>"
+                   "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>");
+  write(out() / "pictures", "a file, not a folder");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "Copying to folder \"" + out().string() + "\\pictures\" failed!");
+  // Copying stopped there.
+  EXPECT_FALSE(fs::exists(out() / "readme.txt"));
+}
+
 // ---------------------------------------------------------------- style sheets
 
 class StyleSheetTest : public CopyTest {
