@@ -1,0 +1,154 @@
+The application's settings (see README.md, "Project settings"): the
+connection, the login settings, the list defaults, the menu and the texts
+of the language file.
+<!--##session config##-->
+<!--##include common.php/phpopen##-->
+// A deployment can override any of them in config.local.php (same array form).
+<!--##
+	zzDriver = LCase(Trim(DB.DBType & ""))
+	If zzDriver <> "sqlite" Then zzDriver = "mysql"
+	zzSecType = LCase(Trim(PROJ.SecType & ""))
+	If zzSecType <> "static" And zzSecType <> "table" And zzSecType <> "both" Then zzSecType = "none"
+	zzUpload = Trim(PROJ.UploadPath & "")
+	If Left(zzUpload, 1) = "~" Then zzUpload = Mid(zzUpload, 2)
+	zzUpload = Replace(zzUpload, "\", "/")
+	Do While Left(zzUpload, 1) = "/"
+		zzUpload = Mid(zzUpload, 2)
+	Loop
+	If zzUpload = "" Then zzUpload = "uploads"
+	zzCharset = Trim(PROJ.CharSet & "")
+	If zzCharset = "" Then zzCharset = "utf-8"
+	zzDateFormat = CLng("0" & PROJ.defaultDateFormat)
+	If zzDateFormat < 5 Or zzDateFormat > 7 Then zzDateFormat = 5
+	zzSeparator = PROJ.DateSeparator & ""
+	If zzSeparator = "" Then zzSeparator = "/"
+##-->
+$config = [
+    'app' => [
+        'title' => <!--##=PhpText(ProjectTitle())##-->,
+        'charset' => <!--##=PhpText(zzCharset)##-->,
+        'default_page' => <!--##=PhpText(ProjectPageFile("index"))##-->,
+        'date_format' => <!--##=zzDateFormat##-->,
+        'date_separator' => <!--##=PhpText(zzSeparator)##-->,
+        'upload_path' => <!--##=PhpText(zzUpload)##-->,
+<!--##
+	If CLng("0" & DB.MaxUploadSize) > 0 Then
+##-->
+        'max_upload_size' => <!--##=CLng(DB.MaxUploadSize)##-->,
+<!--##
+	End If
+##-->
+        'css' => [<!--##=PhpText(ProjectCssFile())##-->],
+    ],
+    'db' => [
+        'driver' => '<!--##=zzDriver##-->',
+<!--##
+	If zzDriver = "sqlite" Then
+##-->
+        'path' => <!--##=PhpText(DB.DBName)##-->,
+<!--##
+	Else
+		zzPort = Trim(DB.DBPort & "")
+		If Not IsPlainNumber(zzPort) Then zzPort = "3306"
+##-->
+        'host' => <!--##=PhpText(DB.DBHost)##-->,
+        'port' => <!--##=CLng(zzPort)##-->,
+        'name' => <!--##=PhpText(DB.DBName)##-->,
+        'user' => <!--##=PhpText(DB.DBUID)##-->,
+        'password' => <!--##=PhpText(DB.DBPwd)##-->,
+        'charset' => 'utf8mb4',
+<!--##
+	End If
+##-->
+    ],
+    'security' => [
+        'type' => '<!--##=zzSecType##-->',
+<!--##
+	If zzSecType = "static" Or zzSecType = "both" Then
+##-->
+        'static_login' => <!--##=PhpText(PROJ.SecLoginID)##-->,
+        'static_password' => <!--##=PhpText(StoredPassword(PROJ.SecPasswd))##-->,
+<!--##
+	End If
+	Set zzSecTable = FindTable(PROJ.SecTbl)
+	If (zzSecType = "table" Or zzSecType = "both") And Not zzSecTable Is Nothing Then
+		zzKeys = TableKeyNames(zzSecTable)
+		zzKey = PROJ.SecLoginIDFld
+		If UBound(zzKeys) >= 0 Then zzKey = zzKeys(0)
+##-->
+        'table' => <!--##=PhpText(PROJ.SecTbl)##-->,
+        'key' => <!--##=PhpText(zzKey)##-->,
+        'login_field' => <!--##=PhpText(PROJ.SecLoginIDFld)##-->,
+        'password_field' => <!--##=PhpText(PROJ.SecPasswdFld)##-->,
+        'email_field' => <!--##=PhpText(PROJ.SecEmailFld)##-->,
+<!--##
+	End If
+##-->
+        'register' => <!--##=PhpBool(ProjectPageFile("register") <> "")##-->,
+        'change_password' => <!--##=PhpBool(ProjectPageFile("changepwd") <> "")##-->,
+<!--##
+	If ProjectPageFile("login") <> "" Then
+##-->
+        'login_page' => <!--##=PhpText(ProjectPageFile("login"))##-->,
+<!--##
+	End If
+##-->
+    ],
+<!--##
+	zzExport = ""
+	If PROJ.ExportCsv Then zzExport = zzExport & ", 'csv'"
+	If PROJ.ExportHtml Then zzExport = zzExport & ", 'html'"
+	If PROJ.ExportExcel Then zzExport = zzExport & ", 'excel'"
+	If PROJ.ExportXml Then zzExport = zzExport & ", 'xml'"
+	If PROJ.ExportWord Then zzExport = zzExport & ", 'word'"
+	If zzExport <> "" Then zzExport = Mid(zzExport, 3)
+##-->
+    'list' => [
+        'rec_per_page' => <!--##=CLng("0" & PROJ.RecPerPage)##-->,
+        'rec_per_page_list' => <!--##=PhpRecPerPageList(PROJ.RecPerPageList)##-->,
+        'pager_style' => <!--##=CLng("0" & PROJ.PagerStyle)##-->,
+        'sort_type' => <!--##=CLng("0" & PROJ.SortType)##-->,
+        'multi_delete' => <!--##=PhpBool(PROJ.MultiDelete)##-->,
+        'export' => [<!--##=zzExport##-->],
+        'link_on_left' => <!--##=PhpBool(PROJ.LinkOnLeft)##-->,
+    ],
+    'menu' => [
+<!--##
+	' Every table, view and report with a page to start from, in the
+	' project's order.
+	For zzI = 1 To DB.Tables.Count
+		Set zzTbl = DB.Tables.Seq(zzI)
+		If zzTbl.TblType = "REPORT" Then
+			zzPage = TablePageFile(zzTbl, "report")
+			zzGroup = "reports"
+		Else
+			zzPage = TablePageFile(zzTbl, "list")
+			zzGroup = "tables"
+		End If
+		If zzPage <> "" Then
+##-->
+        ['caption' => <!--##=PhpText(TableCaptionText(zzTbl))##-->, 'page' => <!--##=PhpText(zzPage)##-->, 'group' => '<!--##=zzGroup##-->'],
+<!--##
+		End If
+	Next
+##-->
+    ],
+    'phrases' => [
+<!--##
+	' The runtime's texts, from the language file.
+	For Each zzId In SplitList(LANG.Phrase("runtime_phrases"), ",")
+		zzText = LANG.Phrase("app." & zzId)
+		If zzText <> "" Then
+##-->
+        <!--##=PhpText(zzId)##--> => <!--##=PhpText(zzText)##-->,
+<!--##
+		End If
+	Next
+##-->
+    ],
+];
+if (is_file(__DIR__ . '/config.local.php')) {
+    $config = array_replace_recursive($config, require __DIR__ . '/config.local.php');
+}
+return $config;
+<!--##/session##-->
