@@ -44,15 +44,47 @@ def free_port():
 
 # ---- the application under test ------------------------------------------------
 
-def assemble(work, app_source=None):
-    """Copies the runtime and the reference application into work/app."""
-    app = os.path.join(work, "app")
+def fresh_work(work):
+    """Empties the scratch folder; sessions of the served application go to work/sessions."""
     if os.path.exists(work):
         shutil.rmtree(work)
-    os.makedirs(work)
+    os.makedirs(os.path.join(work, "sessions"))
+
+
+def assemble(work, app_source=None):
+    """Copies the runtime and the hand-written reference application into work/app."""
+    app = os.path.join(work, "app")
+    fresh_work(work)
     shutil.copytree(app_source or os.path.join(HERE, "reference"), app)
     shutil.copytree(os.path.join(SOURCE, "templates", "default", "lib"), os.path.join(app, "lib"))
-    os.makedirs(os.path.join(work, "sessions"))
+    return app
+
+
+SAMPLE_PROJECT = os.path.join(HERE, "sample-project.txt")
+
+
+def generate(work, db_url, generator, template, project=SAMPLE_PROJECT):
+    """Generates the sample application into work/app: a project made from the
+    database at db_url and the sample project description, and the default
+    template. The engine's user registry and work folders live in work."""
+    if not generator or not os.path.exists(generator):
+        raise RuntimeError(f"the generator {generator!r} is not built (target e2e_generate)")
+    if not template or not os.path.exists(template):
+        raise RuntimeError(f"the template archive {template!r} is not built (target default_template)")
+    app = os.path.join(work, "app")
+    env = dict(os.environ,
+               TARNWICK_CONFIG_HOME=os.path.join(work, "engine", "config"),
+               TARNWICK_DOCUMENTS=os.path.join(work, "engine", "documents"),
+               TARNWICK_MACHINE_REGISTRY=os.path.join(SOURCE, "share", "machine-registry.txt"),
+               TARNWICK_TEMPLATES=os.path.dirname(os.path.abspath(template)))
+    for d in ("config", "documents"):
+        os.makedirs(os.path.join(work, "engine", d), exist_ok=True)
+    r = subprocess.run([generator, "--db", db_url, "--project", project, "--template", template, "--dest", app,
+                        "--save", os.path.join(work, "engine", "project.xml")],
+                       env=env, capture_output=True, text=True, timeout=120)
+    if r.returncode != 0:
+        raise RuntimeError("generation failed: " + r.stderr.strip() + r.stdout.strip())
+    print("# " + r.stdout.strip())
     return app
 
 

@@ -6,6 +6,11 @@
     run_e2e.py http     --work DIR --db sqlite|mariadb [--only NAME ...]
     run_e2e.py browser  --work DIR --artifacts DIR
 
+The application is the one the default template generates from the sample
+database and sample-project.txt (give --generator and --template, or set
+TW_E2E_GENERATE and TW_DEFAULT_TEMPLATE), or with --app reference the
+hand-written reference application in reference/.
+
 Each command exits 0 when all passed, 1 on failures and 77 when a tool the
 tests need is missing.
 """
@@ -71,7 +76,14 @@ def php_files(root):
 
 def cmd_lint(args):
     php = lib.need("php", "php-cli")
-    app = lib.assemble(args.work)
+    if args.app == "reference":
+        app = lib.assemble(args.work)
+    else:
+        lib.fresh_work(args.work)
+        path = os.path.join(args.work, "db", "sample.sqlite")
+        os.makedirs(os.path.dirname(path))
+        lib.build_sqlite(path)
+        app = lib.generate(args.work, "sqlite:" + path, args.generator, args.template)
     files = sorted(php_files(app))
     passed = failed = 0
     from concurrent.futures import ThreadPoolExecutor
@@ -110,27 +122,47 @@ def stop_mariadb(mdir):
 
 
 def setup_app(args, db_kind):
-    """The application in work/app, its database ready; returns (ctx, cleanup)."""
+    """The application in work/app, its database ready; returns (ctx, cleanup).
+
+    The application is the one the default template generates from the sample
+    database (--app generated), or the hand-written reference with the runtime
+    (--app reference). A generated application reads the database it was
+    generated from; config.local.php still names it, and the session folder."""
     ctx = Ctx()
     ctx.work = args.work
-    ctx.app = lib.assemble(args.work)
-    cleanup = []
-    if db_kind == "sqlite":
-        path = os.path.join(args.work, "db", "sample.sqlite")
-        os.makedirs(os.path.dirname(path))
-        lib.build_sqlite(path)
-        ctx.db = lib.SqliteDb(path)
-        lib.write_local_config(ctx.app, {"driver": "sqlite", "path": path}, os.path.join(args.work, "sessions"))
+    if args.app == "reference":
+        ctx.app = lib.assemble(args.work)
     else:
-        mdir, env = start_mariadb(args.work)
-        cleanup.append(lambda: stop_mariadb(mdir))
-        client = shutil.which("mariadb") or shutil.which("mysql")
-        ctx.db = lib.MariaDb(env, client)
-        with open(os.path.join(lib.SOURCE, "samples", "sample-mariadb.sql"), encoding="utf-8") as f:
-            ctx.db.execute(f.read())
-        lib.write_local_config(ctx.app, {"driver": "mysql", "host": env["MDB_HOST"], "port": int(env["MDB_PORT"]),
-                                         "name": env["MDB_NAME"], "user": env["MDB_USER"],
-                                         "password": env["MDB_PASSWORD"]}, os.path.join(args.work, "sessions"))
+        lib.fresh_work(args.work)
+    cleanup = []
+    sessions = os.path.join(args.work, "sessions")
+    try:
+        if db_kind == "sqlite":
+            path = os.path.join(args.work, "db", "sample.sqlite")
+            os.makedirs(os.path.dirname(path))
+            lib.build_sqlite(path)
+            ctx.db = lib.SqliteDb(path)
+            if args.app != "reference":
+                ctx.app = lib.generate(args.work, "sqlite:" + path, args.generator, args.template)
+            lib.write_local_config(ctx.app, {"driver": "sqlite", "path": path}, sessions)
+        else:
+            mdir, env = start_mariadb(args.work)
+            cleanup.append(lambda: stop_mariadb(mdir))
+            client = shutil.which("mariadb") or shutil.which("mysql")
+            ctx.db = lib.MariaDb(env, client)
+            with open(os.path.join(lib.SOURCE, "samples", "sample-mariadb.sql"), encoding="utf-8") as f:
+                ctx.db.execute(f.read())
+            if args.app != "reference":
+                url = (f"mysql://{env['MDB_USER']}:{env['MDB_PASSWORD']}@{env['MDB_HOST']}:{env['MDB_PORT']}"
+                       f"/{env['MDB_NAME']}")
+                ctx.app = lib.generate(args.work, url, args.generator, args.template)
+            lib.write_local_config(ctx.app, {"driver": "mysql", "host": env["MDB_HOST"], "port": int(env["MDB_PORT"]),
+                                             "name": env["MDB_NAME"], "user": env["MDB_USER"],
+                                             "password": env["MDB_PASSWORD"]}, sessions)
+    except BaseException:
+        for c in cleanup:
+            c()
+        raise
     return ctx, cleanup
 
 
@@ -207,6 +239,12 @@ def main():
     ap.add_argument("--db", choices=["sqlite", "mariadb"], default="sqlite")
     ap.add_argument("--artifacts", default=None, help="where the browser test saves screenshots")
     ap.add_argument("--only", nargs="*", help="run only tests whose names contain one of these")
+    ap.add_argument("--app", choices=["generated", "reference"], default="generated",
+                    help="the application generated with the default template, or the hand-written reference")
+    ap.add_argument("--generator", default=os.environ.get("TW_E2E_GENERATE"),
+                    help="the e2e_generate program (default: $TW_E2E_GENERATE)")
+    ap.add_argument("--template", default=os.environ.get("TW_DEFAULT_TEMPLATE"),
+                    help="the default template archive (default: $TW_DEFAULT_TEMPLATE)")
     args = ap.parse_args()
     args.work = os.path.abspath(args.work)
     os.makedirs(args.work, exist_ok=True)
