@@ -121,9 +121,11 @@ std::string absolutePath(const std::string& path);
 // Reads a line from the terminal without echo (for passwords).
 std::string readHidden(const std::string& promptText);
 
-// The folder of the data shipped with the program (templates, samples,
-// extensions): TARNWICK_DATA_DIR, the installation's share/tarnwick beside
-// the program, the configured prefix, or the source tree.
-std::string dataFolder(std::string_view what);
+// A folder or file of the data shipped with the program (templates,
+// samples, extensions): below TARNWICK_DATA_DIR when that is set, else below
+// share/tarnwick beside the program (an installation or the build tree), the
+// configured prefix's share/tarnwick or, when `sourceTree`, the source tree.
+// Empty when none exists.
+std::string dataFolder(std::string_view what, bool sourceTree = true);
 
 }  // namespace tw::cli

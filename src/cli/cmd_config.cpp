@@ -198,7 +198,6 @@ int runReset(const ConfigOptions& o) {
 void addConfigCommands(CLI::App& app, Commands& out) {
   CLI::App* config = app.add_subcommand("config", "Read and change the user defaults for new projects");
   config->require_subcommand(1);
-  config->fallthrough();
   config->footer(
       "Sections: General, Project, Database, Table, Field, Chart (any letter case). Project,\n"
       "Database, Table, Field and Chart hold the defaults of the settings of that name that\n"

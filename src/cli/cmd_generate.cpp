@@ -262,12 +262,17 @@ void buildSampleDatabase(const fs::path& script, const fs::path& target) {
 }
 
 int runDemo(const DemoOptions& o) {
-  const std::string templ = dataFolder("templates/default");
-  if (templ.empty() || !fs::exists(fs::path(templ) / "control.xml"))
-    throw CliError("the default template is not there yet" +
-                   (templ.empty() ? std::string(" (no templates/default folder found)")
-                                  : " (" + templ + " has no control.xml)") +
-                   "; the demo needs it");
+  // The default template as shipped (an archive), else its source folder.
+  std::string templ = dataFolder("templates/default.zip", false);
+  if (templ.empty()) {
+    std::string folder = dataFolder("templates/default");
+    if (folder.empty() || !fs::exists(fs::path(folder) / "control.xml"))
+      throw CliError("the default template is not there yet" +
+                     (folder.empty() ? std::string(" (no templates/default found)")
+                                     : " (" + folder + " has no control.xml)") +
+                     "; the demo needs it");
+    templ = folder;
+  }
   const std::string script = dataFolder("samples/sample-sqlite.sql");
   if (script.empty()) throw CliError("the sample database script samples/sample-sqlite.sql was not found");
 

@@ -88,7 +88,10 @@ int runMan(CLI::App& app) {
     }
     out << ".SS " << roff(name) << '\n' << roff(sub.get_description()) << '\n';
     roffOptions(out, sub);
-    if (!sub.get_footer().empty()) {
+    // A command of a group without a text of its own shows the group's.
+    const CLI::App* parent = sub.get_parent();
+    bool inherited = parent && parent->get_parent() && parent->get_footer() == sub.get_footer();
+    if (!sub.get_footer().empty() && !inherited) {
       out << ".PP\n";
       roffFooter(out, sub.get_footer());
     }
@@ -109,11 +112,9 @@ void addHelpCommands(CLI::App& app, Commands& out) {
     sub->footer("Examples:\n  tarnwick help new\n  tarnwick help config set");
     out.push_back({sub, [&app, words] {
                      CLI::App* target = findCommand(app, *words);
-                     std::string prev = "tarnwick";
-                     for (size_t i = 0; i + 1 < words->size(); ++i) prev += " " + (*words)[i];
-                     if (target == &app) prev.clear();
-                     std::cout << target->get_formatter()->make_help(target, prev.empty() ? "tarnwick" : prev,
-                                                                     CLI::AppFormatMode::Normal);
+                     std::string name = "tarnwick";
+                     for (const std::string& w : *words) name += " " + w;
+                     std::cout << target->get_formatter()->make_help(target, name, CLI::AppFormatMode::Normal);
                      return kExitOk;
                    }});
   }

@@ -41,10 +41,10 @@ std::string percentDecode(std::string_view text, const std::string& url) {
       if (c >= 'A' && c <= 'F') return c - 'A' + 10;
       return -1;
     };
-    if (i + 2 >= text.size()) throw usageError("bad %-escape in the database URL " + url);
+    if (i + 2 >= text.size()) throw usageError("bad %-escape in the database URL " + url + "; use " + kUrlForms);
     int hi = hex(text[i + 1]);
     int lo = hex(text[i + 2]);
-    if (hi < 0 || lo < 0) throw usageError("bad %-escape in the database URL " + url);
+    if (hi < 0 || lo < 0) throw usageError("bad %-escape in the database URL " + url + "; use " + kUrlForms);
     out += static_cast<char>(hi * 16 + lo);
     i += 2;
   }
@@ -89,10 +89,10 @@ DbUrl parseUrl(const std::string& url) {
   size_t portColon = std::string::npos;
   if (!hostPort.empty() && hostPort.front() == '[') {
     size_t close = hostPort.find(']');
-    if (close == std::string::npos) throw usageError("bad host in the database URL " + url);
+    if (close == std::string::npos) throw usageError("bad host in the database URL " + url + "; use " + kUrlForms);
     u.host = hostPort.substr(1, close - 1);
     if (close + 1 < hostPort.size()) {
-      if (hostPort[close + 1] != ':') throw usageError("bad host in the database URL " + url);
+      if (hostPort[close + 1] != ':') throw usageError("bad host in the database URL " + url + "; use " + kUrlForms);
       portColon = close + 1;
     }
   } else {
@@ -105,7 +105,7 @@ DbUrl parseUrl(const std::string& url) {
     bool digits = !u.port.empty() && u.port.size() <= 5 &&
                   u.port.find_first_not_of("0123456789") == std::string::npos;
     if (!digits || std::stol(u.port) < 1 || std::stol(u.port) > 65535)
-      throw usageError("bad port \"" + u.port + "\" in the database URL " + url);
+      throw usageError("bad port \"" + u.port + "\" in the database URL " + url + "; use " + kUrlForms);
   }
   return u;
 }

@@ -60,7 +60,9 @@ int main(int argc, char** argv) {
   app.add_flag("-q,--quiet", g.quiet, "Print only errors and what was asked for");
   app.add_flag("-v,--verbose", g.verbose, "Say what is being done, on stderr");
   app.footer(kFooter);
-  app.fallthrough();
+  // One command a run: later words that look like command names are
+  // arguments (a table may be called "remove").
+  app.require_subcommand(0, 1);
   app.get_formatter()->column_width(34);
 
   Commands commands;
@@ -71,7 +73,13 @@ int main(int argc, char** argv) {
   addGenerateCommands(app, commands);
   addConfigCommands(app, commands);
   addHelpCommands(app, commands);
-  for (Command& c : commands) c.app->fallthrough();
+  // The global flags are accepted after the command as well. (Falling
+  // through to the main parser instead would read a table named like a
+  // command as that command.)
+  for (Command& c : commands) {
+    c.app->add_flag("-q,--quiet", g.quiet, "Print only errors and what was asked for");
+    c.app->add_flag("-v,--verbose", g.verbose, "Say what is being done, on stderr");
+  }
 
   try {
     app.parse(argc, argv);
@@ -85,6 +93,16 @@ int main(int argc, char** argv) {
     std::string hint = " (see tarnwick --help)";
     for (const CLI::App* sub : app.get_subcommands())
       hint = " (see tarnwick help " + sub->get_name() + ")";
+    if (app.get_subcommands().empty()) {
+      // The first word that is no option names the command.
+      for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-') continue;
+        std::vector<std::string> names;
+        for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+        return fail("unknown command \"" + std::string(argv[i]) + "\"" + suggestion(argv[i], names) + hint,
+                    kExitUsage);
+      }
+    }
     return fail(e.what() + hint, kExitUsage);
   }
   if (g.quiet && g.verbose) return fail("--quiet and --verbose exclude each other", kExitUsage);

@@ -150,10 +150,16 @@ void startEngine() {
   EngineContext& ctx = engine();
   ctx.setPrompts(makeCliPrompt());
   ctx.status().setSink(makeCliProgressSink());
-  // Extension archives beside an installed program, unless told otherwise.
+  // Extension archives and the shipped templates beside the program (an
+  // installation or a build tree), unless told otherwise. The machine
+  // defaults name the default template through TARNWICK_TEMPLATES.
   if (!std::getenv("TARNWICK_EXTENSIONS")) {
-    std::string ext = dataFolder("extensions");
+    std::string ext = dataFolder("extensions", false);
     if (!ext.empty()) setenv("TARNWICK_EXTENSIONS", ext.c_str(), 1);
+  }
+  if (!std::getenv("TARNWICK_TEMPLATES")) {
+    std::string templates = dataFolder("templates", false);
+    if (!templates.empty()) setenv("TARNWICK_TEMPLATES", templates.c_str(), 1);
   }
 }
 
@@ -332,7 +338,7 @@ std::string programFolder() {
 
 }  // namespace
 
-std::string dataFolder(std::string_view what) {
+std::string dataFolder(std::string_view what, bool sourceTree) {
   std::vector<fs::path> places;
   if (const char* own = std::getenv("TARNWICK_DATA_DIR"); own && *own) {
     // An explicit data folder is the only place looked at.
@@ -341,9 +347,10 @@ std::string dataFolder(std::string_view what) {
     std::string self = programFolder();
     if (!self.empty()) places.push_back(fs::path(self) / ".." / "share" / "tarnwick" / what);
     places.push_back(fs::path(TARNWICK_INSTALL_PREFIX) / "share" / "tarnwick" / what);
-    const char* source = std::getenv("TARNWICK_SOURCE_DIR");
-    fs::path tree = source && *source ? fs::path(source) : fs::path(TARNWICK_SOURCE_DIR);
-    places.push_back(tree / what);
+    if (sourceTree) {
+      const char* source = std::getenv("TARNWICK_SOURCE_DIR");
+      places.push_back((source && *source ? fs::path(source) : fs::path(TARNWICK_SOURCE_DIR)) / what);
+    }
   }
   std::error_code ec;
   for (const fs::path& p : places)

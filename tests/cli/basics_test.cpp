@@ -1,0 +1,173 @@
+// The program as a whole: version, help texts and the manual page, usage
+// errors, colour and the --quiet and --verbose flags.
+#include <gmock/gmock.h>
+
+#include <regex>
+
+#include "cli_fixture.h"
+
+namespace tw::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+const std::vector<std::string> kCommands = {"new",    "tables",   "show",     "set",      "add-view",
+                                            "add-report", "add-chart", "reorder", "remove", "check",
+                                            "sync",   "generate", "demo",     "config",   "help", "man"};
+
+class BasicsTest : public CliTest {};
+
+TEST_F(BasicsTest, VersionIsTheEngineVersionWrittenIntoProjects) {
+  RunResult r = run({"--version"});
+  ASSERT_EQ(r.code, 0) << r;
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(r.out, m, std::regex(R"(tarnwick (\d+\.\d+\.\d+\.\d+)\n)"))) << r.out;
+  // The same four numbers that a saved project carries as its Version.
+  fs::path project = newShop();
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_file(project.c_str()));
+  EXPECT_EQ(m[1].str(), doc.child("Project").attribute("Version").value());
+}
+
+TEST_F(BasicsTest, HelpListsEveryCommandTheExitCodesAndTheEnvironment) {
+  RunResult r = run({"--help"});
+  ASSERT_EQ(r.code, 0) << r;
+  for (const std::string& c : kCommands) EXPECT_THAT(r.out, HasSubstr("\n  " + c + " ")) << c;
+  EXPECT_THAT(r.out, HasSubstr("Exit codes:"));
+  EXPECT_THAT(r.out, HasSubstr("130"));
+  EXPECT_THAT(r.out, HasSubstr("TARNWICK_DB_PASSWORD"));
+  EXPECT_THAT(r.out, HasSubstr("NO_COLOR"));
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(BasicsTest, EveryCommandHasHelpWithExamplesAndHelpCommandShowsTheSameText) {
+  for (const std::string& c : kCommands) {
+    RunResult viaFlag = run({c, "--help"});
+    ASSERT_EQ(viaFlag.code, 0) << c << "\n" << viaFlag;
+    EXPECT_THAT(viaFlag.out, HasSubstr("Usage: tarnwick " + c)) << c;
+    EXPECT_THAT(viaFlag.out, HasSubstr("Example")) << c;
+    RunResult viaHelp = run({"help", c});
+    ASSERT_EQ(viaHelp.code, 0) << c << "\n" << viaHelp;
+    EXPECT_EQ(viaHelp.out, viaFlag.out) << c;
+  }
+  RunResult nested = run({"help", "config", "set"});
+  ASSERT_EQ(nested.code, 0) << nested;
+  EXPECT_THAT(nested.out, HasSubstr("Usage: tarnwick config set"));
+  EXPECT_EQ(nested.out, run({"config", "set", "--help"}).out);
+}
+
+TEST_F(BasicsTest, CheckHelpDocumentsItsOwnExitCodes) {
+  RunResult r = run({"help", "check"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.out, HasSubstr("0 in sync, 1 the project differs, 2 any error"));
+}
+
+TEST_F(BasicsTest, HelpForAnUnknownCommandSuggestsTheCloseOnes) {
+  RunResult r = run({"help", "genrate"});
+  EXPECT_EQ(r.code, 2) << r;
+  EXPECT_THAT(r.err, HasSubstr("\"genrate\""));
+  EXPECT_THAT(r.err, HasSubstr("did you mean generate?"));
+}
+
+TEST_F(BasicsTest, ManualPageIsMadeFromTheSameTexts) {
+  RunResult r = run({"man"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.out, StartsWith(".TH TARNWICK 1 "));
+  EXPECT_THAT(r.out, HasSubstr(".SH COMMANDS"));
+  for (const std::string& c : kCommands)
+    EXPECT_THAT(r.out, HasSubstr(".SS " + std::regex_replace(c, std::regex("-"), "\\-") + "\n")) << c;
+  EXPECT_THAT(r.out, HasSubstr(".SS config set\n"));
+  // A group's examples once, not again for each of its commands.
+  size_t first = r.out.find("tarnwick config set Project RecPerPage 50");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(r.out.find("tarnwick config set Project RecPerPage 50", first + 1), std::string::npos);
+  // Option texts and examples of the help appear in the page (with the
+  // page's escaped dashes).
+  EXPECT_THAT(r.out, HasSubstr("Replace an existing project file"));
+  EXPECT_THAT(r.out, HasSubstr("tarnwick check shop.xml || tarnwick sync shop.xml"));
+  EXPECT_THAT(r.out, HasSubstr("\\-\\-overwrite"));
+  // No line of running text starts with a dot that troff would take for a
+  // request.
+  std::istringstream lines(r.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line[0] == '.') {
+      EXPECT_TRUE(std::regex_match(line, std::regex(R"(\.(TH|SH|SS|TP|PP|B|nf|fi)( .*)?)"))) << line;
+    }
+  }
+}
+
+TEST_F(BasicsTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+  RunResult none = run({});
+  EXPECT_EQ(none.code, 2) << none;
+  EXPECT_THAT(none.err, HasSubstr("no command given"));
+  EXPECT_EQ(none.out, "");
+
+  RunResult unknown = run({"tabels", "shop.xml"});
+  EXPECT_EQ(unknown.code, 2) << unknown;
+  EXPECT_THAT(unknown.err, HasSubstr("unknown command \"tabels\"; did you mean tables?"));
+
+  RunResult option = run({"show", "shop.xml", "--frobnicate"});
+  EXPECT_EQ(option.code, 2) << option;
+  EXPECT_THAT(option.err, HasSubstr("--frobnicate"));
+  EXPECT_THAT(option.err, HasSubstr("tarnwick help show"));
+
+  RunResult missing = run({"new", "shop.xml"});
+  EXPECT_EQ(missing.code, 2) << missing;
+  EXPECT_THAT(missing.err, HasSubstr("--db"));
+  EXPECT_FALSE(fs::exists(work() / "shop.xml"));
+
+  RunResult both = run({"tables", "shop.xml", "--quiet", "--verbose"});
+  EXPECT_EQ(both.code, 2) << both;
+}
+
+TEST_F(BasicsTest, ErrorsAreOneLineOnStderr) {
+  RunResult r = run({"show", "nothere.xml"});
+  EXPECT_EQ(r.code, 1) << r;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "tarnwick: error: nothere.xml: no such project file\n");
+}
+
+TEST_F(BasicsTest, AWordAfterTheCommandIsAnArgumentEvenWhenItNamesACommand) {
+  makeSqlite(work() / "odd.sqlite", "CREATE TABLE remove (id INTEGER PRIMARY KEY, new TEXT);");
+  ASSERT_EQ(run({"new", "odd.xml", "--db", "sqlite:odd.sqlite"}).code, 0);
+  RunResult r = run({"show", "odd.xml", "remove", "new"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.out, HasSubstr("FldName = new\n"));
+}
+
+TEST_F(BasicsTest, ColourOnlyOnATerminalAndNeverWithNoColor) {
+  RunResult piped = run({"show", "nothere.xml"});
+  EXPECT_THAT(piped.err, Not(HasSubstr("\033[")));
+  RunResult terminal = runOnTerminal({"show", "nothere.xml"}, {});
+  EXPECT_EQ(terminal.code, 1) << terminal;
+  EXPECT_THAT(terminal.out, HasSubstr("\033[1;31merror:\033[0m nothere.xml: no such project file"));
+  setEnv("NO_COLOR", "1");
+  RunResult plain = runOnTerminal({"show", "nothere.xml"}, {});
+  EXPECT_EQ(plain.code, 1) << plain;
+  EXPECT_THAT(plain.out, HasSubstr("tarnwick: error: nothere.xml"));
+  EXPECT_THAT(plain.out, Not(HasSubstr("\033[")));
+}
+
+TEST_F(BasicsTest, QuietPrintsNothingButErrorsAndVerboseSaysWhatIsDone) {
+  RunResult quiet = run({"new", "shop.xml", "--db", "sqlite:" + shopDb().string(), "--quiet"});
+  ASSERT_EQ(quiet.code, 0) << quiet;
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_TRUE(fs::exists(work() / "shop.xml"));
+
+  RunResult normal = run({"set", "shop.xml", "ProjName=Shop"});
+  ASSERT_EQ(normal.code, 0) << normal;
+  EXPECT_EQ(normal.out, "Set 1 setting of the project\n");
+  EXPECT_EQ(normal.err, "");
+
+  RunResult verbose = run({"-v", "set", "shop.xml", "ProjName=Shop"});
+  ASSERT_EQ(verbose.code, 0) << verbose;
+  EXPECT_THAT(verbose.err, HasSubstr("loaded shop.xml"));
+  EXPECT_THAT(verbose.err, HasSubstr("saved shop.xml"));
+}
+
+}  // namespace
+}  // namespace tw::testing
