@@ -220,12 +220,15 @@ int runAddChart(const ChartOptions& o) {
 // ---------------------------------------------------------------- reorder, remove
 
 template <class Collection>
-void moveTo(Collection& items, const std::string& name, long position, const std::string& what) {
+void moveTo(Collection& items, const std::string& name, long position, const std::string& what,
+            const std::string& where = {}) {
   auto order = items.inSequence();
   std::vector<std::string> names;
   for (auto* e : order) names.push_back(e->Key());
   auto* element = items.Item(Variant(name));
-  if (!element) throw usageError("no " + what + " \"" + name + "\"" + suggestion(name, names));
+  if (!element)
+    throw usageError("no " + what + " \"" + name + "\"" + (where.empty() ? "" : " in " + where) +
+                     suggestion(name, names));
   long count = static_cast<long>(order.size());
   if (position < 1 || position > count)
     throw usageError("position " + std::to_string(position) + " is outside 1.." + std::to_string(count));
@@ -256,14 +259,14 @@ int runReorder(const ReorderOptions& o) {
   if (!o.chart.empty()) {
     if (a.size() != 1) throw usageError("with --chart give TABLE and POSITION");
     AGPTable& t = findTable(*proj, a[0]);
-    moveTo(t.Charts(), o.chart, position, "chart in " + t.TblName());
+    moveTo(t.Charts(), o.chart, position, "chart", t.TblName());
     moved = "chart " + o.chart;
   } else if (a.size() == 1) {
     moveTo(database(*proj).tables(), a[0], position, "table or view");
     moved = a[0];
   } else if (a.size() == 2) {
     AGPTable& t = findTable(*proj, a[0]);
-    moveTo(t.Fields(), a[1], position, "field in " + t.TblName());
+    moveTo(t.Fields(), a[1], position, "field", t.TblName());
     moved = t.TblName() + "." + a[1];
   } else {
     throw usageError("give [TABLE] NAME POSITION");
