@@ -63,28 +63,76 @@ def assemble(work, app_source=None):
 SAMPLE_PROJECT = os.path.join(HERE, "sample-project.txt")
 
 
-def generate(work, db_url, generator, template, project=SAMPLE_PROJECT):
-    """Generates the sample application into work/app: a project made from the
-    database at db_url and the sample project description, and the default
-    template. The engine's user registry and work folders live in work."""
-    if not generator or not os.path.exists(generator):
-        raise RuntimeError(f"the generator {generator!r} is not built (target e2e_generate)")
+def project_commands(description, project):
+    """The tarnwick commands (argument lists after the program) that apply a
+    project description (see the top of sample-project.txt) to PROJECT, and
+    the project name it gives."""
+    import shlex
+    name, commands, charts = "Application", [], set()
+    with open(description, encoding="utf-8") as f:
+        for n, line in enumerate(f, 1):
+            w = shlex.split(line, comments=True)
+            if not w:
+                continue
+            kind, rest = w[0], w[1:]
+            if kind == "name" and len(rest) == 1:
+                name = rest[0]
+            elif kind == "project" and rest:
+                commands.append(["set", project] + rest)
+            elif kind == "database" and rest:
+                commands.append(["set", project, "--database"] + rest)
+            elif kind in ("table", "field") and len(rest) >= (2 if kind == "table" else 3):
+                commands.append(["set", project] + rest)
+            elif kind == "view" and len(rest) == 2:
+                commands.append(["add-view", project, rest[0], "--sql", rest[1], "--copy-fields"])
+            elif kind == "report" and len(rest) == 2:
+                commands.append(["add-report", project, rest[0], "--from", rest[1]])
+            elif kind == "chart" and len(rest) >= 2:
+                if (rest[0], rest[1]) not in charts:
+                    charts.add((rest[0], rest[1]))
+                    commands.append(["add-chart", project, rest[0], rest[1]])
+                if len(rest) > 2:
+                    commands.append(["set", project, rest[0], "--chart", rest[1]] + rest[2:])
+            else:
+                raise ValueError(f"{description}:{n}: cannot read this line")
+    return name, commands
+
+
+def generate(work, db_url, tarnwick, template, description=SAMPLE_PROJECT):
+    """Generates the sample application into work/app as a user does it with
+    the tarnwick command: new (from the database at db_url, with the default
+    template), the changes of the project description, generate. The
+    engine's user registry and work folders live in work/engine."""
+    if not tarnwick or not os.path.exists(tarnwick):
+        raise RuntimeError(f"the tarnwick program {tarnwick!r} is not built")
     if not template or not os.path.exists(template):
         raise RuntimeError(f"the template archive {template!r} is not built (target default_template)")
     app = os.path.join(work, "app")
+    engine = os.path.join(work, "engine")
     env = dict(os.environ,
-               TARNWICK_CONFIG_HOME=os.path.join(work, "engine", "config"),
-               TARNWICK_DOCUMENTS=os.path.join(work, "engine", "documents"),
+               TARNWICK_CONFIG_HOME=os.path.join(engine, "config"),
+               TARNWICK_DOCUMENTS=os.path.join(engine, "documents"),
                TARNWICK_MACHINE_REGISTRY=os.path.join(SOURCE, "share", "machine-registry.txt"),
-               TARNWICK_TEMPLATES=os.path.dirname(os.path.abspath(template)))
+               TARNWICK_TEMPLATES=os.path.dirname(os.path.abspath(template)),
+               NO_COLOR="1")
     for d in ("config", "documents"):
-        os.makedirs(os.path.join(work, "engine", d), exist_ok=True)
-    r = subprocess.run([generator, "--db", db_url, "--project", project, "--template", template, "--dest", app,
-                        "--save", os.path.join(work, "engine", "project.xml")],
-                       env=env, capture_output=True, text=True, timeout=120)
+        os.makedirs(os.path.join(engine, d), exist_ok=True)
+    project = os.path.join(engine, "sample.xml")
+    name, commands = project_commands(description, project)
+    commands.insert(0, ["new", project, "--db", db_url, "--template", template, "--dest", app, "--name", name])
+    started = time.time()
+    for c in commands:
+        r = subprocess.run([tarnwick] + c + ["-q"], env=env,
+                           capture_output=True, text=True, timeout=120)
+        if r.returncode != 0:
+            raise RuntimeError(f"tarnwick {' '.join(c)} failed: {r.stderr.strip()} {r.stdout.strip()}")
+    prepared = time.time()
+    r = subprocess.run([tarnwick, "generate", project, "--overwrite", "all", "--no-backup"], env=env,
+                       capture_output=True, text=True, timeout=300)
     if r.returncode != 0:
-        raise RuntimeError("generation failed: " + r.stderr.strip() + r.stdout.strip())
-    print("# " + r.stdout.strip())
+        raise RuntimeError("generation failed: " + r.stderr.strip() + " " + r.stdout.strip())
+    print(f"# project made with {len(commands)} tarnwick commands in {prepared - started:.1f}s; "
+          f"generated in {time.time() - prepared:.1f}s: {r.stdout.strip().splitlines()[-1] if r.stdout.strip() else ''}")
     return app
 
 

@@ -6,10 +6,10 @@
     run_e2e.py http     --work DIR --db sqlite|mariadb [--only NAME ...]
     run_e2e.py browser  --work DIR --artifacts DIR
 
-The application is the one the default template generates from the sample
-database and sample-project.txt (give --generator and --template, or set
-TW_E2E_GENERATE and TW_DEFAULT_TEMPLATE), or with --app reference the
-hand-written reference application in reference/.
+The application is the one the tarnwick command generates with the default
+template from the sample database and sample-project.txt (give --tarnwick and
+--template, or set TW_TARNWICK and TW_DEFAULT_TEMPLATE), or with --app
+reference the hand-written reference application in reference/.
 
 Each command exits 0 when all passed, 1 on failures and 77 when a tool the
 tests need is missing.
@@ -83,7 +83,7 @@ def cmd_lint(args):
         path = os.path.join(args.work, "db", "sample.sqlite")
         os.makedirs(os.path.dirname(path))
         lib.build_sqlite(path)
-        app = lib.generate(args.work, "sqlite:" + path, args.generator, args.template)
+        app = lib.generate(args.work, "sqlite:" + path, args.tarnwick, args.template)
     files = sorted(php_files(app))
     passed = failed = 0
     from concurrent.futures import ThreadPoolExecutor
@@ -143,7 +143,7 @@ def setup_app(args, db_kind):
             lib.build_sqlite(path)
             ctx.db = lib.SqliteDb(path)
             if args.app != "reference":
-                ctx.app = lib.generate(args.work, "sqlite:" + path, args.generator, args.template)
+                ctx.app = lib.generate(args.work, "sqlite:" + path, args.tarnwick, args.template)
             lib.write_local_config(ctx.app, {"driver": "sqlite", "path": path}, sessions)
         else:
             mdir, env = start_mariadb(args.work)
@@ -155,7 +155,7 @@ def setup_app(args, db_kind):
             if args.app != "reference":
                 url = (f"mysql://{env['MDB_USER']}:{env['MDB_PASSWORD']}@{env['MDB_HOST']}:{env['MDB_PORT']}"
                        f"/{env['MDB_NAME']}")
-                ctx.app = lib.generate(args.work, url, args.generator, args.template)
+                ctx.app = lib.generate(args.work, url, args.tarnwick, args.template)
             lib.write_local_config(ctx.app, {"driver": "mysql", "host": env["MDB_HOST"], "port": int(env["MDB_PORT"]),
                                              "name": env["MDB_NAME"], "user": env["MDB_USER"],
                                              "password": env["MDB_PASSWORD"]}, sessions)
@@ -241,8 +241,8 @@ def main():
     ap.add_argument("--only", nargs="*", help="run only tests whose names contain one of these")
     ap.add_argument("--app", choices=["generated", "reference"], default="generated",
                     help="the application generated with the default template, or the hand-written reference")
-    ap.add_argument("--generator", default=os.environ.get("TW_E2E_GENERATE"),
-                    help="the e2e_generate program (default: $TW_E2E_GENERATE)")
+    ap.add_argument("--tarnwick", default=os.environ.get("TW_TARNWICK"),
+                    help="the tarnwick program that generates the application (default: $TW_TARNWICK)")
     ap.add_argument("--template", default=os.environ.get("TW_DEFAULT_TEMPLATE"),
                     help="the default template archive (default: $TW_DEFAULT_TEMPLATE)")
     args = ap.parse_args()
