@@ -103,6 +103,8 @@ Ref<AGP> loadProject(const std::string& path, SyncOnLoad sync = SyncOnLoad::Off)
 void saveProject(AGP& proj, const std::string& path);
 
 AGPDatabase& database(AGP& proj);
+// Marks every loaded table and view for generation (TblGen).
+void markLoadedForGeneration(AGP& proj);
 AGPTable& findTable(AGP& proj, const std::string& name);
 AGPField& findField(AGPTable& table, const std::string& name);
 AGPChart& findChart(AGPTable& table, const std::string& name);

@@ -297,6 +297,7 @@ int runDemo(const DemoOptions& o) {
   LoadDB(*proj, Variant(database.string()), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""),
          Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
   throwOnEngineError(database.string());
+  markLoadedForGeneration(*proj);
   const std::string projectFile = (work / "demo.xml").string();
   saveProject(*proj, projectFile);
   detail("project " + projectFile);

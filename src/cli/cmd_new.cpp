@@ -182,10 +182,7 @@ int runNew(const NewOptions& o) {
     }
   }
   proj->setSetting("DynamicLoadDB", dynamicDefault);
-  // What was loaded is what the user wants pages for.
-  if (!o.noGenerate)
-    for (AGPTable* t : tables.inSequence())
-      if (t->flag("TblLoaded")) t->setSetting("TblGen", Variant(true));
+  if (!o.noGenerate) markLoadedForGeneration(*proj);
 
   saveProject(*proj, projectPath);
   int loaded = 0, fields = 0;

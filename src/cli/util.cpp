@@ -208,6 +208,12 @@ void saveProject(AGP& proj, const std::string& path) {
   detail("saved " + path);
 }
 
+void markLoadedForGeneration(AGP& proj) {
+  // What was loaded is what the user wants pages for.
+  for (AGPTable* t : database(proj).tables().inSequence())
+    if (t->flag("TblLoaded")) t->setSetting("TblGen", Variant(true));
+}
+
 AGPDatabase& database(AGP& proj) {
   if (proj.DBCnt() == 0) throw CliError("the project has no database");
   return *proj.db();

@@ -1,0 +1,327 @@
+// tarnwick generate and tarnwick demo: pages written, the answers for
+// existing files, backups, the check, changed templates and databases.
+#include <gmock/gmock.h>
+
+#include "cli_fixture.h"
+
+namespace tw::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::map<std::string, std::string> templateFiles(const std::string& listText = "List of") {
+  return {
+      {"control.xml",
+       "<TarnwickTemplate date=\"2026-01-01\" version=\"1.0\" desc=\"test\" author=\"tests\">\r\n"
+       "<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ifiles=\"list.php\"/>\r\n"
+       "<control id=\"index\" type=\"other\" ofile=\"*\" oext=\"php\" ifiles=\"index.php\"/>\r\n"
+       "</TarnwickTemplate>\r\n"},
+      {"lang.xml", "<tarnwick.language></tarnwick.language>"},
+      {"list.php", listText + " <!--##=TABLE.TblName##-->\r\n"},
+      {"index.php", "Project <!--##=PROJ.ProjName##-->\r\n"},
+  };
+}
+
+class GenerateTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    templateZip = makeTemplateZip("tpl", templateFiles());
+    project = newShop("shop.xml", {"--template", templateZip.string(), "--dest", "site"});
+    // Plain page names: the table's name and the control's.
+    ASSERT_EQ(run({"set", "shop.xml", "OutputNameType=", "OutputNameExt="}).code, 0);
+  }
+  fs::path site() const { return work() / "site"; }
+  fs::path page(const std::string& table) const { return site() / (table + "list.php"); }
+
+  fs::path templateZip;
+  fs::path project;
+};
+
+using PagesTest = GenerateTest;
+
+TEST_F(PagesTest, WritesThePagesAndSaysSo) {
+  RunResult r = run({"generate", "shop.xml"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(page("orders")), "List of orders\r\n");
+  EXPECT_EQ(read(site() / "index.php"), "Project shop\r\n");
+  EXPECT_THAT(r.out, ::testing::MatchesRegex("Generated [0-9]+ pages into " + site().string() + " in [0-9.]+ s\n"));
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(PagesTest, EveryTableMarkedForGenerationGetsItsPage) {
+  ASSERT_EQ(run({"set", "shop.xml", "customers", "TblGen=False"}).code, 0);
+  RunResult r = run({"generate", "shop.xml"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(page("orders")), "List of orders\r\n");
+  EXPECT_EQ(read(page("big_orders")), "List of big_orders\r\n");
+  EXPECT_FALSE(fs::exists(page("customers")));
+}
+
+TEST_F(PagesTest, WithoutATerminalExistingFilesNeedTheOverwriteFlag) {
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  write(page("orders"), "mine");
+  RunResult r = run({"generate", "shop.xml"});
+  EXPECT_EQ(r.code, 2) << r;
+  EXPECT_THAT(r.err, HasSubstr("already exists!"));
+  EXPECT_THAT(r.err, HasSubstr("decide with --overwrite all or --overwrite skip"));
+  EXPECT_EQ(read(page("orders")), "mine");
+}
+
+TEST_F(PagesTest, OverwriteSkipKeepsExistingFiles) {
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  write(page("orders"), "mine");
+  fs::remove(page("customers"));
+  RunResult r = run({"generate", "shop.xml", "--overwrite", "skip"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(page("orders")), "mine");
+  EXPECT_EQ(read(page("customers")), "List of customers\r\n");  // not there, so written
+  EXPECT_THAT(r.out, ::testing::MatchesRegex("Generated 1 page into .* \\([0-9]+ existing pages skipped\\) in .*\n"));
+  EXPECT_FALSE(fs::exists(page("orders").string() + ".bak"));
+}
+
+TEST_F(PagesTest, OverwriteAllReplacesFilesAndKeepsBackupsAsTheUserDefaultSays) {
+  ASSERT_EQ(run({"config", "set", "General", "BackupFile", "True"}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  write(page("orders"), "mine");
+  RunResult r = run({"generate", "shop.xml", "--overwrite", "all"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(page("orders")), "List of orders\r\n");
+  EXPECT_EQ(read(page("orders").string() + ".bak"), "mine");
+  EXPECT_THAT(r.out, HasSubstr(" backups)"));
+
+  write(page("orders"), "mine again");
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--no-backup"}).code, 0);
+  EXPECT_EQ(read(page("orders").string() + ".bak"), "mine");  // no new backup
+  // The user default is as it was.
+  EXPECT_EQ(run({"config", "get", "General", "BackupFile"}).out, "True\n");
+}
+
+TEST_F(PagesTest, BackupFlagMakesBackupsWhenTheUserDefaultDoesNot) {
+  ASSERT_EQ(run({"config", "set", "General", "BackupFile", "False"}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  write(page("orders"), "mine");
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all"}).code, 0);
+  EXPECT_FALSE(fs::exists(page("orders").string() + ".bak"));
+  write(page("orders"), "mine");
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--backup"}).code, 0);
+  EXPECT_EQ(read(page("orders").string() + ".bak"), "mine");
+  EXPECT_EQ(run({"config", "get", "General", "BackupFile"}).out, "False\n");
+}
+
+TEST_F(PagesTest, AProjectThatDoesNotAskOverwritesWithoutTheFlag) {
+  ASSERT_EQ(run({"set", "shop.xml", "PromptOnOverwrite=False"}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml", "--no-backup"}).code, 0);
+  write(page("orders"), "mine");
+  RunResult r = run({"generate", "shop.xml", "--no-backup"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(page("orders")), "List of orders\r\n");
+  // ... unless told to keep what is there.
+  write(page("orders"), "mine");
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "skip"}).code, 0);
+  EXPECT_EQ(read(page("orders")), "mine");
+}
+
+TEST_F(PagesTest, OnATerminalTheQuestionIsAsked) {
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  write(page("orders"), "mine");
+  write(page("customers"), "mine too");
+  // Skip, for all the files that follow.
+  RunResult r = runOnTerminal({"generate", "shop.xml"}, {{"Choice:", "2"}, {"All? [y/N]", "y"}});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.out, HasSubstr("already exists!"));
+  EXPECT_EQ(read(page("orders")), "mine");
+  EXPECT_EQ(read(page("customers")), "mine too");
+  // Cancel ends the run.
+  RunResult cancel = runOnTerminal({"generate", "shop.xml"}, {{"Choice:", "3"}, {"All? [y/N]", "n"}});
+  EXPECT_EQ(cancel.code, 130) << cancel;
+  EXPECT_THAT(cancel.out, HasSubstr("cancelled"));
+}
+
+TEST_F(PagesTest, CheckCountsExistingOutputsWithoutWriting) {
+  RunResult none = run({"generate", "shop.xml", "--check"});
+  ASSERT_EQ(none.code, 0) << none;
+  EXPECT_EQ(none.out, "0\n");
+  EXPECT_THAT(none.err, HasSubstr("No output exists yet in " + site().string()));
+  EXPECT_FALSE(fs::exists(page("orders")));
+  // The count stops after the first table that has outputs: its one page.
+  write(page("orders"), "mine");
+  RunResult some = run({"generate", "shop.xml", "--check"});
+  ASSERT_EQ(some.code, 0) << some;
+  EXPECT_EQ(some.out, "1\n");
+  EXPECT_EQ(read(page("orders")), "mine");
+  EXPECT_EQ(run({"generate", "shop.xml", "--check", "--quiet"}).err, "");
+}
+
+TEST_F(PagesTest, DestinationFromTheCommandLine) {
+  RunResult r = run({"generate", "shop.xml", "--dest", "elsewhere"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(work() / "elsewhere" / "orderslist.php"), "List of orders\r\n");
+  EXPECT_FALSE(fs::exists(page("orders")));
+  // The project keeps its own destination.
+  EXPECT_EQ(attribute(project, "/Project", "Destination"), site().string());
+}
+
+TEST_F(PagesTest, AProjectWithoutTemplateOrDestinationIsRefused) {
+  ASSERT_EQ(run({"set", "shop.xml", "Destination="}).code, 0);
+  RunResult dest = run({"generate", "shop.xml"});
+  EXPECT_EQ(dest.code, 1) << dest;
+  EXPECT_THAT(dest.err, HasSubstr("--dest"));
+  ASSERT_EQ(run({"set", "shop.xml", "Template=" + (dir() / "gone.zip").string()}).code, 0);
+  RunResult templ = run({"generate", "shop.xml", "--dest", "x"});
+  EXPECT_EQ(templ.code, 1) << templ;
+  EXPECT_THAT(templ.err, HasSubstr("gone.zip: template not found"));
+  EXPECT_FALSE(fs::exists(work() / "x"));
+}
+
+TEST_F(PagesTest, AChangedTemplateArchiveNeedsADecision) {
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  // A new archive of the same name, with another text (and time).
+  fs::remove(templateZip);
+  fs::path again = makeTemplateZip("tpl", templateFiles("Table"));
+  ASSERT_EQ(again, templateZip);
+  fs::last_write_time(templateZip, fs::file_time_type::clock::now() + std::chrono::seconds(5));
+
+  RunResult undecided = run({"generate", "shop.xml", "--overwrite", "all"});
+  EXPECT_EQ(undecided.code, 2) << undecided;
+  EXPECT_THAT(undecided.err, HasSubstr("decide with --keep-template or --extract-template"));
+
+  RunResult keep = run({"generate", "shop.xml", "--overwrite", "all", "--keep-template"});
+  ASSERT_EQ(keep.code, 0) << keep;
+  EXPECT_EQ(read(page("orders")), "List of orders\r\n");
+
+  RunResult extract = run({"generate", "shop.xml", "--overwrite", "all", "--extract-template"});
+  ASSERT_EQ(extract.code, 0) << extract;
+  EXPECT_EQ(read(page("orders")), "Table orders\r\n");
+}
+
+TEST_F(PagesTest, ATemplateFolderIsUsedAsItIsNow) {
+  fs::path folder = makeTemplateFolder("folder-template", templateFiles("From folder"));
+  ASSERT_EQ(run({"set", "shop.xml", "Template=" + folder.string()}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  EXPECT_EQ(read(page("orders")), "From folder orders\r\n");
+  write(folder / "list.php", "Changed <!--##=TABLE.TblName##-->\r\n");
+  RunResult r = run({"generate", "shop.xml", "--overwrite", "all"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(page("orders")), "Changed orders\r\n");
+}
+
+TEST_F(PagesTest, TemplateErrorsAreReportedAsTheEngineGivesThem) {
+  fs::path folder = makeTemplateFolder("no-control", {{"list.php", "x"}});
+  ASSERT_EQ(run({"set", "shop.xml", "Template=" + folder.string()}).code, 0);
+  RunResult r = run({"generate", "shop.xml"});
+  EXPECT_EQ(r.code, 1) << r;
+  EXPECT_EQ(r.err, "tarnwick: error: control file not found! Generation aborted!\n");
+}
+
+// ---------------------------------------------------------------- the database changed
+
+class ChangedDatabaseTest : public PagesTest {
+ protected:
+  void SetUp() override {
+    PagesTest::SetUp();
+    ASSERT_EQ(run({"set", "shop.xml", "orders", "total", "FldCaption=Amount"}).code, 0);
+    execSqlite(work() / "shop.sqlite", "ALTER TABLE orders ADD COLUMN note TEXT;");
+  }
+  std::vector<std::string> orderFields() { return childNames(project, tableXPath("orders"), "Field", "FldName"); }
+};
+
+TEST_F(ChangedDatabaseTest, WithoutATerminalTheSyncFlagDecides) {
+  Snapshot before = snapshot(project);
+  RunResult undecided = run({"generate", "shop.xml"});
+  EXPECT_EQ(undecided.code, 2) << undecided;
+  EXPECT_THAT(undecided.err, HasSubstr("decide with --sync update, --sync keep or --sync off"));
+  EXPECT_FALSE(fs::exists(page("orders")));
+  EXPECT_TRUE(snapshot(project) == before);
+
+  RunResult keep = run({"generate", "shop.xml", "--sync", "keep"});
+  ASSERT_EQ(keep.code, 0) << keep;
+  EXPECT_TRUE(fs::exists(page("orders")));
+  EXPECT_TRUE(snapshot(project) == before);
+
+  RunResult off = run({"generate", "shop.xml", "--sync", "off", "--overwrite", "all"});
+  ASSERT_EQ(off.code, 0) << off;
+  EXPECT_TRUE(snapshot(project) == before);
+}
+
+TEST_F(ChangedDatabaseTest, UpdateBringsTheProjectFileInLineFirst) {
+  RunResult r = run({"generate", "shop.xml", "--sync", "update"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.out, HasSubstr("Updated shop.xml from the database\n"));
+  EXPECT_THAT(orderFields(), ::testing::ElementsAre("id", "customer_id", "total", "placed", "note"));
+  EXPECT_EQ(attribute(project, fieldXPath("orders", "total"), "FldCaption"), "Amount");
+  EXPECT_TRUE(fs::exists(page("orders")));
+  // Now in line, the next run has nothing to decide.
+  EXPECT_EQ(run({"generate", "shop.xml", "--overwrite", "all"}).code, 0);
+}
+
+TEST_F(ChangedDatabaseTest, AProjectWithoutAutoSyncIsNotCompared) {
+  ASSERT_EQ(run({"set", "shop.xml", "AutoSync=False"}).code, 0);
+  RunResult r = run({"generate", "shop.xml"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(orderFields().size(), 4u);
+}
+
+TEST_F(ChangedDatabaseTest, AnUnreachableDatabaseIsAWarning) {
+  fs::rename(work() / "shop.sqlite", work() / "moved.sqlite");
+  RunResult r = run({"generate", "shop.xml"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.err, HasSubstr("warning: cannot compare the project with its database"));
+  EXPECT_TRUE(fs::exists(page("orders")));
+}
+
+// ---------------------------------------------------------------- demo
+
+class DemoTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    data = dir() / "data";
+    setEnv("TARNWICK_DATA_DIR", data.string());
+    write(data / "samples" / "sample-sqlite.sql",
+          "CREATE TABLE products (id INTEGER PRIMARY KEY, name TEXT);"
+          "INSERT INTO products (name) VALUES ('tea');"
+          "CREATE TABLE suppliers (id INTEGER PRIMARY KEY, name TEXT);");
+  }
+  fs::path data;
+};
+
+TEST_F(DemoTest, SaysSoWhenTheDefaultTemplateIsNotThereYet) {
+  write(data / "templates" / "default" / "lib" / "app.php", "<?php\n");
+  RunResult r = run({"demo", "app"});
+  EXPECT_EQ(r.code, 1) << r;
+  EXPECT_THAT(r.err, HasSubstr("the default template is not there yet"));
+  EXPECT_THAT(r.err, HasSubstr("has no control.xml"));
+  EXPECT_FALSE(fs::exists(work() / "app"));
+}
+
+TEST_F(DemoTest, GeneratesTheSampleIntoTheFolderAndSaysHowToServeIt) {
+  for (const auto& [name, text] : templateFiles()) write(data / "templates" / "default" / name, text);
+  RunResult r = run({"demo", "app"});
+  ASSERT_EQ(r.code, 0) << r;
+  fs::path app = work() / "app";
+  // Named by the shipped defaults: the table's name and the control's.
+  EXPECT_EQ(read(app / "productslist.php"), "List of products\r\n");
+  EXPECT_THAT(r.out, HasSubstr("php -S 127.0.0.1:8000 -t " + app.string() + "\n"));
+  fs::path database = dir() / "Documents" / "Tarnwick" / "Demo" / "sample.sqlite";
+  EXPECT_TRUE(fs::exists(database));
+  EXPECT_THAT(r.out, HasSubstr(database.string()));
+  // A second run replaces the pages without asking and without backups.
+  write(app / "index.php", "old");
+  RunResult again = run({"demo", "app"});
+  ASSERT_EQ(again.code, 0) << again;
+  EXPECT_EQ(read(app / "index.php"), "Project Tarnwick Demo\r\n");
+  EXPECT_FALSE(fs::exists(app / "index.php.bak"));
+}
+
+TEST_F(DemoTest, ABrokenSampleScriptLeavesNoDatabase) {
+  for (const auto& [name, text] : templateFiles()) write(data / "templates" / "default" / name, text);
+  write(data / "samples" / "sample-sqlite.sql", "CREATE TABLE x (id INTEGER); INSERT INTO nothere VALUES (1);");
+  RunResult r = run({"demo", "app"});
+  EXPECT_EQ(r.code, 1) << r;
+  EXPECT_THAT(r.err, HasSubstr("no such table: nothere"));
+  EXPECT_FALSE(fs::exists(dir() / "Documents" / "Tarnwick" / "Demo" / "sample.sqlite"));
+}
+
+}  // namespace
+}  // namespace tw::testing
