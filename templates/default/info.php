@@ -82,26 +82,24 @@ return [
 <!--##
 	End If
 
-	' This table as the detail of others.
-	zzLinks = TableMasters(TABLE)
-	If UBound(zzLinks) >= 0 Then
+	' This table as the detail of others: masters with a settings file and
+	' a list page to go back to.
+	zzMasters = ""
+	For Each zzLink In TableMasters(TABLE)
+		Set zzMaster = FindTable(zzLink(0))
+		If Not zzMaster Is Nothing Then
+			zzMasterInfo = TableInfoFile(zzMaster)
+			zzMasterList = TablePageFile(zzMaster, "list")
+			If zzMasterInfo <> "" And zzMasterList <> "" Then
+				zzMasters = zzMasters & "        ['table' => " & PhpText(zzMaster.TblName) & ", 'info' => " & PhpText(zzMasterInfo) & ", 'list_page' => " & PhpText(zzMasterList) & "," & vbCrLf _
+					& "            'master_fields' => " & PhpList(zzLink(1)) & ", 'detail_fields' => " & PhpList(zzLink(2)) & "]," & vbCrLf
+			End If
+		End If
+	Next
+	If zzMasters <> "" Then
 ##-->
     'masters' => [
-<!--##
-		For Each zzLink In zzLinks
-			Set zzMaster = FindTable(zzLink(0))
-			If Not zzMaster Is Nothing Then
-				zzMasterInfo = TableInfoFile(zzMaster)
-				If zzMasterInfo <> "" Then
-##-->
-        ['table' => <!--##=PhpText(zzMaster.TblName)##-->, 'info' => <!--##=PhpText(zzMasterInfo)##-->, 'list_page' => <!--##=PhpText(TablePageFile(zzMaster, "list"))##-->,
-            'master_fields' => <!--##=PhpList(zzLink(1))##-->, 'detail_fields' => <!--##=PhpList(zzLink(2))##-->],
-<!--##
-				End If
-			End If
-		Next
-##-->
-    ],
+<!--##=zzMasters##-->    ],
 <!--##
 	End If
 

@@ -457,31 +457,36 @@ End Function
 ' Tables and fields as the generated pages see them.
 
 ' The table of the current database named name (exactly), or Nothing.
-' Looking a table up through Item would make it the collection's current
-' table, which is the table the page being generated belongs to; this
-' lookup leaves the current table alone.
+' Fetching a table by name or walking the tables makes the one reached
+' the collection's current table, and the current table is the one the
+' page being generated belongs to; this lookup makes the table that was
+' current the current one again.
 Function FindTable(name)
-  Dim tbl
+  Dim tbl, current
   Set FindTable = Nothing
+  current = DB.Tables.curName
   For Each tbl In DB.Tables
     If tbl.TblName = name Then
       Set FindTable = tbl
-      Exit Function
+      Exit For
     End If
   Next
+  If current <> "" Then DB.Tables.SetItem current
 End Function
 
 ' The field of table tbl named name (exactly), or Nothing; the table's
-' current field stays as it is.
+' current field is kept as FindTable keeps the current table.
 Function FindField(tbl, name)
-  Dim fld
+  Dim fld, current
   Set FindField = Nothing
+  current = tbl.Fields.curName
   For Each fld In tbl.Fields
     If fld.FldName = name Then
       Set FindField = fld
-      Exit Function
+      Exit For
     End If
   Next
+  If current <> "" Then tbl.Fields.SetItem current
 End Function
 
 ' The caption of a table as plain text: TblCaption, else TblName.
