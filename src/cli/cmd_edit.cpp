@@ -79,29 +79,11 @@ Variant convertSetting(const std::string& name, const std::string& type, const s
   return v;
 }
 
-int runSet(SetOptions o) {
-  // Leading words without "=" name the table and field.
-  std::vector<std::pair<std::string, std::string>> assignments;
-  std::vector<std::string> objectWords;
-  for (const std::string& a : o.args) {
-    size_t eq = a.find('=');
-    if (eq == std::string::npos) {
-      if (!assignments.empty()) throw usageError("expected NAME=VALUE, got \"" + a + "\"");
-      objectWords.push_back(a);
-      continue;
-    }
-    if (eq == 0) throw usageError("no setting name in \"" + a + "\"");
-    std::string value = a.substr(eq + 1);
-    assignments.emplace_back(a.substr(0, eq), o.escapes ? unescape(value) : value);
-  }
-  if (objectWords.size() > 2) throw usageError("too many names before NAME=VALUE: give at most TABLE and FIELD");
-  if (assignments.empty()) throw usageError("nothing to set: give NAME=VALUE");
-  if (!objectWords.empty()) o.path.table = objectWords[0];
-  if (objectWords.size() > 1) o.path.field = objectWords[1];
+}  // namespace
 
-  startEngine();
-  Ref<AGP> proj = loadProject(o.project);
-  Target target = resolveTarget(*proj, o.path);
+Target applySettings(AGP& proj, const ObjectPath& path,
+                     const std::vector<std::pair<std::string, std::string>>& assignments) {
+  Target target = resolveTarget(proj, path);
   AGProperties& store = target.owner->Properties();
 
   std::vector<std::string> known;
@@ -137,14 +119,42 @@ int runSet(SetOptions o) {
 
   if (!rename.empty() && rename != target.name) {
     bool done = false;
-    if (target.kind == "table") done = database(*proj).tables().Change(target.name, rename) != nullptr;
-    else if (target.kind == "field") done = findTable(*proj, target.table).Fields().Change(target.name, rename) != nullptr;
-    else done = findTable(*proj, target.table).Charts().Change(target.name, rename) != nullptr;
+    if (target.kind == "table") done = database(proj).tables().Change(target.name, rename) != nullptr;
+    else if (target.kind == "field") done = findTable(proj, target.table).Fields().Change(target.name, rename) != nullptr;
+    else done = findTable(proj, target.table).Charts().Change(target.name, rename) != nullptr;
     if (!done) throw usageError("cannot rename " + target.name + " to " + rename + ": the name is taken");
     detail("renamed " + target.name + " to " + rename);
     target.name = rename;
   }
   for (const Change& c : changes) store.valueAt(c.index) = c.value;
+  return target;
+}
+
+namespace {
+
+int runSet(SetOptions o) {
+  // Leading words without "=" name the table and field.
+  std::vector<std::pair<std::string, std::string>> assignments;
+  std::vector<std::string> objectWords;
+  for (const std::string& a : o.args) {
+    size_t eq = a.find('=');
+    if (eq == std::string::npos) {
+      if (!assignments.empty()) throw usageError("expected NAME=VALUE, got \"" + a + "\"");
+      objectWords.push_back(a);
+      continue;
+    }
+    if (eq == 0) throw usageError("no setting name in \"" + a + "\"");
+    std::string value = a.substr(eq + 1);
+    assignments.emplace_back(a.substr(0, eq), o.escapes ? unescape(value) : value);
+  }
+  if (objectWords.size() > 2) throw usageError("too many names before NAME=VALUE: give at most TABLE and FIELD");
+  if (assignments.empty()) throw usageError("nothing to set: give NAME=VALUE");
+  if (!objectWords.empty()) o.path.table = objectWords[0];
+  if (objectWords.size() > 1) o.path.field = objectWords[1];
+
+  startEngine();
+  Ref<AGP> proj = loadProject(o.project);
+  Target target = applySettings(*proj, o.path, assignments);
   saveProject(*proj, o.project);
   std::string what = target.kind == "project" ? "the project"
                      : target.kind == "database" ? "the database"

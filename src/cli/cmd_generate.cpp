@@ -2,6 +2,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 
 #include "automation/error.h"
 #include "cli/cli.h"
+#include "cli/objects.h"
 #include "cli/sync_flags.h"
 #include "cli/terminal.h"
 #include "generate/generator.h"
@@ -298,6 +300,14 @@ int runDemo(const DemoOptions& o) {
          Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
   throwOnEngineError(database.string());
   markLoadedForGeneration(*proj);
+  // The sample application's settings, views, reports and charts.
+  std::string description = dataFolder("samples/sample-project.txt");
+  if (description.empty() && !std::getenv("TARNWICK_DATA_DIR"))
+    description = dataFolder("tests/e2e/sample-project.txt");
+  if (!description.empty()) {
+    detail("applying " + description);
+    applyDescription(*proj, description);
+  }
   const std::string projectFile = (work / "demo.xml").string();
   saveProject(*proj, projectFile);
   detail("project " + projectFile);
@@ -308,8 +318,9 @@ int runDemo(const DemoOptions& o) {
   c.backup = false;
   generate(*proj, c, false);
   info("The project is " + projectFile + ", the database " + database.string() + ".");
-  info("Serve the application with:\n  php -S 127.0.0.1:8000 -t " + dest +
-       "\nand open http://127.0.0.1:8000/ (log in as ceo / tarnwick-demo).");
+  const bool login = proj->str("SecType") != "None" && !proj->str("SecType").empty();
+  info("Serve the application with:\n  php -S 127.0.0.1:8000 -t " + dest + "\nand open http://127.0.0.1:8000/" +
+       (login ? " (log in as ceo / tarnwick-demo)." : "."));
   return kExitOk;
 }
 

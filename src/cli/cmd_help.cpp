@@ -1,5 +1,6 @@
 // tarnwick help and tarnwick man: the command's help texts, and the same
 // texts as a manual page.
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -70,8 +71,13 @@ void roffOptions(std::ostream& out, const CLI::App& app) {
   }
 }
 
-int runMan(CLI::App& app) {
-  std::ostream& out = std::cout;
+int runMan(CLI::App& app, const std::string& file) {
+  std::ofstream toFile;
+  if (!file.empty()) {
+    toFile.open(file, std::ios::binary | std::ios::trunc);
+    if (!toFile) throw CliError(file + ": cannot write the manual page");
+  }
+  std::ostream& out = file.empty() ? std::cout : toFile;
   out << ".TH TARNWICK 1 \"\" \"tarnwick " << TARNWICK_VERSION << "\" \"User Commands\"\n";
   out << ".SH NAME\ntarnwick \\- " << roff(app.get_description()) << '\n';
   out << ".SH SYNOPSIS\n.B tarnwick\n[\\fIOPTIONS\\fR] \\fICOMMAND\\fR [\\fIARGS\\fR]\n";
@@ -99,6 +105,7 @@ int runMan(CLI::App& app) {
   for (const CLI::App* sub : app.get_subcommands({})) command(*sub, "");
   out << ".SH NOTES\n";
   roffFooter(out, app.get_footer());
+  if (!file.empty() && !toFile.flush()) throw CliError(file + ": cannot write the manual page");
   return kExitOk;
 }
 
@@ -119,9 +126,11 @@ void addHelpCommands(CLI::App& app, Commands& out) {
                    }});
   }
   {
+    auto file = std::make_shared<std::string>();
     CLI::App* sub = app.add_subcommand("man", "Write the manual page (troff) to stdout");
+    sub->add_option("-o,--output", *file, "Write it to this file instead");
     sub->footer("Example:\n  tarnwick man | man -l -");
-    out.push_back({sub, [&app] { return runMan(app); }});
+    out.push_back({sub, [&app, file] { return runMan(app, *file); }});
   }
 }
 

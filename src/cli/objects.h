@@ -2,6 +2,8 @@
 // Which object of a project a command works on: the project itself, its
 // database, a table, one of its fields or one of its charts.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/cli.h"
 #include "model/settings.h"
@@ -30,5 +32,15 @@ struct Target {
 
 // Finds the object; unknown names end the command with close matches.
 Target resolveTarget(AGP& proj, const ObjectPath& path);
+
+// Gives the object the NAME=VALUE pairs, converted by each setting's type as
+// the project file reader converts them; a name setting renames the object.
+// Everything is checked before anything changes.
+Target applySettings(AGP& proj, const ObjectPath& path,
+                     const std::vector<std::pair<std::string, std::string>>& assignments);
+
+// Applies a project description file (see description.cpp) to a loaded
+// project; a line that fails ends it with the file's name and line number.
+void applyDescription(AGP& proj, const std::string& file);
 
 }  // namespace tw::cli

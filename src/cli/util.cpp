@@ -157,6 +157,11 @@ void startEngine() {
     std::string ext = dataFolder("extensions", false);
     if (!ext.empty()) setenv("TARNWICK_EXTENSIONS", ext.c_str(), 1);
   }
+  if (!std::getenv("TARNWICK_MACHINE_REGISTRY")) {
+    // An installation moved to another prefix still finds its own defaults.
+    std::string machine = dataFolder("machine-registry.txt", false);
+    if (!machine.empty()) setenv("TARNWICK_MACHINE_REGISTRY", machine.c_str(), 1);
+  }
   if (!std::getenv("TARNWICK_TEMPLATES")) {
     std::string templates = dataFolder("templates", false);
     if (!templates.empty()) setenv("TARNWICK_TEMPLATES", templates.c_str(), 1);

@@ -314,6 +314,50 @@ TEST_F(DemoTest, GeneratesTheSampleIntoTheFolderAndSaysHowToServeIt) {
   EXPECT_FALSE(fs::exists(app / "index.php.bak"));
 }
 
+TEST_F(DemoTest, TheSampleProjectDescriptionIsApplied) {
+  for (const auto& [name, text] : templateFiles()) write(data / "templates" / "default" / name, text);
+  write(data / "samples" / "sample-project.txt",
+        "# comments and blank lines are skipped\n\n"
+        "name \"Sample Shop\"\n"
+        "table products TblCaption='Our goods' TblGen=False   # a comment after the words\n"
+        "field products name FldCaption=\"Product \\\"name\\\"\"\n"
+        "view cheap \"SELECT id, name FROM products WHERE id < 10\"\n"
+        "report product_report products\n"
+        "chart product_report by_name ChartCaption=\"By name\" ChartWidth=300\n"
+        "chart product_report by_name ChartHeight=200\n");
+  RunResult r = run({"demo", "app"});
+  ASSERT_EQ(r.code, 0) << r;
+  fs::path project = dir() / "Documents" / "Tarnwick" / "Demo" / "demo.xml";
+  EXPECT_EQ(attribute(project, "/Project", "ProjName"), "Sample Shop");
+  EXPECT_EQ(attribute(project, tableXPath("products"), "TblCaption"), "Our goods");
+  EXPECT_EQ(attribute(project, fieldXPath("products", "name"), "FldCaption"), "Product \"name\"");
+  EXPECT_EQ(attribute(project, tableXPath("cheap"), "TblType"), "CUSTOMVIEW");
+  EXPECT_EQ(attribute(project, tableXPath("product_report"), "TblRptSrc"), "products");
+  std::string chart = tableXPath("product_report") + "/Chart[@ChartName='by_name']";
+  EXPECT_EQ(attribute(project, chart, "ChartCaption"), "By name");
+  EXPECT_EQ(attribute(project, chart, "ChartWidth"), "300");
+  EXPECT_EQ(attribute(project, chart, "ChartHeight"), "200");
+  // Pages follow the description: products is not generated, the view is.
+  fs::path app = work() / "app";
+  EXPECT_FALSE(fs::exists(app / "productslist.php"));
+  EXPECT_EQ(read(app / "cheaplist.php"), "List of cheap\r\n");
+  EXPECT_EQ(read(app / "index.php"), "Project Sample Shop\r\n");
+  // The sample has no login: none is offered.
+  EXPECT_THAT(r.out, ::testing::Not(HasSubstr("log in")));
+}
+
+TEST_F(DemoTest, AWrongDescriptionLineIsReportedWithItsPlace) {
+  for (const auto& [name, text] : templateFiles()) write(data / "templates" / "default" / name, text);
+  write(data / "samples" / "sample-project.txt", "name x\ntable products TblCaptoin=x\n");
+  RunResult r = run({"demo", "app"});
+  EXPECT_EQ(r.code, 2) << r;
+  EXPECT_THAT(r.err, HasSubstr("sample-project.txt:2: unknown table setting \"TblCaptoin\"; did you mean TblCaption?"));
+  write(data / "samples" / "sample-project.txt", "table products TblCaption='open\n");
+  RunResult quote = run({"demo", "app"});
+  EXPECT_EQ(quote.code, 2) << quote;
+  EXPECT_THAT(quote.err, HasSubstr("sample-project.txt:1: a quote is not closed"));
+}
+
 TEST_F(DemoTest, ABrokenSampleScriptLeavesNoDatabase) {
   for (const auto& [name, text] : templateFiles()) write(data / "templates" / "default" / name, text);
   write(data / "samples" / "sample-sqlite.sql", "CREATE TABLE x (id INTEGER); INSERT INTO nothere VALUES (1);");
