@@ -138,6 +138,41 @@ TEST_F(PagesTest, OnATerminalTheQuestionIsAsked) {
   EXPECT_THAT(cancel.out, HasSubstr("cancelled"));
 }
 
+TEST_F(PagesTest, OnATerminalAProgressBarShowsTheRun) {
+  RunResult r = runOnTerminal({"generate", "shop.xml"}, {});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.out, HasSubstr("Tarnwick - Generating PHP Scripts..."));
+  EXPECT_THAT(r.out, HasSubstr("100%"));
+  EXPECT_THAT(r.out, HasSubstr("\r\033[K"));  // the line is cleared when done
+  RunResult quiet = runOnTerminal({"generate", "shop.xml", "--overwrite", "all", "--quiet"}, {});
+  ASSERT_EQ(quiet.code, 0) << quiet;
+  EXPECT_THAT(quiet.out, ::testing::Not(HasSubstr("%")));
+  EXPECT_THAT(quiet.out, ::testing::Not(HasSubstr("Generated")));
+}
+
+TEST_F(PagesTest, CtrlCCancelsTheRunCleanly) {
+  // Enough tables that the run is still going when the key arrives.
+  std::string sql;
+  for (int i = 0; i < 400; ++i) sql += "CREATE TABLE t" + std::to_string(i) + " (id INTEGER PRIMARY KEY, v TEXT);";
+  makeSqlite(work() / "many.sqlite", sql);
+  ASSERT_EQ(run({"new", "many.xml", "--db", "sqlite:many.sqlite", "--template", templateZip.string(), "--dest",
+                 "many-site"}).code, 0);
+  ASSERT_EQ(run({"set", "many.xml", "AutoSync=False"}).code, 0);
+  Snapshot before = snapshot(work() / "many.xml");
+  RunResult r = runOnTerminal({"generate", "many.xml"}, {{"Generating t", "\x03"}});
+  EXPECT_EQ(r.code, 130) << r;
+  EXPECT_THAT(r.out, HasSubstr("cancelled"));
+  EXPECT_THAT(r.out, ::testing::Not(HasSubstr("Generated")));
+  // The pages before the key stay (the folder comes with the first one);
+  // not all were written, and the project is as it was.
+  size_t pages = 0;
+  if (fs::exists(work() / "many-site"))
+    for (const auto& e : fs::directory_iterator(work() / "many-site"))
+      if (e.path().filename().string().rfind("t", 0) == 0) ++pages;
+  EXPECT_LT(pages, 400u);
+  EXPECT_TRUE(snapshot(work() / "many.xml") == before);
+}
+
 TEST_F(PagesTest, CheckCountsExistingOutputsWithoutWriting) {
   RunResult none = run({"generate", "shop.xml", "--check"});
   ASSERT_EQ(none.code, 0) << none;
