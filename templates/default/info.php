@@ -45,9 +45,15 @@ return [
 	' The fields the list is sorted by when the user chose nothing:
 	' FldOrderBy gives their order (1, 2, ...), FldOrder the direction.
 	zzOrder = ""
+	zzRanked = ""
+	For zzI = 1 To TABLE.Fields.Count
+		If TABLE.Fields.Seq(zzI).FldOrderBy > 0 Then zzRanked = zzRanked & "," & zzI
+	Next
+	zzRanked = SplitList(zzRanked, ",")
 	For zzRank = 1 To TABLE.Fields.Count
-		For zzI = 1 To TABLE.Fields.Count
-			Set zzFld = TABLE.Fields.Seq(zzI)
+		If UBound(zzRanked) < 0 Then Exit For
+		For Each zzI In zzRanked
+			Set zzFld = TABLE.Fields.Seq(CLng(zzI))
 			If zzFld.FldOrderBy = zzRank And FieldInApplication(TABLE, zzFld) Then
 				If zzOrder <> "" Then zzOrder = zzOrder & ", "
 				zzDir = "ASC"
@@ -107,10 +113,10 @@ return [
 	zzDetails = ""
 	For zzI = 1 To DB.Tables.Count
 		Set zzDetail = DB.Tables.Seq(zzI)
-		zzDetailPage = TablePageFile(zzDetail, "list")
-		If zzDetailPage <> "" Then
+		If zzDetail.TblMasterTbl <> "" Then
+			zzDetailPage = TablePageFile(zzDetail, "list")
 			For Each zzLink In TableMasters(zzDetail)
-				If zzLink(0) = TABLE.TblName Then
+				If zzLink(0) = TABLE.TblName And zzDetailPage <> "" Then
 					zzDetails = zzDetails & "        ['table' => " & PhpText(zzDetail.TblName) & ", 'caption' => " & PhpText(TableCaptionText(zzDetail)) & ", 'page' => " & PhpText(zzDetailPage) & "," & vbCrLf & "            'master_fields' => " & PhpList(zzLink(1)) & ", 'detail_fields' => " & PhpList(zzLink(2)) & "]," & vbCrLf
 				End If
 			Next

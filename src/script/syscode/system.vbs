@@ -279,18 +279,30 @@ End Function
 
 ' The control whose CtrlID is id, or Nothing. Fetching a control by
 ' position makes it the collection's current one, so the control that was
-' current is fetched again before returning.
+' current is fetched again before returning. The positions of the controls
+' are remembered (zbControlIds) while the collection keeps its size; a
+' remembered position is checked before it is used.
+Dim zbControlIds, zbControlCount
+
 Function ControlByID(id)
   Dim i, current, ctrl
   Set ControlByID = Nothing
   current = Controls.curIndex
-  For i = 1 To Controls.Count
-    Set ctrl = Controls.Item(i)
-    If ctrl.CtrlID = id Then
-      Set ControlByID = ctrl
-      Exit For
+  If IsObject(zbControlIds) Then
+    If zbControlCount = Controls.Count And zbControlIds.Exists(id) Then
+      Set ctrl = Controls.Item(zbControlIds(id))
+      If ctrl.CtrlID = id Then Set ControlByID = ctrl
     End If
-  Next
+  End If
+  If ControlByID Is Nothing Then
+    Set zbControlIds = CreateObject("Scripting.Dictionary")
+    zbControlCount = Controls.Count
+    For i = 1 To zbControlCount
+      Set ctrl = Controls.Item(i)
+      If Not zbControlIds.Exists(ctrl.CtrlID) Then zbControlIds.Add ctrl.CtrlID, i
+      If ctrl.CtrlID = id And ControlByID Is Nothing Then Set ControlByID = ctrl
+    Next
+  End If
   If current >= 1 And current <= Controls.Count Then Call Controls.Item(current)
 End Function
 
