@@ -4,6 +4,7 @@
     run_e2e.py samples  --work DIR          the sample scripts are reproducible and load
     run_e2e.py lint     --work DIR          php -l on every .php file of the application
     run_e2e.py http     --work DIR --db sqlite|mariadb [--only NAME ...]
+    run_e2e.py links    --work DIR          every page reached and every link sound, other page names
     run_e2e.py browser  --work DIR --artifacts DIR
 
 The application is the one the tarnwick command generates with the default
@@ -17,6 +18,7 @@ tests need is missing.
 import argparse
 import filecmp
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -186,6 +188,78 @@ def cmd_http(args):
     return 1 if failed or not passed else 0
 
 
+# Naming settings that change every page name but those the runtime knows.
+NAMING = """
+project OutputNameType=infix OutputNameExt=_ OutputNameLCase=True P_DefaultPage=home.php
+"""
+
+
+def cmd_links(args):
+    """The sample generated with other naming settings (table pages named
+    <table>_<page>.php in lower case, the menu page home.php): from the menu
+    page, every page of the application is reached by its links, and every
+    link and form of every page names a file that exists and opens."""
+    lib.need("php", "php-cli")
+    lib.fresh_work(args.work)
+    path = os.path.join(args.work, "db", "sample.sqlite")
+    os.makedirs(os.path.dirname(path))
+    lib.build_sqlite(path)
+    description = os.path.join(args.work, "project.txt")
+    with open(lib.SAMPLE_PROJECT, encoding="utf-8") as f, open(description, "w", encoding="utf-8") as out:
+        out.write(f.read() + NAMING)
+    app = lib.generate(args.work, "sqlite:" + path, args.tarnwick, args.template, description)
+    lib.write_local_config(app, {"driver": "sqlite", "path": path}, os.path.join(args.work, "sessions"))
+    import html as htmllib
+    import urllib.parse
+    passed = failed = 0
+
+    def check(name, ok, detail=""):
+        nonlocal passed, failed
+        print(f"[ {'PASS' if ok else 'FAIL'} ] links.{name}{'' if ok else ': ' + detail}")
+        passed, failed = passed + ok, failed + (not ok)
+
+    def is_page(f):
+        with open(os.path.join(app, f), encoding="utf-8") as fh:
+            return "Tarnwick\\run(" in fh.read()
+
+    pages = sorted(f for f in os.listdir(app) if f.endswith(".php") and is_page(f))
+    check("pages_named_by_the_settings", "customers_list.php" in pages and "home.php" in pages
+          and "customerslist.php" not in pages and "index.php" not in pages, str(pages[:8]))
+    with lib.PhpServer(app, os.path.join(args.work, "php-server.log")) as server:
+        client = lib.Client(server.base)
+        client.login("ceo", "tarnwick-demo")
+        seen, queue, broken, failures = {}, ["home.php"], [], []
+        while queue and len(seen) < 200:
+            url = queue.pop(0)
+            page = urllib.parse.urlsplit(url).path
+            if page in seen:
+                continue
+            r = client.get(url)
+            seen[page] = r.status
+            if r.status != 200:
+                failures.append(f"{url}: {r.status}")
+                continue
+            if "html" not in (r.header("Content-Type") or ""):
+                continue
+            for attr, target in re.findall(r'(href|action|src)="([^"]*)"', r.text):
+                target = htmllib.unescape(target)
+                parts = urllib.parse.urlsplit(target)
+                if parts.scheme or target.startswith(("#", "data:", "mailto:")) or not parts.path:
+                    continue
+                if not os.path.exists(os.path.join(app, parts.path)):
+                    broken.append(f"{page} -> {target}")
+                elif attr == "href" and parts.path.endswith(".php"):
+                    queue.append(target)  # forms post; links open
+        check("no_link_names_a_missing_file", not broken, "; ".join(sorted(set(broken))[:10]))
+        check("every_page_reached_opens", not failures, "; ".join(failures[:10]))
+        # the login pages are for visitors who are not logged in; every page
+        # posts to the logout page from the user box
+        unreached = [p for p in pages if p not in seen and p not in ("login.php", "register.php", "logout.php")]
+        check("every_page_is_reached", not unreached, str(unreached))
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
 def cmd_browser(args):
     lib.need("php", "php-cli")
     node = lib.need("node", "nodejs")
@@ -234,7 +308,7 @@ def cmd_browser(args):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("command", choices=["samples", "lint", "http", "browser"])
+    ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser"])
     ap.add_argument("--work", required=True, help="scratch folder (emptied first)")
     ap.add_argument("--db", choices=["sqlite", "mariadb"], default="sqlite")
     ap.add_argument("--artifacts", default=None, help="where the browser test saves screenshots")
@@ -250,7 +324,8 @@ def main():
     os.makedirs(args.work, exist_ok=True)
     if args.artifacts is None:
         args.artifacts = os.path.join(args.work, "..", "artifacts")
-    return {"samples": cmd_samples, "lint": cmd_lint, "http": cmd_http, "browser": cmd_browser}[args.command](args)
+    return {"samples": cmd_samples, "lint": cmd_lint, "http": cmd_http, "links": cmd_links,
+            "browser": cmd_browser}[args.command](args)
 
 
 if __name__ == "__main__":
