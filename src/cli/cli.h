@@ -95,11 +95,12 @@ std::string engineMessage();
 // `context` starts the message when given.
 void throwOnEngineError(std::string_view context = {});
 
-// Loads a project file; whether Load may check the live database (AutoSync)
-// is the caller's choice. Throws when the file is missing or cannot be read.
-enum class SyncOnLoad { Off, On };
-Ref<AGP> loadProject(const std::string& path, SyncOnLoad sync = SyncOnLoad::Off);
-// Saves a project. The file is replaced only once it is written whole.
+// Loads a project file without comparing it with its database. Throws when
+// the file is missing or cannot be read. A project whose database password
+// is empty takes TARNWICK_DB_PASSWORD for the run, when that is set.
+Ref<AGP> loadProject(const std::string& path);
+// Saves a project (never with a password taken from the environment). The
+// file is replaced only once it is written whole.
 void saveProject(AGP& proj, const std::string& path);
 
 AGPDatabase& database(AGP& proj);

@@ -36,6 +36,7 @@ constexpr const char* kFooter =
     "  TARNWICK_DOCUMENTS         folder below which generation keeps its work folders\n"
     "  TARNWICK_DB_PASSWORD       database password when a mysql:// URL has none\n"
     "  TARNWICK_EXTENSIONS        folder of extension archives\n"
+    "  TARNWICK_TEMPLATES         folder of the shipped templates (default: beside the program)\n"
     "  TARNWICK_DATA_DIR          folder holding templates/ and samples/ (for demo)\n"
     "  NO_COLOR                   no colour even on a terminal\n"
     "\n"

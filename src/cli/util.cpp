@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -128,8 +129,14 @@ std::string jsonValue(const Variant& value) {
       return std::to_string(value.toLong());
     case vtSingle:
     case vtDouble: {
+      // The shortest text that reads back as the same number.
+      const double d = value.toDouble();
+      if (!std::isfinite(d)) return "null";
       char buf[40];
-      std::snprintf(buf, sizeof buf, "%.17g", value.toDouble());
+      for (int digits = 15; digits <= 17; ++digits) {
+        std::snprintf(buf, sizeof buf, "%.*g", digits, d);
+        if (std::strtod(buf, nullptr) == d) break;
+      }
       return buf;
     }
     default:
@@ -184,12 +191,22 @@ void throwOnEngineError(std::string_view context) {
 
 // ---------------------------------------------------------------- projects
 
-Ref<AGP> loadProject(const std::string& path, SyncOnLoad sync) {
+namespace {
+
+// The project whose empty DBPwd was filled from TARNWICK_DB_PASSWORD for
+// this run; the password is not written into its file.
+const AGP* gPasswordFromEnvironment = nullptr;
+
+}  // namespace
+
+Ref<AGP> loadProject(const std::string& path) {
   std::error_code ec;
   if (!fs::exists(path, ec)) throw CliError(path + ": no such project file");
   if (fs::is_directory(path, ec)) throw CliError(path + ": is a folder, not a project file");
+  // Load compares a project that has AutoSync set with its database; the
+  // commands that want that do it themselves.
   LoadSyncCheck installed = loadSyncCheck();
-  if (sync == SyncOnLoad::Off) setLoadSyncCheck(nullptr);
+  setLoadSyncCheck(nullptr);
   Ref<AGP> proj = makeRef<AGP>();
   try {
     proj->Load(path);
@@ -200,16 +217,32 @@ Ref<AGP> loadProject(const std::string& path, SyncOnLoad sync) {
   setLoadSyncCheck(installed);
   throwOnEngineError(path);
   detail("loaded " + path);
+  const char* password = std::getenv("TARNWICK_DB_PASSWORD");
+  if (password && proj->DBCnt() > 0 && proj->db()->str("DBPwd").empty()) {
+    proj->db()->setSetting("DBPwd", Variant(password));
+    gPasswordFromEnvironment = proj.get();
+  }
   return proj;
 }
 
 void saveProject(AGP& proj, const std::string& path) {
   if (interrupted()) throw CliError("cancelled; " + path + " was not changed", kExitCancelled);
+  Variant password;
+  // A password set during the run (tarnwick set --database DBPwd=...) is kept.
+  const char* fromEnvironment = std::getenv("TARNWICK_DB_PASSWORD");
+  const bool hide = gPasswordFromEnvironment == &proj && fromEnvironment && proj.DBCnt() > 0 &&
+                    proj.db()->str("DBPwd") == fromEnvironment;
+  if (hide) {
+    password = proj.db()->setting("DBPwd");
+    proj.db()->setSetting("DBPwd", Variant(""));
+  }
   try {
     proj.Save(path);
   } catch (const Error& e) {
+    if (hide) proj.db()->setSetting("DBPwd", password);
     throw CliError(path + ": cannot write the project file: " + e.description());
   }
+  if (hide) proj.db()->setSetting("DBPwd", password);
   detail("saved " + path);
 }
 

@@ -136,6 +136,23 @@ TEST_F(MariaDbCliTest, CheckWithAPasswordThatNoLongerWorksExitsTwo) {
   EXPECT_TRUE(snapshot(p) == before);
 }
 
+TEST_F(MariaDbCliTest, AProjectWithoutAPasswordTakesItFromTheEnvironmentAndDoesNotKeepIt) {
+  fs::path p = makeProject();
+  ASSERT_EQ(run({"set", "shop.xml", "--database", "DBPwd="}).code, 0);
+  RunResult without = run({"check", "shop.xml"});
+  EXPECT_EQ(without.code, 2) << without;
+  EXPECT_THAT(without.err, HasSubstr("Access denied"));
+  setEnv("TARNWICK_DB_PASSWORD", kPassword);
+  EXPECT_EQ(run({"check", "shop.xml"}).code, 0);
+  root("ALTER TABLE customers ADD COLUMN phone VARCHAR(20)");
+  ASSERT_EQ(run({"sync", "shop.xml"}).code, 0);
+  EXPECT_EQ(childNames(p, tableXPath("customers"), "Field", "FldName").size(), 4u);
+  EXPECT_EQ(attribute(p, "/Project/Database", "DBPwd"), "");
+  // A password kept in the project wins over the environment.
+  ASSERT_EQ(run({"set", "shop.xml", "--database", "DBPwd=wrong"}).code, 0);
+  EXPECT_EQ(run({"check", "shop.xml"}).code, 2);
+}
+
 TEST_F(MariaDbCliTest, CustomViewsRunOnTheServer) {
   fs::path p = makeProject();
   RunResult r = run({"add-view", "shop.xml", "paid", "--sql",
