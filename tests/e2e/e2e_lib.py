@@ -71,7 +71,10 @@ def project_commands(description, project):
     name, commands, charts = "Application", [], set()
     with open(description, encoding="utf-8") as f:
         for n, line in enumerate(f, 1):
-            w = shlex.split(line, comments=True)
+            if line.lstrip().startswith("#"):
+                continue
+            # as a POSIX shell splits words: a "#" inside a word (a colour) is no comment
+            w = shlex.split(line)
             if not w:
                 continue
             kind, rest = w[0], w[1:]

@@ -251,6 +251,13 @@ def cmd_links(args):
                 elif attr == "href" and parts.path.endswith(".php"):
                     queue.append(target)  # forms post; links open
         check("no_link_names_a_missing_file", not broken, "; ".join(sorted(set(broken))[:10]))
+        # the project's style sheet, linked from every page, carries the colours of the project settings
+        home = client.get("home.php").text
+        sheets = [h for h in re.findall(r'<link rel="stylesheet" href="([^"]+)"', home) if not h.startswith("lib/")]
+        css = "".join(client.get(htmllib.unescape(h)).text for h in sheets).lower()
+        colours = re.findall(r"\b(?:Body|Tbl)\w*Colou?r2?=(#[0-9A-Fa-f]{3,6})\b", open(description).read())
+        missing = [c for c in colours if c.lower() not in css]
+        check("style_sheet_has_the_project_colours", sheets and colours and not missing, f"{sheets} lacks {missing}")
         check("every_page_reached_opens", not failures, "; ".join(failures[:10]))
         # the login pages are for visitors who are not logged in; every page
         # posts to the logout page from the user box
