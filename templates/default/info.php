@@ -197,7 +197,11 @@ return [
 				If zzDisplay = "" Then zzDisplay = zzFld.FldTagLnkFld
 ##-->
             'lookup' => ['table' => <!--##=PhpText(zzFld.FldTagLnkTbl)##-->, 'value' => <!--##=PhpText(zzFld.FldTagLnkFld)##-->, 'display' => <!--##=PhpText(zzDisplay)##-->, 'display2' => <!--##=PhpText(zzFld.FldTagLnkDisp2)##-->,
-                'order' => <!--##=PhpText(zzFld.FldTagLnkOrderBy)##-->, 'order_dir' => '<!--##=zzDir##-->', 'distinct' => <!--##=PhpBool(zzFld.FldTagLnkDistinct)##-->],
+                'order' => <!--##=PhpText(zzFld.FldTagLnkOrderBy)##-->, 'order_dir' => '<!--##=zzDir##-->', 'distinct' => <!--##=PhpBool(zzFld.FldTagLnkDistinct)##--><!--##
+				If Trim(zzFld.FldSelectFilter & "") <> "" Then
+##-->, 'filter' => <!--##=PhpText(zzFld.FldSelectFilter)##--><!--##
+				End If
+##-->],
 <!--##
 			End If
 ##-->

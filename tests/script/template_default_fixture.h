@@ -197,7 +197,7 @@ class DefaultTemplate : public FreshEngine {
     addField(orders, "customer_id", 3,
              {{"FldHtmlTag", Variant("SELECT")}, {"FldTagLnkTbl", Variant("customers")},
               {"FldTagLnkFld", Variant("customer_id")}, {"FldTagLnkDisplay", Variant("company_name")},
-              {"FldTagLnkOrderType", Variant("desc")}});
+              {"FldTagLnkOrderType", Variant("desc")}, {"FldSelectFilter", Variant("active = 'Y'")}});
     addField(orders, "employee_id", 3);
     addField(orders, "status", 200,
              {{"FldHtmlTag", Variant("RADIO")},

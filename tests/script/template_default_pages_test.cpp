@@ -77,7 +77,7 @@ TEST_F(TemplatePages, ChoicesLookupsOrderAndMasters) {
             R"([["new","New \"fresh\""],["paid","Paid"],["legacy","legacy"]])");
   EXPECT_EQ(php(file, "$a['fields']['customer_id']['lookup']"),
             R"({"table":"customers","value":"customer_id","display":"company_name","display2":"","order":"",)"
-            R"("order_dir":"DESC","distinct":false})");
+            R"("order_dir":"DESC","distinct":false,"filter":"active = 'Y'"})");
   EXPECT_EQ(php(file, "$a['default_order']"), R"([["ordered_on","DESC"],["status","ASC"]])");
   EXPECT_EQ(php(file, "[$a['fields']['notes']['control'], $a['fields']['notes']['tag_cols']]"), R"(["TEXTAREA",50])");
   EXPECT_EQ(php(file, "$a['masters']"),
