@@ -144,7 +144,7 @@ return [
 			If zzName = "" Then zzName = zzChart.ChartName
 			zzCharts = zzCharts & "        ['name' => " & PhpText(zzName) & ", 'caption' => " & PhpText(zzChart.ChartCaption) & ", 'type' => " & CLng(zzChart.ChartType) _
 				& ", 'x' => " & PhpText(zzChart.ChartXFldName) & ", 'y' => " & PhpText(ChartYField(zzChart)) & ", 'agg' => " & PhpText(ChartAggregate(zzChart, TABLE)) & "," & vbCrLf _
-				& "            'width' => " & CLng(zzChart.ChartWidth) & ", 'height' => " & CLng(zzChart.ChartHeight) & ", 'sort' => " & CLng(zzChart.ChartSortType) _
+				& "            'width' => " & ChartSize(zzChart.ChartWidth, 600) & ", 'height' => " & ChartSize(zzChart.ChartHeight, 320) & ", 'sort' => " & CLng(zzChart.ChartSortType) _
 				& ", 'show_values' => " & PhpBool(zzChart.ChartShowValues) & ", 'show_names' => " & PhpBool(zzChart.ChartShowNames) & ", 'grid_lines' => " & CLng(zzChart.ChartNumGridLines) & "," & vbCrLf _
 				& "            'x_axis_name' => " & PhpText(zzChart.ChartXAxisName) & ", 'y_axis_name' => " & PhpText(zzChart.ChartYAxisName) _
 				& ", 'palette' => " & PhpList(SplitList(Replace(zzChart.ChartColorPalette & "", "|", ","), ",")) & ", 'bg_color' => " & PhpText(CssValue(zzChart.ChartBgColor)) & "," & vbCrLf _

@@ -226,7 +226,8 @@ class DefaultTemplate : public FreshEngine {
     addField(report, "total", 131,
              {{"FldRptAggSum", Variant(true)}, {"FldRptAggMax", Variant(true)}, {"FldAggregate", Variant("avg")}});
     addChart(report, "by_status", {{"ChartXFldName", Variant("status")}, {"ChartYFldName", Variant("COUNT(total)")},
-                                   {"ChartType", Variant::integer(4)}, {"ChartCaption", Variant("Orders")}});
+                                   {"ChartType", Variant::integer(4)}, {"ChartCaption", Variant("Orders")},
+                                   {"ChartWidth", Variant::integer(480)}, {"ChartHeight", Variant::integer(600)}});
     addChart(report, "amounts", {{"ChartXFldName", Variant("status")}, {"ChartYFldName", Variant("total")}});
     addChart(report, "hidden", {{"ShowChart", Variant(false)}});
   }

@@ -135,10 +135,10 @@ TEST_F(TemplatePages, CustomViewsAndReports) {
   EXPECT_EQ(php(file, "$a['sql']"), R"("SELECT status,\r\n  SUM(amount) AS total FROM orders GROUP BY status")")
       << "a report over a custom view reads the view's statement";
   EXPECT_EQ(php(file, "[$a['fields']['status']['group_by'], $a['fields']['total']['agg']]"), R"([1,["SUM","MAX"]])");
-  EXPECT_EQ(php(file, "array_map(fn($c) => [$c['name'], $c['caption'], $c['type'], $c['x'], $c['y'], $c['agg']], "
-                      "$a['charts'])"),
-            R"([["by_status","Orders",4,"status","total","COUNT"],["amounts","",0,"status","total","AVG"]])")
-      << "a chart not shown is left out";
+  EXPECT_EQ(php(file, "array_map(fn($c) => [$c['name'], $c['caption'], $c['type'], $c['x'], $c['y'], $c['agg'], "
+                      "$c['width'], $c['height']], $a['charts'])"),
+            R"([["by_status","Orders",4,"status","total","COUNT",480,600],["amounts","",0,"status","total","AVG",600,320]])")
+      << "a chart not shown is left out; a size that is not set is the runtime's";
 }
 
 // ---------------------------------------------------------------- pages

@@ -698,6 +698,15 @@ Function ChartAggregate(chart, tbl)
   ChartAggregate = agg
 End Function
 
+' A chart's width or height in pixels: the setting, or fallback when it
+' is not a positive number.
+Function ChartSize(value, fallback)
+  ChartSize = fallback
+  If IsNumeric(value) Then
+    If CLng(value) > 0 Then ChartSize = CLng(value)
+  End If
+End Function
+
 ' The settings file of a table's pages, written by the default template's
 ' control "info" for tables, views and custom views and "rptinfo" for
 ' reports; "" when the table has none.
