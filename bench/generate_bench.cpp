@@ -125,7 +125,6 @@ struct Result {
   long peakKiB = 0;
 };
 
-
 Result runOnce(const fs::path& root, int tableCount) {
   Result r;
   r.tables = tableCount;
@@ -139,13 +138,13 @@ Result runOnce(const fs::path& root, int tableCount) {
   static const char* kinds[] = {"list", "view", "edit", "add", "delete", "search"};
   std::string controls;
   for (const char* k : kinds)
-    controls += std::string("<control id=\"") + k + "\" type=\"table\" ofile=\"" + k + "\" oext=\"php\" ifiles=\"" +
-                k + ".php\"/>\r\n";
+    controls += std::string("<control id=\"") + k + "\" type=\"table\" ofile=\"" + k +
+                "\" oext=\"php\" ifiles=\"" + k + ".php\"/>\r\n";
   controls += "<control id=\"field\" type=\"field\" ofile=\"fld\" oext=\"php\" ifiles=\"field.php\"/>\r\n";
   const fs::path src = base / "template-src";
   write(src / "control.xml",
-        "<TarnwickTemplate date=\"2026-01-01\" version=\"1.0\" desc=\"bench\" author=\"bench\">\r\n" + controls +
-            "</TarnwickTemplate>\r\n");
+        "<TarnwickTemplate date=\"2026-01-01\" version=\"1.0\" desc=\"bench\" author=\"bench\">\r\n" +
+            controls + "</TarnwickTemplate>\r\n");
   write(src / "lang.xml", "<tarnwick.language><phrase id=\"Title\" value=\"Title\"/></tarnwick.language>");
   for (const char* k : kinds) write(src / (std::string(k) + ".php"), tablePage(k));
   write(src / "field.php", fieldPage());
@@ -226,8 +225,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
   if (sizes.empty()) sizes = {50, 100, 200};
 
-  std::printf("times in seconds: wall, processor time in user mode and in the system, and the wall time of\n"
-              "the phases that build script files and write pages; pages/s is for the second run's pages\n");
+  std::printf(
+      "times in seconds: wall, processor time in user mode and in the system, and the wall time of\n"
+      "the phases that build script files and write pages; pages/s is for the second run's pages\n");
   std::printf("%6s %6s | %7s %7s %7s %7s %7s | %7s %7s %7s %7s | %7s %8s\n", "tables", "pages", "1st", "user",
               "sys", "scripts", "pages", "2nd", "user", "sys", "pages", "pages/s", "peak MiB");
   for (int n : sizes) {

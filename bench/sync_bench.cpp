@@ -31,11 +31,25 @@ tw::testing::MariaDbServer* server = nullptr;
 std::filesystem::path workDir;
 std::string projectFile;  // the project as built before the changes
 
-const char* const kTypes[] = {
-    "VARCHAR(50) NOT NULL DEFAULT ''", "INT", "DECIMAL(10,2) DEFAULT 0.00", "DATETIME", "TEXT",
-    "ENUM('new','paid','sent') NOT NULL DEFAULT 'new'", "TINYINT UNSIGNED", "BIGINT", "DATE", "CHAR(10)",
-    "DOUBLE", "VARCHAR(200)", "SET('a','b','c')", "TIME", "SMALLINT NOT NULL DEFAULT 1", "BLOB",
-    "TIMESTAMP NULL DEFAULT CURRENT_TIMESTAMP", "VARCHAR(120) NOT NULL", "BIT(1)"};
+const char* const kTypes[] = {"VARCHAR(50) NOT NULL DEFAULT ''",
+                              "INT",
+                              "DECIMAL(10,2) DEFAULT 0.00",
+                              "DATETIME",
+                              "TEXT",
+                              "ENUM('new','paid','sent') NOT NULL DEFAULT 'new'",
+                              "TINYINT UNSIGNED",
+                              "BIGINT",
+                              "DATE",
+                              "CHAR(10)",
+                              "DOUBLE",
+                              "VARCHAR(200)",
+                              "SET('a','b','c')",
+                              "TIME",
+                              "SMALLINT NOT NULL DEFAULT 1",
+                              "BLOB",
+                              "TIMESTAMP NULL DEFAULT CURRENT_TIMESTAMP",
+                              "VARCHAR(120) NOT NULL",
+                              "BIT(1)"};
 
 std::string tableName(int t) {
   char name[16];
@@ -48,7 +62,8 @@ std::string schemaScript() {
                     " CHARACTER SET utf8mb4;\nUSE " + kDatabase + ";\n";
   for (int t = 0; t < kTables; ++t) {
     sql += "CREATE TABLE `" + tableName(t) + "` (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY";
-    for (int c = 1; c < kColumns; ++c) sql += ", c" + std::to_string(c) + " " + kTypes[(c + t) % std::size(kTypes)];
+    for (int c = 1; c < kColumns; ++c)
+      sql += ", c" + std::to_string(c) + " " + kTypes[(c + t) % std::size(kTypes)];
     sql += ", UNIQUE KEY u1 (c1), KEY k2 (c2)) ENGINE=InnoDB;\n";
   }
   return sql;
@@ -59,8 +74,10 @@ std::string changeScript() {
   std::string sql = std::string("USE ") + kDatabase + ";\n";
   for (int i = 0; i < kChanged; ++i) {
     int t = i * (kTables / kChanged);
-    if (i % 2 == 0) sql += "ALTER TABLE `" + tableName(t) + "` ADD COLUMN extra INT;\n";
-    else sql += "ALTER TABLE `" + tableName(t) + "` DROP COLUMN c4;\n";
+    if (i % 2 == 0)
+      sql += "ALTER TABLE `" + tableName(t) + "` ADD COLUMN extra INT;\n";
+    else
+      sql += "ALTER TABLE `" + tableName(t) + "` DROP COLUMN c4;\n";
   }
   return sql;
 }
@@ -79,8 +96,8 @@ tw::Ref<tw::AGP> loadFromDatabase() {
   auto proj = tw::makeRef<tw::AGP>();
   proj->AddProj("bench");
   tw::LoadDB(*proj, tw::Variant(kDatabase), tw::Variant("mysql"), tw::Variant(server->host()),
-             tw::Variant(std::to_string(server->port())), tw::Variant("root"), tw::Variant(""), tw::Variant(""),
-             tw::Variant("native"), tw::Variant(""), tw::Variant("utf-8"));
+             tw::Variant(std::to_string(server->port())), tw::Variant("root"), tw::Variant(""),
+             tw::Variant(""), tw::Variant("native"), tw::Variant(""), tw::Variant("utf-8"));
   return proj;
 }
 
@@ -104,8 +121,8 @@ void BM_SchemaRead(benchmark::State& state) {
   for (auto _ : state) {
     auto schema = tw::makeRef<tw::AGPSchema>();
     schema->LoadDB(tw::Variant(kDatabase), tw::Variant("mysql"), tw::Variant(server->host()),
-                   tw::Variant(std::to_string(server->port())), tw::Variant("root"), tw::Variant(""), tw::Variant(""),
-                   tw::Variant("native"), tw::Variant(""), tw::Variant("utf-8"));
+                   tw::Variant(std::to_string(server->port())), tw::Variant("root"), tw::Variant(""),
+                   tw::Variant(""), tw::Variant("native"), tw::Variant(""), tw::Variant("utf-8"));
     benchmark::DoNotOptimize(schema->tblcnt());
   }
 }
@@ -171,8 +188,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sync_bench: changing the database failed: %s\n", message.c_str());
     return 1;
   }
-  std::fprintf(stderr, "sync_bench: %d tables x %d columns in %s, %d changed, on port %d\n", kTables, kColumns,
-               kDatabase, kChanged, server->port());
+  std::fprintf(stderr, "sync_bench: %d tables x %d columns in %s, %d changed, on port %d\n", kTables,
+               kColumns, kDatabase, kChanged, server->port());
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   server->stop();

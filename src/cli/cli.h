@@ -20,8 +20,8 @@ namespace tw::cli {
 
 // Exit codes, documented in `tarnwick --help`.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;     // the operation failed (check: the project differs)
-inline constexpr int kExitUsage = 2;      // the command line is wrong (check: any error)
+inline constexpr int kExitFailed = 1;       // the operation failed (check: the project differs)
+inline constexpr int kExitUsage = 2;        // the command line is wrong (check: any error)
 inline constexpr int kExitCancelled = 130;  // cancelled with Ctrl-C
 
 // What a command throws to end with a message on stderr and an exit code.
@@ -43,8 +43,8 @@ inline CliError usageError(std::string message) { return CliError(std::move(mess
 struct Globals {
   bool quiet = false;
   bool verbose = false;
-  bool colorOut = false;  // stdout is a terminal and colour is allowed
-  bool colorErr = false;  // the same for stderr
+  bool colorOut = false;     // stdout is a terminal and colour is allowed
+  bool colorErr = false;     // the same for stderr
   bool interactive = false;  // stdin and stderr are terminals: questions can be asked
 };
 Globals& globals();
@@ -56,9 +56,9 @@ struct Command {
 };
 using Commands = std::vector<Command>;
 
-void addProjectCommands(CLI::App& app, Commands& out);   // new
-void addInspectCommands(CLI::App& app, Commands& out);   // tables, show
-void addEditCommands(CLI::App& app, Commands& out);      // set, add-view, add-report, add-chart, reorder, remove
+void addProjectCommands(CLI::App& app, Commands& out);  // new
+void addInspectCommands(CLI::App& app, Commands& out);  // tables, show
+void addEditCommands(CLI::App& app, Commands& out);  // set, add-view, add-report, add-chart, reorder, remove
 void addConfigCommands(CLI::App& app, Commands& out);    // config
 void addSyncCommands(CLI::App& app, Commands& out);      // check, sync
 void addGenerateCommands(CLI::App& app, Commands& out);  // generate, demo

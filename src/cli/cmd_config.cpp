@@ -46,7 +46,9 @@ const std::vector<Known>& generalValues() {
 std::vector<Known> registryValuesOf(const SettingTable& table) {
   std::vector<Known> out;
   for (const SettingDef& d : table.defs())
-    if (d.regSave) out.push_back({std::string(d.name), std::string(d.dataType), d.regFormat == 4 ? kRegDword : kRegString});
+    if (d.regSave)
+      out.push_back(
+          {std::string(d.name), std::string(d.dataType), d.regFormat == 4 ? kRegDword : kRegString});
   return out;
 }
 
@@ -150,8 +152,10 @@ int runUnset(const ConfigOptions& o) {
 int runList(const ConfigOptions& o) {
   startWithDefaults();
   std::vector<Section> chosen;
-  if (o.section.empty()) chosen = sections();
-  else chosen.push_back(findSection(o.section));
+  if (o.section.empty())
+    chosen = sections();
+  else
+    chosen.push_back(findSection(o.section));
   if (o.json) {
     std::cout << "{";
     for (size_t i = 0; i < chosen.size(); ++i) {
@@ -178,7 +182,8 @@ int runReset(const ConfigOptions& o) {
   EngineContext& ctx = engine();
   const std::string machine = ctx.registryStore().machineFilePath();
   if (!o.yes) {
-    if (!globals().interactive) throw usageError("config reset replaces every user default: confirm with --yes");
+    if (!globals().interactive)
+      throw usageError("config reset replaces every user default: confirm with --yes");
     std::cerr << "Replace every user default with the machine defaults of " << machine << "? [y/N] ";
     std::string answer;
     std::getline(std::cin, answer);
@@ -225,7 +230,8 @@ void addConfigCommands(CLI::App& app, Commands& out) {
     out.push_back({sub, [o] { return runSet(*o); }});
   }
   {
-    CLI::App* sub = config->add_subcommand("unset", "Remove one user default (it reads as empty, false or 0)");
+    CLI::App* sub =
+        config->add_subcommand("unset", "Remove one user default (it reads as empty, false or 0)");
     sub->add_option("SECTION", o->section, "General, Project, Database, Table, Field or Chart")->required();
     sub->add_option("NAME", o->name, "The setting")->required();
     out.push_back({sub, [o] { return runUnset(*o); }});
@@ -237,7 +243,8 @@ void addConfigCommands(CLI::App& app, Commands& out) {
     out.push_back({sub, [o] { return runList(*o); }});
   }
   {
-    CLI::App* sub = config->add_subcommand("reset", "Replace every user default with the shipped machine defaults");
+    CLI::App* sub =
+        config->add_subcommand("reset", "Replace every user default with the shipped machine defaults");
     sub->add_flag("-y,--yes", o->yes, "Do not ask for confirmation");
     out.push_back({sub, [o] { return runReset(*o); }});
   }

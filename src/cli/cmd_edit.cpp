@@ -37,10 +37,18 @@ std::string unescape(std::string_view text) {
       continue;
     }
     switch (text[++i]) {
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
-      case '\\': out += '\\'; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case '\\':
+        out += '\\';
+        break;
       default:
         out += '\\';
         out += text[i];
@@ -71,7 +79,7 @@ Variant convertSetting(const std::string& name, const std::string& type, const s
   if (text.empty()) return type == "Boolean" || type == "Integer" || type == "Long" ? Variant() : Variant("");
   Variant v = ConvertByDataType(Variant(text), type);
   if (v.isEmpty()) {
-    std::string expected = type == "Boolean" ? "True or False"
+    std::string expected = type == "Boolean"   ? "True or False"
                            : type == "Integer" ? "a whole number from -32768 to 32767"
                                                : "a whole number from -2147483648 to 2147483647";
     throw usageError(name + " takes " + expected + ", not \"" + text + "\"");
@@ -102,8 +110,8 @@ Target applySettings(AGP& proj, const ObjectPath& path,
       throw usageError("unknown " + target.kind + " setting \"" + name + "\"" + suggestion(name, known));
     const PropertyMeta& meta = store.meta(i);
     if (!meta.fileSave) {
-      std::string hint = meta.regSave ? "; make it a user default with: tarnwick config set " + sectionOf(target.kind) +
-                                            " " + meta.name + " VALUE"
+      std::string hint = meta.regSave ? "; make it a user default with: tarnwick config set " +
+                                            sectionOf(target.kind) + " " + meta.name + " VALUE"
                                       : "";
       throw usageError(meta.name + " is not kept in the project file" + hint);
     }
@@ -119,9 +127,12 @@ Target applySettings(AGP& proj, const ObjectPath& path,
 
   if (!rename.empty() && rename != target.name) {
     bool done = false;
-    if (target.kind == "table") done = database(proj).tables().Change(target.name, rename) != nullptr;
-    else if (target.kind == "field") done = findTable(proj, target.table).Fields().Change(target.name, rename) != nullptr;
-    else done = findTable(proj, target.table).Charts().Change(target.name, rename) != nullptr;
+    if (target.kind == "table")
+      done = database(proj).tables().Change(target.name, rename) != nullptr;
+    else if (target.kind == "field")
+      done = findTable(proj, target.table).Fields().Change(target.name, rename) != nullptr;
+    else
+      done = findTable(proj, target.table).Charts().Change(target.name, rename) != nullptr;
     if (!done) throw usageError("cannot rename " + target.name + " to " + rename + ": the name is taken");
     detail("renamed " + target.name + " to " + rename);
     target.name = rename;
@@ -147,7 +158,8 @@ int runSet(SetOptions o) {
     std::string value = a.substr(eq + 1);
     assignments.emplace_back(a.substr(0, eq), o.escapes ? unescape(value) : value);
   }
-  if (objectWords.size() > 2) throw usageError("too many names before NAME=VALUE: give at most TABLE and FIELD");
+  if (objectWords.size() > 2)
+    throw usageError("too many names before NAME=VALUE: give at most TABLE and FIELD");
   if (assignments.empty()) throw usageError("nothing to set: give NAME=VALUE");
   if (!objectWords.empty()) o.path.table = objectWords[0];
   if (objectWords.size() > 1) o.path.field = objectWords[1];
@@ -156,11 +168,12 @@ int runSet(SetOptions o) {
   Ref<AGP> proj = loadProject(o.project);
   Target target = applySettings(*proj, o.path, assignments);
   saveProject(*proj, o.project);
-  std::string what = target.kind == "project" ? "the project"
+  std::string what = target.kind == "project"    ? "the project"
                      : target.kind == "database" ? "the database"
-                     : target.table.empty() ? target.kind + " " + target.name
-                                            : target.kind + " " + target.table + "." + target.name;
-  info("Set " + std::to_string(assignments.size()) + (assignments.size() == 1 ? " setting of " : " settings of ") + what);
+                     : target.table.empty()      ? target.kind + " " + target.name
+                                                 : target.kind + " " + target.table + "." + target.name;
+  info("Set " + std::to_string(assignments.size()) +
+       (assignments.size() == 1 ? " setting of " : " settings of ") + what);
   return kExitOk;
 }
 
@@ -217,13 +230,15 @@ struct ChartOptions {
 int runAddChart(const ChartOptions& o) {
   startEngine();
   Ref<AGP> proj = loadProject(o.project);
-  bool ok = o.copyFrom.empty() ? LoadChart(*proj, o.name, o.table) : CopyChart(*proj, o.copyFrom, o.name, o.table);
+  bool ok =
+      o.copyFrom.empty() ? LoadChart(*proj, o.name, o.table) : CopyChart(*proj, o.copyFrom, o.name, o.table);
   if (!ok) {
     if (engine().projErr.empty()) throw CliError("cannot add the chart " + o.name);
     throwOnEngineError();
   }
   saveProject(*proj, o.project);
-  info("Added chart " + o.name + " to " + o.table + (o.copyFrom.empty() ? "" : " (copied from " + o.copyFrom + ")"));
+  info("Added chart " + o.name + " to " + o.table +
+       (o.copyFrom.empty() ? "" : " (copied from " + o.copyFrom + ")"));
   return kExitOk;
 }
 
@@ -323,11 +338,13 @@ int runRemove(const RemoveOptions& o) {
 void addEditCommands(CLI::App& app, Commands& out) {
   {
     auto o = std::make_shared<SetOptions>();
-    CLI::App* sub = app.add_subcommand("set", "Change settings of the project, its database, a table, field or chart");
+    CLI::App* sub =
+        app.add_subcommand("set", "Change settings of the project, its database, a table, field or chart");
     sub->add_option("PROJECT", o->project, "Project file")->required();
     sub->add_option("ARGS", o->args, "[TABLE [FIELD]] NAME=VALUE...")->required();
     addObjectFlags(*sub, o->path);
-    sub->add_flag("-e,--escapes", o->escapes, "Read \\n, \\r, \\t and \\\\ in values as line breaks, tabs, backslash");
+    sub->add_flag("-e,--escapes", o->escapes,
+                  "Read \\n, \\r, \\t and \\\\ in values as line breaks, tabs, backslash");
     sub->footer(
         "Values are converted by the setting's type as the project file reader does:\n"
         "Boolean takes True/False (or a number), Integer and Long whole numbers; NAME= with\n"
@@ -350,7 +367,8 @@ void addEditCommands(CLI::App& app, Commands& out) {
     sub->add_option("NAME", o->name, "Name of the new view")->required();
     auto* sql = sub->add_option("--sql", o->sql, "The SELECT statement");
     sub->add_option("--sql-file", o->sqlFile, "Read the SELECT statement from a file")->excludes(sql);
-    sub->add_flag("--copy-fields", o->copyFields, "Columns taken from loaded tables copy those fields' settings");
+    sub->add_flag("--copy-fields", o->copyFields,
+                  "Columns taken from loaded tables copy those fields' settings");
     sub->add_flag("--no-generate", o->noGenerate, "Do not mark the view for generation (TblGen)");
     sub->footer(
         "The statement runs against the project's database to find its columns.\n"
@@ -400,7 +418,8 @@ void addEditCommands(CLI::App& app, Commands& out) {
   }
   {
     auto o = std::make_shared<RemoveOptions>();
-    CLI::App* sub = app.add_subcommand("remove", "Remove a table, view, report, field or chart from the project");
+    CLI::App* sub =
+        app.add_subcommand("remove", "Remove a table, view, report, field or chart from the project");
     sub->add_option("PROJECT", o->project, "Project file")->required();
     sub->add_option("TABLE", o->table, "The table, view, custom view or report")->required();
     sub->add_option("FIELD", o->field, "Remove only this field of TABLE");

@@ -2,8 +2,8 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -47,7 +47,7 @@ std::string archiveTemplateFolder(const std::string& folder) {
   std::error_code ec;
   fs::create_directories(dir, ec);
   char hash[17];
-  std::snprintf(hash, sizeof hash, "%08zx", std::hash<std::string>{}(folder) & 0xffffffffu);
+  std::snprintf(hash, sizeof hash, "%08zx", std::hash<std::string>{}(folder)&0xffffffffu);
   const fs::path zip = dir / (fs::path(folder).filename().string() + "-" + hash + ".zip");
   const fs::path fresh = zip.string() + ".new";
   ArchiveResult made = createArchive(fresh.string(), folder);
@@ -76,8 +76,11 @@ class BackupOverride {
     if (!active_) return;
     EngineContext& ctx = engine();
     try {
-      if (old_) ctx.registryStore().writeValue(kRootCurrentUser, ctx.regGeneral, "BackupFile", old_->type, old_->value);
-      else ctx.registryStore().deleteValue(kRootCurrentUser, ctx.regGeneral, "BackupFile");
+      if (old_)
+        ctx.registryStore().writeValue(kRootCurrentUser, ctx.regGeneral, "BackupFile", old_->type,
+                                       old_->value);
+      else
+        ctx.registryStore().deleteValue(kRootCurrentUser, ctx.regGeneral, "BackupFile");
     } catch (const std::exception&) {
     }
   }
@@ -124,7 +127,7 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
     throw CliError("the project names no destination folder: give --dest DIR");
 
   using GP = GenerationPrompt;
-  GP::TemplateAnswer templateAnswer = c.keepTemplate ? GP::TemplateAnswer::Keep
+  GP::TemplateAnswer templateAnswer = c.keepTemplate                          ? GP::TemplateAnswer::Keep
                                       : (c.extractTemplate || folderTemplate) ? GP::TemplateAnswer::Overwrite
                                                                               : GP::TemplateAnswer::Ask;
   GP::OverwriteAnswer overwriteAnswer = GP::OverwriteAnswer::Ask;
@@ -143,7 +146,8 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
     throwOnEngineError();
     std::cout << existing << '\n';
     if (!globals().quiet) {
-      if (existing == 0) std::cerr << "No output exists yet in " << dest << '\n';
+      if (existing == 0)
+        std::cerr << "No output exists yet in " << dest << '\n';
       else
         std::cerr << "Outputs already exist in " << dest << " (" << existing
                   << " found; counting stops after the first table that has any)\n";
@@ -157,7 +161,8 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   const GenerationSummary& s = lastGenerationSummary();
   std::string text = "Generated " + plural(s.pagesWritten, "page", "pages") + " into " + dest;
   std::vector<std::string> more;
-  if (s.pagesSkipped) more.push_back(plural(s.pagesSkipped, "existing page skipped", "existing pages skipped"));
+  if (s.pagesSkipped)
+    more.push_back(plural(s.pagesSkipped, "existing page skipped", "existing pages skipped"));
   if (s.filesCopied) more.push_back(plural(s.filesCopied, "file copied", "files copied"));
   if (s.foldersCopied) more.push_back(plural(s.foldersCopied, "folder copied", "folders copied"));
   if (s.backups) more.push_back(plural(s.backups, "backup", "backups"));
@@ -296,8 +301,8 @@ int runDemo(const DemoOptions& o) {
   proj->AddProj("Tarnwick Demo");
   proj->setSetting("Template", Variant(templ));
   proj->setSetting("Destination", Variant(dest));
-  LoadDB(*proj, Variant(database.string()), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""),
-         Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
+  LoadDB(*proj, Variant(database.string()), Variant("sqlite"), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
   throwOnEngineError(database.string());
   markLoadedForGeneration(*proj);
   // The sample application's settings, views, reports and charts.
@@ -319,8 +324,8 @@ int runDemo(const DemoOptions& o) {
   generate(*proj, c, false);
   info("The project is " + projectFile + ", the database " + database.string() + ".");
   const bool login = proj->str("SecType") != "None" && !proj->str("SecType").empty();
-  info("Serve the application with:\n  php -S 127.0.0.1:8000 -t " + dest + "\nand open http://127.0.0.1:8000/" +
-       (login ? " (log in as ceo / tarnwick-demo)." : "."));
+  info("Serve the application with:\n  php -S 127.0.0.1:8000 -t " + dest +
+       "\nand open http://127.0.0.1:8000/" + (login ? " (log in as ceo / tarnwick-demo)." : "."));
   return kExitOk;
 }
 
@@ -364,7 +369,8 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
   }
   {
     auto o = std::make_shared<DemoOptions>();
-    CLI::App* sub = app.add_subcommand("demo", "Generate the sample application from the bundled sample database");
+    CLI::App* sub =
+        app.add_subcommand("demo", "Generate the sample application from the bundled sample database");
     sub->add_option("DIR", o->dir, "Folder the application is generated into")->capture_default_str();
     sub->footer(
         "Builds the sample SQLite database (a small trading company) into the work folder,\n"

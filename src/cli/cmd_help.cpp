@@ -33,9 +33,12 @@ std::string roff(std::string_view text) {
   bool lineStart = true;
   for (char c : text) {
     if (lineStart && (c == '.' || c == '\'')) out += "\\&";
-    if (c == '\\') out += "\\e";
-    else if (c == '-') out += "\\-";
-    else out += c;
+    if (c == '\\')
+      out += "\\e";
+    else if (c == '-')
+      out += "\\-";
+    else
+      out += c;
     lineStart = c == '\n';
   }
   return out;
@@ -55,8 +58,10 @@ void roffFooter(std::ostream& out, const std::string& footer) {
       out << ".fi\n";
       literal = false;
     }
-    if (line.empty()) out << ".PP\n";
-    else out << roff(line) << '\n';
+    if (line.empty())
+      out << ".PP\n";
+    else
+      out << roff(line) << '\n';
   }
   if (literal) out << ".fi\n";
 }
@@ -65,8 +70,10 @@ void roffOptions(std::ostream& out, const CLI::App& app) {
   for (const CLI::Option* opt : app.get_options()) {
     if (opt->get_name() == "--help") continue;
     std::string names = opt->get_name(false, true);
-    if (opt->get_positional()) names = opt->get_name();
-    else if (opt->get_type_size() != 0 && !opt->get_type_name().empty()) names += " " + opt->get_type_name();
+    if (opt->get_positional())
+      names = opt->get_name();
+    else if (opt->get_type_size() != 0 && !opt->get_type_name().empty())
+      names += " " + opt->get_type_name();
     out << ".TP\n.B " << roff(names) << '\n' << roff(opt->get_description()) << '\n';
   }
 }
@@ -84,7 +91,8 @@ int runMan(CLI::App& app, const std::string& file) {
   out << ".SH OPTIONS\n";
   roffOptions(out, app);
   out << ".SH COMMANDS\n";
-  std::function<void(const CLI::App&, const std::string&)> command = [&](const CLI::App& sub, const std::string& prefix) {
+  std::function<void(const CLI::App&, const std::string&)> command = [&](const CLI::App& sub,
+                                                                         const std::string& prefix) {
     std::string name = prefix + sub.get_name();
     if (!sub.get_subcommands({}).empty()) {
       out << ".SS " << roff(name) << '\n' << roff(sub.get_description()) << "\n.PP\n";
@@ -121,7 +129,8 @@ void addHelpCommands(CLI::App& app, Commands& out) {
                      CLI::App* target = findCommand(app, *words);
                      std::string name = "tarnwick";
                      for (const std::string& w : *words) name += " " + w;
-                     std::cout << target->get_formatter()->make_help(target, name, CLI::AppFormatMode::Normal);
+                     std::cout << target->get_formatter()->make_help(target, name,
+                                                                     CLI::AppFormatMode::Normal);
                      return kExitOk;
                    }});
   }

@@ -49,8 +49,10 @@ int listTables(AGP& proj, bool json) {
     std::cout << "[";
     bool first = true;
     for (AGPTable* t : order) {
-      std::cout << (first ? "\n" : ",\n") << "  {\"seq\": " << t->TblSeq() << ", \"name\": " << jsonString(t->TblName())
-                << ", \"type\": " << jsonString(t->str("TblType")) << ", \"loaded\": " << jsonValue(Variant(t->flag("TblLoaded")))
+      std::cout << (first ? "\n" : ",\n") << "  {\"seq\": " << t->TblSeq()
+                << ", \"name\": " << jsonString(t->TblName())
+                << ", \"type\": " << jsonString(t->str("TblType"))
+                << ", \"loaded\": " << jsonValue(Variant(t->flag("TblLoaded")))
                 << ", \"generate\": " << jsonValue(Variant(t->flag("TblGen")))
                 << ", \"fields\": " << t->Fields().Count() << ", \"charts\": " << t->Charts().Count() << "}";
       first = false;
@@ -72,19 +74,22 @@ int listTable(AGPTable& t, bool json) {
   std::vector<AGPChart*> charts = t.Charts().inSequence();
   if (json) {
     std::cout << "{\"name\": " << jsonString(t.TblName()) << ", \"type\": " << jsonString(t.str("TblType"))
-              << ", \"loaded\": " << jsonValue(Variant(t.flag("TblLoaded"))) << ", \"key\": " << jsonString(t.str("TblKey"))
-              << ",\n \"fields\": [";
+              << ", \"loaded\": " << jsonValue(Variant(t.flag("TblLoaded")))
+              << ", \"key\": " << jsonString(t.str("TblKey")) << ",\n \"fields\": [";
     for (size_t i = 0; i < fields.size(); ++i) {
       AGPField* f = fields[i];
-      std::cout << (i ? ",\n  " : "\n  ") << "{\"seq\": " << f->FldSeq() << ", \"name\": " << jsonString(f->FldName())
-                << ", \"type\": " << jsonString(f->str("FldTypeName")) << ", \"adoType\": " << jsonValue(f->setting("FldType"))
+      std::cout << (i ? ",\n  " : "\n  ") << "{\"seq\": " << f->FldSeq()
+                << ", \"name\": " << jsonString(f->FldName())
+                << ", \"type\": " << jsonString(f->str("FldTypeName"))
+                << ", \"adoType\": " << jsonValue(f->setting("FldType"))
                 << ", \"primaryKey\": " << jsonValue(Variant(f->flag("FldIsPrimaryKey")))
                 << ", \"caption\": " << jsonString(f->str("FldCaption")) << "}";
     }
     std::cout << (fields.empty() ? "],\n" : "\n ],\n") << " \"charts\": [";
     for (size_t i = 0; i < charts.size(); ++i) {
       AGPChart* c = charts[i];
-      std::cout << (i ? ",\n  " : "\n  ") << "{\"seq\": " << c->ChartSeq() << ", \"name\": " << jsonString(c->ChartName())
+      std::cout << (i ? ",\n  " : "\n  ") << "{\"seq\": " << c->ChartSeq()
+                << ", \"name\": " << jsonString(c->ChartName())
                 << ", \"type\": " << jsonValue(c->setting("ChartType")) << "}";
     }
     std::cout << (charts.empty() ? "]}\n" : "\n ]}\n");
@@ -135,7 +140,8 @@ int runShow(const ShowOptions& o) {
     for (int32_t i = 0; i < store.Count(); ++i) {
       if (!store.meta(i).fileSave) continue;
       std::cout << (first ? "\n  " : ",\n  ") << jsonString(store.meta(i).name) << ": "
-                << (hidden(i) ? jsonString(store.valueAt(i).isEmpty() ? "" : "********") : jsonValue(store.valueAt(i)));
+                << (hidden(i) ? jsonString(store.valueAt(i).isEmpty() ? "" : "********")
+                              : jsonValue(store.valueAt(i)));
       first = false;
     }
     std::cout << (first ? "}}\n" : "\n}}\n");
@@ -155,7 +161,8 @@ int runShow(const ShowOptions& o) {
 void addInspectCommands(CLI::App& app, Commands& out) {
   {
     auto o = std::make_shared<TablesOptions>();
-    CLI::App* sub = app.add_subcommand("tables", "List the tables and views of a project, or the fields of one");
+    CLI::App* sub =
+        app.add_subcommand("tables", "List the tables and views of a project, or the fields of one");
     sub->add_option("PROJECT", o->project, "Project file")->required();
     sub->add_option("TABLE", o->table, "List this table's fields and charts");
     sub->add_flag("--json", o->json, "Write JSON for scripts");
@@ -168,7 +175,8 @@ void addInspectCommands(CLI::App& app, Commands& out) {
   }
   {
     auto o = std::make_shared<ShowOptions>();
-    CLI::App* sub = app.add_subcommand("show", "Show the settings of the project, its database, a table, field or chart");
+    CLI::App* sub =
+        app.add_subcommand("show", "Show the settings of the project, its database, a table, field or chart");
     sub->add_option("PROJECT", o->project, "Project file")->required();
     addObjectPath(*sub, o->path);
     sub->add_flag("--json", o->json, "Write JSON for scripts (values keep their types)");

@@ -48,8 +48,10 @@ void readMap(const std::string& path, SyncAnswers& answers) {
     }
     if (left.empty() || newName.empty() || (text.find(':') < arrow && table.empty()))
       throw usageError(path + ":" + std::to_string(number) + ": a name is missing");
-    if (table.empty()) answers.pairTable(newName, left);
-    else answers.pairField(table, newName, left);
+    if (table.empty())
+      answers.pairTable(newName, left);
+    else
+      answers.pairField(table, newName, left);
   }
 }
 

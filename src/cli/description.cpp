@@ -48,7 +48,8 @@ bool splitWords(const std::string& line, std::vector<std::string>& words) {
     } else if (c == '"') {
       size_t j = i + 1;
       for (; j < line.size() && line[j] != '"'; ++j) {
-        if (line[j] == '\\' && j + 1 < line.size() && std::string_view("\"\\$`").find(line[j + 1]) != std::string::npos)
+        if (line[j] == '\\' && j + 1 < line.size() &&
+            std::string_view("\"\\$`").find(line[j + 1]) != std::string::npos)
           ++j;
         word += line[j];
       }
@@ -67,7 +68,8 @@ bool splitWords(const std::string& line, std::vector<std::string>& words) {
   return true;
 }
 
-std::vector<std::pair<std::string, std::string>> assignmentsOf(const std::vector<std::string>& words, size_t from) {
+std::vector<std::pair<std::string, std::string>> assignmentsOf(const std::vector<std::string>& words,
+                                                               size_t from) {
   std::vector<std::pair<std::string, std::string>> out;
   for (size_t i = from; i < words.size(); ++i) {
     size_t eq = words[i].find('=');
@@ -116,7 +118,8 @@ void applyLine(AGP& proj, const std::vector<std::string>& w) {
     path.chart = w[2];
     if (w.size() > 3) applySettings(proj, path, assignmentsOf(w, 3));
   } else {
-    throw usageError("unknown line \"" + what + "\" (name, project, database, table, field, view, report, chart)");
+    throw usageError("unknown line \"" + what +
+                     "\" (name, project, database, table, field, view, report, chart)");
   }
 }
 

@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
 
   CLI::App app{"Tarnwick turns a MySQL/MariaDB or SQLite database and a template into a PHP web application.",
                "tarnwick"};
-  app.set_version_flag("--version", std::string("tarnwick ") + TARNWICK_VERSION, "Print the engine version and exit");
+  app.set_version_flag("--version", std::string("tarnwick ") + TARNWICK_VERSION,
+                       "Print the engine version and exit");
   app.add_flag("-q,--quiet", g.quiet, "Print only errors and what was asked for");
   app.add_flag("-v,--verbose", g.verbose, "Say what is being done, on stderr");
   app.footer(kFooter);
@@ -92,8 +93,7 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::string hint = " (see tarnwick --help)";
-    for (const CLI::App* sub : app.get_subcommands())
-      hint = " (see tarnwick help " + sub->get_name() + ")";
+    for (const CLI::App* sub : app.get_subcommands()) hint = " (see tarnwick help " + sub->get_name() + ")";
     if (app.get_subcommands().empty()) {
       // The first word that is no option names the command.
       for (int i = 1; i < argc; ++i) {

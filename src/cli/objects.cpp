@@ -20,7 +20,8 @@ void addObjectPath(CLI::App& sub, ObjectPath& path) {
 
 Target resolveTarget(AGP& proj, const ObjectPath& path) {
   if (path.database) {
-    if (!path.table.empty() || !path.chart.empty()) throw usageError("--database takes no table, field or chart");
+    if (!path.table.empty() || !path.chart.empty())
+      throw usageError("--database takes no table, field or chart");
     AGPDatabase& db = database(proj);
     return {&db, "database", "", db.DBName()};
   }

@@ -50,8 +50,8 @@ class CliPrompt : public PromptHandler {
     auto it = decisionFlags().find(request.id);
     if (it != decisionFlags().end())
       throw usageError(oneLine(request.text) + " No terminal to ask: decide with " + it->second + ".");
-    detail("answered \"" + request.buttons.at(static_cast<size_t>(request.defaultButton)) + "\" to: " +
-           oneLine(request.text));
+    detail("answered \"" + request.buttons.at(static_cast<size_t>(request.defaultButton)) +
+           "\" to: " + oneLine(request.text));
     return PromptAnswer{request.defaultButton, false};
   }
 

@@ -48,7 +48,9 @@ void detail(std::string_view text) {
   std::cerr << text << '\n';
 }
 
-void warn(std::string_view text) { std::cerr << "tarnwick: " << yellow("warning:", false) << ' ' << text << '\n'; }
+void warn(std::string_view text) {
+  std::cerr << "tarnwick: " << yellow("warning:", false) << ' ' << text << '\n';
+}
 
 namespace {
 
@@ -84,10 +86,17 @@ std::string displayValue(const Variant& value) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      default: out += c;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -97,11 +106,21 @@ std::string jsonString(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];
@@ -276,12 +295,14 @@ AGPTable& findTable(AGP& proj, const std::string& name) {
 
 AGPField& findField(AGPTable& table, const std::string& name) {
   if (AGPField* f = table.Fields().Item(Variant(name))) return *f;
-  throw usageError("no field \"" + name + "\" in " + table.TblName() + suggestion(name, namesOf(table.Fields())));
+  throw usageError("no field \"" + name + "\" in " + table.TblName() +
+                   suggestion(name, namesOf(table.Fields())));
 }
 
 AGPChart& findChart(AGPTable& table, const std::string& name) {
   if (AGPChart* c = table.Charts().Item(Variant(name))) return *c;
-  throw usageError("no chart \"" + name + "\" in " + table.TblName() + suggestion(name, namesOf(table.Charts())));
+  throw usageError("no chart \"" + name + "\" in " + table.TblName() +
+                   suggestion(name, namesOf(table.Charts())));
 }
 
 // ---------------------------------------------------------------- close matches
@@ -319,11 +340,14 @@ std::vector<std::string> closeMatches(std::string_view name, const std::vector<s
   for (const std::string& c : candidates) {
     size_t d = distance(name, c);
     // A name that holds what was typed counts as close, after the typos.
-    if (d > allowed && length >= 3 && toLower(c).find(lowered) != std::string::npos) d = allowed + 1;
-    else if (d > allowed) continue;
+    if (d > allowed && length >= 3 && toLower(c).find(lowered) != std::string::npos)
+      d = allowed + 1;
+    else if (d > allowed)
+      continue;
     scored.emplace_back(d, c);
   }
-  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(scored.begin(), scored.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::string> out;
   for (const auto& [d, c] : scored) {
     if (out.size() == limit) break;

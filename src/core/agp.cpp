@@ -116,20 +116,25 @@ Variant AGP::invoke(DispId id, uint16_t kind, Args args) {
 const ClassInfo* AGP::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGP>("AGP")
-          .prop("lhWnd", [](AGP& p) { return p.lhWnd(); }, [](AGP& p, const Variant& v) { p.setLhWnd(v.toLong()); })
+          .prop(
+              "lhWnd", [](AGP& p) { return p.lhWnd(); },
+              [](AGP& p, const Variant& v) { p.setLhWnd(v.toLong()); })
           .get("ProjInit", [](AGP& p) { return p.ProjInit(); })
           .get("db", [](AGP& p) { return Variant(p.db()); })
           .get("DBCnt", [](AGP& p) { return p.DBCnt(); })
           .get("Properties", [](AGP& p, Args a) { return collectionMember(p.Properties(), a); })
           .get("Extensions", [](AGP& p, Args a) { return collectionMember(p.Extensions(), a); })
-          .prop("hwnd", [](AGP& p) { return p.lhWnd(); }, [](AGP& p, const Variant& v) { p.setLhWnd(v.toLong()); })
-          .prop("ProjErr", [](AGP&) { return AGP::ProjErr(); },
-                [](AGP&, const Variant& v) { AGP::setProjErr(v.toString()); })
+          .prop(
+              "hwnd", [](AGP& p) { return p.lhWnd(); },
+              [](AGP& p, const Variant& v) { p.setLhWnd(v.toLong()); })
+          .prop(
+              "ProjErr", [](AGP&) { return AGP::ProjErr(); },
+              [](AGP&, const Variant& v) { AGP::setProjErr(v.toString()); })
           .get("EngineVersion", [](AGP& p) { return p.EngineVersion(); })
           .method("AddProj", [](AGP& p, const Variant& n) { p.AddProj(n.toString()); })
           .method("DeleteProj", [](AGP& p) { p.DeleteProj(); })
-          .method("AddExtension",
-                  [](AGP& p, const Variant& n, const Variant& t) { return p.AddExtension(n.toString(), t.toString()); })
+          .method("AddExtension", [](AGP& p, const Variant& n,
+                                     const Variant& t) { return p.AddExtension(n.toString(), t.toString()); })
           .method("DeleteExtension", [](AGP& p, const Variant& n) { return p.DeleteExtension(n.toString()); })
           .method("Save", [](AGP& p, const Variant& f) { p.Save(f.toString()); })
           .method("Load", [](AGP& p, const Variant& f) { p.Load(f.toString()); })

@@ -37,8 +37,9 @@ void copyKey(const std::string& section) {
 
 void AGP::copyMachineDefaults() {
   const EngineContext& ctx = engine();
-  for (const std::string* section : {&ctx.regAdvancedFilters, &ctx.regGeneral, &ctx.regProject, &ctx.regDatabase,
-                                     &ctx.regTable, &ctx.regChart, &ctx.regField, &ctx.regExtensions}) {
+  for (const std::string* section :
+       {&ctx.regAdvancedFilters, &ctx.regGeneral, &ctx.regProject, &ctx.regDatabase, &ctx.regTable,
+        &ctx.regChart, &ctx.regField, &ctx.regExtensions}) {
     copyKey(*section);
   }
 }
@@ -55,13 +56,15 @@ void AGP::LoadDefault() {
   language_ = RegRead(kUser, ctx.regGeneral, "Language").toString();
   backupFile_ = ConvertByTypeName(RegRead(kUser, ctx.regGeneral, "BackupFile"), "Boolean").toBool();
   userCode_ = RegRead(kUser, ctx.regGeneral, "USERCODE").toString();
-  ctx.scriptTimeout = ConvertByTypeName(RegRead(kUser, ctx.regGeneral, "ScriptEngineTimeout"), "Long").toLong();
+  ctx.scriptTimeout =
+      ConvertByTypeName(RegRead(kUser, ctx.regGeneral, "ScriptEngineTimeout"), "Long").toLong();
 
   Variant dateFormat = setting("defaultDateFormat");
   double number;
-  ctx.dateFormat = (dateFormat.isNumeric() || (dateFormat.isString() && parseNumber(dateFormat.rawString(), number)))
-                       ? dateFormat.toInteger()
-                       : 0;
+  ctx.dateFormat =
+      (dateFormat.isNumeric() || (dateFormat.isString() && parseNumber(dateFormat.rawString(), number)))
+          ? dateFormat.toInteger()
+          : 0;
 
   setSetting("IncFiles", Variant(""));
   setSetting("IncVirtuals", Variant(""));
@@ -79,7 +82,8 @@ void AGP::LoadDefault() {
   setSetting("PagerStyle", Variant::integer(2));
   setSetting("MultiDelete", Variant(false));
 
-  int16_t threshold = ConvertByTypeName(RegRead(kUser, ctx.regGeneral, "UnloadThresholdCount"), "Integer").toInteger();
+  int16_t threshold =
+      ConvertByTypeName(RegRead(kUser, ctx.regGeneral, "UnloadThresholdCount"), "Integer").toInteger();
   unloadThreshold_ = threshold < 1 ? 20 : threshold;
 }
 
@@ -102,7 +106,8 @@ void AGP::SaveDefault() {
   RegWrite(kUser, ctx.regGeneral, "USERCODE", kRegString, Variant(userCode_));
   RegWrite(kUser, ctx.regGeneral, "ScriptEngineTimeout", kRegDword, Variant::long_(ctx.scriptTimeout));
   for (int16_t seq = 1; seq <= extensions_->Count(); ++seq) {
-    if (AGPExtension* e = extensions_->Seq(seq)) RegWrite(kUser, ctx.regExtensions, e->Name(), kRegString, Variant(e->Template()));
+    if (AGPExtension* e = extensions_->Seq(seq))
+      RegWrite(kUser, ctx.regExtensions, e->Name(), kRegString, Variant(e->Template()));
   }
 }
 
@@ -112,7 +117,8 @@ void AGP::LoadExtensionList() {
   reg.setSectionKey(engine().regExtensions);
   std::vector<std::string> names;
   reg.enumerateValues(names);
-  for (const std::string& name : names) AddExtension(name, RegRead(kUser, engine().regExtensions, name).toString());
+  for (const std::string& name : names)
+    AddExtension(name, RegRead(kUser, engine().regExtensions, name).toString());
 }
 
 }  // namespace tw

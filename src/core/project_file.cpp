@@ -28,9 +28,12 @@ constexpr unsigned kNewProjectFileMode = 0600;
 std::string_view valueText(const Variant& v, std::string& scratch) {
   switch (v.type()) {
     case vtEmpty:
-    case vtNull: return {};
-    case vtString: return v.rawString();
-    case vtBoolean: return v.rawBool() ? "True" : "False";
+    case vtNull:
+      return {};
+    case vtString:
+      return v.rawString();
+    case vtBoolean:
+      return v.rawBool() ? "True" : "False";
     case vtInteger:
     case vtLong: {
       char buf[16];
@@ -65,10 +68,18 @@ void appendEscaped(std::string& out, std::string_view text, bool tagValues = fal
     if (!kEscaped[c]) continue;
     out.append(text.data() + plain, i - plain);
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
       case '\r':
         if (tagValues && i + 1 < text.size() && text[i + 1] == '\n') {
           out += '|';
@@ -77,15 +88,21 @@ void appendEscaped(std::string& out, std::string_view text, bool tagValues = fal
           out += "&#13;";
         }
         break;
-      case '\n': out += "&#10;"; break;
-      default: out += "&#9;"; break;
+      case '\n':
+        out += "&#10;";
+        break;
+      default:
+        out += "&#9;";
+        break;
     }
     plain = i + 1;
   }
   out.append(text.data() + plain, text.size() - plain);
 }
 
-bool isTagValuesName(std::string_view name) { return name.size() == 12 && equalsNoCase(name, "fldtagvalues"); }
+bool isTagValuesName(std::string_view name) {
+  return name.size() == 12 && equalsNoCase(name, "fldtagvalues");
+}
 
 // "1" when the text is not empty and reads as true.
 bool booleanAttribute(const Variant& v, std::string& scratch) {
@@ -111,7 +128,8 @@ void appendAttribute(std::string& out, std::string_view name, std::string_view d
   out += "\" ";
 }
 
-void appendElement(std::string& out, std::string_view open, const AGProperties& store, std::string_view close) {
+void appendElement(std::string& out, std::string_view open, const AGProperties& store,
+                   std::string_view close) {
   out += open;
   WriteXmlAttributes(out, store);
   out += close;
@@ -123,16 +141,20 @@ void appendElement(std::string& out, std::string_view open, const AGProperties& 
   switch (err) {
     case ENOENT:
     case ENOTDIR:
-    case ENAMETOOLONG: raise(kErrPathNotFound);
+    case ENAMETOOLONG:
+      raise(kErrPathNotFound);
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
-    case ETXTBSY: raise(kErrPermissionDenied);
+    case ETXTBSY:
+      raise(kErrPermissionDenied);
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: raise(61, "Disk full");
-    default: raise(kErrPathFileAccess);
+    case EFBIG:
+      raise(61, "Disk full");
+    default:
+      raise(kErrPathFileAccess);
   }
 }
 
@@ -145,11 +167,20 @@ std::string XmlEscape(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

@@ -32,7 +32,8 @@ Family familyOf(std::string_view label) {
       key == "latin1" || key == "latin-1" || key == "l1" || key == "cp819" || key == "ibm819" ||
       key == "iso-ir-100" || key == "csisolatin1")
     return Family::Latin1;
-  if (key == "us-ascii" || key == "ascii" || key == "ansi_x3.4-1968" || key == "iso646-us") return Family::Ascii;
+  if (key == "us-ascii" || key == "ascii" || key == "ansi_x3.4-1968" || key == "iso646-us")
+    return Family::Ascii;
   if (key.rfind("utf-16", 0) == 0 || key.rfind("utf-32", 0) == 0 || key == "ucs-2" || key == "unicode" ||
       key == "utf16" || key == "utf32")
     return Family::Wide;
@@ -124,10 +125,10 @@ void encodeWithIconv(iconv_t cd, const std::string& text, std::string& out) {
 
 // Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned
 // bytes keep their own value.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 std::string decodeCp1252(std::string_view bytes) {
   std::string out;
@@ -164,9 +165,14 @@ bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0
 
 XmlTextEncoder::XmlTextEncoder(std::string_view charset) : kind_(static_cast<int>(familyOf(charset))) {
   switch (static_cast<Family>(kind_)) {
-    case Family::Utf8: break;
-    case Family::Latin1: limit_ = 0xFF; break;
-    case Family::Ascii: limit_ = 0x7F; break;
+    case Family::Utf8:
+      break;
+    case Family::Latin1:
+      limit_ = 0xFF;
+      break;
+    case Family::Ascii:
+      limit_ = 0x7F;
+      break;
     case Family::Wide:
     case Family::Other: {
       iconv_t cd = iconv_open(std::string(trimBlanks(charset)).c_str(), "UTF-8");
@@ -223,10 +229,14 @@ std::string DeclaredEncoding(std::string_view bytes) {
   size_t at = decl.find("encoding");
   if (at == std::string_view::npos) return {};
   size_t pos = at + 8;
-  while (pos < decl.size() && (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n')) ++pos;
+  while (pos < decl.size() &&
+         (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n'))
+    ++pos;
   if (pos >= decl.size() || decl[pos] != '=') return {};
   ++pos;
-  while (pos < decl.size() && (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n')) ++pos;
+  while (pos < decl.size() &&
+         (decl[pos] == ' ' || decl[pos] == '\t' || decl[pos] == '\r' || decl[pos] == '\n'))
+    ++pos;
   if (pos >= decl.size() || (decl[pos] != '"' && decl[pos] != '\'')) return {};
   char quote = decl[pos++];
   size_t close = decl.find(quote, pos);
@@ -236,19 +246,24 @@ std::string DeclaredEncoding(std::string_view bytes) {
 
 bool ParseProjectXml(pugi::xml_document& doc, std::string& bytes) {
   std::string_view head(bytes.data(), std::min<size_t>(bytes.size(), 4));
-  bool marked = startsWith(head, "\xEF\xBB\xBF") || startsWith(head, "\xFF\xFE") || startsWith(head, "\xFE\xFF") ||
-                startsWith(head, std::string_view("\0\0\xFE\xFF", 4)) || startsWith(head, std::string_view("<\0", 2)) ||
-                startsWith(head, std::string_view("\0<", 2));
+  bool marked = startsWith(head, "\xEF\xBB\xBF") || startsWith(head, "\xFF\xFE") ||
+                startsWith(head, "\xFE\xFF") || startsWith(head, std::string_view("\0\0\xFE\xFF", 4)) ||
+                startsWith(head, std::string_view("<\0", 2)) || startsWith(head, std::string_view("\0<", 2));
   pugi::xml_encoding encoding = pugi::encoding_utf8;
   if (marked) {
     encoding = pugi::encoding_auto;
   } else {
     std::string label = DeclaredEncoding(bytes);
     switch (familyOf(label)) {
-      case Family::Utf8: break;
+      case Family::Utf8:
+        break;
       case Family::Latin1:
-      case Family::Ascii: bytes = decodeCp1252(bytes); break;
-      case Family::Wide: encoding = pugi::encoding_auto; break;
+      case Family::Ascii:
+        bytes = decodeCp1252(bytes);
+        break;
+      case Family::Wide:
+        encoding = pugi::encoding_auto;
+        break;
       case Family::Other: {
         Iconv cd("UTF-8", trimBlanks(label).empty() ? "UTF-8" : std::string(trimBlanks(label)).c_str());
         if (cd.ok()) {

@@ -32,11 +32,16 @@ enum class Special { None, Js, TagValues, Ext, DefaultPage };
 
 Special specialOf(std::string_view name) {
   switch (name.size()) {
-    case 2: return equalsNoCase(name, "js") ? Special::Js : Special::None;
-    case 5: return equalsNoCase(name, "p_ext") ? Special::Ext : Special::None;
-    case 12: return equalsNoCase(name, "fldtagvalues") ? Special::TagValues : Special::None;
-    case 13: return equalsNoCase(name, "p_defaultpage") ? Special::DefaultPage : Special::None;
-    default: return Special::None;
+    case 2:
+      return equalsNoCase(name, "js") ? Special::Js : Special::None;
+    case 5:
+      return equalsNoCase(name, "p_ext") ? Special::Ext : Special::None;
+    case 12:
+      return equalsNoCase(name, "fldtagvalues") ? Special::TagValues : Special::None;
+    case 13:
+      return equalsNoCase(name, "p_defaultpage") ? Special::DefaultPage : Special::None;
+    default:
+      return Special::None;
   }
 }
 
@@ -163,10 +168,13 @@ class AttributeReader {
   }
 
  private:
-  void assign(AGProperties& store, int32_t i, std::string_view name, std::string_view value, TextPool* texts) {
+  void assign(AGProperties& store, int32_t i, std::string_view name, std::string_view value,
+              TextPool* texts) {
     const std::string& dataType = store.meta(i).dataType;
     switch (specialOf(name)) {
-      case Special::None: store.valueAt(i) = convert(value, dataType, texts, i); return;
+      case Special::None:
+        store.valueAt(i) = convert(value, dataType, texts, i);
+        return;
       case Special::Js:
         if (!value.empty() && fileExists(value)) store.valueAt(i) = convert(value, dataType, nullptr, i);
         return;
@@ -182,8 +190,12 @@ class AttributeReader {
         store.valueAt(i) = Variant(std::move(lines));
         return;
       }
-      case Special::Ext: store.valueAt(i) = value.empty() ? Variant("php") : Variant(value); return;
-      case Special::DefaultPage: store.valueAt(i) = value.empty() ? Variant("index.php") : Variant(value); return;
+      case Special::Ext:
+        store.valueAt(i) = value.empty() ? Variant("php") : Variant(value);
+        return;
+      case Special::DefaultPage:
+        store.valueAt(i) = value.empty() ? Variant("index.php") : Variant(value);
+        return;
     }
   }
 
@@ -194,7 +206,8 @@ class AttributeReader {
       if (value == "1") return Variant(true);
       if (value == "0") return Variant(false);
     } else if (dataType == "Integer") {
-      if (parsePlainInteger(value, 5, n) && n >= -32768 && n <= 32767) return Variant::integer(static_cast<int16_t>(n));
+      if (parsePlainInteger(value, 5, n) && n >= -32768 && n <= 32767)
+        return Variant::integer(static_cast<int16_t>(n));
     } else if (dataType == "Long") {
       if (parsePlainInteger(value, 10, n) && n >= INT32_MIN && n <= INT32_MAX)
         return Variant::long_(static_cast<int32_t>(n));
@@ -221,7 +234,9 @@ class ProjectReader {
         fieldIndex_(AGPField::settings()),
         chartIndex_(AGPChart::settings()) {}
 
-  void readAttributes(const pugi::xml_node& element, AGProperties& store) { attributes_.read(element, store); }
+  void readAttributes(const pugi::xml_node& element, AGProperties& store) {
+    attributes_.read(element, store);
+  }
 
   void readNodes(const pugi::xml_node& element) {
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
@@ -286,7 +301,8 @@ class ProjectReader {
     AGPTables& tables = currentDatabase()->tables();
     const std::string& name = tables.curName();
     if (name.empty()) return nullptr;
-    if (lastTable_ && lastTables_ == &tables && settingTextEquals(lastTable_->Properties().value(AGPTable::kNameSetting), name)) {
+    if (lastTable_ && lastTables_ == &tables &&
+        settingTextEquals(lastTable_->Properties().value(AGPTable::kNameSetting), name)) {
       tables.setCurrent(*lastTable_);
       return lastTable_;
     }
@@ -324,13 +340,42 @@ class ProjectReader {
     }
     const Variant* quote = nullptr;
     switch (field.int16("FldType")) {
-      case 2: case 3: case 4: case 5: case 6: case 11: case 14:
-      case 16: case 17: case 18: case 19: case 20: case 21:
-      case 131: case 139: quote = &noQuote_; break;
-      case 7: case 133: case 134: case 135: quote = dbKind_ == 1 ? &hash_ : &apostrophe_; break;
-      case 8: case 72: case 129: case 130:
-      case 200: case 201: case 202: case 203: case 205: quote = &apostrophe_; break;
-      default: return;  // other types keep the quotes read from the file
+      case 2:
+      case 3:
+      case 4:
+      case 5:
+      case 6:
+      case 11:
+      case 14:
+      case 16:
+      case 17:
+      case 18:
+      case 19:
+      case 20:
+      case 21:
+      case 131:
+      case 139:
+        quote = &noQuote_;
+        break;
+      case 7:
+      case 133:
+      case 134:
+      case 135:
+        quote = dbKind_ == 1 ? &hash_ : &apostrophe_;
+        break;
+      case 8:
+      case 72:
+      case 129:
+      case 130:
+      case 200:
+      case 201:
+      case 202:
+      case 203:
+      case 205:
+        quote = &apostrophe_;
+        break;
+      default:
+        return;  // other types keep the quotes read from the file
     }
     field.setSetting("FldQuoteS", *quote);
     field.setSetting("FldQuoteE", *quote);
@@ -389,7 +434,8 @@ void AGP::Load(std::string_view projFile) {
       if (std::string_view(root.name()) != "Project") return kInvalidFile;
 
       int32_t range = 0;
-      for (pugi::xml_node child = root.child("Database").first_child(); child; child = child.next_sibling()) ++range;
+      for (pugi::xml_node child = root.child("Database").first_child(); child; child = child.next_sibling())
+        ++range;
       if (range > 0) {
         status.ShowStatus(lhWnd(), "Loading Project File...");
         progressOpen = true;

@@ -169,13 +169,17 @@ bool Generator::EvaluateCondition(std::string_view cond) {
     for (std::string_view v : values) {
       Variant value;
       switch (kind) {
-        case Kind::Custom: value = ConvertByTypeName(Variant(v), dataType); break;
+        case Kind::Custom:
+          value = ConvertByTypeName(Variant(v), dataType);
+          break;
         case Kind::Control:
           value = Variant(UnquoteString(v));
           // The Boolean fields compare with "true" and "false" as Booleans.
           if (actual.type() == vtBoolean) value = ConvertByTypeName(value, "boolean");
           break;
-        case Kind::Store: value = ResolveConditionValue(*store, v, dataType); break;
+        case Kind::Store:
+          value = ResolveConditionValue(*store, v, dataType);
+          break;
       }
       if (satisfies(actual, op, value)) {
         holds = true;

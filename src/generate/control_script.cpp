@@ -50,8 +50,8 @@ std::string Generator::GetIncludeFiles(std::string_view text) {
     if (tag == std::string_view::npos) break;
     size_t close = text.find(kClose, tag);
     if (close == std::string_view::npos) break;
-    std::string_view inner = text.substr(tag + kIncludeTag.size(),
-                                         close > tag + kIncludeTag.size() ? close - tag - kIncludeTag.size() : 0);
+    std::string_view inner = text.substr(
+        tag + kIncludeTag.size(), close > tag + kIncludeTag.size() ? close - tag - kIncludeTag.size() : 0);
     size_t slash = inner.rfind('/');
     std::string file = gen::trimmed(slash == std::string_view::npos ? inner : inner.substr(0, slash));
     if (!out.empty()) out += ",";
@@ -96,7 +96,8 @@ bool Generator::CheckControlStale(AGPControl& control) {
 
   const std::string scriptFile = GetControlScriptFile(control);
   Variant cached;
-  if (AGPCache* c = cache()) cached = c->GetCacheDate(Variant("temp"), Variant(lastPathComponent(scriptFile)));
+  if (AGPCache* c = cache())
+    cached = c->GetCacheDate(Variant("temp"), Variant(lastPathComponent(scriptFile)));
   // No entry: the cache answers the time 00:00:00 as a date.
   const bool unknown = cached.type() != vtString;
   if (unknown || !fileExists(scriptFile)) {

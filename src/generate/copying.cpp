@@ -125,7 +125,8 @@ int16_t Generator::CopyControlFiles(bool check) {
       for (std::string_view name : gen::splitText(c->CtrlIFiles, ',')) {
         const std::string source = ResolveSourcePath(from, name);
         if (source.empty()) {
-          setProjErr(": Source file does not exist - \"" + std::string(name) + "\"! Check if correct template.");
+          setProjErr(": Source file does not exist - \"" + std::string(name) +
+                     "\"! Check if correct template.");
           return 1;
         }
         const std::string target = ResolveOutputPath(c->CtrlOFolder, name, check);
@@ -150,7 +151,8 @@ int16_t Generator::CopyControlFiles(bool check) {
         setProjErr(": Source folder does not exist - \"" + c->CtrlIFolder + "\"! Check if correct template.");
         continue;
       }
-      std::string target = ResolveOutputPath(c->CtrlOFolder.empty() ? c->CtrlIFolder : c->CtrlOFolder, "", check);
+      std::string target =
+          ResolveOutputPath(c->CtrlOFolder.empty() ? c->CtrlIFolder : c->CtrlOFolder, "", check);
       // Both end in a separator, which goes.
       source.pop_back();
       if (!target.empty()) target.pop_back();
@@ -162,7 +164,8 @@ int16_t Generator::CopyControlFiles(bool check) {
         ++count;
         continue;
       }
-      ctx.status().DispStatus("Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) + "...");
+      ctx.status().DispStatus("Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) +
+                              "...");
       if (!copyFolder(source, target, true)) {
         ctx.projErr = "Copying to folder \"" + target + "\" failed!";
         return 1;

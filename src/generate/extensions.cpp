@@ -29,10 +29,10 @@ void Generator::MergeExtensionControls(std::string_view name) {
   AGPControls& ext = *state_.extensionControls;
   if (!ext.LoadControls(path)) {
     // The loader's message stays in ProjErr; the run ends at its next check.
-    engine().prompts().message(engine().productName,
-                               engine().productName + ": Load extension control file " + path +
-                                   " failed. Processing skipped!",
-                               MessageIcon::Exclamation);
+    engine().prompts().message(
+        engine().productName,
+        engine().productName + ": Load extension control file " + path + " failed. Processing skipped!",
+        MessageIcon::Exclamation);
     return;
   }
   AGPControls& main = controls();

@@ -57,7 +57,9 @@ std::string templateNameOf(std::string_view templ) { return lastPathComponent(te
 // ---------------------------------------------------------------- state
 
 GenerationState::GenerationState()
-    : scriptExt(engine().outputExtension), defaultPage(engine().defaultPage), controls(makeRef<AGPControls>()) {}
+    : scriptExt(engine().outputExtension),
+      defaultPage(engine().defaultPage),
+      controls(makeRef<AGPControls>()) {}
 
 GenerationState& generationState() {
   EngineContext& ctx = engine();
@@ -153,7 +155,8 @@ bool Generator::ExtractArchive(std::string_view archive, std::string_view folder
 void Generator::DeleteFilesByExtension(std::string_view folder, std::string_view ext) {
   for (const std::string& name : listFiles(folder)) {
     const size_t dot = name.rfind('.');
-    const std::string_view e = dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
+    const std::string_view e =
+        dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
     if (equalsNoCase(e, ext)) deleteFile(std::string(folder) + "\\" + name);
   }
 }
@@ -200,7 +203,8 @@ void Generator::GenScript() {
       request.id = "template";
       request.title = ctx.productName;
       request.text =
-          "Template version in zip file is different with that in the template folder. Do you want to keep the "
+          "Template version in zip file is different with that in the template folder. Do you want to keep "
+          "the "
           "existing files in the template folder or extract and overwrite from the zip file?";
       request.buttons = {"Keep", "Overwrite"};
       // Nobody to ask: the archive the project names is the one used.
@@ -271,7 +275,8 @@ void Generator::GenScript() {
       tooOld = true;  // a version that is no number
     }
     if (tooOld) {
-      setProjErr(": Template version (" + version + ") older than minimum required (1.0)! Generation aborted!");
+      setProjErr(": Template version (" + version +
+                 ") older than minimum required (1.0)! Generation aborted!");
       return;
     }
 
@@ -292,13 +297,15 @@ void Generator::GenScript() {
     }
 
     // Any change of what every script file depends on rebuilds them all.
-    if (!(state_.keepTemplate && !extensionExtracted && !userCodeChanged && !controlChanged && !languageChanged)) {
+    if (!(state_.keepTemplate && !extensionExtracted && !userCodeChanged && !controlChanged &&
+          !languageChanged)) {
       DeleteFilesByExtension(state_.tempFolder, "tmp");
       cacheFile.DeleteCacheGroup(Variant("temp"));
     }
 
     state_.backupFile = ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "BackupFile"), "Boolean").toBool();
-    ctx.scriptTimeout = ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "ScriptEngineTimeout"), "Long").toLong();
+    ctx.scriptTimeout =
+        ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "ScriptEngineTimeout"), "Long").toLong();
     // A missing setting reads as 0, which would stop every page at once: no limit then.
     if (ctx.scriptTimeout <= 0) ctx.scriptTimeout = -1;
 
@@ -309,7 +316,8 @@ void Generator::GenScript() {
       Ref<AGPFilter> filter = makeRef<AGPFilter>();
       filter->Load();
       ctx.filters = filter;
-      eng->Initialize(Variant(&proj_), Variant(db), Variant(&controls()), Variant(ctx.language), Variant(filter));
+      eng->Initialize(Variant(&proj_), Variant(db), Variant(&controls()), Variant(ctx.language),
+                      Variant(filter));
     }
     AGScript& eng = *currentScriptEngine();
     if (ctx.projErr.empty()) {
@@ -343,7 +351,8 @@ void Generator::GenScript() {
     for (int32_t i = 1; i <= all.Count(); ++i) {
       AGPControl* c = all.Item(i);
       if (c->CtrlType == "copy") continue;
-      if (CheckControlStale(*c)) state_.sessionsTotal += c->Sessions().Count() > 0 ? c->Sessions().Count() : 1;
+      if (CheckControlStale(*c))
+        state_.sessionsTotal += c->Sessions().Count() > 0 ? c->Sessions().Count() : 1;
     }
     closeStatus();
 
@@ -426,9 +435,12 @@ int16_t Generator::GenCheck() {
 std::string Generator::FldSrchOprs(int16_t ftype) {
   std::string out = "USER SELECT\r\n=\r\n<>";
   switch (FieldTypeCategory(ftype)) {
-    case 4: return out;
-    case 3: return out + "\r\n<\r\n<=\r\n>\r\n>=\r\nBETWEEN\r\nLIKE\r\nNOT LIKE\r\nSTART WITH";
-    default: return out + "\r\n<\r\n<=\r\n>\r\n>=\r\nBETWEEN";
+    case 4:
+      return out;
+    case 3:
+      return out + "\r\n<\r\n<=\r\n>\r\n>=\r\nBETWEEN\r\nLIKE\r\nNOT LIKE\r\nSTART WITH";
+    default:
+      return out + "\r\n<\r\n<=\r\n>\r\n>=\r\nBETWEEN";
   }
 }
 

@@ -146,7 +146,8 @@ class Generator {
   // ---- Control processing
   int16_t GeneratePages(bool check);
   void PrepareTable(AGPTable& table);
-  bool ControlAppliesToTable(AGPTable& table, std::string_view id, std::string_view type, std::string_view cond);
+  bool ControlAppliesToTable(AGPTable& table, std::string_view id, std::string_view type,
+                             std::string_view cond);
   bool EvaluateCondition(std::string_view cond);
   Variant ResolveConditionValue(AGProperties& store, std::string_view text, std::string_view type);
   std::string EvaluateCustomCondition(std::string_view module);
@@ -176,9 +177,12 @@ class Generator {
   // otherwise the first component, "\..." and as many of the last components
   // as fit.
   static std::string ShortenPathForPrompt(std::string_view path);
-  void WriteTablePage(AGPTable& table, std::string_view scriptFile, std::string_view outputPath, AGPControl& control);
-  void WriteFieldPage(AGPField& field, std::string_view scriptFile, std::string_view outputPath, AGPControl& control);
-  void WriteOtherPage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control, bool overwrite);
+  void WriteTablePage(AGPTable& table, std::string_view scriptFile, std::string_view outputPath,
+                      AGPControl& control);
+  void WriteFieldPage(AGPField& field, std::string_view scriptFile, std::string_view outputPath,
+                      AGPControl& control);
+  void WriteOtherPage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
+                      bool overwrite);
   static std::string TrimLeadingBlankLines(std::string_view text);
   std::string CompactOutput(std::string_view text) const;
 
@@ -212,8 +216,8 @@ class Generator {
   // The overwrite prompt for a file (`file` set) or a folder.
   void askOverwrite(std::string_view file, std::string_view folder);
   // The shared part of the three page writers.
-  void writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control, bool overwrite,
-                 int16_t initType, bool fieldPage);
+  void writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
+                 bool overwrite, int16_t initType, bool fieldPage);
   void openStatus(int style, std::string_view phase);
   void closeStatus();
   void releaseRun();

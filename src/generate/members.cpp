@@ -12,8 +12,9 @@ const ClassInfo& projectMembers() {
       ClassBuilder<AGP>("AGP")
           .method("GenScript", [](AGP& p) { Generator(p).GenScript(); })
           .method("GenCheck", [](AGP& p) { return Variant::integer(Generator(p).GenCheck()); })
-          .method("FldSrchOprs",
-                  [](AGP&, const Variant& ftype) { return Variant(Generator::FldSrchOprs(ftype.toInteger())); })
+          .method(
+              "FldSrchOprs",
+              [](AGP&, const Variant& ftype) { return Variant(Generator::FldSrchOprs(ftype.toInteger())); })
           .build();
   return info;
 }
@@ -31,9 +32,12 @@ PromptAnswer GenerationPrompt::ask(const PromptRequest& request) {
     return PromptAnswer{template_ == TemplateAnswer::Keep ? 0 : 1, false};
   if (request.id == "overwrite" && overwrite_ != OverwriteAnswer::Ask) {
     switch (overwrite_) {
-      case OverwriteAnswer::OverwriteAll: return PromptAnswer{0, true};
-      case OverwriteAnswer::SkipAll: return PromptAnswer{1, true};
-      default: return PromptAnswer{2, false};
+      case OverwriteAnswer::OverwriteAll:
+        return PromptAnswer{0, true};
+      case OverwriteAnswer::SkipAll:
+        return PromptAnswer{1, true};
+      default:
+        return PromptAnswer{2, false};
     }
   }
   return inner_->ask(request);

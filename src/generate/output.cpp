@@ -53,8 +53,8 @@ std::string Generator::OutputStem(const AGPControl& control) const {
   return control.CtrlOFile;
 }
 
-std::string Generator::MakeOutputFileName(std::string_view base, std::string_view fieldPart, std::string_view stem,
-                                          std::string_view ext) const {
+std::string Generator::MakeOutputFileName(std::string_view base, std::string_view fieldPart,
+                                          std::string_view stem, std::string_view ext) const {
   std::string name(base);
   if (!fieldPart.empty()) {
     // A field's variable name without its two-character prefix ("x_Price").
@@ -233,10 +233,10 @@ bool Generator::ConfirmFileOverwrite(std::string_view path, bool overwrite, bool
   if (state_.backupFile) {
     const std::string backup = std::string(path) + ".bak";
     if (!copyFile(path, backup, true)) {
-      engine().prompts().message(engine().productName,
-                                 "Error in open \"" + std::string(path) +
-                                     "\", description:Permission denied or the file is in use",
-                                 MessageIcon::Exclamation);
+      engine().prompts().message(
+          engine().productName,
+          "Error in open \"" + std::string(path) + "\", description:Permission denied or the file is in use",
+          MessageIcon::Exclamation);
       return false;
     }
     ++state_.summary.backups;
@@ -293,7 +293,8 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
     known = state_.scriptTexts.emplace(std::string(scriptFile), std::move(*script)).first;
   }
   std::string text;
-  if (AGScript* eng = currentScriptEngine()) text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout);
+  if (AGScript* eng = currentScriptEngine())
+    text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout);
   text = control.CtrlSpace ? CompactOutput(text) : TrimLeadingBlankLines(text);
 
   std::string path(outputPath);
@@ -303,8 +304,7 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
   if (cut != std::string::npos) CreateFolderPath(path.substr(0, cut));
   if (!writeTextFile(outputPath, text)) {
     // The script's own message, if any, comes first.
-    if (engine().projErr.empty())
-      setProjErr(": Writing to file \"" + std::string(outputPath) + "\" failed!");
+    if (engine().projErr.empty()) setProjErr(": Writing to file \"" + std::string(outputPath) + "\" failed!");
     return;
   }
   ++state_.summary.pagesWritten;
@@ -371,12 +371,13 @@ std::string Generator::CompactOutput(std::string_view text) const {
   emit(line);
 
   // The generator tag goes in front of every closing head tag.
-  const std::string tag =
-      "<meta name=\"generator\" content=\"" + engine().productName + " v" + proj_.EngineVersion() + "\" />\r\n";
+  const std::string tag = "<meta name=\"generator\" content=\"" + engine().productName + " v" +
+                          proj_.EngineVersion() + "\" />\r\n";
   std::string result;
   result.reserve(out.size() + tag.size());
   size_t pos = 0;
-  for (size_t at = findNoCase(out, "</head>"); at != std::string::npos; at = findNoCase(out, "</head>", pos)) {
+  for (size_t at = findNoCase(out, "</head>"); at != std::string::npos;
+       at = findNoCase(out, "</head>", pos)) {
     result.append(out, pos, at - pos);
     result += tag;
     result += "</head>";

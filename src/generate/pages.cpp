@@ -45,7 +45,8 @@ int16_t Generator::GenerateTablePages(AGPTable& table, bool check) {
   for (int32_t i = 1; i <= all.Count(); ++i) {
     AGPControl* c = all.Item(i);
     if (!ControlAppliesToTable(table, c->CtrlID, c->CtrlType, c->CtrlCond)) continue;
-    const std::string name = MakeOutputFileName(table.TblVar(), "", OutputStem(*c), ResolveOutputExt(c->CtrlOExt));
+    const std::string name =
+        MakeOutputFileName(table.TblVar(), "", OutputStem(*c), ResolveOutputExt(c->CtrlOExt));
     if (check) {
       if (fileExists(ResolveOutputPath(c->CtrlOFolder, name, true))) ++count;
       continue;
@@ -72,8 +73,8 @@ int16_t Generator::GenerateFieldPages(AGPField& field, bool check) {
   for (int32_t i = 1; i <= all.Count(); ++i) {
     AGPControl* c = all.Item(i);
     if (c->CtrlType != "field" || !EvaluateCondition(c->CtrlCond)) continue;
-    const std::string name =
-        MakeOutputFileName(state_.currentTableVar, field.FldVar(), OutputStem(*c), ResolveOutputExt(c->CtrlOExt));
+    const std::string name = MakeOutputFileName(state_.currentTableVar, field.FldVar(), OutputStem(*c),
+                                                ResolveOutputExt(c->CtrlOExt));
     if (check) {
       if (fileExists(ResolveOutputPath(c->CtrlOFolder, name, true))) ++count;
       continue;
@@ -171,8 +172,8 @@ int16_t Generator::GeneratePages(bool check) {
       again->Fields().setCurrent(*field);
       count += GenerateFieldPages(*field, check);
       if (!ctx.projErr.empty()) {
-        ctx.projErr = ctx.productName + ": Generate Table " + table->TblName() + " Field " + field->FldName() +
-                      " page error\r\n" + ctx.projErr;
+        ctx.projErr = ctx.productName + ": Generate Table " + table->TblName() + " Field " +
+                      field->FldName() + " page error\r\n" + ctx.projErr;
         return 0;
       }
     }

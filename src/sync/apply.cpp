@@ -27,8 +27,9 @@ bool isValueListType(int16_t native) { return native == 247 || native == 248; }
 
 // What a field takes over from the column it describes, in every case.
 constexpr std::array<std::string_view, 13> kColumnSettings = {
-    "FldType",     "FldTypeName", "NativeDataType", "FldIsPrimaryKey", "FldAutoIncrement", "FldAttribute", "FldReq",
-    "FldSize",     "FldSupport",  "FldUniqueIdx",   "FldZeroLen",      "FldQuoteS",        "FldQuoteE"};
+    "FldType",      "FldTypeName", "NativeDataType", "FldIsPrimaryKey", "FldAutoIncrement",
+    "FldAttribute", "FldReq",      "FldSize",        "FldSupport",      "FldUniqueIdx",
+    "FldZeroLen",   "FldQuoteS",   "FldQuoteE"};
 
 // A column's values, from a schema record or from a project field.
 struct ColumnValues {
@@ -38,7 +39,7 @@ struct ColumnValues {
 
 ColumnValues valuesOf(const AGSchemaField& c) {
   ColumnValues v;
-  v.copied = {Variant::integer(c.FldType), Variant(c.FldTypeName), Variant::integer(c.NativeDataType),
+  v.copied = {Variant::integer(c.FldType), Variant(c.FldTypeName),      Variant::integer(c.NativeDataType),
               Variant(c.FldIsPrimaryKey),  Variant(c.FldAutoIncrement), Variant::long_(c.FldAttribute),
               Variant(c.FldReq),           Variant::long_(c.FldSize),   Variant(c.FldSupport),
               Variant(c.FldUniqueIdx),     Variant(c.FldZeroLen),       Variant(c.FldQuoteS),
@@ -87,12 +88,15 @@ void applyValues(AGP& proj, AGPField& field, const ColumnValues& v, SyncAs as) {
   // column's.
   if (isValueListType(field.int16("NativeDataType"))) {
     std::string fresh = freshValueList(proj, field, v.tagValues);
-    if (!fresh.empty()) field.setSetting("FldTagValues", Variant(MergeValueList(fresh, field.str("FldTagValues"))));
+    if (!fresh.empty())
+      field.setSetting("FldTagValues", Variant(MergeValueList(fresh, field.str("FldTagValues"))));
   }
   if (sync::isBlank(field.setting("FldDefault"))) field.setSetting("FldDefault", v.defaultValue);
 }
 
-void setSync(SettingsOwner& owner, std::string_view name, bool value) { owner.setSetting(name, Variant(value)); }
+void setSync(SettingsOwner& owner, std::string_view name, bool value) {
+  owner.setSetting(name, Variant(value));
+}
 
 void clearFieldSync(AGPTable& table) {
   if (!table.hasFields()) return;
@@ -159,8 +163,9 @@ void refreshWorkingCopies(AGP& proj) {
   EngineContext& ctx = engine();
   Variant format = proj.setting("defaultDateFormat");
   double number = 0;
-  ctx.dateFormat =
-      (format.isNumeric() || (format.isString() && parseNumber(format.rawString(), number))) ? format.toInteger() : 0;
+  ctx.dateFormat = (format.isNumeric() || (format.isString() && parseNumber(format.rawString(), number)))
+                       ? format.toInteger()
+                       : 0;
   ctx.secDefault = proj.db()->setting("SecDefault");
 }
 
@@ -272,23 +277,32 @@ void ApplySourceField(AGP& proj, AGPField& reportField, const AGPField& source, 
 
 // ---- Renamed objects
 
-std::vector<std::string> AskMapping(std::string_view title, std::string_view message, std::string_view newLabel,
-                                    std::string_view oldLabel, const std::vector<std::string>& newNames,
+std::vector<std::string> AskMapping(std::string_view title, std::string_view message,
+                                    std::string_view newLabel, std::string_view oldLabel,
+                                    const std::vector<std::string>& newNames,
                                     const std::vector<std::string>& oldNames, std::string_view table) {
-  MappingRequest request{std::string(title), std::string(message), std::string(newLabel),
-                         std::string(oldLabel), newNames, oldNames};
+  MappingRequest request{std::string(title),
+                         std::string(message),
+                         std::string(newLabel),
+                         std::string(oldLabel),
+                         newNames,
+                         oldNames};
   PromptHandler& prompts = engine().prompts();
   std::vector<std::string> paired;
-  if (auto* answers = dynamic_cast<SyncAnswers*>(&prompts)) paired = answers->pairFor(request, table);
-  else paired = prompts.pairNames(request);
+  if (auto* answers = dynamic_cast<SyncAnswers*>(&prompts))
+    paired = answers->pairFor(request, table);
+  else
+    paired = prompts.pairNames(request);
   // Only names the request offered count, each old name once.
   std::unordered_set<std::string> offered(oldNames.begin(), oldNames.end());
   std::vector<std::string> result;
   result.reserve(newNames.size());
   for (size_t i = 0; i < newNames.size(); ++i) {
     const std::string* old = i < paired.size() ? &paired[i] : nullptr;
-    if (old && !old->empty() && offered.erase(*old)) result.push_back(*old);
-    else result.push_back(newNames[i]);
+    if (old && !old->empty() && offered.erase(*old))
+      result.push_back(*old);
+    else
+      result.push_back(newNames[i]);
   }
   return result;
 }
@@ -319,13 +333,14 @@ void MapRenamedObjects(AGP& proj, const AGPSchema& schema) {
     std::vector<std::string> newNames;
     for (int16_t i = 1; i <= schema.tblcnt(); ++i) {
       const AGSchemaTable& source = records[static_cast<size_t>(i)];
-      if (source.TblType == kind.type && !projectNames.count(source.TblName)) newNames.push_back(source.TblName);
+      if (source.TblType == kind.type && !projectNames.count(source.TblName))
+        newNames.push_back(source.TblName);
     }
     if (!newNames.empty() && !oldNames.empty()) {
       std::vector<std::string> paired =
           AskMapping("New " + text + " found in schema",
-                     "To use old settings, please select the old " + text + "(s) which you would like to map to the new " +
-                         text + "(s)",
+                     "To use old settings, please select the old " + text +
+                         "(s) which you would like to map to the new " + text + "(s)",
                      "New " + text, "Old " + text, newNames, oldNames);
       for (size_t i = 0; i < paired.size(); ++i)
         if (paired[i] != newNames[i]) tables.Change(paired[i], newNames[i]);
@@ -355,10 +370,10 @@ void MapRenamedObjects(AGP& proj, const AGPSchema& schema) {
       }
       if (oldFields.empty()) continue;
       std::string tableName = t->TblName();
-      std::vector<std::string> paired =
-          AskMapping("Table: " + tableName + " - New fields found in schema",
-                     "To use old settings, please select the old fields which you would like to map to the new fields",
-                     "New field", "Old field", newColumns, oldFields, tableName);
+      std::vector<std::string> paired = AskMapping(
+          "Table: " + tableName + " - New fields found in schema",
+          "To use old settings, please select the old fields which you would like to map to the new fields",
+          "New field", "Old field", newColumns, oldFields, tableName);
       for (size_t k = 0; k < paired.size(); ++k)
         if (paired[k] != newColumns[k]) tableFields.Change(paired[k], newColumns[k]);
     }
@@ -399,8 +414,10 @@ void UpdateTablesAndViews(AGP& proj, const AGPSchema& schema) {
     ApplySchemaTable(*table, source, SyncAs::Existing);
     applyColumns(proj, *table, source);
     table->Fields().SetSeq(1);
-    if (table->str("TblType") == "TABLE" && SortCommaList(table->str("TblKey")) != SortCommaList(source.TblKey)) {
-      std::string question = "Primary key for \"" + table->TblName() + "\" has been modified. Keep/Update primary Key?";
+    if (table->str("TblType") == "TABLE" &&
+        SortCommaList(table->str("TblKey")) != SortCommaList(source.TblKey)) {
+      std::string question =
+          "Primary key for \"" + table->TblName() + "\" has been modified. Keep/Update primary Key?";
       if (askKeepOrUpdate(kSyncKeyPromptId, std::move(question), 0))
         table->setSetting("TblKey", Variant(source.TblKey));
     }
@@ -445,8 +462,10 @@ void UpdateTablesAndViews(AGP& proj, const AGPSchema& schema) {
   for (int32_t i = 0, n = tables.Count(); i < n; ++i) {
     AGPTable* t = tables.at(i);
     if (!sync::isDatabaseKind(t->str("TblType"))) continue;
-    if (t->flag("TblSync")) deleteUnsyncedFields(*t);
-    else goneTables.push_back(t->TblName());
+    if (t->flag("TblSync"))
+      deleteUnsyncedFields(*t);
+    else
+      goneTables.push_back(t->TblName());
   }
   for (const std::string& name : goneTables) tables.Delete(name);
   tables.SetSeq(1);
@@ -470,8 +489,9 @@ void SyncCustom(AGP& proj, std::string_view sTable) {
   Ref<AGPTable> keep(view);
   ConnectionValues c = sync::connectionOf(*db);
   auto schema = makeRef<AGPSchema>();
-  int16_t status = schema->LoadzbCustomView(c.host, c.database, c.type, c.user, c.password, c.port, c.sid, c.method,
-                                            c.url, c.encoding, Variant(sTable), view->setting("TblCustomSQL"));
+  int16_t status =
+      schema->LoadzbCustomView(c.host, c.database, c.type, c.user, c.password, c.port, c.sid, c.method, c.url,
+                               c.encoding, Variant(sTable), view->setting("TblCustomSQL"));
   if (status != 0) {
     view->setSetting("TblCustomError", Variant(ctx.projErr));
     ctx.projErr.clear();
@@ -591,10 +611,11 @@ void SyncCheckOnLoad(AGP& proj) {
   differences.add(CheckReports(proj));
   if (differences.value() == 0) return;
   // Closing the question without a choice keeps the project as it was read.
-  if (askKeepOrUpdate(kSyncPromptId,
-                      "Database has been modified since last change. Do you want to keep old definition or update to "
-                      "new definition?",
-                      1))
+  if (askKeepOrUpdate(
+          kSyncPromptId,
+          "Database has been modified since last change. Do you want to keep old definition or update to "
+          "new definition?",
+          1))
     applySchema(proj, *schema);
 }
 

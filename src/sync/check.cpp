@@ -44,10 +44,13 @@ ColumnCounts compareColumns(AGP& proj, const AGSchemaTable& source, AGPTable& ta
     if (viewSources && isValueListType(field->int16("NativeDataType"))) {
       std::string sourceTable = field->str("FldSourceTable");
       std::string sourceField = field->str("FldSourceField");
-      if (!sourceTable.empty() && !sourceField.empty()) valueList = SourceValueList(proj, sourceTable, sourceField);
+      if (!sourceTable.empty() && !sourceField.empty())
+        valueList = SourceValueList(proj, sourceTable, sourceField);
     }
-    if (CompareField(column, *field, false, valueList)) counts.matched.add(1);
-    else counts.changed.add(1);
+    if (CompareField(column, *field, false, valueList))
+      counts.matched.add(1);
+    else
+      counts.changed.add(1);
   }
   return counts;
 }
@@ -70,7 +73,8 @@ bool SameValueList(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool CompareField(const AGSchemaField& column, const AGPField& field, bool skipValues, std::string_view valueList) {
+bool CompareField(const AGSchemaField& column, const AGPField& field, bool skipValues,
+                  std::string_view valueList) {
   if (column.NativeDataType != field.int16("NativeDataType")) return false;
   if (column.FldSize != field.int32("FldSize")) return false;
   if (column.FldUniqueIdx != field.flag("FldUniqueIdx")) return false;
@@ -156,8 +160,9 @@ int16_t CompareCustomView(AGP& proj, std::string_view name) {
   Ref<AGPTable> keep(view);
   ConnectionValues c = sync::connectionOf(*proj.db());
   auto schema = makeRef<AGPSchema>();
-  int16_t status = schema->LoadzbCustomView(c.host, c.database, c.type, c.user, c.password, c.port, c.sid, c.method,
-                                            c.url, c.encoding, Variant(name), view->setting("TblCustomSQL"));
+  int16_t status =
+      schema->LoadzbCustomView(c.host, c.database, c.type, c.user, c.password, c.port, c.sid, c.method, c.url,
+                               c.encoding, Variant(name), view->setting("TblCustomSQL"));
   if (status >= 1) {
     view->setSetting("TblCustomError", Variant(ctx.projErr));
     return 0;
@@ -174,7 +179,8 @@ int16_t CompareCustomView(AGP& proj, std::string_view name) {
 int16_t CheckCustomViews(AGP& proj) {
   sync::StepWindow window(proj, " - Checking Custom View...");
   Count16 count;
-  for (const std::string& name : sync::namesOfKind(proj, "CUSTOMVIEW")) count.add(CompareCustomView(proj, name));
+  for (const std::string& name : sync::namesOfKind(proj, "CUSTOMVIEW"))
+    count.add(CompareCustomView(proj, name));
   return count.value();
 }
 
@@ -194,9 +200,12 @@ int16_t CompareReport(AGP& proj, std::string_view name) {
     for (int32_t i = 0, n = fields.Count(); i < n; ++i) {
       AGPField* field = fields.at(i);
       AGPField* from = sourceFields.find(field->FldName());
-      if (!from) missing.add(1);
-      else if (CompareFields(*field, *from)) matched.add(1);
-      else changed.add(1);
+      if (!from)
+        missing.add(1);
+      else if (CompareFields(*field, *from))
+        matched.add(1);
+      else
+        changed.add(1);
     }
   }
   Count16 count;

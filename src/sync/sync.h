@@ -80,7 +80,8 @@ int16_t CompareReport(AGP& proj, std::string_view name);
 // unique index, auto-increment and attributes, and (for enumeration and set
 // columns, unless skipValues) in their value lists: `valueList` when not
 // empty, else the column's own, against the field's.
-bool CompareField(const AGSchemaField& column, const AGPField& field, bool skipValues, std::string_view valueList);
+bool CompareField(const AGSchemaField& column, const AGPField& field, bool skipValues,
+                  std::string_view valueList);
 // The same between two project fields (a report's and its source's).
 bool CompareFields(const AGPField& a, const AGPField& b);
 // Value lists (one "value,label" line per value, CR LF between) are the same
@@ -100,8 +101,9 @@ void MapRenamedObjects(AGP& proj, const AGPSchema& schema);
 // For each new name, the old name the user paired with it, or the new name
 // itself when none. `table` names the table whose fields are paired, empty
 // when tables or views are.
-std::vector<std::string> AskMapping(std::string_view title, std::string_view message, std::string_view newLabel,
-                                    std::string_view oldLabel, const std::vector<std::string>& newNames,
+std::vector<std::string> AskMapping(std::string_view title, std::string_view message,
+                                    std::string_view newLabel, std::string_view oldLabel,
+                                    const std::vector<std::string>& newNames,
                                     const std::vector<std::string>& oldNames, std::string_view table = {});
 void UpdateTablesAndViews(AGP& proj, const AGPSchema& schema);
 void SyncCustomViews(AGP& proj);

@@ -24,8 +24,10 @@ void SyncAnswers::message(std::string_view title, std::string_view text, Message
 
 PromptAnswer SyncAnswers::ask(const PromptRequest& request) {
   std::optional<bool> given;
-  if (request.id == kSyncPromptId) given = update_;
-  else if (request.id == kSyncKeyPromptId) given = updateKeys_;
+  if (request.id == kSyncPromptId)
+    given = update_;
+  else if (request.id == kSyncKeyPromptId)
+    given = updateKeys_;
   if (given) {
     int button = matchButton(request.buttons, *given ? "Update" : "Keep");
     if (button >= 0) return {button, false};
@@ -33,7 +35,9 @@ PromptAnswer SyncAnswers::ask(const PromptRequest& request) {
   return next_->ask(request);
 }
 
-std::vector<std::string> SyncAnswers::pairNames(const MappingRequest& request) { return next_->pairNames(request); }
+std::vector<std::string> SyncAnswers::pairNames(const MappingRequest& request) {
+  return next_->pairNames(request);
+}
 
 std::vector<std::string> SyncAnswers::pairFor(const MappingRequest& request, std::string_view table) {
   const std::map<std::string, std::string>* pairs = &tablePairs_;

@@ -50,12 +50,15 @@ std::string_view lineItem(std::string_view line, size_t index) {
 }
 
 ConnectionValues connectionOf(const AGPDatabase& db) {
-  return {db.setting("DBType"), db.setting("DBHost"), db.setting("DBName"), db.setting("DBUID"),
-          db.setting("DBPwd"),  db.setting("DBPort"), db.setting("DBSID"),  db.setting("DBConnectionMethod"),
-          db.setting("DBURL"),  db.setting("DBEncoding")};
+  return {
+      db.setting("DBType"), db.setting("DBHost"),    db.setting("DBName"), db.setting("DBUID"),
+      db.setting("DBPwd"),  db.setting("DBPort"),    db.setting("DBSID"),  db.setting("DBConnectionMethod"),
+      db.setting("DBURL"),  db.setting("DBEncoding")};
 }
 
-bool isBlank(const Variant& value) { return value.isEmpty() || (value.isString() && value.rawString().empty()); }
+bool isBlank(const Variant& value) {
+  return value.isEmpty() || (value.isString() && value.rawString().empty());
+}
 
 // ---- look-ups
 

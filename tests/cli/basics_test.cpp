@@ -13,9 +13,9 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-const std::vector<std::string> kCommands = {"new",    "tables",   "show",     "set",      "add-view",
-                                            "add-report", "add-chart", "reorder", "remove", "check",
-                                            "sync",   "generate", "demo",     "config",   "help", "man"};
+const std::vector<std::string> kCommands = {
+    "new",    "tables", "show", "set",      "add-view", "add-report", "add-chart", "reorder",
+    "remove", "check",  "sync", "generate", "demo",     "config",     "help",      "man"};
 
 class BasicsTest : public CliTest {};
 

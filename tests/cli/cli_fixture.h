@@ -50,7 +50,8 @@ class CliTest : public ::testing::Test {
   void SetUp() override {
     static int counter = 0;
     const char* root = std::getenv("TARNWICK_TEST_ROOT");
-    dir_ = fs::path(root ? root : "/tmp") / ("cli-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+    dir_ = fs::path(root ? root : "/tmp") /
+           ("cli-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "config");
     fs::create_directories(dir_ / "Documents");
@@ -232,7 +233,9 @@ class CliTest : public ::testing::Test {
     pugi::xml_attribute a = node.node().attribute(name.c_str());
     return a ? a.value() : "<no attribute>";
   }
-  static std::string tableXPath(const std::string& table) { return "/Project/Database/Table[@TblName='" + table + "']"; }
+  static std::string tableXPath(const std::string& table) {
+    return "/Project/Database/Table[@TblName='" + table + "']";
+  }
   static std::string fieldXPath(const std::string& table, const std::string& field) {
     return tableXPath(table) + "/Field[@FldName='" + field + "']";
   }

@@ -54,8 +54,10 @@ TEST_F(EditTest, SetWritesSettingsOfEachKindOfObjectIntoTheFile) {
 }
 
 TEST_F(EditTest, SetAndShowRoundTrip) {
-  ASSERT_EQ(run({"set", "shop.xml", "customers", "email", "FldCaption=E-mail", "FldReq=True", "FldTagSize=-3"}).code,
-            0);
+  ASSERT_EQ(
+      run({"set", "shop.xml", "customers", "email", "FldCaption=E-mail", "FldReq=True", "FldTagSize=-3"})
+          .code,
+      0);
   RunResult r = run({"show", "shop.xml", "customers", "email"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_THAT(r.out, HasSubstr("\nFldCaption = E-mail\n"));
@@ -140,8 +142,9 @@ TEST_F(EditTest, SettingTheNameRenamesTheObject) {
 // ---------------------------------------------------------------- add-view
 
 TEST_F(EditTest, AddViewMakesACustomViewFromTheStatementsColumns) {
-  RunResult r = run({"add-view", "shop.xml", "rich", "--sql", "SELECT c.name, o.total FROM customers c JOIN orders o "
-                                                               "ON o.customer_id = c.id"});
+  RunResult r = run({"add-view", "shop.xml", "rich", "--sql",
+                     "SELECT c.name, o.total FROM customers c JOIN orders o "
+                     "ON o.customer_id = c.id"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_EQ(r.out, "Added custom view rich with 2 fields\n");
   EXPECT_EQ(attribute(project, tableXPath("rich"), "TblType"), "CUSTOMVIEW");
@@ -157,7 +160,9 @@ TEST_F(EditTest, AddViewMakesACustomViewFromTheStatementsColumns) {
 TEST_F(EditTest, AddViewCopiesFieldSettingsOnlyWhenAsked) {
   ASSERT_EQ(run({"set", "shop.xml", "orders", "total", "FldCaption=Amount"}).code, 0);
   ASSERT_EQ(run({"add-view", "shop.xml", "plain", "--sql", "SELECT id, total FROM orders"}).code, 0);
-  ASSERT_EQ(run({"add-view", "shop.xml", "copied", "--sql", "SELECT id, total FROM orders", "--copy-fields"}).code, 0);
+  ASSERT_EQ(
+      run({"add-view", "shop.xml", "copied", "--sql", "SELECT id, total FROM orders", "--copy-fields"}).code,
+      0);
   EXPECT_EQ(field("copied", "total", "FldCaption"), "Amount");
   EXPECT_NE(field("plain", "total", "FldCaption"), "Amount");
 }
@@ -206,14 +211,17 @@ TEST_F(EditTest, AddReportFailures) {
 
 TEST_F(EditTest, AddChartAndCopyAChartsSettings) {
   ASSERT_EQ(run({"add-chart", "shop.xml", "orders", "by_day"}).code, 0);
-  ASSERT_EQ(run({"set", "shop.xml", "orders", "--chart", "by_day", "ChartWidth=640", "ChartCaption=Per day"}).code, 0);
+  ASSERT_EQ(
+      run({"set", "shop.xml", "orders", "--chart", "by_day", "ChartWidth=640", "ChartCaption=Per day"}).code,
+      0);
   RunResult r = run({"add-chart", "shop.xml", "orders", "by_week", "--copy-from", "by_day"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_EQ(r.out, "Added chart by_week to orders (copied from by_day)\n");
   std::string chart = tableXPath("orders") + "/Chart[@ChartName='by_week']";
   EXPECT_EQ(attribute(project, chart, "ChartWidth"), "640");
   EXPECT_EQ(attribute(project, chart, "ChartCaption"), "Per day");
-  EXPECT_THAT(childNames(project, tableXPath("orders"), "Chart", "ChartName"), ElementsAre("by_day", "by_week"));
+  EXPECT_THAT(childNames(project, tableXPath("orders"), "Chart", "ChartName"),
+              ElementsAre("by_day", "by_week"));
 }
 
 TEST_F(EditTest, AddChartFailures) {
@@ -234,7 +242,8 @@ TEST_F(EditTest, ReorderMovesTablesFieldsAndCharts) {
   std::vector<std::string> tables = childNames(project, "/Project/Database", "Table", "TblName");
   ASSERT_EQ(tables.size(), 3u);
   ASSERT_EQ(run({"reorder", "shop.xml", tables[2], "1"}).code, 0);
-  EXPECT_THAT(childNames(project, "/Project/Database", "Table", "TblName"), ElementsAre(tables[2], tables[0], tables[1]));
+  EXPECT_THAT(childNames(project, "/Project/Database", "Table", "TblName"),
+              ElementsAre(tables[2], tables[0], tables[1]));
   EXPECT_EQ(attribute(project, tableXPath(tables[2]), "TblSeq"), "1");
   EXPECT_EQ(attribute(project, tableXPath(tables[1]), "TblSeq"), "3");
 
@@ -266,7 +275,8 @@ TEST_F(EditTest, RemoveForgetsTablesFieldsAndCharts) {
   ASSERT_EQ(run({"remove", "shop.xml", "orders", "--chart", "a"}).code, 0);
   EXPECT_TRUE(childNames(project, tableXPath("orders"), "Chart", "ChartName").empty());
   ASSERT_EQ(run({"remove", "shop.xml", "orders", "customer_id"}).code, 0);
-  EXPECT_THAT(childNames(project, tableXPath("orders"), "Field", "FldName"), ElementsAre("id", "total", "placed"));
+  EXPECT_THAT(childNames(project, tableXPath("orders"), "Field", "FldName"),
+              ElementsAre("id", "total", "placed"));
   EXPECT_EQ(field("orders", "total", "FldSeq"), "2");
   ASSERT_EQ(run({"remove", "shop.xml", "customers"}).code, 0);
   EXPECT_EQ(childNames(project, "/Project/Database", "Table", "TblName").size(), 2u);

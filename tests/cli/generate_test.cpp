@@ -45,7 +45,8 @@ TEST_F(PagesTest, WritesThePagesAndSaysSo) {
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_EQ(read(page("orders")), "List of orders\r\n");
   EXPECT_EQ(read(site() / "index.php"), "Project shop\r\n");
-  EXPECT_THAT(r.out, ::testing::MatchesRegex("Generated [0-9]+ pages into " + site().string() + " in [0-9.]+ s\n"));
+  EXPECT_THAT(r.out,
+              ::testing::MatchesRegex("Generated [0-9]+ pages into " + site().string() + " in [0-9.]+ s\n"));
   EXPECT_EQ(r.err, "");
 }
 
@@ -76,7 +77,8 @@ TEST_F(PagesTest, OverwriteSkipKeepsExistingFiles) {
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_EQ(read(page("orders")), "mine");
   EXPECT_EQ(read(page("customers")), "List of customers\r\n");  // not there, so written
-  EXPECT_THAT(r.out, ::testing::MatchesRegex("Generated 1 page into .* \\([0-9]+ existing pages skipped\\) in .*\n"));
+  EXPECT_THAT(
+      r.out, ::testing::MatchesRegex("Generated 1 page into .* \\([0-9]+ existing pages skipped\\) in .*\n"));
   EXPECT_FALSE(fs::exists(page("orders").string() + ".bak"));
 }
 
@@ -153,10 +155,13 @@ TEST_F(PagesTest, OnATerminalAProgressBarShowsTheRun) {
 TEST_F(PagesTest, CtrlCCancelsTheRunCleanly) {
   // Enough tables that the run is still going when the key arrives.
   std::string sql;
-  for (int i = 0; i < 400; ++i) sql += "CREATE TABLE t" + std::to_string(i) + " (id INTEGER PRIMARY KEY, v TEXT);";
+  for (int i = 0; i < 400; ++i)
+    sql += "CREATE TABLE t" + std::to_string(i) + " (id INTEGER PRIMARY KEY, v TEXT);";
   makeSqlite(work() / "many.sqlite", sql);
-  ASSERT_EQ(run({"new", "many.xml", "--db", "sqlite:many.sqlite", "--template", templateZip.string(), "--dest",
-                 "many-site"}).code, 0);
+  ASSERT_EQ(run({"new", "many.xml", "--db", "sqlite:many.sqlite", "--template", templateZip.string(),
+                 "--dest", "many-site"})
+                .code,
+            0);
   ASSERT_EQ(run({"set", "many.xml", "AutoSync=False"}).code, 0);
   Snapshot before = snapshot(work() / "many.xml");
   RunResult r = runOnTerminal({"generate", "many.xml"}, {{"Generating t", "\x03"}});
@@ -258,7 +263,9 @@ class ChangedDatabaseTest : public PagesTest {
     ASSERT_EQ(run({"set", "shop.xml", "orders", "total", "FldCaption=Amount"}).code, 0);
     execSqlite(work() / "shop.sqlite", "ALTER TABLE orders ADD COLUMN note TEXT;");
   }
-  std::vector<std::string> orderFields() { return childNames(project, tableXPath("orders"), "Field", "FldName"); }
+  std::vector<std::string> orderFields() {
+    return childNames(project, tableXPath("orders"), "Field", "FldName");
+  }
 };
 
 TEST_F(ChangedDatabaseTest, WithoutATerminalTheSyncFlagDecides) {
@@ -386,7 +393,9 @@ TEST_F(DemoTest, AWrongDescriptionLineIsReportedWithItsPlace) {
   write(data / "samples" / "sample-project.txt", "name x\ntable products TblCaptoin=x\n");
   RunResult r = run({"demo", "app"});
   EXPECT_EQ(r.code, 2) << r;
-  EXPECT_THAT(r.err, HasSubstr("sample-project.txt:2: unknown table setting \"TblCaptoin\"; did you mean TblCaption?"));
+  EXPECT_THAT(
+      r.err,
+      HasSubstr("sample-project.txt:2: unknown table setting \"TblCaptoin\"; did you mean TblCaption?"));
   write(data / "samples" / "sample-project.txt", "table products TblCaption='open\n");
   RunResult quote = run({"demo", "app"});
   EXPECT_EQ(quote.code, 2) << quote;
@@ -395,7 +404,8 @@ TEST_F(DemoTest, AWrongDescriptionLineIsReportedWithItsPlace) {
 
 TEST_F(DemoTest, ABrokenSampleScriptLeavesNoDatabase) {
   for (const auto& [name, text] : templateFiles()) write(data / "templates" / "default" / name, text);
-  write(data / "samples" / "sample-sqlite.sql", "CREATE TABLE x (id INTEGER); INSERT INTO nothere VALUES (1);");
+  write(data / "samples" / "sample-sqlite.sql",
+        "CREATE TABLE x (id INTEGER); INSERT INTO nothere VALUES (1);");
   RunResult r = run({"demo", "app"});
   EXPECT_EQ(r.code, 1) << r;
   EXPECT_THAT(r.err, HasSubstr("no such table: nothere"));

@@ -30,7 +30,8 @@ class MariaDbCliTest : public CliTest {
   }
   std::string hostPort() const { return server_->host() + ":" + std::to_string(server_->port()); }
   std::string url(const std::string& password = kPasswordInUrl) const {
-    return std::string("mysql://") + kUser + (password.empty() ? "" : ":" + password) + "@" + hostPort() + "/tw_cli";
+    return std::string("mysql://") + kUser + (password.empty() ? "" : ":" + password) + "@" + hostPort() +
+           "/tw_cli";
   }
   void root(const std::string& sql) {
     std::string message;
@@ -49,14 +50,17 @@ class MariaDbCliTest : public CliTest {
 TEST_F(MariaDbCliTest, NewReadsTheServersTablesViewsAndConnection) {
   RunResult r = run({"new", "shop.xml", "--db", url()});
   ASSERT_EQ(r.code, 0) << r;
-  EXPECT_THAT(r.out, HasSubstr("3 tables and views with 9 fields from mysql://tw_cli_reader@" + hostPort() + "/tw_cli"));
+  EXPECT_THAT(r.out, HasSubstr("3 tables and views with 9 fields from mysql://tw_cli_reader@" + hostPort() +
+                               "/tw_cli"));
   EXPECT_THAT(r.out, Not(HasSubstr(kPasswordInUrl)));
   fs::path p = work() / "shop.xml";
   EXPECT_THAT(childNames(p, "/Project/Database", "Table", "TblName"),
               UnorderedElementsAre("customers", "orders", "big_orders"));
-  EXPECT_THAT(childNames(p, tableXPath("orders"), "Field", "FldName"), ElementsAre("id", "customer_id", "total", "status"));
+  EXPECT_THAT(childNames(p, tableXPath("orders"), "Field", "FldName"),
+              ElementsAre("id", "customer_id", "total", "status"));
   EXPECT_EQ(attribute(p, tableXPath("big_orders"), "TblType"), "VIEW");
-  EXPECT_EQ(attribute(p, fieldXPath("orders", "status"), "FldTagValues"), "\"new\",\"new\"|\"paid\",\"paid\"|\"sent\",\"sent\"");
+  EXPECT_EQ(attribute(p, fieldXPath("orders", "status"), "FldTagValues"),
+            "\"new\",\"new\"|\"paid\",\"paid\"|\"sent\",\"sent\"");
   EXPECT_EQ(attribute(p, "/Project/Database", "DBName"), "tw_cli");
   EXPECT_EQ(attribute(p, "/Project/Database", "DBType"), "mysql");
   EXPECT_EQ(attribute(p, "/Project/Database", "DBHost"), "127.0.0.1");
@@ -92,8 +96,9 @@ TEST_F(MariaDbCliTest, RefusedConnectionsWriteNothing) {
   RunResult none = run({"new", "shop.xml", "--db", url("")});
   EXPECT_EQ(none.code, 1) << none;
   EXPECT_THAT(none.err, HasSubstr("Access denied"));
-  RunResult database = run({"new", "shop.xml", "--db", std::string("mysql://") + kUser + ":" + kPasswordInUrl + "@" +
-                                                          hostPort() + "/tw_nothere"});
+  RunResult database =
+      run({"new", "shop.xml", "--db",
+           std::string("mysql://") + kUser + ":" + kPasswordInUrl + "@" + hostPort() + "/tw_nothere"});
   EXPECT_EQ(database.code, 1) << database;
   EXPECT_FALSE(fs::exists(work() / "shop.xml"));
 }
@@ -108,7 +113,8 @@ TEST_F(MariaDbCliTest, CheckAndSyncAfterTheSchemaChanged) {
   EXPECT_THAT(check.out, HasSubstr("3 differences"));
   RunResult sync = run({"sync", "shop.xml"});
   ASSERT_EQ(sync.code, 0) << sync;
-  EXPECT_THAT(childNames(p, tableXPath("customers"), "Field", "FldName"), ElementsAre("id", "name", "email", "phone"));
+  EXPECT_THAT(childNames(p, tableXPath("customers"), "Field", "FldName"),
+              ElementsAre("id", "name", "email", "phone"));
   EXPECT_EQ(attribute(p, fieldXPath("customers", "name"), "FldCaption"), "Full name");
   EXPECT_EQ(run({"check", "shop.xml"}).code, 0);
 }
@@ -119,7 +125,8 @@ TEST_F(MariaDbCliTest, ANewEnumerationValueIsFoundAndTakenOver) {
   RunResult check = run({"check", "shop.xml"});
   EXPECT_EQ(check.code, 1) << check;
   ASSERT_EQ(run({"sync", "shop.xml"}).code, 0);
-  EXPECT_THAT(attribute(p, fieldXPath("orders", "status"), "FldTagValues"), HasSubstr("\"returned\",\"returned\""));
+  EXPECT_THAT(attribute(p, fieldXPath("orders", "status"), "FldTagValues"),
+              HasSubstr("\"returned\",\"returned\""));
   EXPECT_EQ(run({"check", "shop.xml"}).code, 0);
 }
 

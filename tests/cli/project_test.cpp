@@ -21,7 +21,8 @@ class ProjectTest : public CliTest {};
 TEST_F(ProjectTest, NewLoadsEveryTableAndViewAndMarksThemForGeneration) {
   fs::path tpl = makeTemplateZip("t", {{"control.xml", "x"}});
   shopDb();
-  RunResult r = run({"new", "shop.xml", "--db", "sqlite:shop.sqlite", "--template", tpl.string(), "--dest", "site"});
+  RunResult r =
+      run({"new", "shop.xml", "--db", "sqlite:shop.sqlite", "--template", tpl.string(), "--dest", "site"});
   ASSERT_EQ(r.code, 0) << r;
   fs::path p = work() / "shop.xml";
   EXPECT_THAT(r.out, HasSubstr("3 tables and views with 9 fields"));
@@ -172,8 +173,9 @@ TEST_F(ProjectTest, TablesJsonIsForScripts) {
   RunResult r = run({"tables", "shop.xml", "--json"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_THAT(r.out, ::testing::StartsWith("["));
-  EXPECT_THAT(r.out, HasSubstr("\"name\": \"orders\", \"type\": \"TABLE\", \"loaded\": true, \"generate\": true, "
-                               "\"fields\": 4, \"charts\": 0}"));
+  EXPECT_THAT(r.out,
+              HasSubstr("\"name\": \"orders\", \"type\": \"TABLE\", \"loaded\": true, \"generate\": true, "
+                        "\"fields\": 4, \"charts\": 0}"));
   EXPECT_THAT(r.out, HasSubstr("\"name\": \"customers\", \"type\": \"TABLE\", \"loaded\": false"));
 }
 
@@ -182,7 +184,8 @@ TEST_F(ProjectTest, TablesOfAnUnknownTableSuggestsTheCloseOnes) {
   RunResult r = run({"tables", "shop.xml", "Orders"});
   EXPECT_EQ(r.code, 2) << r;
   // Close means a small difference or holding the name.
-  EXPECT_THAT(r.err, HasSubstr("no table or view \"Orders\" in the project; did you mean orders or big_orders?"));
+  EXPECT_THAT(r.err,
+              HasSubstr("no table or view \"Orders\" in the project; did you mean orders or big_orders?"));
 }
 
 TEST_F(ProjectTest, ProjectFilesThatCannotBeReadAreReported) {
@@ -213,7 +216,8 @@ TEST_F(ProjectTest, ShowPrintsTheSettingsOfEachKindOfObject) {
   ASSERT_EQ(table.code, 0) << table;
   EXPECT_THAT(table.out, HasSubstr("TblName = orders\n"));
   EXPECT_THAT(table.out, HasSubstr("TblType = TABLE\n"));
-  EXPECT_THAT(table.out, HasSubstr("TblCaption = " + attribute(p, tableXPath("orders"), "TblCaption") + "\n"));
+  EXPECT_THAT(table.out,
+              HasSubstr("TblCaption = " + attribute(p, tableXPath("orders"), "TblCaption") + "\n"));
 
   RunResult field = run({"show", "shop.xml", "orders", "total"});
   ASSERT_EQ(field.code, 0) << field;
@@ -231,10 +235,11 @@ TEST_F(ProjectTest, ShowJsonKeepsTheTypesOfValues) {
   ASSERT_EQ(run({"set", "shop.xml", "orders", "total", "FldCaption=Sum \"net\""}).code, 0);
   RunResult r = run({"show", "shop.xml", "orders", "total", "--json"});
   ASSERT_EQ(r.code, 0) << r;
-  EXPECT_THAT(r.out, ::testing::StartsWith(
-                         "{\"object\": \"field\", \"table\": \"orders\", \"name\": \"total\", \"settings\": {\n"));
+  EXPECT_THAT(r.out,
+              ::testing::StartsWith(
+                  "{\"object\": \"field\", \"table\": \"orders\", \"name\": \"total\", \"settings\": {\n"));
   EXPECT_THAT(r.out, HasSubstr("\n  \"FldSeq\": 3,\n"));               // Integer
-  EXPECT_THAT(r.out, HasSubstr("\n  \"FldName\": \"total\",\n"));     // String
+  EXPECT_THAT(r.out, HasSubstr("\n  \"FldName\": \"total\",\n"));      // String
   EXPECT_THAT(r.out, HasSubstr("\n  \"FldIsPrimaryKey\": false,\n"));  // Boolean
   EXPECT_THAT(r.out, HasSubstr("\n  \"FldCaption\": \"Sum \\\"net\\\"\",\n"));
   EXPECT_THAT(r.out, ::testing::EndsWith("\n}}\n"));

@@ -156,7 +156,8 @@ TEST_F(SyncTest, BadMapFilesAreRefused) {
 
 TEST_F(SyncTest, ChangedPrimaryKeysFollowTheDatabaseUnlessKept) {
   const std::string rebuild =
-      "CREATE TABLE orders2 (id INTEGER NOT NULL, customer_id INTEGER NOT NULL, total DECIMAL(10,2), placed DATE, "
+      "CREATE TABLE orders2 (id INTEGER NOT NULL, customer_id INTEGER NOT NULL, total DECIMAL(10,2), placed "
+      "DATE, "
       "PRIMARY KEY (id, customer_id));"
       "DROP VIEW big_orders; DROP TABLE orders; ALTER TABLE orders2 RENAME TO orders;"
       "CREATE VIEW big_orders AS SELECT id, total FROM orders WHERE total > 100;";

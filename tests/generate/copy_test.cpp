@@ -22,9 +22,10 @@ class CopyTest : public GenerationTest {
 };
 
 TEST_F(CopyTest, CopyControlsCopyFilesAndFolders) {
-  makeCopyTemplate("<control id=\"img\" type=\"copy\" ifolder=\"images\"/>"
-                   "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt,license.txt\" ofolder=\"docs\"/>"
-                   "<control id=\"moved\" type=\"copy\" ifolder=\"/images/icons/\" ofolder=\"~/icons\"/>");
+  makeCopyTemplate(
+      "<control id=\"img\" type=\"copy\" ifolder=\"images\"/>"
+      "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt,license.txt\" ofolder=\"docs\"/>"
+      "<control id=\"moved\" type=\"copy\" ifolder=\"/images/icons/\" ofolder=\"~/icons\"/>");
   ASSERT_EQ(run(), "");
   EXPECT_EQ(projErr(), "");
   EXPECT_EQ(read(out() / "images" / "logo.gif"), "GIF89a");
@@ -41,8 +42,9 @@ TEST_F(CopyTest, CopyControlsCopyFilesAndFolders) {
 }
 
 TEST_F(CopyTest, ExistingTargetsFollowTheOverwriteRules) {
-  makeCopyTemplate("<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>"
-                   "<control id=\"lic\" type=\"copy\" ifiles=\"license.txt\" overwrite=\"false\"/>");
+  makeCopyTemplate(
+      "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>"
+      "<control id=\"lic\" type=\"copy\" ifiles=\"license.txt\" overwrite=\"false\"/>");
   write(out() / "readme.txt", "mine");
   write(out() / "license.txt", "mine");
   RegWrite("HKCU", engine().regGeneral, "BackupFile", kRegString, Variant("True"));
@@ -57,8 +59,9 @@ TEST_F(CopyTest, ExistingTargetsFollowTheOverwriteRules) {
 }
 
 TEST_F(CopyTest, AMissingSourceFileStopsCopying) {
-  makeCopyTemplate("<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt,gone.txt,license.txt\"/>"
-                   "<control id=\"img\" type=\"copy\" ifolder=\"images\"/>");
+  makeCopyTemplate(
+      "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt,gone.txt,license.txt\"/>"
+      "<control id=\"img\" type=\"copy\" ifolder=\"images\"/>");
   ASSERT_EQ(run(), "");
   EXPECT_EQ(projErr(), "Tarnwick: Source file does not exist - \"gone.txt\"! Check if correct template.");
   EXPECT_TRUE(fs::exists(out() / "readme.txt"));
@@ -67,8 +70,9 @@ TEST_F(CopyTest, AMissingSourceFileStopsCopying) {
 }
 
 TEST_F(CopyTest, AMissingSourceFolderLetsTheOtherCopiesRun) {
-  makeCopyTemplate("<control id=\"gone\" type=\"copy\" ifolder=\"scripts\"/>"
-                   "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>");
+  makeCopyTemplate(
+      "<control id=\"gone\" type=\"copy\" ifolder=\"scripts\"/>"
+      "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>");
   ASSERT_EQ(run(), "");
   EXPECT_EQ(projErr(), "Tarnwick: Source folder does not exist - \"scripts\\\"! Check if correct template.");
   EXPECT_EQ(read(out() / "readme.txt"), "read me");
@@ -81,8 +85,9 @@ TEST_F(CopyTest, AFileCannotBeCopiedIntoAFolderTheDestinationLacks) {
 }
 
 TEST_F(CopyTest, AFolderCannotBeCopiedWhereAFileOfItsNameIs) {
-  makeCopyTemplate("<control id=\"img\" type=\"copy\" ifolder=\"images\" ofolder=\"pictures\"/>"
-                   "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>");
+  makeCopyTemplate(
+      "<control id=\"img\" type=\"copy\" ifolder=\"images\" ofolder=\"pictures\"/>"
+      "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>");
   write(out() / "pictures", "a file, not a folder");
   ASSERT_EQ(run(), "");
   EXPECT_EQ(projErr(), "Copying to folder \"" + out().string() + "\\pictures\" failed!");

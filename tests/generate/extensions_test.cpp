@@ -17,7 +17,8 @@ class ExtensionTest : public GenerationTest {
                      "<session type=\"key\" value=\"head\"/><session type=\"key\" value=\"body\"/></control>"
                      "<control id=\"old\" type=\"other\" ofile=\"old\" oext=\"php\" ifiles=\"old.php\"/>")},
         {"lang.xml", languageFile("<phrase id=\"Ext\" value=\"from the template\"/>")},
-        {"list.php", "<!--##session head##-->H|<!--##/session##--><!--##session body##-->B|<!--##/session##-->"},
+        {"list.php",
+         "<!--##session head##-->H|<!--##/session##--><!--##session body##-->B|<!--##/session##-->"},
         {"old.php", "old"},
     });
   }
@@ -27,16 +28,18 @@ class ExtensionTest : public GenerationTest {
   Files auditExtension() {
     return {
         {"control.xml",
-         controlFile("<control id=\"audit\" type=\"other\" ofile=\"audit\" oext=\"php\" ifiles=\"audit.php\" "
-                     "action=\"add\"/>"
-                     "<control id=\"list\" action=\"change\">"
-                     "<session type=\"key\" value=\"body\" ifile=\"body.php\" action=\"change\"/>"
-                     "<session type=\"key\" value=\"extra\" ifile=\"body.php\" action=\"add\" location=\"head\"/>"
-                     "</control>"
-                     "<control id=\"old\" action=\"delete\"/>"
-                     "<control id=\"list\" type=\"other\" ofile=\"dup\" action=\"add\"/>")},
+         controlFile(
+             "<control id=\"audit\" type=\"other\" ofile=\"audit\" oext=\"php\" ifiles=\"audit.php\" "
+             "action=\"add\"/>"
+             "<control id=\"list\" action=\"change\">"
+             "<session type=\"key\" value=\"body\" ifile=\"body.php\" action=\"change\"/>"
+             "<session type=\"key\" value=\"extra\" ifile=\"body.php\" action=\"add\" location=\"head\"/>"
+             "</control>"
+             "<control id=\"old\" action=\"delete\"/>"
+             "<control id=\"list\" type=\"other\" ofile=\"dup\" action=\"add\"/>")},
         {"audit.php", "Audit <!--##=LANG.Phrase(\"Ext\")##--> <!--##=ExtHello()##-->"},
-        {"body.php", "<!--##session body##-->ExtB|<!--##/session##--><!--##session extra##-->X|<!--##/session##-->"},
+        {"body.php",
+         "<!--##session body##-->ExtB|<!--##/session##--><!--##session extra##-->X|<!--##/session##-->"},
         {"usercode.vbs", "Function ExtHello()\r\n  ExtHello = \"hi\"\r\nEnd Function\r\n"},
         {"lang.xml", languageFile("<phrase id=\"Ext\" value=\"from the extension\"/>")},
     };
@@ -107,12 +110,14 @@ TEST_F(ExtensionTest, ExtensionsAreExtractedWhenTheyChangeWithoutAsking) {
 }
 
 TEST_F(ExtensionTest, ExtensionsMergeInSequenceOrder) {
-  makeExtension("first.zip", {{"control.xml", controlFile("<control id=\"page\" type=\"other\" ofile=\"first\" "
-                                                          "oext=\"php\" ifiles=\"p.php\" action=\"add\"/>")},
-                              {"p.php", "first"}});
-  makeExtension("second.zip", {{"control.xml", controlFile("<control id=\"page\" type=\"other\" ofile=\"second\" "
-                                                           "oext=\"php\" ifiles=\"p.php\" action=\"add\"/>")},
-                               {"p.php", "second"}});
+  makeExtension("first.zip",
+                {{"control.xml", controlFile("<control id=\"page\" type=\"other\" ofile=\"first\" "
+                                             "oext=\"php\" ifiles=\"p.php\" action=\"add\"/>")},
+                 {"p.php", "first"}});
+  makeExtension("second.zip",
+                {{"control.xml", controlFile("<control id=\"page\" type=\"other\" ofile=\"second\" "
+                                             "oext=\"php\" ifiles=\"p.php\" action=\"add\"/>")},
+                 {"p.php", "second"}});
   proj->AddExtension("one", "first.zip");
   proj->AddExtension("two", "second.zip");
   proj->Extensions().Item(Variant("one"))->setSetting("Seq", Variant::integer(2));
@@ -136,11 +141,12 @@ TEST_F(ExtensionTest, AnExtensionControlFileThatDoesNotLoadIsReportedAndEndsTheR
   makeExtension("bad.zip", {{"control.xml", "<Other/>"}});
   proj->AddExtension("bad", "bad.zip");
   run();
-  const std::string path = (root / "Documents").string() +
-                           "\\Tarnwick\\Templates\\template.zip\\extensions\\bad\\control.xml";
+  const std::string path =
+      (root / "Documents").string() + "\\Tarnwick\\Templates\\template.zip\\extensions\\bad\\control.xml";
   ASSERT_EQ(prompts->shown().size(), 1u);
   EXPECT_EQ(prompts->shown()[0].kind, "message");
-  EXPECT_EQ(prompts->shown()[0].text, "Tarnwick: Load extension control file " + path + " failed. Processing skipped!");
+  EXPECT_EQ(prompts->shown()[0].text,
+            "Tarnwick: Load extension control file " + path + " failed. Processing skipped!");
   EXPECT_NE(projErr().find("Control file is invalid!"), std::string::npos) << projErr();
   EXPECT_FALSE(fs::exists(out() / "Orderslist.php"));
 }

@@ -75,7 +75,9 @@ class RecordingSink : public ProgressSink {
     r_->events.push_back({"info", 0, std::string(text), 0});
     if (!r_->cancelOnInfo.empty() && text == r_->cancelOnInfo) r_->cancelled = true;
   }
-  void setProgress(int32_t, int16_t position) override { r_->events.push_back({"progress", 0, {}, position}); }
+  void setProgress(int32_t, int16_t position) override {
+    r_->events.push_back({"progress", 0, {}, position});
+  }
   bool isCancelled(int32_t) override { return r_->cancelled; }
   void close(int32_t) override {
     r_->events.push_back({"close", 0, {}, 0});

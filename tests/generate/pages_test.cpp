@@ -16,11 +16,12 @@ class PagesTest : public GenerationTest {
   }
   // A template whose controls all print who they are.
   void makePageTemplate(const std::string& controls, Files extra = {}) {
-    Files files = {{"control.xml", controlFile(controls)},
-                   {"lang.xml", languageFile("")},
-                   {"t.php", "<!--##=CTRL.CtrlID##--> of <!--##=TABLE.TblName##-->\r\n"},
-                   {"f.php", "<!--##=CTRL.CtrlID##--> of <!--##=TABLE.TblName##-->.<!--##=FIELD.FldName##-->\r\n"},
-                   {"o.php", "<!--##=CTRL.CtrlID##-->\r\n"}};
+    Files files = {
+        {"control.xml", controlFile(controls)},
+        {"lang.xml", languageFile("")},
+        {"t.php", "<!--##=CTRL.CtrlID##--> of <!--##=TABLE.TblName##-->\r\n"},
+        {"f.php", "<!--##=CTRL.CtrlID##--> of <!--##=TABLE.TblName##-->.<!--##=FIELD.FldName##-->\r\n"},
+        {"o.php", "<!--##=CTRL.CtrlID##-->\r\n"}};
     for (auto& [k, v] : extra) files[k] = v;
     makeTemplate(files);
   }
@@ -102,9 +103,9 @@ TEST_F(PagesTest, APassWritesTheNamesOnDisk) {
   proj->setSetting("P_DefaultPage", Variant(""));
   proj->setSetting("OtherGen", Variant(true));
   ASSERT_EQ(run(), "");
-  EXPECT_EQ(written(), (std::vector<std::string>{"README.txt", "customers_id_edit.inc", "customers_list.php5",
-                                                 "index.php5", "orders_id_edit.inc", "orders_list.php5",
-                                                 "shop.css"}));
+  EXPECT_EQ(written(),
+            (std::vector<std::string>{"README.txt", "customers_id_edit.inc", "customers_list.php5",
+                                      "index.php5", "orders_id_edit.inc", "orders_list.php5", "shop.css"}));
   EXPECT_EQ(read(out() / "orders_id_edit.inc"), "edit of Orders.id\r\n");
 }
 
@@ -133,10 +134,11 @@ TEST_F(PagesTest, FolderHelpers) {
 }
 
 TEST_F(PagesTest, ControlsPlaceTheirPagesInTheirFolders) {
-  makePageTemplate("<control id=\"admin\" type=\"table\" ofile=\"admin\" oext=\"php\" ofolder=\"~/admin\" "
-                   "ifiles=\"t.php\"/>"
-                   "<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ofolder=\"pages\" "
-                   "ifiles=\"t.php\"/>");
+  makePageTemplate(
+      "<control id=\"admin\" type=\"table\" ofile=\"admin\" oext=\"php\" ofolder=\"~/admin\" "
+      "ifiles=\"t.php\"/>"
+      "<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ofolder=\"pages\" "
+      "ifiles=\"t.php\"/>");
   ASSERT_EQ(run(), "");
   EXPECT_EQ(read(root / "root" / "admin" / "Ordersadmin.php"), "admin of Orders\r\n");
   EXPECT_EQ(read(out() / "pages" / "Customerslist.php"), "list of Customers\r\n");
@@ -255,16 +257,17 @@ TEST_F(PagesTest, ConditionsChooseTheControlsOfEachTable) {
       "cond=\"proj/AppCompat/eq/true\"/>"
       "<control id=\"cust\" type=\"table\" ofile=\"cust\" oext=\"php\" ifiles=\"t.php\" "
       "cond=\"table/TblName/in/cust\"/>"
-      "<control id=\"any\" type=\"table\" ofile=\"any\" oext=\"php\" ifiles=\"t.php\" cond=\"table/TblName/in\"/>"
+      "<control id=\"any\" type=\"table\" ofile=\"any\" oext=\"php\" ifiles=\"t.php\" "
+      "cond=\"table/TblName/in\"/>"
       "<control id=\"same\" type=\"table\" ofile=\"same\" oext=\"php\" ifiles=\"t.php\" "
       "cond=\"table/TblVar/eq/%TblName\"/>");
   table("Totals")->setSetting("TblVar", Variant("tot"));
   proj->setSetting("OtherGen", Variant(false));
   ASSERT_EQ(run(), "");
-  EXPECT_EQ(written(), (std::vector<std::string>{
-                           "Customersany.php", "Customerscust.php", "Customerslist.php", "Customerssame.php",
-                           "OrderViewany.php", "OrderViewlist.php", "OrderViewsame.php", "Ordersany.php",
-                           "Orderslist.php", "Orderssame.php", "totany.php"}));
+  EXPECT_EQ(written(), (std::vector<std::string>{"Customersany.php", "Customerscust.php", "Customerslist.php",
+                                                 "Customerssame.php", "OrderViewany.php", "OrderViewlist.php",
+                                                 "OrderViewsame.php", "Ordersany.php", "Orderslist.php",
+                                                 "Orderssame.php", "totany.php"}));
 }
 
 TEST_F(PagesTest, CustomItemsAskAProcedureOfTheTemplatesSystemCode) {
@@ -272,9 +275,10 @@ TEST_F(PagesTest, CustomItemsAskAProcedureOfTheTemplatesSystemCode) {
   write(root / "sys" / "prefix.txt", "<name> = \"\"\r\n");
   write(root / "sys" / "suffix.txt", "' end of <name>\r\n");
   write(root / "sys" / "isorders.txt", "<!--## IsOrders = (TABLE.TblName = \"Orders\") ##-->");
-  write(root / "sys" / "list.xml",
-        "<syscode><file value=\"isorders.txt\" function=\"true\" id=\"IsOrders\" parm=\"\" override=\"true\"/>"
-        "</syscode>");
+  write(
+      root / "sys" / "list.xml",
+      "<syscode><file value=\"isorders.txt\" function=\"true\" id=\"IsOrders\" parm=\"\" override=\"true\"/>"
+      "</syscode>");
   RegWrite("HKCU", engine().regGeneral, "SYSCODE", kRegString, Variant((root / "sys" / "list.xml").string()));
   RegWrite("HKCU", engine().regGeneral, "SYSCODEPREFIX", kRegString,
            Variant((root / "sys" / "prefix.txt").string()));
@@ -311,9 +315,9 @@ TEST_F(PagesTest, ControlsNamedInTblSysGenUnitsAreGeneratedForATableThatIsNot) {
   table("Sales")->setSetting("TblGen", Variant(false));
   table("Sales")->setSetting("TblSysGenUnits", Variant("rpt,list"));
   ASSERT_EQ(run(), "");
-  EXPECT_EQ(written(), (std::vector<std::string>{"Customerslist.php", "Customersview.php", "Orders_idfld.php",
-                                                 "Ordersedit.php", "Orderslist.php", "Ordersview.php",
-                                                 "Salesrpt.php"}));
+  EXPECT_EQ(written(),
+            (std::vector<std::string>{"Customerslist.php", "Customersview.php", "Orders_idfld.php",
+                                      "Ordersedit.php", "Orderslist.php", "Ordersview.php", "Salesrpt.php"}));
 }
 
 TEST_F(PagesTest, TablesWithoutFieldsOrWithACustomSqlErrorGetNoPages) {
@@ -357,7 +361,8 @@ class OverwriteTest : public PagesTest {
     makePageTemplate(
         "<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ifiles=\"t.php\"/>"
         "<control id=\"home\" type=\"other\" ofile=\"home\" oext=\"php\" ifiles=\"o.php\"/>"
-        "<control id=\"keep\" type=\"other\" ofile=\"keep\" oext=\"php\" ifiles=\"o.php\" overwrite=\"false\"/>");
+        "<control id=\"keep\" type=\"other\" ofile=\"keep\" oext=\"php\" ifiles=\"o.php\" "
+        "overwrite=\"false\"/>");
     proj->setSetting("OtherGen", Variant(true));
     EXPECT_EQ(run(), "");
     for (const char* f : {"Orderslist.php", "Customerslist.php", "home.php", "keep.php", "Shop.css"})
@@ -507,19 +512,22 @@ TEST_F(PagesTest, CompactOutputDropsBlankLinesAndSetsCommentsApart) {
 
 TEST_F(PagesTest, CompactOutputPutsTheGeneratorTagBeforeEveryClosingHead) {
   Generator g(*proj);
-  const std::string tag = "<meta name=\"generator\" content=\"Tarnwick v" + proj->EngineVersion() + "\" />\r\n";
+  const std::string tag =
+      "<meta name=\"generator\" content=\"Tarnwick v" + proj->EngineVersion() + "\" />\r\n";
   EXPECT_EQ(g.CompactOutput("<head>\r\n\r\n<title>t</title></HEAD>\r\n<body/>"),
             "<head>\r\n<title>t</title>" + tag + "</head>\r\n<body/>\r\n");
   EXPECT_EQ(g.CompactOutput("</head></Head>"), tag + "</head>" + tag + "</head>\r\n");
 }
 
 TEST_F(PagesTest, TheSpaceSettingChoosesTheCleanUp) {
-  makePageTemplate("<control id=\"compact\" type=\"other\" ofile=\"compact\" oext=\"php\" ifiles=\"p.php\"/>"
-                   "<control id=\"plain\" type=\"other\" ofile=\"plain\" oext=\"php\" ifiles=\"p.php\" "
-                   "space=\"false\"/>",
-                   {{"p.php", "\r\n\r\n<html><head>\r\n\r\n</head>\r\n// note\r\n</html>"}});
+  makePageTemplate(
+      "<control id=\"compact\" type=\"other\" ofile=\"compact\" oext=\"php\" ifiles=\"p.php\"/>"
+      "<control id=\"plain\" type=\"other\" ofile=\"plain\" oext=\"php\" ifiles=\"p.php\" "
+      "space=\"false\"/>",
+      {{"p.php", "\r\n\r\n<html><head>\r\n\r\n</head>\r\n// note\r\n</html>"}});
   ASSERT_EQ(run(), "");
-  const std::string tag = "<meta name=\"generator\" content=\"Tarnwick v" + proj->EngineVersion() + "\" />\r\n";
+  const std::string tag =
+      "<meta name=\"generator\" content=\"Tarnwick v" + proj->EngineVersion() + "\" />\r\n";
   EXPECT_EQ(read(out() / "compact.php"), "<html><head>\r\n" + tag + "</head>\r\n\r\n// note\r\n</html>\r\n");
   EXPECT_EQ(read(out() / "plain.php"), "<html><head>\r\n\r\n</head>\r\n// note\r\n</html>");
 }

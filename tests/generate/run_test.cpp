@@ -7,9 +7,11 @@ namespace {
 
 const Files& basicTemplate() {
   static const Files files = {
-      {"control.xml", controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ifiles=\"list.php\"/>\r\n"
-                                  "<control id=\"fld\" type=\"field\" ofile=\"fld\" oext=\"php\" ifiles=\"field.php\"/>\r\n"
-                                  "<control id=\"index\" type=\"other\" ofile=\"*\" oext=\"php\" ifiles=\"index.php\"/>\r\n")},
+      {"control.xml",
+       controlFile(
+           "<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ifiles=\"list.php\"/>\r\n"
+           "<control id=\"fld\" type=\"field\" ofile=\"fld\" oext=\"php\" ifiles=\"field.php\"/>\r\n"
+           "<control id=\"index\" type=\"other\" ofile=\"*\" oext=\"php\" ifiles=\"index.php\"/>\r\n")},
       {"lang.xml", languageFile("<phrase id=\"Title\" value=\"List of\"/>")},
       {"list.php", "<!--##@Title##--> <!--##=TABLE.TblName##--> (<!--##=TABLE.Fields.Count##-->)\r\n"},
       {"field.php", "<!--##=TABLE.TblName##-->.<!--##=FIELD.FldName##-->\r\n"},
@@ -68,11 +70,13 @@ TEST_F(RunTest, ShowsItsPhasesInOrder) {
                           "3Tarnwick - Generating PHP Scripts...",
                       }));
   EXPECT_EQ(progress.infos("Loading "),
-            (std::vector<std::string>{"Loading list script...", "Loading fld script...", "Loading index script..."}));
-  EXPECT_EQ(progress.infos("Generating "),
-            (std::vector<std::string>{"Generating Orderslist.php...", "Generating Orders_idfld.php...",
-                                      "Generating Orders_customerfld.php...", "Generating Customerslist.php...",
-                                      "Generating Customers_idfld.php...", "Generating index.php..."}));
+            (std::vector<std::string>{"Loading list script...", "Loading fld script...",
+                                      "Loading index script..."}));
+  EXPECT_EQ(
+      progress.infos("Generating "),
+      (std::vector<std::string>{"Generating Orderslist.php...", "Generating Orders_idfld.php...",
+                                "Generating Orders_customerfld.php...", "Generating Customerslist.php...",
+                                "Generating Customers_idfld.php...", "Generating index.php..."}));
   // Table pages drive the progress bar: two pages, 50% then 100%.
   std::vector<int> positions;
   bool generating = false;
@@ -120,9 +124,10 @@ TEST_F(RunTest, AChangedArchiveAsksWhetherToKeepTheExtractedTemplate) {
   prompts->answer("template", "Keep");
   ASSERT_EQ(run(), "");
   ASSERT_EQ(prompts->shown().size(), 1u);
-  EXPECT_EQ(prompts->shown()[0].text,
-            "Template version in zip file is different with that in the template folder. Do you want to keep the "
-            "existing files in the template folder or extract and overwrite from the zip file?");
+  EXPECT_EQ(
+      prompts->shown()[0].text,
+      "Template version in zip file is different with that in the template folder. Do you want to keep the "
+      "existing files in the template folder or extract and overwrite from the zip file?");
   EXPECT_EQ(read(out() / "Orderslist.php"), "List of Orders (3)\r\n");
   EXPECT_EQ(summary().archivesExtracted, 0);
 
@@ -183,7 +188,8 @@ TEST_F(RunTest, AZipWithEntriesOutsideItsFolderWritesNothingOutside) {
   {
     // Rename the entry in place: "control.xml" -> "../x"-style names of the same length.
     std::string bytes = read(templatePath);
-    for (size_t at = bytes.find("control.xml"); at != std::string::npos; at = bytes.find("control.xml", at + 1))
+    for (size_t at = bytes.find("control.xml"); at != std::string::npos;
+         at = bytes.find("control.xml", at + 1))
       bytes.replace(at, 11, "../escape.x");
     write(templatePath, bytes);
   }
@@ -198,7 +204,8 @@ TEST_F(RunTest, AZipWithEntriesOutsideItsFolderWritesNothingOutside) {
   ASSERT_TRUE(createArchive(templatePath.string(), abs.string()).ok);
   {
     std::string bytes = read(templatePath);
-    for (size_t at = bytes.find("control.xml"); at != std::string::npos; at = bytes.find("control.xml", at + 1))
+    for (size_t at = bytes.find("control.xml"); at != std::string::npos;
+         at = bytes.find("control.xml", at + 1))
       bytes.replace(at, 11, "/tmp/abs.tw");
     write(templatePath, bytes);
   }
@@ -265,13 +272,15 @@ TEST_F(RunFailureTest, MissingControlFile) {
 TEST_F(RunFailureTest, AControlFileThatDoesNotLoadKeepsTheLoadersMessage) {
   makeTemplate({{"control.xml", "<Template/>"}, {"lang.xml", languageFile("")}});
   EXPECT_EQ(run(), "");
-  EXPECT_EQ(projErr(), "Tarnwick: Control file is invalid! Please check if the correct template file is in use!");
+  EXPECT_EQ(projErr(),
+            "Tarnwick: Control file is invalid! Please check if the correct template file is in use!");
 }
 
 TEST_F(RunFailureTest, ATemplateOlderThanTheMinimumVersion) {
   makeTemplate({{"control.xml", controlFile("", "0.9")}, {"lang.xml", languageFile("")}});
   EXPECT_EQ(run(), "");
-  EXPECT_EQ(projErr(), "Tarnwick: Template version (0.9) older than minimum required (1.0)! Generation aborted!");
+  EXPECT_EQ(projErr(),
+            "Tarnwick: Template version (0.9) older than minimum required (1.0)! Generation aborted!");
 }
 
 TEST_F(RunFailureTest, NoLanguageFileInTheTemplateNorForTheUser) {
@@ -289,9 +298,10 @@ TEST_F(RunFailureTest, ALanguageFileThatDoesNotLoad) {
 }
 
 TEST_F(RunFailureTest, WithoutLangXmlTheUsersDefaultLanguageFileIsUsed) {
-  makeTemplate({{"control.xml", controlFile("<control id=\"index\" type=\"other\" ofile=\"home\" oext=\"php\" "
-                                            "ifiles=\"index.php\"/>")},
-                {"index.php", "<!--##@Hello##-->"}});
+  makeTemplate(
+      {{"control.xml", controlFile("<control id=\"index\" type=\"other\" ofile=\"home\" oext=\"php\" "
+                                   "ifiles=\"index.php\"/>")},
+       {"index.php", "<!--##@Hello##-->"}});
   write(root / "english.xml", languageFile("<phrase id=\"Hello\" value=\"Hello from the user\"/>"));
   RegWrite("HKCU", engine().regGeneral, "Language", kRegString, Variant((root / "english.xml").string()));
   ASSERT_EQ(run(), "");
@@ -310,11 +320,12 @@ TEST_F(RunFailureTest, AControlWhoseTemplateIsNotThereCannotBeMerged) {
 }
 
 TEST_F(RunFailureTest, ATemplateFileThatWentMissingAbortsNamingTheTemplateFolder) {
-  makeTemplate({{"control.xml", controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" "
-                                            "ifiles=\"list.php\"><session type=\"key\" value=\"main\"/></control>")},
-                {"list.php", "<!--##session main##--><!--##include common.php/header##-->list<!--##/session##-->"},
-                {"common.php", "<!--##session header##-->head<!--##/session##-->"},
-                {"lang.xml", languageFile("")}});
+  makeTemplate(
+      {{"control.xml", controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" "
+                                   "ifiles=\"list.php\"><session type=\"key\" value=\"main\"/></control>")},
+       {"list.php", "<!--##session main##--><!--##include common.php/header##-->list<!--##/session##-->"},
+       {"common.php", "<!--##session header##-->head<!--##/session##-->"},
+       {"lang.xml", languageFile("")}});
   ASSERT_EQ(run(), "");
   ASSERT_EQ(read(out() / "Orderslist.php"), "headlist\r\n");
   fs::remove(scriptFolder() / "common.php");
@@ -358,7 +369,8 @@ TEST_F(RunFailureTest, AScriptErrorInAPageStopsThePassNamingTableAndControl) {
                 {"list.php", "<!--## If ##-->"},
                 {"lang.xml", languageFile("")}});
   EXPECT_EQ(run(), "");
-  EXPECT_EQ(projErr().rfind("Tarnwick: Generate Table Orders list page error\r\nTarnwick: VBScript Syntax Error", 0),
+  EXPECT_EQ(projErr().rfind(
+                "Tarnwick: Generate Table Orders list page error\r\nTarnwick: VBScript Syntax Error", 0),
             0u)
       << projErr();
   // The pass stopped at the first table.
@@ -374,8 +386,8 @@ TEST_F(RunFailureTest, AFieldPageErrorNamesTableAndField) {
   table("Orders")->setSetting("TblSeq", Variant::integer(2));
   table("Customers")->setSetting("TblSeq", Variant::integer(1));
   EXPECT_EQ(run(), "");
-  EXPECT_EQ(projErr().rfind("Tarnwick: Generate Table Customers Field id page error\r\nTarnwick: VBScript", 0),
-            0u)
+  EXPECT_EQ(
+      projErr().rfind("Tarnwick: Generate Table Customers Field id page error\r\nTarnwick: VBScript", 0), 0u)
       << projErr();
 }
 
@@ -407,7 +419,8 @@ TEST_F(RunFailureTest, AMissingScriptFileAbortsThePage) {
     EXPECT_EQ(e.description(), "File " + script + " not found. Generation aborted.");
   }
   try {
-    g.WriteFieldPage(*table("Orders")->Fields().Item(Variant("id")), script, (out() / "y.php").string(), *list);
+    g.WriteFieldPage(*table("Orders")->Fields().Item(Variant("id")), script, (out() / "y.php").string(),
+                     *list);
     FAIL() << "no error raised";
   } catch (const Error& e) {
     EXPECT_EQ(e.description(), "File " + script + " not found. Generation aborted");
@@ -479,9 +492,9 @@ TEST_F(CheckTest, ACheckStopsAtTheFirstTableWithPagesThatExist) {
 TEST_F(CheckTest, ACheckWhoseControlFileDoesNotLoadSaysSo) {
   makeTemplate({{"control.xml", "not xml at all"}});
   EXPECT_EQ(Generator(*proj).GenCheck(), 0);
-  EXPECT_EQ(projErr(), "Tarnwick: Load Template Control File \"" +
-                           (root / "Documents").string() +
-                           "\\Tarnwick\\Templates\\template.zip\\Tmp\\control.xml\" failed! Generation aborted!");
+  EXPECT_EQ(projErr(),
+            "Tarnwick: Load Template Control File \"" + (root / "Documents").string() +
+                "\\Tarnwick\\Templates\\template.zip\\Tmp\\control.xml\" failed! Generation aborted!");
 }
 
 TEST_F(CheckTest, SourcesAreComparedWithTheCache) {
@@ -522,7 +535,8 @@ TEST_F(CheckTest, WorkFoldersLieBelowTheDocumentsFolder) {
   EXPECT_EQ(g.state().extensionsFolder, base + "\\extensions");
   EXPECT_EQ(g.state().tempFolder, base + "\\temp");
   for (const char* sub : {"Script", "extensions/audit", "temp"})
-    EXPECT_TRUE(fs::is_directory(root / "Documents" / "Tarnwick" / "Templates" / "MyTemplate.zip" / sub)) << sub;
+    EXPECT_TRUE(fs::is_directory(root / "Documents" / "Tarnwick" / "Templates" / "MyTemplate.zip" / sub))
+        << sub;
 }
 
 }  // namespace

@@ -90,13 +90,14 @@ class StaleTest : public ScriptFilesTest {
     ScriptFilesTest::SetUp();
     makeTemplate({
         {"control.xml",
-         controlFile("<control id=\"direct\" type=\"other\" ofile=\"direct\" oext=\"php\" ifiles=\"a.php\"/>"
-                     "<control id=\"included\" type=\"other\" ofile=\"included\" oext=\"php\" ifiles=\"b.php\">"
-                     "<session type=\"key\" value=\"main\"/></control>"
-                     "<control id=\"session\" type=\"other\" ofile=\"session\" oext=\"php\" ifiles=\"c.php\">"
-                     "<session type=\"key\" value=\"main\" ifile=\"s.php\"/></control>"
-                     "<control id=\"other\" type=\"table\" ofile=\"other\" oext=\"php\" ifiles=\"d.php\" "
-                     "tagext=\"_x\"/>")},
+         controlFile(
+             "<control id=\"direct\" type=\"other\" ofile=\"direct\" oext=\"php\" ifiles=\"a.php\"/>"
+             "<control id=\"included\" type=\"other\" ofile=\"included\" oext=\"php\" ifiles=\"b.php\">"
+             "<session type=\"key\" value=\"main\"/></control>"
+             "<control id=\"session\" type=\"other\" ofile=\"session\" oext=\"php\" ifiles=\"c.php\">"
+             "<session type=\"key\" value=\"main\" ifile=\"s.php\"/></control>"
+             "<control id=\"other\" type=\"table\" ofile=\"other\" oext=\"php\" ifiles=\"d.php\" "
+             "tagext=\"_x\"/>")},
         {"lang.xml", languageFile("<phrase id=\"Word\" value=\"one\"/>")},
         {"a.php", "a"},
         {"b.php", "<!--##session main##-->b<!--##include inc.php/part##--><!--##/session##-->"},

@@ -79,8 +79,10 @@ inline bool phpInstalled() {
 inline std::string shellQuote(const std::string& s) {
   std::string out = "'";
   for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -93,9 +95,15 @@ class DefaultTemplate : public FreshEngine {
     engine().templateFolder = templateDir().string();
     proj = makeRef<AGP>();
     proj->AddProj("Shop Demo");
-    for (auto [name, value] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"OutputNameType", ""}, {"OutputNameExt", ""}, {"P_Ext", "php"}, {"P_DefaultPage", "index.php"},
-             {"SecType", "None"}, {"CharSet", "utf-8"}, {"RecPerPageList", "10,20,ALL"}, {"UploadPath", "~/files"}})
+    for (auto [name, value] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"OutputNameType", ""},
+                                                                    {"OutputNameExt", ""},
+                                                                    {"P_Ext", "php"},
+                                                                    {"P_DefaultPage", "index.php"},
+                                                                    {"SecType", "None"},
+                                                                    {"CharSet", "utf-8"},
+                                                                    {"RecPerPageList", "10,20,ALL"},
+                                                                    {"UploadPath", "~/files"}})
       proj->setSetting(name, Variant(value));
     proj->setSetting("RecPerPage", Variant::integer(20));
     proj->setSetting("SortType", Variant::integer(1));
@@ -119,8 +127,8 @@ class DefaultTemplate : public FreshEngine {
     filter = makeRef<AGPFilter>();
     script = makeRef<AGScript>();
     engine().scriptEngine = script;
-    script->Initialize(Variant(proj.get()), Variant(proj->db()), Variant(controls.get()), Variant(language.get()),
-                       Variant(filter.get()));
+    script->Initialize(Variant(proj.get()), Variant(proj->db()), Variant(controls.get()),
+                       Variant(language.get()), Variant(filter.get()));
     ASSERT_EQ(engine().projErr, "");
   }
 
@@ -165,7 +173,8 @@ class DefaultTemplate : public FreshEngine {
     f->setSetting("FldFmtType", Variant("None"));
     f->setSetting("FldViewTag", Variant("FORMATTED TEXT"));
     f->setSetting("FldTagAPrefix", Variant("None"));
-    for (const char* s : {"FldGenerate", "FldList", "FldView", "FldAdd", "FldEdit"}) f->setSetting(s, Variant(true));
+    for (const char* s : {"FldGenerate", "FldList", "FldView", "FldAdd", "FldEdit"})
+      f->setSetting(s, Variant(true));
     for (auto& [k, v] : settings) f->setSetting(k, v);
     return f;
   }
@@ -175,15 +184,25 @@ class DefaultTemplate : public FreshEngine {
     customers->setSetting("TblCaption", Variant("Customers"));
     customers->setSetting("TblSrchType", Variant("BOTH"));
     addField(customers, "customer_id", 3,
-             {{"FldAutoIncrement", Variant(true)}, {"FldReq", Variant(true)}, {"FldHtmlTag", Variant("NO")},
-              {"FldAdd", Variant(false)}, {"FldCaption", Variant("Customer ID")}});
+             {{"FldAutoIncrement", Variant(true)},
+              {"FldReq", Variant(true)},
+              {"FldHtmlTag", Variant("NO")},
+              {"FldAdd", Variant(false)},
+              {"FldCaption", Variant("Customer ID")}});
     addField(customers, "company_name", 200,
-             {{"FldSize", Variant::long_(80)}, {"FldRequired", Variant(true)}, {"FldReq", Variant(true)},
-              {"FldTagMaxLength", Variant::long_(80)}, {"FldBasicSearch", Variant(true)}});
+             {{"FldSize", Variant::long_(80)},
+              {"FldRequired", Variant(true)},
+              {"FldReq", Variant(true)},
+              {"FldTagMaxLength", Variant::long_(80)},
+              {"FldBasicSearch", Variant(true)}});
     addField(customers, "email", 200, {{"FldTagAPrefix", Variant("mailto:")}});
     addField(customers, "credit_limit", 131,
-             {{"FldFmtType", Variant("Currency")}, {"FldNumDigits", Variant::integer(2)}, {"FldMin", Variant("0")},
-              {"FldMax", Variant("ten thousand")}, {"FldDefault", Variant("1000")}, {"FldValidate", Variant("float")}});
+             {{"FldFmtType", Variant("Currency")},
+              {"FldNumDigits", Variant::integer(2)},
+              {"FldMin", Variant("0")},
+              {"FldMax", Variant("ten thousand")},
+              {"FldDefault", Variant("1000")},
+              {"FldValidate", Variant("float")}});
     addField(customers, "created_at", 135, {{"FldDefault", Variant("CURRENT_TIMESTAMP")}});
     addField(customers, "picture", 205, {{"FldHtmlTag", Variant("FILE")}});
     addField(customers, "internal_code", 200, {{"FldGenerate", Variant(false)}});
@@ -195,16 +214,20 @@ class DefaultTemplate : public FreshEngine {
     orders->setSetting("TblDetailFld", Variant("customer_id,employee_id"));
     addField(orders, "order_id", 3, {{"FldAutoIncrement", Variant(true)}, {"FldHtmlTag", Variant("NO")}});
     addField(orders, "customer_id", 3,
-             {{"FldHtmlTag", Variant("SELECT")}, {"FldTagLnkTbl", Variant("customers")},
-              {"FldTagLnkFld", Variant("customer_id")}, {"FldTagLnkDisplay", Variant("company_name")},
-              {"FldTagLnkOrderType", Variant("desc")}, {"FldSelectFilter", Variant("active = 'Y'")}});
+             {{"FldHtmlTag", Variant("SELECT")},
+              {"FldTagLnkTbl", Variant("customers")},
+              {"FldTagLnkFld", Variant("customer_id")},
+              {"FldTagLnkDisplay", Variant("company_name")},
+              {"FldTagLnkOrderType", Variant("desc")},
+              {"FldSelectFilter", Variant("active = 'Y'")}});
     addField(orders, "employee_id", 3);
     addField(orders, "status", 200,
              {{"FldHtmlTag", Variant("RADIO")},
               {"FldTagValues", Variant("\"new\",\"New \"\"fresh\"\"\"\r\n\"paid\",\"Paid\"\r\nlegacy")},
               {"FldOrderBy", Variant::integer(2)}});
     addField(orders, "ordered_on", 133, {{"FldOrderBy", Variant::integer(1)}, {"FldOrder", Variant("desc")}});
-    addField(orders, "notes", 201, {{"FldHtmlTag", Variant("textarea")}, {"FldTagCols", Variant::integer(50)}});
+    addField(orders, "notes", 201,
+             {{"FldHtmlTag", Variant("textarea")}, {"FldTagCols", Variant::integer(50)}});
 
     AGPTable* employees = addTable("employees", "TABLE", "employee_id");
     employees->setSetting("TblList", Variant(false));
@@ -214,7 +237,8 @@ class DefaultTemplate : public FreshEngine {
     addField(employees, "photo", 200, {{"FldHtmlTag", Variant("FILE")}, {"FldViewTag", Variant("IMAGE")}});
 
     AGPTable* totals = addTable("order_totals", "CUSTOMVIEW", "");
-    totals->setSetting("TblCustomSQL", Variant("SELECT status,\r\n  SUM(amount) AS total FROM orders GROUP BY status"));
+    totals->setSetting("TblCustomSQL",
+                       Variant("SELECT status,\r\n  SUM(amount) AS total FROM orders GROUP BY status"));
     addField(totals, "status", 200);
     addField(totals, "total", 131);
 
@@ -223,11 +247,16 @@ class DefaultTemplate : public FreshEngine {
     report->setSetting("TblRptShowDetails", Variant(false));
     report->setSetting("TblRptShowGrandTotal", Variant(true));
     addField(report, "status", 200, {{"FldGroupBy", Variant::integer(1)}});
-    addField(report, "total", 131,
-             {{"FldRptAggSum", Variant(true)}, {"FldRptAggMax", Variant(true)}, {"FldAggregate", Variant("avg")}});
-    addChart(report, "by_status", {{"ChartXFldName", Variant("status")}, {"ChartYFldName", Variant("COUNT(total)")},
-                                   {"ChartType", Variant::integer(4)}, {"ChartCaption", Variant("Orders")},
-                                   {"ChartWidth", Variant::integer(480)}, {"ChartHeight", Variant::integer(600)}});
+    addField(
+        report, "total", 131,
+        {{"FldRptAggSum", Variant(true)}, {"FldRptAggMax", Variant(true)}, {"FldAggregate", Variant("avg")}});
+    addChart(report, "by_status",
+             {{"ChartXFldName", Variant("status")},
+              {"ChartYFldName", Variant("COUNT(total)")},
+              {"ChartType", Variant::integer(4)},
+              {"ChartCaption", Variant("Orders")},
+              {"ChartWidth", Variant::integer(480)},
+              {"ChartHeight", Variant::integer(600)}});
     addChart(report, "amounts", {{"ChartXFldName", Variant("status")}, {"ChartYFldName", Variant("total")}});
     addChart(report, "hidden", {{"ShowChart", Variant(false)}});
   }
@@ -274,8 +303,10 @@ class DefaultTemplate : public FreshEngine {
       line.clear();
     };
     for (char c : text) {
-      if (c == '\n') flush();
-      else if (c != '\r') line += c;
+      if (c == '\n')
+        flush();
+      else if (c != '\r')
+        line += c;
     }
     flush();
     return out;

@@ -21,10 +21,14 @@ class TemplateHelpers : public DefaultTemplate {
 std::string vbs(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
-    if (c == '"') out += "\"\"";
-    else if (c == '\r') out += "\" & vbCr & \"";
-    else if (c == '\n') out += "\" & vbLf & \"";
-    else out += c;
+    if (c == '"')
+      out += "\"\"";
+    else if (c == '\r')
+      out += "\" & vbCr & \"";
+    else if (c == '\n')
+      out += "\" & vbLf & \"";
+    else
+      out += c;
   }
   return out + "\"";
 }
@@ -50,8 +54,16 @@ TEST_F(TemplateHelpers, PhpTextKeepsQuotesBackslashesAndLineBreaksOnOneLine) {
 
 TEST_F(TemplateHelpers, PhpTextReadsBackAsTheSameBytesInPhp) {
   if (!phpInstalled()) GTEST_SKIP() << "php is not installed (Debian package php-cli)";
-  const std::vector<std::string> texts = {"plain", "it's", "C:\\path\\", "\\'", "two\r\nlines\nand\rmore",
-                                          "$var {$x} \\n", "?> <?php echo 1;", "Åse Øvrebø €", "", "\r\n"};
+  const std::vector<std::string> texts = {"plain",
+                                          "it's",
+                                          "C:\\path\\",
+                                          "\\'",
+                                          "two\r\nlines\nand\rmore",
+                                          "$var {$x} \\n",
+                                          "?> <?php echo 1;",
+                                          "Åse Øvrebø €",
+                                          "",
+                                          "\r\n"};
   for (const std::string& t : texts) {
     const std::string literal = eval("<!--##=PhpText(" + vbs(t) + ")##-->");
     EXPECT_EQ(runCommand("php -n -r " + shellQuote("echo bin2hex(" + literal + ");")), hex(t)) << literal;
@@ -70,8 +82,9 @@ TEST_F(TemplateHelpers, PhpValuesByKind) {
 }
 
 TEST_F(TemplateHelpers, ListsAndValueLists) {
-  EXPECT_EQ(eval("<!--##=PhpList(SplitList(\" a, ,b ,\", \",\"))##--> <!--##=PhpList(SplitList(\"\", \",\"))##-->"),
-            "['a', 'b'] []");
+  EXPECT_EQ(
+      eval("<!--##=PhpList(SplitList(\" a, ,b ,\", \",\"))##--> <!--##=PhpList(SplitList(\"\", \",\"))##-->"),
+      "['a', 'b'] []");
   EXPECT_EQ(eval("<!--##=UBound(SplitList(\" , \", \",\"))##-->"), "-1");
   EXPECT_EQ(eval("<!--##=PhpRecPerPageList(\"10, 20,all,,50\")##-->"), "[10, 20, 'ALL', 50]");
   // Lines of "value","label" with quotes doubled inside; a line without the
@@ -157,7 +170,8 @@ TEST_F(TemplateHelpers, LookingUpControlsAndTablesLeavesTheCurrentOnes) {
   proj->db()->tables().SetItem(Variant("orders"));  // table() makes the table it returns current
   EXPECT_EQ(eval("<!--##=TablePageFile(FindTable(\"customers\"), \"edit\")##-->"
                  "<!--##=TableInfoFile(FindTable(\"sales_report\"))##-->"
-                 "<!--##=ChartAggregate(FindTable(\"sales_report\").Charts.Seq(2), FindTable(\"sales_report\"))##-->"),
+                 "<!--##=ChartAggregate(FindTable(\"sales_report\").Charts.Seq(2), "
+                 "FindTable(\"sales_report\"))##-->"),
             "customersedit.phpsales_reportinfo.phpAVG");
   EXPECT_EQ(controls->curIndex(), 3);
   EXPECT_EQ(proj->db()->tables().curName(), "orders");
@@ -196,8 +210,10 @@ TEST_F(TemplateHelpers, ControlConditions) {
 }
 
 TEST_F(TemplateHelpers, SettingTextsAndDefaults) {
-  EXPECT_EQ(eval("<!--##=IsYes(\"True\")##--><!--##=IsYes(\" yes\")##--><!--##=IsYes(\"1\")##--><!--##=IsYes(\"-1\")##-->"
-                 "<!--##=IsYes(\"0\")##--><!--##=IsYes(\"\")##--><!--##=IsYes(\"False\")##--><!--##=IsYes(Null)##-->"),
+  EXPECT_EQ(eval("<!--##=IsYes(\"True\")##--><!--##=IsYes(\" "
+                 "yes\")##--><!--##=IsYes(\"1\")##--><!--##=IsYes(\"-1\")##-->"
+                 "<!--##=IsYes(\"0\")##--><!--##=IsYes(\"\")##--><!--##=IsYes(\"False\")##--><!--##=IsYes("
+                 "Null)##-->"),
             "TrueTrueTrueTrueFalseFalseFalseFalse");
   EXPECT_EQ(eval("<!--##=CssValue(\"#336699\")##-->|<!--##=CssValue(\"14px\")##-->|"
                  "<!--##=CssValue(\"Verdana, 'DejaVu Sans', sans-serif\")##-->|"
@@ -208,22 +224,27 @@ TEST_F(TemplateHelpers, SettingTextsAndDefaults) {
             "True 1000");
   for (const char* v : {"now()", "current_date", "NULL", "nextval('s')", ""}) {
     field("customers", "email")->setSetting("FldDefault", Variant(v));
-    EXPECT_EQ(eval("<!--##=IsEmpty(FormDefault(FindField(FindTable(\"customers\"), \"email\")))##-->"), "True") << v;
+    EXPECT_EQ(eval("<!--##=IsEmpty(FormDefault(FindField(FindTable(\"customers\"), \"email\")))##-->"),
+              "True")
+        << v;
   }
   field("customers", "email")->setSetting("FldDefault", Variant("'quoted'"));
   EXPECT_EQ(eval("<!--##=FormDefault(FindField(FindTable(\"customers\"), \"email\"))##-->"), "'quoted'");
   EXPECT_EQ(eval("<!--##=SearchOperator(FindField(FindTable(\"customers\"), \"email\"))##-->"
                  "<!--##=SearchOperator(FindField(FindTable(\"customers\"), \"credit_limit\"))##-->"),
-            "LIKE=") << "without FldSrchOpr: LIKE for texts, = for the rest";
+            "LIKE=")
+      << "without FldSrchOpr: LIKE for texts, = for the rest";
   field("customers", "credit_limit")->setSetting("FldSrchOpr", Variant(" between "));
-  EXPECT_EQ(eval("<!--##=SearchOperator(FindField(FindTable(\"customers\"), \"credit_limit\"))##-->"), "BETWEEN");
+  EXPECT_EQ(eval("<!--##=SearchOperator(FindField(FindTable(\"customers\"), \"credit_limit\"))##-->"),
+            "BETWEEN");
 }
 
 // ---------------------------------------------------------------- links and charts
 
 TEST_F(TemplateHelpers, MasterLinks) {
   const std::string dump =
-      "<!--##For Each l In TableMasters(FindTable(\"orders\"))##--><!--##=l(0)##-->:<!--##=Join(l(1), \"+\")##-->="
+      "<!--##For Each l In TableMasters(FindTable(\"orders\"))##--><!--##=l(0)##-->:<!--##=Join(l(1), "
+      "\"+\")##-->="
       "<!--##=Join(l(2), \"+\")##-->;<!--##Next##-->";
   EXPECT_EQ(eval(dump), "customers:customer_id=customer_id;employees:employee_id=employee_id;")
       << "the third master has no fields";
@@ -238,8 +259,9 @@ TEST_F(TemplateHelpers, MasterLinks) {
 TEST_F(TemplateHelpers, ChartValues) {
   auto chart = [&](const std::string& y) {
     table("sales_report")->Charts().Item(Variant("amounts"))->setSetting("ChartYFldName", Variant(y));
-    return eval("<!--##Set c = FindTable(\"sales_report\").Charts.Seq(2)##--><!--##=ChartYField(c)##-->/"
-                "<!--##=ChartAggregate(c, FindTable(\"sales_report\"))##-->");
+    return eval(
+        "<!--##Set c = FindTable(\"sales_report\").Charts.Seq(2)##--><!--##=ChartYField(c)##-->/"
+        "<!--##=ChartAggregate(c, FindTable(\"sales_report\"))##-->");
   };
   EXPECT_EQ(chart("total"), "total/AVG") << "the field's FldAggregate";
   EXPECT_EQ(chart("max( total )"), "total/MAX");
@@ -251,8 +273,9 @@ TEST_F(TemplateHelpers, ChartValues) {
 // ---------------------------------------------------------------- password hashes
 
 std::string TemplateHelpers::sha256Hex(const std::string& text) {
-  return eval("<!--##d = Sha256(Utf8Bytes(" + vbs(text) +
-                "))##--><!--##For i = 0 To 31##--><!--##=LCase(Right(\"0\" & Hex(d(i)), 2))##--><!--##Next##-->");
+  return eval(
+      "<!--##d = Sha256(Utf8Bytes(" + vbs(text) +
+      "))##--><!--##For i = 0 To 31##--><!--##=LCase(Right(\"0\" & Hex(d(i)), 2))##--><!--##Next##-->");
 }
 
 TEST_F(TemplateHelpers, Sha256OfTheStandardTestMessages) {
@@ -274,10 +297,13 @@ TEST_F(TemplateHelpers, PasswordHashesVerifyInPhp) {
   EXPECT_EQ(eval("<!--##=StoredPassword(\"" + bcrypt + "\")##-->"), bcrypt) << "a hash is kept";
   EXPECT_EQ(eval("<!--##=StoredPassword(\"\")##-->"), "");
   if (!phpInstalled()) GTEST_SKIP() << "php is not installed (Debian package php-cli)";
-  EXPECT_EQ(runCommand("php -n -r " + shellQuote("echo crypt('admin-secret-1', '$5$rounds=1000$saltstringsaltst$');")),
+  EXPECT_EQ(runCommand("php -n -r " +
+                       shellQuote("echo crypt('admin-secret-1', '$5$rounds=1000$saltstringsaltst$');")),
             hash);
-  const std::string verify = "var_export([password_verify($argv[1], $argv[2]), password_verify('wrong', $argv[2])]);";
-  EXPECT_EQ(runCommand("php -n -r " + shellQuote(verify) + " " + shellQuote("Åse's pass") + " " + shellQuote(stored)),
+  const std::string verify =
+      "var_export([password_verify($argv[1], $argv[2]), password_verify('wrong', $argv[2])]);";
+  EXPECT_EQ(runCommand("php -n -r " + shellQuote(verify) + " " + shellQuote("Åse's pass") + " " +
+                       shellQuote(stored)),
             "array (\n  0 => true,\n  1 => false,\n)");
 }
 

@@ -21,7 +21,8 @@ class TemplatePages : public DefaultTemplate {
   }
   // json_encode of an expression over the array the settings file returns.
   std::string info(const std::string& table, const std::string& expression) {
-    return php(save(table + "info.php", generate(table == "sales_report" ? "rptinfo" : "info", table)), expression);
+    return php(save(table + "info.php", generate(table == "sales_report" ? "rptinfo" : "info", table)),
+               expression);
   }
   std::string config(const std::string& expression) {
     return php(save("config.php", generate("config")), expression);
@@ -51,20 +52,29 @@ TEST_F(TemplatePages, TableSettings) {
 
 TEST_F(TemplatePages, FieldSettings) {
   const fs::path file = save("customersinfo.php", generate("info", "customers"));
-  EXPECT_EQ(php(file, "$a['fields']['customer_id']['auto_increment'] && $a['fields']['customer_id']['control'] === 'NO' "
-                      "&& !$a['fields']['customer_id']['add'] && $a['fields']['customer_id']['caption'] === 'Customer ID'"),
-            "true");
-  EXPECT_EQ(php(file, "array_intersect_key($a['fields']['company_name'], array_flip(['var', 'caption', 'type', 'size', "
-                      "'required', 'nullable', 'basic_search', 'search_op', 'tag_maxlength', 'tag_size']))"),
-            R"({"var":"x_company_name","caption":"company_name","type":200,"size":80,"required":true,)"
-            R"("nullable":false,"basic_search":true,"search_op":"LIKE","tag_maxlength":80})")
+  EXPECT_EQ(
+      php(file,
+          "$a['fields']['customer_id']['auto_increment'] && $a['fields']['customer_id']['control'] === 'NO' "
+          "&& !$a['fields']['customer_id']['add'] && $a['fields']['customer_id']['caption'] === 'Customer "
+          "ID'"),
+      "true");
+  EXPECT_EQ(
+      php(file,
+          "array_intersect_key($a['fields']['company_name'], array_flip(['var', 'caption', 'type', 'size', "
+          "'required', 'nullable', 'basic_search', 'search_op', 'tag_maxlength', 'tag_size']))"),
+      R"({"var":"x_company_name","caption":"company_name","type":200,"size":80,"required":true,)"
+      R"("nullable":false,"basic_search":true,"search_op":"LIKE","tag_maxlength":80})")
       << "without a caption the name; sizes not set keep the runtime's";
-  EXPECT_EQ(php(file, "array_intersect_key($a['fields']['credit_limit'], array_flip(['min', 'max', 'default', "
-                      "'validate', 'format', 'digits']))"),
-            R"({"validate":"FLOAT","min":0,"max":"ten thousand","default":"1000","format":"Currency","digits":2})");
+  EXPECT_EQ(
+      php(file,
+          "array_intersect_key($a['fields']['credit_limit'], array_flip(['min', 'max', 'default', "
+          "'validate', 'format', 'digits']))"),
+      R"({"validate":"FLOAT","min":0,"max":"ten thousand","default":"1000","format":"Currency","digits":2})");
   EXPECT_EQ(php(file, "array_key_exists('default', $a['fields']['created_at'])"), "false")
       << "CURRENT_TIMESTAMP is the database's to fill in";
-  EXPECT_EQ(php(file, "[$a['fields']['email']['link_prefix'], array_key_exists('link_prefix', $a['fields']['company_name'])]"),
+  EXPECT_EQ(php(file,
+                "[$a['fields']['email']['link_prefix'], array_key_exists('link_prefix', "
+                "$a['fields']['company_name'])]"),
             R"(["mailto:",false])");
   EXPECT_EQ(php(file, "[$a['fields']['picture']['view_tag'], $a['fields']['picture']['upload']]"),
             R"(["IMAGE",{"store":"blob","extensions":["png","jpg","jpeg","gif","webp"]}])")
@@ -79,7 +89,8 @@ TEST_F(TemplatePages, ChoicesLookupsOrderAndMasters) {
             R"({"table":"customers","value":"customer_id","display":"company_name","display2":"","order":"",)"
             R"("order_dir":"DESC","distinct":false,"filter":"active = 'Y'"})");
   EXPECT_EQ(php(file, "$a['default_order']"), R"([["ordered_on","DESC"],["status","ASC"]])");
-  EXPECT_EQ(php(file, "[$a['fields']['notes']['control'], $a['fields']['notes']['tag_cols']]"), R"(["TEXTAREA",50])");
+  EXPECT_EQ(php(file, "[$a['fields']['notes']['control'], $a['fields']['notes']['tag_cols']]"),
+            R"(["TEXTAREA",50])");
   EXPECT_EQ(php(file, "$a['masters']"),
             R"([{"table":"customers","info":"customersinfo.php","list_page":"customerslist.php",)"
             R"("master_fields":["customer_id"],"detail_fields":["customer_id"]}])")
@@ -89,21 +100,26 @@ TEST_F(TemplatePages, ChoicesLookupsOrderAndMasters) {
 TEST_F(TemplatePages, KeyFieldsPasswordsAndFiles) {
   table("employees")->setSetting("TblList", Variant(true));
   const fs::path file = save("employeesinfo.php", generate("info", "employees"));
-  EXPECT_EQ(php(file, "array_intersect_key($a['fields']['employee_id'], array_flip(['list', 'view', 'add', 'edit', "
-                      "'search', 'basic_search']))"),
+  EXPECT_EQ(php(file,
+                "array_intersect_key($a['fields']['employee_id'], array_flip(['list', 'view', 'add', 'edit', "
+                "'search', 'basic_search']))"),
             R"({"list":false,"view":false,"add":false,"edit":false,"search":false,"basic_search":false})")
       << "a key field that is not generated is there, but shown nowhere";
-  EXPECT_EQ(php(file, "[$a['fields']['pw']['password'], $a['fields']['pw']['control'], $a['fields']['login']['register']]"),
+  EXPECT_EQ(php(file,
+                "[$a['fields']['pw']['password'], $a['fields']['pw']['control'], "
+                "$a['fields']['login']['register']]"),
             R"([true,"PASSWORD",true])");
-  EXPECT_EQ(php(file, "$a['fields']['photo']['upload']"), R"({"store":"file","extensions":["png","jpg","jpeg","gif","webp"]})");
+  EXPECT_EQ(php(file, "$a['fields']['photo']['upload']"),
+            R"({"store":"file","extensions":["png","jpg","jpeg","gif","webp"]})");
 }
 
 TEST_F(TemplatePages, PagesFollowTheTableSettings) {
   table("customers")->setSetting("TblView", Variant(false));
   table("customers")->setSetting("TblAdd", Variant(false));
   table("customers")->setSetting("TblSrchType", Variant("basic"));
-  EXPECT_EQ(info("customers", "[$a['pages'], $a['copy']]"),
-            R"([{"list":"customerslist.php","edit":"customersedit.php","delete":"customersdelete.php"},false])")
+  EXPECT_EQ(
+      info("customers", "[$a['pages'], $a['copy']]"),
+      R"([{"list":"customerslist.php","edit":"customersedit.php","delete":"customersdelete.php"},false])")
       << "no copies without an add page";
   table("customers")->setSetting("TblGen", Variant(false));
   table("customers")->setSetting("TblSysGenUnits", Variant("list"));
@@ -116,12 +132,14 @@ TEST_F(TemplatePages, NamingSettingsReachEveryLink) {
   proj->setSetting("OutputNameExt", Variant("_"));
   proj->setSetting("OutputNameLCase", Variant(true));
   proj->setSetting("P_Ext", Variant("php5"));
-  EXPECT_EQ(info("orders", "[$a['pages']['list'], $a['pages']['edit'], $a['masters'][0]['info'], "
-                           "$a['masters'][0]['list_page']]"),
+  EXPECT_EQ(info("orders",
+                 "[$a['pages']['list'], $a['pages']['edit'], $a['masters'][0]['info'], "
+                 "$a['masters'][0]['list_page']]"),
             R"(["orders_list.php5","orders_edit.php5","customers_info.php5","customers_list.php5"])");
   EXPECT_NE(generate("list", "orders").find("require __DIR__ . '/orders_info.php5');"), std::string::npos);
-  EXPECT_EQ(config("array_column($a['menu'], 'page')"),
-            R"(["customers_list.php5","orders_list.php5","order_totals_list.php5","sales_report_report.php5"])");
+  EXPECT_EQ(
+      config("array_column($a['menu'], 'page')"),
+      R"(["customers_list.php5","orders_list.php5","order_totals_list.php5","sales_report_report.php5"])");
 }
 
 TEST_F(TemplatePages, CustomViewsAndReports) {
@@ -129,15 +147,20 @@ TEST_F(TemplatePages, CustomViewsAndReports) {
             R"(["CUSTOMVIEW","SELECT status,\r\n  SUM(amount) AS total FROM orders GROUP BY status",[],)"
             R"({"list":"order_totalslist.php"}])");
   const fs::path file = save("sales_reportinfo.php", generate("rptinfo", "sales_report"));
-  EXPECT_EQ(php(file, "[$a['type'], $a['pages'], $a['report'], $a['search']]"),
-            R"(["REPORT",{"report":"sales_reportreport.php"},)"
-            R"({"source":"order_totals","show_details":false,"grand_total":true},{"basic":false,"advanced":false}])");
-  EXPECT_EQ(php(file, "$a['sql']"), R"("SELECT status,\r\n  SUM(amount) AS total FROM orders GROUP BY status")")
+  EXPECT_EQ(
+      php(file, "[$a['type'], $a['pages'], $a['report'], $a['search']]"),
+      R"(["REPORT",{"report":"sales_reportreport.php"},)"
+      R"({"source":"order_totals","show_details":false,"grand_total":true},{"basic":false,"advanced":false}])");
+  EXPECT_EQ(php(file, "$a['sql']"),
+            R"("SELECT status,\r\n  SUM(amount) AS total FROM orders GROUP BY status")")
       << "a report over a custom view reads the view's statement";
-  EXPECT_EQ(php(file, "[$a['fields']['status']['group_by'], $a['fields']['total']['agg']]"), R"([1,["SUM","MAX"]])");
-  EXPECT_EQ(php(file, "array_map(fn($c) => [$c['name'], $c['caption'], $c['type'], $c['x'], $c['y'], $c['agg'], "
-                      "$c['width'], $c['height']], $a['charts'])"),
-            R"([["by_status","Orders",4,"status","total","COUNT",480,600],["amounts","",0,"status","total","AVG",600,320]])")
+  EXPECT_EQ(php(file, "[$a['fields']['status']['group_by'], $a['fields']['total']['agg']]"),
+            R"([1,["SUM","MAX"]])");
+  EXPECT_EQ(
+      php(file,
+          "array_map(fn($c) => [$c['name'], $c['caption'], $c['type'], $c['x'], $c['y'], $c['agg'], "
+          "$c['width'], $c['height']], $a['charts'])"),
+      R"([["by_status","Orders",4,"status","total","COUNT",480,600],["amounts","",0,"status","total","AVG",600,320]])")
       << "a chart not shown is left out; a size that is not set is the runtime's";
 }
 
@@ -151,8 +174,9 @@ TEST_F(TemplatePages, PageFiles) {
                       "Tarnwick\\run(__DIR__, 'list', require __DIR__ . '/ordersinfo.php');"),
             std::string::npos)
       << list;
-  EXPECT_NE(generate("report", "sales_report").find("Tarnwick\\run(__DIR__, 'report', require __DIR__ . "
-                                                    "'/sales_reportinfo.php');"),
+  EXPECT_NE(generate("report", "sales_report")
+                .find("Tarnwick\\run(__DIR__, 'report', require __DIR__ . "
+                      "'/sales_reportinfo.php');"),
             std::string::npos);
   const std::string index = generate("index");
   EXPECT_NE(index.find("// Shop Demo: menu page."), std::string::npos) << index;
@@ -160,7 +184,8 @@ TEST_F(TemplatePages, PageFiles) {
   proj->setSetting("SecType", Variant("Table"));
   proj->setSetting("SecTbl", Variant("employees"));
   proj->db()->tables().SetItem(Variant("orders"));
-  EXPECT_NE(generate("register").find("Tarnwick\\run(__DIR__, 'register', require __DIR__ . '/employeesinfo.php');"),
+  EXPECT_NE(generate("register")
+                .find("Tarnwick\\run(__DIR__, 'register', require __DIR__ . '/employeesinfo.php');"),
             std::string::npos)
       << "registration writes into the login table";
   EXPECT_EQ(proj->db()->tables().curName(), "orders") << "the login table is not made current";
@@ -170,9 +195,11 @@ TEST_F(TemplatePages, PageFiles) {
 
 TEST_F(TemplatePages, ProjectSettings) {
   const fs::path file = save("config.php", generate("config"));
-  EXPECT_EQ(php(file, "[$a['app']['title'], $a['app']['upload_path'], $a['app']['max_upload_size'], $a['app']['css'], "
-                      "$a['app']['default_page']]"),
-            R"(["Shop Demo","files",300000,["Shop_Demo.css"],"index.php"])");
+  EXPECT_EQ(
+      php(file,
+          "[$a['app']['title'], $a['app']['upload_path'], $a['app']['max_upload_size'], $a['app']['css'], "
+          "$a['app']['default_page']]"),
+      R"(["Shop Demo","files",300000,["Shop_Demo.css"],"index.php"])");
   EXPECT_EQ(php(file, "$a['db']"), R"({"driver":"sqlite","path":"/srv/data/shop.sqlite"})");
   EXPECT_EQ(php(file, "$a['security']"), R"({"type":"none","register":false,"change_password":false})");
   EXPECT_EQ(php(file, "$a['list']"),
@@ -192,8 +219,9 @@ TEST_F(TemplatePages, ProjectSettings) {
 }
 
 TEST_F(TemplatePages, LanguageFileTextsReachTheApplication) {
-  ASSERT_TRUE(language->LoadFromBytes("<tarnwick.language><phrase id='app.add' value='Hinzufügen'/>"
-                                      "<phrase id='page_list' value='Listenseite'/></tarnwick.language>"));
+  ASSERT_TRUE(
+      language->LoadFromBytes("<tarnwick.language><phrase id='app.add' value='Hinzufügen'/>"
+                              "<phrase id='page_list' value='Listenseite'/></tarnwick.language>"));
   EXPECT_EQ(config("$a['phrases']['add']"), R"("Hinzufügen")");
   EXPECT_NE(generate("list", "orders").find("// Orders: Listenseite."), std::string::npos);
 }
@@ -217,12 +245,15 @@ TEST_F(TemplatePages, MysqlConnectionAndLogin) {
   EXPECT_EQ(php(file, "$a['db']"),
             R"({"driver":"mysql","host":"db.example","port":3307,"name":"shop","user":"app",)"
             R"("password":"it's secret","charset":"utf8mb4"})");
-  EXPECT_EQ(php(file, "[$a['security']['type'], $a['security']['static_login'], $a['security']['table'], "
-                      "$a['security']['key'], $a['security']['login_field'], $a['security']['password_field'], "
-                      "$a['security']['register'], $a['security']['change_password'], $a['security']['login_page']]"),
-            R"(["both","admin","employees","employee_id","login","pw",false,true,"login.php"])");
-  EXPECT_EQ(php(file, "[password_verify('admin-pass-1', $a['security']['static_password']), "
-                      "str_contains(file_get_contents($argv[1]), 'admin-pass-1')]"),
+  EXPECT_EQ(
+      php(file,
+          "[$a['security']['type'], $a['security']['static_login'], $a['security']['table'], "
+          "$a['security']['key'], $a['security']['login_field'], $a['security']['password_field'], "
+          "$a['security']['register'], $a['security']['change_password'], $a['security']['login_page']]"),
+      R"(["both","admin","employees","employee_id","login","pw",false,true,"login.php"])");
+  EXPECT_EQ(php(file,
+                "[password_verify('admin-pass-1', $a['security']['static_password']), "
+                "str_contains(file_get_contents($argv[1]), 'admin-pass-1')]"),
             "[true,false]")
       << "the password is written as a hash only";
 }
@@ -241,7 +272,8 @@ TEST_F(TemplatePages, HeaderFooterAndStyleSheet) {
   proj->setSetting("TblAltColor", Variant(false));
   proj->setSetting("TblAltColor2", Variant("#eeeeee"));
   proj->setSetting("RptGrpColor2", Variant("#c6d9ec"));
-  const std::string css = CompileAndRunTemplate(*proj, readFile(templateDir() / "project.css"), controls.get());
+  const std::string css =
+      CompileAndRunTemplate(*proj, readFile(templateDir() / "project.css"), controls.get());
   EXPECT_EQ(engine().projErr, "");
   EXPECT_EQ(css,
             "/* Shop Demo: project colours and fonts */\n"

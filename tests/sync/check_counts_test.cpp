@@ -20,9 +20,9 @@ namespace tw {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::FakeObject;
 using testing::fakeBridge;
 using testing::fakeColumn;
+using testing::FakeObject;
 using testing::fakeTable;
 
 class RecordingSink : public ProgressSink {

@@ -16,7 +16,8 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 constexpr const char* kModified =
-    "Database has been modified since last change. Do you want to keep old definition or update to new definition?";
+    "Database has been modified since last change. Do you want to keep old definition or update to new "
+    "definition?";
 
 class LoadAutoSyncTest : public testing::SyncMariaDbTest {
  protected:
@@ -91,9 +92,8 @@ TEST_F(LoadAutoSyncTest, WithoutAnAnswerTheProjectIsKept) {
 }
 
 TEST_F(LoadAutoSyncTest, PresetAnswersUpdateAndPairWithoutAsking) {
-  std::string file = saveProject([this](AGP& p) {
-    table(p, "orders")->setSetting("TblCaption", Variant("My Orders"));
-  });
+  std::string file =
+      saveProject([this](AGP& p) { table(p, "orders")->setSetting("TblCaption", Variant("My Orders")); });
   sql("RENAME TABLE orders TO purchases;"
       "ALTER TABLE order_lines DROP PRIMARY KEY, ADD PRIMARY KEY (qty, order_id, line_no)");
   auto answers = std::make_unique<SyncAnswers>(std::make_unique<NonInteractivePrompt>());

@@ -53,7 +53,8 @@ class SyncMariaDbTest : public FreshEngine {
            Variant("utf-8"));
     EXPECT_EQ(AGP::ProjErr(), "");
     if (!dynamic) {
-      LoadCustomView(*proj, Variant("cv_sizes"), Variant("SELECT id, name, size FROM customers"), Variant(false));
+      LoadCustomView(*proj, Variant("cv_sizes"), Variant("SELECT id, name, size FROM customers"),
+                     Variant(false));
       EXPECT_EQ(AGP::ProjErr(), "");
       EXPECT_TRUE(LoadReport(*proj, Variant("rpt_customers"), Variant("customers"))) << AGP::ProjErr();
     }

@@ -19,12 +19,13 @@ class SyncTest : public testing::SyncMariaDbTest {};
 
 TEST_F(SyncTest, AnUnchangedProjectMatchesItsDatabase) {
   Ref<AGP> proj = build();
-  ASSERT_THAT(tableNames(*proj), ElementsAre("customer_names", "customers", "order_lines", "orders", "cv_sizes",
-                                             "rpt_customers"));
+  ASSERT_THAT(tableNames(*proj), ElementsAre("customer_names", "customers", "order_lines", "orders",
+                                             "cv_sizes", "rpt_customers"));
   EXPECT_EQ(CheckDB(*proj), 0);
   EXPECT_EQ(AGP::ProjErr(), "");
   // The check changes nothing.
-  EXPECT_EQ(field(*proj, "customers", "size")->str("FldTagValues"), "\"S\",\"S\"\r\n\"M\",\"M\"\r\n\"L\",\"L\"");
+  EXPECT_EQ(field(*proj, "customers", "size")->str("FldTagValues"),
+            "\"S\",\"S\"\r\n\"M\",\"M\"\r\n\"L\",\"L\"");
   EXPECT_EQ(table(*proj, "cv_sizes")->str("TblCustomError"), "");
 }
 
@@ -35,8 +36,8 @@ TEST_F(SyncTest, ANewTableWithFiveColumnsIsAddedWithDefaults) {
   EXPECT_EQ(CheckDB(*proj), 1 + 5);
   SynchronizeDB(*proj);
   ASSERT_EQ(AGP::ProjErr(), "");
-  EXPECT_THAT(tableNames(*proj), ElementsAre("customer_names", "customers", "order_lines", "orders", "cv_sizes",
-                                             "rpt_customers", "extra"));
+  EXPECT_THAT(tableNames(*proj), ElementsAre("customer_names", "customers", "order_lines", "orders",
+                                             "cv_sizes", "rpt_customers", "extra"));
   AGPTable* extra = table(*proj, "extra");
   EXPECT_EQ(extra->str("TblType"), "TABLE");
   EXPECT_TRUE(extra->flag("TblLoaded"));
@@ -96,7 +97,8 @@ TEST_F(SyncTest, APrimaryKeyThatGainedAColumnKeepsTheOldKeyWhenAskedTo) {
   ASSERT_EQ(prompt().shown().size(), 1u);
   EXPECT_EQ(prompt().shown()[0].kind, "ask");
   EXPECT_EQ(prompt().shown()[0].title, "Tarnwick");
-  EXPECT_EQ(prompt().shown()[0].text, "Primary key for \"order_lines\" has been modified. Keep/Update primary Key?");
+  EXPECT_EQ(prompt().shown()[0].text,
+            "Primary key for \"order_lines\" has been modified. Keep/Update primary Key?");
   EXPECT_EQ(prompt().shown()[0].answer, "Keep");
   EXPECT_EQ(table(*proj, "order_lines")->str("TblKey"), "line_no,order_id");
   EXPECT_FALSE(field(*proj, "order_lines", "qty")->flag("FldIsPrimaryKey"));
@@ -192,8 +194,9 @@ TEST_F(SyncTest, ARenamedTablePairedByTheUserKeepsItsSettings) {
   ASSERT_EQ(prompt().shown().size(), 1u);
   EXPECT_EQ(prompt().shown()[0].kind, "pair");
   EXPECT_EQ(prompt().shown()[0].title, "New table found in schema");
-  EXPECT_EQ(prompt().shown()[0].text,
-            "To use old settings, please select the old table(s) which you would like to map to the new table(s)");
+  EXPECT_EQ(
+      prompt().shown()[0].text,
+      "To use old settings, please select the old table(s) which you would like to map to the new table(s)");
   EXPECT_EQ(table(*proj, "orders"), nullptr);
   AGPTable* purchases = table(*proj, "purchases");
   ASSERT_NE(purchases, nullptr);
@@ -229,8 +232,9 @@ TEST_F(SyncTest, ARenamedViewIsPairedAmongViews) {
   // views.
   ASSERT_EQ(prompt().shown().size(), 1u);
   EXPECT_EQ(prompt().shown()[0].title, "New view found in schema");
-  EXPECT_EQ(prompt().shown()[0].text,
-            "To use old settings, please select the old view(s) which you would like to map to the new view(s)");
+  EXPECT_EQ(
+      prompt().shown()[0].text,
+      "To use old settings, please select the old view(s) which you would like to map to the new view(s)");
   EXPECT_EQ(table(*proj, "customer_names"), nullptr);
   EXPECT_EQ(table(*proj, "client_names")->str("TblCaption"), "Names");
   EXPECT_EQ(table(*proj, "client_names")->str("TblType"), "VIEW");
@@ -245,8 +249,9 @@ TEST_F(SyncTest, ARenamedColumnPairedByTheUserKeepsItsSettingsAndPlace) {
   SynchronizeDB(*proj);
   ASSERT_EQ(prompt().shown().size(), 1u);
   EXPECT_EQ(prompt().shown()[0].title, "Table: customers - New fields found in schema");
-  EXPECT_EQ(prompt().shown()[0].text,
-            "To use old settings, please select the old fields which you would like to map to the new fields");
+  EXPECT_EQ(
+      prompt().shown()[0].text,
+      "To use old settings, please select the old fields which you would like to map to the new fields");
   EXPECT_THAT(fieldNames(*proj, "customers"), ElementsAre("id", "name", "mail", "size", "note"));
   AGPField* mail = field(*proj, "customers", "mail");
   EXPECT_EQ(mail->str("FldCaption"), "E-mail address");

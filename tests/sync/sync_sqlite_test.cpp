@@ -28,13 +28,14 @@ class SyncSqliteTest : public testing::FreshEngine {
     prompt_ = prompt.get();
     engine().setPrompts(std::move(prompt));
     path_ = (dir() / "shop.db").string();
-    exec("CREATE TABLE customers (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, email TEXT, born DATE);"
-         "CREATE TABLE orders (id INTEGER PRIMARY KEY, customer_id INTEGER NOT NULL, total DECIMAL(10,2));"
-         "CREATE VIEW named AS SELECT id, name FROM customers;");
+    exec(
+        "CREATE TABLE customers (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, email TEXT, born DATE);"
+        "CREATE TABLE orders (id INTEGER PRIMARY KEY, customer_id INTEGER NOT NULL, total DECIMAL(10,2));"
+        "CREATE VIEW named AS SELECT id, name FROM customers;");
     proj_ = makeRef<AGP>();
     proj_->AddProj("lite");
-    LoadDB(*proj_, Variant(path_), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
-           Variant(""), Variant(""), Variant("utf-8"));
+    LoadDB(*proj_, Variant(path_), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""),
+           Variant(""), Variant(""), Variant(""), Variant("utf-8"));
     ASSERT_EQ(AGP::ProjErr(), "");
     LoadCustomView(*proj_, Variant("cv_mail"), Variant("SELECT id, email FROM customers"), Variant(false));
     ASSERT_EQ(AGP::ProjErr(), "");
@@ -97,9 +98,10 @@ TEST_F(SyncSqliteTest, ADroppedColumnDisappears) {
 
 TEST_F(SyncSqliteTest, NewAndDroppedTablesAndARenamedColumn) {
   table("orders")->Fields().Item(Variant("total"))->setSetting("FldCaption", Variant("Amount"));
-  exec("DROP VIEW named;"
-       "ALTER TABLE orders RENAME COLUMN total TO amount;"
-       "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)");
+  exec(
+      "DROP VIEW named;"
+      "ALTER TABLE orders RENAME COLUMN total TO amount;"
+      "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)");
   // The view: 1 + 2; the new table: 1 + 2; orders: a new column in a changed
   // table, counted again by the column count.
   EXPECT_EQ(CheckDB(proj()), 3 + 3 + 3);

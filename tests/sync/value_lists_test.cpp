@@ -40,7 +40,8 @@ TEST(SameValueList, OneTrailingLineBreakIsIgnoredButLineCountsMustMatch) {
 
 TEST(MergeValueList, KeepsTheUsersLabelsOfValuesThatStillExist) {
   EXPECT_EQ(MergeValueList("a,A\r\nb,B", "b,Bee"), "a,A\r\nb,Bee\r\n");
-  EXPECT_EQ(MergeValueList("\"S\",\"S\"\r\n\"M\",\"M\"\r\n\"XL\",\"XL\"\r\n", "\"S\",Small\r\n\"M\",Medium\r\n\"L\",Large"),
+  EXPECT_EQ(MergeValueList("\"S\",\"S\"\r\n\"M\",\"M\"\r\n\"XL\",\"XL\"\r\n",
+                           "\"S\",Small\r\n\"M\",Medium\r\n\"L\",Large"),
             "\"S\",Small\r\n\"M\",Medium\r\n\"XL\",\"XL\"\r\n");
 }
 
@@ -207,7 +208,8 @@ TEST_F(SyncModelTest, PresetAnswersAnswerTheSyncQuestionsAndPassOnTheRest) {
   inner->answer(kSyncKeyPromptId, "Keep");
   SyncAnswers answers(std::move(scripted));
   answers.setUpdate(true);
-  PromptRequest sync{std::string(kSyncPromptId), "Tarnwick", "Database has been modified", {"Update", "Keep"}, "", 1};
+  PromptRequest sync{std::string(kSyncPromptId), "Tarnwick", "Database has been modified",
+                     {"Update", "Keep"},         "",         1};
   EXPECT_EQ(answers.ask(sync).button, 0);
   answers.setUpdate(false);
   EXPECT_EQ(answers.ask(sync).button, 1);
@@ -231,13 +233,18 @@ TEST_F(SyncModelTest, PresetPairsComeFirstAndTheRestIsAskedWithWhatIsLeft) {
   SyncAnswers answers(std::move(scripted));
   answers.pairTable("purchases", "orders");
   answers.pairField("clients", "phone", "tel");
-  MappingRequest tables{"New table found in schema", "m", "New table", "Old table",
-                        {"purchases", "clients", "extra"}, {"orders", "customers"}};
+  MappingRequest tables{
+      "New table found in schema", "m", "New table", "Old table", {"purchases", "clients", "extra"},
+      {"orders", "customers"}};
   EXPECT_THAT(answers.pairFor(tables, ""), ElementsAre("orders", "customers", ""));
   ASSERT_EQ(inner->shown().size(), 1u);
   // Fields are paired per table; a table without preset pairs is asked.
-  MappingRequest fields{"Table: clients - New fields found in schema", "m", "New field", "Old field",
-                        {"phone", "mail"}, {"tel", "email"}};
+  MappingRequest fields{"Table: clients - New fields found in schema",
+                        "m",
+                        "New field",
+                        "Old field",
+                        {"phone", "mail"},
+                        {"tel", "email"}};
   EXPECT_THAT(answers.pairFor(fields, "clients"), ElementsAre("tel", "email"));
   EXPECT_THAT(answers.pairFor(fields, "other"), ElementsAre("", "email"));
   // With the pairs complete nothing is asked.
