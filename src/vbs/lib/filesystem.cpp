@@ -145,15 +145,15 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
 
 // The files (or folders) a source argument names: one path, or those matching
 // the wildcards of its last part.
-std::vector<fsys::path> sources(std::string_view spec, bool folders) {
-  std::string_view name = lastPart(spec);
+std::vector<fsys::path> sources(std::string_view pathPattern, bool folders) {
+  std::string_view name = lastPart(pathPattern);
   std::vector<fsys::path> out;
   if (!hasWildcards(name)) {
-    fsys::path p = resolve(spec);
+    fsys::path p = resolve(pathPattern);
     if (folders ? isDirectory(p) : isFile(p)) out.push_back(p);
     return out;
   }
-  fsys::path dir = resolve(parentPart(spec).empty() ? std::string_view(".") : parentPart(spec));
+  fsys::path dir = resolve(parentPart(pathPattern).empty() ? std::string_view(".") : parentPart(pathPattern));
   std::error_code ec;
   for (fsys::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     bool dirEntry = it->is_directory(ec);
@@ -433,8 +433,8 @@ void moveEntries(std::string_view src, std::string_view dest, bool folders) {
   }
 }
 
-void deleteEntries(std::string_view spec, bool force, bool folders) {
-  std::vector<fsys::path> targets = sources(spec, folders);
+void deleteEntries(std::string_view pathPattern, bool force, bool folders) {
+  std::vector<fsys::path> targets = sources(pathPattern, folders);
   if (targets.empty()) raise(folders ? kPathNotFound : kFileNotFound);
   for (const fsys::path& p : targets) {
     if (!force && isReadOnly(p)) raise(kDenied);
