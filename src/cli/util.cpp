@@ -378,19 +378,21 @@ std::string absolutePath(const std::string& path) {
 }
 
 std::string readHidden(const std::string& promptText) {
-  std::fputs(promptText.c_str(), stderr);
-  std::fflush(stderr);
+  // Echo goes off before the prompt shows, and typed input is never flushed:
+  // whoever answers as soon as the prompt appears is neither echoed nor lost.
   termios old{};
   bool restore = tcgetattr(STDIN_FILENO, &old) == 0;
   if (restore) {
     termios quiet = old;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
   }
+  std::fputs(promptText.c_str(), stderr);
+  std::fflush(stderr);
   std::string line;
   int c;
   while ((c = std::fgetc(stdin)) != EOF && c != '\n') line += static_cast<char>(c);
-  if (restore) tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+  if (restore) tcsetattr(STDIN_FILENO, TCSANOW, &old);
   std::fputc('\n', stderr);
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;

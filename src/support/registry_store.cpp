@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "automation/error.h"
 #include "tarnwick/version.h"
@@ -385,12 +387,22 @@ struct RegistryStore::Db {
   [[noreturn]] void fail(const char* what) const {
     raiseStore(std::string("Registry ") + what + " failed: " + (db ? sqlite3_errmsg(db) : "no database"));
   }
-  void exec(const char* sql) {
-    char* msg = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
+  // Setup statements race other processes opening (or creating) the same
+  // file; SQLite answers some of those races with an immediate SQLITE_BUSY
+  // that skips the busy handler, so setup retries until the busy timeout.
+  void exec(const char* sql, int busyTimeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(busyTimeoutMs, 100));
+    for (;;) {
+      char* msg = nullptr;
+      int rc = sqlite3_exec(db, sql, nullptr, nullptr, &msg);
+      if (rc == SQLITE_OK) return;
       std::string text = msg ? msg : "";
       sqlite3_free(msg);
-      raiseStore("Registry database setup failed: " + text);
+      if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      int primary = rc & 0xff;
+      if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || std::chrono::steady_clock::now() >= deadline)
+        raiseStore("Registry database setup failed: " + text);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
   sqlite3_stmt* prepare(const char* sql) {
@@ -520,8 +532,8 @@ RegistryStore::Db& RegistryStore::db() {
     raiseStore("Cannot open the registry database '" + userPath_ + "': " + msg);
   }
   sqlite3_busy_timeout(d->db, busyTimeout_);
-  d->exec("PRAGMA journal_mode=WAL");
-  d->exec("PRAGMA synchronous=NORMAL");
+  d->exec("PRAGMA journal_mode=WAL", busyTimeout_);
+  d->exec("PRAGMA synchronous=NORMAL", busyTimeout_);
   d->exec(
       "BEGIN IMMEDIATE;"
       "CREATE TABLE IF NOT EXISTS reg_keys("
@@ -531,7 +543,8 @@ RegistryStore::Db& RegistryStore::db() {
       "CREATE TABLE IF NOT EXISTS reg_values("
       "  id INTEGER PRIMARY KEY, root INTEGER NOT NULL, key TEXT NOT NULL, folded TEXT NOT NULL,"
       "  name TEXT NOT NULL, type INTEGER NOT NULL, data, UNIQUE(root, key, folded));"
-      "COMMIT;");
+      "COMMIT;",
+      busyTimeout_);
   d->begin = d->prepare("BEGIN IMMEDIATE");
   d->commit = d->prepare("COMMIT");
   d->rollback = d->prepare("ROLLBACK");
