@@ -64,7 +64,7 @@ int16_t Generator::GenerateCssFile(bool check) {
     for (char& c : folder)
       if (c == '/') c = '\\';
     if (size_t cut = folder.rfind('\\'); cut != std::string::npos) CreateFolderPath(folder.substr(0, cut));
-    if (writeTextFile(path, text)) ++state_.summary.pagesWritten;
+    if (writeTextFileIfChanged(path, text)) ++state_.summary.pagesWritten;
   } else {
     ++state_.summary.pagesSkipped;
   }

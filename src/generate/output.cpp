@@ -302,7 +302,7 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
     if (c == '/') c = '\\';
   const size_t cut = path.rfind('\\');
   if (cut != std::string::npos) CreateFolderPath(path.substr(0, cut));
-  if (!writeTextFile(outputPath, text)) {
+  if (!writeTextFileIfChanged(outputPath, text)) {
     // The script's own message, if any, comes first.
     if (engine().projErr.empty()) setProjErr(": Writing to file \"" + std::string(outputPath) + "\" failed!");
     return;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <random>
@@ -421,6 +422,36 @@ bool writeFile(std::string_view path, std::string_view bytes) {
 
 bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding) {
   return writeFile(path, encodeText(text, encoding));
+}
+
+bool fileHoldsBytes(std::string_view path, std::string_view bytes) {
+  const fs::path p = resolvePath(path);
+  const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) == bytes.size();
+  char buffer[65536];
+  size_t at = 0;
+  while (same && at < bytes.size()) {
+    const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, bytes.size() - at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || std::memcmp(buffer, bytes.data() + at, static_cast<size_t>(n)) != 0)
+      same = false;
+    else
+      at += static_cast<size_t>(n);
+  }
+  // The file must end where the bytes do (it may have grown since fstat).
+  if (same && ::read(fd, buffer, 1) != 0) same = false;
+  ::close(fd);
+  return same;
+}
+
+bool writeFileIfChanged(std::string_view path, std::string_view bytes) {
+  return fileHoldsBytes(path, bytes) || writeFile(path, bytes);
+}
+
+bool writeTextFileIfChanged(std::string_view path, std::string_view text, TextEncoding encoding) {
+  return writeFileIfChanged(path, encodeText(text, encoding));
 }
 
 DurableFileWriter::DurableFileWriter(std::string_view path, unsigned newFileMode) {

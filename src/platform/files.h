@@ -93,6 +93,15 @@ std::string encodeText(std::string_view utf8, TextEncoding encoding);
 bool writeFile(std::string_view path, std::string_view bytes);
 // encodeText + writeFile.
 bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding = TextEncoding::Utf8);
+// Like writeFile, but a file that already holds exactly these bytes is left
+// alone, time stamp included (regenerating unchanged output then costs one
+// read instead of a replacement).
+bool writeFileIfChanged(std::string_view path, std::string_view bytes);
+// encodeText + writeFileIfChanged.
+bool writeTextFileIfChanged(std::string_view path, std::string_view text,
+                            TextEncoding encoding = TextEncoding::Utf8);
+// True when the regular file at `path` holds exactly `bytes`.
+bool fileHoldsBytes(std::string_view path, std::string_view bytes);
 // Writes a file in pieces so that no reader and no crash ever sees it
 // truncated or half-written: the pieces go to a temporary file beside the
 // target, which commit() flushes to disk and renames over the target (a

@@ -101,6 +101,9 @@ TEST_F(RunTest, ASecondRunWithoutChangesExtractsNothingAndBuildsNoScriptFile) {
   // A change to the extracted copy survives: the archive is not extracted again.
   write(scriptFolder() / "list.php", "edited\r\n");
   const auto before = fs::last_write_time(tempFolder() / "list.tmp");
+  const auto pageTime = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  fs::last_write_time(out() / "Orderslist.php", pageTime);
+  write(out() / "index.php", "stale\r\n");
   ASSERT_EQ(run(), "");
   EXPECT_FALSE(progress.showed("open", "Tarnwick - Creating Script Files..."));
   EXPECT_TRUE(progress.infos("Loading ").empty());
@@ -108,9 +111,13 @@ TEST_F(RunTest, ASecondRunWithoutChangesExtractsNothingAndBuildsNoScriptFile) {
   EXPECT_EQ(fs::last_write_time(tempFolder() / "list.tmp"), before);
   EXPECT_EQ(summary().archivesExtracted, 0);
   EXPECT_EQ(summary().scriptFilesBuilt, 0);
-  // The pages are written all the same.
+  // The pages are generated all the same; one that already holds what the
+  // run makes is left untouched, one that differs is replaced.
   EXPECT_TRUE(progress.showed("info", "Generating Orderslist.php..."));
   EXPECT_EQ(read(out() / "Orderslist.php"), "List of Orders (3)\r\n");
+  EXPECT_EQ(fs::last_write_time(out() / "Orderslist.php"), pageTime);
+  EXPECT_EQ(read(out() / "index.php"), "Project Shop with 2 tables\r\n");
+  EXPECT_EQ(summary().pagesWritten, 6 + 1);
 }
 
 TEST_F(RunTest, AChangedArchiveAsksWhetherToKeepTheExtractedTemplate) {

@@ -125,6 +125,29 @@ TEST_F(FilesTest, WriteReplacesTheFileAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(bytesOf("u16.txt"), std::string("\xFF\xFE\xE9\0", 4));
 }
 
+TEST_F(FilesTest, WriteIfChangedLeavesAFileWithTheSameBytesAlone) {
+  put("page.php", "<?php echo 1;");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  fs::last_write_time(dir_ / "page.php", old);
+  ASSERT_TRUE(writeTextFileIfChanged(win("page.php"), "<?php echo 1;"));
+  EXPECT_EQ(fs::last_write_time(dir_ / "page.php"), old);
+  // Same length, other bytes; a longer and a shorter text: each replaces it.
+  for (const std::string text : {"<?php echo 2;", "<?php echo 2; // more", "<?php"}) {
+    ASSERT_TRUE(writeTextFileIfChanged(win("page.php"), text));
+    EXPECT_EQ(bytesOf("page.php"), text);
+  }
+  EXPECT_NE(fs::last_write_time(dir_ / "page.php"), old);
+  // An empty text against an empty file, and a file that does not exist yet.
+  put("empty.txt", "");
+  EXPECT_TRUE(fileHoldsBytes(win("empty.txt"), ""));
+  EXPECT_FALSE(fileHoldsBytes(win("new.txt"), ""));
+  ASSERT_TRUE(writeTextFileIfChanged(win("new.txt"), ""));
+  EXPECT_TRUE(fs::exists(dir_ / "new.txt"));
+  // A folder of that name is never "the same".
+  fs::create_directories(dir_ / "folder");
+  EXPECT_FALSE(fileHoldsBytes(win("folder"), ""));
+}
+
 TEST_F(FilesTest, WriteIntoMissingFolderFails) {
   EXPECT_FALSE(writeTextFile(win("missing\\out.txt"), "x"));
   EXPECT_FALSE(fs::exists(dir_ / "missing"));
