@@ -10,10 +10,18 @@
 
 #include "automation/text.h"
 #include "core/project_file.h"
+#include "support/bulk_memory.h"
 
 namespace tw {
 
 namespace {
+
+// pugixml takes all its memory through these, so that a project document
+// can come from bulk memory while it is parsed.
+const bool kDocumentMemoryInstalled = [] {
+  pugi::set_memory_management_functions(bulkAllocate, bulkRelease);
+  return true;
+}();
 
 enum class Family {
   Utf8,    // the text as it is

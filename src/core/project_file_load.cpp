@@ -14,6 +14,7 @@
 #include "model/make_var_name.h"
 #include "model/registry_defaults.h"
 #include "platform/files.h"
+#include "support/bulk_memory.h"
 #include "support/convert.h"
 #include "support/engine_context.h"
 #include "support/helpers.h"
@@ -425,7 +426,11 @@ void AGP::Load(std::string_view projFile) {
     std::string_view failure = [&]() -> std::string_view {
       pugi::xml_document doc;
       std::optional<std::string> bytes = readFile(projFile);
-      if (!bytes || !ParseProjectXml(doc, *bytes)) return kLoadFailed;
+      if (!bytes) return kLoadFailed;
+      {
+        BulkMemoryScope bulk;
+        if (!ParseProjectXml(doc, *bytes)) return kLoadFailed;
+      }
       pugi::xml_node root = doc.document_element();
       pugi::xml_attribute version = root.attribute("Version");
       // A file of a format older than this engine's needs the project

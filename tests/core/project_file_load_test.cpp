@@ -11,6 +11,7 @@
 
 #include "core/agp.h"
 #include "core/project_file.h"
+#include "support/bulk_memory.h"
 #include "support/engine_context.h"
 #include "support/registry.h"
 #include "support/status.h"
@@ -122,6 +123,8 @@ TEST_F(LoadTest, EverySettingOfEveryObjectSurvivesARoundTrip) {
   AGP loaded;
   loaded.Load(path("all.xml"));
   ASSERT_EQ(AGP::ProjErr(), "");
+  // The parsed document's memory is all given back.
+  EXPECT_EQ(bulkMemoryStats().regions, 0u);
   expectSameFileSettings(saved, loaded, {});
   ASSERT_EQ(loaded.DBCnt(), 1);
   expectSameFileSettings(*saved.db(), *loaded.db(), {});
@@ -540,6 +543,22 @@ TEST_F(LoadTest, TheSynchronisationCheckRunsOnlyWithAutoSyncAndBeforeKeysAreRebu
     EXPECT_EQ(synced.db()->tables().Item(Variant("t"))->str("TblKey"), "added_by_sync,id");
   }
   setLoadSyncCheck(nullptr);
+}
+
+TEST(ProjectDocumentMemory, ADocumentParsedInBulkMemoryGivesItAllBack) {
+  std::string bytes = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Project Version=\"1.0.0.1\">";
+  for (int i = 0; i < 5000; ++i) bytes += "<Table TblName=\"t" + std::to_string(i) + "\" TblCaption=\"x\"/>";
+  bytes += "</Project>";
+  {
+    pugi::xml_document doc;
+    {
+      BulkMemoryScope bulk;
+      ASSERT_TRUE(ParseProjectXml(doc, bytes));
+    }
+    EXPECT_GT(bulkMemoryStats().regions, 0u);
+    EXPECT_EQ(std::distance(doc.document_element().begin(), doc.document_element().end()), 5000);
+  }
+  EXPECT_EQ(bulkMemoryStats().regions, 0u);
 }
 
 }  // namespace
