@@ -151,12 +151,16 @@ int16_t Generator::CopyControlFiles(bool check) {
         setProjErr(": Source folder does not exist - \"" + c->CtrlIFolder + "\"! Check if correct template.");
         continue;
       }
-      std::string target =
-          ResolveOutputPath(c->CtrlOFolder.empty() ? c->CtrlIFolder : c->CtrlOFolder, "", check);
+      const std::string& folder = c->CtrlOFolder.empty() ? c->CtrlIFolder : c->CtrlOFolder;
+      // Resolving the path makes the folder: whether there is anything to
+      // overwrite (ask about, back up) is decided before that.
+      std::string target = ResolveOutputPath(folder, "", true);
       // Both end in a separator, which goes.
       source.pop_back();
       if (!target.empty()) target.pop_back();
-      if (!ConfirmFolderOverwrite(target, overwrite, prompt, check)) {
+      const bool existed = folderExists(target);
+      if (!check) ResolveOutputPath(folder, "", false);
+      if ((existed || check) && !ConfirmFolderOverwrite(target, overwrite, prompt, check)) {
         if (!check) ++state_.summary.pagesSkipped;
         continue;
       }

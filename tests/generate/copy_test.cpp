@@ -84,6 +84,27 @@ TEST_F(CopyTest, AFileCannotBeCopiedIntoAFolderTheDestinationLacks) {
   EXPECT_EQ(projErr(), "Copying to file \"" + out().string() + "\\images/logo.gif\" failed!");
 }
 
+TEST_F(CopyTest, AFolderCopiedTheFirstTimeIsNeitherAskedAboutNorBackedUp) {
+  makeCopyTemplate("<control id=\"img\" type=\"copy\" ifolder=\"images\" ofolder=\"pictures\"/>");
+  RegWrite("HKCU", engine().regGeneral, "BackupFile", kRegString, Variant("True"));
+  proj->setSetting("PromptOnOverwrite", Variant(true));
+  prompts->answer("overwrite", "Overwrite");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "pictures" / "logo.gif"), "GIF89a");
+  EXPECT_FALSE(fs::exists(out() / "pictures.bak"));
+  EXPECT_TRUE(prompts->shown().empty());
+  EXPECT_EQ(summary().backups, 0);
+  // The second time it exists: asked about and backed up.
+  write(out() / "pictures" / "logo.gif", "mine");
+  prompts->answer("overwrite", "Overwrite");
+  ASSERT_EQ(run(), "");
+  // (The other question is about the project's style sheet.)
+  ASSERT_EQ(prompts->shown().size(), 2u);
+  EXPECT_EQ(prompts->shown()[1].text, "Folder " + out().string() + "\\pictures already exists!");
+  EXPECT_EQ(read(out() / "pictures.bak" / "logo.gif"), "mine");
+  EXPECT_EQ(read(out() / "pictures" / "logo.gif"), "GIF89a");
+}
+
 TEST_F(CopyTest, AFolderCannotBeCopiedWhereAFileOfItsNameIs) {
   makeCopyTemplate(
       "<control id=\"img\" type=\"copy\" ifolder=\"images\" ofolder=\"pictures\"/>"
