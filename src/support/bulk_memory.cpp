@@ -74,6 +74,7 @@ void* carve(Region* r, size_t need) {
 }  // namespace
 
 void* bulkAllocate(size_t size) {
+  if (size > SIZE_MAX / 2) return nullptr;
   const size_t need = sizeof(Header) + roundUp(size == 0 ? 1 : size, kAlign);
   if (!bulkOn) {
     auto* h = static_cast<Header*>(std::malloc(need));
@@ -89,7 +90,7 @@ void* bulkAllocate(size_t size) {
   if (!current || current->used + need > current->size) {
     Region* fresh = mapRegion(kRegionSize);
     if (!fresh) return nullptr;
-    if (current && current->live == 0) unmapRegion(current);
+    // The full region goes once its last allocation is given back.
     current = fresh;
   }
   return carve(current, need);
