@@ -39,15 +39,16 @@ size_t findTag(std::string_view text, std::string_view tag, size_t from) {
 }
 
 // Line and column of byte `at` for messages: the text up to and including
-// that character is split at CR LF; the line is the number of pieces, the
+// that character is split at line ends (CR LF, or a bare LF as templates
+// written on this platform have); the line is the number of pieces, the
 // column the length of the last piece in characters.
 std::pair<size_t, size_t> lineAndColumn(std::string_view src, size_t at) {
   std::string_view head = src.substr(0, at + 1);
   size_t line = 1;
   size_t lineStart = 0;
-  for (size_t i = head.find("\r\n"); i != std::string_view::npos; i = head.find("\r\n", i + 2)) {
+  for (size_t i = head.find('\n'); i != std::string_view::npos; i = head.find('\n', i + 1)) {
     ++line;
-    lineStart = i + 2;
+    lineStart = i + 1;
   }
   return {line, codePointCount(head.substr(lineStart))};
 }

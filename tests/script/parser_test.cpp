@@ -144,10 +144,13 @@ TEST_F(ParserTest, BlocksBeforeAnErrorStay) {
   EXPECT_EQ(parser_.BlockID(), 3);
 }
 
-TEST_F(ParserTest, LinesAreSplitAtCrLfOnly) {
-  // A bare line feed does not start a line; the column counts it.
+TEST_F(ParserTest, LinesEndAtCrLfOrABareLineFeed) {
   parse("ab\ncd<!--##");
-  EXPECT_EQ(engine().projErr, "***Incomplete Block at line 1 column 6! Generation failed!");
+  EXPECT_EQ(engine().projErr, "***Incomplete Block at line 2 column 3! Generation failed!");
+  resetEngine();
+  // A bare carriage return does not end a line; the column counts it.
+  parse("ab\r\ncd\r<!--##");
+  EXPECT_EQ(engine().projErr, "***Incomplete Block at line 2 column 4! Generation failed!");
   resetEngine();
   parse("\r\n\r\n\xC3\xA9\xC3\xA9<!--##=x");
   EXPECT_EQ(engine().projErr, "***Incomplete Block at line 3 column 3! Generation failed!");
