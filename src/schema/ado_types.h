@@ -44,6 +44,52 @@ enum Type : int16_t {
   kLongVarBinary = 205,
 };
 
+// Types whose values go into SQL unquoted.
+inline bool isNumericType(int16_t t) {
+  switch (t) {
+    case 20:
+    case 11:
+    case 6:
+    case 14:
+    case 5:
+    case 3:
+    case 131:
+    case 4:
+    case 2:
+    case 16:
+    case 21:
+    case 19:
+    case 18:
+    case 17:
+    case 139:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Types whose values go into SQL between quotes.
+inline bool isQuotedType(int16_t t) {
+  switch (t) {
+    case 8:
+    case 129:
+    case 7:
+    case 133:
+    case 134:
+    case 135:
+    case 201:
+    case 203:
+    case 200:
+    case 202:
+    case 130:
+    case 72:
+    case 205:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // FieldAttributeEnum bits.
 enum Attribute : int32_t {
   kFldUpdatable = 0x4,

@@ -6,56 +6,13 @@
 #include "model/field.h"
 #include "model/make_var_name.h"
 #include "model/table.h"
+#include "schema/ado_types.h"
 #include "schema/sql_parser.h"
 #include "support/engine_context.h"
 
 namespace tw {
 
 namespace {
-
-bool isNumericType(int16_t t) {
-  switch (t) {
-    case 20:
-    case 11:
-    case 6:
-    case 14:
-    case 5:
-    case 3:
-    case 131:
-    case 4:
-    case 2:
-    case 16:
-    case 21:
-    case 19:
-    case 18:
-    case 17:
-    case 139:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool isQuotedType(int16_t t) {
-  switch (t) {
-    case 8:
-    case 129:
-    case 7:
-    case 133:
-    case 134:
-    case 135:
-    case 201:
-    case 203:
-    case 200:
-    case 202:
-    case 130:
-    case 72:
-    case 205:
-      return true;
-    default:
-      return false;
-  }
-}
 
 bool isIntegerType(int16_t t) {
   switch (t) {
@@ -235,11 +192,11 @@ std::string NameToCaption(std::string_view name) {
 
 void SetFieldType(AGPField& f, int16_t type) {
   f.setSetting("FldType", Variant::integer(type));
-  if (isNumericType(type)) {
+  if (ado::isNumericType(type)) {
     f.setSetting("FldSupport", Variant(true));
     f.setSetting("FldQuoteS", Variant(""));
     f.setSetting("FldQuoteE", Variant(""));
-  } else if (isQuotedType(type)) {
+  } else if (ado::isQuotedType(type)) {
     f.setSetting("FldSupport", Variant(type != 205));
     const char* quote = "'";
     if (DBKindOf(engine().dbmsName) == 1 && (type == 7 || type == 133 || type == 134 || type == 135))

@@ -126,46 +126,16 @@ BridgeColumn readBridgeColumn(const Variant& field) {
 
 void SetSchemaFieldType(AGSchemaField& field, int16_t type) {
   field.FldType = type;
-  switch (type) {
-    case 20:
-    case 11:
-    case 6:
-    case 14:
-    case 5:
-    case 3:
-    case 131:
-    case 4:
-    case 2:
-    case 16:
-    case 21:
-    case 19:
-    case 18:
-    case 17:
-    case 139:
-      field.FldSupport = true;
-      field.FldQuoteS.clear();
-      field.FldQuoteE.clear();
-      break;
-    case 8:
-    case 129:
-    case 7:
-    case 133:
-    case 134:
-    case 135:
-    case 201:
-    case 203:
-    case 200:
-    case 202:
-    case 130:
-    case 72:
-    case 205:
-      field.FldSupport = true;
-      field.FldQuoteS = "'";
-      field.FldQuoteE = "'";
-      break;
-    default:
-      field.FldSupport = false;
-      break;
+  if (ado::isNumericType(type)) {
+    field.FldSupport = true;
+    field.FldQuoteS.clear();
+    field.FldQuoteE.clear();
+  } else if (ado::isQuotedType(type)) {
+    field.FldSupport = true;
+    field.FldQuoteS = "'";
+    field.FldQuoteE = "'";
+  } else {
+    field.FldSupport = false;
   }
 }
 
