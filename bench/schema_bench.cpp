@@ -16,6 +16,7 @@
 #include "schema/loaders.h"
 #include "support/engine_context.h"
 #include "testing/mariadb_server.h"
+#include "wide_schema.h"
 
 namespace {
 
@@ -24,51 +25,6 @@ constexpr int kColumns = 20;
 constexpr const char* kDatabase = "tw_bench";
 
 tw::testing::MariaDbServer* server = nullptr;
-
-// 19 column types after the key, cycled so that every table differs a bit.
-const char* const kTypes[] = {"VARCHAR(50) NOT NULL DEFAULT ''",
-                              "INT",
-                              "DECIMAL(10,2) DEFAULT 0.00",
-                              "DATETIME",
-                              "TEXT",
-                              "ENUM('new','paid','sent') NOT NULL DEFAULT 'new'",
-                              "TINYINT UNSIGNED",
-                              "BIGINT",
-                              "DATE",
-                              "CHAR(10)",
-                              "DOUBLE",
-                              "VARCHAR(200)",
-                              "SET('a','b','c')",
-                              "TIME",
-                              "SMALLINT NOT NULL DEFAULT 1",
-                              "BLOB",
-                              "TIMESTAMP NULL DEFAULT CURRENT_TIMESTAMP",
-                              "VARCHAR(120) NOT NULL",
-                              "BIT(1)"};
-
-std::string schemaScript() {
-  std::string sql = std::string("DROP DATABASE IF EXISTS ") + kDatabase + ";\nCREATE DATABASE " + kDatabase +
-                    " CHARACTER SET utf8mb4;\nUSE " + kDatabase + ";\n";
-  for (int t = 0; t < kTables; ++t) {
-    char name[16];
-    std::snprintf(name, sizeof name, "t%03d", t);
-    sql += "CREATE TABLE `" + std::string(name) + "` (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY";
-    for (int c = 1; c < kColumns; ++c) {
-      sql += ", c" + std::to_string(c) + " " + kTypes[(c + t) % std::size(kTypes)];
-    }
-    sql += ", UNIQUE KEY u1 (c1), KEY k2 (c2)) ENGINE=InnoDB;\n";
-  }
-  return sql;
-}
-
-void useTempRegistry() {
-  auto dir = std::filesystem::temp_directory_path() / ("tarnwick-schema-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  setenv("TARNWICK_CONFIG_HOME", dir.c_str(), 1);
-  setenv("TARNWICK_DOCUMENTS", dir.c_str(), 1);
-  setenv("TARNWICK_MACHINE_REGISTRY", (dir / "none.txt").c_str(), 1);
-  tw::resetEngine();
-}
 
 void loadDB(benchmark::State& state, bool dynamic) {
   tw::installSchemaMembers();
@@ -130,7 +86,7 @@ BENCHMARK(BM_MariaDbDumpNoData)->Unit(benchmark::kMillisecond)->UseRealTime()->M
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  useTempRegistry();
+  tw::bench::useTempEngineFolders("tarnwick-schema-bench");
   if (!tw::testing::MariaDbServer::installed()) {
     std::fprintf(stderr, "schema_bench: mariadb-server is not installed\n");
     return 1;
@@ -141,7 +97,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string message;
-  if (!server->runSql(schemaScript(), &message)) {
+  if (!server->runSql(tw::bench::wideSchemaScript(kDatabase, kTables, kColumns), &message)) {
     std::fprintf(stderr, "schema_bench: creating the database failed: %s\n", message.c_str());
     return 1;
   }

@@ -19,6 +19,7 @@
 #include "support/prompt.h"
 #include "sync/sync.h"
 #include "testing/mariadb_server.h"
+#include "wide_schema.h"
 
 namespace {
 
@@ -31,64 +32,21 @@ tw::testing::MariaDbServer* server = nullptr;
 std::filesystem::path workDir;
 std::string projectFile;  // the project as built before the changes
 
-const char* const kTypes[] = {"VARCHAR(50) NOT NULL DEFAULT ''",
-                              "INT",
-                              "DECIMAL(10,2) DEFAULT 0.00",
-                              "DATETIME",
-                              "TEXT",
-                              "ENUM('new','paid','sent') NOT NULL DEFAULT 'new'",
-                              "TINYINT UNSIGNED",
-                              "BIGINT",
-                              "DATE",
-                              "CHAR(10)",
-                              "DOUBLE",
-                              "VARCHAR(200)",
-                              "SET('a','b','c')",
-                              "TIME",
-                              "SMALLINT NOT NULL DEFAULT 1",
-                              "BLOB",
-                              "TIMESTAMP NULL DEFAULT CURRENT_TIMESTAMP",
-                              "VARCHAR(120) NOT NULL",
-                              "BIT(1)"};
-
-std::string tableName(int t) {
-  char name[16];
-  std::snprintf(name, sizeof name, "t%03d", t);
-  return name;
-}
-
-std::string schemaScript() {
-  std::string sql = std::string("DROP DATABASE IF EXISTS ") + kDatabase + ";\nCREATE DATABASE " + kDatabase +
-                    " CHARACTER SET utf8mb4;\nUSE " + kDatabase + ";\n";
-  for (int t = 0; t < kTables; ++t) {
-    sql += "CREATE TABLE `" + tableName(t) + "` (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY";
-    for (int c = 1; c < kColumns; ++c)
-      sql += ", c" + std::to_string(c) + " " + kTypes[(c + t) % std::size(kTypes)];
-    sql += ", UNIQUE KEY u1 (c1), KEY k2 (c2)) ENGINE=InnoDB;\n";
-  }
-  return sql;
-}
-
 // Ten tables spread over the database change.
 std::string changeScript() {
   std::string sql = std::string("USE ") + kDatabase + ";\n";
   for (int i = 0; i < kChanged; ++i) {
     int t = i * (kTables / kChanged);
     if (i % 2 == 0)
-      sql += "ALTER TABLE `" + tableName(t) + "` ADD COLUMN extra INT;\n";
+      sql += "ALTER TABLE `" + tw::bench::wideTableName(t) + "` ADD COLUMN extra INT;\n";
     else
-      sql += "ALTER TABLE `" + tableName(t) + "` DROP COLUMN c4;\n";
+      sql += "ALTER TABLE `" + tw::bench::wideTableName(t) + "` DROP COLUMN c4;\n";
   }
   return sql;
 }
 
 void useTempRegistry() {
-  workDir = std::filesystem::temp_directory_path() / ("tarnwick-sync-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(workDir);
-  setenv("TARNWICK_CONFIG_HOME", workDir.c_str(), 1);
-  setenv("TARNWICK_DOCUMENTS", workDir.c_str(), 1);
-  setenv("TARNWICK_MACHINE_REGISTRY", (workDir / "none.txt").c_str(), 1);
-  tw::resetEngine();
+  workDir = tw::bench::useTempEngineFolders("tarnwick-sync-bench");
   tw::engine().setPrompts(std::make_unique<tw::NonInteractivePrompt>());
 }
 
@@ -168,7 +126,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string message;
-  if (!server->runSql(schemaScript(), &message)) {
+  if (!server->runSql(tw::bench::wideSchemaScript(kDatabase, kTables, kColumns), &message)) {
     std::fprintf(stderr, "sync_bench: creating the database failed: %s\n", message.c_str());
     return 1;
   }
