@@ -126,6 +126,17 @@ void DBBridge::Connect(std::string_view host, std::string_view database, std::st
     lastError_ = "Database type \"" + params_.dbType + "\" is not supported";
   }
   if (!lastError_.empty()) backend_.reset();
+  std::string target = params_.dbType + '\n' + params_.host + '\n' + std::to_string(params_.port) + '\n' +
+                       params_.database;
+  if (target != catalogueOf_) {
+    catalogue_.clear();
+    catalogueOf_ = std::move(target);
+  }
+}
+
+std::shared_ptr<const BridgeTableInfo> DBBridge::readTable(const std::string& name) const {
+  auto it = catalogue_.find(name);
+  return it == catalogue_.end() ? nullptr : it->second;
 }
 
 bool DBBridge::requireConnection() {
@@ -143,7 +154,13 @@ Ref<BridgeTables> DBBridge::GetTables(std::string_view filter) {
     raise(kErrBridge, lastError_, "DBBridge");
   }
   lastError_.clear();
-  return makeRef<BridgeTables>(std::move(tables));
+  std::vector<std::shared_ptr<const BridgeTableInfo>> shared;
+  shared.reserve(tables.size());
+  for (BridgeTableInfo& t : tables) {
+    shared.push_back(std::make_shared<const BridgeTableInfo>(std::move(t)));
+    catalogue_[shared.back()->name] = shared.back();
+  }
+  return makeRef<BridgeTables>(std::move(shared));
 }
 
 std::string DBBridge::GetDatabaseNames() {

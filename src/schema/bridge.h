@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "automation/dispatch.h"
@@ -38,6 +39,20 @@ struct BridgeColumn {
   int32_t adoAttributes = 0;
   Variant defaultValue;   // Empty: no default; Null: DEFAULT NULL; else the literal or expression text
   std::string tagValues;  // enumeration/set values as `"v","v"` lines joined by CR LF
+  // The values a CHECK (column IN (...)) constraint allows, as tagValues
+  // lines; empty when the column has no such list.
+  std::string checkValues;
+};
+
+// A foreign key: columns of one table that refer to columns of another
+// table of the same database, both lists in key order. A backend that reads
+// a reference to the primary key without naming its columns fills in the
+// key's columns.
+struct BridgeForeignKey {
+  std::string name;
+  std::vector<std::string> columns;
+  std::string refTable;
+  std::vector<std::string> refColumns;
 };
 
 // One table, view, system object or query result.
@@ -46,6 +61,7 @@ struct BridgeTableInfo {
   std::string type;     // "TABLE", "VIEW", "CUSTOMVIEW", or another type that loaders skip
   std::string pkField;  // primary key columns in key order, joined by ","
   std::vector<BridgeColumn> columns;
+  std::vector<BridgeForeignKey> foreignKeys;  // ordered by name
 };
 
 // The connection values as Connect receives them.
@@ -128,6 +144,8 @@ class BridgeTable : public Dispatch {
 class BridgeTables : public Dispatch {
  public:
   explicit BridgeTables(std::vector<BridgeTableInfo> tables);
+  explicit BridgeTables(std::vector<std::shared_ptr<const BridgeTableInfo>> tables)
+      : tables_(std::move(tables)) {}
   int32_t Count() const { return static_cast<int32_t>(tables_.size()); }
   Ref<BridgeTable> Item(int32_t index) const;
   std::string typeName() const override { return "DBTables"; }
@@ -163,6 +181,10 @@ class DBBridge : public Dispatch {
   Ref<BridgeTable> OpenCustomView(std::string_view name, std::string_view sql);
 
   bool connected() const noexcept { return backend_ != nullptr; }
+  // The table or view of that name as the last GetTables of this database
+  // read it (null when none did). Reconnecting to the same database keeps
+  // what was read; connecting to another one forgets it.
+  std::shared_ptr<const BridgeTableInfo> readTable(const std::string& name) const;
   const BridgeConnectParams& params() const noexcept { return params_; }
 
   std::string typeName() const override { return "DBBridge"; }
@@ -174,6 +196,8 @@ class DBBridge : public Dispatch {
   BridgeConnectParams params_;
   std::unique_ptr<BridgeBackend> backend_;
   std::string lastError_;
+  std::string catalogueOf_;  // the database the remembered tables belong to
+  std::unordered_map<std::string, std::shared_ptr<const BridgeTableInfo>> catalogue_;
 };
 
 // Messages of connections this build cannot make.
@@ -187,6 +211,14 @@ inline constexpr std::string_view kJavaNotAvailable = "Java connections are not 
 Variant defaultFromSql(std::string_view sql, bool isNull);
 // `"a","a"` CR LF `"b","b"` ... from the values.
 std::string tagValueLines(const std::vector<std::string>& values);
+// The constraint `column IN ('a', 'b', 3)` (names quoted with "", `` or [],
+// the whole clause optionally in parentheses): sets `column` and returns the
+// values in their order; any other expression gives no values.
+std::vector<std::string> checkInList(std::string_view clause, std::string& column);
+// The CHECK (...) expressions of a CREATE TABLE statement, in their order.
+std::vector<std::string> checkClauses(std::string_view createSql);
+// Puts each CHECK (column IN (...)) list of `clauses` on its column.
+void applyCheckLists(const std::vector<std::string>& clauses, std::vector<BridgeColumn>& columns);
 // The primary key of a query's result: when every result column is a column
 // of one and the same table (origins[i] = that table and column, empty for
 // an expression) and the result shows the table's whole primary key, the

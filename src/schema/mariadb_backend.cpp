@@ -1,6 +1,7 @@
 // The MariaDB/MySQL side of the bridge, through MariaDB Connector/C. The
-// whole catalogue of a database is read with three information_schema
-// queries (tables, columns, index columns), whatever the number of tables;
+// whole catalogue of a database is read with five information_schema
+// queries (tables, columns, index columns, foreign keys, check
+// constraints), whatever the number of tables;
 // a query's result columns come from preparing it, without running it.
 #include <mariadb/mysql.h>
 
@@ -75,6 +76,13 @@ Variant mariaDbDefault(const char* text, unsigned long length) {
     }
     return Variant(std::move(out));
   }
+  // A bit value b'101' is the number it writes.
+  if (sql.size() >= 3 && (sql[0] == 'b' || sql[0] == 'B') && sql[1] == '\'' && sql.back() == '\'' &&
+      sql.find_first_not_of("01", 2) == sql.size() - 1 && sql.size() - 3 <= 63) {
+    int64_t value = 0;
+    for (size_t i = 2; i + 1 < sql.size(); ++i) value = value * 2 + (sql[i] - '0');
+    return Variant(std::to_string(value));
+  }
   return defaultFromSql(sql, false);
 }
 
@@ -114,8 +122,9 @@ std::vector<std::string> enumValues(std::string_view columnType) {
   return values;
 }
 
+// A system-versioned table is a table whose history the server keeps.
 std::string tableTypeOf(std::string_view schemaType) {
-  if (schemaType == "BASE TABLE") return "TABLE";
+  if (schemaType == "BASE TABLE" || schemaType == "SYSTEM VERSIONED") return "TABLE";
   return std::string(schemaType);
 }
 
@@ -211,6 +220,10 @@ class MariaDbBackend : public BridgeBackend {
 
   std::string readCatalogue(const std::vector<std::string>& names, bool all,
                             std::vector<BridgeTableInfo>& out);
+  std::string readForeignKeys(const std::string& filter, const std::unordered_map<std::string, size_t>& byName,
+                              std::vector<BridgeTableInfo>& tables);
+  void readCheckLists(const std::vector<std::string>& names,
+                      const std::unordered_map<std::string, size_t>& byName, std::vector<BridgeTableInfo>& tables);
 
   MYSQL* conn_;
   std::string database_;
@@ -267,6 +280,9 @@ std::string MariaDbBackend::readCatalogue(const std::vector<std::string>& names,
     bool isUnsigned = columnType.find(" unsigned") != std::string_view::npos;
     applyType(c, ado::mariaDbTypeByName(c.dataTypeName), isUnsigned, false, cellNumber(row, 6),
               cellNumber(row, 7));
+    // tinyint(1) is how MariaDB declares BOOLEAN.
+    if (c.dataTypeName == "tinyint" && equalsNoCase(columnType.substr(0, 10), "tinyint(1)"))
+      c.adoType = ado::kBoolean;
     c.required = !nullable;
     if (nullable) c.adoAttributes |= ado::kFldIsNullable | ado::kFldMayBeNull;
     std::string lowerExtra = toLower(extra);
@@ -342,8 +358,67 @@ std::string MariaDbBackend::readCatalogue(const std::vector<std::string>& names,
       if (BridgeColumn* c = columnNamed(indexColumns[i].column)) c->unique = true;
     i = j;
   }
+  if (std::string e = readForeignKeys(filter, byName, tables); !e.empty()) return e;
+  readCheckLists(names, byName, tables);
   out = std::move(tables);
   return {};
+}
+
+std::string MariaDbBackend::readForeignKeys(const std::string& filter,
+                                            const std::unordered_map<std::string, size_t>& byName,
+                                            std::vector<BridgeTableInfo>& tables) {
+  // 4. Foreign key columns, in key order; references into other databases
+  // are left out.
+  MYSQL_RES* res = nullptr;
+  if (std::string e = query("SELECT TABLE_NAME, CONSTRAINT_NAME, REFERENCED_TABLE_NAME, COLUMN_NAME, "
+                            "REFERENCED_COLUMN_NAME FROM information_schema.KEY_COLUMN_USAGE" +
+                                filter + " AND REFERENCED_TABLE_NAME IS NOT NULL AND REFERENCED_TABLE_SCHEMA = " +
+                                literal(database_) + " ORDER BY TABLE_NAME, CONSTRAINT_NAME, ORDINAL_POSITION",
+                            res);
+      !e.empty())
+    return e;
+  while (MYSQL_ROW row = mysql_fetch_row(res)) {
+    unsigned long* len = mysql_fetch_lengths(res);
+    auto it = byName.find(std::string(cell(row, len, 0)));
+    if (it == byName.end()) continue;
+    auto& keys = tables[it->second].foreignKeys;
+    std::string_view name = cell(row, len, 1);
+    if (keys.empty() || keys.back().name != name) {
+      keys.emplace_back();
+      keys.back().name = std::string(name);
+      keys.back().refTable = std::string(cell(row, len, 2));
+    }
+    keys.back().columns.emplace_back(cell(row, len, 3));
+    keys.back().refColumns.emplace_back(cell(row, len, 4));
+  }
+  bool failed = mysql_errno(conn_) != 0;
+  mysql_free_result(res);
+  return failed ? error() : std::string();
+}
+
+void MariaDbBackend::readCheckLists(const std::vector<std::string>& names,
+                                    const std::unordered_map<std::string, size_t>& byName,
+                                    std::vector<BridgeTableInfo>& tables) {
+  // 5. Check constraints. A server without them (or without their table
+  // names) has no value lists to offer, which is no failure.
+  std::string sql =
+      "SELECT TABLE_NAME, CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = " +
+      literal(database_);
+  if (!names.empty()) {
+    sql += " AND TABLE_NAME IN (";
+    for (size_t i = 0; i < names.size(); ++i) sql += (i ? "," : "") + literal(names[i]);
+    sql += ')';
+  }
+  MYSQL_RES* res = nullptr;
+  if (!query(sql, res).empty()) return;
+  std::vector<std::vector<std::string>> clauses(tables.size());
+  while (MYSQL_ROW row = mysql_fetch_row(res)) {
+    unsigned long* len = mysql_fetch_lengths(res);
+    auto it = byName.find(std::string(cell(row, len, 0)));
+    if (it != byName.end()) clauses[it->second].emplace_back(cell(row, len, 1));
+  }
+  mysql_free_result(res);
+  for (size_t i = 0; i < tables.size(); ++i) applyCheckLists(clauses[i], tables[i].columns);
 }
 
 std::string MariaDbBackend::describeQuery(std::string_view sql, BridgeTableInfo& out) {

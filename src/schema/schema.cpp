@@ -17,6 +17,11 @@ Dispatch& bridgeObject() {
   return *ctx.bridge;
 }
 
+std::shared_ptr<const BridgeTableInfo> bridgeReadTable(const std::string& name) {
+  auto* bridge = dynamic_cast<DBBridge*>(engine().bridge.get());
+  return bridge ? bridge->readTable(name) : nullptr;
+}
+
 void pumpEvents() { engine().status().sink().pump(); }
 
 std::string SQLQuoteChar(std::string_view dbType, std::string_view method) {
@@ -159,6 +164,17 @@ void fillSchemaField(AGSchemaField& f, int16_t seq, const BridgeColumn& c) {
   f.FldAttribute = c.adoAttributes;
   f.FldDefault = c.defaultValue;
   if (c.isEnum || c.isSet) f.FldTagValues = c.tagValues;
+  f.FldCheckValues = c.checkValues;
+}
+
+std::vector<AGSchemaForeignKey> schemaForeignKeys(const Variant& table) {
+  std::vector<AGSchemaForeignKey> out;
+  Variant value = table;
+  auto* t = value.isObject() && !value.isNothing() ? dynamic_cast<BridgeTable*>(value.rawObject()) : nullptr;
+  if (!t) return out;
+  for (const BridgeForeignKey& fk : t->info().foreignKeys)
+    out.push_back({fk.name, fk.columns, fk.refTable, fk.refColumns});
+  return out;
 }
 
 bool isLoadableType(std::string_view lowerType) {
@@ -260,6 +276,7 @@ int16_t AGPSchema::ReadSchema(const ConnectionValues& v) {
         fillSchemaField(rec.TblFields.fld[static_cast<size_t>(k)], k, readBridgeColumn(f));
       }
       rec.TblFldCnt = k;
+      rec.TblForeignKeys = schemaForeignKeys(t);
       std::string pk = table.get("PKField").toString();
       rec.TblKey = SortCommaList(pk);
       if (!pk.empty()) {

@@ -54,6 +54,12 @@ void SetSchemaFieldType(AGSchemaField& field, int16_t type);
 // Fills column `field` (with position `seq`) from a bridge column, as
 // LoadDB and LoadzbCustomView do.
 void fillSchemaField(AGSchemaField& field, int16_t seq, const BridgeColumn& column);
+// The foreign keys of a bridge table object (none for objects of another
+// bridge, which offer no such member).
+std::vector<AGSchemaForeignKey> schemaForeignKeys(const Variant& table);
+// The table or view of that name as the thread's bridge last read it from
+// the database it is connected to (null when it read none such).
+std::shared_ptr<const BridgeTableInfo> bridgeReadTable(const std::string& name);
 
 // Product names written into every schema and database record.
 inline constexpr std::string_view kDBMSName = "Kestrova DB Driver";

@@ -33,6 +33,18 @@ struct AGSchemaField {
   std::string FldQuoteS;
   std::string FldQuoteE;
   std::string FldCaption;
+  // The values a CHECK (column IN (...)) constraint allows, as value list
+  // lines; empty without such a constraint.
+  std::string FldCheckValues;
+};
+
+// A foreign key of a table: its columns refer to the columns of FkRefTable,
+// both lists in key order.
+struct AGSchemaForeignKey {
+  std::string FkName;
+  std::vector<std::string> FkColumns;
+  std::string FkRefTable;
+  std::vector<std::string> FkRefColumns;
 };
 
 struct AGSchemaFields {
@@ -48,6 +60,7 @@ struct AGSchemaTable {
   bool TblGen = false;
   int16_t TblFldCnt = 0;
   AGSchemaFields TblFields;
+  std::vector<AGSchemaForeignKey> TblForeignKeys;
 };
 
 struct AGSchemaTables {

@@ -102,6 +102,11 @@ class SqliteBackend : public BridgeBackend {
                           const std::unordered_map<std::string, size_t>& byName);
   void addColumnRow(sqlite3_stmt* st, int first, BridgeTableInfo& t,
                     std::vector<std::pair<int64_t, std::string>>& pk);
+  // Foreign keys of every table through one joined query.
+  std::string readForeignKeys(std::string_view filter, std::vector<BridgeTableInfo>& tables,
+                              const std::unordered_map<std::string, size_t>& byName);
+  // The primary key columns of a table, in key order.
+  std::vector<std::string> keyColumns(const std::string& table);
 
   sqlite3* db_;
   std::string folder_;
@@ -165,12 +170,75 @@ std::string SqliteBackend::readColumns(std::string_view filter, std::vector<Brid
   return {};
 }
 
+std::vector<std::string> SqliteBackend::keyColumns(const std::string& table) {
+  std::vector<std::string> out;
+  Statement st(db_, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk");
+  if (!st.ok()) return out;
+  st.bind(1, table);
+  while (st.step() == SQLITE_ROW) out.push_back(text(st.get(), 0));
+  return out;
+}
+
+std::string SqliteBackend::readForeignKeys(std::string_view filter, std::vector<BridgeTableInfo>& tables,
+                                           const std::unordered_map<std::string, size_t>& byName) {
+  std::string sql =
+      "SELECT m.name, f.id, f.\"table\", f.\"from\", f.\"to\" "
+      "FROM sqlite_schema AS m JOIN pragma_foreign_key_list(m.name) AS f WHERE m.type = 'table'";
+  if (!filter.empty()) sql += " AND m.name = ?1";
+  sql += " ORDER BY m.name, f.id, f.seq";
+  Statement st(db_, sql);
+  if (!st.ok()) return error();
+  if (!filter.empty()) st.bind(1, filter);
+  // Keys whose referenced columns are left out refer to the primary key.
+  std::vector<std::pair<size_t, size_t>> toKey;
+  int64_t lastId = -1;
+  size_t lastTable = tables.size();
+  int rc;
+  while ((rc = st.step()) == SQLITE_ROW) {
+    auto it = byName.find(text(st.get(), 0));
+    if (it == byName.end()) continue;
+    BridgeTableInfo& t = tables[it->second];
+    int64_t id = sqlite3_column_int64(st.get(), 1);
+    if (it->second != lastTable || id != lastId) {
+      BridgeForeignKey fk;
+      fk.refTable = text(st.get(), 2);
+      // SQLite compares table names without regard to case.
+      for (const BridgeTableInfo& other : tables)
+        if (equalsNoCase(other.name, fk.refTable)) fk.refTable = other.name;
+      t.foreignKeys.push_back(std::move(fk));
+      lastTable = it->second;
+      lastId = id;
+    }
+    BridgeForeignKey& fk = t.foreignKeys.back();
+    fk.columns.push_back(text(st.get(), 3));
+    if (sqlite3_column_type(st.get(), 4) == SQLITE_NULL)
+      toKey.emplace_back(it->second, t.foreignKeys.size() - 1);
+    else
+      fk.refColumns.push_back(text(st.get(), 4));
+  }
+  if (rc != SQLITE_DONE) return error();
+  for (auto [table, index] : toKey) {
+    BridgeForeignKey& fk = tables[table].foreignKeys[index];
+    fk.refColumns = keyColumns(fk.refTable);
+    if (fk.refColumns.size() != fk.columns.size()) fk.refColumns.clear();
+  }
+  // SQLite names no foreign key: each is named after its columns.
+  for (BridgeTableInfo& t : tables) {
+    for (BridgeForeignKey& fk : t.foreignKeys) {
+      for (const std::string& c : fk.columns) fk.name += (fk.name.empty() ? "" : ",") + c;
+    }
+    std::erase_if(t.foreignKeys, [](const BridgeForeignKey& fk) { return fk.refColumns.empty(); });
+  }
+  return {};
+}
+
 std::string SqliteBackend::readTables(std::string_view filter, std::vector<BridgeTableInfo>& out) {
   if (!hasDatabase_) return "No database selected";
   std::vector<BridgeTableInfo> tables;
+  std::vector<std::string> createSql;
   std::unordered_map<std::string, size_t> byName;
   {
-    std::string sql = "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view')";
+    std::string sql = "SELECT name, type, sql FROM sqlite_schema WHERE type IN ('table','view')";
     if (!filter.empty()) sql += " AND name = ?1";
     Statement st(db_, sql);
     if (!st.ok()) return error();
@@ -184,14 +252,29 @@ std::string SqliteBackend::readTables(std::string_view filter, std::vector<Bridg
         t.type = "VIEW";
       else
         t.type = t.name.compare(0, 7, "sqlite_") == 0 ? "SYSTEM TABLE" : "TABLE";
+      createSql.push_back(text(st.get(), 2));
       tables.push_back(std::move(t));
     }
     if (rc != SQLITE_DONE) return error();
   }
-  std::sort(tables.begin(), tables.end(),
-            [](const BridgeTableInfo& a, const BridgeTableInfo& b) { return a.name < b.name; });
+  {
+    std::vector<size_t> order(tables.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return tables[a].name < tables[b].name; });
+    std::vector<BridgeTableInfo> sortedTables;
+    std::vector<std::string> sortedSql;
+    for (size_t i : order) {
+      sortedTables.push_back(std::move(tables[i]));
+      sortedSql.push_back(std::move(createSql[i]));
+    }
+    tables = std::move(sortedTables);
+    createSql = std::move(sortedSql);
+  }
   for (size_t i = 0; i < tables.size(); ++i) byName.emplace(tables[i].name, i);
   if (std::string e = readColumns(filter, tables, byName); !e.empty()) return e;
+  for (size_t i = 0; i < tables.size(); ++i)
+    if (tables[i].type == "TABLE") applyCheckLists(checkClauses(createSql[i]), tables[i].columns);
+  if (std::string e = readForeignKeys(filter, tables, byName); !e.empty()) return e;
 
   // Index columns: single-column unique indexes, and whether the primary key
   // has an index of its own (it has none when it is the rowid).

@@ -13,6 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAre;
 using testing::MariaDbTest;
 
 using MariaDbBridgeTest = MariaDbTest;
@@ -31,6 +32,19 @@ const BridgeColumn& columnNamed(const BridgeTableInfo& t, const std::string& nam
   static BridgeColumn none;
   ADD_FAILURE() << "no column " << name << " in " << t.name;
   return none;
+}
+
+// "name: a,b -> table(x,y)" for each foreign key of a table.
+std::vector<std::string> keysOf(const BridgeTableInfo& t) {
+  std::vector<std::string> out;
+  auto join = [](const std::vector<std::string>& v) {
+    std::string s;
+    for (const std::string& x : v) s += (s.empty() ? "" : ",") + x;
+    return s;
+  };
+  for (const BridgeForeignKey& fk : t.foreignKeys)
+    out.push_back(fk.name + ": " + join(fk.columns) + " -> " + fk.refTable + "(" + join(fk.refColumns) + ")");
+  return out;
 }
 
 TEST_F(MariaDbBridgeTest, TablesViewsAndOtherObjectsComeWithTheirTypes) {
@@ -187,21 +201,23 @@ TEST_F(MariaDbBridgeTest, NamesWithBlanksAndNonAsciiLettersArriveAsUtf8) {
   EXPECT_EQ(columnNamed(all->Item(0)->info(), "Straße").size, 80);  // characters, not bytes
 }
 
-TEST_F(MariaDbBridgeTest, TheWholeDatabaseIsReadWithThreeCatalogueQueries) {
+TEST_F(MariaDbBridgeTest, TheWholeDatabaseIsReadWithFiveCatalogueQueries) {
   auto countSelects = [this] {
     return std::stol(
         rootQuery("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "
                   "WHERE VARIABLE_NAME = 'COM_SELECT'"));
   };
-  for (const char* db : {"tw_shop", "information_schema"}) {
+  // Tables, columns, index columns, foreign keys and check constraints,
+  // whatever the number of tables.
+  for (const char* db : {"tw_shop", "tw_rel", "information_schema"}) {
     auto b = connect(db);
     ASSERT_EQ(b->GetLastError(), "") << db;
     long before = countSelects();
     auto all = b->GetTables("");
     long after = countSelects();
-    EXPECT_GT(all->Count(), 5) << db;
+    EXPECT_GE(all->Count(), 4) << db;
     // The root client's own count query adds one.
-    EXPECT_EQ(after - before, 3 + 1) << db << " with " << all->Count() << " tables";
+    EXPECT_EQ(after - before, 5 + 1) << db << " with " << all->Count() << " tables";
   }
 }
 
@@ -367,6 +383,56 @@ TEST_F(MariaDbBridgeTest, AGPSchemaReadsACustomView) {
                                v.encoding, name, bad),
             1);
   EXPECT_THAT(engine().projErr, HasSubstr("nope"));
+}
+
+TEST_F(MariaDbBridgeTest, ForeignKeysCheckListsBooleansAndVersionedTables) {
+  auto b = connect("tw_rel");
+  ASSERT_EQ(b->GetLastError(), "");
+  auto all = b->GetTables("");
+  ASSERT_EQ(b->GetLastError(), "");
+  EXPECT_EQ(tableNamed(all, "prices").type, "TABLE");  // system-versioned
+  EXPECT_THAT(keysOf(tableNamed(all, "staff")), ElementsAre("fk_staff_manager: manager_id -> staff(id)"));
+  // The reference into another database is left out.
+  EXPECT_THAT(keysOf(tableNamed(all, "visits")),
+              ElementsAre("fk_visit_guest: guest_id -> staff(id)", "fk_visit_host: host_id -> staff(id)",
+                          "fk_visit_site: site_region,site_code -> sites(region,code)"));
+  struct Case {
+    const char* table;
+    const char* column;
+    int16_t ado;
+    const char* defaultValue;
+    const char* checkValues;
+  };
+  const Case cases[] = {
+      {"staff", "active", 11, "1", ""},
+      {"staff", "on_leave", 11, "0", ""},
+      {"staff", "level", 16, "", ""},
+      {"staff", "status", 200, "", "\"new\",\"new\"\r\n\"it's done\",\"it's done\""},
+      {"visits", "size", 129, "", "\"S\",\"S\"\r\n\"M\",\"M\"\r\n\"L\",\"L\""},
+      {"visits", "host_id", 3, "", ""},
+  };
+  for (const Case& c : cases) {
+    const BridgeColumn& col = columnNamed(tableNamed(all, c.table), c.column);
+    EXPECT_EQ(col.adoType, c.ado) << c.column;
+    if (*c.defaultValue) {
+      EXPECT_EQ(col.defaultValue.toString(), c.defaultValue) << c.column;
+    }
+    EXPECT_EQ(col.checkValues, c.checkValues) << c.column;
+  }
+  // One table read alone has its keys and lists too.
+  auto one = b->GetTables("visits");
+  ASSERT_EQ(one->Count(), 1);
+  EXPECT_EQ(one->Item(0)->info().foreignKeys.size(), 3u);
+  EXPECT_NE(columnNamed(one->Item(0)->info(), "size").checkValues, "");
+  // So do the schema records.
+  AGPSchema s;
+  ConnectionValues v = values("tw_rel");
+  s.LoadDB(v.database, v.type, v.host, v.port, v.user, v.password, v.sid, v.method, v.url, v.encoding);
+  ASSERT_EQ(engine().projErr, "");
+  std::vector<std::string> tables;
+  for (int16_t i = 1; i <= s.tblcnt(); ++i)
+    tables.push_back(s.Tbl(i).TblName + ":" + std::to_string(s.Tbl(i).TblForeignKeys.size()));
+  EXPECT_THAT(tables, ElementsAre("prices:0", "sites:0", "staff:1", "visits:3"));
 }
 
 }  // namespace

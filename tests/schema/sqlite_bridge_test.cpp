@@ -21,6 +21,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAre;
 
 class SqliteBridgeTest : public testing::FreshEngine {
  protected:
@@ -71,6 +72,19 @@ const BridgeColumn& columnNamed(const BridgeTableInfo& t, const std::string& nam
   static BridgeColumn none;
   ADD_FAILURE() << "no column " << name;
   return none;
+}
+
+// "name: a,b -> table(x,y)" for each foreign key of a table.
+std::vector<std::string> keysOf(const BridgeTableInfo& t) {
+  std::vector<std::string> out;
+  auto join = [](const std::vector<std::string>& v) {
+    std::string s;
+    for (const std::string& x : v) s += (s.empty() ? "" : ",") + x;
+    return s;
+  };
+  for (const BridgeForeignKey& fk : t.foreignKeys)
+    out.push_back(fk.name + ": " + join(fk.columns) + " -> " + fk.refTable + "(" + join(fk.refColumns) + ")");
+  return out;
 }
 
 // The examples of SQLite's "Datatypes In SQLite", section "Affinity Name
@@ -311,6 +325,92 @@ TEST_F(SqliteBridgeTest, AProjectLoadsAnSqliteFileLikeAServerDatabase) {
          Variant(""), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""));
   EXPECT_THAT(AGP::ProjErr(), HasSubstr("unable to open database file"));
   EXPECT_EQ(proj->DBCnt(), 0);
+}
+
+TEST_F(SqliteBridgeTest, ForeignKeysCheckListsAndBooleans) {
+  std::string path = makeDb(
+      "rel.db",
+      "CREATE TABLE staff (id INTEGER PRIMARY KEY, full_name TEXT NOT NULL, "
+      "  manager_id INT REFERENCES staff(id), active BOOLEAN DEFAULT 1, away BOOL, "
+      "  status TEXT CHECK (status IN ('new', 'it''s done')), "
+      "  size TEXT CHECK (size IN ('S', 'M') OR size IS NULL), level INT, "
+      "  CONSTRAINT level_list CHECK ((\"level\" in (1, 2, 3))));"
+      "CREATE TABLE sites (region TEXT, code INT, label TEXT, PRIMARY KEY (region, code));"
+      "CREATE TABLE visits (id INTEGER PRIMARY KEY, site_code INT, site_region TEXT, host INT REFERENCES staff, "
+      "  guest INT, note TEXT DEFAULT 'check (x in (1))', "
+      "  FOREIGN KEY (site_code, site_region) REFERENCES sites(code, region), "
+      "  FOREIGN KEY (guest) REFERENCES STAFF(id));");
+  auto all = open(path)->GetTables("");
+  const BridgeTableInfo& staff = tableNamed(all, "staff");
+  EXPECT_THAT(keysOf(staff), ElementsAre("manager_id: manager_id -> staff(id)"));
+  EXPECT_THAT(keysOf(tableNamed(all, "visits")),
+              UnorderedElementsAre("site_code,site_region: site_code,site_region -> sites(code,region)",
+                                   "host: host -> staff(id)", "guest: guest -> staff(id)"));
+  EXPECT_THAT(keysOf(tableNamed(all, "sites")), ElementsAre());
+  struct Case {
+    const char* table;
+    const char* column;
+    int16_t ado;
+    const char* checkValues;
+  };
+  const Case cases[] = {
+      {"staff", "active", 11, ""},
+      {"staff", "away", 11, ""},
+      {"staff", "status", 201, "\"new\",\"new\"\r\n\"it's done\",\"it's done\""},
+      {"staff", "size", 201, ""},  // a list joined with another condition is no list
+      {"staff", "level", 3, "\"1\",\"1\"\r\n\"2\",\"2\"\r\n\"3\",\"3\""},
+      {"visits", "note", 201, ""},  // CHECK inside a text is no constraint
+  };
+  for (const Case& c : cases) {
+    const BridgeColumn& col = columnNamed(tableNamed(all, c.table), c.column);
+    EXPECT_EQ(col.adoType, c.ado) << c.column;
+    EXPECT_EQ(col.checkValues, c.checkValues) << c.column;
+  }
+  // The schema records carry the same keys and lists.
+  AGPSchema s;
+  s.LoadDB(Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""), Variant(""),
+           Variant(""), Variant(""), Variant(""));
+  ASSERT_EQ(engine().projErr, "");
+  AGSchemaTable visits = s.Tbl(3);
+  ASSERT_EQ(visits.TblName, "visits");
+  ASSERT_EQ(visits.TblForeignKeys.size(), 3u);
+  AGSchemaTable rec = s.Tbl(2);
+  ASSERT_EQ(rec.TblName, "staff");
+  ASSERT_EQ(rec.TblForeignKeys.size(), 1u);
+  EXPECT_EQ(rec.TblForeignKeys[0].FkRefTable, "staff");
+  EXPECT_THAT(rec.TblForeignKeys[0].FkColumns, ElementsAre("manager_id"));
+  EXPECT_EQ(rec.TblFields.fld[6].FldName, "status");
+  EXPECT_EQ(rec.TblFields.fld[6].FldCheckValues, cases[2].checkValues);
+}
+
+TEST(CheckLists, OnlyAPlainInListDeclaresValues) {
+  struct Case {
+    const char* clause;
+    const char* column;
+    std::vector<std::string> values;
+  };
+  const Case cases[] = {
+      {"status IN ('a','b')", "status", {"a", "b"}},
+      {"((`size` in ('S','M')))", "size", {"S", "M"}},
+      {"\"two words\" IN ( 'x' , 'it''s' )", "two words", {"x", "it's"}},
+      {"[n] in (1, -2, 3.5)", "n", {"1", "-2", "3.5"}},
+      {"s in ('a\\'b')", "s", {"a'b"}},
+      {"s NOT IN ('a')", "", {}},
+      {"s IN ('a') OR s IS NULL", "", {}},
+      {"(s IN ('a')) AND (t IN ('b'))", "", {}},
+      {"s IN (SELECT x FROM y)", "", {}},
+      {"s > 0", "", {}},
+      {"s IN ()", "", {}},
+      {"s IN ('a'", "", {}},
+  };
+  for (const Case& c : cases) {
+    std::string column;
+    EXPECT_EQ(checkInList(c.clause, column), c.values) << c.clause;
+    EXPECT_EQ(column, c.column) << c.clause;
+  }
+  EXPECT_THAT(checkClauses("CREATE TABLE t (a INT CHECK (a IN (1,2)), b TEXT DEFAULT 'check (b)', "
+                           "\"check\" INT, CONSTRAINT c CHECK((b) <> ')'), rechecked INT)"),
+              ElementsAre("a IN (1,2)", "(b) <> ')'"));
 }
 
 }  // namespace

@@ -100,3 +100,50 @@ INSERT INTO `Kunden` VALUES (1, 'Hauptstraße 1', 'M', 'a@example.org'), (2, 'Ne
 
 USE tw_archive;
 CREATE TABLE old_orders (id INT NOT NULL PRIMARY KEY, placed DATE);
+
+-- Relations, value lists and yes/no columns: a self-reference, a composite
+-- foreign key, two foreign keys to one table, a reference into another
+-- database, CHECK lists and each Boolean form, and a system-versioned table.
+DROP DATABASE IF EXISTS tw_rel;
+CREATE DATABASE tw_rel CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;
+GRANT SELECT, SHOW VIEW ON tw_rel.* TO 'tw_reader'@'127.0.0.1';
+GRANT SELECT, SHOW VIEW ON tw_rel.* TO 'tw_reader'@'localhost';
+USE tw_rel;
+
+CREATE TABLE staff (
+  id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  full_name VARCHAR(60) NOT NULL,
+  manager_id INT NULL,
+  active TINYINT(1) NOT NULL DEFAULT 1,
+  on_leave BIT(1) NOT NULL DEFAULT b'0',
+  level TINYINT,
+  status VARCHAR(12) CHECK (status IN ('new', 'it''s done')),
+  CONSTRAINT fk_staff_manager FOREIGN KEY (manager_id) REFERENCES staff (id)
+) ENGINE=InnoDB;
+
+CREATE TABLE sites (
+  region CHAR(2) NOT NULL,
+  code INT NOT NULL,
+  PRIMARY KEY (region, code)
+) ENGINE=InnoDB;
+
+CREATE TABLE visits (
+  id INT NOT NULL PRIMARY KEY,
+  site_code INT,
+  site_region CHAR(2),
+  host_id INT,
+  guest_id INT,
+  archived_id INT,
+  size CHAR(1),
+  CONSTRAINT size_list CHECK ((`size` in ('S','M','L'))),
+  CONSTRAINT not_a_list CHECK (host_id IS NULL OR host_id > 0),
+  CONSTRAINT fk_visit_site FOREIGN KEY (site_region, site_code) REFERENCES sites (region, code),
+  CONSTRAINT fk_visit_host FOREIGN KEY (host_id) REFERENCES staff (id),
+  CONSTRAINT fk_visit_guest FOREIGN KEY (guest_id) REFERENCES staff (id),
+  CONSTRAINT fk_visit_archive FOREIGN KEY (archived_id) REFERENCES tw_archive.old_orders (id)
+) ENGINE=InnoDB;
+
+CREATE TABLE prices (
+  id INT NOT NULL PRIMARY KEY,
+  price DECIMAL(8,2)
+) WITH SYSTEM VERSIONING;
