@@ -324,8 +324,9 @@ int runDemo(const DemoOptions& o) {
   generate(*proj, c, false);
   info("The project is " + projectFile + ", the database " + database.string() + ".");
   const bool login = proj->str("SecType") != "None" && !proj->str("SecType").empty();
-  info("Serve the application with:\n  php -S 127.0.0.1:8000 -t " + dest +
-       "\nand open http://127.0.0.1:8000/" + (login ? " (log in as ceo / tarnwick-demo)." : "."));
+  info("Serve the application (its public/ folder only) with:\n  cd " + dest +
+       " && php -S 127.0.0.1:8000 -t public router.php\nand open http://127.0.0.1:8000/" +
+       (login ? " (log in as ceo / tarnwick-demo)." : "."));
   return kExitOk;
 }
 
@@ -378,7 +379,7 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
         "into DIR (existing pages there are replaced) and prints how to serve it.\n"
         "\n"
         "Example:\n"
-        "  tarnwick demo && php -S 127.0.0.1:8000 -t demo-app");
+        "  tarnwick demo && cd demo-app && php -S 127.0.0.1:8000 -t public router.php");
     out.push_back({sub, [o] { return runDemo(*o); }});
   }
 }

@@ -3,7 +3,11 @@ connection, the login settings, the list defaults, the menu and the texts
 of the language file.
 <!--##session config##-->
 <!--##include common.php/phpopen##-->
-// A deployment can override any of them in config.local.php (same array form).
+// No secret is written here: the database password and any other setting
+// of an installation come from config.local.php beside this file (same
+// array form, merged over it) or from the environment: TARNWICK_DB_HOST,
+// TARNWICK_DB_PORT, TARNWICK_DB_NAME, TARNWICK_DB_USER, TARNWICK_DB_PASSWORD,
+// TARNWICK_DB_PATH (SQLite), which win over both files.
 <!--##
 	zzDriver = LCase(Trim(DB.DBType & ""))
 	If zzDriver <> "sqlite" Then zzDriver = "mysql"
@@ -55,7 +59,6 @@ $config = [
         'port' => <!--##=CLng(zzPort)##-->,
         'name' => <!--##=PhpText(DB.DBName)##-->,
         'user' => <!--##=PhpText(DB.DBUID)##-->,
-        'password' => <!--##=PhpText(DB.DBPwd)##-->,
         'charset' => 'utf8mb4',
 <!--##
 	End If
@@ -150,5 +153,33 @@ $config = [
 if (is_file(__DIR__ . '/config.local.php')) {
     $config = array_replace_recursive($config, require __DIR__ . '/config.local.php');
 }
+foreach (['TARNWICK_DB_HOST' => 'host', 'TARNWICK_DB_PORT' => 'port', 'TARNWICK_DB_NAME' => 'name',
+          'TARNWICK_DB_USER' => 'user', 'TARNWICK_DB_PASSWORD' => 'password', 'TARNWICK_DB_PATH' => 'path'] as $envVar => $envKey) {
+    $envValue = getenv($envVar);
+    if ($envValue !== false && $envValue !== '') {
+        $config['db'][$envKey] = $envKey === 'port' ? (int)$envValue : $envValue;
+    }
+}
 return $config;
+<!--##/session##-->
+
+The settings of one installation: written when the file does not exist yet
+(the control does not overwrite), then the deployer's. It holds the database
+password, which config.php never does.
+<!--##session localconfig##-->
+<!--##include common.php/phpopen##-->
+// Merged over config.php (array_replace_recursive); the TARNWICK_DB_*
+// environment variables win over it. Keep this file out of the web server's
+// reach and out of version control (see DEPLOY.md).
+return [
+    'db' => [
+<!--##
+	If LCase(Trim(DB.DBType & "")) <> "sqlite" Then
+##-->
+        'password' => <!--##=PhpText(DB.DBPwd)##-->,
+<!--##
+	End If
+##-->
+    ],
+];
 <!--##/session##-->

@@ -1,9 +1,10 @@
 The pages of the application: each one loads the runtime and hands it its
 kind (the control's parm) and, for the pages of a table, the table's
-settings file.
+settings file. The pages lie in public/, the folder the web server serves;
+the runtime and the settings lie beside it.
 <!--##session page##-->
 <!--##include common.php/phpopen##-->
-require __DIR__ . '/lib/tarnwick.php';
+require dirname(__DIR__) . '/lib/tarnwick.php';
 <!--##
 	zzInfo = ""
 	If CTRL.CtrlType = "table" Or CTRL.CtrlType = "report" Then
@@ -13,11 +14,11 @@ require __DIR__ . '/lib/tarnwick.php';
 	End If
 	If zzInfo <> "" Then
 ##-->
-Tarnwick\run(__DIR__, <!--##=PhpText(CTRL.CtrlParm)##-->, require __DIR__ . <!--##=PhpText("/" & zzInfo)##-->);
+Tarnwick\run(dirname(__DIR__), <!--##=PhpText(CTRL.CtrlParm)##-->, require dirname(__DIR__) . <!--##=PhpText("/info/" & zzInfo)##-->);
 <!--##
 	Else
 ##-->
-Tarnwick\run(__DIR__, <!--##=PhpText(CTRL.CtrlParm)##-->);
+Tarnwick\run(dirname(__DIR__), <!--##=PhpText(CTRL.CtrlParm)##-->);
 <!--##
 	End If
 ##-->

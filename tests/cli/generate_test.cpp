@@ -344,7 +344,7 @@ TEST_F(DemoTest, GeneratesTheSampleIntoTheFolderAndSaysHowToServeIt) {
   fs::path app = work() / "app";
   // Named by the shipped defaults: the table's name and the control's.
   EXPECT_EQ(read(app / "productslist.php"), "List of products\r\n");
-  EXPECT_THAT(r.out, HasSubstr("php -S 127.0.0.1:8000 -t " + app.string() + "\n"));
+  EXPECT_THAT(r.out, HasSubstr("cd " + app.string() + " && php -S 127.0.0.1:8000 -t public router.php\n"));
   fs::path database = dir() / "Documents" / "Tarnwick" / "Demo" / "sample.sqlite";
   EXPECT_TRUE(fs::exists(database));
   EXPECT_THAT(r.out, HasSubstr(database.string()));

@@ -57,6 +57,7 @@ def assemble(work, app_source=None):
     fresh_work(work)
     shutil.copytree(app_source or os.path.join(HERE, "reference"), app)
     shutil.copytree(os.path.join(SOURCE, "templates", "default", "lib"), os.path.join(app, "lib"))
+    shutil.copytree(os.path.join(SOURCE, "templates", "default", "assets"), os.path.join(app, "public", "assets"))
     return app
 
 
@@ -168,7 +169,8 @@ def write_local_config(app, db, session_path):
 
 
 class PhpServer:
-    """php -S on a free loopback port, serving the application folder."""
+    """php -S on a free loopback port with the application's router: only
+    its public/ folder is served."""
 
     def __init__(self, app, log_path):
         self.app = app
@@ -181,7 +183,8 @@ class PhpServer:
         php = need("php", "php-cli")
         self.log = open(self.log_path, "w")
         self.proc = subprocess.Popen([php, "-d", "display_errors=0", "-d", "log_errors=1", "-S",
-                                      f"127.0.0.1:{self.port}", "-t", self.app],
+                                      f"127.0.0.1:{self.port}", "-t", os.path.join(self.app, "public"),
+                                      os.path.join(self.app, "router.php")],
                                      cwd=self.app, stdout=self.log, stderr=subprocess.STDOUT,
                                      start_new_session=True)
         deadline = time.time() + 15

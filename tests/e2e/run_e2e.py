@@ -218,11 +218,13 @@ def cmd_links(args):
         print(f"[ {'PASS' if ok else 'FAIL'} ] links.{name}{'' if ok else ': ' + detail}")
         passed, failed = passed + ok, failed + (not ok)
 
+    public = os.path.join(app, "public")
+
     def is_page(f):
-        with open(os.path.join(app, f), encoding="utf-8") as fh:
+        with open(os.path.join(public, f), encoding="utf-8") as fh:
             return "Tarnwick\\run(" in fh.read()
 
-    pages = sorted(f for f in os.listdir(app) if f.endswith(".php") and is_page(f))
+    pages = sorted(f for f in os.listdir(public) if f.endswith(".php") and is_page(f))
     check("pages_named_by_the_settings", "customers_list.php" in pages and "home.php" in pages
           and "customerslist.php" not in pages and "index.php" not in pages, str(pages[:8]))
     with lib.PhpServer(app, os.path.join(args.work, "php-server.log")) as server:
@@ -246,14 +248,14 @@ def cmd_links(args):
                 parts = urllib.parse.urlsplit(target)
                 if parts.scheme or target.startswith(("#", "data:", "mailto:")) or not parts.path:
                     continue
-                if not os.path.exists(os.path.join(app, parts.path)):
+                if not os.path.exists(os.path.join(public, parts.path)):
                     broken.append(f"{page} -> {target}")
                 elif attr == "href" and parts.path.endswith(".php"):
                     queue.append(target)  # forms post; links open
         check("no_link_names_a_missing_file", not broken, "; ".join(sorted(set(broken))[:10]))
         # the project's style sheet, linked from every page, carries the colours of the project settings
         home = client.get("home.php").text
-        sheets = [h for h in re.findall(r'<link rel="stylesheet" href="([^"]+)"', home) if not h.startswith("lib/")]
+        sheets = [h for h in re.findall(r'<link rel="stylesheet" href="([^"]+)"', home) if not h.startswith("assets/")]
         css = "".join(client.get(htmllib.unescape(h)).text for h in sheets).lower()
         colours = re.findall(r"\b(?:Body|Tbl)\w*Colou?r2?=(#[0-9A-Fa-f]{3,6})\b", open(description).read())
         missing = [c for c in colours if c.lower() not in css]

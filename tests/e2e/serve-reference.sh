@@ -9,6 +9,7 @@ work=$(mktemp -d /tmp/tarnwick-reference.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp -r "$src/tests/e2e/reference" "$work/app"
 cp -r "$src/templates/default/lib" "$work/app/lib"
+cp -r "$src/templates/default/assets" "$work/app/public/assets"
 mkdir -p "$work/db" "$work/sessions"
 python3 "$src/samples/build_sqlite.py" "$work/db/sample.sqlite" >/dev/null
 cat >"$work/app/config.local.php" <<PHP
@@ -16,4 +17,4 @@ cat >"$work/app/config.local.php" <<PHP
 return ['db' => ['driver' => 'sqlite', 'path' => '$work/db/sample.sqlite'], 'app' => ['session_path' => '$work/sessions']];
 PHP
 echo "Open http://127.0.0.1:$port/ (log in as ceo / tarnwick-demo); Ctrl-C stops."
-php -S "127.0.0.1:$port" -t "$work/app"
+cd "$work/app" && php -S "127.0.0.1:$port" -t public router.php

@@ -598,6 +598,7 @@ def file_uploads_get_generated_names(ctx):
     path = os.path.join(ctx.app, "uploads", stored)
     with open(path, "rb") as f:
         assert f.read() == picture
+    assert ctx.client.get("uploads/" + stored).status == 404, "stored files are sent by the pages only"
     got = ctx.client.get(f"employeesview.php?key={key}&file=x_photo_file")
     assert got.raw == picture and got.header("Content-Type") == "image/png"
     page = ctx.client.get(f"employeesdelete.php?key={key}")
@@ -694,9 +695,14 @@ def error_pages_hide_internals(ctx):
     assert r.status == 404 and "Record not found" in r.text
     r = ctx.client.get("customersview.php?key=1,2")
     assert r.status == 404
-    for page in ("config.php", "config.local.php", "customersinfo.php", "lib/db.php", "lib/app.php"):
+    # only public/ is served: the settings, the runtime, the page top and
+    # bottom, the router, uploads and dot files answer 404 without running
+    for page in ("config.php", "config.local.php", "customersinfo.php", "info/customersinfo.php", "lib/db.php",
+                 "lib/app.php", "header.php", "router.php", "DEPLOY.md", "uploads/", "public/index.php",
+                 "../config.php", "%2e%2e/config.php", "assets/../../config.php", ".htaccess", "assets/.x"):
         r = ctx.client.get(page)
-        assert r.text.strip() == "", f"{page} must print nothing when opened directly"
+        assert r.status == 404 and "<?php" not in r.text and "'db'" not in r.text, f"{page}: {r.status}"
+    assert ctx.client.get("assets/tarnwick.css").status == 200
     ctx.db.execute("ALTER TABLE order_lines RENAME TO order_lines_away")
     try:
         r = ctx.client.get("order_lineslist.php")

@@ -365,6 +365,39 @@ TEST_F(ValidateTest, SecurityTableAndItsFieldsMustExist) {
   EXPECT_EQ(projErr(), "Tarnwick: Password field \"Password\" not found in security table \"Customers\"!");
 }
 
+TEST_F(ValidateTest, StaticLoginNeedsItsAccountAndNoTable) {
+  start();
+  const std::string noLogin =
+      "Tarnwick: No static login set! Please give the administrator's login name (SecLoginID) and password "
+      "(SecPasswd).";
+  const std::string noTable =
+      "Tarnwick: Security table \"\" not found in the project! Please choose the table that holds the user "
+      "names and passwords.";
+  struct Case {
+    const char* type;
+    const char* login;
+    const char* password;
+    std::string error;
+  } cases[] = {
+      {"Static", "admin", "$5$rounds=5000$salt$hash", ""},
+      {"static", "admin", "plain", ""},
+      {"Static", "", "plain", noLogin},
+      {"Static", "admin", " ", noLogin},
+      {"Both", "admin", "plain", noTable},
+      {"Both", "", "plain", noLogin},
+      {"None", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    projErr().clear();
+    proj->setSetting("SecType", Variant(c.type));
+    proj->setSetting("SecLoginID", Variant(c.login));
+    proj->setSetting("SecPasswd", Variant(c.password));
+    proj->setSetting("SecTbl", Variant(""));
+    EXPECT_EQ(script->Validate(), c.error.empty()) << c.type << " " << c.login;
+    EXPECT_EQ(projErr(), c.error) << c.type << " " << c.login;
+  }
+}
+
 TEST_F(ValidateTest, GeneratedTableNeedsAGeneratedField) {
   start();
   AGPTable* orders = proj->db()->tables().Item(Variant("Orders"));

@@ -119,8 +119,13 @@ TEST_F(TemplateHelpers, OutputNamesFollowTheNamingSettings) {
   EXPECT_EQ(eval("<!--##=OutputFileName(\"Orders\", \"list\", \"*\")##-->"), "orders_xlist.php");
   EXPECT_EQ(eval("<!--##=ProjectCssFile()##-->"), "shop_demo.css");
   proj->setSetting("OutputNameLCase", Variant(false));
-  proj->setSetting("AppCssFolder", Variant("~\\css\\site"));
-  EXPECT_EQ(eval("<!--##=ProjectCssFile()##-->"), "css/site/Shop_Demo.css");
+  for (auto [folder, link] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"~\\css\\site", "css/site/Shop_Demo.css"},
+           {"public", "Shop_Demo.css"},
+           {"Public\\css", "css/Shop_Demo.css"}}) {
+    proj->setSetting("AppCssFolder", Variant(folder));
+    EXPECT_EQ(eval("<!--##=ProjectCssFile()##-->"), link) << "linked from the pages in public/: " << folder;
+  }
 }
 
 TEST_F(TemplateHelpers, PagesOfControlsForTables) {

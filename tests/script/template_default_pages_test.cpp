@@ -136,7 +136,8 @@ TEST_F(TemplatePages, NamingSettingsReachEveryLink) {
                  "[$a['pages']['list'], $a['pages']['edit'], $a['masters'][0]['info'], "
                  "$a['masters'][0]['list_page']]"),
             R"(["orders_list.php5","orders_edit.php5","customers_info.php5","customers_list.php5"])");
-  EXPECT_NE(generate("list", "orders").find("require __DIR__ . '/orders_info.php5');"), std::string::npos);
+  EXPECT_NE(generate("list", "orders").find("require dirname(__DIR__) . '/info/orders_info.php5');"),
+            std::string::npos);
   EXPECT_EQ(
       config("array_column($a['menu'], 'page')"),
       R"(["customers_list.php5","orders_list.php5","order_totals_list.php5","sales_report_report.php5"])");
@@ -170,22 +171,23 @@ TEST_F(TemplatePages, PageFiles) {
   const std::string list = generate("list", "orders");
   EXPECT_EQ(list.substr(0, 7), "<?php\r\n");
   EXPECT_NE(list.find("// Orders: list page."), std::string::npos) << list;
-  EXPECT_NE(list.find("require __DIR__ . '/lib/tarnwick.php';\r\n"
-                      "Tarnwick\\run(__DIR__, 'list', require __DIR__ . '/ordersinfo.php');"),
+  EXPECT_NE(list.find("require dirname(__DIR__) . '/lib/tarnwick.php';\r\n"
+                      "Tarnwick\\run(dirname(__DIR__), 'list', require dirname(__DIR__) . '/info/ordersinfo.php');"),
             std::string::npos)
       << list;
   EXPECT_NE(generate("report", "sales_report")
-                .find("Tarnwick\\run(__DIR__, 'report', require __DIR__ . "
-                      "'/sales_reportinfo.php');"),
+                .find("Tarnwick\\run(dirname(__DIR__), 'report', require dirname(__DIR__) . "
+                      "'/info/sales_reportinfo.php');"),
             std::string::npos);
   const std::string index = generate("index");
   EXPECT_NE(index.find("// Shop Demo: menu page."), std::string::npos) << index;
-  EXPECT_NE(index.find("Tarnwick\\run(__DIR__, 'index');"), std::string::npos);
+  EXPECT_NE(index.find("Tarnwick\\run(dirname(__DIR__), 'index');"), std::string::npos);
   proj->setSetting("SecType", Variant("Table"));
   proj->setSetting("SecTbl", Variant("employees"));
   proj->db()->tables().SetItem(Variant("orders"));
   EXPECT_NE(generate("register")
-                .find("Tarnwick\\run(__DIR__, 'register', require __DIR__ . '/employeesinfo.php');"),
+                .find("Tarnwick\\run(dirname(__DIR__), 'register', require dirname(__DIR__) . "
+                      "'/info/employeesinfo.php');"),
             std::string::npos)
       << "registration writes into the login table";
   EXPECT_EQ(proj->db()->tables().curName(), "orders") << "the login table is not made current";
@@ -244,7 +246,36 @@ TEST_F(TemplatePages, MysqlConnectionAndLogin) {
   const fs::path file = save("config.php", generate("config"));
   EXPECT_EQ(php(file, "$a['db']"),
             R"({"driver":"mysql","host":"db.example","port":3307,"name":"shop","user":"app",)"
-            R"("password":"it's secret","charset":"utf8mb4"})");
+            R"("charset":"utf8mb4"})")
+      << "config.php holds no password";
+  EXPECT_EQ(readFile(file).find("it's secret"), std::string::npos);
+  // The password reaches the application from config.local.php beside
+  // config.php, and from the environment, which wins over both files.
+  const std::string reread =
+      "(function () { putenv('TARNWICK_DB_PASSWORD=%s'); putenv('TARNWICK_DB_PORT=%s'); "
+      "return require $GLOBALS['argv'][1]; })()['db']";
+  auto withEnv = [&](const std::string& password, const std::string& port) {
+    std::string e = reread;
+    e.replace(e.find("%s"), 2, password);
+    e.replace(e.find("%s"), 2, port);
+    return php(file, "[" + e + "['password'] ?? null, " + e + "['port']]");
+  };
+  const fs::path local = save("config.local.php", generate("localconfig"));
+  struct Case {
+    bool localFile;
+    const char* password;
+    const char* port;
+    const char* expected;
+  } cases[] = {
+      {true, "", "", R"(["it's secret",3307])"},
+      {true, "from-env", "3310", R"(["from-env",3310])"},
+      {false, "", "", "[null,3307]"},
+      {false, "from-env", "", R"(["from-env",3307])"},
+  };
+  for (const Case& c : cases) {
+    if (!c.localFile) fs::remove(local);
+    EXPECT_EQ(withEnv(c.password, c.port), c.expected) << c.localFile << " " << c.password;
+  }
   EXPECT_EQ(
       php(file,
           "[$a['security']['type'], $a['security']['static_login'], $a['security']['table'], "
@@ -305,7 +336,8 @@ TEST_F(TemplatePages, EveryGeneratedFileIsValidPhp) {
       EXPECT_EQ(status, 0) << said;
       ++files;
     }
-  for (const char* id : {"config", "header", "footer", "index", "login", "logout", "register", "changepwd"}) {
+  for (const char* id :
+       {"config", "localconfig", "router", "header", "footer", "index", "login", "logout", "register", "changepwd"}) {
     fs::path f = save(std::string(id) + ".php", generate(id));
     int status = -1;
     std::string said = runCommand("php -n -l " + shellQuote(f.string()) + " 2>&1", &status);

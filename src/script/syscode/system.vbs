@@ -817,6 +817,8 @@ Function ProjectCssFile()
     folder = Mid(folder, 2)
   Loop
   If folder <> "" And Right(folder, 1) <> "/" Then folder = folder & "/"
+  ' The pages lie in public/, the document root: the link is relative to it.
+  If LCase(Left(folder, 7)) = "public/" Then folder = Mid(folder, 8)
   ProjectCssFile = folder & name
 End Function
 

@@ -15,13 +15,26 @@ Function CheckDestination()
   End If
 End Function
 
-' With security on (SecType other than "None") the security table and its
-' login and password fields exist in the project.
+' With security on (SecType other than "None"): a static login ("Static",
+' "Both") has its name and password; a login table (any other kind) exists
+' in the project with its login and password fields. "Static" alone needs
+' no table.
 Function CheckSecurityTable()
-  Dim tbl
+  Dim tbl, kind
   CheckSecurityTable = True
-  If PROJ.SecType = "None" Then Exit Function
+  kind = LCase(Trim(PROJ.SecType & ""))
+  If kind = "none" Or kind = "" Then Exit Function
   CheckSecurityTable = False
+  If kind = "static" Or kind = "both" Then
+    If Trim(PROJ.SecLoginID & "") = "" Or Trim(PROJ.SecPasswd & "") = "" Then
+      PROJ.ProjErr = "Tarnwick: No static login set! Please give the administrator's login name (SecLoginID) and password (SecPasswd)."
+      Exit Function
+    End If
+    If kind = "static" Then
+      CheckSecurityTable = True
+      Exit Function
+    End If
+  End If
   If PROJ.SecTbl = "" Or Not DB.Tables.TableExist(PROJ.SecTbl) Then
     PROJ.ProjErr = "Tarnwick: Security table """ & PROJ.SecTbl & """ not found in the project! Please choose the table that holds the user names and passwords."
     Exit Function

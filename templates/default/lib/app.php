@@ -215,14 +215,18 @@ final class App
         return H::e($v);
     }
 
-    /** Sends a page: the application's header.php, messages, body, footer.php. */
+    /**
+     * Sends a page: the application's header.php, messages, body, footer.php.
+     * A header.local.php or footer.local.php beside them is used instead:
+     * the generation run writes the .php ones, never the .local.php ones.
+     */
     public function render(string $title, string $body): void
     {
         $this->title = $title;
         $app = $this;
         $flash = $this->flashHtml();
-        $header = $this->dir . '/header.php';
-        $footer = $this->dir . '/footer.php';
+        $header = $this->localOr('header');
+        $footer = $this->localOr('footer');
         if (is_file($header)) {
             include $header;
         } else {
@@ -237,10 +241,30 @@ final class App
         }
     }
 
+    private function localOr(string $name): string
+    {
+        $local = $this->dir . '/' . $name . '.local.php';
+        return is_file($local) ? $local : $this->dir . '/' . $name . '.php';
+    }
+
+    /** The folder the web server serves: the pages and their style sheets. */
+    public function publicDir(): string
+    {
+        return $this->dir . '/public';
+    }
+
+    /**
+     * The runtime's style sheet, the project's, and custom.css of the
+     * document root when there is one (the deployer's own, never generated).
+     */
     public function styleLinks(): string
     {
-        $out = '<link rel="stylesheet" href="lib/tarnwick.css">';
-        foreach ((array)$this->config['app']['css'] as $css) {
+        $out = '<link rel="stylesheet" href="assets/tarnwick.css">';
+        $sheets = (array)$this->config['app']['css'];
+        if (is_file($this->publicDir() . '/custom.css')) {
+            $sheets[] = 'custom.css';
+        }
+        foreach ($sheets as $css) {
             $out .= '<link rel="stylesheet" href="' . H::e($css) . '">';
         }
         return $out;
@@ -248,7 +272,7 @@ final class App
 
     public function scriptLinks(): string
     {
-        return '<script src="lib/tarnwick.js" defer></script>';
+        return '<script src="assets/tarnwick.js" defer></script>';
     }
 
     /** The navigation menu: every page of config['menu'], grouped. */

@@ -230,7 +230,7 @@ final class ListPage
     {
         $m = $this->search->master;
         $settings = $m['settings'];
-        $mt = Meta::table(require $this->app->dir . '/' . basename((string)$settings['info']), $this->app->config);
+        $mt = Meta::table(require $this->app->dir . '/info/' . basename((string)$settings['info']), $this->app->config);
         $key = [];
         foreach ($m['values'] as $k => $v) {
             $key[$k] = $v;

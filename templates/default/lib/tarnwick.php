@@ -15,7 +15,8 @@ foreach (['lang', 'html', 'db', 'meta', 'format', 'validate', 'app', 'auth', 'se
 /**
  * Runs one page of the application.
  *
- * $appDir  the folder of the application (where config.php lives)
+ * $appDir  the folder of the application (where config.php lives; the
+ *          pages lie in its public/ folder, the table settings in info/)
  * $page    list, view, add, edit, delete, search, report, index,
  *          login, logout, register, changepwd
  * $table   the table's settings array (see README.md), for table pages

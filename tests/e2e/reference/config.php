@@ -1,6 +1,10 @@
 <?php
 // Tarnwick Sample: connection and project settings of the application.
-// A deployment can override any of them in config.local.php (same array form).
+// No secret is written here: the database password and any other setting
+// of an installation come from config.local.php beside this file (same
+// array form, merged over it) or from the environment: TARNWICK_DB_HOST,
+// TARNWICK_DB_PORT, TARNWICK_DB_NAME, TARNWICK_DB_USER, TARNWICK_DB_PASSWORD,
+// TARNWICK_DB_PATH (SQLite), which win over both files.
 $config = [
     'app' => [
         'title' => 'Tarnwick Sample',
@@ -20,7 +24,6 @@ $config = [
         'port' => 3306,
         'name' => 'tarnwick_sample',
         'user' => '',
-        'password' => '',
         'charset' => 'utf8mb4',
     ],
     'security' => [
@@ -59,5 +62,12 @@ $config = [
 ];
 if (is_file(__DIR__ . '/config.local.php')) {
     $config = array_replace_recursive($config, require __DIR__ . '/config.local.php');
+}
+foreach (['TARNWICK_DB_HOST' => 'host', 'TARNWICK_DB_PORT' => 'port', 'TARNWICK_DB_NAME' => 'name',
+          'TARNWICK_DB_USER' => 'user', 'TARNWICK_DB_PASSWORD' => 'password', 'TARNWICK_DB_PATH' => 'path'] as $envVar => $envKey) {
+    $envValue = getenv($envVar);
+    if ($envValue !== false && $envValue !== '') {
+        $config['db'][$envKey] = $envKey === 'port' ? (int)$envValue : $envValue;
+    }
 }
 return $config;

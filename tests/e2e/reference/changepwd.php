@@ -1,3 +1,0 @@
-<?php
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'changepwd');

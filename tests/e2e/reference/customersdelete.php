@@ -1,4 +1,0 @@
-<?php
-// Customers: delete page.
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'delete', require __DIR__ . '/customersinfo.php');

@@ -1,4 +1,0 @@
-<?php
-// Employees: search page.
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'search', require __DIR__ . '/employeesinfo.php');

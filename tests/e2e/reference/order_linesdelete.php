@@ -1,4 +1,0 @@
-<?php
-// Order Lines: delete page.
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'delete', require __DIR__ . '/order_linesinfo.php');

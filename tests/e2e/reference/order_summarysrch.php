@@ -1,4 +1,0 @@
-<?php
-// Order Summary: search page.
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'search', require __DIR__ . '/order_summaryinfo.php');

@@ -1,4 +1,0 @@
-<?php
-// Products: add page.
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'add', require __DIR__ . '/productsinfo.php');

@@ -1,4 +1,0 @@
-<?php
-// Products: edit page.
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'edit', require __DIR__ . '/productsinfo.php');

@@ -1,4 +1,0 @@
-<?php
-// Products: list page.
-require __DIR__ . '/lib/tarnwick.php';
-Tarnwick\run(__DIR__, 'list', require __DIR__ . '/productsinfo.php');

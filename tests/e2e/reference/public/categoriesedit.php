@@ -1,0 +1,4 @@
+<?php
+// Categories: edit page.
+require dirname(__DIR__) . '/lib/tarnwick.php';
+Tarnwick\run(dirname(__DIR__), 'edit', require dirname(__DIR__) . '/info/categoriesinfo.php');

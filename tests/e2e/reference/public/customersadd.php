@@ -1,0 +1,4 @@
+<?php
+// Customers: add page.
+require dirname(__DIR__) . '/lib/tarnwick.php';
+Tarnwick\run(dirname(__DIR__), 'add', require dirname(__DIR__) . '/info/customersinfo.php');

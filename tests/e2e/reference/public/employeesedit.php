@@ -1,0 +1,4 @@
+<?php
+// Employees: edit page.
+require dirname(__DIR__) . '/lib/tarnwick.php';
+Tarnwick\run(dirname(__DIR__), 'edit', require dirname(__DIR__) . '/info/employeesinfo.php');

@@ -1,0 +1,4 @@
+<?php
+// Order Lines: view page.
+require dirname(__DIR__) . '/lib/tarnwick.php';
+Tarnwick\run(dirname(__DIR__), 'view', require dirname(__DIR__) . '/info/order_linesinfo.php');
