@@ -11,6 +11,8 @@ packages=(
   mariadb-server mariadb-client
   php-cli php-sqlite3 php-mysql chromium fonts-dejavu-core nodejs python3
   clang libclang-rt-14-dev clang-format
+  # PostgreSQL: the client library, a server for the tests' private clusters, PHP's PDO driver
+  libpq-dev postgresql php-pgsql
 )
 
 missing=()

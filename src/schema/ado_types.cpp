@@ -147,4 +147,61 @@ SqliteType sqliteType(std::string_view declaredType) noexcept {
   return {a, kNumeric, sized(18), false, true};
 }
 
+PostgresType postgresType(std::string_view typname, char category, int32_t typmod) noexcept {
+  // varchar(n) and char(n) keep n + 4 in the modifier; numeric(p,s) keeps
+  // ((p << 16) | s) + 4; bit(n) keeps n.
+  const int32_t length = typmod >= 4 ? typmod - 4 : kUnlimitedSize;
+  struct Row {
+    std::string_view name;
+    PostgresType type;
+  };
+  static constexpr Row kRows[] = {
+      {"int2", {kSmallInt, 2, false, true}},
+      {"int4", {kInteger, 4, false, true}},
+      {"int8", {kBigInt, 8, false, true}},
+      {"oid", {kUnsignedInt, 4, false, true}},
+      {"float4", {kSingle, 4, false, true}},
+      {"float8", {kDouble, 8, false, true}},
+      {"money", {kCurrency, 8, false, true}},
+      {"bool", {kBoolean, 1, false, true}},
+      {"date", {kDBDate, 6, false, true}},
+      {"time", {kDBTime, 6, false, true}},
+      {"timetz", {kDBTime, 6, false, true}},
+      {"timestamp", {kDBTimeStamp, 16, false, true}},
+      {"timestamptz", {kDBTimeStamp, 16, false, true}},
+      {"interval", {kVarChar, 64, false, false}},
+      {"uuid", {kGUID, 16, false, true}},
+      {"inet", {kVarChar, 43, false, false}},
+      {"cidr", {kVarChar, 43, false, false}},
+      {"macaddr", {kVarChar, 17, false, false}},
+      {"macaddr8", {kVarChar, 23, false, false}},
+      {"bytea", {kLongVarBinary, kUnlimitedSize, true, false}},
+      {"text", {kLongVarChar, kUnlimitedSize, true, false}},
+      {"json", {kLongVarChar, kUnlimitedSize, true, false}},
+      {"jsonb", {kLongVarChar, kUnlimitedSize, true, false}},
+      {"xml", {kLongVarChar, kUnlimitedSize, true, false}},
+      {"name", {kVarChar, 63, false, false}},
+      {"char", {kChar, 1, false, true}},
+  };
+  for (const Row& r : kRows)
+    if (r.name == typname) return r.type;
+  if (typname == "varchar") return {kVarChar, length, false, false};
+  if (typname == "bpchar") return {kChar, typmod >= 4 ? length : 1, false, true};
+  if (typname == "numeric")
+    return {kNumeric, typmod >= 4 ? ((typmod - 4) >> 16) & 0xffff : kUnlimitedSize, false, true};
+  if (typname == "bit" || typname == "varbit") return {kVarChar, typmod > 0 ? typmod : kUnlimitedSize, false, false};
+  switch (category) {
+    case 'E':
+      return {kChar, kUnlimitedSize, false, false};
+    case 'N':
+      return {kNumeric, kUnlimitedSize, false, true};
+    case 'D':
+      return {kDBTimeStamp, 16, false, true};
+    case 'B':
+      return {kBoolean, 1, false, true};
+    default:
+      return {kLongVarChar, kUnlimitedSize, true, false};
+  }
+}
+
 }  // namespace tw::ado

@@ -150,4 +150,25 @@ struct SqliteType {
 };
 SqliteType sqliteType(std::string_view declaredType) noexcept;
 
+// What a PostgreSQL column type maps to. Types are found by their catalogue
+// name (pg_type.typname, after a domain is replaced by its base type); a type
+// the table does not name is mapped by its category: arrays, strings and
+// every other kind as long text, enumerations as text with a value list,
+// numbers as numeric, date-times as time stamps, Booleans as Boolean.
+//
+//   smallint 2, integer 3, bigint 20, numeric(p,s) 131 (size p), real 4,
+//   double precision 5, money 6, boolean 11, char(n) 129, varchar(n) 200
+//   (size n), text/json/jsonb/xml/arrays 201 (long), bytea 205 (long),
+//   date 133, time/timetz 134, timestamp/timestamptz 135, interval 200,
+//   uuid 72, inet/cidr/macaddr 200, bit(n)/varbit(n) 200 (size n).
+struct PostgresType {
+  int16_t ado;
+  int32_t size;
+  bool isLong;
+  bool isFixedLength;
+};
+// `typmod` is the column's type modifier (-1 when it has none); `category`
+// is pg_type.typcategory.
+PostgresType postgresType(std::string_view typname, char category, int32_t typmod) noexcept;
+
 }  // namespace tw::ado

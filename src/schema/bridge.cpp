@@ -122,6 +122,8 @@ void DBBridge::Connect(std::string_view host, std::string_view database, std::st
     backend_ = connectMariaDb(params_, lastError_);
   } else if (params_.dbType == "sqlite") {
     backend_ = connectSqlite(params_, lastError_);
+  } else if (params_.dbType == "postgresql") {
+    backend_ = connectPostgres(params_, lastError_);
   } else {
     lastError_ = "Database type \"" + params_.dbType + "\" is not supported";
   }
@@ -173,7 +175,7 @@ std::string DBBridge::GetDatabaseNames() {
 std::string DBBridge::GetQuoteChar() const {
   if (backend_) return backend_->quoteChar();
   if (params_.dbType == "mysql") return "`";
-  if (params_.dbType == "sqlite") return "\"";
+  if (params_.dbType == "sqlite" || params_.dbType == "postgresql") return "\"";
   return {};
 }
 

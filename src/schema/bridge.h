@@ -1,6 +1,7 @@
 #pragma once
 // DBBridge: the engine's one way into a database. It connects to a server
-// (MariaDB/MySQL through MariaDB Connector/C) or opens an SQLite file, reads
+// (MariaDB/MySQL through MariaDB Connector/C, PostgreSQL through libpq) or
+// opens an SQLite file, reads
 // the catalogue into plain descriptions, and hands them out as the objects
 // the loaders read by member name: a table collection, table objects
 // (Name, TableType, Fields, PKField) and field objects.
@@ -28,7 +29,8 @@ inline constexpr int32_t kErrBridge = static_cast<int32_t>(0x80004005u);
 struct BridgeColumn {
   std::string name;
   std::string dataTypeName;  // the database's own type name ("varchar", "INTEGER")
-  int16_t nativeType = 0;    // MariaDB: protocol type code; SQLite: storage class of the affinity
+  int16_t nativeType = 0;    // MariaDB: protocol type code; SQLite: storage class of the affinity;
+                             // PostgreSQL: the built-in type's OID (enumerations: MariaDB's 247)
   bool isEnum = false;
   bool isSet = false;
   int16_t adoType = 0;
@@ -66,7 +68,7 @@ struct BridgeTableInfo {
 
 // The connection values as Connect receives them.
 struct BridgeConnectParams {
-  std::string dbType;  // lower case: "mysql", "sqlite", "oracle", ...
+  std::string dbType;  // lower case: "mysql", "sqlite", "postgresql", "oracle", ...
   std::string host;
   std::string database;
   std::string user;
@@ -98,6 +100,7 @@ class BridgeBackend {
 // Backends; each sets `error` and returns null when it cannot connect.
 std::unique_ptr<BridgeBackend> connectMariaDb(const BridgeConnectParams& p, std::string& error);
 std::unique_ptr<BridgeBackend> connectSqlite(const BridgeConnectParams& p, std::string& error);
+std::unique_ptr<BridgeBackend> connectPostgres(const BridgeConnectParams& p, std::string& error);
 
 // Field object: one column, read by member name.
 class BridgeField : public Dispatch {

@@ -32,7 +32,7 @@ std::string SQLQuoteChar(std::string_view dbType, std::string_view method) {
   if (setting == "None") return {};
   std::string type = toLower(dbType);
   if (type.find("mysql") != std::string::npos) return "`";
-  if (type == "sqlite") return "\"";
+  if (type == "sqlite" || type == "postgresql") return "\"";
   return {};
 }
 
@@ -178,7 +178,7 @@ std::vector<AGSchemaForeignKey> schemaForeignKeys(const Variant& table) {
 }
 
 bool isLoadableType(std::string_view lowerType) {
-  return lowerType == "mysql" || lowerType == "oracle" || lowerType == "sqlite";
+  return lowerType == "mysql" || lowerType == "oracle" || lowerType == "sqlite" || lowerType == "postgresql";
 }
 
 bool jdbcConfigured(std::string_view lowerType) {

@@ -93,8 +93,8 @@ class AGPSchema : public Dispatch {
   int16_t loaded_ = 0;
 };
 
-// True for the database types the loaders read: "mysql", "oracle" and
-// "sqlite" (lower case).
+// True for the database types the loaders read: "mysql", "oracle", "sqlite"
+// and "postgresql" (lower case).
 bool isLoadableType(std::string_view lowerType);
 
 // The JDBC settings check: true when the Java runtime and the type's driver
