@@ -1,15 +1,17 @@
 // The PostgreSQL side of the bridge, through libpq. The database holds
 // schemas; the bridge reads one of them ("public" unless the connection URL
 // names another with schema=NAME). The whole catalogue of that schema is read
-// with four queries over pg_catalog (relations, columns, enumeration labels,
-// unique indexes), whatever the number of tables; a query's result columns
-// come from preparing and describing it, without running it.
+// with six queries over pg_catalog (relations, enumeration labels, columns,
+// unique indexes, foreign key columns, check constraints), whatever the
+// number of tables; a query's result columns come from preparing and
+// describing it, without running it.
 #include <libpq-fe.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -154,6 +156,54 @@ Variant postgresDefault(std::string_view sql) {
   return defaultFromSql(text, false);
 }
 
+// A check constraint as pg_get_constraintdef shows `column IN (...)`:
+//   CHECK ((status = ANY (ARRAY['new'::text, 'done'::text])))
+//   CHECK (((code)::text = ANY ((ARRAY['a'::character varying])::text[])))
+// back in the IN form ("status IN ('new', 'done')"); "" for any other check.
+std::string checkAsInList(std::string_view def) {
+  static const std::regex form(
+      R"re(^CHECK \(+("(?:[^"]|"")+"|[^\s()":]+)\)*(?:::[a-z ]+\)*)? = ANY \(+ARRAY\[(.*?)\]\)*(?:::[a-z ]+\[\])?\)*$)re");
+  std::cmatch m;
+  std::string text(trimBlanks(def));
+  if (!std::regex_match(text.c_str(), m, form)) return {};
+  std::string out = m[1].str() + " IN (";
+  const std::string items = m[2].str();
+  // One list only: brackets or parentheses outside quotes belong to a
+  // combination of conditions.
+  bool quoted = false;
+  for (char c : items) {
+    if (c == '\'') quoted = !quoted;
+    if (!quoted && std::strchr("()[]", c)) return {};
+  }
+  size_t i = 0;
+  bool first = true;
+  while (i < items.size()) {
+    while (i < items.size() && (items[i] == ' ' || items[i] == ',')) ++i;
+    if (i >= items.size()) break;
+    size_t start = i;
+    if (items[i] == '\'') {
+      for (++i; i < items.size(); ++i) {
+        if (items[i] != '\'') continue;
+        if (i + 1 < items.size() && items[i + 1] == '\'') {
+          ++i;
+          continue;
+        }
+        break;
+      }
+      ++i;
+    } else {
+      while (i < items.size() && items[i] != ',' && items[i] != ':') ++i;
+    }
+    if (!first) out += ", ";
+    first = false;
+    out += items.substr(start, i - start);
+    // The element's cast, up to the next comma.
+    if (i < items.size() && items[i] == ':')
+      while (i < items.size() && items[i] != ',') ++i;
+  }
+  return out + ")";
+}
+
 // Type facts of a column or result column, after domains are resolved.
 struct TypeFacts {
   uint32_t oid = 0;
@@ -243,6 +293,8 @@ class PostgresBackend : public BridgeBackend {
   }
 
   std::string readCatalogue(const std::vector<std::string>& names, bool all, std::vector<Relation>& out);
+  std::string readConstraints(const std::string* filter, const std::unordered_map<uint32_t, size_t>& byOid,
+                              std::vector<Relation>& relations);
 
   PGconn* conn_;
   std::string schema_;
@@ -282,6 +334,61 @@ constexpr const char* kIndexesSql =
     "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
     "WHERE n.nspname = $1 AND (i.indisprimary OR i.indisunique) AND i.indpred IS NULL "
     "AND i.indexprs IS NULL AND ($2::text[] IS NULL OR c.relname = ANY($2::text[]))";
+
+// Foreign key columns in key order, one row per column; references into
+// other schemas are left out.
+constexpr const char* kForeignKeysSql =
+    "SELECT k.conrelid, k.conname, r.relname, a.attname, ra.attname FROM pg_catalog.pg_constraint k "
+    "JOIN pg_catalog.pg_class c ON c.oid = k.conrelid "
+    "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+    "JOIN pg_catalog.pg_class r ON r.oid = k.confrelid AND r.relnamespace = n.oid "
+    "CROSS JOIN LATERAL unnest(k.conkey, k.confkey) WITH ORDINALITY AS u(col, refcol, pos) "
+    "JOIN pg_catalog.pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = u.col "
+    "JOIN pg_catalog.pg_attribute ra ON ra.attrelid = k.confrelid AND ra.attnum = u.refcol "
+    "WHERE k.contype = 'f' AND n.nspname = $1 AND ($2::text[] IS NULL OR c.relname = ANY($2::text[])) "
+    "ORDER BY k.conrelid, k.conname, u.pos";
+
+// Check constraints of tables (those of domains have no table).
+constexpr const char* kChecksSql =
+    "SELECT k.conrelid, pg_catalog.pg_get_constraintdef(k.oid) FROM pg_catalog.pg_constraint k "
+    "JOIN pg_catalog.pg_class c ON c.oid = k.conrelid "
+    "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+    "WHERE k.contype = 'c' AND n.nspname = $1 AND ($2::text[] IS NULL OR c.relname = ANY($2::text[])) "
+    "ORDER BY k.conrelid, k.conname";
+
+std::string PostgresBackend::readConstraints(const std::string* filter,
+                                             const std::unordered_map<uint32_t, size_t>& byOid,
+                                             std::vector<Relation>& relations) {
+  Result r;
+  if (std::string e = query(kForeignKeysSql, filter, r); !e.empty()) return e;
+  for (int i = 0; i < r.rows(); ++i) {
+    auto it = byOid.find(static_cast<uint32_t>(r.number(i, 0)));
+    if (it == byOid.end()) continue;
+    auto& keys = relations[it->second].info.foreignKeys;
+    std::string_view name = r.text(i, 1);
+    if (keys.empty() || keys.back().name != name) {
+      keys.emplace_back();
+      keys.back().name = std::string(name);
+      keys.back().refTable = std::string(r.text(i, 2));
+    }
+    keys.back().columns.emplace_back(r.text(i, 3));
+    keys.back().refColumns.emplace_back(r.text(i, 4));
+  }
+  for (Relation& rel : relations)
+    std::sort(rel.info.foreignKeys.begin(), rel.info.foreignKeys.end(),
+              [](const BridgeForeignKey& a, const BridgeForeignKey& b) { return a.name < b.name; });
+
+  if (std::string e = query(kChecksSql, filter, r); !e.empty()) return e;
+  std::vector<std::vector<std::string>> clauses(relations.size());
+  for (int i = 0; i < r.rows(); ++i) {
+    auto it = byOid.find(static_cast<uint32_t>(r.number(i, 0)));
+    if (it == byOid.end()) continue;
+    std::string clause = checkAsInList(r.text(i, 1));
+    if (!clause.empty()) clauses[it->second].push_back(std::move(clause));
+  }
+  for (size_t i = 0; i < relations.size(); ++i) applyCheckLists(clauses[i], relations[i].info.columns);
+  return {};
+}
 
 std::string PostgresBackend::readCatalogue(const std::vector<std::string>& names, bool all,
                                            std::vector<Relation>& out) {
@@ -375,6 +482,9 @@ std::string PostgresBackend::readCatalogue(const std::vector<std::string>& names
     }
     if (keyColumns.size() == 1) keyColumns[0]->unique = true;
   }
+
+  // 4. Foreign keys and check constraints.
+  if (std::string e = readConstraints(filter, byOid, relations); !e.empty()) return e;
   out = std::move(relations);
   return {};
 }

@@ -49,7 +49,8 @@ TEST_F(PostgresBridgeTest, TablesViewsAndMaterializedViewsOfTheSchemaComeWithThe
               ElementsAre(NameType{"Kunden", "TABLE"}, NameType{"all_types", "TABLE"},
                           NameType{"big orders", "VIEW"}, NameType{"big_serial", "TABLE"},
                           NameType{"calls", "TABLE"}, NameType{"measurements", "TABLE"},
-                          NameType{"order lines", "TABLE"}, NameType{"v_customers", "VIEW"},
+                          NameType{"order lines", "TABLE"}, NameType{"orders", "TABLE"},
+                          NameType{"shipments", "TABLE"}, NameType{"v_customers", "VIEW"},
                           NameType{"we\"ird name", "TABLE"}));
   EXPECT_EQ(b->GetQuoteChar(), "\"");
 }
@@ -219,7 +220,47 @@ TEST_F(PostgresBridgeTest, NamesWithBlanksQuotesAndNonAsciiLettersArriveAsUtf8) 
   EXPECT_EQ(b->GetTables("kunden")->Count(), 0);  // names are compared exactly
 }
 
-TEST_F(PostgresBridgeTest, TheWholeSchemaIsReadWithFourCatalogueQueries) {
+TEST_F(PostgresBridgeTest, ForeignKeysInKeyOrderWithinTheSchema) {
+  auto all = connect()->GetTables("");
+  const auto& keys = tableNamed(all, "shipments").foreignKeys;
+  // The key into the other schema is left out; keys are ordered by name.
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_EQ(keys[0].name, "a_order");
+  EXPECT_THAT(keys[0].columns, ElementsAre("order"));
+  EXPECT_EQ(keys[0].refTable, "orders");
+  EXPECT_THAT(keys[0].refColumns, ElementsAre("id"));  // the primary key, not named in the declaration
+  EXPECT_EQ(keys[1].name, "b_line");
+  EXPECT_THAT(keys[1].columns, ElementsAre("order id", "line no"));
+  EXPECT_EQ(keys[1].refTable, "order lines");
+  EXPECT_THAT(keys[1].refColumns, ElementsAre("order id", "line no"));
+  const auto& orderKeys = tableNamed(all, "orders").foreignKeys;
+  ASSERT_EQ(orderKeys.size(), 1u);
+  EXPECT_EQ(orderKeys[0].refTable, "Kunden");
+  EXPECT_THAT(orderKeys[0].refColumns, ElementsAre("Kundennummer"));
+  EXPECT_TRUE(tableNamed(all, "Kunden").foreignKeys.empty());
+  // A filtered read brings the keys of the table read.
+  EXPECT_EQ(connect()->GetTables("shipments")->Item(0)->info().foreignKeys.size(), 2u);
+}
+
+TEST_F(PostgresBridgeTest, ChecksOfOneListOfValuesBecomeTheColumnsValueList) {
+  const BridgeTableInfo orders = connect()->GetTables("orders")->Item(0)->info();
+  struct Expect {
+    const char* column;
+    const char* values;
+  };
+  const Expect expected[] = {
+      {"status", "\"new\",\"new\"\r\n\"paid\",\"paid\"\r\n\"it's\",\"it's\""},
+      {"prio", "\"1\",\"1\"\r\n\"2\",\"2\"\r\n\"3\",\"3\""},
+      {"Größe", "\"S\",\"S\"\r\n\"M\",\"M\""},
+      {"qty", ""},  // a range is no list
+      {"a", ""},    // nor is a combination of lists
+      {"b", ""},
+      {"customer", ""},
+  };
+  for (const Expect& e : expected) EXPECT_EQ(columnNamed(orders, e.column).checkValues, e.values) << e.column;
+}
+
+TEST_F(PostgresBridgeTest, TheWholeSchemaIsReadWithSixCatalogueQueries) {
   for (const char* url : {"", "?schema=archive"}) {
     auto b = connect(testing::kPgShopDb, testing::kPgReaderPassword, url);
     ASSERT_EQ(b->GetLastError(), "");
@@ -229,7 +270,7 @@ TEST_F(PostgresBridgeTest, TheWholeSchemaIsReadWithFourCatalogueQueries) {
         "SELECT coalesce(sum(s.calls), 0) FROM pg_stat_statements s JOIN pg_roles r ON r.oid = s.userid "
         "WHERE r.rolname = 'tw_reader'");
     EXPECT_GE(all->Count(), 2) << url;
-    EXPECT_EQ(calls, "4") << url << " with " << all->Count() << " tables";
+    EXPECT_EQ(calls, "6") << url << " with " << all->Count() << " tables";
   }
 }
 
@@ -350,7 +391,7 @@ TEST_F(PostgresBridgeTest, AGPSchemaReadsTablesAndViews) {
   ConnectionValues v = values();
   s.LoadDB(v.database, v.type, v.host, v.port, v.user, v.password, v.sid, v.method, v.url, v.encoding);
   ASSERT_EQ(engine().projErr, "");
-  ASSERT_EQ(s.tblcnt(), 9);
+  ASSERT_EQ(s.tblcnt(), 11);
   std::map<std::string, AGSchemaTable> byName;
   for (int16_t i = 1; i <= s.tblcnt(); ++i) byName[s.Tbl(i).TblName] = s.Tbl(i);
   const AGSchemaTable& lines = byName["order lines"];

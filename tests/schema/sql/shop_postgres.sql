@@ -1,11 +1,15 @@
 -- The PostgreSQL shop: every column type the bridge maps, keys in an order
 -- other than the columns', unique indexes, a domain, an enumeration type,
--- names with blanks, quotes and non-ASCII letters, views of both kinds, a
+-- foreign keys, value lists as checks, names with blanks, quotes and
+-- non-ASCII letters, views of both kinds, a
 -- partitioned table, a sequence, an extension's views and a second schema. Run into a fresh
 -- database tw_shop by the superuser.
 CREATE EXTENSION IF NOT EXISTS pg_stat_statements;
 CREATE TYPE size AS ENUM ('S', 'M', 'L', 'it''s');
 CREATE TYPE "Farbe" AS ENUM ('rot', 'grün');
+CREATE SCHEMA archive;
+CREATE TABLE archive.old_orders (id integer PRIMARY KEY, note text);
+CREATE TABLE archive."Kunden" (nr integer PRIMARY KEY);
 CREATE DOMAIN positive_int AS integer NOT NULL CHECK (VALUE > 0);
 
 CREATE TABLE "Kunden" (
@@ -59,6 +63,25 @@ CREATE TABLE "order lines" (
   qty integer DEFAULT 1,
   PRIMARY KEY ("line no", "order id")
 );
+CREATE TABLE orders (
+  id serial PRIMARY KEY,
+  customer integer REFERENCES "Kunden",
+  status varchar(10) CHECK (status IN ('new', 'paid', 'it''s')),
+  prio integer CHECK (prio IN (1, 2, 3)),
+  qty integer CHECK (qty > 0),
+  "Größe" size CHECK ("Größe" IN ('S', 'M')),
+  a integer, b integer,
+  CHECK ((a IN (1, 2)) AND (b IN (3)))
+);
+CREATE TABLE shipments (
+  id integer PRIMARY KEY,
+  "order id" integer,
+  "line no" integer,
+  "order" integer,
+  CONSTRAINT b_line FOREIGN KEY ("order id", "line no") REFERENCES "order lines" ("order id", "line no"),
+  CONSTRAINT a_order FOREIGN KEY ("order") REFERENCES orders,
+  CONSTRAINT c_archived FOREIGN KEY (id) REFERENCES archive.old_orders
+);
 CREATE TABLE big_serial (id bigserial PRIMARY KEY, note text DEFAULT 'a ''quoted'' note');
 CREATE TABLE "we""ird name" ("a""b" integer PRIMARY KEY);
 CREATE TABLE measurements (id integer, logdate date NOT NULL, PRIMARY KEY (id, logdate)) PARTITION BY RANGE (logdate);
@@ -67,9 +90,6 @@ CREATE VIEW v_customers AS SELECT "Kundennummer", "Straße", "e-mail" FROM "Kund
 CREATE MATERIALIZED VIEW "big orders" AS SELECT "order id", sum(qty) AS total FROM "order lines" GROUP BY "order id";
 CREATE SEQUENCE invoice_numbers;
 
-CREATE SCHEMA archive;
-CREATE TABLE archive.old_orders (id integer PRIMARY KEY, note text);
-CREATE TABLE archive."Kunden" (nr integer PRIMARY KEY);
 
 INSERT INTO "Kunden" ("Straße", "Größe", "e-mail") VALUES ('Hauptstraße 1', 'L', 'a@example.com'), ('Weg 2', 'S', 'b@example.com');
 
