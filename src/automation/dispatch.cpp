@@ -122,9 +122,11 @@ Variant Dispatch::call(std::string_view name, std::vector<Variant> args) {
 
 DispId requireMemberId(Dispatch& obj, std::string_view name) {
   DispId id = obj.memberId(name);
-  if (id == kDispIdUnknown)
-    raise(kErrNoSuchMember,
-          std::string(standardErrorText(kErrNoSuchMember)) + ": '" + std::string(name) + "'");
+  if (id == kDispIdUnknown) {
+    Error e(kErrNoSuchMember);
+    e.setSubject(std::string(name));
+    throw e;
+  }
   return id;
 }
 

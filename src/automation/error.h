@@ -42,6 +42,7 @@ enum ErrorNumber : int32_t {
   kErrDuplicateKey = 457,
   kErrUndefinedVariable = 500,
   kErrIllegalAssignment = 501,
+  kErrInvalidReference = 505,
   kErrClassNotDefined = 506,
   kErrElementNotFound = 32811,
 };
@@ -56,12 +57,21 @@ class Error : public std::exception {
   const std::string& description() const noexcept { return description_; }
   const std::string& source() const noexcept { return source_; }
   void setSource(std::string source) { source_ = std::move(source); }
+  // The name the error is about ("Foo" of o.Foo): shown by hosts after the
+  // description, never part of it.
+  const std::string& subject() const noexcept { return subject_; }
+  void setSubject(std::string subject) { subject_ = std::move(subject); }
+  // The description with the subject, as hosts report the error.
+  std::string message() const {
+    return subject_.empty() ? description_ : description_ + ": '" + subject_ + "'";
+  }
   const char* what() const noexcept override { return description_.c_str(); }
 
  private:
   int32_t number_;
   std::string description_;
   std::string source_;
+  std::string subject_;
 };
 
 // The description VBScript gives a run-time error number; empty when unknown.

@@ -106,7 +106,7 @@ struct Failure {
 Failure failureOf(const Error& e) {
   if (const auto* se = dynamic_cast<const vbs::ScriptError*>(&e))
     return {se->info().description, se->info().text, se->info().line};
-  return {e.description(), {}, 0};
+  return {e.message(), {}, 0};
 }
 
 }  // namespace

@@ -720,7 +720,12 @@ class ProcCompiler {
     if (member.target) {
       expr(*member.target);
     } else {
-      if (withSlots_.empty()) fail(kErrCSyntax, member.pos);
+      if (withSlots_.empty()) {
+        // ".x" outside any With fails when it runs, not when compiled.
+        emit(OpCode::Fail, 0, 0, 0, kErrInvalidReference, nameIndex(member.name));
+        emit(OpCode::Const, 1, 0, 0, constIndex(Variant()));
+        return;
+      }
       emit(OpCode::LdLoc, 1, 0, 0, withSlots_.back());
     }
   }
@@ -1155,15 +1160,26 @@ class ProcCompiler {
       case ExprKind::New:
         emit(OpCode::New, 1, 0, 0, 0, newSite(e.name));
         return;
-      case ExprKind::Unary:
-        if (e.op == Op::Neg && isNumericLiteral(*e.target)) {
-          emit(OpCode::Const, 1, 0, 0, constIndex(negate(e.target->value)));
-          return;
+      case ExprKind::Unary: {
+        // Signs and Nots in a row are compiled without recursion.
+        std::vector<Op> ops;
+        const Expr* operand = &e;
+        while (operand->kind == ExprKind::Unary &&
+               !(operand->op == Op::Neg && isNumericLiteral(*operand->target))) {
+          ops.push_back(operand->op);
+          operand = operand->target.get();
         }
-        expr(*e.target);
-        if (e.op == Op::Neg) emit(OpCode::Neg, 0);
-        if (e.op == Op::Not) emit(OpCode::Not, 0);
+        if (operand->kind == ExprKind::Unary) {
+          emit(OpCode::Const, 1, 0, 0, constIndex(negate(operand->target->value)));
+        } else {
+          expr(*operand);
+        }
+        for (auto it = ops.rbegin(); it != ops.rend(); ++it) {
+          if (*it == Op::Neg) emit(OpCode::Neg, 0);
+          if (*it == Op::Not) emit(OpCode::Not, 0);
+        }
         return;
+      }
       case ExprKind::Binary:
         binary(e);
         return;
@@ -1221,8 +1237,22 @@ class ProcCompiler {
       }
       return;
     }
-    expr(*e.target);
-    expr(*e.rhs);
+    // Down the left operands first: a chain a + b + c ... of any length is
+    // compiled without recursion.
+    std::vector<const Expr*> chain;
+    const Expr* left = &e;
+    while (left->kind == ExprKind::Binary && left->op != Op::Concat) {
+      chain.push_back(left);
+      left = left->target.get();
+    }
+    expr(*left);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      expr(*(*it)->rhs);
+      operation(**it);
+    }
+  }
+
+  void operation(const Expr& e) {
     OpCode op;
     uint8_t k = 0;
     switch (e.op) {
@@ -1412,6 +1442,18 @@ class UnitCompiler {
         ProcDecl& d = *s.proc;
         if (d.kind != ProcKind::Sub && d.kind != ProcKind::Function)
           throw CompileError(kErrCMustBeInClass, d.pos);
+        // A procedure defined again replaces the earlier definition.
+        if (auto it = u_.declared.find(d.name);
+            it != u_.declared.end() && it->second.kind == UnitState::Decl::Procedure) {
+          for (auto& [decl, proc] : procs_) {
+            if (!equalsNoCase(proc->name, d.name)) continue;
+            decl = &d;
+            proc->isPublic = d.isPublic;
+            proc->type = d.kind == ProcKind::Function ? ProcType::Function : ProcType::Sub;
+            proc->nParams = static_cast<int32_t>(d.params.size());
+          }
+          return;
+        }
         declareName(d.name, d.pos, UnitState::Decl::Procedure);
         Ref<Proc> p = makeRef<Proc>();
         p->name = d.name;

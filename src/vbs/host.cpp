@@ -28,7 +28,7 @@ struct HostCall {
 void ScriptHost::fail(const Error& e, bool compilation, const SourceText* src) {
   ScriptErrorInfo info;
   info.number = e.number();
-  info.description = e.description();
+  info.description = e.message();
   info.compilation = compilation;
   if (compilation) {
     info.source = "Microsoft VBScript compilation error";

@@ -1,6 +1,8 @@
 #include "vbs/lexer.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "automation/text.h"
@@ -294,7 +296,12 @@ class Lexer {
     if (copy.front() == '.') copy.insert(copy.begin(), '0');
     double d = 0;
     auto res = std::from_chars(copy.data(), copy.data() + copy.size(), d);
-    if (res.ec == std::errc::result_out_of_range) fail(kErrCInvalidNumber, t.pos);
+    if (res.ec == std::errc::result_out_of_range) {
+      // Too small to hold is 0 (1e-400); too large is an error.
+      d = std::strtod(copy.c_str(), nullptr);
+      if (std::isinf(d)) fail(kErrCInvalidNumber, t.pos);
+      res.ec = std::errc();
+    }
     if (res.ec != std::errc() || res.ptr != copy.data() + copy.size()) fail(kErrCInvalidNumber, t.pos);
     t.value = Variant(d);
   }

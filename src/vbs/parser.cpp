@@ -27,8 +27,8 @@ namespace {
 
 // Deepest nesting of statements and of expressions the parser accepts; keeps
 // the recursive parser and compiler within a small part of the C stack.
-constexpr int kMaxStatementDepth = 200;
-constexpr int kMaxExpressionDepth = 400;
+constexpr int kMaxStatementDepth = 2000;
+constexpr int kMaxExpressionDepth = 2000;
 
 ExprPtr makeExpr(ExprKind k, SourcePos p) { return std::make_unique<Expr>(k, p); }
 
@@ -52,7 +52,7 @@ class Parser {
         continue;
       }
       anyStatement = true;
-      prog.body.push_back(statement(true));
+      prog.body.push_back(statement());
       endOfStatement();
     }
     return prog;
@@ -155,8 +155,9 @@ class Parser {
         default:
           break;
       }
-      out.push_back(statement(false));
-      endOfStatement();
+      out.push_back(statement());
+      // "x = 1 End Sub": a closing End may follow a statement directly.
+      if (!at(Tok::KwEnd)) endOfStatement();
     }
   }
 
@@ -166,7 +167,7 @@ class Parser {
     expect(what, number);
   }
 
-  StmtPtr statement(bool topLevel) {
+  StmtPtr statement() {
     const Token& t = cur();
     SourcePos p = t.pos;
     switch (t.type) {
@@ -179,7 +180,7 @@ class Parser {
         Tok n = peek().type;
         if (n == Tok::KwSub || n == Tok::KwFunction || n == Tok::KwDefault ||
             (n == Tok::KwProperty && isPropertyStart(2))) {
-          if (!topLevel) fail(kErrCSyntax);
+          if (inProcedure_) fail(kErrCSyntax);
           next();
           return procedureStatement(p, isPublic);
         }
@@ -227,13 +228,14 @@ class Parser {
         fail(kErrCMustBeFirst);
       case Tok::KwSub:
       case Tok::KwFunction:
-        if (!topLevel) fail(kErrCSyntax);
+        // Inside If or a loop at script level, a procedure is defined all the same.
+        if (inProcedure_) fail(kErrCSyntax);
         return procedureStatement(p, true);
       case Tok::KwProperty:
         if (isPropertyStart(1)) fail(kErrCMustBeInClass);
         return simpleStatement(p);
       case Tok::KwClass:
-        if (!topLevel) fail(kErrCSyntax);
+        if (inProcedure_) fail(kErrCSyntax);
         next();
         return classStatement(p);
       case Tok::KwSet:
@@ -401,7 +403,7 @@ class Parser {
     IfBranch first;
     first.cond = expr();
     expect(Tok::KwThen, kErrCExpectedThen);
-    if (at(Tok::Newline) || at(Tok::Colon) || at(Tok::End)) {
+    if (at(Tok::Newline) || at(Tok::End)) {
       block(first.body);
       s->branches.push_back(std::move(first));
       for (;;) {
@@ -438,16 +440,16 @@ class Parser {
     return s;
   }
 
+  // Empty statements between colons are allowed: "If x Then : y".
   void inlineStatements(StmtList& out, bool stopAtElse) {
     DepthGuard guard(*this, stmtDepth_, kMaxStatementDepth);
     for (;;) {
-      out.push_back(statement(false));
-      if (at(Tok::Colon)) {
-        next();
-        if (at(Tok::Newline) || at(Tok::End)) return;
-        if (stopAtElse && at(Tok::KwElse)) return;
-        continue;
-      }
+      while (at(Tok::Colon)) next();
+      if (at(Tok::Newline) || at(Tok::End)) return;
+      if (stopAtElse && at(Tok::KwElse)) return;
+      if (at(Tok::KwEnd) && peek().type == Tok::KwIf) return;
+      out.push_back(statement());
+      if (at(Tok::Colon)) continue;
       if (stopAtElse && at(Tok::KwElse)) return;
       if (at(Tok::KwEnd) && peek().type == Tok::KwIf) return;
       endOfStatement();
@@ -474,7 +476,7 @@ class Parser {
       do {
         c.values.push_back(expr());
       } while (accept(Tok::Comma));
-      if (!atStatementEnd()) fail(kErrCExpectedEndOfStatement);
+      // "Case 1  x = 2": the first statement may follow on the same line.
       block(c.body);
       s->cases.push_back(std::move(c));
     }
@@ -630,7 +632,7 @@ class Parser {
       return s;
     }
     auto s = std::make_unique<Stmt>(StmtKind::Call, p);
-    bool ends = atStatementEnd() || at(Tok::KwElse) || (at(Tok::KwEnd) && peek().type == Tok::KwIf);
+    bool ends = atStatementEnd() || at(Tok::KwElse) || at(Tok::KwEnd);
     if (ends) {
       if (target->kind == ExprKind::Call && target->parens) {
         // Foo(x) as a statement passes (x) by value; Foo(x, y) is an error.
@@ -753,8 +755,11 @@ class Parser {
     }
     if ((d->kind == ProcKind::PropertyLet || d->kind == ProcKind::PropertySet) && d->params.empty())
       fail(kErrCPropertyNeedsArg);
-    endOfStatement();
+    // "Sub s() x = 1 End Sub": the body may start on the header's line.
+    bool wasInProcedure = inProcedure_;
+    inProcedure_ = true;
     block(d->body);
+    inProcedure_ = wasInProcedure;
     d->endLine = cur().pos.line;
     expectEnd(endTok, endErr);
     return d;
@@ -816,205 +821,94 @@ class Parser {
 
   ExprPtr expr() {
     DepthGuard guard(*this, exprDepth_, kMaxExpressionDepth);
-    return impExpr();
+    return operatorExpr();
   }
 
-  // Long chains of one operator count towards the nesting limit as well, so
-  // the recursive compiler stays bounded (& chains are compiled flat).
-  void chainStep(int& chain) {
-    if (++chain + exprDepth_ > kMaxExpressionDepth) fail(kErrOutOfStack);
+  // Binding strength of the binary operators, weakest first; all of them
+  // group from the left. Not sits between And and the comparisons.
+  static constexpr int kNotPrecedence = 6;
+  static int precedenceOf(Tok t, Op& op) {
+    switch (t) {
+      case Tok::KwImp: op = Op::Imp; return 1;
+      case Tok::KwEqv: op = Op::Eqv; return 2;
+      case Tok::KwXor: op = Op::Xor; return 3;
+      case Tok::KwOr: op = Op::Or; return 4;
+      case Tok::KwAnd: op = Op::And; return 5;
+      case Tok::Eq: op = Op::Eq; return 7;
+      case Tok::Ne: op = Op::Ne; return 7;
+      case Tok::Lt: op = Op::Lt; return 7;
+      case Tok::Gt: op = Op::Gt; return 7;
+      case Tok::Le: op = Op::Le; return 7;
+      case Tok::Ge: op = Op::Ge; return 7;
+      case Tok::KwIs: op = Op::Is; return 7;
+      case Tok::Amp: op = Op::Concat; return 8;
+      case Tok::Plus: op = Op::Add; return 9;
+      case Tok::Minus: op = Op::Sub; return 9;
+      case Tok::KwMod: op = Op::Mod; return 10;
+      case Tok::Backslash: op = Op::IntDiv; return 11;
+      case Tok::Star: op = Op::Mul; return 12;
+      case Tok::Slash: op = Op::Div; return 12;
+      case Tok::Caret: op = Op::Pow; return 13;
+      default: return 0;
+    }
   }
 
-  ExprPtr impExpr() {
-    ExprPtr l = eqvExpr();
-    int chain = 0;
-    while (at(Tok::KwImp)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::Imp, std::move(l), eqvExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr eqvExpr() {
-    ExprPtr l = xorExpr();
-    int chain = 0;
-    while (at(Tok::KwEqv)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::Eqv, std::move(l), xorExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr xorExpr() {
-    ExprPtr l = orExpr();
-    int chain = 0;
-    while (at(Tok::KwXor)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::Xor, std::move(l), orExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr orExpr() {
-    ExprPtr l = andExpr();
-    int chain = 0;
-    while (at(Tok::KwOr)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::Or, std::move(l), andExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr andExpr() {
-    ExprPtr l = notExpr();
-    int chain = 0;
-    while (at(Tok::KwAnd)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::And, std::move(l), notExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr notExpr() {
-    if (at(Tok::KwNot) && !pending_) {
-      DepthGuard guard(*this, exprDepth_, kMaxExpressionDepth);
-      auto e = makeExpr(ExprKind::Unary, cur().pos);
-      e->op = Op::Not;
-      next();
-      e->target = notExpr();
-      return e;
-    }
-    return compareExpr();
-  }
-  ExprPtr compareExpr() {
-    ExprPtr l = concatExpr();
-    int chain = 0;
-    for (;;) {
+  // Operators and operands on explicit stacks: a chain of any length costs
+  // no native recursion (templates generate expressions of thousands of terms).
+  ExprPtr operatorExpr() {
+    struct Pending {
       Op op;
-      switch (cur().type) {
-        case Tok::Eq:
-          op = Op::Eq;
-          break;
-        case Tok::Ne:
-          op = Op::Ne;
-          break;
-        case Tok::Lt:
-          op = Op::Lt;
-          break;
-        case Tok::Gt:
-          op = Op::Gt;
-          break;
-        case Tok::Le:
-          op = Op::Le;
-          break;
-        case Tok::Ge:
-          op = Op::Ge;
-          break;
-        case Tok::KwIs:
-          op = Op::Is;
-          break;
-        default:
-          return l;
+      int precedence;
+      SourcePos pos;
+    };
+    std::vector<ExprPtr> operands;
+    std::vector<Pending> ops;
+    auto reduce = [&] {
+      Pending o = ops.back();
+      ops.pop_back();
+      if (o.op == Op::Not) {
+        auto e = makeExpr(ExprKind::Unary, o.pos);
+        e->op = Op::Not;
+        e->target = std::move(operands.back());
+        operands.back() = std::move(e);
+        return;
       }
-      chainStep(chain);
-      SourcePos p = cur().pos;
+      ExprPtr r = std::move(operands.back());
+      operands.pop_back();
+      operands.back() = binary(o.op, std::move(operands.back()), std::move(r), o.pos);
+    };
+    for (;;) {
+      while (at(Tok::KwNot) && !pending_) {
+        ops.push_back({Op::Not, kNotPrecedence, cur().pos});
+        next();
+      }
+      operands.push_back(signedOperand());
+      Op op;
+      int precedence = precedenceOf(cur().type, op);
+      if (precedence == 0) break;
+      while (!ops.empty() && ops.back().precedence >= precedence) reduce();
+      ops.push_back({op, precedence, cur().pos});
       next();
-      l = binary(op, std::move(l), concatExpr(), p);
     }
+    while (!ops.empty()) reduce();
+    return std::move(operands.back());
   }
-  ExprPtr concatExpr() {
-    ExprPtr l = addExpr();
-    while (at(Tok::Amp)) {
-      SourcePos p = cur().pos;
+
+  // An operand with its signs. A sign binds tighter than ^: -3 ^ 2 is 9.
+  ExprPtr signedOperand() {
+    std::vector<std::pair<Op, SourcePos>> signs;
+    while ((at(Tok::Minus) || at(Tok::Plus)) && !pending_) {
+      signs.emplace_back(at(Tok::Minus) ? Op::Neg : Op::Plus, cur().pos);
       next();
-      l = binary(Op::Concat, std::move(l), addExpr(), p);
     }
-    return l;
-  }
-  ExprPtr addExpr() {
-    ExprPtr l = modExpr();
-    int chain = 0;
-    while (at(Tok::Plus) || at(Tok::Minus)) {
-      chainStep(chain);
-      Op op = at(Tok::Plus) ? Op::Add : Op::Sub;
-      SourcePos p = cur().pos;
-      next();
-      l = binary(op, std::move(l), modExpr(), p);
+    ExprPtr e = postfix();
+    for (auto it = signs.rbegin(); it != signs.rend(); ++it) {
+      auto u = makeExpr(ExprKind::Unary, it->second);
+      u->op = it->first;
+      u->target = std::move(e);
+      e = std::move(u);
     }
-    return l;
-  }
-  ExprPtr modExpr() {
-    ExprPtr l = intDivExpr();
-    int chain = 0;
-    while (at(Tok::KwMod)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::Mod, std::move(l), intDivExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr intDivExpr() {
-    ExprPtr l = mulExpr();
-    int chain = 0;
-    while (at(Tok::Backslash)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::IntDiv, std::move(l), mulExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr mulExpr() {
-    ExprPtr l = unaryExpr();
-    int chain = 0;
-    while (at(Tok::Star) || at(Tok::Slash)) {
-      chainStep(chain);
-      Op op = at(Tok::Star) ? Op::Mul : Op::Div;
-      SourcePos p = cur().pos;
-      next();
-      l = binary(op, std::move(l), unaryExpr(), p);
-    }
-    return l;
-  }
-  ExprPtr unaryExpr() {
-    if ((at(Tok::Minus) || at(Tok::Plus)) && !pending_) {
-      DepthGuard guard(*this, exprDepth_, kMaxExpressionDepth);
-      auto e = makeExpr(ExprKind::Unary, cur().pos);
-      e->op = at(Tok::Minus) ? Op::Neg : Op::Plus;
-      next();
-      e->target = unaryExpr();
-      return e;
-    }
-    return powExpr();
-  }
-  ExprPtr powExpr() {
-    ExprPtr l = postfix();
-    int chain = 0;
-    while (at(Tok::Caret)) {
-      chainStep(chain);
-      SourcePos p = cur().pos;
-      next();
-      l = binary(Op::Pow, std::move(l), powOperand(), p);
-    }
-    return l;
-  }
-  // The right operand of ^ may carry its own sign: 2 ^ -1.
-  ExprPtr powOperand() {
-    if (at(Tok::Minus) || at(Tok::Plus)) {
-      DepthGuard guard(*this, exprDepth_, kMaxExpressionDepth);
-      auto e = makeExpr(ExprKind::Unary, cur().pos);
-      e->op = at(Tok::Minus) ? Op::Neg : Op::Plus;
-      next();
-      e->target = powOperand();
-      return e;
-    }
-    return postfix();
+    return e;
   }
 
   ExprPtr primary() {
@@ -1111,6 +1005,7 @@ class Parser {
   size_t pos_ = 0;
   int stmtDepth_ = 0;
   int exprDepth_ = 0;
+  bool inProcedure_ = false;
   ExprPtr pending_;  // a first argument already read by simpleStatement
 };
 

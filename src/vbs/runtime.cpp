@@ -62,11 +62,9 @@ const Variant& emptyVariant() {
 }
 
 [[noreturn]] void raiseNamed(int32_t number, std::string_view name) {
-  std::string d(standardErrorText(number));
-  d += ": '";
-  d += name;
-  d += '\'';
-  raise(number, std::move(d));
+  Error e(number);
+  e.setSubject(std::string(name));
+  throw e;
 }
 
 // dst = v without the out-of-line paths of Variant's assignment.

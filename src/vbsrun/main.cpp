@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
       report(e.info(), current);
       exitCode = 1;
     } catch (const tw::Error& e) {
-      writeOut(stderr, current + ": error " + hresult(e.number()) + ": " + e.description() + "\n");
+      writeOut(stderr, current + ": error " + hresult(e.number()) + ": " + e.message() + "\n");
       exitCode = 1;
     }
     fflush(stdout);

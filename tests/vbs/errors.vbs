@@ -115,6 +115,27 @@ x = CInt("abc")
 AssertErr 13, "type mismatch"
 x = o.Member
 AssertErr 424, "object required"
+x = .Member
+AssertErr 505, "member of no object outside With"
+
+' Err.Description is the standard text alone, without the name involved.
+Dim described, nameCases, nc
+Set described = CreateObject("Scripting.Dictionary")
+Sub TakesOne(a)
+End Sub
+nameCases = Array( _
+  Array("x = o.Foo", 424, "Object required"), _
+  Array("x = described.NoSuchMember", 438, "Object doesn't support this property or method"), _
+  Array("TakesOne 1, 2", 450, "Wrong number of arguments or invalid property assignment"))
+Set o = Nothing
+o = Empty
+For Each nc In nameCases
+  Err.Clear
+  Execute nc(0)
+  AssertEq Err.Number, CLng(nc(1)), nc(0) & ": number"
+  AssertEq Err.Description, nc(2), nc(0) & ": description"
+Next
+Err.Clear
 Set o = Nothing
 x = o.Member
 AssertErr 91, "object variable not set"

@@ -131,6 +131,14 @@ TEST_F(HostTest, RuntimeErrorFillsTheErrorObject) {
   EXPECT_EQ(host.error().description, "It broke");
   EXPECT_EQ(host.error().line, 3);
 
+  // The host's report names what the error is about; the script's
+  // Err.Description does not.
+  EXPECT_THROW(global().addCode("Sub TakesOne(a)\nEnd Sub\nTakesOne 1, 2"), ScriptError);
+  EXPECT_EQ(host.error().number, kErrWrongArgCount);
+  EXPECT_EQ(host.error().description, "Wrong number of arguments or invalid property assignment: 'TakesOne'");
+  global().addCode("On Error Resume Next\nTakesOne 1, 2\ndescribed = Err.Description");
+  EXPECT_EQ(global().eval("described").toString(), "Wrong number of arguments or invalid property assignment");
+
   // Unknown procedures.
   EXPECT_THROW(global().run("NoSuchThing"), ScriptError);
   EXPECT_EQ(host.error().number, kErrSubNotDefined);

@@ -61,6 +61,31 @@ AssertEq s1, 2, "single-line If runs all statements after Then"
 If False Then s1 = 1 : s1 = 5 Else s1 = 7 : s1 = s1 + 1
 AssertEq s1, 8, "single-line If runs all statements after Else"
 
+' Statement forms Windows accepts on one line: each text runs as a script of
+' its own and leaves its mark in oneLine.
+Dim oneLine, oneLineForms, form
+oneLineForms = Array( _
+  Array("Select Case 2" & vbCrLf & "Case 1  oneLine = ""one""" & vbCrLf & _
+        "Case 2  oneLine = ""two""" & vbCrLf & "End Select", "two", "Case value and statement on one line"), _
+  Array("Sub OneLineSub() oneLine = ""sub"" End Sub" & vbCrLf & "OneLineSub", "sub", "Sub on one line"), _
+  Array("Sub EndAfter()" & vbCrLf & "oneLine = ""end"" End Sub" & vbCrLf & "EndAfter", "end", _
+        "End Sub right after a statement"), _
+  Array("Function OneLineFn() OneLineFn = ""fn"" End Function" & vbCrLf & "oneLine = OneLineFn()", "fn", _
+        "Function on one line"), _
+  Array("oneLine = ""kept""" & vbCrLf & "If False Then :" & vbCrLf & "oneLine = oneLine & ""!""", "kept!", _
+        "If Then with an empty statement"), _
+  Array("If True Then : oneLine = ""colon"" : End If", "colon", "If Then : ... : End If on one line"), _
+  Array("If False Then : oneLine = ""no"" Else oneLine = ""else""", "else", "Else after Then :"), _
+  Array("If True Then" & vbCrLf & "oneLine = ""block"" End If", "block", "End If right after a statement"))
+For Each form In oneLineForms
+  oneLine = Empty
+  On Error Resume Next
+  ExecuteGlobal form(0)
+  AssertErr 0, form(2)
+  On Error GoTo 0
+  AssertEq oneLine, form(1), form(2)
+Next
+
 ' Compilation errors carry VBScript's numbers.
 On Error Resume Next
 ExecuteGlobal "x = ""unterminated"
@@ -69,6 +94,8 @@ ExecuteGlobal "x = 1 2"
 AssertErr 1025, "expected end of statement"
 ExecuteGlobal "If x Then" & vbCrLf & "x = 1"
 AssertErr 1014, "expected End"
+ExecuteGlobal "x = 1e400"
+AssertErr 1031, "a literal too large to hold"
 ExecuteGlobal "x = 3 $ 4"
 AssertErr 1032, "invalid character"
 ExecuteGlobal "For = 1"

@@ -17,6 +17,8 @@ AssertEq 1E3, CDbl(1000), "exponent"
 AssertEq 2.5e-1, 0.25, "negative exponent"
 AssertEq 1.5E+2, CDbl(150), "signed exponent"
 AssertEq TypeName(1E3), "Double", "exponent form is a Double"
+AssertEq 1e-400, CDbl(0), "a literal too small to hold is 0"
+AssertEq -1.5e-330 * 1e300, CDbl(0), "a negated literal too small to hold is 0"
 
 ' Hexadecimal and octal: four digits or less are Integer, more are Long.
 AssertEq &HFF, 255, "hex"

@@ -19,8 +19,13 @@ AssertEq 4 ^ 0.5, CDbl(2), "root"
 AssertEq -5, 0 - 5, "unary minus"
 AssertEq - -5, 5, "double negation"
 
-' Precedence: ^, negation, * /, \, Mod, + -, &, comparison, Not, And, Or, Xor, Eqv, Imp.
-AssertEq -2 ^ 2, CDbl(-4), "^ binds tighter than negation"
+' Precedence: negation, ^, * /, \, Mod, + -, &, comparison, Not, And, Or, Xor, Eqv, Imp.
+' A sign belongs to its operand, so it binds tighter than ^.
+AssertEq -2 ^ 2, CDbl(4), "negation binds tighter than ^"
+AssertEq -3 ^ 2, CDbl(9), "the square of minus three"
+AssertEq 2 ^ -2 ^ 2, 0.0625, "a signed right operand of ^"
+AssertEq -2 ^ 3, CDbl(-8), "odd power of a negative base"
+AssertEq -2 * 3 ^ 2, CDbl(-18), "^ before * after the sign"
 AssertEq 2 ^ 3 ^ 2, CDbl(64), "^ is left associative"
 AssertEq 1 + 2 * 3, 7, "* before +"
 AssertEq (1 + 2) * 3, 9, "parentheses"
@@ -32,6 +37,10 @@ AssertEq 1 + 10 Mod 4, 3, "Mod before +"
 AssertEq 1 + 2 & 3 + 4, "37", "+ before &"
 AssertEq 2 * 3 = 6, True, "arithmetic before comparison"
 AssertEq Not 1 = 2, True, "comparison before Not"
+AssertEq Not True And False, False, "Not before And"
+AssertEq Not False = False, False, "Not of a comparison"
+AssertEq 1 = 1 And Not 2 = 3, True, "Not after And"
+AssertEq True Imp False Eqv True, False, "Eqv before Imp"
 AssertEq True Or False And False, True, "And before Or"
 AssertEq True Xor True Or True, False, "Or before Xor"
 

@@ -171,4 +171,24 @@ Public Sub PublicSub()
 End Sub
 AssertEq PrivateFn(), "private function", "Private Function at script level"
 
+' A procedure defined twice: the last definition is the one called, from
+' anywhere in the script.
+AssertEq DefinedTwice(), "second", "call before both definitions"
+Function DefinedTwice()
+  DefinedTwice = "first"
+End Function
+AssertEq DefinedTwice(), "second", "call between the definitions"
+Function DefinedTwice()
+  DefinedTwice = "second"
+End Function
+
+' A procedure inside If at script level is defined whether or not the
+' branch runs.
+If False Then
+  Function InsideIf(a)
+    InsideIf = a * 2
+  End Function
+End If
+AssertEq InsideIf(21), 42, "Function defined inside a branch that never runs"
+
 Done
