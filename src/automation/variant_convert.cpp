@@ -507,11 +507,11 @@ double stringToDouble(std::string_view s) {
 }
 
 bool boolWord(std::string_view s, bool& out) {
-  if (equalsNoCase(s, "true")) {
+  if (equalsNoCase(s, "true") || equalsNoCase(s, "#true#")) {
     out = true;
     return true;
   }
-  if (equalsNoCase(s, "false")) {
+  if (equalsNoCase(s, "false") || equalsNoCase(s, "#false#")) {
     out = false;
     return true;
   }
@@ -543,7 +543,8 @@ int64_t toWhole(const Variant& v, int64_t lo, int64_t hi, int radixBits16) {
     case vtNull:
       raise(kErrInvalidNull);
     case vtBoolean:
-      r = v.rawBool() ? -1 : 0;
+      // True is all bits set: -1, or 255 as a Byte.
+      r = v.rawBool() ? (lo == 0 ? hi : -1) : 0;
       break;
     case vtByte:
       r = v.rawByte();
@@ -738,10 +739,14 @@ double Variant::toDouble() const {
 }
 
 int64_t Variant::toCurrency() const {
+  // Whole part and fraction apart: d * 10000 would lose the last digits of
+  // large amounts (922337203685477).
   auto fromDouble = [](double d) -> int64_t {
-    double r = roundHalfEven(d * 10000.0);
-    if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) raise(kErrOverflow);
-    return static_cast<int64_t>(r);
+    if (!(d > -922337203685477.5808 && d < 922337203685477.5808)) raise(kErrOverflow);
+    double whole = std::trunc(d);
+    double fraction = roundHalfEven((d - whole) * 10000.0);
+    int64_t r = static_cast<int64_t>(whole) * 10000 + static_cast<int64_t>(fraction);
+    return r;
   };
   switch (type_) {
     case vtEmpty:

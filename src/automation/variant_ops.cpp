@@ -400,6 +400,9 @@ CompareResult compareNumbers(const Variant& a, const Variant& b) noexcept {
     int64_t y = tb == vtCurrency ? b.rawCurrency() : wholeOf(b) * 10000;
     return order(x, y);
   }
+  // A Single compared with a Double is compared as a Single: CSng(0.1) = 0.1.
+  if ((ta == vtSingle && tb == vtDouble) || (ta == vtDouble && tb == vtSingle))
+    return order(static_cast<float>(doubleOf(a)), static_cast<float>(doubleOf(b)));
   return order(doubleOf(a), doubleOf(b));
 }
 

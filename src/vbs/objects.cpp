@@ -4,6 +4,9 @@ namespace tw::vbs {
 
 namespace {
 
+// E_OUTOFMEMORY raised by a script is the Out of memory error.
+constexpr int32_t kOutOfMemoryResult = static_cast<int32_t>(0x8007000Eu);
+
 Runtime& liveRuntime(ModuleState& mod) {
   if (!mod.rt || mod.rt->closed()) raise(kErrEngineReset, "The script engine has been reset");
   return *mod.rt;
@@ -120,14 +123,23 @@ const ClassInfo* ErrObject::classInfo() const {
               "HelpContext", [](ErrObject& o) { return o.state().helpContext; },
               [](ErrObject& o, const Variant& v) { o.state().helpContext = v.toLong(); })
           .method("Raise",
-                  [](ErrObject&, Args a) -> Variant {
+                  [](ErrObject& o, Args a) -> Variant {
                     if (a.empty() || a.size() > 5) raise(kErrWrongArgCount);
                     if (!hasArg(a, 0)) raise(kErrArgNotOptional);
                     int32_t number = a[0].toLong();
                     if (number == 0) raise(kErrInvalidCall);
-                    std::string source = hasArg(a, 1) ? a[1].toString() : std::string(kRuntimeErrorSource);
-                    std::string description =
-                        hasArg(a, 2) ? a[2].toString() : defaultErrorDescription(number);
+                    if (number == kOutOfMemoryResult) number = kErrOutOfMemory;
+                    // Arguments left out keep what Err holds and was not cleared.
+                    ErrState& st = o.state();
+                    std::string source = hasArg(a, 1)         ? a[1].toString()
+                                         : !st.source.empty() ? st.source
+                                                              : std::string(kRuntimeErrorSource);
+                    std::string description = hasArg(a, 2)              ? a[2].toString()
+                                              : !st.description.empty() ? st.description
+                                                                        : defaultErrorDescription(number);
+                    st.raisedHelpFile = hasArg(a, 3) ? a[3].toString() : st.helpFile;
+                    st.raisedHelpContext = hasArg(a, 4) ? a[4].toLong() : st.helpContext;
+                    st.raised = true;
                     throw Error(number, std::move(description), std::move(source));
                   })
           .method("Clear", [](ErrObject& o) { o.state().clear(); })

@@ -1034,10 +1034,11 @@ Variant Runtime::execute(Frame* entry) {
             if (fixed) raise(kErrArrayLocked);
             if (v->isArray() && v->rawArray()->locks > 0) raise(kErrArrayLocked);
             auto bounds = boundsOf(args, n);
-            if (preserve && v->isArray()) {
+            // Dim a() then ReDim Preserve a(n): the empty array just grows.
+            if (preserve && v->isArray() && !v->rawArray()->bounds.empty()) {
               v->mutableArray().redimPreserve(bounds);
             } else {
-              if (preserve && !v->isEmpty()) raise(kErrTypeMismatch);
+              if (preserve && !v->isEmpty() && !v->isArray()) raise(kErrTypeMismatch);
               *v = Variant::array(bounds);
             }
             clearSlots(args, n);
@@ -1623,6 +1624,10 @@ Variant Runtime::execute(Frame* entry) {
             if (smallInt(l, a) && smallInt(r, b)) {
               cmp = a < b ? -1 : a > b ? 1 : 0;
             } else if (numericValue(l, x) && numericValue(r, y)) {
+              if ((l.type() == vtSingle && r.type() == vtDouble) || (l.type() == vtDouble && r.type() == vtSingle)) {
+                x = static_cast<float>(x);
+                y = static_cast<float>(y);
+              }
               cmp = x < y ? -1 : x > y ? 1 : 0;
             } else {
               if (in.k & 1) literalCompare(r.isObject() ? (r = r.valueOf()) : r);
@@ -1967,6 +1972,9 @@ bool Runtime::recover(Frame*& f, const Instr*& ip, Variant*& sp, const Error& e)
       unlockTo(f->lockBase);
       err_.number = e.number();
       err_.description = e.description();
+      err_.helpFile = err_.raised ? std::move(err_.raisedHelpFile) : std::string();
+      err_.helpContext = err_.raised ? err_.raisedHelpContext : 0;
+      err_.raised = false;
       err_.source = e.source().empty()
                         ? (e.number() >= 1000 && e.number() < 1100 ? "Microsoft VBScript compilation error"
                                                                    : kRuntimeErrorSource)

@@ -69,6 +69,10 @@ struct ErrState {
   std::string source;
   std::string helpFile;
   int32_t helpContext = 0;
+  // Set by Err.Raise for the error it throws: its help file and context.
+  bool raised = false;
+  std::string raisedHelpFile;
+  int32_t raisedHelpContext = 0;
   void clear() {
     number = 0;
     description.clear();

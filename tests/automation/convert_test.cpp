@@ -133,7 +133,7 @@ TEST(ConvertToByte, RangeIsZeroTo255) {
   EXPECT_TW_ERROR(Variant(256).toByte(), kErrOverflow);
   EXPECT_TW_ERROR(Variant(255.5).toByte(), kErrOverflow);
   EXPECT_TW_ERROR(Variant(-1).toByte(), kErrOverflow);
-  EXPECT_TW_ERROR(Variant(true).toByte(), kErrOverflow);  // True is -1
+  EXPECT_EQ(Variant(true).toByte(), 255);  // True has all bits set
 }
 
 TEST(ConvertToBool, NumbersTextAndSpecialValues) {

@@ -46,6 +46,23 @@ AssertTrue IsEmpty(d(0)), "ReDim without Preserve clears"
 ReDim d(-1)
 AssertEq UBound(d), CLng(-1), "ReDim to -1 makes an empty array"
 
+' ReDim Preserve grows an array declared empty: the usual way to build a list.
+Dim grown(), gi
+For gi = 0 To 2
+  ReDim Preserve grown(gi)
+  grown(gi) = gi * 10
+Next
+AssertEq grown, Array(0, 10, 20), "ReDim Preserve of Dim x() grows it"
+Sub GrowLocal(result)
+  Dim items()
+  ReDim Preserve items(1)
+  items(1) = "b"
+  result = UBound(items) & items(1)
+End Sub
+Dim growResult
+GrowLocal growResult
+AssertEq growResult, "1b", "ReDim Preserve of a local Dim x()"
+
 Dim g()
 ReDim g(1, 2)
 g(1, 2) = "corner"

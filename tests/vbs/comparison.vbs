@@ -9,6 +9,14 @@ AssertEq 2 <> 2, False, "<>"
 AssertEq 1 = 1.0, True, "Integer = Double"
 AssertEq CLng(5) = CByte(5), True, "Long = Byte"
 AssertEq True = -1, True, "True is -1"
+' A Single meets a Double at the Single's precision.
+Dim single1
+single1 = CSng(0.1)
+AssertEq single1 = 0.1, True, "Single = Double"
+AssertEq 0.1 = single1, True, "Double = Single"
+AssertEq single1 < 0.1, False, "Single < Double"
+AssertEq single1 <> 0.1, False, "Single <> Double"
+AssertEq CSng(0.1) = CDbl(1) / 10, True, "Single = computed Double"
 
 ' Alternate spellings.
 AssertEq 3 => 2, True, "=> is >="

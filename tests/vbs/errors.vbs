@@ -32,8 +32,25 @@ Err.Raise 1001 + vbObjectError, "MySource", "My description"
 AssertEq Err.Number, CLng(1001 + vbObjectError), "user error number"
 AssertEq Err.Source, "MySource", "raised source"
 AssertEq Err.Description, "My description", "raised description"
+Err.Clear
 Err.Raise 31999
 AssertEq Err.Description, "Unknown runtime error", "number without a standard text"
+Err.Clear
+Err.Raise 5, "HelpSource", "With help", "manual.chm", 42
+AssertEq Err.HelpFile & "#" & Err.HelpContext, "manual.chm#42", "Raise keeps the help file and context"
+' A second Raise without them keeps what the first left in Err.
+Err.Raise 6
+AssertEq Err.Source & "|" & Err.Description, "HelpSource|With help", "values not cleared serve the next Raise"
+AssertEq Err.HelpFile & "#" & Err.HelpContext, "manual.chm#42", "help not cleared serves the next Raise"
+Err.Clear
+Err.Raise 6
+AssertEq Err.Source & "|" & Err.Description, "Microsoft VBScript runtime error|Overflow", "after Clear, the defaults"
+Err.Clear
+Err.Raise &H8007000E
+AssertEq Err.Number & " " & Err.Description, "7 Out of memory", "E_OUTOFMEMORY is Out of memory"
+Err.Clear
+x = 1 / 0
+AssertEq Err.HelpFile & "#" & Err.HelpContext, "#0", "an engine error has no help of its own"
 Err.Clear
 
 ' Err properties can be set.

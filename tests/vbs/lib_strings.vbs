@@ -94,6 +94,8 @@ s = Space(-1)
 AssertErr 5, "Space(-1)"
 s = Join("abc")
 AssertErr 13, "Join of a text"
+s = Join(Array(1, Null))
+AssertErr 13, "Join of a list holding Null"
 On Error GoTo 0
 
 Done

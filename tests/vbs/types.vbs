@@ -29,6 +29,24 @@ v = Array(1, 2)
 AssertEq VarType(v), vbArray + vbVariant, "array of Variants"
 AssertEq TypeName(v), "Variant()", "TypeName of an array"
 
+' Conversions at the edges of their types.
+Dim conversions, conv
+conversions = Array( _
+  Array(CBool("#TRUE#"), True, "CBool of #TRUE#"), _
+  Array(CBool("#false#"), False, "CBool of #FALSE#"), _
+  Array(CByte(True), CByte(255), "CByte(True) has all bits set"), _
+  Array(CInt(True), CInt(-1), "CInt(True)"), _
+  Array(CStr(CCur(922337203685477)), "922337203685477", "CCur of the largest whole amount is exact"), _
+  Array(CStr(CCur(-922337203685477.5)), "-922337203685477.5", "CCur keeps the fraction of a large amount"), _
+  Array(CStr(CCur(1.23456)), "1.2346", "CCur rounds to four places"))
+For Each conv In conversions
+  AssertEq conv(0), conv(1), conv(2)
+Next
+Dim boolText
+boolText = "unset"
+If "#TRUE#" Then boolText = "taken"
+AssertEq boolText, "taken", "If of the text #TRUE#"
+
 ' Integer arithmetic widens on overflow: Integer, Long, then Double.
 AssertEq TypeName(CInt(100) + CInt(200)), "Integer", "Integer + Integer"
 AssertEq CInt(32767) + CInt(1), CLng(32768), "Integer overflow becomes Long"

@@ -361,6 +361,7 @@ Variant fnJoin(RuntimeState&, Args a) {
     if (e.isString()) {
       out.append(e.rawString());
     } else {
+      if (e.isNull()) raise(kErrTypeMismatch);
       out.append(e.toString());
     }
   }
