@@ -18,6 +18,7 @@ Function Down(n)
   End If
 End Function
 AssertEq Down(1000), 1000, "a thousand nested calls"
+AssertEq Down(3900), 3900, "several thousand nested calls, as on Windows"
 
 ' Recursion through default members and class methods.
 Class Looper
@@ -77,6 +78,12 @@ Do
   s = s & s
 Loop While Err.Number = 0
 AssertEq Err.Number, CLng(7), "a huge string is Out of memory"
+Err.Clear
+' A Replace whose result would be 2.5e9 characters fails before building it.
+s = Replace(String(50000, "a"), "a", String(50000, "b"))
+AssertErr 7, "a huge Replace result is Out of memory"
+AssertEq Len(Replace(String(1000, "a"), "A", "xyz", 1, -1, vbTextCompare)), CLng(3000), _
+         "a growing Replace within bounds"
 On Error GoTo 0
 
 Done

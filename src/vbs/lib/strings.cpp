@@ -12,6 +12,8 @@ namespace {
 
 // Longest string the library builds on request (Space, String).
 constexpr int64_t kMaxBuiltLength = int64_t{1} << 30;
+// Longest result of Replace, as for texts joined with &.
+constexpr uint64_t kMaxReplacedLength = uint64_t{1} << 27;
 
 Variant fnLen(RuntimeState&, Args a) {
   ArgText s(a[0]);
@@ -287,12 +289,23 @@ Variant fnReplace(RuntimeState&, Args a) {
   if (f.empty() || count == 0) return from == 0 ? expr.whole() : Variant(tail);
   Finder finder(tail, f, mode);
   std::string out;
+  if (with.view().size() > finder.needleSize()) {
+    // A growing result is measured first: one too long to build fails at
+    // once instead of after gigabytes of work.
+    uint64_t hits = 0;
+    for (size_t p = finder.find(0); p != Finder::npos && (count < 0 || hits < static_cast<uint64_t>(count));
+         p = finder.find(p + finder.needleSize()))
+      ++hits;
+    uint64_t size = tail.size() + hits * (with.view().size() - finder.needleSize());
+    if (size > kMaxReplacedLength) raise(kErrOutOfMemory);
+    out.reserve(static_cast<size_t>(size));
+  }
   size_t pos = 0;
   int32_t done = 0;
   while (count < 0 || done < count) {
     size_t hit = finder.find(pos);
     if (hit == Finder::npos) break;
-    if (done == 0) out.reserve(tail.size() + (with.view().size() > f.size() ? tail.size() / 2 : 0));
+    if (done == 0 && out.capacity() == 0) out.reserve(tail.size());
     out.append(tail.substr(pos, hit - pos));
     out.append(with.view());
     pos = hit + finder.needleSize();
