@@ -829,27 +829,68 @@ class Parser {
   static constexpr int kNotPrecedence = 6;
   static int precedenceOf(Tok t, Op& op) {
     switch (t) {
-      case Tok::KwImp: op = Op::Imp; return 1;
-      case Tok::KwEqv: op = Op::Eqv; return 2;
-      case Tok::KwXor: op = Op::Xor; return 3;
-      case Tok::KwOr: op = Op::Or; return 4;
-      case Tok::KwAnd: op = Op::And; return 5;
-      case Tok::Eq: op = Op::Eq; return 7;
-      case Tok::Ne: op = Op::Ne; return 7;
-      case Tok::Lt: op = Op::Lt; return 7;
-      case Tok::Gt: op = Op::Gt; return 7;
-      case Tok::Le: op = Op::Le; return 7;
-      case Tok::Ge: op = Op::Ge; return 7;
-      case Tok::KwIs: op = Op::Is; return 7;
-      case Tok::Amp: op = Op::Concat; return 8;
-      case Tok::Plus: op = Op::Add; return 9;
-      case Tok::Minus: op = Op::Sub; return 9;
-      case Tok::KwMod: op = Op::Mod; return 10;
-      case Tok::Backslash: op = Op::IntDiv; return 11;
-      case Tok::Star: op = Op::Mul; return 12;
-      case Tok::Slash: op = Op::Div; return 12;
-      case Tok::Caret: op = Op::Pow; return 13;
-      default: return 0;
+      case Tok::KwImp:
+        op = Op::Imp;
+        return 1;
+      case Tok::KwEqv:
+        op = Op::Eqv;
+        return 2;
+      case Tok::KwXor:
+        op = Op::Xor;
+        return 3;
+      case Tok::KwOr:
+        op = Op::Or;
+        return 4;
+      case Tok::KwAnd:
+        op = Op::And;
+        return 5;
+      case Tok::Eq:
+        op = Op::Eq;
+        return 7;
+      case Tok::Ne:
+        op = Op::Ne;
+        return 7;
+      case Tok::Lt:
+        op = Op::Lt;
+        return 7;
+      case Tok::Gt:
+        op = Op::Gt;
+        return 7;
+      case Tok::Le:
+        op = Op::Le;
+        return 7;
+      case Tok::Ge:
+        op = Op::Ge;
+        return 7;
+      case Tok::KwIs:
+        op = Op::Is;
+        return 7;
+      case Tok::Amp:
+        op = Op::Concat;
+        return 8;
+      case Tok::Plus:
+        op = Op::Add;
+        return 9;
+      case Tok::Minus:
+        op = Op::Sub;
+        return 9;
+      case Tok::KwMod:
+        op = Op::Mod;
+        return 10;
+      case Tok::Backslash:
+        op = Op::IntDiv;
+        return 11;
+      case Tok::Star:
+        op = Op::Mul;
+        return 12;
+      case Tok::Slash:
+        op = Op::Div;
+        return 12;
+      case Tok::Caret:
+        op = Op::Pow;
+        return 13;
+      default:
+        return 0;
     }
   }
 
