@@ -209,6 +209,24 @@ class Runtime : public RefCounted {
   void unlockTo(size_t n) noexcept;
   bool recover(Frame*& f, const Instr*& ip, Variant*& sp, const Error& e);
   int32_t& frameDepth() { return frameDepth_; }
+
+ private:
+  // Instruction handlers outside the interpreter loop. Those returning a
+  // frame return the script procedure to enter, or null when done.
+  Variant* argElement(Frame* f, const Instr& in, Variant* sp);
+  Variant* indexed(Frame* f, const Instr& in, Variant* sp);
+  Variant* storeIndex(Frame* f, const Instr& in, Variant* sp);
+  void erase(Frame* f, const Instr& in);
+  Variant* concatParts(const Instr& in, Variant* sp);
+  Variant* append(Frame* f, const Instr& in, Variant* sp);
+  const Instr* eachInit(Frame* f, const Instr* ip, Variant*& sp);
+  const Instr* eachNext(Frame* f, const Instr* ip);
+  Variant* procedureRef(Frame* f, Variant* sp);
+  void declareDynamic(Frame* f, const Instr& in);
+  Variant* dimension(Frame* f, const Instr& in, Variant* sp);
+  Frame* getMember(Frame* f, const Instr* ip, Variant*& sp);
+  Frame* putMember(Frame* f, const Instr* ip, Variant*& sp);
+  Frame* evaluate(Frame* f, const Instr* ip, Variant*& sp);
   std::vector<SafeArray*>& locks() { return locks_; }
 };
 

@@ -1,0 +1,374 @@
+#pragma once
+// What the interpreter's parts share: the call frame and the helpers on
+// values, variables and loops used by the instruction handlers.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+#include <unordered_map>
+
+#include "automation/text.h"
+#include "automation/variant_ops.h"
+#include "vbs/objects.h"
+#include "vbs/runtime.h"
+
+namespace tw::vbs {
+
+using DynLocals = std::unordered_map<std::string, std::unique_ptr<Variant>, NoCaseHash, NoCaseEqual>;
+
+struct Frame {
+  Proc* proc;
+  const Instr* code;
+  const Instr* ip;  // the call instruction while a callee runs
+  Variant* locals;
+  Variant** refs;
+  Variant* stack;
+  Variant** refStack;
+  Variant* sp;
+  Frame* caller;
+  Frame* scope;  // the procedure whose variables Execute'd code reaches
+  ScriptObject* me;
+  ModuleState* module;
+  DynLocals* dyn;
+  FrameArena::Mark mark;
+  size_t lockBase;
+  uint16_t unlockCount;
+  bool resumeNext;
+  bool entry;
+  bool discard;
+};
+
+namespace vm {
+
+// Deepest script call nesting; "Out of stack space" beyond it.
+constexpr int32_t kMaxFrames = 4000;
+// Interpreter loops inside each other (host calls back, default members of
+// script objects, Class_Initialize...), each using the C stack.
+constexpr int32_t kMaxNesting = 160;
+constexpr size_t kMaxCStack = 3 * 1024 * 1024;
+constexpr int32_t kTickInterval = 2048;
+constexpr int32_t kMissingArg = static_cast<int32_t>(0x80020004u);
+// Longest text the engine builds; longer ones are "Out of memory".
+constexpr size_t kMaxStringBytes = size_t{1} << 27;
+
+inline void checkLength(size_t n) {
+  if (n > kMaxStringBytes) raise(kErrOutOfMemory);
+}
+
+inline const Variant& emptyVariant() {
+  static const Variant empty;
+  return empty;
+}
+
+[[noreturn]] inline void raiseNamed(int32_t number, std::string_view name) {
+  Error e(number);
+  e.setSubject(std::string(name));
+  throw e;
+}
+
+// dst = v without the out-of-line paths of Variant's assignment.
+[[gnu::always_inline]] inline void setValue(Variant& dst, Variant&& v) {
+  dst.clear();
+  new (&dst) Variant(std::move(v));
+}
+
+inline bool smallInt(const Variant& v, int64_t& out) {
+  switch (v.type()) {
+    case vtInteger:
+      out = v.rawInteger();
+      return true;
+    case vtLong:
+      out = v.rawLong();
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Result of + - * on Integer/Long operands: Integer when both were and it
+// fits, then Long, then Double.
+inline Variant intResult(int64_t r, bool bothInteger) {
+  if (bothInteger && r >= -32768 && r <= 32767) return Variant::integer(static_cast<int16_t>(r));
+  if (r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max())
+    return Variant(static_cast<int>(r));  // the inline constructor makes a Long
+  return Variant(static_cast<double>(r));
+}
+
+// Integer, Long or Double operands, at least one a Double: plain double
+// arithmetic gives what the general operators give.
+inline bool doubleOperands(const Variant& l, const Variant& r, double& x, double& y) {
+  VarType a = l.type(), b = r.type();
+  if (a != vtDouble && b != vtDouble) return false;
+  if (a == vtDouble) {
+    x = l.rawDouble();
+  } else if (a == vtInteger) {
+    x = l.rawInteger();
+  } else if (a == vtLong) {
+    x = l.rawLong();
+  } else {
+    return false;
+  }
+  if (b == vtDouble) {
+    y = r.rawDouble();
+  } else if (b == vtInteger) {
+    y = r.rawInteger();
+  } else if (b == vtLong) {
+    y = r.rawLong();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+inline bool numericValue(const Variant& v, double& out) {
+  switch (v.type()) {
+    case vtInteger:
+      out = v.rawInteger();
+      return true;
+    case vtLong:
+      out = v.rawLong();
+      return true;
+    case vtDouble:
+      out = v.rawDouble();
+      return true;
+    case vtSingle:
+      out = v.rawSingle();
+      return true;
+    case vtByte:
+      out = v.rawByte();
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A text compared with a numeric literal is read as a number.
+inline void literalCompare(Variant& text) {
+  if (!text.isString()) return;
+  double d;
+  if (!parseNumber(text.rawString(), d)) raise(kErrTypeMismatch);
+  text = Variant(d);
+}
+
+// Integer indexes of an element access.
+struct Indexes {
+  int32_t small[8];
+  std::vector<int32_t> big;
+  std::span<const int32_t> view;
+  Indexes(const Variant* args, int n) {
+    int32_t* out = small;
+    if (n > 8) {
+      big.resize(static_cast<size_t>(n));
+      out = big.data();
+    }
+    for (int i = 0; i < n; ++i) {
+      const Variant& a = args[i];
+      out[i] = a.type() == vtInteger ? a.rawInteger() : a.type() == vtLong ? a.rawLong() : a.toLong();
+    }
+    view = std::span<const int32_t>(out, static_cast<size_t>(n));
+  }
+};
+
+// Most elements an array made by Dim or ReDim may have.
+constexpr uint64_t kMaxArrayElements = uint64_t{1} << 25;
+
+inline std::vector<std::pair<int32_t, int32_t>> boundsOf(const Variant* args, int n) {
+  std::vector<std::pair<int32_t, int32_t>> b;
+  b.reserve(static_cast<size_t>(n));
+  uint64_t total = 1;
+  for (int i = 0; i < n; ++i) {
+    const Variant& a = args[i];
+    if (a.isNull()) raise(kErrInvalidNull);
+    int32_t upper = a.toLong();
+    if (upper < -1) raise(kErrSubscript);
+    total *= static_cast<uint64_t>(upper + 1);
+    if (total > kMaxArrayElements) raise(kErrOutOfMemory);
+    b.emplace_back(0, upper);
+  }
+  return b;
+}
+
+// For loop bounds are numbers; texts are read as numbers.
+inline Variant loopNumber(Variant v) {
+  switch (v.type()) {
+    case vtEmpty:
+      return Variant::integer(0);
+    case vtNull:
+      raise(kErrInvalidNull);
+    case vtString: {
+      double d;
+      if (!parseNumber(v.rawString(), d)) raise(kErrTypeMismatch);
+      return Variant(d);
+    }
+    case vtInteger:
+    case vtLong:
+    case vtDouble:
+    case vtSingle:
+    case vtCurrency:
+    case vtByte:
+    case vtDate:
+    case vtBoolean:
+    case vtDecimal:
+      return v;
+    default:
+      raise(kErrTypeMismatch);
+  }
+}
+
+inline bool stepNegative(const Variant& step) {
+  int64_t i;
+  if (smallInt(step, i)) return i < 0;
+  return isTrue(lessThan(step, Variant::integer(0)));
+}
+
+inline bool withinLimit(const Variant& v, const Variant& limit, bool negative) {
+  int64_t a, b;
+  if (smallInt(v, a) && smallInt(limit, b)) return negative ? a >= b : a <= b;
+  double x, y;
+  if (numericValue(v, x) && numericValue(limit, y)) return negative ? x >= y : x <= y;
+  CompareResult c = compare(v, limit);
+  if (c == kCompareNull) raise(kErrInvalidNull);
+  return negative ? c >= 0 : c <= 0;
+}
+
+inline bool conditionTrue(const Variant& v) {
+  if (v.type() == vtBoolean) return v.rawBool();
+  return isTrue(v);
+}
+
+inline bool resolveHost(Runtime& rt, GlobalEntry& e) {
+  if (e.hostGeneration == rt.hostGeneration()) return false;
+  for (const Runtime::HostObject& h : rt.hostObjects()) {
+    if (equalsNoCase(h.name, e.name)) {
+      e.kind = EntryKind::HostObject;
+      e.value = Variant(h.object);
+      return true;
+    }
+  }
+  for (const Runtime::HostObject& h : rt.hostObjects()) {
+    if (!h.addMembers) continue;
+    DispId id = h.object->memberId(e.name);
+    if (id != kDispIdUnknown) {
+      e.kind = EntryKind::HostMember;
+      e.value = Variant(h.object);
+      e.member = id;
+      return true;
+    }
+  }
+  e.hostGeneration = rt.hostGeneration();
+  return false;
+}
+
+enum class Access { Read, Write, Ref };
+
+// The variable behind a global name, or null when the name is a procedure
+// or a host member (the caller calls it).
+inline Variant* globalVariable(Runtime& rt, Frame* f, int32_t a, uint8_t kind, int32_t fallback,
+                               Access access) {
+  GlobalEntry& e = f->module->entry(a);
+  for (;;) {
+    switch (e.kind) {
+      case EntryKind::Variable:
+        return &e.value;
+      case EntryKind::Constant:
+      case EntryKind::HostObject:
+        if (access == Access::Write) raiseNamed(kErrIllegalAssignment, e.name);
+        return &e.value;
+      case EntryKind::Procedure:
+      case EntryKind::HostMember:
+        return nullptr;
+      case EntryKind::Undefined:
+        if (resolveHost(rt, e)) continue;
+        if (kind == kVarGlobalP) {
+          if (fallback >= 0) return &f->locals[fallback];
+          Frame* s = f->scope;
+          if (s->dyn) {
+            auto it = s->dyn->find(e.name);
+            if (it != s->dyn->end()) return it->second.get();
+          }
+          if (f->proc->optionExplicit) raiseNamed(kErrUndefinedVariable, e.name);
+          if (access == Access::Read) return const_cast<Variant*>(&emptyVariant());
+          if (!s->dyn) s->dyn = new DynLocals;
+          auto& slot = (*s->dyn)[e.name];
+          slot = std::make_unique<Variant>();
+          return slot.get();
+        }
+        if (f->proc->optionExplicit) raiseNamed(kErrUndefinedVariable, e.name);
+        if (access == Access::Read) return const_cast<Variant*>(&emptyVariant());
+        e.kind = EntryKind::Variable;
+        return &e.value;
+    }
+  }
+}
+
+// Any variable operand. Null only for global procedures and host members.
+[[gnu::always_inline]] inline Variant* variable(Runtime& rt, Frame* f, uint8_t kind, int32_t a,
+                                                int32_t fallback, Access access) {
+  switch (kind) {
+    case kVarLocal:
+      return &f->locals[a];
+    case kVarRef:
+      return f->refs[a];
+    case kVarUp:
+      return &f->scope->locals[a];
+    case kVarUpRef:
+      return f->scope->refs[a];
+    case kVarField:
+      return &f->me->field(a);
+    default: {
+      GlobalEntry& e = f->module->entry(a);
+      if (e.kind == EntryKind::Variable) return &e.value;
+      return globalVariable(rt, f, a, kind, fallback, access);
+    }
+  }
+}
+
+inline int32_t forFallback(const Proc& p, int32_t pc) {
+  auto it =
+      std::lower_bound(p.forFallbacks.begin(), p.forFallbacks.end(), std::pair<int32_t, int32_t>(pc, -1));
+  if (it != p.forFallbacks.end() && it->first == pc) return it->second;
+  return -1;
+}
+
+// Writes ByRef arguments back after a host object's member changed them.
+inline void writeBack(Variant* args, Variant** refs, const CallSite* site, int n) {
+  if (!site || !site->refMask) return;
+  for (int i = 0; i < n && i < 64; ++i) {
+    if (!((site->refMask >> i) & 1) || !refs[i]) continue;
+    if (!args[i].identical(*refs[i])) *refs[i] = args[i];
+  }
+}
+
+inline void clearSlots(Variant* from, int n) {
+  for (int i = 0; i < n; ++i) from[i].clear();
+}
+
+// Binds call arguments to a new frame's parameters.
+inline void bindArgs(Frame* nf, Variant* args, Variant** refs, uint64_t mask, int n) {
+  Proc& p = *nf->proc;
+  if (n != p.nParams) raiseNamed(kErrWrongArgCount, p.name);
+  for (int i = 0; i < n; ++i) {
+    if (p.byRef[static_cast<size_t>(i)]) {
+      if (i < 64 && ((mask >> i) & 1) && refs[i]) {
+        nf->refs[i] = refs[i];
+        args[i].clear();
+      } else {
+        nf->locals[i] = std::move(args[i]);
+        nf->refs[i] = &nf->locals[i];
+      }
+    } else {
+      nf->locals[i] = std::move(args[i]);
+    }
+  }
+}
+
+}  // namespace vm
+
+inline void Runtime::tick() {
+  if (--ticks_ <= 0) checkTimeout();
+}
+
+}  // namespace tw::vbs
