@@ -131,7 +131,9 @@ SqliteType sqliteType(std::string_view declaredType) noexcept {
       if (contains(upper, "VARCHAR") || contains(upper, "VARYING"))
         return {a, kVarChar, sized(kUnlimitedSize), false, false};
       if (contains(upper, "CHAR")) return {a, kChar, sized(kUnlimitedSize), false, true};
-      return {a, kLongVarChar, sized(kUnlimitedSize), true, false};
+      // SQLite's TEXT is its ordinary text type (no length limit); CLOB is a long text
+      if (contains(upper, "CLOB")) return {a, kLongVarChar, sized(kUnlimitedSize), true, false};
+      return {a, kVarChar, sized(kUnlimitedSize), false, false};
     case Affinity::kBlob:
       return {a, kLongVarBinary, sized(kUnlimitedSize), true, false};
     case Affinity::kReal:

@@ -118,7 +118,10 @@ void SqliteBackend::addColumnRow(sqlite3_stmt* st, int first, BridgeTableInfo& t
   BridgeColumn c;
   // Row: table name, cid, name, type, notnull, dflt_value, pk.
   c.name = text(st, first + 2);
-  typeColumn(c, text(st, first + 3));
+  std::string declared = text(st, first + 3);
+  // A view's computed column has no declared type: its values are shown as text.
+  if (t.type == "VIEW" && trimBlanks(declared).empty()) declared = "TEXT";
+  typeColumn(c, declared);
   c.required = sqlite3_column_int(st, first + 4) != 0;
   c.defaultValue = defaultFromSql(text(st, first + 5), sqlite3_column_type(st, first + 5) == SQLITE_NULL);
   c.adoAttributes |= ado::kFldUpdatable;

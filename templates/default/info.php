@@ -219,6 +219,12 @@ return [
 			If Not IsEmpty(zzDefault) And Not zzFld.FldAutoIncrement Then
 ##--> 'default' => <!--##=PhpText(zzDefault & "")##-->,<!--##
 			End If
+			If HasDatabaseDefault(zzFld) Then
+##--> 'db_default' => true,<!--##
+			End If
+			If CLng(zzFld.NativeDataType) = 248 Then
+##--> 'set' => true,<!--##
+			End If
 ##-->
             'format' => <!--##=PhpText(zzFld.FldFmtType)##-->, 'date_format' => <!--##=CLng(zzFld.FldDtFormat)##-->, 'digits' => <!--##=CLng(zzFld.FldNumDigits)##-->, 'lead_digit' => <!--##=CLng(zzFld.FldIncLeadDigit)##-->, 'paren' => <!--##=CLng(zzFld.FldUseParen)##-->, 'group_digits' => <!--##=CLng(zzFld.FldGpDigits)##-->,
             'view_tag' => <!--##=PhpText(ViewTag(zzFld))##-->, 'bold' => <!--##=PhpBool(zzFld.FldBold)##-->, 'italic' => <!--##=PhpBool(zzFld.FldItalic)##-->, 'align' => <!--##=PhpText(LCase(Trim(zzFld.FldAlign & "")))##-->, 'memo_max' => <!--##=CLng(zzFld.FldMemoMaxLength)##-->,

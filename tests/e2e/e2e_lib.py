@@ -182,7 +182,9 @@ class PhpServer:
     def __enter__(self):
         php = need("php", "php-cli")
         self.log = open(self.log_path, "w")
-        self.proc = subprocess.Popen([php, "-d", "display_errors=0", "-d", "log_errors=1", "-S",
+        # a changed config.local.php counts at the next request
+        self.proc = subprocess.Popen([php, "-d", "display_errors=0", "-d", "log_errors=1",
+                                      "-d", "opcache.revalidate_freq=0", "-S",
                                       f"127.0.0.1:{self.port}", "-t", os.path.join(self.app, "public"),
                                       os.path.join(self.app, "router.php")],
                                      cwd=self.app, stdout=self.log, stderr=subprocess.STDOUT,
@@ -267,6 +269,7 @@ class Client:
     def post(self, path, fields, files=None, follow=False, headers=None):
         """fields: dict or list of (name, value); files: list of (name, filename, bytes)."""
         items = list(fields.items()) if isinstance(fields, dict) else list(fields)
+        items = [(k, x) for k, v in items for x in (v if isinstance(v, list) else [v])]
         hdrs = dict(headers or {})
         if files:
             boundary = "----tw" + uuid.uuid4().hex
@@ -366,8 +369,13 @@ def form_values(page_html, form_id):
             continue
         if kind in ("checkbox", "radio") and not re.search(r"\schecked\b", tag):
             continue
+        if name.endswith("[]"):  # a group of boxes sends every checked one
+            values.setdefault(name, []).append(attrs.get("value", ""))
+            continue
         values[name] = attrs.get("value", "")
     for name, content in re.findall(r'<textarea[^>]*name="([^"]*)"[^>]*>(.*?)</textarea>', body, re.S):
+        # as an HTML parser does, one line break right after <textarea> is dropped
+        content = content[1:] if content.startswith("\n") else content
         values[html.unescape(name)] = html.unescape(content)
     for name, options in re.findall(r'<select[^>]*name="([^"]*)"[^>]*>(.*?)</select>', body, re.S):
         sel = re.search(r'<option value="([^"]*)" selected>', options)

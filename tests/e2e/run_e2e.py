@@ -6,6 +6,7 @@
     run_e2e.py http     --work DIR --db sqlite|mariadb [--only NAME ...]
     run_e2e.py links    --work DIR          every page reached and every link sound, other page names
     run_e2e.py browser  --work DIR --artifacts DIR
+    run_e2e.py realworld --work DIR --db sqlite|mariadb   databases shaped like real ones
 
 The application is the one the tarnwick command generates with the default
 template from the sample database and sample-project.txt (give --tarnwick and
@@ -269,6 +270,32 @@ def cmd_links(args):
     return 1 if failed else 0
 
 
+def cmd_realworld(args):
+    """The application of databases shaped like real ones (realworld.py)."""
+    lib.need("php", "php-cli")
+    import realworld
+    lib.fresh_work(args.work)
+    ctx = Ctx()
+    ctx.work = args.work
+    ctx.engine = args.db
+    cleanup = []
+    try:
+        cleanup = realworld.setup(ctx, args, lib, start_mariadb, stop_mariadb)
+        with lib.PhpServer(ctx.app, os.path.join(args.work, "php-server.log")) as server:
+            ctx.server = server
+            ctx.base = server.base
+            ctx.client = lib.Client(server.base)
+            ctx.client.login(ctx.user, realworld.PASSWORD)
+            started = time.time()
+            passed, failed = realworld.suite.run(ctx, args.only)
+            print(f"# {args.db}: {passed + failed} tests in {time.time() - started:.1f}s")
+    finally:
+        for c in cleanup:
+            c()
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
 def cmd_browser(args):
     lib.need("php", "php-cli")
     node = lib.need("node", "nodejs")
@@ -317,7 +344,7 @@ def cmd_browser(args):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser"])
+    ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser", "realworld"])
     ap.add_argument("--work", required=True, help="scratch folder (emptied first)")
     ap.add_argument("--db", choices=["sqlite", "mariadb"], default="sqlite")
     ap.add_argument("--artifacts", default=None, help="where the browser test saves screenshots")
@@ -334,7 +361,7 @@ def main():
     if args.artifacts is None:
         args.artifacts = os.path.join(args.work, "..", "artifacts")
     return {"samples": cmd_samples, "lint": cmd_lint, "http": cmd_http, "links": cmd_links,
-            "browser": cmd_browser}[args.command](args)
+            "browser": cmd_browser, "realworld": cmd_realworld}[args.command](args)
 
 
 if __name__ == "__main__":

@@ -117,7 +117,9 @@ TEST(SqliteAffinity, DeclaredTypesMapToAdoCodesAndSizes) {
                         {"VARCHAR(40)", 200, 40},
                         {"NVARCHAR( 12 )", 200, 12},
                         {"CHAR(8)", 129, 8},
-                        {"TEXT", 201, 2147483647},
+                        {"TEXT", 200, 2147483647},
+                        {"text", 200, 2147483647},
+                        {"CLOB", 201, 2147483647},
                         {"BLOB", 205, 2147483647},
                         {"", 205, 2147483647},
                         {"REAL", 5, 8},
@@ -193,7 +195,12 @@ TEST_F(SqliteBridgeTest, ColumnsKeysAndDefaults) {
   EXPECT_TRUE(columnNamed(keyed, "k").unique);
 
   EXPECT_EQ(tableNamed(all, "Größe").columns.at(0).name, "Straße");
-  EXPECT_EQ(tableNamed(all, "big_lines").columns.size(), 2u);
+  const BridgeTableInfo& big = tableNamed(all, "big_lines");
+  ASSERT_EQ(big.columns.size(), 2u);
+  EXPECT_EQ(columnNamed(big, "order id").adoType, 3);  // a view column keeps its source's type
+  EXPECT_EQ(columnNamed(big, "amount").adoType, 200);  // a computed one without a type is text
+  EXPECT_EQ(columnNamed(big, "amount").nativeType, SQLITE_TEXT);
+  EXPECT_EQ(columnNamed(c, "email").adoType, 200);  // TEXT: an ordinary text column
 }
 
 TEST_F(SqliteBridgeTest, AViewOverAMissingTableKeepsTheOtherTablesReadable) {

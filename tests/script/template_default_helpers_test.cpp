@@ -227,11 +227,24 @@ TEST_F(TemplateHelpers, SettingTextsAndDefaults) {
   EXPECT_EQ(eval("<!--##=IsEmpty(FormDefault(FindField(FindTable(\"customers\"), \"created_at\")))##--> "
                  "<!--##=FormDefault(FindField(FindTable(\"customers\"), \"credit_limit\"))##-->"),
             "True 1000");
-  for (const char* v : {"now()", "current_date", "NULL", "nextval('s')", ""}) {
-    field("customers", "email")->setSetting("FldDefault", Variant(v));
-    EXPECT_EQ(eval("<!--##=IsEmpty(FormDefault(FindField(FindTable(\"customers\"), \"email\")))##-->"),
-              "True")
-        << v;
+  // a default the database computes is no form value, but the column may still be left empty
+  struct DefaultCase {
+    const char* value;
+    const char* databaseFills;
+  };
+  for (const DefaultCase& c : {DefaultCase{"now()", "True"}, DefaultCase{"current_date", "True"},
+                               DefaultCase{"NULL", "False"}, DefaultCase{"nextval('s')", "True"},
+                               DefaultCase{"", "False"}}) {
+    field("customers", "email")->setSetting("FldDefault", Variant(c.value));
+    EXPECT_EQ(eval("<!--##=IsEmpty(FormDefault(FindField(FindTable(\"customers\"), \"email\")))##-->"
+                   "<!--##=HasDatabaseDefault(FindField(FindTable(\"customers\"), \"email\"))##-->"),
+              std::string("True") + c.databaseFills)
+        << c.value;
+  }
+  EXPECT_EQ(eval("<!--##=HasDatabaseDefault(FindField(FindTable(\"customers\"), \"credit_limit\"))##-->"), "True");
+  for (auto [bits, number] : {std::pair{"b'0'", "0"}, std::pair{"B'101'", "5"}}) {
+    field("customers", "email")->setSetting("FldDefault", Variant(bits));
+    EXPECT_EQ(eval("<!--##=FormDefault(FindField(FindTable(\"customers\"), \"email\"))##-->"), number) << bits;
   }
   field("customers", "email")->setSetting("FldDefault", Variant("'quoted'"));
   EXPECT_EQ(eval("<!--##=FormDefault(FindField(FindTable(\"customers\"), \"email\"))##-->"), "'quoted'");

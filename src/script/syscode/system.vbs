@@ -609,6 +609,28 @@ Function FormDefault(fld)
   If s = "" Or s = "NULL" Then Exit Function
   If InStr(s, "(") > 0 Or Left(s, 8) = "CURRENT_" Or s = "LOCALTIME" Or s = "LOCALTIMESTAMP" Then Exit Function
   FormDefault = v
+  ' a bit literal (b'101') is the number it writes
+  Dim re, i, n
+  Set re = New RegExp
+  re.Pattern = "^[bB]'([01]+)'$"
+  If re.Test(Trim(v & "")) Then
+    s = re.Replace(Trim(v & ""), "$1")
+    n = 0
+    For i = 1 To Len(s)
+      n = n * 2 + CLng(Mid(s, i, 1))
+    Next
+    FormDefault = CStr(n)
+  End If
+End Function
+
+' True when the column has a default the database fills in (a value or a
+' function such as CURRENT_TIMESTAMP): it may be left empty on an add form.
+Function HasDatabaseDefault(fld)
+  Dim v
+  v = fld.FldDefault
+  HasDatabaseDefault = False
+  If IsNull(v) Or IsEmpty(v) Then Exit Function
+  HasDatabaseDefault = Trim(v & "") <> "" And UCase(Trim(v & "")) <> "NULL"
 End Function
 
 ' A value for a CSS declaration from a project setting, or "" when the text

@@ -35,7 +35,7 @@ final class App
             'session_name' => 'TWSESSID', 'session_path' => null, 'debug' => false,
         ];
         $config['security'] += ['type' => 'none', 'register' => false, 'change_password' => true,
-            'min_password_length' => 8, 'login_page' => 'login.php'];
+            'min_password_length' => 8, 'login_page' => 'login.php', 'legacy_hashes' => false];
         $config['security']['type'] = strtolower((string)$config['security']['type']);
         $this->config = $config;
         Lang::load($config['phrases']);
@@ -64,6 +64,21 @@ final class App
     public function db(): Db
     {
         return $this->db ??= new Db($this->config['db'], $this->dir);
+    }
+
+    /**
+     * A connection for reading a long result row by row (an export): MySQL
+     * gets a connection of its own whose results are not buffered, so that
+     * the page's other queries can still run beside it.
+     */
+    public function streamDb(): Db
+    {
+        if ($this->db()->driver !== 'mysql') {
+            return $this->db();
+        }
+        $db = new Db($this->config['db'], $this->dir);
+        $db->pdo->setAttribute(\PDO::MYSQL_ATTR_USE_BUFFERED_QUERY, false);
+        return $db;
     }
 
     // ---- request -----------------------------------------------------------------
@@ -363,6 +378,14 @@ final class App
         }
     }
 
+    /** Drops what the page has written and writes what follows straight out. */
+    public function endBuffering(): void
+    {
+        while (ob_get_level() > $this->obLevel) {
+            ob_end_clean();
+        }
+    }
+
     // ---- dispatch ----------------------------------------------------------------
 
     public function dispatch(string $page, ?array $table): void
@@ -373,7 +396,9 @@ final class App
             $this->sendHeaders();
             $this->startSession();
             $this->route($page, $table);
-            ob_end_flush();
+            if (ob_get_level() > $this->obLevel) {
+                ob_end_flush(); // an export has sent its rows unbuffered
+            }
         } catch (Redirect $r) {
             while (ob_get_level() > $this->obLevel) {
                 ob_end_clean();
@@ -419,6 +444,10 @@ final class App
         }
         if (!isset($t['pages'][$page])) {
             throw new HttpError(404, Lang::t('forbidden'));
+        }
+        if (in_array($page, ['add', 'edit', 'search'], true) && $this->query('lookup') !== '') {
+            Controls::lookupJson($this, $t);
+            return;
         }
         switch ($page) {
             case 'list':

@@ -48,10 +48,10 @@ final class Auth
                 password_verify($password, self::DUMMY_HASH); // same time whether the user exists or not
                 return null;
             }
-            if (!password_verify($password, $hash)) {
+            if (!$this->verify($password, $hash, $login)) {
                 return null;
             }
-            if (password_needs_rehash($hash, PASSWORD_DEFAULT)) {
+            if (self::isLegacyHash($hash) || password_needs_rehash($hash, PASSWORD_DEFAULT)) {
                 $db->run('UPDATE ' . $db->qi($s['table']) . ' SET ' . $db->qi($s['password_field']) . ' = ? WHERE '
                     . $db->qi($s['key']) . ' = ?', [password_hash($password, PASSWORD_DEFAULT), $row['id']]);
             }
@@ -59,6 +59,34 @@ final class Auth
         }
         password_verify($password, self::DUMMY_HASH);
         return null;
+    }
+
+    /** An unsalted hex SHA-1 or MD5 hash, as older user tables keep passwords. */
+    public static function isLegacyHash(string $hash): bool
+    {
+        return preg_match('/^(?:[0-9A-Fa-f]{32}|[0-9A-Fa-f]{40})$/', $hash) === 1;
+    }
+
+    /**
+     * Checks a password against a stored hash: a password_hash() value, or
+     * with the setting security.legacy_hashes an unsalted hex SHA-1 or MD5
+     * hash (rehashed by the caller). Without the setting such a hash is
+     * refused and the server log says why.
+     */
+    private function verify(string $password, string $hash, string $login): bool
+    {
+        if (!self::isLegacyHash($hash)) {
+            return password_verify($password, $hash);
+        }
+        $kind = strlen($hash) === 40 ? 'sha1' : 'md5';
+        if (empty($this->sec()['legacy_hashes'])) {
+            password_verify($password, self::DUMMY_HASH);
+            error_log('tarnwick: the password of user "' . addcslashes($login, "\0..\37\"\\") . '" is stored as an unsalted '
+                . strtoupper($kind) . ' hash, which is not accepted; set \'legacy_hashes\' => true under \'security\' in '
+                . 'config.local.php to accept such hashes and replace each by a password_hash() value at its next login');
+            return false;
+        }
+        return hash_equals(strtolower($hash), hash($kind, $password));
     }
 
     public function loginPage(): void
@@ -223,7 +251,7 @@ final class Auth
             $db = $app->db();
             $hash = (string)$db->value('SELECT ' . $db->qi($s['password_field']) . ' FROM ' . $db->qi($s['table'])
                 . ' WHERE ' . $db->qi($s['key']) . ' = ?', [$user['id']]);
-            if ($hash === '' || !password_verify($app->post('old'), $hash)) {
+            if ($hash === '' || !$this->verify($app->post('old'), $hash, (string)$user['login'])) {
                 $error = Lang::t('old_password_wrong');
             } else {
                 $error = $this->passwordError($app->post('new'), $app->post('confirm')) ?? '';

@@ -73,6 +73,22 @@ final class Db
         return '"' . str_replace('"', '""', $name) . '"';
     }
 
+    /**
+     * The select-list entry of a field: binary columns only say whether they
+     * hold data (1 or 0); MySQL's BIT columns are read as numbers.
+     */
+    public function column(array $f): string
+    {
+        $q = $this->qi($f['name']);
+        if ($f['kind'] === 'blob') {
+            return 'CASE WHEN ' . $q . ' IS NULL THEN 0 ELSE 1 END AS ' . $q;
+        }
+        if ($f['kind'] === 'bool' && $this->driver === 'mysql') {
+            return '(' . $q . ' + 0) AS ' . $q;
+        }
+        return $q;
+    }
+
     /** Runs a statement with positional parameters. */
     public function run(string $sql, array $params = []): PDOStatement
     {

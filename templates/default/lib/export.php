@@ -20,25 +20,68 @@ final class Export
         return $s;
     }
 
+    /**
+     * The exported text of a value: the stored value itself (ISO dates,
+     * plain numbers, lookup keys), or with the list setting
+     * 'export_formatted' the text the list shows.
+     */
     private function text(array $f, mixed $v, array $labels): string
     {
-        if ($v !== null && isset($labels[$f['name']][(string)$v])) {
+        if ($v === null) {
+            return '';
+        }
+        if (!$this->formatted) {
+            return is_float($v) ? Validate::toInput($f + ['kind' => 'float'], $v) : (string)$v;
+        }
+        if (isset($labels[$f['name']][(string)$v])) {
             return $labels[$f['name']][(string)$v];
         }
         return Format::text($f, $v);
+    }
+
+    private bool $formatted = false;
+
+    /**
+     * The rows in batches: each batch comes with the display texts of its
+     * lookup values (with 'export_formatted'), so that memory stays the
+     * same whatever the number of rows.
+     *
+     * @return \Generator<array{0:array,1:array}>
+     */
+    private function batches(\PDOStatement $rows): \Generator
+    {
+        $batch = [];
+        while (true) {
+            $r = $rows->fetch(\PDO::FETCH_ASSOC);
+            if ($r !== false) {
+                $batch[] = $r;
+            }
+            if (($r === false && $batch) || count($batch) >= 500) {
+                $labels = [];
+                if ($this->formatted) {
+                    foreach ($this->fields as $f) {
+                        if ($f['lookup'] !== null) {
+                            $labels[$f['name']] = Controls::lookupLabels($this->app, $f, array_column($batch, $f['name']));
+                        }
+                    }
+                }
+                yield [$batch, $labels];
+                $batch = [];
+            }
+            if ($r === false) {
+                return;
+            }
+        }
     }
 
     public function send(string $kind, \PDOStatement $rows): void
     {
         $this->app->cleanOutput();
         $base = preg_replace('/[^A-Za-z0-9_-]/', '_', $this->t['var']);
-        $all = $rows->fetchAll();
-        $labels = [];
-        foreach ($this->fields as $f) {
-            if ($f['lookup'] !== null) {
-                $labels[$f['name']] = Controls::lookupLabels($this->app, $f, array_column($all, $f['name']));
-            }
-        }
+        $this->formatted = (bool)($this->t['list']['export_formatted'] ?? false);
+        // nothing is kept: each batch of rows goes out as it is written
+        $this->app->endBuffering();
+        set_time_limit(0);
         header('X-Content-Type-Options: nosniff');
         switch ($kind) {
             case 'csv':
@@ -46,12 +89,15 @@ final class Export
                 header('Content-Disposition: attachment; filename="' . $base . '.csv"');
                 $out = fopen('php://output', 'w');
                 fputcsv($out, array_map(static fn($f) => self::cellText($f['caption']), $this->fields), ',', '"', '');
-                foreach ($all as $r) {
-                    $line = [];
-                    foreach ($this->fields as $f) {
-                        $line[] = self::cellText($this->text($f, $r[$f['name']] ?? null, $labels));
+                foreach ($this->batches($rows) as [$batch, $labels]) {
+                    foreach ($batch as $r) {
+                        $line = [];
+                        foreach ($this->fields as $f) {
+                            $line[] = self::cellText($this->text($f, $r[$f['name']] ?? null, $labels));
+                        }
+                        fputcsv($out, $line, ',', '"', '');
                     }
-                    fputcsv($out, $line, ',', '"', '');
+                    flush();
                 }
                 fclose($out);
                 return;
@@ -59,14 +105,17 @@ final class Export
                 header('Content-Type: application/xml; charset=utf-8');
                 header('Content-Disposition: attachment; filename="' . $base . '.xml"');
                 echo '<?xml version="1.0" encoding="utf-8"?>', "\n<table name=\"", H::xml($this->t['name']), "\">\n";
-                foreach ($all as $r) {
-                    echo "  <row>\n";
-                    foreach ($this->fields as $f) {
-                        $tag = preg_replace('/^x_/', '', $f['var']);
-                        $v = $r[$f['name']] ?? null;
-                        echo '    <', $tag, $v === null ? ' null="true"/>' : '>' . H::xml($v) . '</' . $tag . '>', "\n";
+                foreach ($this->batches($rows) as [$batch]) {
+                    foreach ($batch as $r) {
+                        echo "  <row>\n";
+                        foreach ($this->fields as $f) {
+                            $tag = preg_replace('/^x_/', '', $f['var']);
+                            $v = $r[$f['name']] ?? null;
+                            echo '    <', $tag, $v === null ? ' null="true"/>' : '>' . H::xml($this->text($f, $v, [])) . '</' . $tag . '>', "\n";
+                        }
+                        echo "  </row>\n";
                     }
-                    echo "  </row>\n";
+                    flush();
                 }
                 echo "</table>\n";
                 return;
@@ -82,13 +131,16 @@ final class Export
                     echo '<th>', H::e($f['caption']), '</th>';
                 }
                 echo '</tr></thead><tbody>';
-                foreach ($all as $r) {
-                    echo '<tr>';
-                    foreach ($this->fields as $f) {
-                        $text = $this->text($f, $r[$f['name']] ?? null, $labels);
-                        echo '<td>', H::e($kind === 'excel' ? self::cellText($text) : $text), '</td>';
+                foreach ($this->batches($rows) as [$batch, $labels]) {
+                    foreach ($batch as $r) {
+                        echo '<tr>';
+                        foreach ($this->fields as $f) {
+                            $text = $this->text($f, $r[$f['name']] ?? null, $labels);
+                            echo '<td>', H::e($kind === 'excel' ? self::cellText($text) : $text), '</td>';
+                        }
+                        echo '</tr>';
                     }
-                    echo '</tr>';
+                    flush();
                 }
                 echo '</tbody></table></body></html>';
                 return;

@@ -28,7 +28,12 @@ final class Format
             case 'Percent':
                 return is_numeric($v) ? self::number((float)$v * 100, (int)$f['digits'], $f) . '%' : (string)$v;
             case 'Date/Time':
-                return self::date((string)$v, (int)$f['date_format']);
+                $format = (int)$f['date_format'];
+                if ($f['kind'] === 'datetime' && in_array($format, [2, 5, 6, 7], true)) {
+                    // a date format on a date-time column still shows the time it holds
+                    $format = $format === 2 ? 8 : $format + 4;
+                }
+                return self::date((string)$v, $format);
         }
         if ($f['kind'] === 'bool' || $f['values']) {
             foreach ($f['values'] as [$value, $label]) {

@@ -124,9 +124,17 @@ final class ListPage
                 $seen[$name] = true;
             }
         }
+        // the key breaks ties in the direction of the last sort column, so an
+        // index on that column (which holds the key) serves the whole order
+        $last = 'ASC';
+        foreach ($order as [$name, $dir]) {
+            if (isset($seen[$name])) {
+                $last = $dir === 'DESC' ? 'DESC' : 'ASC';
+            }
+        }
         foreach ($this->t['key'] as $k) {
             if (!isset($seen[$k])) {
-                $parts[] = $this->db->qi($k) . ' ASC';
+                $parts[] = $this->db->qi($k) . ' ' . $last;
             }
         }
         return $parts ? ' ORDER BY ' . implode(', ', $parts) : '';
@@ -157,12 +165,7 @@ final class ListPage
         $cols = [];
         $names = array_unique(array_merge($this->t['key'], array_keys($this->listFields())));
         foreach ($names as $n) {
-            $f = $this->t['fields'][$n];
-            if ($f['kind'] === 'blob') {
-                $cols[] = 'CASE WHEN ' . $this->db->qi($n) . ' IS NULL THEN 0 ELSE 1 END AS ' . $this->db->qi($n);
-            } else {
-                $cols[] = $this->db->qi($n);
-            }
+            $cols[] = $this->db->column($this->t['fields'][$n]);
         }
         return implode(', ', $cols);
     }
@@ -172,16 +175,46 @@ final class ListPage
         return (int)$this->db->value('SELECT COUNT(*) FROM ' . $this->from() . $this->search->sql(), $this->search->params);
     }
 
-    /** Rows of the current search and order; all of them when $limit is 0. */
-    public function rows(int $limit, int $offset = 0, ?string $columns = null): \PDOStatement
+    /** A view is counted in the query of its page (one evaluation), a table apart. */
+    private function countsInPage(): bool
     {
-        $sql = 'SELECT ' . ($columns ?? $this->columns()) . ' FROM ' . $this->from() . $this->search->sql() . $this->orderBy();
+        return $this->t['type'] !== 'TABLE';
+    }
+
+    /** Rows of the current search and order; all of them when $limit is 0. */
+    public const ALL_LIMIT = 10000;
+
+    public function rows(int $limit, int $offset = 0, ?string $columns = null, ?Db $db = null, int $cap = 0): \PDOStatement
+    {
+        $db ??= $this->db;
+        $columns ??= $this->columns();
+        if ($columns === '') {
+            // nothing to show but the number of rows
+            $columns = '1 AS ' . $db->qi('tw_none');
+        }
         $params = $this->search->params;
+        $key = $this->t['key'];
+        if ($limit > 0 && $offset > 0 && $this->t['type'] === 'TABLE' && count($key) === 1) {
+            // a deep page: the keys of the page are found in the index
+            // alone, then only their rows are read
+            $k = $db->qi($key[0]);
+            $sql = 'SELECT ' . $columns . ' FROM ' . $this->from() . ' JOIN (SELECT ' . $k . ' AS ' . $db->qi('tw_key')
+                . ' FROM ' . $this->from() . $this->search->sql() . $this->orderBy() . ' LIMIT ? OFFSET ?) '
+                . $db->qi('tw_page') . ' ON ' . $this->from() . '.' . $k . ' = ' . $db->qi('tw_page') . '.' . $db->qi('tw_key')
+                . $this->orderBy();
+            array_push($params, $limit, $offset);
+            return $db->run($sql, $params);
+        }
+        $sql = 'SELECT ' . $columns . ($limit > 0 && $this->countsInPage() ? ', COUNT(*) OVER () AS ' . $db->qi('tw_total') : '')
+            . ' FROM ' . $this->from() . $this->search->sql() . $this->orderBy();
         if ($limit > 0) {
             $sql .= ' LIMIT ? OFFSET ?';
             array_push($params, $limit, $offset);
+        } elseif ($cap > 0) {
+            $sql .= ' LIMIT ?';
+            $params[] = $cap;
         }
-        return $this->db->run($sql, $params);
+        return $db->run($sql, $params);
     }
 
     public function run(): void
@@ -195,16 +228,25 @@ final class ListPage
                 throw new HttpError(404, Lang::t('bad_request'));
             }
             $fields = array_filter($this->listFields(), static fn($f) => $f['kind'] !== 'blob');
-            $cols = implode(', ', array_map(fn($f) => $this->db->qi($f['name']), $fields));
-            (new Export($this->app, $this->t, $fields))->send($export, $this->rows(0, 0, $cols));
+            $cols = implode(', ', array_map(fn($f) => $this->db->column($f), $fields));
+            (new Export($this->app, $this->t, $fields))->send($export, $this->rows(0, 0, $cols, $this->app->streamDb()));
             return;
         }
-        $total = $this->count();
-        $pages = $this->recPerPage > 0 ? max(1, (int)ceil($total / $this->recPerPage)) : 1;
-        $this->pageNo = min($this->pageNo, $pages);
-        $offset = $this->recPerPage > 0 ? ($this->pageNo - 1) * $this->recPerPage : 0;
-        $rows = $this->recPerPage > 0 ? $this->rows($this->recPerPage, $offset)->fetchAll()
-            : $this->rows(10000)->fetchAll();
+        $offset = 0;
+        if ($this->recPerPage > 0) {
+            [$rows, $total] = $this->currentPage();
+            $pages = max(1, (int)ceil($total / $this->recPerPage));
+            $offset = ($this->pageNo - 1) * $this->recPerPage;
+        } else {
+            // "all": every row up to a limit that a page can hold, and says so beyond it
+            $rows = $this->rows(0, 0, null, null, self::ALL_LIMIT + 1)->fetchAll();
+            $total = count($rows);
+            if ($total > self::ALL_LIMIT) {
+                $rows = array_slice($rows, 0, self::ALL_LIMIT);
+                $total = $this->count();
+            }
+            $pages = 1;
+        }
 
         $html = '<h1>' . H::e($this->t['caption']) . '</h1>';
         if ($this->search->master !== null) {
@@ -219,11 +261,38 @@ final class ListPage
             $html .= '<p class="tw-empty">' . H::e(Lang::t('no_records')) . '</p>';
         } else {
             $html .= '<div class="tw-count">' . H::e(Lang::t('records', $offset + 1, $offset + count($rows), $total)) . '</div>';
+            if ($offset + count($rows) < $total && $this->recPerPage === 0) {
+                $html .= '<div class="tw-msg tw-msg-warning" role="status">' . H::e(Lang::t('all_limited', count($rows), $total)) . '</div>';
+            }
             $html .= $this->table($rows);
         }
         $html .= $this->pager($total, $pages);
         $html .= $this->charts(2);
         $this->app->render($this->t['caption'], $html);
+    }
+
+    /**
+     * The rows of the current page and the number of all rows. A page past
+     * the end shows the last one.
+     *
+     * @return array{0:list<array>,1:int}
+     */
+    private function currentPage(): array
+    {
+        $n = $this->recPerPage;
+        if (!$this->countsInPage()) {
+            $total = $this->count();
+            $this->pageNo = min($this->pageNo, max(1, (int)ceil($total / $n)));
+            return [$this->rows($n, ($this->pageNo - 1) * $n)->fetchAll(), $total];
+        }
+        $rows = $this->rows($n, ($this->pageNo - 1) * $n)->fetchAll();
+        if (!$rows && $this->pageNo > 1) {
+            $total = $this->count();
+            $this->pageNo = max(1, (int)ceil($total / $n));
+            $rows = $this->rows($n, ($this->pageNo - 1) * $n)->fetchAll();
+        }
+        $total = $rows ? (int)$rows[0]['tw_total'] : 0;
+        return [$rows, $total];
     }
 
     private function masterPanel(): string
@@ -237,7 +306,7 @@ final class ListPage
         }
         [$where, $params] = Keys::where($this->db, $key);
         $cols = array_filter($mt['fields'], static fn($f) => $f['list'] && $f['kind'] !== 'blob');
-        $row = $this->db->one('SELECT ' . implode(', ', array_map(fn($f) => $this->db->qi($f['name']), $cols)) . ' FROM '
+        $row = $this->db->one('SELECT ' . ($cols ? implode(', ', array_map(fn($f) => $this->db->column($f), $cols)) : '1 AS tw_none') . ' FROM '
             . $this->db->qi($mt['name']) . $where, $params);
         if ($row === null) {
             throw new HttpError(404, Lang::t('not_found'));

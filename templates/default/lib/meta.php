@@ -125,7 +125,8 @@ final class Meta
             $t['list']['rec_per_page_list'] = array_values(array_filter(array_map('trim', explode(',', $t['list']['rec_per_page_list'])), 'strlen'));
         }
         $t['search'] += ['basic' => true, 'advanced' => false];
-        $t['report'] += ['show_details' => true, 'grand_total' => true, 'source' => $name, 'max_rows' => 5000];
+        $t['report'] += ['show_details' => true, 'grand_total' => true, 'source' => $name,
+            'max_rows' => (int)($config['app']['report_max_rows'] ?? 5000)];
         $fields = [];
         foreach ($t['fields'] ?? [] as $key => $f) {
             if (!isset($f['name'])) {
@@ -133,6 +134,18 @@ final class Meta
             }
             $f = self::field($f, $t['key'], $config);
             $fields[$f['name']] = $f;
+        }
+        $sec = $config['security'] ?? [];
+        if (isset($sec['table'], $sec['password_field']) && $sec['table'] === $name && isset($fields[$sec['password_field']])) {
+            // the login table's password column: never listed, shown, searched or
+            // exported; its edit control stores a new hash only when one is typed
+            $pw = &$fields[$sec['password_field']];
+            $pw['list'] = $pw['view'] = $pw['search'] = $pw['basic_search'] = false;
+            $pw['control'] = 'PASSWORD';
+            $pw['password'] = true;
+            $pw['readonly'] = false;
+            $pw['lookup'] = null;
+            unset($pw);
         }
         $t['fields'] = $fields;
         foreach ($t['key'] as $k) {
@@ -212,8 +225,15 @@ final class Meta
             'group_by' => 0,
             'agg' => [],
             'password' => false,
+            'set' => false,
+            'db_default' => false,
         ];
         $f['kind'] = $kind;
+        foreach (['size', 'tag_maxlength'] as $limit) {
+            if ((int)$f[$limit] >= 2147483647) {
+                $f[$limit] = 0; // a column without a length limit
+            }
+        }
         $f['key'] = in_array($f['name'], $keys, true);
         $f['control'] = strtoupper((string)$f['control']);
         if (!in_array($f['control'], self::CONTROLS, true)) {
@@ -235,6 +255,11 @@ final class Meta
             'store' => $kind === 'blob' ? 'blob' : 'file',
         ];
         $f['agg'] = array_map('strtoupper', (array)$f['agg']);
+        if ($f['set'] && in_array($f['control'], ['RADIO', 'CHECKBOX', 'SELECT'], true)) {
+            // a set holds any number of its members: one check box (or option) per member
+            $f['control'] = $f['control'] === 'SELECT' ? 'SELECT' : 'CHECKBOX';
+            $f['multiple'] = true;
+        }
         return $f;
     }
 }

@@ -45,9 +45,7 @@ final class RecordPage
     {
         $cols = [];
         foreach ($this->t['fields'] as $f) {
-            $cols[] = $f['kind'] === 'blob'
-                ? 'CASE WHEN ' . $this->db->qi($f['name']) . ' IS NULL THEN 0 ELSE 1 END AS ' . $this->db->qi($f['name'])
-                : $this->db->qi($f['name']);
+            $cols[] = $this->db->column($f);
         }
         [$where, $params] = Keys::where($this->db, $key);
         return $this->db->one('SELECT ' . implode(', ', $cols) . ' FROM ' . $this->db->qi($this->t['name']) . $where, $params);
@@ -178,9 +176,16 @@ final class RecordPage
     /** Fields shown on the add or edit form. */
     private function formFields(string $mode): array
     {
-        return array_filter($this->t['fields'], static fn($f) => $mode === 'add'
+        $fields = array_filter($this->t['fields'], static fn($f) => $mode === 'add'
             ? ($f['add'] && $f['control'] !== 'NO' && !$f['auto_increment'])
             : $f['edit']);
+        if ($mode === 'add') {
+            foreach ($fields as $n => $f) {
+                // a column with a default of the database may be left empty
+                $fields[$n]['required'] = $f['required'] && !$f['db_default'];
+            }
+        }
+        return $fields;
     }
 
     /**
@@ -228,7 +233,10 @@ final class RecordPage
             }
             $raw = $_POST[$f['var']] ?? null;
             $shown[$name] = is_array($raw) ? array_values(array_filter($raw, 'is_string')) : (is_string($raw) ? $raw : null);
-            [$value, $err] = Controls::read($this->app, $f);
+            if ($mode === 'add' && $f['db_default'] && self::leftEmpty($raw)) {
+                continue; // left empty, the database fills in its default
+            }
+            [$value, $err] = Controls::read($this->app, $f, $old[$name] ?? null, $old !== null);
             if ($err !== null) {
                 $errors[$name] = $err;
             } else {
@@ -236,6 +244,11 @@ final class RecordPage
             }
         }
         return [$row, $shown, $errors, $discard];
+    }
+
+    private static function leftEmpty(mixed $raw): bool
+    {
+        return $raw === null || $raw === [] || (is_string($raw) && trim($raw) === '');
     }
 
     private function form(string $mode, array $values, array $errors, string $action, ?string $keyText, bool $existing): string
@@ -261,6 +274,7 @@ final class RecordPage
             $html .= '<tr' . ($err !== null ? ' class="tw-invalid"' : '') . '><th scope="row"><label for="tw_' . H::e($f['var']) . '">'
                 . H::e($f['caption']) . ($f['required'] && $f['control'] !== 'NO' ? ' <span class="tw-req">*</span>' : '') . '</label></th><td>'
                 . Controls::render($this->app, $f, $values[$f['name']] ?? null, $existing, $blobUrl)
+                . ($mode === 'add' && $f['db_default'] && $f['control'] !== 'NO' ? '<div class="tw-note">' . H::e(Lang::t('db_default')) . '</div>' : '')
                 . ($err !== null ? '<div class="tw-field-error">' . H::e($err) . '</div>' : '') . '</td></tr>';
         }
         $html .= '</table><div class="tw-buttons"><button type="submit" class="tw-btn tw-btn-primary">'

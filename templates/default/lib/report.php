@@ -22,6 +22,54 @@ final class ReportPage
         return $this->db->qi((string)$this->t['report']['source']);
     }
 
+    /** A group's identity in maps: NULL apart from every text. */
+    private static function groupKey(array $values): string
+    {
+        return implode("\x1f", array_map(static fn($v) => $v === null ? "\x00" : 's' . $v, $values));
+    }
+
+    /**
+     * The summaries of every group of the first $level group fields (0: the
+     * grand total), computed by the database over all rows of the report.
+     *
+     * @return list<array{values:list<mixed>,acc:array}>
+     */
+    private function aggregates(array $groupNames, int $level, array $aggFields, string $fromWhere): array
+    {
+        $db = $this->db;
+        $by = array_map([$db, 'qi'], array_slice($groupNames, 0, $level));
+        $cols = $by;
+        $cols[] = 'COUNT(*) AS ' . $db->qi('tw_n');
+        $i = 0;
+        $names = [];
+        foreach ($aggFields as $f) {
+            $q = $db->qi($f['name']);
+            foreach (['sum' => 'SUM', 'avg' => 'AVG', 'min' => 'MIN', 'max' => 'MAX'] as $k => $fn) {
+                $alias = 'tw_' . $k . $i;
+                $cols[] = $fn . '(' . $q . ') AS ' . $db->qi($alias);
+                $names[$f['name']][$k] = $alias;
+            }
+            $i++;
+        }
+        $sql = 'SELECT ' . implode(', ', $cols) . ' FROM ' . $fromWhere
+            . ($by ? ' GROUP BY ' . implode(', ', $by) . ' ORDER BY ' . implode(', ', array_map(static fn($c) => $c . ' ASC', $by)) : '');
+        $out = [];
+        foreach ($db->all($sql) as $r) {
+            $acc = ['n' => (int)$r['tw_n']];
+            foreach ($names as $field => $aliases) {
+                foreach ($aliases as $k => $alias) {
+                    $acc[$field][$k] = $r[$alias];
+                }
+            }
+            $values = [];
+            foreach (array_slice($groupNames, 0, $level) as $g) {
+                $values[] = $r[$g];
+            }
+            $out[] = ['values' => $values, 'acc' => $acc];
+        }
+        return $out;
+    }
+
     public function run(): void
     {
         $t = $this->t;
@@ -37,22 +85,46 @@ final class ReportPage
                 $order[] = $this->db->qi($o[0]) . (strtoupper((string)($o[1] ?? 'ASC')) === 'DESC' ? ' DESC' : ' ASC');
             }
         }
-        $sql = 'SELECT ' . implode(', ', array_map([$this->db, 'qi'], $cols)) . ' FROM ' . $this->source()
-            . ($t['filter'] ? ' WHERE ' . $t['filter'] : '') . ($order ? ' ORDER BY ' . implode(', ', $order) : '') . ' LIMIT ?';
-        $rows = $this->db->all($sql, [(int)$t['report']['max_rows']]);
+        $fromWhere = $this->source() . ($t['filter'] ? ' WHERE ' . $t['filter'] : '');
+        $levels = count($groups);
+        // the summaries of every level, over all rows
+        $summary = [];
+        for ($i = 0; $i <= $levels; $i++) {
+            foreach ($this->aggregates($groupNames, $i, $aggFields, $fromWhere) as $g) {
+                $summary[$i][self::groupKey($g['values'])] = $g;
+            }
+        }
+        $grand = $summary[0][self::groupKey([])]['acc'] ?? ['n' => 0];
+        $leaves = array_values($summary[$levels] ?? []);
+        // the detail rows, up to the report's limit
+        $max = max(1, (int)$t['report']['max_rows']);
+        $rows = [];
+        if ($t['report']['show_details'] && $cols) {
+            $sql = 'SELECT ' . implode(', ', array_map([$this->db, 'qi'], $cols)) . ' FROM ' . $fromWhere
+                . ($order ? ' ORDER BY ' . implode(', ', $order) : '') . ' LIMIT ?';
+            $rows = $this->db->all($sql, [$max]);
+        }
 
         $labels = [];
         foreach ($t['fields'] as $f) {
             if ($f['lookup'] !== null && in_array($f['name'], $cols, true)) {
-                $labels[$f['name']] = Controls::lookupLabels($this->app, $f, array_column($rows, $f['name']));
+                $values = array_column($rows, $f['name']);
+                $gi = array_search($f['name'], $groupNames, true);
+                if ($gi !== false) {
+                    $values = array_merge($values, array_map(static fn($l) => $l['values'][$gi], $leaves));
+                }
+                $labels[$f['name']] = Controls::lookupLabels($this->app, $f, $values);
             }
         }
         $html = '<h1>' . H::e($t['caption']) . '</h1>';
-        $fromWhere = $this->source() . ($t['filter'] ? ' WHERE ' . $t['filter'] : '');
         foreach ($t['charts'] as $c) {
             if ($c['show'] && (int)$c['position'] === 1) {
                 $html .= Chart::render($this->app, $t, $c, $fromWhere, []);
             }
+        }
+        if ($t['report']['show_details'] && $grand['n'] > count($rows)) {
+            $html .= '<div class="tw-msg tw-msg-warning tw-report-limited" role="status">'
+                . H::e(Lang::t('report_limited', count($rows), $grand['n'])) . '</div>';
         }
         $span = max(1, count($details));
         $html .= '<div class="tw-scroll"><table class="tw-grid tw-report"><thead><tr>';
@@ -60,71 +132,53 @@ final class ReportPage
             $html .= '<th class="' . Format::cellClass($f) . '">' . H::e($f['caption']) . '</th>';
         }
         $html .= '</tr></thead><tbody>';
-        $levels = count($groups);
-        $acc = array_fill(0, $levels + 1, null);
-        $current = array_fill(0, $levels, null);
-        $first = true;
-        $newAcc = static function () use ($aggFields): array {
-            $a = ['n' => 0];
-            foreach ($aggFields as $f) {
-                $a[$f['name']] = ['sum' => 0.0, 'min' => null, 'max' => null, 'n' => 0];
-            }
-            return $a;
-        };
-        $acc[$levels] = $newAcc();
-        foreach ($rows as $row) {
+        $current = null;
+        $next = 0;
+        foreach ($leaves as $li => $leaf) {
+            $values = $leaf['values'];
             // the first group level whose value changed closes it and every deeper level
-            $changed = $first ? 0 : $levels;
-            if (!$first) {
+            $changed = 0;
+            if ($current !== null) {
+                $changed = $levels;
                 for ($i = 0; $i < $levels; $i++) {
-                    if ((string)$row[$groups[$i]['name']] !== (string)$current[$i]) {
+                    if (self::groupKey([$values[$i]]) !== self::groupKey([$current[$i]])) {
                         $changed = $i;
                         break;
                     }
                 }
                 for ($i = $levels - 1; $i >= $changed; $i--) {
-                    $html .= $this->summaryRow($groups[$i], $current[$i], $acc[$i], $aggFields, $details, $span, $i, $labels);
+                    $html .= $this->closeGroup($groups, $current, $i, $summary, $aggFields, $details, $span, $labels);
                 }
             }
             for ($i = $changed; $i < $levels; $i++) {
-                $current[$i] = $row[$groups[$i]['name']];
-                $acc[$i] = $newAcc();
                 $html .= '<tr class="tw-group tw-group-' . ($i + 1) . '"><td colspan="' . $span . '">' . H::e($groups[$i]['caption']) . ': <strong>'
-                    . $this->text($groups[$i], $current[$i], $labels) . '</strong></td></tr>';
+                    . $this->text($groups[$i], $values[$i], $labels) . '</strong></td></tr>';
             }
-            $first = false;
-            for ($i = 0; $i <= $levels; $i++) {
-                $acc[$i]['n']++;
-                foreach ($aggFields as $f) {
-                    $v = $row[$f['name']];
-                    if ($v === null || !is_numeric($v)) {
-                        continue;
-                    }
-                    $a = &$acc[$i][$f['name']];
-                    $a['sum'] += (float)$v;
-                    $a['n']++;
-                    $a['min'] = $a['min'] === null ? (float)$v : min($a['min'], (float)$v);
-                    $a['max'] = $a['max'] === null ? (float)$v : max($a['max'], (float)$v);
-                    unset($a);
+            $current = $values;
+            // the detail rows up to where the next group starts
+            $nextKey = isset($leaves[$li + 1]) ? self::groupKey($leaves[$li + 1]['values']) : null;
+            while ($next < count($rows)) {
+                $row = $rows[$next];
+                if ($nextKey !== null && self::groupKey(array_map(static fn($g) => $row[$g], $groupNames)) === $nextKey) {
+                    break;
                 }
-            }
-            if ($t['report']['show_details']) {
                 $html .= '<tr class="tw-row">';
                 foreach ($details as $f) {
                     $html .= '<td class="' . Format::cellClass($f) . '">' . $this->text($f, $row[$f['name']], $labels) . '</td>';
                 }
                 $html .= '</tr>';
+                $next++;
             }
         }
-        if (!$first) {
+        if ($current !== null) {
             for ($i = $levels - 1; $i >= 0; $i--) {
-                $html .= $this->summaryRow($groups[$i], $current[$i], $acc[$i], $aggFields, $details, $span, $i, $labels);
+                $html .= $this->closeGroup($groups, $current, $i, $summary, $aggFields, $details, $span, $labels);
             }
         }
-        if ($t['report']['grand_total'] && $rows) {
-            $html .= $this->aggRows(Lang::t('grand_total'), $acc[$levels], $aggFields, $details, 'tw-grand');
+        if ($t['report']['grand_total'] && $grand['n'] > 0) {
+            $html .= $this->aggRows(Lang::t('grand_total'), $grand, $aggFields, $details, 'tw-grand');
         }
-        if (!$rows) {
+        if ($grand['n'] === 0) {
             $html .= '<tr><td colspan="' . $span . '">' . H::e(Lang::t('no_records')) . '</td></tr>';
         }
         $html .= '</tbody></table></div>';
@@ -134,6 +188,12 @@ final class ReportPage
             }
         }
         $this->app->render($t['caption'], $html);
+    }
+
+    private function closeGroup(array $groups, array $values, int $level, array $summary, array $aggFields, array $details, int $span, array $labels): string
+    {
+        $acc = $summary[$level + 1][self::groupKey(array_slice($values, 0, $level + 1))]['acc'] ?? ['n' => 0];
+        return $this->summaryRow($groups[$level], $values[$level], $acc, $aggFields, $details, $span, $level, $labels);
     }
 
     private function text(array $f, mixed $v, array $labels): string
@@ -159,13 +219,8 @@ final class ReportPage
                     $cells[] = '<td></td>';
                     continue;
                 }
-                $a = $acc[$f['name']];
-                $v = match ($kind) {
-                    'SUM' => $a['sum'],
-                    'AVG' => $a['n'] ? $a['sum'] / $a['n'] : null,
-                    'MIN' => $a['min'],
-                    'MAX' => $a['max'],
-                };
+                $a = $acc[$f['name']] ?? [];
+                $v = $a[strtolower($kind)] ?? null;
                 $any = true;
                 $ff = $f;
                 if ($ff['format'] === 'None' || $ff['format'] === 'Date/Time') {

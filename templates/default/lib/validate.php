@@ -109,11 +109,15 @@ final class Validate
      * Checks one entered text and converts it to the stored value.
      * Returns [value, error message or null].
      */
-    public static function convert(array $f, string $input): array
+    public static function convert(array $f, string $input, mixed $old = null, bool $existing = false): array
     {
         $s = trim($input);
         $caption = $f['caption'];
         if ($s === '') {
+            // an empty text is a value: a record that holds one keeps it
+            if ($existing && $old !== null && !is_array($old) && trim((string)$old) === '' && in_array($f['kind'], ['string', 'memo'], true)) {
+                return [$input === '' ? (string)$old : $input, null];
+            }
             if ($f['required']) {
                 return [null, Lang::t('required', $caption)];
             }
@@ -159,6 +163,9 @@ final class Validate
                 }
                 break;
         }
+        if ($f['kind'] === 'bool' && is_string($value) && self::isInteger($value)) {
+            $value = (int)$value; // a BIT column takes a number, not its text
+        }
         if ($f['kind'] === 'int' && is_string($value)) {
             if (!self::isInteger($value)) {
                 return [null, Lang::t('invalid_integer', $caption)];
@@ -173,6 +180,9 @@ final class Validate
             }
         }
         if (in_array($f['kind'], ['string', 'memo'], true)) {
+            if ($existing && is_string($old) && $old !== $input && str_replace("\r\n", "\n", $old) === str_replace("\r\n", "\n", $input)) {
+                return [$old, null]; // browsers send the line breaks of a text area as CR LF
+            }
             $max = (int)($f['tag_maxlength'] ?: $f['size']);
             if ($max > 0 && Format::length($s) > $max) {
                 return [null, Lang::t('too_long', $caption, $max)];
@@ -187,6 +197,11 @@ final class Validate
     {
         if ($v === null) {
             return '';
+        }
+        if (is_float($v)) {
+            // the shortest text that reads back as the same number
+            $v = var_export($v, true);
+            return str_ends_with($v, '.0') ? substr($v, 0, -2) : $v;
         }
         $v = (string)$v;
         $check = self::effective($f);
