@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""The generated application on a 1,000,000-row table, SQLite and MariaDB.
+
+    python3 bench/data_bench.py [--rows 1000000] [--db sqlite mariadb]
+        [--tarnwick build/bin/tarnwick] [--template build/share/tarnwick/templates/default.zip]
+
+The bench makes the table itself (items: a key, a name with an index, a
+category, a price with an index, a date-time, a note) and a view over it
+(item_categories: a GROUP BY over every row), generates the application with
+the tarnwick command, serves it with PHP's built-in server on a loopback port
+and times, each request three times (the best and the median are printed):
+
+  list first / middle / last page, sorted by the key descending on a deep
+  page, sorted by the name (indexed) descending on a deep page, searched,
+  the view over all rows, a record's view page and edit page,
+
+then a CSV export of every row with the peak resident memory of the PHP
+process during it (its high-water mark reset just before) and the export's
+size. Goals: every page under 0.3 s; the export's peak under 32 MB whatever
+the row count.
+"""
+import argparse
+import os
+import shutil
+import sqlite3
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+import e2e_lib  # noqa: E402
+
+DESCRIPTION = """
+name "Items"
+project SecType=None RecPerPage=20 RecPerPageList=10,20,50 ExportCsv=True
+field items name FldBasicSearch=True
+field items note FldBasicSearch=False
+"""
+
+SQLITE_SCHEMA = """
+CREATE TABLE items (id INTEGER PRIMARY KEY, name VARCHAR(60) NOT NULL, category VARCHAR(20) NOT NULL,
+  price DECIMAL(10,2) NOT NULL, created DATETIME NOT NULL, note TEXT);
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < {rows})
+INSERT INTO items SELECT i, 'Item ' || printf('%07d', (i * 7919) % {rows}), 'cat' || (i % 37),
+  ((i * 31) % 100000) / 100.0, datetime('2020-01-01', '+' || (i % 100000) || ' minutes'),
+  CASE WHEN i % 3 = 0 THEN NULL ELSE 'note ' || i END FROM n;
+CREATE INDEX items_name ON items(name);
+CREATE INDEX items_price ON items(price);
+CREATE VIEW item_categories AS SELECT category, COUNT(*) AS items, SUM(price) AS total FROM items GROUP BY category;
+"""
+
+MARIADB_SCHEMA = """
+CREATE TABLE items (id INT UNSIGNED PRIMARY KEY, name VARCHAR(60) NOT NULL, category VARCHAR(20) NOT NULL,
+  price DECIMAL(10,2) NOT NULL, created DATETIME NOT NULL, note TEXT NULL) ENGINE=InnoDB;
+INSERT INTO items SELECT seq, CONCAT('Item ', LPAD((seq * 7919) % {rows}, 7, '0')), CONCAT('cat', seq % 37),
+  ((seq * 31) % 100000) / 100.0, '2020-01-01' + INTERVAL (seq % 100000) MINUTE,
+  IF(seq % 3 = 0, NULL, CONCAT('note ', seq)) FROM seq_1_to_{rows};
+CREATE INDEX items_name ON items(name);
+CREATE INDEX items_price ON items(price);
+CREATE VIEW item_categories AS SELECT category, COUNT(*) AS items, SUM(price) AS total FROM items GROUP BY category;
+"""
+
+
+def timed(client, url, repeat=3):
+    times = []
+    for _ in range(repeat):
+        t = time.perf_counter()
+        r = client.get(url)
+        times.append(time.perf_counter() - t)
+        if r.status != 200:
+            raise RuntimeError(f"{url}: HTTP {r.status}")
+    return min(times), statistics.median(times)
+
+
+def peak_rss_during(pid, action):
+    """Peak resident memory (MB) of the process while action runs."""
+    with open(f"/proc/{pid}/clear_refs", "w") as f:
+        f.write("5")  # resets the high-water mark
+    result = action()
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024, result
+    raise RuntimeError("no VmHWM")
+
+
+def bench(engine, args, work):
+    rows = args.rows
+    cleanup = []
+    try:
+        started = time.time()
+        if engine == "sqlite":
+            path = os.path.join(work, "items.sqlite")
+            con = sqlite3.connect(path)
+            con.executescript(SQLITE_SCHEMA.format(rows=rows))
+            con.close()
+            url = "sqlite:" + path
+            db = {"driver": "sqlite", "path": path}
+        else:
+            mdir = os.path.join(work, "mariadb")
+            r = subprocess.run(["bash", os.path.join(e2e_lib.HERE, "mariadb.sh"), "start", mdir,
+                                str(e2e_lib.free_port())], capture_output=True, text=True, timeout=180)
+            if r.returncode != 0:
+                raise RuntimeError("MariaDB did not start: " + r.stderr)
+            cleanup.append(lambda: subprocess.run(["bash", os.path.join(e2e_lib.HERE, "mariadb.sh"), "stop", mdir],
+                                                  timeout=120))
+            env = dict(line.split("=", 1) for line in r.stdout.split() if "=" in line)
+            subprocess.run(["bash", os.path.join(e2e_lib.HERE, "mariadb.sh"), "sql", mdir, env["MDB_NAME"]],
+                           input=MARIADB_SCHEMA.format(rows=rows), text=True, check=True, timeout=1800)
+            url = (f"mysql://{env['MDB_USER']}:{env['MDB_PASSWORD']}@{env['MDB_HOST']}:{env['MDB_PORT']}"
+                   f"/{env['MDB_NAME']}")
+            db = {"driver": "mysql", "host": env["MDB_HOST"], "port": int(env["MDB_PORT"]), "name": env["MDB_NAME"],
+                  "user": env["MDB_USER"], "password": env["MDB_PASSWORD"]}
+        made = time.time() - started
+        description = os.path.join(work, "project.txt")
+        with open(description, "w") as f:
+            f.write(DESCRIPTION)
+        app = e2e_lib.generate(work, url, args.tarnwick, args.template, description)
+        os.makedirs(os.path.join(work, "sessions"), exist_ok=True)
+        e2e_lib.write_local_config(app, db, os.path.join(work, "sessions"))
+        print(f"\n{engine}: {rows:,} rows made in {made:.1f}s")
+        last = (rows + 19) // 20
+        pages = [
+            ("list, first page", "itemslist.php"),
+            ("list, middle page", f"itemslist.php?pageno={last // 2}"),
+            ("list, last page", f"itemslist.php?pageno={last}"),
+            ("sorted by key desc, page 20,000", "itemslist.php?sort=-x_id&pageno=20000"),
+            ("sorted by name desc, page 20,000", "itemslist.php?sort=-x_name&pageno=20000"),
+            ("sorted by price, middle page", f"itemslist.php?sort=x_price&pageno={last // 2}"),
+            ("searched (name contains)", "itemslist.php?psearch=Item+00012&psearchtype="),
+            ("view over all rows, list", "item_categorieslist.php"),
+            ("record view page", f"itemsview.php?key={rows // 2}"),
+            ("record edit page", f"itemsedit.php?key={rows // 2}"),
+        ]
+        with e2e_lib.PhpServer(app, os.path.join(work, "php.log")) as server:
+            client = e2e_lib.Client(server.base)
+            client.get("itemslist.php")  # warm-up
+            worst = 0.0
+            for label, page in pages:
+                best, median = timed(client, page)
+                worst = max(worst, median)
+                print(f"  {label:36s} best {best * 1000:7.1f} ms  median {median * 1000:7.1f} ms")
+            peak, r = peak_rss_during(server.proc.pid, lambda: client.get("itemslist.php?export=csv"))
+            exported = time.perf_counter()
+            lines = r.raw.count(b"\n")
+            if r.status != 200 or lines != rows + 1:
+                raise RuntimeError(f"export: HTTP {r.status}, {lines} lines")
+            print(f"  CSV export: {lines - 1:,} rows, {len(r.raw) / 1e6:.1f} MB, peak memory of the PHP process "
+                  f"{peak:.1f} MB (goal < 32 MB)")
+            print(f"  slowest page (median): {worst * 1000:.0f} ms (goal < 300 ms)")
+            del exported
+    finally:
+        for c in cleanup:
+            c()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--rows", type=int, default=1_000_000)
+    ap.add_argument("--db", nargs="*", default=["sqlite", "mariadb"], choices=["sqlite", "mariadb"])
+    ap.add_argument("--tarnwick", default=os.path.join(SOURCE, "build", "bin", "tarnwick"))
+    ap.add_argument("--template", default=os.path.join(SOURCE, "build", "share", "tarnwick", "templates", "default.zip"))
+    ap.add_argument("--keep", action="store_true", help="keep the work folder")
+    args = ap.parse_args()
+    for engine in args.db:
+        work = tempfile.mkdtemp(prefix=f"tw-data-bench-{engine}-")
+        try:
+            bench(engine, args, work)
+        finally:
+            if not args.keep:
+                shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
