@@ -13,6 +13,8 @@ packages=(
   clang libclang-rt-14-dev clang-format
   # PostgreSQL: the client library, a server for the tests' private clusters, PHP's PDO driver
   libpq-dev postgresql php-pgsql
+  # Lua 5.4: the script engine's benchmarks run equivalent Lua programs beside their own
+  lua5.4
 )
 
 missing=()
