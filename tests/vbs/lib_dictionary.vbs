@@ -68,4 +68,36 @@ d.CompareMode = vbBinaryCompare
 AssertErr 5, "CompareMode of a filled dictionary"
 On Error GoTo 0
 
+' Many keys: growth, removal of most of them, renaming and adding again keep
+' every look-up right and the insertion order.
+Dim big, bi, expectOrder, bigOk
+Set big = CreateObject("Scripting.Dictionary")
+For bi = 1 To 2000
+  big.Add "k" & bi, bi
+Next
+For bi = 1 To 2000
+  If bi Mod 3 <> 0 Then big.Remove "k" & bi
+Next
+AssertEq big.Count, CLng(666), "Count after removing two keys in three"
+bigOk = True
+For bi = 1 To 2000
+  If big.Exists("k" & bi) <> (bi Mod 3 = 0) Then bigOk = False
+Next
+AssertTrue bigOk, "Exists after growth and removals"
+big.Key("k3") = "first"
+big.Add "k1", "again"
+big.Item("k2") = "set"
+expectOrder = "first,k6,k9"
+AssertEq Join(Array(big.Keys()(0), big.Keys()(1), big.Keys()(2)), ","), expectOrder, "order kept after removals and a rename"
+AssertEq big.Keys()(big.Count - 2) & "," & big.Keys()(big.Count - 1), "k1,k2", "keys added later come last"
+AssertEq big("first") + big("k2000") * 0, 3, "a renamed key keeps its item"
+AssertEq big("k1") & big("k2"), "againset", "keys added back after removal"
+For bi = 1 To 2000
+  If big.Exists("k" & bi) Then big.Remove "k" & bi
+Next
+big.Remove "first"
+AssertEq big.Count, CLng(0), "every key removed"
+big.Add "fresh", 1
+AssertEq Join(big.Keys, ","), "fresh", "an emptied dictionary takes new keys"
+
 Done

@@ -61,88 +61,165 @@ std::string Dictionary::lookupKey(const Variant& key) const {
   return out;
 }
 
-Dictionary::List::iterator Dictionary::find(const Variant& key) {
-  auto it = index_.find(lookupKey(key));
-  return it == index_.end() ? entries_.end() : it->second;
+int64_t Dictionary::findSlot(const std::string& lookup, size_t hash) const {
+  if (slots_.empty()) return -1;
+  size_t mask = slots_.size() - 1;
+  uint32_t low = static_cast<uint32_t>(hash);
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    int32_t e = slots_[i].entry;
+    if (e == kFree) return -1;
+    if (e >= 0 && slots_[i].hash == low) {
+      const Entry& entry = entries_[static_cast<size_t>(e)];
+      if (entry.hash == hash && entry.lookup == lookup) return static_cast<int64_t>(i);
+    }
+  }
+}
+
+int32_t Dictionary::findEntry(const Variant& key) const {
+  std::string k = lookupKey(key);
+  int64_t slot = findSlot(k, std::hash<std::string>{}(k));
+  return slot < 0 ? -1 : slots_[static_cast<size_t>(slot)].entry;
+}
+
+// Puts an entry's number into the index; the index has room.
+void Dictionary::placeEntry(int32_t entry) {
+  size_t mask = slots_.size() - 1;
+  size_t hash = entries_[static_cast<size_t>(entry)].hash;
+  size_t i = hash & mask;
+  while (slots_[i].entry >= 0) i = (i + 1) & mask;
+  if (slots_[i].entry == kFree) ++usedSlots_;
+  slots_[i] = {entry, static_cast<uint32_t>(hash)};
+}
+
+// Drops the gaps of removed entries and sizes the index for twice the live ones.
+void Dictionary::rebuild() {
+  if (live_ != entries_.size()) {
+    std::vector<Entry> kept;
+    kept.reserve(live_);
+    for (Entry& e : entries_)
+      if (e.live) kept.push_back(std::move(e));
+    entries_.swap(kept);
+  }
+  size_t size = 16;
+  while (size < (live_ + 1) * 2) size *= 2;
+  slots_.assign(size, Slot{kFree, 0});
+  usedSlots_ = 0;
+  for (size_t i = 0; i < entries_.size(); ++i) placeEntry(static_cast<int32_t>(i));
+}
+
+void Dictionary::append(std::string lookup, size_t hash, const Variant& key, const Variant& item) {
+  entries_.push_back({key, item, std::move(lookup), hash, true});
+  ++live_;
+  if ((usedSlots_ + 1) * 4 > slots_.size() * 3) {
+    rebuild();
+  } else {
+    placeEntry(static_cast<int32_t>(entries_.size() - 1));
+  }
 }
 
 void Dictionary::add(const Variant& key, const Variant& item) {
   std::string k = lookupKey(key);
-  if (index_.count(k)) raise(kErrDuplicateKey);
-  entries_.push_back({key, item});
-  index_.emplace(std::move(k), std::prev(entries_.end()));
+  size_t h = std::hash<std::string>{}(k);
+  if (findSlot(k, h) >= 0) raise(kErrDuplicateKey);
+  append(std::move(k), h, key, item);
 }
 
-bool Dictionary::exists(const Variant& key) const { return index_.count(lookupKey(key)) != 0; }
+bool Dictionary::exists(const Variant& key) const { return findEntry(key) >= 0; }
 
 Variant Dictionary::item(const Variant& key) {
   std::string k = lookupKey(key);
-  auto it = index_.find(k);
-  if (it != index_.end()) return it->second->item;
-  entries_.push_back({key, Variant()});
-  index_.emplace(std::move(k), std::prev(entries_.end()));
+  size_t h = std::hash<std::string>{}(k);
+  int64_t slot = findSlot(k, h);
+  if (slot >= 0) return entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)].item;
+  append(std::move(k), h, key, Variant());
   return Variant();
 }
 
 void Dictionary::setItem(const Variant& key, const Variant& item) {
   std::string k = lookupKey(key);
-  auto it = index_.find(k);
-  if (it != index_.end()) {
-    it->second->item = item;
+  size_t h = std::hash<std::string>{}(k);
+  int64_t slot = findSlot(k, h);
+  if (slot < 0) {
+    append(std::move(k), h, key, item);
     return;
   }
-  entries_.push_back({key, item});
-  index_.emplace(std::move(k), std::prev(entries_.end()));
+  // The old item is released last: its release may run script code.
+  Variant old = std::move(entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)].item);
+  entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)].item = item;
 }
 
 void Dictionary::rename(const Variant& key, const Variant& newKey) {
-  auto it = index_.find(lookupKey(key));
-  if (it == index_.end()) raise(kErrElementNotFound);
-  std::string k = lookupKey(newKey);
-  if (k == it->first) {
-    it->second->key = newKey;
+  std::string k = lookupKey(key);
+  int64_t slot = findSlot(k, std::hash<std::string>{}(k));
+  if (slot < 0) raise(kErrElementNotFound);
+  int32_t e = slots_[static_cast<size_t>(slot)].entry;
+  std::string k2 = lookupKey(newKey);
+  if (k2 == k) {
+    entries_[static_cast<size_t>(e)].key = newKey;
     return;
   }
-  if (index_.count(k)) raise(kErrDuplicateKey);
-  List::iterator entry = it->second;
-  entry->key = newKey;
-  index_.erase(it);
-  index_.emplace(std::move(k), entry);
+  size_t h2 = std::hash<std::string>{}(k2);
+  if (findSlot(k2, h2) >= 0) raise(kErrDuplicateKey);
+  slots_[static_cast<size_t>(slot)].entry = kGap;
+  Entry& entry = entries_[static_cast<size_t>(e)];
+  entry.key = newKey;
+  entry.lookup = std::move(k2);
+  entry.hash = h2;
+  if ((usedSlots_ + 1) * 4 > slots_.size() * 3) {
+    rebuild();
+  } else {
+    placeEntry(e);
+  }
 }
 
 void Dictionary::remove(const Variant& key) {
-  auto it = index_.find(lookupKey(key));
-  if (it == index_.end()) raise(kErrElementNotFound);
-  List::iterator entry = it->second;
-  index_.erase(it);
+  std::string k = lookupKey(key);
+  int64_t slot = findSlot(k, std::hash<std::string>{}(k));
+  if (slot < 0) raise(kErrElementNotFound);
+  Entry& entry = entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)];
+  slots_[static_cast<size_t>(slot)].entry = kGap;
   // The item may be an object whose release runs script code that looks at
   // this dictionary; unlink first, release after.
-  Entry gone = std::move(*entry);
-  entries_.erase(entry);
+  Variant goneKey = std::move(entry.key);
+  Variant goneItem = std::move(entry.item);
+  entry.live = false;
+  entry.lookup.clear();
+  --live_;
+  if (live_ == 0) {
+    entries_.clear();
+    slots_.clear();
+    usedSlots_ = 0;
+  } else if (entries_.size() > 32 && live_ * 2 < entries_.size()) {
+    rebuild();
+  }
 }
 
 void Dictionary::removeAll() {
-  List gone;
+  std::vector<Entry> gone;
   gone.swap(entries_);
-  index_.clear();
+  slots_.clear();
+  live_ = 0;
+  usedSlots_ = 0;
 }
 
 Variant Dictionary::keys() const {
   std::vector<Variant> out;
-  out.reserve(entries_.size());
-  for (const Entry& e : entries_) out.push_back(e.key);
+  out.reserve(live_);
+  for (const Entry& e : entries_)
+    if (e.live) out.push_back(e.key);
   return Variant::array(std::move(out));
 }
 
 Variant Dictionary::items() const {
   std::vector<Variant> out;
-  out.reserve(entries_.size());
-  for (const Entry& e : entries_) out.push_back(e.item);
+  out.reserve(live_);
+  for (const Entry& e : entries_)
+    if (e.live) out.push_back(e.item);
   return Variant::array(std::move(out));
 }
 
 void Dictionary::setCompareMode(int32_t mode) {
-  if (!entries_.empty()) raise(kErrInvalidCall);
+  if (live_ != 0) raise(kErrInvalidCall);
   if (mode < 0) raise(kErrInvalidCall);
   compareMode_ = mode;
 }
@@ -184,8 +261,9 @@ int32_t Dictionary::hashValue(const Variant& key) const {
 
 Ref<Enumerator> Dictionary::newEnum() {
   std::vector<Variant> snapshot;
-  snapshot.reserve(entries_.size());
-  for (const Entry& e : entries_) snapshot.push_back(e.key);
+  snapshot.reserve(live_);
+  for (const Entry& e : entries_)
+    if (e.live) snapshot.push_back(e.key);
   return makeRef<VectorEnumerator>(std::move(snapshot));
 }
 

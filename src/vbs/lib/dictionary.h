@@ -3,9 +3,8 @@
 // constant-time look-up. Keys are texts (compared by the compare mode),
 // numbers (1, 1.0 and CLng(1) are one key; "1" is another), objects (by
 // identity), Booleans, Empty and Null.
-#include <list>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "automation/dispatch.h"
 
@@ -26,24 +25,43 @@ class Dictionary : public Dispatch {
   void removeAll();
   Variant keys() const;
   Variant items() const;
-  int32_t count() const noexcept { return static_cast<int32_t>(entries_.size()); }
+  int32_t count() const noexcept { return static_cast<int32_t>(live_); }
   int32_t compareMode() const noexcept { return compareMode_; }
   void setCompareMode(int32_t mode);
   int32_t hashValue(const Variant& key) const;
 
  private:
+  // Entries in insertion order; a removed one stays as a gap until the
+  // next rebuild. The index is open addressing over entry numbers.
   struct Entry {
     Variant key;
     Variant item;
+    std::string lookup;
+    size_t hash = 0;
+    bool live = true;
   };
-  using List = std::list<Entry>;
+  static constexpr int32_t kFree = -1;
+  static constexpr int32_t kGap = -2;
 
   // The look-up form of a key: its kind and value, text folded in text mode.
   std::string lookupKey(const Variant& key) const;
-  List::iterator find(const Variant& key);
+  // The slot holding the key, or -1.
+  int64_t findSlot(const std::string& lookup, size_t hash) const;
+  int32_t findEntry(const Variant& key) const;
+  void append(std::string lookup, size_t hash, const Variant& key, const Variant& item);
+  void placeEntry(int32_t entry);
+  void rebuild();
 
-  List entries_;
-  std::unordered_map<std::string, List::iterator> index_;
+  std::vector<Entry> entries_;
+  // An entry's number with the low half of its hash: most probes that miss
+  // are told apart without reading the entry.
+  struct Slot {
+    int32_t entry;
+    uint32_t hash;
+  };
+  std::vector<Slot> slots_;
+  size_t live_ = 0;
+  size_t usedSlots_ = 0;
   int32_t compareMode_ = 0;
 };
 
