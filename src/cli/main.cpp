@@ -34,7 +34,7 @@ constexpr const char* kFooter =
     "  TARNWICK_CONFIG_HOME       folder of the user's registry.sqlite (user defaults)\n"
     "  TARNWICK_MACHINE_REGISTRY  the shipped machine defaults file\n"
     "  TARNWICK_DOCUMENTS         folder below which generation keeps its work folders\n"
-    "  TARNWICK_DB_PASSWORD       database password when a mysql:// URL has none\n"
+    "  TARNWICK_DB_PASSWORD       database password when a mysql:// or postgresql:// URL has none\n"
     "  TARNWICK_EXTENSIONS        folder of extension archives\n"
     "  TARNWICK_TEMPLATES         folder of the shipped templates (default: beside the program)\n"
     "  TARNWICK_DATA_DIR          folder holding templates/ and samples/ (for demo)\n"
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   g.colorErr = colourAllowed(STDERR_FILENO);
   g.interactive = isatty(STDIN_FILENO) == 1 && isatty(STDERR_FILENO) == 1;
 
-  CLI::App app{"Tarnwick turns a MySQL/MariaDB or SQLite database and a template into a PHP web application.",
+  CLI::App app{"Tarnwick turns a MySQL/MariaDB, PostgreSQL or SQLite database and a template into a PHP web application.",
                "tarnwick"};
   app.set_version_flag("--version", std::string("tarnwick ") + TARNWICK_VERSION,
                        "Print the engine version and exit");

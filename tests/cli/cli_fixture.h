@@ -76,6 +76,7 @@ class CliTest : public ::testing::Test {
   // The folder commands run in; relative paths in arguments start here.
   fs::path work() const { return dir_ / "work"; }
   void setEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+  void unsetEnv(const std::string& name) { env_.erase(name); }
 
   // ---- running the program
 
@@ -272,6 +273,7 @@ class CliTest : public ::testing::Test {
       std::string name = entry.substr(0, entry.find('='));
       if (name.rfind("TARNWICK_", 0) == 0 && name != "TARNWICK_SOURCE_DIR") continue;
       if (name == "NO_COLOR" || name == "HOME" || name == "TERM") continue;
+      if (name.rfind("PG", 0) == 0) continue;  // libpq's connection variables
       out.push_back(entry);
     }
     for (const auto& [k, v] : env_) out.push_back(k + "=" + v);
