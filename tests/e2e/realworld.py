@@ -397,8 +397,10 @@ def reports_total_every_row_and_say_when_they_list_fewer(ctx):
 def deep_pages_sorted_descending_hold_the_right_rows(ctx):
     if not maria_only(ctx):
         return
+    # pages of the second half are read from the other end
     cases = [("-x_name", "name DESC, city_id DESC", 60), ("x_region", "region ASC, city_id ASC", 7),
-             ("-x_city_id", "city_id DESC", 125)]
+             ("-x_city_id", "city_id DESC", 125), ("-x_name", "name DESC, city_id DESC", 100),
+             ("x_region", "region ASC, city_id ASC", 90), ("", "city_id ASC", 124)]
     for sort, order, pageno in cases:
         text = ctx.client.get(f"citieslist.php?sort={sort}&pageno={pageno}").text
         expected = [r[0] for r in ctx.db.rows(f"SELECT city_id FROM cities ORDER BY {order} LIMIT 20 OFFSET ?",

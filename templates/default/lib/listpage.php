@@ -112,15 +112,20 @@ final class ListPage
         return implode(',', array_map(fn($s) => ($s[1] === 'DESC' ? '-' : '') . $this->t['fields'][$s[0]]['var'], $sort));
     }
 
+    /** Read from the other end: each sort direction turned (the page's rows then come last first). */
+    private bool $reversed = false;
+
     private function orderBy(): string
     {
         $parts = [];
         $seen = [];
         $order = $this->sort ?: array_map(static fn($o) => [(string)$o[0], strtoupper((string)($o[1] ?? 'ASC'))],
             $this->t['default_order']);
+        $flip = static fn(string $dir) => $dir === 'DESC' ? 'ASC' : 'DESC';
         foreach ($order as [$name, $dir]) {
             if (isset($this->t['fields'][$name]) && !isset($seen[$name])) {
-                $parts[] = $this->db->qi($name) . ($dir === 'DESC' ? ' DESC' : ' ASC');
+                $dir = $dir === 'DESC' ? 'DESC' : 'ASC';
+                $parts[] = $this->db->qi($name) . ' ' . ($this->reversed ? $flip($dir) : $dir);
                 $seen[$name] = true;
             }
         }
@@ -134,7 +139,7 @@ final class ListPage
         }
         foreach ($this->t['key'] as $k) {
             if (!isset($seen[$k])) {
-                $parts[] = $this->db->qi($k) . ' ' . $last;
+                $parts[] = $this->db->qi($k) . ' ' . ($this->reversed ? $flip($last) : $last);
             }
         }
         return $parts ? ' ORDER BY ' . implode(', ', $parts) : '';
@@ -283,7 +288,17 @@ final class ListPage
         if (!$this->countsInPage()) {
             $total = $this->count();
             $this->pageNo = min($this->pageNo, max(1, (int)ceil($total / $n)));
-            return [$this->rows($n, ($this->pageNo - 1) * $n)->fetchAll(), $total];
+            $offset = ($this->pageNo - 1) * $n;
+            if ($offset > $total / 2 && $this->t['key']) {
+                // a page in the second half is read from the end: the mirrored
+                // order (with the key last, it is exact) skips fewer rows
+                $this->reversed = true;
+                $count = min($n, $total - $offset);
+                $rows = array_reverse($this->rows($count, $total - $offset - $count)->fetchAll());
+                $this->reversed = false;
+                return [$rows, $total];
+            }
+            return [$this->rows($n, $offset)->fetchAll(), $total];
         }
         $rows = $this->rows($n, ($this->pageNo - 1) * $n)->fetchAll();
         if (!$rows && $this->pageNo > 1) {
