@@ -246,6 +246,12 @@ final class RecordPage
         return [$row, $shown, $errors, $discard];
     }
 
+    /** Whether the form marks the field as one to fill in: an empty set and a kept password are values. */
+    private static function mustFill(array $f, bool $existing): bool
+    {
+        return $f['required'] && $f['control'] !== 'NO' && !$f['set'] && !($f['control'] === 'PASSWORD' && $existing);
+    }
+
     private static function leftEmpty(mixed $raw): bool
     {
         return $raw === null || $raw === [] || (is_string($raw) && trim($raw) === '');
@@ -272,7 +278,7 @@ final class RecordPage
             $err = $errors[$f['name']] ?? null;
             $blobUrl = ($existing && $keyText !== null && $f['control'] === 'FILE') ? $this->fileUrl($f, $keyText) : null;
             $html .= '<tr' . ($err !== null ? ' class="tw-invalid"' : '') . '><th scope="row"><label for="tw_' . H::e($f['var']) . '">'
-                . H::e($f['caption']) . ($f['required'] && $f['control'] !== 'NO' ? ' <span class="tw-req">*</span>' : '') . '</label></th><td>'
+                . H::e($f['caption']) . (self::mustFill($f, $existing) ? ' <span class="tw-req">*</span>' : '') . '</label></th><td>'
                 . Controls::render($this->app, $f, $values[$f['name']] ?? null, $existing, $blobUrl)
                 . ($mode === 'add' && $f['db_default'] && $f['control'] !== 'NO' ? '<div class="tw-note">' . H::e(Lang::t('db_default')) . '</div>' : '')
                 . ($err !== null ? '<div class="tw-field-error">' . H::e($err) . '</div>' : '') . '</td></tr>';
