@@ -467,16 +467,22 @@ void ProcCompiler::selectStatement(const Stmt& s) {
     }
   }
   int32_t toElse = emit(OpCode::Jmp, 0);
+  int32_t firstBody = -1;
   for (size_t i = 0; i < s.cases.size(); ++i) {
     for (int32_t j : bodyJumps[i]) jumpTo(j, here());
+    if (i == 0) firstBody = here();
     block(s.cases[i].body);
     endJumps.push_back(emit(OpCode::Jmp, 0));
   }
   jumpTo(toElse, here());
+  if (firstBody < 0) firstBody = here();
   if (s.hasElse) block(s.elseBody);
   int32_t end = here();
   for (int32_t j : endJumps) jumpTo(j, end);
   for (int32_t r : headerFix) proc_.resumes[static_cast<size_t>(r)].next = end;
+  // A selector that fails under On Error Resume Next goes on into the
+  // first body, as the next statement after the failing one.
+  proc_.resumes[static_cast<size_t>(headerFix[0])].next = firstBody;
   emit(OpCode::ClearLoc, 0, 0, 1, h);
 }
 
@@ -508,7 +514,9 @@ void ProcCompiler::forStatement(const Stmt& s) {
   int32_t exit = here();
   emit(OpCode::ClearLoc, 0, 0, 2, h);
   proc_.code[static_cast<size_t>(init)].b = exit;
-  proc_.resumes[headerRange].next = exit;
+  // A header that fails under On Error Resume Next runs the body once: its
+  // next statement; the loop's end then finds no loop state and stops.
+  proc_.resumes[headerRange].next = body;
   proc_.resumes[nextRange].next = exit;
   for (int32_t j : loops_.back().exits) jumpTo(j, exit);
   loops_.pop_back();
@@ -535,7 +543,9 @@ void ProcCompiler::forEachStatement(const Stmt& s) {
   int32_t exit = here();
   emit(OpCode::ClearLoc, 0, 0, 2, h);
   proc_.code[static_cast<size_t>(init)].b = exit;
-  proc_.resumes[headerRange].next = exit;
+  // A header that fails under On Error Resume Next runs the body once: its
+  // next statement; the loop's end then finds no loop state and stops.
+  proc_.resumes[headerRange].next = body;
   proc_.resumes[nextRange].next = exit;
   for (int32_t j : loops_.back().exits) jumpTo(j, exit);
   loops_.pop_back();

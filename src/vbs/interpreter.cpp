@@ -721,6 +721,8 @@ Variant Runtime::execute(Frame* entry) {
               } else {
                 run = withinLimit(*v, limit, s < 0);
               }
+            } else if (step.isEmpty()) {
+              run = false;  // the loop's header failed: no state, no second pass
             } else {
               Variant next = add(*v, step);
               assignTo(*v, std::move(next));

@@ -235,9 +235,11 @@ const Instr* Runtime::eachNext(Frame* f, const Instr* ip) {
       item = arr.data[static_cast<size_t>(i)];
       f->locals[h + 1] = Variant::long_(i + 1);
     }
-  } else {
+  } else if (state.isObject()) {
     EnumHolder* holder = asEnumHolder(state.rawObject());
     any = holder && holder->enumerator->next(item);
+  } else {
+    any = false;  // the loop's header failed: no state, no second pass
   }
   if (any) {
     int32_t fb = ip->k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;

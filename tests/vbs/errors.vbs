@@ -113,6 +113,24 @@ End If
 AssertEq entered, True, "failing If condition continues with the next statement"
 Err.Clear
 
+' A loop or Select Case whose header fails under Resume Next runs its body
+' once: the body is the statement after the failing one.
+Dim headerRuns, headerError, headerCases, hc
+headerCases = Array( _
+  Array("For i = 1 To 1 / 0" & vbCrLf & "headerRuns = headerRuns + 1" & vbCrLf & "Next", "For with a failing limit"), _
+  Array("For i = CInt(""x"") To 3" & vbCrLf & "headerRuns = headerRuns + 1" & vbCrLf & "Next", "For with a failing start"), _
+  Array("For Each i In 5" & vbCrLf & "headerRuns = headerRuns + 1" & vbCrLf & "Next", "For Each over no collection"), _
+  Array("Select Case 1 / 0" & vbCrLf & "Case 1" & vbCrLf & "headerRuns = headerRuns + 1" & vbCrLf & _
+        "Case Else" & vbCrLf & "headerRuns = headerRuns + 10" & vbCrLf & "End Select", "Select Case with a failing value"))
+For Each hc In headerCases
+  headerRuns = 0
+  Err.Clear
+  ExecuteGlobal "On Error Resume Next" & vbCrLf & hc(0) & vbCrLf & "headerError = Err.Number"
+  AssertEq headerRuns, 1, hc(1)
+  AssertTrue headerError <> 0, hc(1) & " keeps its error"
+Next
+Err.Clear
+
 ' Errors inside loops under Resume Next.
 Dim n, i
 n = 0
