@@ -1,6 +1,7 @@
 #pragma once
-// Synchronisation tests against the binary's private MariaDB server. Every
-// test seeds tw_sync again (tests/sync/sql/sync.sql), builds a project from
+// Synchronisation tests against the binary's private MariaDB or PostgreSQL
+// server. Every test seeds tw_sync again (tests/sync/sql/sync.sql or
+// sync_postgres.sql), builds a project from
 // it — every table and view, the custom view "cv_sizes" and the report
 // "rpt_customers" — saves it and loads it back, so that what is compared is
 // what a project file holds. Then the test changes the database with SQL.
@@ -19,6 +20,7 @@
 #include "sync/sync.h"
 #include "testing/fresh_engine.h"
 #include "testing/mariadb_server.h"
+#include "testing/postgres_server.h"
 
 namespace tw::testing {
 
@@ -26,15 +28,36 @@ inline constexpr const char* kSyncDb = "tw_sync";
 inline constexpr const char* kSyncReader = "tw_sync_reader";
 inline constexpr const char* kSyncPassword = "Sync-Reader-7";
 
-class SyncMariaDbTest : public FreshEngine {
+enum class SyncServerKind { kMariaDb, kPostgres };
+
+inline std::string syncServerName(const ::testing::TestParamInfo<SyncServerKind>& info) {
+  return info.param == SyncServerKind::kMariaDb ? "MariaDB" : "PostgreSQL";
+}
+
+class SyncServerBase : public FreshEngine {
  protected:
+  virtual SyncServerKind kind() const = 0;
+  bool postgres() const { return kind() == SyncServerKind::kPostgres; }
+
   void SetUp() override {
     FreshEngine::SetUp();
-    if (!MariaDbServer::installed()) GTEST_SKIP() << "mariadb-server is not installed";
-    server_ = &MariaDbServer::shared();
-    ASSERT_TRUE(server_->available()) << server_->error();
     std::string message;
-    ASSERT_TRUE(server_->runScript(seedFolder("sync", __FILE__) / "sync.sql", &message)) << message;
+    if (postgres()) {
+      if (!PostgresServer::installed()) {
+        if (runningInCi()) FAIL() << "postgresql is not installed";
+        GTEST_SKIP() << "postgresql is not installed";
+      }
+      pg_ = &PostgresServer::shared();
+      ASSERT_TRUE(pg_->available()) << pg_->error();
+      ASSERT_TRUE(pg_->recreateDatabase(kSyncDb, &message)) << message;
+      ASSERT_TRUE(pg_->runScript(seedFolder("sync", __FILE__) / "sync_postgres.sql", &message, kSyncDb))
+          << message;
+    } else {
+      if (!MariaDbServer::installed()) GTEST_SKIP() << "mariadb-server is not installed";
+      server_ = &MariaDbServer::shared();
+      ASSERT_TRUE(server_->available()) << server_->error();
+      ASSERT_TRUE(server_->runScript(seedFolder("sync", __FILE__) / "sync.sql", &message)) << message;
+    }
     installSchemaMembers();
     installSyncMembers();
     auto prompt = std::make_unique<ScriptedPrompt>();
@@ -48,7 +71,7 @@ class SyncMariaDbTest : public FreshEngine {
     auto proj = makeRef<AGP>();
     proj->AddProj("sync");
     proj->setSetting("DynamicLoadDB", Variant(dynamic));
-    LoadDB(*proj, Variant(kSyncDb), Variant("mysql"), Variant(server_->host()), Variant(port()),
+    LoadDB(*proj, Variant(kSyncDb), Variant(postgres() ? "postgresql" : "mysql"), Variant("127.0.0.1"), Variant(port()),
            Variant(kSyncReader), Variant(kSyncPassword), Variant(""), Variant("native"), Variant(""),
            Variant("utf-8"));
     EXPECT_EQ(AGP::ProjErr(), "");
@@ -71,13 +94,14 @@ class SyncMariaDbTest : public FreshEngine {
     return loaded;
   }
 
-  // Runs statements in tw_sync as root.
+  // Runs statements in tw_sync as the server's superuser.
   void sql(const std::string& statements) {
     std::string message;
-    ASSERT_TRUE(server_->runSql(statements, &message, kSyncDb)) << message;
+    bool ok = postgres() ? pg_->runSql(statements, &message, kSyncDb) : server_->runSql(statements, &message, kSyncDb);
+    ASSERT_TRUE(ok) << message;
   }
 
-  std::string port() const { return std::to_string(server_->port()); }
+  std::string port() const { return std::to_string(postgres() ? pg_->port() : server_->port()); }
   ScriptedPrompt& prompt() { return *prompt_; }
 
   static AGPTable* table(AGP& proj, const char* name) {
@@ -109,8 +133,21 @@ class SyncMariaDbTest : public FreshEngine {
 
  private:
   MariaDbServer* server_ = nullptr;
+  PostgresServer* pg_ = nullptr;
   ScriptedPrompt* prompt_ = nullptr;
   int saved_ = 0;
+};
+
+// On the MariaDB server only.
+class SyncMariaDbTest : public SyncServerBase {
+ protected:
+  SyncServerKind kind() const override { return SyncServerKind::kMariaDb; }
+};
+
+// On each server.
+class SyncServerTest : public SyncServerBase, public ::testing::WithParamInterface<SyncServerKind> {
+ protected:
+  SyncServerKind kind() const override { return GetParam(); }
 };
 
 }  // namespace tw::testing
