@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the sample database as SQL scripts for SQLite and MariaDB.
+"""Writes the sample database as SQL scripts for SQLite, MariaDB and PostgreSQL.
 
 The data comes from a seeded random generator, so running the script again
 gives byte-identical files:
@@ -7,7 +7,7 @@ gives byte-identical files:
     python3 samples/make_data.py            # rewrites samples/sample-*.sql
     python3 samples/make_data.py --sqlite out.sqlite   # also builds a database
 
-Both scripts hold the same schema and the same rows: a small trading company
+The scripts hold the same schema and the same rows: a small trading company
 with categories, products, customers, employees (each reporting to a manager),
 orders and order lines, and a view that totals every order.
 """
@@ -352,13 +352,89 @@ CREATE VIEW order_summary AS
   GROUP BY o.order_id, c.company_name, o.order_date, o.status;
 """
 
+SCHEMA_POSTGRES = """
+CREATE TYPE yes_no AS ENUM ('Y', 'N');
+CREATE TYPE order_status AS ENUM ('New', 'Processing', 'Shipped', 'Cancelled');
+CREATE TABLE categories (
+  category_id serial PRIMARY KEY,
+  category_name varchar(50) NOT NULL UNIQUE,
+  description text,
+  picture bytea
+);
+CREATE TABLE products (
+  product_id serial PRIMARY KEY,
+  product_name varchar(80) NOT NULL,
+  category_id integer REFERENCES categories(category_id),
+  unit_price numeric(10,2) NOT NULL DEFAULT 0,
+  units_in_stock integer NOT NULL DEFAULT 0,
+  discontinued yes_no NOT NULL DEFAULT 'N',
+  added_on date
+);
+CREATE TABLE customers (
+  customer_id serial PRIMARY KEY,
+  company_name varchar(80) NOT NULL,
+  contact_name varchar(60),
+  city varchar(40),
+  country varchar(40),
+  phone varchar(30),
+  email varchar(80),
+  customer_since date,
+  credit_limit numeric(12,2),
+  notes text
+);
+CREATE TABLE employees (
+  employee_id serial PRIMARY KEY,
+  first_name varchar(40) NOT NULL,
+  last_name varchar(40) NOT NULL,
+  title varchar(60),
+  reports_to integer REFERENCES employees(employee_id) DEFERRABLE INITIALLY DEFERRED,
+  birth_date date,
+  hire_date date,
+  salary numeric(10,2),
+  email varchar(80),
+  login varchar(30) NOT NULL UNIQUE,
+  password_hash varchar(255),
+  photo_file varchar(255)
+);
+CREATE TABLE orders (
+  order_id serial PRIMARY KEY,
+  customer_id integer NOT NULL REFERENCES customers(customer_id),
+  employee_id integer REFERENCES employees(employee_id),
+  order_date date NOT NULL,
+  required_date date,
+  shipped_at timestamp,
+  status order_status NOT NULL DEFAULT 'New',
+  freight numeric(10,2) DEFAULT 0,
+  ship_city varchar(40)
+);
+CREATE TABLE order_lines (
+  line_id serial PRIMARY KEY,
+  order_id integer NOT NULL REFERENCES orders(order_id),
+  product_id integer NOT NULL REFERENCES products(product_id),
+  quantity integer NOT NULL DEFAULT 1,
+  unit_price numeric(10,2) NOT NULL,
+  discount numeric(4,2) NOT NULL DEFAULT 0
+);
+CREATE VIEW order_summary AS
+  SELECT o.order_id, c.company_name, o.order_date, o.status,
+         COUNT(l.line_id) AS "Line Count",
+         ROUND(SUM(l.quantity * l.unit_price * (1 - l.discount)), 2) AS "Total Amount"
+  FROM orders o
+  JOIN customers c ON c.customer_id = o.customer_id
+  LEFT JOIN order_lines l ON l.order_id = o.order_id
+  GROUP BY o.order_id, c.company_name, o.order_date, o.status;
+"""
+
 TABLE_ORDER = ["categories", "products", "customers", "employees", "orders", "order_lines"]
+KINDS = {"sqlite": "SQLite", "mariadb": "MariaDB", "postgres": "PostgreSQL"}
 
 
-def literal(value, mariadb):
+def literal(value, kind):
     if value is None:
         return "NULL"
     if isinstance(value, bytes):
+        if kind == "postgres":
+            return "decode('" + value.hex().upper() + "', 'hex')"
         return "X'" + value.hex().upper() + "'"
     if isinstance(value, (int, Decimal)):
         return str(value)
@@ -372,11 +448,13 @@ def literal(value, mariadb):
     return "'" + text.replace("'", "''") + "'"
 
 
-def script(data, mariadb):
+def script(data, kind):
     out = []
-    kind = "MariaDB" if mariadb else "SQLite"
-    out.append(f"-- Tarnwick sample database for {kind}; written by samples/make_data.py, do not edit.")
-    if mariadb:
+    out.append(f"-- Tarnwick sample database for {KINDS[kind]}; written by samples/make_data.py, do not edit.")
+    if kind == "postgres":
+        out.append("SET client_encoding = 'UTF8';")
+        out.append("BEGIN;")
+    elif kind == "mariadb":
         out.append("SET NAMES utf8mb4;")
         out.append("SET FOREIGN_KEY_CHECKS = 0;")
         out.append("DROP VIEW IF EXISTS order_summary;")
@@ -386,15 +464,20 @@ def script(data, mariadb):
     else:
         out.append("PRAGMA foreign_keys = ON;")
         out.append("BEGIN TRANSACTION;")
-    out.append((SCHEMA_MARIADB if mariadb else SCHEMA_SQLITE).strip())
+    out.append({"sqlite": SCHEMA_SQLITE, "mariadb": SCHEMA_MARIADB, "postgres": SCHEMA_POSTGRES}[kind].strip())
     for t in TABLE_ORDER:
         cols = ", ".join(COLUMNS[t])
         rows = data[t]
         for i in range(0, len(rows), 50):
-            values = ",\n  ".join("(" + ", ".join(literal(v, mariadb) for v in r) + ")"
+            values = ",\n  ".join("(" + ", ".join(literal(v, kind) for v in r) + ")"
                                   for r in rows[i:i + 50])
             out.append(f"INSERT INTO {t} ({cols}) VALUES\n  {values};")
-    if not mariadb:
+    if kind == "postgres":
+        # The rows came with their keys: each key's sequence goes on from the highest.
+        for t in TABLE_ORDER:
+            key = COLUMNS[t][0]
+            out.append(f"SELECT setval(pg_get_serial_sequence('{t}', '{key}'), MAX({key})) FROM {t};")
+    if kind != "mariadb":
         out.append("COMMIT;")
     return "\n".join(out) + "\n"
 
@@ -405,9 +488,9 @@ def main():
     ap.add_argument("--sqlite", metavar="FILE", help="also build a SQLite database file")
     args = ap.parse_args()
     data = build()
-    for name, mariadb in (("sample-sqlite.sql", False), ("sample-mariadb.sql", True)):
-        with open(os.path.join(args.out_dir, name), "w", encoding="utf-8", newline="\n") as f:
-            f.write(script(data, mariadb))
+    for kind in KINDS:
+        with open(os.path.join(args.out_dir, f"sample-{kind}.sql"), "w", encoding="utf-8", newline="\n") as f:
+            f.write(script(data, kind))
     if args.sqlite:
         build_sqlite(os.path.join(args.out_dir, "sample-sqlite.sql"), args.sqlite)
     return 0

@@ -10,7 +10,11 @@ of the language file.
 // TARNWICK_DB_PATH (SQLite), which win over both files.
 <!--##
 	zzDriver = LCase(Trim(DB.DBType & ""))
-	If zzDriver <> "sqlite" Then zzDriver = "mysql"
+	If zzDriver = "postgresql" Then
+		zzDriver = "pgsql"
+	ElseIf zzDriver <> "sqlite" Then
+		zzDriver = "mysql"
+	End If
 	zzSecType = LCase(Trim(PROJ.SecType & ""))
 	If zzSecType <> "static" And zzSecType <> "table" And zzSecType <> "both" Then zzSecType = "none"
 	zzUpload = Trim(PROJ.UploadPath & "")
@@ -53,14 +57,32 @@ $config = [
 <!--##
 	Else
 		zzPort = Trim(DB.DBPort & "")
-		If Not IsPlainNumber(zzPort) Then zzPort = "3306"
+		If Not IsPlainNumber(zzPort) Then
+			If zzDriver = "pgsql" Then zzPort = "5432" Else zzPort = "3306"
+		End If
+		' A PostgreSQL project names its schema in its URL (schema=NAME).
+		zzSchema = ""
+		zzUrl = DB.DBURL & ""
+		zzAt = InStr(1, zzUrl, "schema=", 1)
+		If zzAt > 0 Then
+			zzSchema = Mid(zzUrl, zzAt + 7)
+			If InStr(zzSchema, "&") > 0 Then zzSchema = Left(zzSchema, InStr(zzSchema, "&") - 1)
+		End If
 ##-->
         'host' => <!--##=PhpText(DB.DBHost)##-->,
         'port' => <!--##=CLng(zzPort)##-->,
         'name' => <!--##=PhpText(DB.DBName)##-->,
         'user' => <!--##=PhpText(DB.DBUID)##-->,
+<!--##
+		If zzDriver = "pgsql" Then
+##-->
+        'schema' => <!--##=PhpText(zzSchema)##-->,
+<!--##
+		Else
+##-->
         'charset' => 'utf8mb4',
 <!--##
+		End If
 	End If
 ##-->
     ],

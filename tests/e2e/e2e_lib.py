@@ -2,8 +2,10 @@
 with php -S, an HTTP client with cookies, HTML scraping, and database access
 for checking what the pages stored."""
 import contextlib
+import csv
 import html
 import http.cookiejar
+import io
 import os
 import re
 import shutil
@@ -467,6 +469,52 @@ class MariaDb:
 
     def execute(self, sql):
         self._run(sql, batch=False)
+
+
+class PostgresDb:
+    """The sample database on the test's PostgreSQL server, read as the
+    application's role. Queries are written as for the other databases:
+    "?" parameters, and HEX(x) for a bytea column's bytes."""
+    driver = "pgsql"
+
+    def __init__(self, env, psql):
+        self.env = env
+        self.psql = psql
+
+    def qi(self, name):
+        return '"' + name.replace('"', '""') + '"'
+
+    @staticmethod
+    def literal(v):
+        if v is None:
+            return "NULL"
+        if isinstance(v, (int, float)):
+            return str(v)
+        return "'" + str(v).replace("'", "''") + "'"
+
+    def _run(self, sql, csv_out=True):
+        args = [self.psql, "--no-psqlrc", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", self.env["PG_HOST"],
+                "-p", self.env["PG_PORT"], "-U", self.env["PG_USER"], "-d", self.env["PG_NAME"]]
+        if csv_out:
+            args += ["--csv", "-t", "-P", "null=\\N"]
+        env = dict(os.environ, PGPASSWORD=self.env["PG_PASSWORD"], PGCLIENTENCODING="UTF8")
+        r = subprocess.run(args, input=sql.encode("utf-8"), capture_output=True, timeout=120, env=env)
+        if r.returncode != 0:
+            raise RuntimeError("psql: " + r.stderr.decode(errors="replace"))
+        return r.stdout.decode("utf-8")
+
+    def rows(self, sql, params=()):
+        sql = re.sub(r"\bHEX\(([^()]*)\)", r"upper(encode(\1, 'hex'))", sql)
+        parts = sql.split("?")
+        assert len(parts) == len(params) + 1, "parameter count"
+        text = parts[0] + "".join(self.literal(p) + parts[i + 1] for i, p in enumerate(params))
+        out = []
+        for r in csv.reader(io.StringIO(self._run(text + ";"))):
+            out.append(tuple(None if c == "\\N" else c for c in r))
+        return out
+
+    def execute(self, sql):
+        self._run(sql, csv_out=False)
 
 
 def _unescape_batch(c):

@@ -3,7 +3,7 @@
 
     run_e2e.py samples  --work DIR          the sample scripts are reproducible and load
     run_e2e.py lint     --work DIR          php -l on every .php file of the application
-    run_e2e.py http     --work DIR --db sqlite|mariadb [--only NAME ...]
+    run_e2e.py http     --work DIR --db sqlite|mariadb|postgres [--only NAME ...]
     run_e2e.py links    --work DIR          every page reached and every link sound, other page names
     run_e2e.py browser  --work DIR --artifacts DIR
     run_e2e.py realworld --work DIR --db sqlite|mariadb   databases shaped like real ones
@@ -18,6 +18,7 @@ tests need is missing.
 """
 import argparse
 import filecmp
+import glob
 import os
 import re
 import shutil
@@ -40,7 +41,7 @@ def cmd_samples(args):
         print(f"[ {'PASS' if ok else 'FAIL'} ] samples.{name}{'' if ok else ': ' + detail}")
         passed, failed = passed + ok, failed + (not ok)
 
-    for f in ("sample-sqlite.sql", "sample-mariadb.sql"):
+    for f in ("sample-sqlite.sql", "sample-mariadb.sql", "sample-postgres.sql"):
         same = filecmp.cmp(os.path.join(out, f), os.path.join(lib.SOURCE, "samples", f), shallow=False)
         check(f"{f}_reproducible", same, "make_data.py no longer writes the committed file")
     db = os.path.join(out, "sample.sqlite")
@@ -124,6 +125,31 @@ def stop_mariadb(mdir):
     subprocess.run(["bash", os.path.join(lib.HERE, "mariadb.sh"), "stop", mdir], timeout=120)
 
 
+def postgres_bin():
+    found = sorted(glob.glob("/usr/lib/postgresql/*/bin/postgres"),
+                   key=lambda p: int(p.split("/")[4]) if p.split("/")[4].isdigit() else 0)
+    return os.path.dirname(found[-1]) if found else None
+
+
+def start_postgres(work):
+    if not postgres_bin():
+        message = "postgres is not installed (Debian package postgresql); run scripts/install-deps.sh"
+        if os.environ.get("CI") == "true":
+            raise RuntimeError(message)
+        lib.skip(message)
+    pdir = os.path.join(work, "postgres")
+    r = subprocess.run(["bash", os.path.join(lib.HERE, "postgres.sh"), "start", pdir, str(lib.free_port())],
+                       capture_output=True, text=True, timeout=180)
+    if r.returncode != 0:
+        raise RuntimeError("PostgreSQL did not start: " + r.stderr)
+    env = dict(line.split("=", 1) for line in r.stdout.split() if "=" in line)
+    return pdir, env
+
+
+def stop_postgres(pdir):
+    subprocess.run(["bash", os.path.join(lib.HERE, "postgres.sh"), "stop", pdir], timeout=120)
+
+
 def setup_app(args, db_kind):
     """The application in work/app, its database ready; returns (ctx, cleanup).
 
@@ -148,6 +174,19 @@ def setup_app(args, db_kind):
             if args.app != "reference":
                 ctx.app = lib.generate(args.work, "sqlite:" + path, args.tarnwick, args.template)
             lib.write_local_config(ctx.app, {"driver": "sqlite", "path": path}, sessions)
+        elif db_kind == "postgres":
+            pdir, env = start_postgres(args.work)
+            cleanup.append(lambda: stop_postgres(pdir))
+            ctx.db = lib.PostgresDb(env, os.path.join(postgres_bin(), "psql"))
+            with open(os.path.join(lib.SOURCE, "samples", "sample-postgres.sql"), encoding="utf-8") as f:
+                ctx.db.execute(f.read())
+            if args.app != "reference":
+                url = (f"postgresql://{env['PG_USER']}:{env['PG_PASSWORD']}@{env['PG_HOST']}:{env['PG_PORT']}"
+                       f"/{env['PG_NAME']}")
+                ctx.app = lib.generate(args.work, url, args.tarnwick, args.template)
+            lib.write_local_config(ctx.app, {"driver": "pgsql", "host": env["PG_HOST"], "port": int(env["PG_PORT"]),
+                                             "name": env["PG_NAME"], "user": env["PG_USER"],
+                                             "password": env["PG_PASSWORD"]}, sessions)
         else:
             mdir, env = start_mariadb(args.work)
             cleanup.append(lambda: stop_mariadb(mdir))
@@ -346,7 +385,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser", "realworld"])
     ap.add_argument("--work", required=True, help="scratch folder (emptied first)")
-    ap.add_argument("--db", choices=["sqlite", "mariadb"], default="sqlite")
+    ap.add_argument("--db", choices=["sqlite", "mariadb", "postgres"], default="sqlite")
     ap.add_argument("--artifacts", default=None, help="where the browser test saves screenshots")
     ap.add_argument("--only", nargs="*", help="run only tests whose names contain one of these")
     ap.add_argument("--app", choices=["generated", "reference"], default="generated",

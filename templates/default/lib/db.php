@@ -22,9 +22,14 @@ final class Db
     public readonly PDO $pdo;
     public readonly string $driver;
 
+    /** The key value the last insert made (PostgreSQL reports it with RETURNING). */
+    private ?string $insertedKey = null;
+
     /**
-     * $c: driver ("sqlite" or "mysql"); for sqlite: path; for mysql: host,
-     * port, socket, name, user, password, charset (default utf8mb4).
+     * $c: driver ("sqlite", "mysql" or "pgsql"); for sqlite: path; for mysql:
+     * host, port, socket, name, user, password, charset (default utf8mb4);
+     * for pgsql: host (or a socket folder), port, name, user, password,
+     * schema (default public).
      */
     public function __construct(array $c, string $baseDir)
     {
@@ -53,6 +58,18 @@ final class Db
             }
             $dsn .= ';dbname=' . ($c['name'] ?? '') . ';charset=' . $charset;
             $this->pdo = new PDO($dsn, (string)($c['user'] ?? ''), (string)($c['password'] ?? ''), $options);
+        } elseif ($driver === 'pgsql' || $driver === 'postgresql' || $driver === 'postgres') {
+            $driver = 'pgsql';
+            $dsn = 'pgsql:host=' . ($c['host'] ?? '127.0.0.1') . ';port=' . (int)($c['port'] ?? 5432)
+                . ';dbname=' . ($c['name'] ?? '') . ";options='--client_encoding=UTF8'";
+            // Booleans arrive as '1' and '0', as from the other databases.
+            $options[PDO::ATTR_STRINGIFY_FETCHES] = true;
+            $this->pdo = new PDO($dsn, (string)($c['user'] ?? ''), (string)($c['password'] ?? ''), $options);
+            $schema = (string)($c['schema'] ?? '');
+            if ($schema !== '' && $schema !== 'public') {
+                $this->pdo->prepare("SELECT set_config('search_path', quote_ident(?) || ', public', false)")
+                    ->execute([$schema]);
+            }
         } else {
             throw new \RuntimeException('unsupported database driver ' . $driver);
         }
@@ -131,9 +148,44 @@ final class Db
         return $v === false ? null : $v;
     }
 
+    /**
+     * Inserts a row (column => value; empty for all defaults). $autoKey names
+     * the column the database numbers itself, if any: its new value is what
+     * lastId() gives afterwards.
+     */
+    public function insert(string $table, array $row, ?string $autoKey = null): void
+    {
+        if (!$row) {
+            $sql = 'INSERT INTO ' . $this->qi($table) . ($this->driver === 'mysql' ? ' () VALUES ()' : ' DEFAULT VALUES');
+        } else {
+            $sql = 'INSERT INTO ' . $this->qi($table) . ' (' . implode(', ', array_map([$this, 'qi'], array_keys($row)))
+                . ') VALUES (' . implode(', ', array_fill(0, count($row), '?')) . ')';
+        }
+        $this->insertedKey = null;
+        if ($this->driver !== 'pgsql' || $autoKey === null) {
+            $this->run($sql, array_values($row));
+            return;
+        }
+        $this->insertedKey = (string)$this->run($sql . ' RETURNING ' . $this->qi($autoKey), array_values($row))->fetchColumn();
+        if (array_key_exists($autoKey, $row)) {
+            // A key given by hand leaves the column's sequence behind: move it on.
+            $this->run('SELECT setval(pg_get_serial_sequence(?, ?), GREATEST((SELECT MAX(' . $this->qi($autoKey) . ') FROM '
+                . $this->qi($table) . '), 1))', [$this->qi($table), $autoKey]);
+        }
+    }
+
     public function lastId(): string
     {
-        return (string)$this->pdo->lastInsertId();
+        return $this->insertedKey ?? (string)$this->pdo->lastInsertId();
+    }
+
+    /** A case-insensitive LIKE of a column (of any type) with one parameter, '!' escaping. */
+    public function like(string $column, bool $negate = false): string
+    {
+        if ($this->driver === 'pgsql') {
+            return 'CAST(' . $this->qi($column) . ' AS TEXT)' . ($negate ? ' NOT ILIKE' : ' ILIKE') . " ? ESCAPE '!'";
+        }
+        return $this->qi($column) . ($negate ? ' NOT LIKE' : ' LIKE') . " ? ESCAPE '!'";
     }
 
     /** Escapes a text for LIKE with '!' as the escape character. */

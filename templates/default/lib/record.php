@@ -315,20 +315,19 @@ final class RecordPage
             $this->app->checkCsrf();
             [$row, $values, $errors] = $this->readForm('add', null);
             if (!$errors) {
-                if (!$row) {
-                    $sql = 'INSERT INTO ' . $this->db->qi($this->t['name']) . ($this->db->driver === 'mysql' ? ' () VALUES ()' : ' DEFAULT VALUES');
-                    $this->db->run($sql);
-                } else {
-                    $sql = 'INSERT INTO ' . $this->db->qi($this->t['name']) . ' (' . implode(', ', array_map([$this->db, 'qi'], array_keys($row)))
-                        . ') VALUES (' . implode(', ', array_fill(0, count($row), '?')) . ')';
-                    try {
-                        $this->db->run($sql, array_values($row));
-                    } catch (\PDOException $e) {
-                        if (!Db::isConstraint($e)) {
-                            throw $e;
-                        }
-                        $errors['_'] = Lang::t('save_failed');
+                $autoKey = null;
+                foreach ($this->t['key'] as $k) {
+                    if ($this->t['fields'][$k]['auto_increment']) {
+                        $autoKey = $k;
                     }
+                }
+                try {
+                    $this->db->insert($this->t['name'], $row, $autoKey);
+                } catch (\PDOException $e) {
+                    if (!$row || !Db::isConstraint($e)) {
+                        throw $e;
+                    }
+                    $errors['_'] = Lang::t('save_failed');
                 }
                 if (!$errors) {
                     $key = [];

@@ -100,7 +100,7 @@ final class Search
         foreach ($words as $w) {
             $or = [];
             foreach ($fields as $f) {
-                $or[] = $db->qi($f['name']) . " LIKE ? ESCAPE '!'";
+                $or[] = $db->like($f['name']);
                 $this->params[] = '%' . Db::likeEscape($w) . '%';
             }
             $parts[] = '(' . implode(' OR ', $or) . ')';
@@ -156,7 +156,7 @@ final class Search
             $col = $db->qi($f['name']);
             if (in_array($op, ['LIKE', 'NOT LIKE', 'START WITH'], true)) {
                 $pattern = $op === 'START WITH' ? Db::likeEscape($x) . '%' : '%' . Db::likeEscape($x) . '%';
-                $this->where[] = $col . ($op === 'NOT LIKE' ? ' NOT LIKE' : ' LIKE') . " ? ESCAPE '!'";
+                $this->where[] = $db->like($f['name'], $op === 'NOT LIKE');
                 $this->params[] = $pattern;
                 continue;
             }
