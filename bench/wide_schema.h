@@ -54,6 +54,38 @@ inline std::string wideSchemaScript(const std::string& database, int tables, int
   return sql;
 }
 
+// The same tables for PostgreSQL, run inside the (empty) database.
+inline std::string widePostgresSchemaScript(int tables, int columns) {
+  static const char* const kTypes[] = {"varchar(50) NOT NULL DEFAULT ''",
+                                       "integer",
+                                       "numeric(10,2) DEFAULT 0.00",
+                                       "timestamp",
+                                       "text",
+                                       "status NOT NULL DEFAULT 'new'",
+                                       "smallint",
+                                       "bigint",
+                                       "date",
+                                       "char(10)",
+                                       "double precision",
+                                       "varchar(200)",
+                                       "text[]",
+                                       "time",
+                                       "smallint NOT NULL DEFAULT 1",
+                                       "bytea",
+                                       "timestamptz DEFAULT CURRENT_TIMESTAMP",
+                                       "varchar(120) NOT NULL",
+                                       "boolean"};
+  std::string sql = "CREATE TYPE status AS ENUM ('new', 'paid', 'sent');\n";
+  for (int t = 0; t < tables; ++t) {
+    std::string name = wideTableName(t);
+    sql += "CREATE TABLE " + name + " (id serial PRIMARY KEY";
+    for (int c = 1; c < columns; ++c)
+      sql += ", c" + std::to_string(c) + " " + kTypes[static_cast<size_t>(c + t) % std::size(kTypes)];
+    sql += ", CONSTRAINT " + name + "_u1 UNIQUE (c1));\nCREATE INDEX " + name + "_k2 ON " + name + " (c2);\n";
+  }
+  return sql;
+}
+
 // A fresh engine whose user registry and documents live in a temporary
 // folder named after `name` and this process; returns the folder.
 inline std::filesystem::path useTempEngineFolders(const std::string& name) {
