@@ -161,12 +161,13 @@ CREATE VIEW people_mail AS SELECT code, lower(email) || '' AS mail FROM people;
     return "".join(out)
 
 
-def write_local_config(app, db, sessions, legacy=False):
+def write_local_config(app, db, sessions, legacy=False, count_ms=250):
     from e2e_lib import php_literal
     lines = ["<?php", "return ["]
     lines.append("    'db' => [" + ", ".join(f"'{k}' => {php_literal(v)}" for k, v in db.items()) + "],")
     lines.append(f"    'app' => ['session_path' => {php_literal(sessions)}, 'report_max_rows' => {REPORT_MAX_ROWS}],")
     lines.append(f"    'security' => ['legacy_hashes' => {php_literal(legacy)}],")
+    lines.append(f"    'list' => ['count_time_limit' => {count_ms!r}],")
     lines.append("];")
     with open(os.path.join(app, "config.local.php"), "w") as f:
         f.write("\n".join(lines) + "\n")
@@ -412,6 +413,25 @@ def deep_pages_sorted_descending_hold_the_right_rows(ctx):
         assert record_count(text) == ((pageno - 1) * 20 + 1, pageno * 20, CITIES)
 
 
+@T
+def a_count_that_takes_too_long_leaves_the_total_out(ctx):
+    if not maria_only(ctx):
+        return
+    ctx.count_limit(0.001)  # milliseconds: no count finishes in time
+    try:
+        text = ctx.client.get("citieslist.php?sort=-x_name&pageno=3").text
+        expected = [r[0] for r in ctx.db.rows("SELECT city_id FROM cities ORDER BY name DESC, city_id DESC LIMIT 20 OFFSET 40")]
+        assert row_keys(text) == expected, "the page's rows without a count"
+        assert "Records 41 to 60 (not counted" in text, re.findall(r'tw-count">(.*?)<', text)
+        nxt = html.unescape(re.search(r'<a href="([^"]*)" rel="next"', text).group(1))
+        assert "pageno=4" in nxt and re.search(r'rel="prev"', text), "previous and next pages stay reachable"
+        last = ctx.client.get(f"citieslist.php?pageno={CITIES // 20}").text
+        assert 'rel="next"' not in last and len(row_keys(last)) == 20, "the last page has no next page"
+    finally:
+        ctx.count_limit(250)
+    assert record_count(ctx.client.get("citieslist.php").text)[2] == CITIES
+
+
 # ---- SQLite: all-TEXT columns, untyped view columns, legacy hashes ------------------
 
 @T
@@ -515,5 +535,6 @@ def setup(ctx, args, lib, start_mariadb, stop_mariadb):
         ctx.login_table = ("members", "member_id", "login", "pass_hash", "member02")
         ctx.user = "member01"
     ctx.allow_legacy = lambda on: write_local_config(ctx.app, db, sessions, on)
+    ctx.count_limit = lambda ms: write_local_config(ctx.app, db, sessions, False, ms)
     ctx.allow_legacy(False)
     return cleanup

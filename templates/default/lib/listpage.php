@@ -180,6 +180,34 @@ final class ListPage
         return (int)$this->db->value('SELECT COUNT(*) FROM ' . $this->from() . $this->search->sql(), $this->search->params);
     }
 
+    /**
+     * The number of rows, or null when counting them takes longer than the
+     * list setting count_time_limit (milliseconds, MySQL and MariaDB, whose
+     * counts read every row): the page is then shown without a total.
+     */
+    private function boundedCount(): ?int
+    {
+        $ms = (float)($this->t['list']['count_time_limit'] ?? 0);
+        if ($ms <= 0 || $this->db->driver !== 'mysql') {
+            return $this->count();
+        }
+        $sql = ' COUNT(*) FROM ' . $this->from() . $this->search->sql();
+        $mariadb = stripos((string)$this->db->pdo->getAttribute(\PDO::ATTR_SERVER_VERSION), 'mariadb') !== false;
+        $sql = $mariadb ? 'SET STATEMENT max_statement_time=' . sprintf('%.6F', $ms / 1000) . ' FOR SELECT' . $sql
+            : 'SELECT /*+ MAX_EXECUTION_TIME(' . max(1, (int)ceil($ms)) . ') */' . $sql;
+        try {
+            return (int)$this->db->value($sql, $this->search->params);
+        } catch (\PDOException $e) {
+            if (in_array((int)($e->errorInfo[1] ?? 0), [1969, 3024], true)) {
+                return null; // interrupted: too slow to count
+            }
+            throw $e;
+        }
+    }
+
+    /** Whether a page shown without a total has rows after it. */
+    private bool $more = false;
+
     /** A view is counted in the query of its page (one evaluation), a table apart. */
     private function countsInPage(): bool
     {
@@ -240,7 +268,7 @@ final class ListPage
         $offset = 0;
         if ($this->recPerPage > 0) {
             [$rows, $total] = $this->currentPage();
-            $pages = max(1, (int)ceil($total / $this->recPerPage));
+            $pages = $total === null ? null : max(1, (int)ceil($total / $this->recPerPage));
             $offset = ($this->pageNo - 1) * $this->recPerPage;
         } else {
             // "all": every row up to a limit that a page can hold, and says so beyond it
@@ -265,13 +293,14 @@ final class ListPage
         if (!$rows) {
             $html .= '<p class="tw-empty">' . H::e(Lang::t('no_records')) . '</p>';
         } else {
-            $html .= '<div class="tw-count">' . H::e(Lang::t('records', $offset + 1, $offset + count($rows), $total)) . '</div>';
+            $html .= '<div class="tw-count">' . H::e($total === null ? Lang::t('records_uncounted', $offset + 1, $offset + count($rows))
+                : Lang::t('records', $offset + 1, $offset + count($rows), $total)) . '</div>';
             if ($offset + count($rows) < $total && $this->recPerPage === 0) {
                 $html .= '<div class="tw-msg tw-msg-warning" role="status">' . H::e(Lang::t('all_limited', count($rows), $total)) . '</div>';
             }
             $html .= $this->table($rows);
         }
-        $html .= $this->pager($total, $pages);
+        $html .= $total === null ? $this->uncountedPager() : $this->pager($total, $pages);
         $html .= $this->charts(2);
         $this->app->render($this->t['caption'], $html);
     }
@@ -286,7 +315,12 @@ final class ListPage
     {
         $n = $this->recPerPage;
         if (!$this->countsInPage()) {
-            $total = $this->count();
+            $total = $this->boundedCount();
+            if ($total === null) {
+                $rows = $this->rows($n + 1, ($this->pageNo - 1) * $n)->fetchAll();
+                $this->more = count($rows) > $n;
+                return [array_slice($rows, 0, $n), null];
+            }
             $this->pageNo = min($this->pageNo, max(1, (int)ceil($total / $n)));
             $offset = ($this->pageNo - 1) * $n;
             if ($offset > $total / 2 && $this->t['key']) {
@@ -512,6 +546,19 @@ final class ListPage
             $display = $labels[(string)$v] ?? (string)$v;
         }
         return Format::html($f, $v, $display);
+    }
+
+    /** Paging without a total: previous and next. */
+    private function uncountedPager(): string
+    {
+        $p = $this->pageNo;
+        $html = '<nav class="tw-pager" aria-label="pages">';
+        foreach ([['first', 1, $p > 1], ['previous', $p - 1, $p > 1], ['next', $p + 1, $this->more]] as [$label, $target, $on]) {
+            $rel = ['previous' => ' rel="prev"', 'next' => ' rel="next"'][$label] ?? '';
+            $html .= $on ? '<a href="' . H::e($this->url(['pageno' => (string)$target])) . '"' . $rel . '>' . H::e(Lang::t($label)) . '</a>'
+                : '<span class="tw-off">' . H::e(Lang::t($label)) . '</span>';
+        }
+        return $html . ' <span class="tw-current" aria-current="page">' . H::e(Lang::t('page')) . ' ' . $p . '</span></nav>';
     }
 
     private function pager(int $total, int $pages): string
