@@ -6,6 +6,7 @@ import io
 import os
 import re
 import struct
+import subprocess
 import xml.etree.ElementTree as ET
 import zlib
 
@@ -722,3 +723,23 @@ def security_headers(ctx):
     assert "script-src 'self'" in r.header("Content-Security-Policy")
     cookie = Client(ctx.base).get("login.php").header("Set-Cookie")
     assert "HttpOnly" in cookie and "SameSite=Lax" in cookie
+
+
+@T
+def keys_typed_in_leave_the_numbering_going(ctx):
+    """A record stored with its numbered key given (an import, a copy) tells
+    its key, and the next record the database numbers comes after it."""
+    top = int(ctx.db.rows("SELECT MAX(category_id) FROM categories")[0][0])
+    script = ("require 'lib/db.php';"
+              "$db = new Tarnwick\\Db((require 'config.local.php')['db'], getcwd());"
+              f"$db->insert('categories', ['category_id' => {top + 10}, 'category_name' => 'Typed key'],"
+              " 'category_id');"
+              "echo $db->lastId(), ' ';"
+              "$db->insert('categories', ['category_name' => 'Numbered after it'], 'category_id');"
+              "echo $db->lastId();")
+    try:
+        r = subprocess.run(["php", "-r", script], cwd=ctx.app, capture_output=True, text=True, timeout=60)
+        assert r.returncode == 0, r.stderr + r.stdout
+        assert r.stdout.split() == [str(top + 10), str(top + 11)], r.stdout
+    finally:
+        ctx.db.execute(f"DELETE FROM categories WHERE category_id > {top}")
