@@ -66,11 +66,11 @@ final class Controls
         $params = [];
         if ($term !== '') {
             $like = [];
-            foreach (array_filter([$l['display'], $l['display2'], $l['value']]) as $col) {
-                $like[] = $db->qi($col) . " LIKE ? ESCAPE '!'";
+            foreach (array_unique(array_filter([$l['display'], $l['display2'], $l['value']])) as $col) {
+                $like[] = $db->like($col);
                 $params[] = '%' . Db::likeEscape($term) . '%';
             }
-            $where[] = '(' . implode(' OR ', array_unique($like)) . ')';
+            $where[] = '(' . implode(' OR ', $like) . ')';
         }
         $order = $db->qi($l['order'] !== '' ? $l['order'] : $l['display'])
             . (strtoupper((string)$l['order_dir']) === 'DESC' ? ' DESC' : ' ASC');
