@@ -120,7 +120,7 @@ final class Meta
             'multi_delete' => $list['multi_delete'] ?? false,
             'export' => $list['export'] ?? [],
             'link_on_left' => $list['link_on_left'] ?? true,
-            'count_time_limit' => $list['count_time_limit'] ?? 250,
+            'count_time_limit' => $list['count_time_limit'] ?? 100,
         ];
         if (is_string($t['list']['rec_per_page_list'])) {
             $t['list']['rec_per_page_list'] = array_values(array_filter(array_map('trim', explode(',', $t['list']['rec_per_page_list'])), 'strlen'));
