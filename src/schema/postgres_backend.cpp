@@ -312,9 +312,12 @@ constexpr const char* kRelationsSql =
     "AND e.objid = c.oid AND e.deptype = 'e')";
 
 // Their columns; a domain is replaced by its base type (and its NOT NULL).
+// A default names no column, so it is shown without opening its table
+// (which would load every table's description into the server's cache);
+// generated columns have no default.
 constexpr const char* kColumnsSql =
     "SELECT a.attrelid, a.attname, a.attnum, a.attnotnull OR t.typnotnull, "
-    "pg_catalog.pg_get_expr(d.adbin, d.adrelid), a.attidentity, a.attgenerated, "
+    "CASE WHEN a.attgenerated = '' THEN pg_catalog.pg_get_expr(d.adbin, 0) END, a.attidentity, a.attgenerated, "
     "b.oid, b.typname, b.typcategory, pg_catalog.format_type(b.oid, NULL), "
     "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END "
     "FROM pg_catalog.pg_attribute a "
@@ -336,16 +339,18 @@ constexpr const char* kIndexesSql =
     "AND i.indexprs IS NULL AND ($2::text[] IS NULL OR c.relname = ANY($2::text[]))";
 
 // Foreign key columns in key order, one row per column; references into
-// other schemas are left out.
+// other schemas are left out. The keys are found first, so that only their
+// columns are looked up.
 constexpr const char* kForeignKeysSql =
-    "SELECT k.conrelid, k.conname, r.relname, a.attname, ra.attname FROM pg_catalog.pg_constraint k "
-    "JOIN pg_catalog.pg_class c ON c.oid = k.conrelid "
+    "WITH k AS MATERIALIZED (SELECT k.conrelid, k.confrelid, k.conname, k.conkey, k.confkey, n.oid AS nsp "
+    "FROM pg_catalog.pg_constraint k JOIN pg_catalog.pg_class c ON c.oid = k.conrelid "
     "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-    "JOIN pg_catalog.pg_class r ON r.oid = k.confrelid AND r.relnamespace = n.oid "
+    "WHERE k.contype = 'f' AND n.nspname = $1 AND ($2::text[] IS NULL OR c.relname = ANY($2::text[]))) "
+    "SELECT k.conrelid, k.conname, r.relname, a.attname, ra.attname FROM k "
+    "JOIN pg_catalog.pg_class r ON r.oid = k.confrelid AND r.relnamespace = k.nsp "
     "CROSS JOIN LATERAL unnest(k.conkey, k.confkey) WITH ORDINALITY AS u(col, refcol, pos) "
     "JOIN pg_catalog.pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = u.col "
     "JOIN pg_catalog.pg_attribute ra ON ra.attrelid = k.confrelid AND ra.attnum = u.refcol "
-    "WHERE k.contype = 'f' AND n.nspname = $1 AND ($2::text[] IS NULL OR c.relname = ANY($2::text[])) "
     "ORDER BY k.conrelid, k.conname, u.pos";
 
 // Check constraints of tables (those of domains have no table).
