@@ -33,6 +33,8 @@ project SecType=Table SecTbl=members SecLoginIDFld=login SecPasswdFld=pass_hash
 project ExportCsv=True RecPerPage=20 RecPerPageList=10,20,50,ALL
 field members city_id FldHtmlTag=SELECT FldTagLnkTbl=cities FldTagLnkFld=city_id FldTagLnkDisplay=name
 field members balance FldFmtType=Currency FldNumDigits=2
+# every row of cities costs a moment to read, as on a large table: a count can run out of time
+table cities "TblFilter=SLEEP(0.00001) = 0"
 field members photo FldGenerate=True FldView=True FldEdit=True FldAdd=True FldList=True FldViewTag=IMAGE
 report cities_by_region cities
 field cities_by_region region FldGroupBy=1
