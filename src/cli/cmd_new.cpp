@@ -4,6 +4,7 @@
 
 #include "automation/text.h"
 #include "cli/cli.h"
+#include "cli/relations.h"
 #include "model/database.h"
 #include "model/table.h"
 #include "schema/loaders.h"
@@ -177,6 +178,7 @@ struct NewOptions {
   std::string encoding = "utf-8";
   bool force = false;
   bool noGenerate = false;
+  bool noRelations = false;
 };
 
 int runNew(const NewOptions& o) {
@@ -226,6 +228,7 @@ int runNew(const NewOptions& o) {
     }
   }
   proj->setSetting("DynamicLoadDB", dynamicDefault);
+  if (!o.noRelations) reportRelations(applyRelations(*proj, RelationScope{}));
   if (!o.noGenerate) markLoadedForGeneration(*proj);
 
   saveProject(*proj, projectPath);
@@ -263,6 +266,9 @@ void addProjectCommands(CLI::App& app, Commands& out) {
   sub->add_option("--encoding", o->encoding, "Character set of a MySQL connection and the pages")
       ->capture_default_str();
   sub->add_flag("--force", o->force, "Replace an existing project file");
+  sub->add_flag("--no-relations", o->noRelations,
+                "Keep the engine's defaults: no lookups, master/detail links, choices, checkboxes,\n"
+                "date inputs or title-case captions from the schema");
   sub->add_flag("--no-generate", o->noGenerate,
                 "Do not mark the loaded tables for generation (TblGen); mark them later with set");
   sub->footer(
@@ -271,6 +277,12 @@ void addProjectCommands(CLI::App& app, Commands& out) {
       "User and password may hold %-escapes (%40 for @). A postgresql:// URL reads the schema\n"
       "public unless ?schema=NAME names another (postgres:// is the same). The tables and\n"
       "views loaded are marked for generation.\n"
+      "\n"
+      "What the schema declares becomes settings (--no-relations skips this): a foreign key\n"
+      "column becomes a lookup showing the referenced table's name-like column, and its\n"
+      "table a detail of the referenced one; CHECK (col IN (...)), ENUM and SET lists become\n"
+      "choices; yes/no columns checkboxes; date and time columns get date/time inputs; and\n"
+      "captions read as words (unit_price: Unit Price, customer_id lookup: Customer).\n"
       "\n"
       "Examples:\n"
       "  tarnwick new shop.xml --db sqlite:shop.sqlite --template mytemplate.zip --dest site\n"

@@ -1,10 +1,12 @@
 // tarnwick check and tarnwick sync: the project against the live database.
 #include <fstream>
 #include <iostream>
+#include <set>
 
 #include "automation/error.h"
 #include "automation/text.h"
 #include "cli/cli.h"
+#include "cli/relations.h"
 #include "cli/sync_flags.h"
 #include "cli/terminal.h"
 #include "model/database.h"
@@ -113,7 +115,32 @@ int runCheck(const CheckOptions& o) {
 struct SyncOptions {
   std::string project;
   SyncFlags flags;
+  bool noRelations = false;
 };
+
+// The loaded tables and their fields, to tell afterwards what was added.
+std::set<std::pair<std::string, std::string>> loadedNames(AGP& proj) {
+  std::set<std::pair<std::string, std::string>> names;
+  for (AGPTable* t : database(proj).tables().inSequence()) {
+    if (!t->flag("TblLoaded")) continue;
+    names.emplace(t->TblName(), "");
+    for (AGPField* f : t->Fields().inSequence()) names.emplace(t->TblName(), f->str("FldName"));
+  }
+  return names;
+}
+
+RelationScope addedSince(AGP& proj, const std::set<std::pair<std::string, std::string>>& before) {
+  RelationScope scope;
+  scope.everything = false;
+  for (const auto& name : loadedNames(proj)) {
+    if (before.count(name)) continue;
+    if (name.second.empty())
+      scope.tables.insert(name.first);
+    else if (!scope.tables.count(name.first))
+      scope.fields.insert(name);
+  }
+  return scope;
+}
 
 int runSync(const SyncOptions& o) {
   startEngine();
@@ -126,8 +153,10 @@ int runSync(const SyncOptions& o) {
     info(o.project + " is already in sync with the database");
     return kExitOk;
   }
+  const auto before = loadedNames(*proj);
   SynchronizeDB(*proj);
   throwOnEngineError();
+  if (!o.noRelations) reportRelations(applyRelations(*proj, addedSince(*proj, before)));
   reportFailures(*proj);
   saveProject(*proj, o.project);
   info("Updated " + o.project + ": " + std::to_string(differences) +
@@ -158,6 +187,8 @@ void addSyncCommands(CLI::App& app, Commands& out) {
     CLI::App* sub = app.add_subcommand("sync", "Bring a project in line with its live database");
     sub->add_option("PROJECT", o->project, "Project file")->required();
     addSyncFlags(*sub, o->flags);
+    sub->add_flag("--no-relations", o->noRelations,
+                  "Give added tables and fields only the engine's defaults (see tarnwick new --help)");
     sub->footer(
         "Settings are kept for every table, view and field that still exists. When tables\n"
         "(or fields of a table) are gone and others are new, they may have been renamed: on a\n"

@@ -240,6 +240,22 @@ class CliTest : public ::testing::Test {
   static std::string fieldXPath(const std::string& table, const std::string& field) {
     return tableXPath(table) + "/Field[@FldName='" + field + "']";
   }
+  // One setting of a table (field empty) or field and its expected value in
+  // a project file; a missing attribute counts as empty.
+  struct Expect {
+    const char* table;
+    const char* field;
+    const char* name;
+    const char* value;
+  };
+  static void expectSettings(const fs::path& project, const std::vector<Expect>& cases) {
+    for (const Expect& e : cases) {
+      std::string xpath = *e.field ? fieldXPath(e.table, e.field) : tableXPath(e.table);
+      std::string value = attribute(project, xpath, e.name);
+      if (value == "<no attribute>") value.clear();
+      EXPECT_EQ(value, e.value) << e.table << "." << e.field << " " << e.name;
+    }
+  }
   // Names of the children of an element in file order.
   static std::vector<std::string> childNames(const fs::path& project, const std::string& xpath,
                                              const std::string& element, const std::string& nameAttribute) {

@@ -172,5 +172,49 @@ TEST_F(MariaDbCliTest, CustomViewsRunOnTheServer) {
   EXPECT_THAT(denied.err, HasSubstr("denied"));
 }
 
+TEST_F(MariaDbCliTest, NewTurnsTheServersKeysListsAndYesNoColumnsIntoSettings) {
+  root(
+      "CREATE TABLE staff (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, full_name VARCHAR(60) NOT NULL,"
+      "  manager_id INT NULL, active TINYINT(1) NOT NULL DEFAULT 1, on_leave BIT(1) NOT NULL DEFAULT b'0',"
+      "  level TINYINT, status VARCHAR(12) CHECK (status IN ('new', 'done')), hired_on DATE,"
+      "  CONSTRAINT fk_staff_manager FOREIGN KEY (manager_id) REFERENCES staff (id)) ENGINE=InnoDB;"
+      "CREATE TABLE sites (region CHAR(2) NOT NULL, code INT NOT NULL, PRIMARY KEY (region, code)) ENGINE=InnoDB;"
+      "CREATE TABLE counters (n INT NOT NULL PRIMARY KEY, hits INT) ENGINE=InnoDB;"
+      "CREATE TABLE visits (id INT NOT NULL PRIMARY KEY, site_region CHAR(2), site_code INT, host_id INT,"
+      "  guest_id INT, counter_n INT, customer_id INT,"
+      "  CONSTRAINT fk_v_site FOREIGN KEY (site_region, site_code) REFERENCES sites (region, code),"
+      "  CONSTRAINT fk_v_host FOREIGN KEY (host_id) REFERENCES staff (id),"
+      "  CONSTRAINT fk_v_guest FOREIGN KEY (guest_id) REFERENCES staff (id),"
+      "  CONSTRAINT fk_v_counter FOREIGN KEY (counter_n) REFERENCES counters (n),"
+      "  CONSTRAINT fk_v_customer FOREIGN KEY (customer_id) REFERENCES customers (id)) ENGINE=InnoDB;"
+      "CREATE TABLE prices (id INT NOT NULL PRIMARY KEY, price DECIMAL(8,2)) WITH SYSTEM VERSIONING;");
+  RunResult r = run({"new", "rel.xml", "--db", url(), "--tables", "staff,sites,counters,visits,prices,orders"});
+  ASSERT_EQ(r.code, 0) << r;
+  fs::path p = work() / "rel.xml";
+  expectSettings(p, {
+                        {"staff", "manager_id", "FldTagLnkTbl", "staff"},
+                        {"staff", "manager_id", "FldTagLnkDisplay", "full_name"},
+                        {"staff", "manager_id", "FldCaption", "Manager"},
+                        {"staff", "", "TblMasterTbl", "staff"},
+                        {"staff", "active", "FldHtmlTag", "CHECKBOX"},
+                        {"staff", "on_leave", "FldHtmlTag", "CHECKBOX"},
+                        {"staff", "level", "FldHtmlTag", "TEXT"},
+                        {"staff", "status", "FldHtmlTag", "RADIO"},
+                        {"staff", "status", "FldTagValues", "\"new\",\"new\"|\"done\",\"done\""},
+                        {"staff", "hired_on", "FldPopCalendar", "1"},
+                        {"visits", "host_id", "FldTagLnkTbl", "staff"},
+                        {"visits", "guest_id", "FldTagLnkTbl", "staff"},
+                        {"visits", "counter_n", "FldTagLnkDisplay", "n"},
+                        // customers is listed, not loaded: no lookup, no link.
+                        {"visits", "customer_id", "FldHtmlTag", "TEXT"},
+                        {"visits", "", "TblMasterTbl", "sites,staff,staff,counters"},
+                        {"visits", "", "TblMasterFld", "region+code,id,id,n"},
+                        {"visits", "", "TblDetailFld", "site_region+site_code,host_id,guest_id,counter_n"},
+                        {"prices", "", "TblType", "TABLE"},
+                        {"prices", "", "TblLoaded", "1"},
+                        {"orders", "status", "FldHtmlTag", "RADIO"},
+                    });
+}
+
 }  // namespace
 }  // namespace tw::testing

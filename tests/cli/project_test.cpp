@@ -164,14 +164,14 @@ TEST_F(ProjectTest, TablesOfOneTableListsItsFieldsAndCharts) {
   RunResult r = run({"tables", "shop.xml", "orders"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_THAT(r.out, HasSubstr("orders (TABLE), key: id"));
-  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n1 +id +INTEGER +key +id\n"));
-  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n3 +total +DECIMAL\\(10,2\\) +total\n"));
+  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n1 +id +INTEGER +key +ID\n"));
+  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n3 +total +DECIMAL\\(10,2\\) +Total\n"));
   EXPECT_THAT(r.out, ::testing::ContainsRegex("CHART.*\n1 +by_day"));
   RunResult json = run({"tables", "shop.xml", "orders", "--json"});
   ASSERT_EQ(json.code, 0) << json;
   EXPECT_THAT(json.out, HasSubstr("{\"seq\": 1, \"name\": \"id\", \"type\": \"INTEGER\", \"adoType\": 3, "
-                                  "\"primaryKey\": true, \"caption\": \"id\"}"));
-  EXPECT_THAT(json.out, HasSubstr("\"primaryKey\": false, \"caption\": \"customer id\"}"));
+                                  "\"primaryKey\": true, \"caption\": \"ID\"}"));
+  EXPECT_THAT(json.out, HasSubstr("\"primaryKey\": false, \"caption\": \"Customer ID\"}"));
   EXPECT_THAT(json.out, HasSubstr("{\"seq\": 1, \"name\": \"by_day\""));
 }
 

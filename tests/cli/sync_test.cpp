@@ -71,9 +71,10 @@ TEST_F(SyncTest, SyncAddsAndRemovesColumnsAndKeepsSettings) {
   alter("ALTER TABLE orders ADD COLUMN note TEXT;");
   RunResult r = run({"sync", "shop.xml"});
   ASSERT_EQ(r.code, 0) << r;
-  EXPECT_EQ(r.out, "Updated shop.xml: 3 differences applied\n");
+  EXPECT_EQ(r.out, "From the schema: 1 caption\nUpdated shop.xml: 3 differences applied\n");
   EXPECT_THAT(fields("orders"), ElementsAre("id", "customer_id", "total", "placed", "note"));
   EXPECT_EQ(attribute(project, fieldXPath("orders", "total"), "FldCaption"), "Amount");
+  EXPECT_EQ(attribute(project, fieldXPath("orders", "note"), "FldCaption"), "Note");
   // Only gone, nothing new: no question whether it was renamed.
   alter("DROP VIEW big_orders; ALTER TABLE orders DROP COLUMN placed;");
   ASSERT_EQ(run({"sync", "shop.xml"}).code, 0);
