@@ -197,6 +197,7 @@ class RelationStep {
       if (valueCount(f.str("FldTagValues")) > kMostRadios &&
           replaceDefault(f, "FldHtmlTag", Variant("RADIO"), Variant("SELECT")))
         ++counts_.choices;
+      replaceDefault(f, "FldBasicSearch", Variant(true), Variant(false));
       return;
     }
     const BridgeColumn* column = columnOf(info, name);
@@ -204,8 +205,10 @@ class RelationStep {
     if (column && !column->checkValues.empty() && f.str("FldTagValues").empty() &&
         (tag == "TEXT" || tag == "TEXTAREA")) {
       const std::string& values = column->checkValues;
-      f.setSetting("FldHtmlTag", Variant(valueCount(values) > kMostRadios ? "SELECT" : "RADIO"));
-      f.setSetting("FldTagValues", Variant(values));
+      // Y and N alone are a yes/no box, as for an enumeration.
+      const bool yesNo = values == "\"Y\",\"Y\"\r\n\"N\",\"N\"" || values == "\"N\",\"N\"\r\n\"Y\",\"Y\"";
+      f.setSetting("FldHtmlTag", Variant(yesNo ? "CHECKBOX" : valueCount(values) > kMostRadios ? "SELECT" : "RADIO"));
+      f.setSetting("FldTagValues", Variant(yesNo ? "\"Y\",\"Y\"\r\n\"N\",\"N\"" : values));
       replaceDefault(f, "FldSrchOpr", Variant("LIKE"), Variant("="));
       replaceDefault(f, "FldBasicSearch", Variant(true), Variant(false));
       ++counts_.choices;

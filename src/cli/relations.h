@@ -16,9 +16,9 @@
 //   listed twice), TblMasterFld and TblDetailFld the key columns of each
 //   link, joined by "+" for a key of several columns;
 // - a CHECK (column IN (...)) list becomes the column's choices (FldTagValues
-//   with RADIO, or SELECT for more than five values), as does a long
-//   enumeration (SELECT); a set column becomes a group of checkboxes
-//   (FldSelectMultiple);
+//   with RADIO, SELECT for more than five values, or a CHECKBOX for Y and N
+//   alone), as does a long enumeration (SELECT); choices leave the quick
+//   search; a set column becomes a group of checkboxes (FldSelectMultiple);
 // - a Boolean column becomes a CHECKBOX;
 // - date, time and date-time columns get the browser's date and time inputs
 //   (FldPopCalendar);

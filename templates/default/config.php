@@ -140,7 +140,7 @@ $config = [
     'menu' => [
 <!--##
 	' Every table, view and report with a page to start from, in the
-	' project's order.
+	' project's order; the menu shows tables, views and reports apart.
 	For zzI = 1 To DB.Tables.Count
 		Set zzTbl = DB.Tables.Seq(zzI)
 		If zzTbl.TblType = "REPORT" Then
@@ -149,6 +149,7 @@ $config = [
 		Else
 			zzPage = TablePageFile(zzTbl, "list")
 			zzGroup = "tables"
+			If zzTbl.TblType = "VIEW" Or zzTbl.TblType = "CUSTOMVIEW" Then zzGroup = "views"
 		End If
 		If zzPage <> "" Then
 ##-->

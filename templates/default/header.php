@@ -13,8 +13,8 @@ The top of every page, included by the runtime with $app in scope.
 <?= $app->scriptLinks() ?>
 </head>
 <body>
-<header class="tw-top"><a class="tw-brand" href="<?= $app::e($app->config['app']['default_page']) ?>"><?= $app::e($app->config['app']['title']) ?></a><?= $app->userBoxHtml() ?></header>
+<header class="tw-top"><button type="button" class="tw-menu-button" aria-controls="tw-menu" aria-expanded="false"><!--##@menu_button##--></button><a class="tw-brand" href="<?= $app::e($app->config['app']['default_page']) ?>"><?= $app::e($app->config['app']['title']) ?></a><?= $app->userBoxHtml() ?></header>
 <div class="tw-shell">
-<nav class="tw-menu" aria-label="<!--##@menu_label##-->"><?= $app->menuHtml() ?></nav>
+<nav class="tw-menu" id="tw-menu" aria-label="<!--##@menu_label##-->"><?= $app->menuHtml() ?></nav>
 <main class="tw-main">
 <!--##/session##-->

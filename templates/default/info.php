@@ -183,7 +183,7 @@ return [
 			If CLng(zzFld.FldTagCols) > 0 Then zzTags = zzTags & ", 'tag_cols' => " & CLng(zzFld.FldTagCols)
 			If CLng(zzFld.FldTagRows) > 0 Then zzTags = zzTags & ", 'tag_rows' => " & CLng(zzFld.FldTagRows)
 ##-->
-            'control' => <!--##=PhpText(zzControl)##-->, 'readonly' => <!--##=PhpBool(zzFld.FldHtmlTagReadOnly)##--><!--##=zzTags##-->,
+            'control' => <!--##=PhpText(zzControl)##-->, 'readonly' => <!--##=PhpBool(zzFld.FldHtmlTagReadOnly)##-->, 'calendar' => <!--##=PhpBool(zzFld.FldPopCalendar)##--><!--##=zzTags##-->,
 <!--##
 			If Trim(zzFld.FldTagValues & "") <> "" Then
 ##-->

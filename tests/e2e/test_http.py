@@ -490,10 +490,14 @@ def checkbox_and_radio_controls(ctx):
     form.pop("x_discontinued", None)  # unchecked box
     key = new_key(ctx.client.post("productsadd.php", form))
     assert ctx.db.rows("SELECT discontinued FROM products WHERE product_id = ?", (int(key),)) == [("N",)]
+    tick = lambda: re.search(r'id="tw_view_x_discontinued">\s*<span class="tw-tick"[^>]*>', ctx.client.get(
+        f"productsview.php?key={key}").text) is not None
+    assert not tick(), "an unchecked box shows no tick"
     form = form_values(ctx.client.get(f"productsedit.php?key={key}").text, "tw_form_edit")
     form["x_discontinued"] = "Y"
     assert ctx.client.post(f"productsedit.php?key={key}", form).status == 303
     assert ctx.db.rows("SELECT discontinued FROM products WHERE product_id = ?", (int(key),)) == [("Y",)]
+    assert tick(), "a checked box shows as a tick"
     form["x_discontinued"] = "maybe"
     r = ctx.client.post(f"productsedit.php?key={key}", form)
     assert "Discontinued: please choose" in r.text

@@ -1,7 +1,17 @@
 // Small conveniences for the generated pages; every page works without them.
 (function () {
   'use strict';
+  // With scripts on, a narrow screen shows the menu behind its button.
+  document.documentElement.classList.add('tw-js');
   document.addEventListener('DOMContentLoaded', function () {
+    document.querySelectorAll('.tw-menu-button').forEach(function (button) {
+      var menu = document.getElementById(button.getAttribute('aria-controls'));
+      if (!menu) return;
+      button.addEventListener('click', function () {
+        var open = menu.classList.toggle('tw-menu-open');
+        button.setAttribute('aria-expanded', open ? 'true' : 'false');
+      });
+    });
     // "select all" box of a multi-delete list
     document.querySelectorAll('.tw-check-all').forEach(function (box) {
       box.addEventListener('change', function () {

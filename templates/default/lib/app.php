@@ -293,14 +293,15 @@ final class App
     /** The navigation menu: every page of config['menu'], grouped. */
     public function menuHtml(): string
     {
-        $groups = [];
+        // Tables, views and reports in this order, then any other group.
+        $groups = ['tables' => [], 'views' => [], 'reports' => []];
         foreach ($this->config['menu'] as $item) {
             $groups[$item['group'] ?? 'tables'][] = $item;
         }
         $current = basename((string)($_SERVER['SCRIPT_NAME'] ?? ''));
         $out = '<ul class="tw-menu-list"><li><a href="' . H::e($this->config['app']['default_page']) . '">'
             . H::e(Lang::t('home')) . '</a></li>';
-        foreach ($groups as $group => $items) {
+        foreach (array_filter($groups) as $group => $items) {
             $out .= '<li class="tw-menu-group">' . H::e(Lang::t((string)$group)) . '</li>';
             foreach ($items as $item) {
                 $cls = $item['page'] === $current ? ' class="tw-active"' : '';

@@ -245,6 +245,12 @@ final class Controls
                     'maxlength' => $f['tag_maxlength'] ?: null]) . ">\n" . H::e($text) . '</textarea>';
         }
         $check = Validate::effective($f);
+        if ($f['calendar'] && ($input = self::calendarType($f)) !== null) {
+            // The browser's own date/time picker, which sends ISO values.
+            return '<input' . H::attrs(['type' => $input, 'id' => $id, 'name' => $name,
+                'value' => self::calendarValue($f, $value), 'required' => $req,
+                'step' => $input === 'date' ? null : 1]) . '>';
+        }
         $attrs = ['type' => 'text', 'id' => $id, 'name' => $name, 'value' => $text,
             'size' => $f['tag_size'] ?: null, 'maxlength' => $f['tag_maxlength'] ?: null, 'required' => $req];
         if ($check === 'INTEGER') {
@@ -259,6 +265,27 @@ final class Controls
             $attrs['placeholder'] = 'hh:mm:ss';
         }
         return '<input' . H::attrs($attrs) . '>';
+    }
+
+    /** The input type of a field with the browser's date/time picker; null for other kinds. */
+    public static function calendarType(array $f): ?string
+    {
+        return ['date' => 'date', 'datetime' => 'datetime-local', 'time' => 'time'][$f['kind']] ?? null;
+    }
+
+    /** A stored date, date-time or time as the picker's ISO value. */
+    private static function calendarValue(array $f, mixed $value): string
+    {
+        if ($value === null || is_array($value) || ($p = Format::parseStored((string)$value)) === null) {
+            return '';
+        }
+        $date = sprintf('%04d-%02d-%02d', $p['y'], $p['m'], $p['d']);
+        $time = sprintf('%02d:%02d:%02d', $p['H'], $p['i'], $p['s']);
+        return match ($f['kind']) {
+            'date' => $p['date'] ? $date : '',
+            'datetime' => $p['date'] ? $date . 'T' . $time : '',
+            default => $time,
+        };
     }
 
     /**

@@ -139,6 +139,23 @@ final class Format
     }
 
     /** HTML of a value in a list or view cell (escaped, with bold/italic and links). */
+    /**
+     * A yes/no checkbox (a CHECKBOX of one value) in a list or view cell: a
+     * tick when on (its first choice), nothing when off; null for other fields.
+     */
+    public static function tick(array $f, mixed $v): ?string
+    {
+        if ($f['control'] !== 'CHECKBOX' || $f['multiple'] || $f['lookup'] !== null) {
+            return null;
+        }
+        $on = $f['values'][0][0] ?? '1';
+        if ($v === null || (string)$v !== $on) {
+            return '';
+        }
+        $label = $f['values'][0][1] ?? Lang::t('yes');
+        return '<span class="tw-tick" role="img" aria-label="' . H::e($label) . '" title="' . H::e($label) . '">✓</span>';
+    }
+
     public static function html(array $f, mixed $v, ?string $display = null): string
     {
         $text = $display ?? self::text($f, $v);

@@ -47,7 +47,7 @@ final class Lang
         'change_password' => 'Change password', 'old_password' => 'Old password', 'new_password' => 'New password',
         'password_changed' => 'Your password has been changed', 'old_password_wrong' => 'The old password is not correct',
         'password_fixed' => 'This account\'s password is set in the configuration and cannot be changed here',
-        'home' => 'Home', 'tables' => 'Tables', 'reports' => 'Reports', 'logged_in_as' => 'Logged in as %s',
+        'home' => 'Home', 'tables' => 'Tables', 'views' => 'Views', 'reports' => 'Reports', 'logged_in_as' => 'Logged in as %s',
         'master_record' => 'Master record', 'details' => 'Details', 'group_total' => 'Summary for %s',
         'grand_total' => 'Grand total', 'sum' => 'Sum', 'avg' => 'Average', 'min' => 'Min', 'max' => 'Max',
         'count' => 'Count', 'actions' => 'Actions', 'yes' => 'Yes', 'no' => 'No', 'and' => 'and',

@@ -541,6 +541,9 @@ final class ListPage
             }
             return '<a href="' . H::e($url) . '">' . H::e(Lang::t('file')) . '</a>';
         }
+        if (($tick = Format::tick($f, $v)) !== null) {
+            return $tick;
+        }
         $display = null;
         if ($labels !== null && $v !== null) {
             $display = $labels[(string)$v] ?? (string)$v;

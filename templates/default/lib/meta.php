@@ -194,6 +194,7 @@ final class Meta
             'search_op' => in_array($kind, ['string', 'memo'], true) ? 'LIKE' : '=',
             'control' => $auto ? 'NO' : ($kind === 'memo' ? 'TEXTAREA' : ($kind === 'blob' ? 'FILE' : 'TEXT')),
             'readonly' => false,
+            'calendar' => false,
             'tag_size' => 30,
             'tag_maxlength' => 0,
             'tag_cols' => 35,

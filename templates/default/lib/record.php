@@ -125,6 +125,9 @@ final class RecordPage
             }
             return '<a href="' . H::e($url) . '">' . H::e(Lang::t('file')) . '</a>';
         }
+        if (($tick = Format::tick($f, $v)) !== null) {
+            return $tick;
+        }
         $display = null;
         if ($f['lookup'] !== null && $v !== null) {
             $display = Controls::lookupLabels($this->app, $f, [$v])[(string)$v] ?? (string)$v;

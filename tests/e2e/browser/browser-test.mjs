@@ -1,6 +1,8 @@
 // Browser test of the sample application: Debian's chromium, headless,
 // driven by playwright-core. Logs in, searches the customer list, edits a
-// record through its form and saves screenshots of the list and the report.
+// record through its form, chooses a lookup by name, picks a date, follows a
+// master row to its details, folds the menu at 375 px, and saves
+// screenshots at 1280 and 375 px.
 import { chromium } from 'playwright-core';
 import path from 'node:path';
 
@@ -85,6 +87,55 @@ try {
   check('picture_from_database_shown', width === 8, `natural width ${width}`);
   await page.goto(base + 'productsedit.php?key=1');
   await page.screenshot({ path: path.join(artifacts, 'product-edit.png'), fullPage: false });
+
+  // a foreign key is edited by choosing a name from the referenced table
+  const category = page.locator('select#tw_x_category_id');
+  check('lookup_is_a_list_of_names', (await category.count()) === 1
+    && (await category.locator('option', { hasText: 'Premium Pasta' }).count()) === 1);
+  await category.selectOption({ label: 'Premium Pasta' });
+  await Promise.all([page.waitForURL(/productsview\.php/), page.click('#tw_form_edit button[type=submit]')]);
+  check('lookup_saved_and_shown_by_name', (await page.textContent('#tw_view_x_category_id')) === 'Premium Pasta',
+    (await page.textContent('#tw_view_x_category_id')) ?? '');
+
+  // a date is picked with the browser's date input
+  await page.goto(base + 'ordersedit.php?key=1');
+  const date = page.locator('#tw_x_required_date');
+  check('date_input', (await date.getAttribute('type')) === 'date');
+  await date.fill('2031-02-14');
+  await Promise.all([page.waitForURL(/ordersview\.php/), page.click('#tw_form_edit button[type=submit]')]);
+  check('date_saved', ((await page.textContent('#tw_view_x_required_date')) ?? '').includes('2031'),
+    (await page.textContent('#tw_view_x_required_date')) ?? '');
+
+  // a master row links to its details: a customer's orders
+  await page.goto(base + 'customerslist.php');
+  const detailLink = page.locator('tr.tw-row').first().locator('a[href*="orderslist.php"]');
+  check('master_links_to_details', (await detailLink.count()) === 1);
+  await Promise.all([page.waitForURL(/orderslist\.php/), detailLink.click()]);
+  // the master's company name, below its column heading
+  const heads = await page.locator('.tw-master th').allTextContents();
+  const cells = await page.locator('.tw-master td').allTextContents();
+  const customerName = cells[heads.indexOf('Company Name')] ?? '';
+  const orders = await page.locator('tr.tw-row').allTextContents();
+  check('details_of_the_master_only', customerName.length > 0 && orders.length > 0
+    && orders.every((r) => r.includes(customerName)), `${orders.length} orders of "${customerName}"`);
+
+  // tables and views apart in the menu
+  const groups = await page.locator('.tw-menu-group').allTextContents();
+  check('menu_groups', groups.join(',') === 'Tables,Views,Reports', groups.join(','));
+  await page.screenshot({ path: path.join(artifacts, 'orders-of-a-customer-1280.png'), fullPage: false });
+
+  // at 375 px the menu folds behind a button
+  await page.setViewportSize({ width: 375, height: 740 });
+  await page.goto(base + 'orderslist.php');
+  const menu = page.locator('#tw-menu');
+  check('narrow_menu_folded', !(await menu.isVisible()) && await page.locator('.tw-menu-button').isVisible());
+  await page.screenshot({ path: path.join(artifacts, 'orders-list-375.png'), fullPage: false });
+  await page.click('.tw-menu-button');
+  check('narrow_menu_opens', await menu.isVisible()
+    && (await page.getAttribute('.tw-menu-button', 'aria-expanded')) === 'true');
+  await page.screenshot({ path: path.join(artifacts, 'menu-open-375.png'), fullPage: false });
+  await page.setViewportSize({ width: 1280, height: 860 });
+  check('wide_menu_without_button', await menu.isVisible() && !(await page.locator('.tw-menu-button').isVisible()));
   check('no_script_errors', problems.length === 0, problems.join('; '));
 } catch (e) {
   check('run', false, String(e && e.stack || e));
