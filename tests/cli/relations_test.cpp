@@ -118,7 +118,7 @@ TEST_F(RelationsTest, NoRelationsKeepsTheEnginesDefaults) {
                         {"staff", "is_active", "FldHtmlTag", "RADIO"},
                         {"staff", "hiredOn", "FldPopCalendar", "0"},
                         {"staff", "hiredOn", "FldCaption", "hired On"},
-                        {"visits", "status", "FldHtmlTag", "TEXTAREA"},
+                        {"visits", "status", "FldHtmlTag", "TEXT"},
                         {"visits", "status", "FldTagValues", ""},
                     });
 }
