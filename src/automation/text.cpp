@@ -123,7 +123,17 @@ int compareNoCase(std::string_view a, std::string_view b) noexcept {
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size() && isAscii(a) && isAscii(b)) return false;
+  if (a.size() == b.size()) {
+    // ASCII byte by byte; the first other byte hands the rest (which starts
+    // on a character boundary in both) to the full comparison.
+    for (size_t i = 0; i < a.size(); ++i) {
+      unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+      if ((x | y) >= 0x80) return compareNoCase(a.substr(i), b.substr(i)) == 0;
+      if (x != y && ((x | 0x20) != (y | 0x20) || static_cast<unsigned char>((x | 0x20) - 'a') > 25)) return false;
+    }
+    return true;
+  }
+  if (isAscii(a) && isAscii(b)) return false;
   return compareNoCase(a, b) == 0;
 }
 
@@ -162,7 +172,13 @@ size_t NoCaseHash::operator()(std::string_view s) const noexcept {
   uint64_t h = 1469598103934665603ull;
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp = c < 0x80 ? (++i, lowerCodePoint(c)) : lowerCodePoint(decodeUtf8(s, i));
+    char32_t cp;
+    if (c < 0x80) {
+      cp = static_cast<unsigned char>(c - 'A') < 26 ? c + 32 : c;
+      ++i;
+    } else {
+      cp = lowerCodePoint(decodeUtf8(s, i));
+    }
     h = (h ^ cp) * 1099511628211ull;
   }
   return static_cast<size_t>(h);

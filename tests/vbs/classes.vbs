@@ -284,4 +284,11 @@ AssertEq gr.Cell(1, 2), "x", "property with two parameters"
 AssertEq gr.Cell(-1, 0), "none", "Exit Property"
 AssertTrue IsArray(gr.cells), "Dim in a class declares a public field"
 
+' A script's own class named like a built-in one is the one New makes.
+ExecuteGlobal "Class RegExp" & vbCrLf & "Public Function Who()" & vbCrLf & "Who = ""script class""" & vbCrLf & _
+              "End Function" & vbCrLf & "End Class"
+Dim ownRegExp
+Set ownRegExp = New RegExp
+AssertEq ownRegExp.Who(), "script class", "Class RegExp overrides the built-in RegExp"
+
 Done
