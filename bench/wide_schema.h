@@ -22,8 +22,11 @@ inline std::string wideTableName(int t) {
   return name;
 }
 
-// The SQL that (re)creates the database.
-inline std::string wideSchemaScript(const std::string& database, int tables, int columns) {
+// The SQL that (re)creates the database. With `references`, every table has
+// two more INT columns, ref1 and ref2, and with `foreignKeys` these refer to
+// the keys of two other tables (t+1 and t+7, wrapping round).
+inline std::string wideSchemaScript(const std::string& database, int tables, int columns,
+                                    bool references = false, bool foreignKeys = false) {
   static const char* const kTypes[] = {"VARCHAR(50) NOT NULL DEFAULT ''",
                                        "INT",
                                        "DECIMAL(10,2) DEFAULT 0.00",
@@ -44,11 +47,15 @@ inline std::string wideSchemaScript(const std::string& database, int tables, int
                                        "VARCHAR(120) NOT NULL",
                                        "BIT(1)"};
   std::string sql = "DROP DATABASE IF EXISTS " + database + ";\nCREATE DATABASE " + database +
-                    " CHARACTER SET utf8mb4;\nUSE " + database + ";\n";
+                    " CHARACTER SET utf8mb4;\nUSE " + database + ";\nSET FOREIGN_KEY_CHECKS = 0;\n";
   for (int t = 0; t < tables; ++t) {
     sql += "CREATE TABLE `" + wideTableName(t) + "` (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY";
     for (int c = 1; c < columns; ++c)
       sql += ", c" + std::to_string(c) + " " + kTypes[static_cast<size_t>(c + t) % std::size(kTypes)];
+    if (references) sql += ", ref1 INT, ref2 INT";
+    if (references && foreignKeys)
+      sql += ", FOREIGN KEY (ref1) REFERENCES `" + wideTableName((t + 1) % tables) + "` (id)" +
+             ", FOREIGN KEY (ref2) REFERENCES `" + wideTableName((t + 7) % tables) + "` (id)";
     sql += ", UNIQUE KEY u1 (c1), KEY k2 (c2)) ENGINE=InnoDB;\n";
   }
   return sql;
