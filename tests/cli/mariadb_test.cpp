@@ -177,6 +177,7 @@ TEST_F(MariaDbCliTest, NewTurnsTheServersKeysListsAndYesNoColumnsIntoSettings) {
       "CREATE TABLE staff (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, full_name VARCHAR(60) NOT NULL,"
       "  manager_id INT NULL, active TINYINT(1) NOT NULL DEFAULT 1, on_leave BIT(1) NOT NULL DEFAULT b'0',"
       "  level TINYINT, status VARCHAR(12) CHECK (status IN ('new', 'done')), hired_on DATE,"
+      "  skills SET('sql','php','css'), shirt ENUM('XS','S','M','L','XL','XXL'), team ENUM('red','blue'),"
       "  CONSTRAINT fk_staff_manager FOREIGN KEY (manager_id) REFERENCES staff (id)) ENGINE=InnoDB;"
       "CREATE TABLE sites (region CHAR(2) NOT NULL, code INT NOT NULL, PRIMARY KEY (region, code)) ENGINE=InnoDB;"
       "CREATE TABLE counters (n INT NOT NULL PRIMARY KEY, hits INT) ENGINE=InnoDB;"
@@ -202,6 +203,12 @@ TEST_F(MariaDbCliTest, NewTurnsTheServersKeysListsAndYesNoColumnsIntoSettings) {
                         {"staff", "status", "FldHtmlTag", "RADIO"},
                         {"staff", "status", "FldTagValues", "\"new\",\"new\"|\"done\",\"done\""},
                         {"staff", "hired_on", "FldPopCalendar", "1"},
+                        // A set: a checkbox per member; a long enumeration: a list.
+                        {"staff", "skills", "FldHtmlTag", "CHECKBOX"},
+                        {"staff", "skills", "FldSelectMultiple", "1"},
+                        {"staff", "shirt", "FldHtmlTag", "SELECT"},
+                        {"staff", "team", "FldHtmlTag", "RADIO"},
+                        {"staff", "team", "FldBasicSearch", "0"},
                         {"visits", "host_id", "FldTagLnkTbl", "staff"},
                         {"visits", "guest_id", "FldTagLnkTbl", "staff"},
                         {"visits", "counter_n", "FldTagLnkDisplay", "n"},
