@@ -13,6 +13,7 @@
 
 #include "automation/error.h"
 #include "cli/cli.h"
+#include "cli/relations.h"
 #include "cli/objects.h"
 #include "cli/sync_flags.h"
 #include "cli/terminal.h"
@@ -304,6 +305,8 @@ int runDemo(const DemoOptions& o) {
   LoadDB(*proj, Variant(database.string()), Variant("sqlite"), Variant(""), Variant(""), Variant(""),
          Variant(""), Variant(""), Variant("native"), Variant(""), Variant("utf-8"));
   throwOnEngineError(database.string());
+  // What the schema declares, as `new` makes it, then the sample's own settings.
+  applyRelations(*proj, RelationScope{});
   markLoadedForGeneration(*proj);
   // The sample application's settings, views, reports and charts.
   std::string description = dataFolder("samples/sample-project.txt");

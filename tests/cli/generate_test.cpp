@@ -321,7 +321,7 @@ class DemoTest : public CliTest {
     data = dir() / "data";
     setEnv("TARNWICK_DATA_DIR", data.string());
     write(data / "samples" / "sample-sqlite.sql",
-          "CREATE TABLE products (id INTEGER PRIMARY KEY, name TEXT);"
+          "CREATE TABLE products (id INTEGER PRIMARY KEY, name TEXT, supplier_id INT REFERENCES suppliers);"
           "INSERT INTO products (name) VALUES ('tea');"
           "CREATE TABLE suppliers (id INTEGER PRIMARY KEY, name TEXT);");
   }
@@ -373,6 +373,9 @@ TEST_F(DemoTest, TheSampleProjectDescriptionIsApplied) {
   EXPECT_EQ(attribute(project, "/Project", "ProjName"), "Sample Shop");
   EXPECT_EQ(attribute(project, tableXPath("products"), "TblCaption"), "Our goods");
   EXPECT_EQ(attribute(project, fieldXPath("products", "name"), "FldCaption"), "Product \"name\"");
+  // The schema's key, as `new` would take it, under the description's settings.
+  EXPECT_EQ(attribute(project, fieldXPath("products", "supplier_id"), "FldTagLnkTbl"), "suppliers");
+  EXPECT_EQ(attribute(project, fieldXPath("products", "supplier_id"), "FldCaption"), "Supplier");
   EXPECT_EQ(attribute(project, tableXPath("cheap"), "TblType"), "CUSTOMVIEW");
   EXPECT_EQ(attribute(project, tableXPath("product_report"), "TblRptSrc"), "products");
   std::string chart = tableXPath("product_report") + "/Chart[@ChartName='by_name']";
