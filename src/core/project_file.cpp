@@ -116,14 +116,78 @@ bool booleanAttribute(const Variant& v, std::string& scratch) {
   }
 }
 
+// The length of the character at `pos` when it is well-formed UTF-8 and a
+// character XML can carry (tabs and line breaks included); 0 otherwise.
+size_t xmlCharLength(std::string_view text, size_t pos) {
+  unsigned char c = static_cast<unsigned char>(text[pos]);
+  if (c < 0x80) return c >= 0x20 || c == '\t' || c == '\n' || c == '\r' ? 1 : 0;
+  size_t len;
+  char32_t cp;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + len > text.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    unsigned char cc = static_cast<unsigned char>(text[pos + k]);
+    if ((cc & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+      (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
+    return 0;
+  return len;
+}
+
+// True when the text cannot be written as it is: it holds bytes that are not
+// UTF-8 or characters XML does not allow, or it is a tag value list holding
+// "|" (which the file uses for its line breaks).
+bool needsValueEscape(std::string_view text, bool tagValues) {
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x80) {
+      if (c == '|' && tagValues) return true;
+      ++i;
+      continue;
+    }
+    size_t len = xmlCharLength(text, i);
+    if (len == 0) return true;
+    i += len;
+  }
+  return false;
+}
+
+void appendHexByte(std::string& out, unsigned char b) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += "\\x";
+  out += kHex[b >> 4];
+  out += kHex[b & 15];
+}
+
 void appendAttribute(std::string& out, std::string_view name, std::string_view dataType, const Variant& value,
-                     std::string& scratch) {
+                     std::string& scratch, std::string& escapedNames) {
   appendEscaped(out, name);
   out += "=\"";
   if (dataType == "Boolean") {
     out += booleanAttribute(value, scratch) ? '1' : '0';
   } else {
-    appendEscaped(out, valueText(value, scratch), isTagValuesName(name));
+    std::string_view text = valueText(value, scratch);
+    bool tagValues = isTagValuesName(name);
+    if (needsValueEscape(text, tagValues)) {
+      appendEscaped(out, EscapeSettingValue(text, tagValues), tagValues);
+      if (!escapedNames.empty()) escapedNames += ' ';
+      escapedNames += name;
+    } else {
+      appendEscaped(out, text, tagValues);
+    }
   }
   out += "\" ";
 }
@@ -193,10 +257,71 @@ std::string XmlDeclaration(std::string_view charset) {
 
 void WriteXmlAttributes(std::string& out, const AGProperties& store) {
   std::string scratch;
+  std::string escapedNames;
   for (int32_t i = 0, n = store.Count(); i < n; ++i) {
     const PropertyMeta& m = store.meta(i);
-    if (m.fileSave) appendAttribute(out, m.name, m.dataType, store.valueAt(i), scratch);
+    if (m.fileSave) appendAttribute(out, m.name, m.dataType, store.valueAt(i), scratch, escapedNames);
   }
+  if (!escapedNames.empty()) {
+    out += kEscapedSettingsAttribute;
+    out += "=\"";
+    appendEscaped(out, escapedNames);
+    out += "\" ";
+  }
+}
+
+std::string EscapeSettingValue(std::string_view text, bool tagValues) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\\') {
+      out += "\\\\";
+      ++i;
+      continue;
+    }
+    if (c == '|' && tagValues) {
+      appendHexByte(out, c);
+      ++i;
+      continue;
+    }
+    size_t len = xmlCharLength(text, i);
+    if (len == 0) {
+      appendHexByte(out, c);
+      ++i;
+      continue;
+    }
+    out.append(text, i, len);
+    i += len;
+  }
+  return out;
+}
+
+std::string UnescapeSettingValue(std::string_view text, bool tagValues) {
+  auto hexValue = [](char h) -> int {
+    if (h >= '0' && h <= '9') return h - '0';
+    if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+    if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+    return -1;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '|' && tagValues) {
+      out += "\r\n";
+    } else if (c == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
+      out += '\\';
+      ++i;
+    } else if (c == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && hexValue(text[i + 2]) >= 0 &&
+               hexValue(text[i + 3]) >= 0) {
+      out += static_cast<char>(hexValue(text[i + 2]) * 16 + hexValue(text[i + 3]));
+      i += 3;
+    } else {
+      out += c;  // a backslash that starts nothing stands for itself
+    }
+  }
+  return out;
 }
 
 bool VersionIsGreater(std::string_view a, std::string_view b) {
@@ -283,7 +408,8 @@ void AGP::Save(std::string_view projFile) {
   text += XmlDeclaration(charset);
   text += kLineEnd;
   text += "<Project ";
-  appendAttribute(text, "Version", "String", Variant(engineVersion_), scratch);
+  std::string versionEscapes;  // the engine's own version never needs any
+  appendAttribute(text, "Version", "String", Variant(engineVersion_), scratch, versionEscapes);
   WriteXmlAttributes(text, Properties());
   text += '>';
   text += kLineEnd;

@@ -45,6 +45,18 @@ std::string XmlDeclaration(std::string_view charset);
 // that they survive the reader's attribute normalisation.
 void WriteXmlAttributes(std::string& out, const AGProperties& store);
 
+// Text the file cannot carry as it is: bytes that are not UTF-8, characters
+// XML does not allow (controls other than tab and line breaks, U+FFFE,
+// U+FFFF) and, in FldTagValues, a "|" that is part of a value. Such a
+// setting is written escaped: a backslash as two, each such byte as "\xHH";
+// the element then ends with the attribute EscapedSettings listing the
+// escaped settings by name, separated by blanks. Readers that do not know
+// the attribute ignore it, as any attribute that names no setting.
+inline constexpr std::string_view kEscapedSettingsAttribute = "EscapedSettings";
+std::string EscapeSettingValue(std::string_view text, bool tagValues);
+// The value back; in FldTagValues every "|" becomes CR LF.
+std::string UnescapeSettingValue(std::string_view text, bool tagValues);
+
 // Compares two dotted versions part by part as 16-bit numbers, at most three
 // parts and no more than the shorter has; true when `a` is greater at the
 // first part that differs. Raises type mismatch (13) or overflow (6) for a

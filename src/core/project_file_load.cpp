@@ -1,4 +1,5 @@
 // Reading the project file back into the object model.
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -158,12 +159,34 @@ class AttributeReader {
   void read(const pugi::xml_node& element, AGProperties& store, ClassAttributeIndex* index = nullptr) {
     if (index && !index->covers(store)) index = nullptr;
     TextPool* texts = index ? &index->texts() : nullptr;
+    // The writer ends an element that holds escaped settings with the list
+    // of their names.
+    escaped_.clear();
+    pugi::xml_attribute last = element.last_attribute();
+    if (last && std::string_view(last.name()) == kEscapedSettingsAttribute) {
+      std::string_view names = last.value();
+      for (size_t start = 0; start < names.size();) {
+        size_t blank = names.find(' ', start);
+        if (blank == std::string_view::npos) blank = names.size();
+        if (blank > start) escaped_.emplace_back(names.substr(start, blank - start));
+        start = blank + 1;
+      }
+    }
     int32_t previous = -1;
     for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
       std::string_view name = a.name();
       int32_t i = index ? index->find(name, previous) : findFileProperty(store, name);
       if (i < 0) continue;
       previous = i;
+      if (!escaped_.empty() && std::find(escaped_.begin(), escaped_.end(), name) != escaped_.end()) {
+        bool tagValues = specialOf(name) == Special::TagValues;
+        std::string value = UnescapeSettingValue(a.value(), tagValues);
+        if (tagValues)
+          store.valueAt(i) = Variant(std::move(value));
+        else
+          assign(store, i, name, value, nullptr);
+        continue;
+      }
       assign(store, i, name, a.value(), texts);
     }
   }
@@ -221,6 +244,7 @@ class AttributeReader {
   }
 
   Variant emptyText_;
+  std::vector<std::string_view> escaped_;  // the escaped settings of the element being read
 };
 
 // Walks the elements of a project file into the project.
@@ -239,25 +263,44 @@ class ProjectReader {
     attributes_.read(element, store);
   }
 
+  // Reads the elements below `element` in document order. Database and
+  // Table elements are entered; the walk keeps its own list of the elements
+  // it is in, so however deep a file nests them, the reader's stack does not
+  // grow with it.
   void readNodes(const pugi::xml_node& element) {
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-      if (child.type() != pugi::node_element) continue;
-      std::string_view name = child.name();
-      if (name == "Database")
-        readDatabase(child);
-      else if (name == "Table")
-        readTable(child);
-      else if (name == "Chart")
-        readChart(child);
-      else if (name == "Field")
-        readField(child);
-      // Extension lines are not read back: the extension list comes from
-      // the user's registry. Other elements are not ours.
+    std::vector<pugi::xml_node> resume;  // the next sibling of each element entered
+    pugi::xml_node child = element.first_child();
+    for (;;) {
+      while (!child && !resume.empty()) {
+        child = resume.back();
+        resume.pop_back();
+      }
+      if (!child) return;
+      pugi::xml_node next = child.next_sibling();
+      if (child.type() == pugi::node_element && readElement(child) && child.first_child()) {
+        resume.push_back(next);
+        next = child.first_child();
+      }
+      child = next;
     }
   }
 
  private:
-  void readDatabase(const pugi::xml_node& element) {
+  // Reads one element; true when its children are to be read too.
+  bool readElement(const pugi::xml_node& element) {
+    std::string_view name = element.name();
+    if (name == "Database") return readDatabase(element);
+    if (name == "Table") return readTable(element);
+    if (name == "Chart")
+      readChart(element);
+    else if (name == "Field")
+      readField(element);
+    // Extension lines are not read back: the extension list comes from the
+    // user's registry. Other elements are not ours.
+    return false;
+  }
+
+  bool readDatabase(const pugi::xml_node& element) {
     std::string name = element.attribute("DBName").value();
     if (name.empty()) name = "zb_db";
     proj_.setCurrentDbName(name);
@@ -266,7 +309,7 @@ class ProjectReader {
     attributes_.read(element, database->Properties(), &databaseIndex_);
     database_ = database;
     databaseName_ = name;
-    readNodes(element);
+    return true;
   }
 
   // The current database (AGP::db), which only a Database element changes.
@@ -278,9 +321,9 @@ class ProjectReader {
     return proj_.db();
   }
 
-  void readTable(const pugi::xml_node& element) {
+  bool readTable(const pugi::xml_node& element) {
     std::string_view name = element.attribute("TblName").value();
-    if (name.empty()) return;
+    if (name.empty()) return false;
     if (range_ > 0) {
       status_.DispStatus("Loading TABLE/VIEW \"" + std::string(name) + "\"...");
       ++counter_;
@@ -288,12 +331,12 @@ class ProjectReader {
     }
     AGPTables& tables = currentDatabase()->tables();
     AGPTable* table = tables.Add(name);
-    if (!table) return;  // a repeated table: it and its children are skipped
+    if (!table) return false;  // a repeated table: it and its children are skipped
     attributes_.read(element, table->Properties(), &tableIndex_);
     table->setSetting(AGPTable::kVarSetting, Variant(MakeVarName(table->TblName(), "")));
     lastTables_ = &tables;
     lastTable_ = table;
-    readNodes(element);
+    return true;
   }
 
   // The table charts and fields attach to: the current table of the current

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -169,6 +170,85 @@ TEST_F(LoadTest, EscapedTextLineBreaksTabsAndTagValuesComeBackExactly) {
   AGPField* f = back->Fields().Item(Variant("colour"));
   EXPECT_EQ(f->str("FldTagValues"), "Red\r\nGreen");
   EXPECT_EQ(f->str("FldCaption"), "it's");
+}
+
+// True when the bytes are UTF-8 holding only characters XML 1.0 allows.
+bool onlyXmlCharacters(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) {
+      if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+      ++i;
+      continue;
+    }
+    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (len == 0 || i + len > bytes.size()) return false;
+    char32_t cp = c & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(bytes[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+TEST_F(LoadTest, ValuesTheFileCannotHoldAsTheyAreAreEscapedAndComeBackExactly) {
+  struct Case {
+    const char* setting;
+    std::string value;
+  };
+  const std::vector<Case> cases = {
+      {"FldTagValues", "a|b\r\nc"},               // an enumeration value holding "|"
+      {"FldTagValues", "\r\n|\r\n"},              // an empty value around one that is "|"
+      {"FldTagValues", "x\\x7C\r\ny"},            // text that looks like an escape
+      {"FldCaption", std::string("bell\x07 nul", 9) + '\0' + "end"},
+      {"FldCaption", "escape \x1b[0m and \x1f"},
+      {"FldCaption", "latin-1 caf\xe9, cut \xe2\x82 and stray \xbf"},
+      {"FldCaption", "not a character: \xef\xbf\xbf, backslash \\ and \\x41"},
+      {"FldDefault", "\x01"},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    AGP saved;
+    saved.AddProj("p");
+    saved.setSetting("AutoSync", Variant(false));
+    saved.Databases().Add("db");
+    saved.setCurrentDbName("db");
+    AGPTable* table = saved.db()->tables().Add("t");
+    table->setSetting("TblCaption", Variant("a|b \\x41"));  // written as it is, not escaped
+    AGPField* field = table->Fields().Add("f");
+    field->setSetting(cases[i].setting, Variant(cases[i].value));
+    std::string file = path("escaped" + std::to_string(i) + ".xml");
+    saved.Save(file);
+
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(onlyXmlCharacters(bytes)) << i;
+
+    AGP loaded;
+    loaded.Load(file);
+    ASSERT_EQ(AGP::ProjErr(), "") << i;
+    AGPTable* back = loaded.db()->tables().Item(Variant("t"));
+    EXPECT_EQ(back->str("TblCaption"), "a|b \\x41") << i;
+    EXPECT_EQ(back->Fields().Item(Variant("f"))->str(cases[i].setting), cases[i].value) << i;
+  }
+}
+
+TEST_F(LoadTest, TagValuesWrittenWithoutEscapesKeepReadingBarsAsLineBreaks) {
+  std::string file = writeFile(
+      "p.xml", {"<?xml version=\"1.0\"?>", header(), "<Database DBName=\"d\" >", "<Table TblName=\"t\" >",
+                "<Field FldName=\"f\" FldTagValues=\"a|b\\x7C|\" FldCaption=\"\\x41\" />", "</Table>",
+                "</Database>", "</Project>"});
+  AGP proj;
+  proj.Load(file);
+  ASSERT_EQ(AGP::ProjErr(), "");
+  AGPField* f = proj.db()->tables().Item(Variant("t"))->Fields().Item(Variant("f"));
+  EXPECT_EQ(f->str("FldTagValues"), "a\r\nb\\x7C\r\n");
+  EXPECT_EQ(f->str("FldCaption"), "\\x41");
 }
 
 TEST_F(LoadTest, BooleansLoadAsBooleansAndNumbersByTheirDeclaredType) {
@@ -363,6 +443,38 @@ TEST_F(LoadTest, ChartsAndFieldsAttachToTheMostRecentTableWhereverTheyStand) {
   EXPECT_EQ(b->Charts().Count(), 1);
   // Extension lines do not change the extension list.
   EXPECT_EQ(proj.Extensions().Count(), 0);
+}
+
+TEST_F(LoadTest, DeeplyNestedElementsAreReadInDocumentOrderWithoutExhaustingTheStack) {
+  // 50,000 Database elements inside each other, each entered as the reader
+  // enters any Database, then tables nested in tables, each followed by a
+  // field of the table most recently added.
+  constexpr int kDepth = 50000;
+  std::string text = "<?xml version=\"1.0\"?>\r\n" + header() + "\r\n";
+  for (int i = 0; i < kDepth; ++i) text += "<Database DBName=\"d\" >";
+  for (const char* name : {"outer", "middle", "inner"})
+    text += std::string("<Table TblName=\"") + name + "\" ><Field FldName=\"" + name + "_id\" />";
+  text += "</Table></Table><Field FldName=\"after_inner\" /></Table>";
+  for (int i = 0; i < kDepth; ++i) text += "</Database>";
+  text += "<Field FldName=\"last\" /></Project>";
+  std::ofstream(dir() / "deep.xml", std::ios::binary) << text;
+
+  AGP proj;
+  proj.Load(path("deep.xml"));
+  // The repeated Database elements are the one database (each repetition
+  // says that a project has only one).
+  ASSERT_EQ(proj.DBCnt(), 1);
+  AGPTables& tables = proj.db()->tables();
+  ASSERT_EQ(tables.Count(), 3);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
+      {"outer", {"outer_id"}}, {"middle", {"middle_id"}}, {"inner", {"inner_id", "after_inner", "last"}}};
+  for (size_t i = 0; i < expected.size(); ++i) {
+    AGPTable* t = tables.at(static_cast<int32_t>(i));
+    EXPECT_EQ(t->TblName(), expected[i].first);
+    std::vector<std::string> fields;
+    for (int32_t f = 0; f < t->Fields().Count(); ++f) fields.push_back(t->Fields().at(f)->FldName());
+    EXPECT_EQ(fields, expected[i].second) << expected[i].first;
+  }
 }
 
 TEST_F(LoadTest, VariableNamesQuotesAndAutoIncrementAreDerivedAfterReading) {
