@@ -65,6 +65,26 @@ AGPTable* tableNamed(AGPDatabase& db, std::string_view name) {
   return nullptr;
 }
 
+// The table whose TblName equals the name ignoring letter case: the
+// project's keys ignore case, so no second table of that name can join it.
+AGPTable* tableNamedNoCase(AGPDatabase& db, std::string_view name) {
+  if (AGPTable* exact = tableNamed(db, name)) return exact;
+  AGPTables& tables = db.tables();
+  for (int32_t i = 0; i < tables.Count(); ++i)
+    if (equalsNoCase(tables.at(i)->TblName(), name)) return tables.at(i);
+  return nullptr;
+}
+
+// ": Table/View NAME already exists!", naming the holder when its name differs
+// in letter case.
+void reportExisting(std::string_view name, const AGPTable& holder) {
+  std::string held = holder.TblName();
+  if (held == name)
+    setProjErr(": Table/View " + std::string(name) + " already exists!");
+  else
+    setProjErr(": Table/View " + std::string(name) + " already exists as " + held + "!");
+}
+
 AGPField* fieldNamed(AGPTable& t, std::string_view name) {
   AGPFields& fields = t.Fields();
   for (int32_t i = 0; i < fields.Count(); ++i)
@@ -363,8 +383,8 @@ void LoadCustomView(AGP& proj, const Variant& sTableName, const Variant& sSQL, c
   AGPDatabase* db = proj.db();
   Ref<AGPDatabase> keep(db);
   std::string name = sTableName.toString();
-  if (tableNamed(*db, name)) {
-    setProjErr(": Table/View " + name + " already exists!");
+  if (AGPTable* holder = tableNamedNoCase(*db, name)) {
+    reportExisting(name, *holder);
     return;
   }
   ctx.statusCaption = ctx.productName + " - Loading " + name + "...";
@@ -419,6 +439,10 @@ bool LoadReport(AGP& proj, const Variant& sTableName, const Variant& sFromTableN
   }
   if (!from) {
     setProjErr(": Table/View " + fromName + " not exist or loaded!");
+    return false;
+  }
+  if (AGPTable* holder = tableNamedNoCase(*db, name)) {
+    reportExisting(name, *holder);
     return false;
   }
   Ref<AGPTable> keepSource(from);

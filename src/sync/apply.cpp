@@ -72,8 +72,22 @@ std::string freshValueList(AGP& proj, const AGPField& field, const Variant& own)
   return own.toString();
 }
 
+// The index of FldSize among the column settings.
+constexpr size_t kSizeSetting = 7;
+static_assert(kColumnSettings[kSizeSetting] == "FldSize");
+
 void applyValues(AGP& proj, AGPField& field, const ColumnValues& v, SyncAs as) {
+  // An input limit that followed the column's size follows a new size; a
+  // limit of the user's own (any other value) stays.
+  bool limitFollowsSize = false;
+  if (as == SyncAs::Existing) {
+    const Variant& limit = field.Properties().value("FldTagMaxLength");
+    const Variant& size = field.Properties().value("FldSize");
+    limitFollowsSize = !sync::isBlank(limit) && !sync::isBlank(size) && limit.isNumeric() &&
+                       size.isNumeric() && limit.toDouble() == size.toDouble();
+  }
   for (size_t i = 0; i < kColumnSettings.size(); ++i) field.setSetting(kColumnSettings[i], v.copied[i]);
+  if (limitFollowsSize) field.setSetting("FldTagMaxLength", Variant::long_(field.int32("FldSize")));
   if (as == SyncAs::New) {
     field.setSetting("FldTagValues", v.tagValues);
     field.setSetting("FldGenerate", v.support);
@@ -104,6 +118,19 @@ void clearFieldSync(AGPTable& table) {
   for (int32_t i = 0, n = fields.Count(); i < n; ++i) setSync(*fields.at(i), "FldSync", false);
 }
 
+// The one field not yet synchronised whose name differs from `name` only in
+// letter case, renamed to `name`; null when there is none or several.
+AGPField* caseRenamedField(AGPFields& fields, const std::string& name) {
+  AGPField* found = nullptr;
+  for (int32_t i = 0, n = fields.Count(); i < n; ++i) {
+    AGPField* f = fields.at(i);
+    if (f->flag("FldSync") || !equalsNoCase(f->FldName(), name)) continue;
+    if (found) return nullptr;
+    found = f;
+  }
+  return found ? fields.Change(found->FldName(), name) : nullptr;
+}
+
 // The two field passes: fields of the same name and native type are updated
 // in place; a field whose native type changed is set up again where it is,
 // and a column without a field gets a new one.
@@ -125,15 +152,21 @@ void applyColumns(AGP& proj, AGPTable& table, const AGSchemaTable& source) {
   for (int16_t j = 1; j <= source.TblFldCnt; ++j) {
     const AGSchemaField& column = columns[static_cast<size_t>(j)];
     AGPField* field = index.find(column.FldName);
+    SyncAs as = SyncAs::New;
     if (field) {
       if (field->int16("NativeDataType") == column.NativeDataType) continue;
-    } else {
-      field = fields.Add(column.FldName);
-      if (!field) continue;
+    } else if ((field = fields.Add(column.FldName))) {
       index.add(field);
+    } else if ((field = caseRenamedField(fields, column.FldName))) {
+      // The keys ignore letter case: a field whose name differs only in case
+      // is this column's, renamed, and keeps its settings.
+      index.add(field);
+      if (field->int16("NativeDataType") == column.NativeDataType) as = SyncAs::Existing;
+    } else {
+      continue;
     }
     setSync(*field, "FldSync", true);
-    ApplyColumn(proj, column, *field, SyncAs::New);
+    ApplyColumn(proj, column, *field, as);
   }
 }
 
@@ -307,6 +340,38 @@ std::vector<std::string> AskMapping(std::string_view title, std::string_view mes
   return result;
 }
 
+namespace {
+
+// Pairs each new name with the one old name that differs from it only in
+// letter case (when neither has another such partner): the project's keys
+// ignore case, so the object could not be added beside the old one, and it
+// is the same object renamed. `rename` renames it; the pair leaves both
+// lists.
+template <class Rename>
+void pairCaseRenames(std::vector<std::string>& newNames, std::vector<std::string>& oldNames, Rename rename) {
+  auto partners = [](const std::string& name, const std::vector<std::string>& among) {
+    size_t count = 0, at = 0;
+    for (size_t i = 0; i < among.size(); ++i)
+      if (equalsNoCase(name, among[i])) {
+        ++count;
+        at = i;
+      }
+    return std::pair<size_t, size_t>(count, at);
+  };
+  for (size_t i = 0; i < newNames.size();) {
+    auto [count, old] = partners(newNames[i], oldNames);
+    if (count == 1 && partners(oldNames[old], newNames).first == 1) {
+      rename(oldNames[old], newNames[i]);
+      oldNames.erase(oldNames.begin() + static_cast<std::ptrdiff_t>(old));
+      newNames.erase(newNames.begin() + static_cast<std::ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
+}
+
+}  // namespace
+
 void MapRenamedObjects(AGP& proj, const AGPSchema& schema) {
   AGPTables& tables = proj.db()->tables();
   const auto& records = schema.record().tables.Tbl;
@@ -336,6 +401,8 @@ void MapRenamedObjects(AGP& proj, const AGPSchema& schema) {
       if (source.TblType == kind.type && !projectNames.count(source.TblName))
         newNames.push_back(source.TblName);
     }
+    pairCaseRenames(newNames, oldNames,
+                    [&](const std::string& from, const std::string& to) { tables.Change(from, to); });
     if (!newNames.empty() && !oldNames.empty()) {
       std::vector<std::string> paired =
           AskMapping("New " + text + " found in schema",
@@ -368,7 +435,9 @@ void MapRenamedObjects(AGP& proj, const AGPSchema& schema) {
         std::string name = tableFields.at(k)->FldName();
         if (!columnNames.count(name)) oldFields.push_back(std::move(name));
       }
-      if (oldFields.empty()) continue;
+      pairCaseRenames(newColumns, oldFields,
+                      [&](const std::string& from, const std::string& to) { tableFields.Change(from, to); });
+      if (oldFields.empty() || newColumns.empty()) continue;
       std::string tableName = t->TblName();
       std::vector<std::string> paired = AskMapping(
           "Table: " + tableName + " - New fields found in schema",
@@ -449,6 +518,9 @@ void UpdateTablesAndViews(AGP& proj, const AGPSchema& schema) {
     const AGSchemaTable& source = records[static_cast<size_t>(i)];
     if (AGPTable* existing = anyKind.find(source.TblName)) {
       if (existing->str("TblType") == source.TblType) continue;
+      // A custom view or report of that name is the user's own object: the
+      // table cannot join the project beside it, and does not replace it.
+      if (!sync::isDatabaseKind(existing->str("TblType"))) continue;
       if (existing->hasFields()) existing->Fields().Clear();
       setUpAsNew(*existing, source);
     } else if (AGPTable* added = tables.Add(source.TblName)) {

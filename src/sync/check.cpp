@@ -170,9 +170,12 @@ int16_t CompareCustomView(AGP& proj, std::string_view name) {
   view->setSetting("TblCustomError", Variant(""));
   const AGSchemaTable& result = schema->record().tables.Tbl[1];
   ColumnCounts counts = compareColumns(proj, result, *view, true);
+  // New columns, changed ones, and the view's fields that no column matched
+  // (columns the view lost).
+  int32_t removed = sync::fieldCount(*view) - counts.matched.value() - counts.changed.value();
   Count16 count;
   count.add(counts.added.value()).add(counts.changed.value());
-  count.add(result.TblFldCnt - counts.matched.value() - counts.changed.value());
+  count.add(removed > 0 ? removed : 0);
   return count.value();
 }
 

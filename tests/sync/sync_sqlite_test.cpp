@@ -88,12 +88,83 @@ TEST_F(SyncSqliteTest, AnAddedColumnIsAppendedWithItsDefaults) {
 }
 
 TEST_F(SyncSqliteTest, ADroppedColumnDisappears) {
+  LoadCustomView(proj(), Variant("cv_all"), Variant("SELECT * FROM customers"), Variant(false));
+  ASSERT_EQ(AGP::ProjErr(), "");
   exec("ALTER TABLE customers DROP COLUMN born");
-  // Every database column matches; only the field counts differ.
-  EXPECT_EQ(CheckDB(proj()), 1);
+  // Every database column matches; only the field counts of the table
+  // differ, and the custom view lost a column.
+  EXPECT_EQ(CheckDB(proj()), 1 + 1);
   SynchronizeDB(proj());
   EXPECT_THAT(fieldNames("customers"), ElementsAre("id", "name", "email"));
+  EXPECT_THAT(fieldNames("cv_all"), ElementsAre("id", "name", "email"));
   EXPECT_EQ(CheckDB(proj()), 0);
+}
+
+TEST_F(SyncSqliteTest, NamesThatChangedOnlyInLetterCaseKeepTheirObjectsAndSettings) {
+  table("customers")->setSetting("TblCaption", Variant("Clients"));
+  table("customers")->Fields().Item(Variant("email"))->setSetting("FldCaption", Variant("Mail"));
+  table("orders")->Fields().Item(Variant("total"))->setSetting("FldCaption", Variant("Amount"));
+  exec(
+      "ALTER TABLE customers RENAME TO tmp; ALTER TABLE tmp RENAME TO Customers;"
+      "ALTER TABLE Customers RENAME COLUMN email TO EMail;"
+      "ALTER TABLE orders RENAME COLUMN total TO Total");
+  EXPECT_GT(CheckDB(proj()), 0);
+  SynchronizeDB(proj());
+  EXPECT_EQ(table("customers"), nullptr);
+  ASSERT_NE(table("Customers"), nullptr);
+  EXPECT_EQ(table("Customers")->str("TblCaption"), "Clients");
+  EXPECT_THAT(fieldNames("Customers"), ElementsAre("id", "name", "EMail", "born"));
+  EXPECT_EQ(table("Customers")->Fields().Item(Variant("EMail"))->str("FldCaption"), "Mail");
+  EXPECT_THAT(fieldNames("orders"), ElementsAre("id", "customer_id", "Total"));
+  EXPECT_EQ(table("orders")->Fields().Item(Variant("Total"))->str("FldCaption"), "Amount");
+  // The custom view's column takes the letter case of the table's, and its
+  // field follows.
+  EXPECT_THAT(fieldNames("cv_mail"), ElementsAre("id", "EMail"));
+  EXPECT_EQ(CheckDB(proj()), 0);
+}
+
+TEST_F(SyncSqliteTest, AWidenedColumnCarriesAnInputLimitThatFollowedItsSize) {
+  exec("ALTER TABLE customers ADD COLUMN city VARCHAR(30)");
+  SynchronizeDB(proj());
+  AGPFields& fields = table("customers")->Fields();
+  ASSERT_EQ(fields.Item(Variant("name"))->int32("FldTagMaxLength"), 40);
+  fields.Item(Variant("city"))->setSetting("FldTagMaxLength", Variant::long_(12));  // the user's own
+  exec(
+      "DROP VIEW named;"
+      "CREATE TABLE wider (id INTEGER PRIMARY KEY, name VARCHAR(80) NOT NULL, email TEXT, born DATE,"
+      " city VARCHAR(60));"
+      "DROP TABLE customers; ALTER TABLE wider RENAME TO customers;"
+      "CREATE VIEW named AS SELECT id, name FROM customers;");
+  EXPECT_GT(CheckDB(proj()), 0);
+  SynchronizeDB(proj());
+  AGPFields& after = table("customers")->Fields();
+  struct Expected {
+    const char* field;
+    int32_t size, limit;
+  };
+  for (Expected e : {Expected{"name", 80, 80}, Expected{"city", 60, 12}}) {
+    EXPECT_EQ(after.Item(Variant(e.field))->int32("FldSize"), e.size) << e.field;
+    EXPECT_EQ(after.Item(Variant(e.field))->int32("FldTagMaxLength"), e.limit) << e.field;
+  }
+}
+
+TEST_F(SyncSqliteTest, CustomViewsKeepTheirNamesAgainstTablesOfTheSameName) {
+  // A new database table named like a custom view leaves the view as it is.
+  exec("CREATE TABLE cv_mail (code TEXT PRIMARY KEY, label TEXT)");
+  SynchronizeDB(proj());
+  ASSERT_NE(table("cv_mail"), nullptr);
+  EXPECT_EQ(table("cv_mail")->str("TblType"), "CUSTOMVIEW");
+  EXPECT_THAT(fieldNames("cv_mail"), ElementsAre("id", "email"));
+  // A custom view or report named like a table in another letter case is
+  // refused with the name of the table that holds it.
+  for (const char* name : {"Customers", "CUSTOMERS", "customers"}) {
+    LoadCustomView(proj(), Variant(name), Variant("SELECT id FROM customers"), Variant(false));
+    EXPECT_THAT(AGP::ProjErr(), HasSubstr("already exists")) << name;
+    EXPECT_FALSE(LoadReport(proj(), Variant(name), Variant("orders"))) << name;
+    EXPECT_THAT(AGP::ProjErr(), HasSubstr("already exists")) << name;
+  }
+  EXPECT_EQ(table("customers")->str("TblType"), "TABLE");
+  EXPECT_EQ(table("Customers"), nullptr);
 }
 
 TEST_F(SyncSqliteTest, NewAndDroppedTablesAndARenamedColumn) {
