@@ -1,13 +1,15 @@
 // Saving and loading a large project file: 1,000 tables of 30 fields each,
-// every setting filled. Each measurement runs in a child process of its own,
-// so that its peak memory is its own; `xmllint --noout` parsing the same file
-// shows how close loading comes to merely parsing it.
+// every setting filled, and how loading grows with the number of tables.
+// Each measurement runs in a child process of its own, so that its peak
+// memory is its own; `xmllint --noout` parsing the same file shows how close
+// loading comes to merely parsing it.
 //
 //   bench_project_file [tables] [fields per table] [runs]
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -194,6 +196,41 @@ int main(int argc, char** argv) {
                      1e6;
     std::printf("xmllint --noout run %d: %.3f s (processor %.3f s; largest child so far %.1f MiB)\n", r + 1,
                 seconds, cpu, usage.ru_maxrss / 1024.0);
+  }
+
+  // How loading grows with the number of tables: a quarter of the tables
+  // and all of them, two fields each. Linear loading takes about four times
+  // as long for four times the tables.
+  double quarterSeconds = 0;
+  for (int count : {std::max(1, tables / 4), tables}) {
+    const std::string scaled = (dir / ("scaled-" + std::to_string(count) + ".xml")).string();
+    inChild([&] {
+      tw::AGP proj;
+      tw::RegistryDefaultsBatch batch;
+      buildProject(proj, count, 2);
+      proj.Save(scaled);
+    });
+    double best = 0;
+    for (int r = 0; r < runs; ++r) {
+      FILE* pipe = std::tmpfile();
+      inChild([&] {
+        tw::AGP proj;
+        double cpu = cpuSeconds();
+        proj.Load(scaled);
+        std::fprintf(pipe, "%f", cpuSeconds() - cpu);
+        std::fflush(pipe);
+      });
+      std::rewind(pipe);
+      double seconds = 0;
+      if (std::fscanf(pipe, "%lf", &seconds) != 1) seconds = 0;
+      std::fclose(pipe);
+      if (r == 0 || seconds < best) best = seconds;
+    }
+    std::printf("load scaling: %d tables x 2 fields: %.3f s processor (best of %d), %.1f us per table\n", count,
+                best, runs, best * 1e6 / count);
+    if (count == tables && quarterSeconds > 0 && count != std::max(1, tables / 4))
+      std::printf("load scaling: 4x the tables took %.1fx the time\n", best / quarterSeconds);
+    quarterSeconds = best;
   }
 
   std::filesystem::remove_all(dir);

@@ -52,8 +52,9 @@ void AGP::AddProj(std::string_view name) {
 }
 
 void AGP::DeleteProj() {
-  // ClearProperties: delete each setting by name, in order.
-  while (Properties().Count() > 0) Properties().Delete(Variant(Properties().at(0).Name()));
+  // Every setting goes, also one whose Name no longer finds it (a Name set
+  // to empty or to another text through Key).
+  Properties().Clear();
   // Every database goes, each by its DBName; one whose name no longer matches
   // its key goes all the same.
   std::vector<std::string> names;

@@ -4,11 +4,15 @@
 // with, a sequence setting per element (the display and generation order),
 // and a current element remembered by name and sequence number.
 //
-// Look-ups by name scan the elements' name settings and compare exactly; only
-// the keys of the underlying keyed collection ignore letter case. A caller may
-// rename an element through its settings without telling the collection, so
-// the scan, not the key, decides which element a name means.
+// Look-ups by name go by the elements' name settings and compare exactly;
+// only the keys of the underlying keyed collection ignore letter case. A
+// caller may rename an element through its settings without telling the
+// collection, so the name setting, not the key, decides which element a name
+// means. The collection keeps an index of the name settings, which each
+// element's store keeps current by reporting writes to its name setting.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -67,9 +71,14 @@ inline Variant collectionMember(Dispatch& collection, Args args) {
 template <class Element>
 class NamedCollection : public Dispatch {
  public:
-  NamedCollection() : items_(makeRef<CSuperCollection>()) {
+  NamedCollection()
+      : items_(makeRef<CSuperCollection>()),
+        watch_(std::make_shared<AGProperties::ValueWatch>(Element::kNameSetting)) {
     items_->setCompareMode(CSuperCollection::kTextCompare);
   }
+  ~NamedCollection() override { untrackAll(); }
+  NamedCollection(const NamedCollection&) = delete;
+  NamedCollection& operator=(const NamedCollection&) = delete;
 
   int32_t Count() const noexcept { return items_->count(); }
   const std::string& curName() const noexcept { return curName_; }
@@ -92,6 +101,7 @@ class NamedCollection : public Dispatch {
     prepare(*e);
     items_->add(Variant(e), name);
     e->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(Count())));
+    track(*e);
     makeCurrent(*e);
     return e.get();
   }
@@ -152,6 +162,7 @@ class NamedCollection : public Dispatch {
       int16_t os = seqOf(*other);
       if (os >= s) other->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(os - 1)));
     }
+    untrack(*removed);
     items_->remove(Variant(position));
     return true;
   }
@@ -219,7 +230,10 @@ class NamedCollection : public Dispatch {
 
   // Makes an element of this collection current.
   void setCurrent(Element& e) { makeCurrent(e); }
-  void Clear() { items_->clear(); }
+  void Clear() {
+    untrackAll();
+    items_->clear();
+  }
 
   Ref<Enumerator> newEnum() override { return items_->newEnum(); }
 
@@ -232,26 +246,9 @@ class NamedCollection : public Dispatch {
 
   // The first element (in insertion order) whose name setting is `name`.
   Element* find(std::string_view name) const {
-    // Stores that share their class's registrations keep the name setting at
-    // the same index; it is looked up once for them.
-    const AGProperties* shared = nullptr;
-    int32_t sharedIndex = -1;
-    for (int32_t i = 0, n = Count(); i < n; ++i) {
-      Element* e = at(i);
-      const AGProperties& props = e->Properties();
-      int32_t index;
-      if (shared && props.sharesLayout(*shared)) {
-        index = sharedIndex;
-      } else {
-        index = props.indexOfKey(Element::kNameSetting);
-        if (!shared) {
-          shared = &props;
-          sharedIndex = index;
-        }
-      }
-      if (settingTextEquals(props.valueAt(index), name)) return e;
-    }
-    return nullptr;
+    refreshNames();
+    auto it = byName_.find(name);
+    return it == byName_.end() ? nullptr : it->second.front();
   }
   int32_t positionOf(const Element& e) const {
     for (int32_t i = 0, n = Count(); i < n; ++i)
@@ -267,6 +264,120 @@ class NamedCollection : public Dispatch {
   Ref<CSuperCollection> items_;
   std::string curName_;
   int16_t curSeq_ = 0;
+
+ private:
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>()(s); }
+  };
+  // What the index holds for one element: the name it is indexed under (none
+  // when its name setting has no text).
+  struct Indexed {
+    Element* element;
+    std::string name;
+    bool named;
+  };
+
+  // The text of an element's name setting, as settingTextEquals reads it;
+  // false when it has none (or the setting is gone).
+  static bool nameOf(const Element& e, std::string& out) {
+    const AGProperties& props = e.Properties();
+    int32_t i = props.findKey(Element::kNameSetting);
+    if (i < 0) return false;
+    const Variant& v = props.valueAt(i);
+    switch (v.type()) {
+      case vtString:
+        out = v.rawString();
+        return true;
+      case vtEmpty:
+        out.clear();
+        return true;
+      case vtNull:
+      case vtArray:
+      case vtError:
+        return false;
+      default:
+        try {
+          out = v.toString();
+          return true;
+        } catch (const Error&) {
+          return false;
+        }
+    }
+  }
+
+  // Puts an element under its name, after the elements of that name that
+  // come before it in insertion order.
+  void indexUnder(const std::string& name, Element* e) const {
+    std::vector<Element*>& holders = byName_[name];
+    if (holders.empty()) {
+      holders.push_back(e);
+      return;
+    }
+    int32_t position = positionOf(*e);
+    auto at = holders.begin();
+    while (at != holders.end() && positionOf(**at) < position) ++at;
+    holders.insert(at, e);
+  }
+  void unindex(const Indexed& entry) const {
+    if (!entry.named) return;
+    auto it = byName_.find(entry.name);
+    if (it == byName_.end()) return;
+    std::vector<Element*>& holders = it->second;
+    for (auto h = holders.begin(); h != holders.end(); ++h)
+      if (*h == entry.element) {
+        holders.erase(h);
+        break;
+      }
+    if (holders.empty()) byName_.erase(it);
+  }
+  void track(Element& e) {
+    AGProperties& props = e.Properties();
+    props.watchValue(watch_);
+    Indexed entry{&e, {}, false};
+    entry.named = nameOf(e, entry.name);
+    if (entry.named) indexUnder(entry.name, &e);
+    indexed_[&props] = std::move(entry);
+  }
+  void untrack(Element& e) {
+    AGProperties& props = e.Properties();
+    props.unwatchValue();
+    auto it = indexed_.find(&props);
+    if (it == indexed_.end()) return;
+    unindex(it->second);
+    indexed_.erase(it);
+  }
+  void untrackAll() {
+    for (auto& [props, entry] : indexed_) entry.element->Properties().unwatchValue();
+    indexed_.clear();
+    byName_.clear();
+    watch_->touched.clear();
+  }
+  // Re-indexes the elements whose name setting may have changed. A store on
+  // the list that is no longer one of ours (its element left) is passed by
+  // without being touched.
+  void refreshNames() const {
+    if (watch_->touched.empty()) return;
+    std::vector<AGProperties*> touched;
+    touched.swap(watch_->touched);
+    for (AGProperties* props : touched) {
+      auto it = indexed_.find(props);
+      if (it == indexed_.end()) continue;
+      props->clearWatchPending();
+      Indexed& entry = it->second;
+      std::string name;
+      bool named = nameOf(*entry.element, name);
+      if (named == entry.named && name == entry.name) continue;
+      unindex(entry);
+      entry.name = std::move(name);
+      entry.named = named;
+      if (named) indexUnder(entry.name, entry.element);
+    }
+  }
+
+  std::shared_ptr<AGProperties::ValueWatch> watch_;
+  mutable std::unordered_map<std::string, std::vector<Element*>, NameHash, std::equal_to<>> byName_;
+  mutable std::unordered_map<const AGProperties*, Indexed> indexed_;
 };
 
 }  // namespace tw

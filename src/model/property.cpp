@@ -1,5 +1,7 @@
 #include "model/property.h"
 
+#include <cmath>
+
 #include "model/settings.h"
 #include "support/super_collection.h"
 
@@ -56,6 +58,21 @@ void PropertyAt::setValue(const Variant& v) const { store_->valueAt(index_) = v;
 
 PropertyAt AGProperty::resolve() const { return PropertyAt(*store_, store_->indexOfKey(key_)); }
 
+AGProperty::~AGProperty() {
+  if (store_) store_->forget(this);
+}
+
+void AGProperty::detach() {
+  int32_t index = store_->findKey(key_);
+  if (index < 0) return;
+  Ref<AGProperties> own = makeRef<AGProperties>();
+  const PropertyMeta& m = store_->meta(index);
+  own->Add(key_, m.dataType, m.regSave, m.regFormat, m.fileSave, m.sync);
+  own->mutableMeta(0).name = m.name;  // Key may have given it another name
+  own->valueAt(0) = store_->valueAt(index);
+  store_ = std::move(own);
+}
+
 const ClassInfo* AGProperty::classInfo() const {
   using P = AGProperty;
   auto meta = [](P& p) -> PropertyMeta& {
@@ -110,6 +127,30 @@ PropertyLayout& AGProperties::ownLayout() {
 
 PropertyMeta& AGProperties::mutableMeta(int32_t index) { return ownLayout().metas.at(index); }
 
+void AGProperties::watchValue(std::shared_ptr<ValueWatch> watch) {
+  watch_ = std::move(watch);
+  watchPending_ = false;
+  watchIndex_ = watch_ ? findKey(watch_->key) : -1;
+}
+
+void AGProperties::unwatchValue() noexcept {
+  watch_.reset();
+  watchIndex_ = -1;
+  watchPending_ = false;
+}
+
+void AGProperties::noteTouched() {
+  if (!watch_) return;
+  watchPending_ = true;
+  watch_->touched.push_back(this);
+}
+
+void AGProperties::propertiesChanged() {
+  if (!watch_) return;
+  watchIndex_ = findKey(watch_->key);
+  if (!watchPending_) noteTouched();
+}
+
 bool AGProperties::Add(std::string_view name, std::string_view dataType, bool regSave, int32_t regFormat,
                        bool fileSave, bool sync) {
   if (name.empty() || PropertyExist(Variant(name))) return false;
@@ -119,6 +160,7 @@ bool AGProperties::Add(std::string_view name, std::string_view dataType, bool re
   ownLayout().append({std::string(name), std::string(dataType), regSave, regFormat, fileSave, sync},
                      std::string(name));
   values_.emplace_back();
+  propertiesChanged();
   return true;
 }
 
@@ -127,25 +169,65 @@ void AGProperties::AddLayout(const std::shared_ptr<const PropertyLayout>& layout
     layout_ = layout;
     own_.reset();
     values_.assign(layout->metas.size(), Variant());
+    propertiesChanged();
     return;
   }
   for (const PropertyMeta& m : layout->metas)
     Add(m.name, m.dataType, m.regSave, m.regFormat, m.fileSave, m.sync);
 }
 
+Ref<AGProperty> AGProperties::propertyObject(int32_t index) {
+  const std::string& key = layout_->keys.at(static_cast<size_t>(index));
+  if (!objects_) objects_ = std::make_unique<std::vector<AGProperty*>>();
+  for (AGProperty* p : *objects_)
+    if (equalsNoCase(p->key_, key)) return Ref<AGProperty>(p);
+  Ref<AGProperty> made = makeRef<AGProperty>(Ref<AGProperties>(this), key);
+  objects_->push_back(made.get());
+  return made;
+}
+
+void AGProperties::forget(AGProperty* property) noexcept {
+  if (!objects_) return;
+  for (auto it = objects_->begin(); it != objects_->end(); ++it)
+    if (*it == property) {
+      objects_->erase(it);
+      return;
+    }
+}
+
+void AGProperties::detachObjects(std::string_view key) {
+  if (!objects_ || objects_->empty()) return;
+  std::vector<AGProperty*> leaving;
+  for (auto it = objects_->begin(); it != objects_->end();) {
+    if (key.empty() || equalsNoCase((*it)->key_, key)) {
+      leaving.push_back(*it);
+      it = objects_->erase(it);
+    } else {
+      ++it;
+    }
+  }
+  // Each takes its copy while the property is still here; the store stays
+  // alive through the caller for as long as this runs.
+  for (AGProperty* p : leaving) p->detach();
+}
+
 bool AGProperties::Delete(const Variant& index) {
   if (index.isString() && index.rawString().empty()) return false;
   if (!PropertyExist(index)) return false;
   int32_t i = indexOfKey(index.toString());
+  detachObjects(layout_->keys[static_cast<size_t>(i)]);
   ownLayout().erase(i);
   values_.erase(values_.begin() + i);
+  propertiesChanged();
   return true;
 }
 
 void AGProperties::Clear() {
+  detachObjects({});
   layout_ = emptyLayout();
   own_.reset();
   values_.clear();
+  propertiesChanged();
 }
 
 bool AGProperties::PropertyExist(const Variant& index) const {
@@ -177,8 +259,9 @@ int32_t AGProperties::positionIndex(const Variant& index) const {
     case vtCurrency:
     case vtByte:
     case vtDecimal: {
-      double pos = index.toDouble();
-      if (pos < 1 || pos > Count()) raise(kErrSubscript);
+      // Rounded as the keyed collection rounds positions (halves to even).
+      double pos = std::nearbyint(index.toDouble());
+      if (!(pos >= 1 && pos <= Count())) raise(kErrSubscript);
       return static_cast<int32_t>(pos) - 1;
     }
     case vtObject:
@@ -195,8 +278,7 @@ PropertyAt AGProperties::Item(std::string_view key) { return PropertyAt(*this, i
 Ref<Enumerator> AGProperties::newEnum() {
   std::vector<Variant> items;
   items.reserve(values_.size());
-  for (const std::string& key : layout_->keys)
-    items.emplace_back(makeRef<AGProperty>(Ref<AGProperties>(this), key));
+  for (int32_t i = 0, n = Count(); i < n; ++i) items.emplace_back(propertyObject(i));
   return makeRef<VectorEnumerator>(std::move(items));
 }
 
@@ -216,8 +298,7 @@ const ClassInfo* AGProperties::classInfo() const {
           .method("PropertyExist", [](AGProperties& s, const Variant& i) { return s.PropertyExist(i); })
           .get("Item",
                [](AGProperties& s, const Variant& i) {
-                 int32_t index = s.Item(i).index();
-                 return Variant(makeRef<AGProperty>(Ref<AGProperties>(&s), s.layout_->keys[index]));
+                 return Variant(s.propertyObject(s.Item(i).index()));
                })
           .defaultMember("Item")
           .build();

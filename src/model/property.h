@@ -65,16 +65,24 @@ class PropertyAt {
   int32_t index_;
 };
 
-// One setting as scripts see it. It refers to its store by the key it was
-// added under; reading or writing it after the property was deleted raises
-// the store's "Key not found." error.
+// One setting as scripts see it: a store hands out one object per property
+// for as long as a script holds it, so that Properties("X") Is
+// Properties("X"). The object reads and writes its store by the key the
+// property was added under. When the property leaves the store (Delete,
+// Clear), the object keeps its name, flags and value as they were and goes
+// on working on its own.
 class AGProperty : public Dispatch {
  public:
   AGProperty(Ref<AGProperties> store, std::string key) : store_(std::move(store)), key_(std::move(key)) {}
+  ~AGProperty() override;
   PropertyAt resolve() const;
   const ClassInfo* classInfo() const override;
 
  private:
+  friend class AGProperties;
+  // Takes the property's metadata and value into a store of its own.
+  void detach();
+
   Ref<AGProperties> store_;
   std::string key_;
 };
@@ -111,7 +119,11 @@ class AGProperties : public Dispatch {
 
   // Fast value access by key (any letter case); raises "Key not found.".
   const Variant& value(std::string_view key) const { return values_[indexOfKey(key)]; }
-  void setValue(std::string_view key, const Variant& v) { values_[indexOfKey(key)] = v; }
+  void setValue(std::string_view key, const Variant& v) {
+    int32_t i = indexOfKey(key);
+    noteAccess(i);
+    values_[i] = v;
+  }
   // 0-based index of a key; -1 when absent.
   int32_t findKey(std::string_view key) const;
   int32_t indexOfKey(std::string_view key) const;
@@ -120,20 +132,56 @@ class AGProperties : public Dispatch {
   // Metadata for writing: the store's own copy of the layout.
   PropertyMeta& mutableMeta(int32_t index);
   const Variant& valueAt(int32_t index) const { return values_[index]; }
-  Variant& valueAt(int32_t index) { return values_[index]; }
+  Variant& valueAt(int32_t index) {
+    noteAccess(index);
+    return values_[index];
+  }
+
+  // A collection that finds its elements by the value of one setting (their
+  // name) indexes them, and learns from this of every store whose value of
+  // that setting may have changed: every writable access to it, and every
+  // change of the store's properties, puts the store once on `touched`
+  // until the collection calls clearWatchPending.
+  struct ValueWatch {
+    explicit ValueWatch(std::string_view k) : key(k) {}
+    std::string key;
+    std::vector<AGProperties*> touched;
+  };
+  void watchValue(std::shared_ptr<ValueWatch> watch);
+  void unwatchValue() noexcept;
+  void clearWatchPending() noexcept { watchPending_ = false; }
   const std::vector<Variant>& values() const noexcept { return values_; }
   bool sharesLayout(const AGProperties& other) const noexcept { return layout_ == other.layout_; }
+
+  // The script object of the property at a 0-based index: the one already
+  // handed out while a script holds it, else a new one.
+  Ref<AGProperty> propertyObject(int32_t index);
 
   Ref<Enumerator> newEnum() override;
   const ClassInfo* classInfo() const override;
 
  private:
+  friend class AGProperty;
+  // Objects handed out leave when their last holder lets go; the properties
+  // that leave the store first hand their objects their own copies.
+  void forget(AGProperty* property) noexcept;
+  void detachObjects(std::string_view key);  // every object when the key is empty
   PropertyLayout& ownLayout();
   int32_t positionIndex(const Variant& index) const;
+  void noteAccess(int32_t index) {
+    if (index == watchIndex_ && !watchPending_) noteTouched();
+  }
+  void noteTouched();
+  // After the properties changed: the watched setting may have moved or gone.
+  void propertiesChanged();
 
   std::shared_ptr<const PropertyLayout> layout_;
   std::shared_ptr<PropertyLayout> own_;  // set once this store has its own copy
   std::vector<Variant> values_;
+  std::shared_ptr<ValueWatch> watch_;
+  int32_t watchIndex_ = -1;
+  bool watchPending_ = false;
+  std::unique_ptr<std::vector<AGProperty*>> objects_;  // the script objects handed out
 };
 
 // Carries every Sync property of `from` over to the property of the same name

@@ -44,6 +44,10 @@ TEST_F(AGPTest, AddProjThenDeleteProjLeavesEverySettingEmptyButKeepsExtensions) 
   EXPECT_TRUE(proj.ProjInit());
   EXPECT_EQ(proj.str("ProjName"), "Shop");
   ASSERT_TRUE(proj.AddExtension("charts", "charts.zip"));
+  // Names changed through Key, to nothing or to another setting's name, do
+  // not keep their settings from going.
+  proj.Properties().propertyObject(0)->put("Key", Variant(""));
+  proj.Properties().propertyObject(1)->put("Key", Variant("CSS"));
   proj.DeleteProj();
   EXPECT_FALSE(proj.ProjInit());
   EXPECT_EQ(proj.DBCnt(), 0);

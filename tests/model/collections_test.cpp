@@ -2,6 +2,7 @@
 // and where each collection differs, from C++ and through Dispatch by name.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,30 @@ TEST_F(Collections, ItemScansNameSettingsSoARenameBehindTheCollectionsBackIsSeen
   EXPECT_EQ(tables.Add("ORDERS"), nullptr);
   EXPECT_TRUE(tables.Delete("Sales"));
   EXPECT_EQ(tables.Count(), 0);
+
+  // Every way of writing a name setting is seen, and where several elements
+  // carry one name the first in insertion order answers.
+  AGPTable* a = tables.Add("a");
+  AGPTable* b = tables.Add("b");
+  AGPTable* c = tables.Add("c");
+  struct Step {
+    std::function<void()> rename;
+    std::vector<std::pair<const char*, AGPTable*>> expected;  // name -> what Item finds
+  };
+  const std::vector<Step> steps = {
+      {[&] { c->Properties().valueAt(c->Properties().indexOfKey("TblName")) = Variant("x"); },
+       {{"x", c}, {"c", nullptr}}},
+      {[&] { b->Properties().propertyObject(b->Properties().indexOfKey("TblName"))->put("Value", Variant("x")); },
+       {{"x", b}, {"b", nullptr}}},
+      {[&] { a->Properties().setValue("tblname", Variant("x")); }, {{"x", a}, {"a", nullptr}}},
+      {[&] { a->put("TblName", Variant::integer(5)); }, {{"x", b}, {"5", a}}},
+      {[&] { tables.Delete("x"); }, {{"x", c}, {"5", a}}},
+      {[&] { a->Properties().Delete(Variant("TblName")); }, {{"5", nullptr}, {"x", c}}},
+  };
+  for (size_t i = 0; i < steps.size(); ++i) {
+    steps[i].rename();
+    for (const auto& [name, table] : steps[i].expected) EXPECT_EQ(tables.Item(Variant(name)), table) << i << " " << name;
+  }
 }
 
 TEST_F(Collections, SeqSetItemAndSetSeqFindByTheirSettings) {

@@ -121,9 +121,78 @@ TEST(AGProperties, ScriptsReachMembersByNameAndDefaultMembers) {
   EXPECT_EQ(item.rawObject()->get("RegFormat").toLong(), 4);
   EXPECT_EQ(props->get("count").toLong(), 1);
   EXPECT_THROW(props->get("NoSuchMember"), Error);
-  // A view of a deleted property reports the store's error.
-  props->Delete(Variant("Count1"));
-  EXPECT_THROW(item.rawObject()->get("Value"), Error);
+}
+
+TEST(AGProperties, ScriptsGetOnePropertyObjectThatOutlivesItsDeletion) {
+  auto props = newStore();
+  for (const char* n : {"A", "B", "C"}) props->Add(n, "Integer", true, 4, false, true);
+  auto item = [&](const Variant& index) {
+    std::vector<Variant> args{index};
+    return props->invoke(kDispIdValue, kInvokeGet, args);
+  };
+  // Every way to the same property gives the same object.
+  Variant b = item(Variant("B"));
+  for (const Variant& index : {Variant("B"), Variant("b"), Variant(2), Variant(2.2)})
+    EXPECT_EQ(item(index).rawObject(), b.rawObject());
+  Ref<Enumerator> e = props->newEnum();
+  Variant v;
+  std::vector<Dispatch*> enumerated;
+  while (e->next(v)) enumerated.push_back(v.rawObject());
+  ASSERT_EQ(enumerated.size(), 3u);
+  EXPECT_EQ(enumerated[1], b.rawObject());
+  EXPECT_NE(enumerated[0], enumerated[1]);
+
+  // Held objects keep their name, flags and value once their property has
+  // left the store, by Delete or by Clear, and can still be written.
+  b.rawObject()->put("Value", Variant(7));
+  Variant c = item(Variant("C"));
+  c.rawObject()->put("Value", Variant(9));
+  ASSERT_TRUE(props->Delete(Variant("B")));
+  props->Clear();
+  struct Held {
+    Variant object;
+    const char* name;
+    int32_t value;
+  };
+  for (const Held& h : {Held{b, "B", 7}, Held{c, "C", 9}}) {
+    Dispatch& p = *h.object.rawObject();
+    EXPECT_EQ(p.get("Name").toString(), h.name);
+    EXPECT_EQ(p.get("Value").toLong(), h.value) << h.name;
+    EXPECT_EQ(p.get("DataType").toString(), "Integer");
+    EXPECT_EQ(p.get("RegFormat").toLong(), 4);
+    EXPECT_FALSE(p.get("FileSave").toBool());
+    p.put("Value", Variant(h.value + 1));
+    EXPECT_EQ(p.get("Value").toLong(), h.value + 1);
+  }
+  EXPECT_EQ(props->Count(), 0);
+  // A property added again under the name is a new object.
+  props->Add("B");
+  EXPECT_NE(item(Variant("B")).rawObject(), b.rawObject());
+  EXPECT_TRUE(props->value("B").isEmpty());
+}
+
+TEST(AGProperties, FractionalPositionsRoundAsTheKeyedCollectionRounds) {
+  auto props = newStore();
+  auto keyed = makeRef<CSuperCollection>();
+  for (const char* n : {"A", "B", "C"}) {
+    props->Add(n);
+    keyed->add(Variant(n), n);
+  }
+  for (double position : {1.0, 1.4, 1.5, 2.5, 2.7, 3.49, 0.5, 0.4, 3.5, 3.7, -1.0}) {
+    std::string fromKeyed, fromStore;
+    try {
+      fromKeyed = keyed->item(Variant(position)).toString();
+    } catch (const Error&) {
+      fromKeyed = "error";
+    }
+    try {
+      fromStore = props->Item(Variant(position)).Name();
+    } catch (const Error&) {
+      fromStore = "error";
+    }
+    EXPECT_EQ(fromStore, fromKeyed) << position;
+  }
+  EXPECT_EQ(props->Item(Variant(2.7)).Name(), "C");
 }
 
 TEST(AGProperties, CopySyncCarriesOnlySyncSettings) {
