@@ -99,13 +99,17 @@ std::vector<Token> tokenize(std::string_view s) {
     }
     if (c == '"' || c == '`') {
       auto [text, next] = quoted(static_cast<char>(c), false, i);
-      out.push_back({Tok::QIdent, std::move(text), start, next});
+      // No name is empty: "" is the empty text (as MySQL reads double
+      // quotes), `` is refused.
+      if (text.empty() && c == '`') fail("empty quoted name", i);
+      out.push_back({text.empty() ? Tok::String : Tok::QIdent, std::move(text), start, next});
       i = next;
       continue;
     }
     if (c == '[') {
       size_t close = s.find(']', i + 1);
       if (close == std::string_view::npos) fail("unterminated bracket", i);
+      if (close == i + 1) fail("empty name in brackets", i);
       out.push_back({Tok::QIdent, std::string(s.substr(i + 1, close - i - 1)), start, close + 1});
       i = close + 1;
       continue;

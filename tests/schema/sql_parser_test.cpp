@@ -184,6 +184,7 @@ TEST(SQLParserTest, ManyKindsOfExpressionsParse) {
       "SELECT b FROM t WHERE a REGEXP '^x' OR a SOUNDS LIKE 'y' ORDER BY a NULLS LAST",
       "SELECT b FROM t INDEXED BY ix WHERE a GLOB 'x*'",
       "SELECT t.b FROM json_table_like(1, 2) AS j, t",
+      "SELECT b, \"\" AS blank, \"\" FROM t WHERE a <> \"\"",
   };
   for (const char* sql : statements) {
     EXPECT_TRUE(p.Parse(sql, 3)) << sql << "\n" << p.error();
@@ -221,6 +222,15 @@ TEST(SQLParserTest, StatementsItDoesNotUnderstandAreRefused) {
       "SELECT a, FROM t",
       "SELECT a FROM t ORDER a",
       "SELECT a § b FROM t",
+      // Empty quoted names (found by fuzzing: a column traced to a table
+      // without a column name).
+      "SELECT [] FROM t",
+      "SELECT t.[] FROM t",
+      "SELECT []() FROM t",
+      "SELECT a FROM []",
+      "SELECT a FROM t AS []",
+      "SELECT `` FROM t",
+      "SELECT a AS `` FROM t",
   };
   for (const char* sql : refused) {
     EXPECT_FALSE(p.Parse(sql, 3)) << sql;
