@@ -5,12 +5,12 @@ namespace tw {
 char32_t lowerCodePoint(char32_t c) noexcept {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
   if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+  if (c == 0x178) return 0xFF;  // Ÿ lies among the Latin Extended-A pairs but is not one of them
   if (c >= 0x100 && c <= 0x17F) {
     if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? c + 1 : c;
     if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
     return (c % 2 == 0) ? c + 1 : c;
   }
-  if (c == 0x178) return 0xFF;
   if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
   if (c >= 0x410 && c <= 0x42F) return c + 32;
   if (c >= 0x400 && c <= 0x40F) return c + 80;

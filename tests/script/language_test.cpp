@@ -112,6 +112,14 @@ TEST(Keywords, PairsMatchIgnoringCase) {
   EXPECT_TRUE(k.IsKeyword("JS", "VAR"));
   EXPECT_FALSE(k.IsKeyword("js", "let"));
 
+  // Letters beyond ASCII whose capitals lie elsewhere in Unicode (found by
+  // fuzzing: a language named in Windows-1252 with a y with diaeresis).
+  ASSERT_TRUE(k.LoadFromBytes("<tarnwick.keyword><keyword lang='p\xffhp' value='\xe9" "cho'/></tarnwick.keyword>"));
+  ASSERT_TRUE(k.LoadFromBytes("<tarnwick.keyword><keyword lang='x' value='\xc5\xb8\xc5\x81'/></tarnwick.keyword>"));
+  EXPECT_TRUE(k.IsKeyword("P\xc5\xb8HP", "\xc3\x89" "CHO"));  // PŸHP, ÉCHO
+  EXPECT_TRUE(k.IsKeyword("X", "\xc3\xbf\xc5\x82"));        // ÿł
+  EXPECT_FALSE(k.IsKeyword("X", "\xc5\xba\xc5\x82"));       // źł
+
   Ref<AGPKeyword> obj = makeRef<AGPKeyword>();
   ASSERT_TRUE(obj->LoadFromBytes("<tarnwick.keyword><keyword lang='php' value='echo'/></tarnwick.keyword>"));
   EXPECT_TRUE(obj->call("iskeyword", {Variant("Php"), Variant("eCho")}).toBool());
