@@ -246,6 +246,17 @@ TEST_F(PagesTest, ATemplateFolderIsUsedAsItIsNow) {
   EXPECT_EQ(read(page("orders")), "Changed orders\r\n");
 }
 
+TEST_F(PagesTest, ATemplateWithoutLanguageFileSpeaksTheShippedLanguage) {
+  // A phrase of the shipped language file, which the template does not have.
+  std::map<std::string, std::string> files = templateFiles("<!--##@app.add##-->");
+  files.erase("lang.xml");
+  fs::path folder = makeTemplateFolder("no-language", files);
+  ASSERT_EQ(run({"set", "shop.xml", "Template=" + folder.string()}).code, 0);
+  RunResult r = run({"generate", "shop.xml"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_EQ(read(page("orders")), "Add orders\r\n");
+}
+
 TEST_F(PagesTest, TemplateErrorsAreReportedAsTheEngineGivesThem) {
   fs::path folder = makeTemplateFolder("no-control", {{"list.php", "x"}});
   ASSERT_EQ(run({"set", "shop.xml", "Template=" + folder.string()}).code, 0);

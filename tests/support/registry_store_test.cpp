@@ -515,9 +515,11 @@ TEST(MachineRegistryText, TheShippedDefaultsReadWithoutProblems) {
     EXPECT_NE(b.find(base + section), nullptr) << section;
   const MachineKey* general = b.find(base + "\\Settings\\General");
   ASSERT_NE(general, nullptr);
+  // The first-start language names the shipped language file, not a word.
   bool language = false;
   for (const auto& [n, v] : general->values)
-    if (n == "Language") language = v.type == kRegString && v.value.rawString() == "English";
+    if (n == "Language")
+      language = v.type == kRegExpandString && v.value.rawString() == "${TARNWICK_TEMPLATES}/english.xml";
   EXPECT_TRUE(language);
 }
 
