@@ -63,42 +63,29 @@ std::string archiveTemplateFolder(const std::string& folder) {
   return zip.string();
 }
 
-// The user's BackupFile value changed for one run and put back afterwards.
-class BackupOverride {
- public:
-  explicit BackupOverride(std::optional<bool> backup) {
-    if (!backup) return;
-    EngineContext& ctx = engine();
-    old_ = ctx.registryStore().readValue(kRootCurrentUser, ctx.regGeneral, "BackupFile");
-    RegWrite("HKCU", ctx.regGeneral, "BackupFile", kRegString, Variant(*backup ? "True" : "False"));
-    active_ = true;
-  }
-  ~BackupOverride() {
-    if (!active_) return;
-    EngineContext& ctx = engine();
-    try {
-      if (old_)
-        ctx.registryStore().writeValue(kRootCurrentUser, ctx.regGeneral, "BackupFile", old_->type,
-                                       old_->value);
-      else
-        ctx.registryStore().deleteValue(kRootCurrentUser, ctx.regGeneral, "BackupFile");
-    } catch (const std::exception&) {
-    }
-  }
-  BackupOverride(const BackupOverride&) = delete;
-  BackupOverride& operator=(const BackupOverride&) = delete;
-
- private:
-  bool active_ = false;
-  std::optional<RegValue> old_;
-};
-
 struct RunChoices {
   std::string overwrite = "ask";  // ask, all, skip
   bool keepTemplate = false;
   bool extractTemplate = false;
-  std::optional<bool> backup;
+  std::optional<bool> backup;  // for this run only; the user's setting stays as it is
+  bool force = false;          // overwrite files changed by hand too
+  bool dryRun = false;
+  bool diff = false;
+  std::string manifest;  // where the run's manifest is kept; empty: none
 };
+
+// The manifest of a project's output: beside the project file, named after
+// it (shop.xml: shop.manifest), outside the destination.
+std::string manifestPathOf(const std::string& projectFile) {
+  fs::path p(absolutePath(projectFile));
+  return (p.parent_path() / (p.stem().string() + ".manifest")).string();
+}
+
+void printList(const char* title, const std::vector<std::string>& files) {
+  if (files.empty()) return;
+  std::cout << title << " (" << files.size() << "):\n";
+  for (const std::string& f : files) std::cout << "  " << f << '\n';
+}
 
 std::string seconds(std::chrono::steady_clock::duration d) {
   char buf[32];
@@ -138,7 +125,13 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   // does not ask about existing files.
   if (overwriteAnswer != GP::OverwriteAnswer::Ask) proj.setSetting("PromptOnOverwrite", Variant(true));
   ctx.setPrompts(std::make_unique<GP>(makeCliPrompt(), templateAnswer, overwriteAnswer));
-  BackupOverride backup(c.backup);
+  OutputOptions& options = generationState().options;
+  options = OutputOptions{};
+  options.backup = c.backup;
+  options.force = c.force;
+  options.dryRun = c.dryRun;
+  options.diff = c.diff;
+  options.manifestPath = c.manifest;
 
   const std::string dest = proj.str("Destination");
   const auto start = std::chrono::steady_clock::now();
@@ -159,9 +152,35 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   Generator(proj).GenScript();
   throwOnEngineError();
   if (interrupted()) throw CliError("cancelled", kExitCancelled);
+  const OutputReport& report = generationState().report;
+  if (c.dryRun) {
+    // What a run would do, on stdout; nothing was written.
+    printList("Would create", report.created);
+    printList("Would change", report.changed);
+    printList("Unchanged", report.unchanged.size() > 20 && !globals().verbose ? std::vector<std::string>{}
+                                                                                : report.unchanged);
+    if (report.unchanged.size() > 20 && !globals().verbose)
+      std::cout << "Unchanged (" << report.unchanged.size() << "; -v lists them)\n";
+    printList("Would skip, changed by hand (--force overwrites)", report.skippedEdited);
+    printList("Would keep (not to be overwritten)", report.kept);
+    std::cout << report.diff;
+    info("Dry run: nothing was written into " + dest);
+    return kExitOk;
+  }
+  if (c.diff) std::cout << report.diff;
+  if (!report.skippedEdited.empty()) {
+    const bool one = report.skippedEdited.size() == 1;
+    warn(plural(static_cast<int32_t>(report.skippedEdited.size()), "file", "files") +
+         (one ? " changed by hand since it was generated was kept as it is"
+              : " changed by hand since they were generated were kept as they are") +
+         " (see the changes with --diff, overwrite with --force):");
+    for (const std::string& f : report.skippedEdited) std::cerr << "  " << f << '\n';
+  }
   const GenerationSummary& s = lastGenerationSummary();
   std::string text = "Generated " + plural(s.pagesWritten, "page", "pages") + " into " + dest;
   std::vector<std::string> more;
+  if (!report.unchanged.empty())
+    more.push_back(std::to_string(report.unchanged.size()) + " unchanged");
   if (s.pagesSkipped)
     more.push_back(plural(s.pagesSkipped, "existing page skipped", "existing pages skipped"));
   if (s.filesCopied) more.push_back(plural(s.filesCopied, "file copied", "files copied"));
@@ -233,6 +252,8 @@ int runGenerate(GenerateOptions o) {
     info("Updated " + o.project + " from the database");
   }
   if (!o.dest.empty()) proj->setSetting("Destination", Variant(absolutePath(o.dest)));
+  o.choices.manifest = manifestPathOf(o.project);
+  if (o.choices.diff) o.choices.dryRun = true;
   return generate(*proj, o.choices, o.check);
 }
 
@@ -324,6 +345,9 @@ int runDemo(const DemoOptions& o) {
   c.overwrite = "all";
   c.extractTemplate = true;
   c.backup = false;
+  // The demo's folder is its own: every page is replaced, hand edits too.
+  c.force = true;
+  c.manifest = manifestPathOf(projectFile);
   generate(*proj, c, false);
   info("The project is " + projectFile + ", the database " + database.string() + ".");
   const bool login = proj->str("SecType") != "None" && !proj->str("SecType").empty();
@@ -344,14 +368,19 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
     sub->add_option("--overwrite", o->choices.overwrite, "Existing files: ask, all (overwrite) or skip")
         ->check(CLI::IsMember({"ask", "all", "skip"}))
         ->capture_default_str();
-    auto* backup = sub->add_flag("--backup", o->backup, "Keep a .bak copy of every file overwritten");
-    sub->add_flag("--no-backup", o->noBackup, "Overwrite without .bak copies")->excludes(backup);
+    auto* backup = sub->add_flag("--backup", o->backup, "Keep a .bak copy of every file overwritten (this run)");
+    sub->add_flag("--no-backup", o->noBackup, "Overwrite without .bak copies (this run)")->excludes(backup);
+    sub->add_flag("--force", o->choices.force, "Overwrite files changed by hand since they were generated");
+    auto* dry = sub->add_flag("--dry-run", o->choices.dryRun,
+                              "Write nothing; list what would be created, changed, unchanged or skipped");
+    sub->add_flag("--diff", o->choices.diff, "Like --dry-run, and print a unified diff of every change");
     auto* keep = sub->add_flag("--keep-template", o->choices.keepTemplate,
                                "When the template archive changed, use the files extracted before");
     sub->add_flag("--extract-template", o->choices.extractTemplate,
                   "When the template archive changed, extract it again")
         ->excludes(keep);
-    sub->add_flag("--check", o->check, "Only count the outputs that already exist (printed on stdout)");
+    sub->add_flag("--check", o->check, "Only count the outputs that already exist (printed on stdout)")
+        ->excludes(dry);
     sub->add_option("--sync", o->sync,
                     "A project with AutoSync is compared with its database first; when it differs:\n"
                     "ask, update (the project file too), keep, or off (do not compare)")
@@ -364,10 +393,17 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
         "Without a terminal the flags decide, and a question no flag answers ends the run with\n"
         "a message naming the flag. The template may be a .zip archive or a folder.\n"
         "\n"
+        "Each run records what it wrote (sizes and SHA-256 hashes) in PROJECT's manifest\n"
+        "(shop.xml: shop.manifest). A file changed by hand since then, or one the manifest does\n"
+        "not know, is never overwritten without asking, not even with --overwrite all: on a\n"
+        "terminal you choose Overwrite, Skip, Diff or Cancel; without one it is kept and listed.\n"
+        "--force overwrites it. Files of yours that the template does not write are never touched.\n"
+        "\n"
         "Examples:\n"
         "  tarnwick generate shop.xml\n"
         "  tarnwick generate shop.xml --dest /var/www/shop --overwrite all --no-backup\n"
         "  tarnwick generate shop.xml --check\n"
+        "  tarnwick generate shop.xml --diff\n"
         "  tarnwick generate shop.xml --sync update --map renames.txt");
     out.push_back({sub, [o] { return runGenerate(*o); }});
   }

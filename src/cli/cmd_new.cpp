@@ -1,14 +1,18 @@
 // tarnwick new: a project from a database.
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <random>
 
 #include "automation/text.h"
 #include "cli/cli.h"
 #include "cli/relations.h"
 #include "model/database.h"
 #include "model/table.h"
+#include "model/field.h"
 #include "schema/loaders.h"
 #include "support/engine_context.h"
+#include "support/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -167,6 +171,34 @@ void askPassword(DbUrl& u) {
   u.hasPassword = true;
 }
 
+// Rounds of the SHA-256 crypt hash of a new static login: computed once
+// here, checked by password_verify() at each login (a few tens of
+// milliseconds).
+constexpr uint32_t kLoginHashRounds = 100000;
+
+// A password of 16 characters from an alphabet without look-alikes
+// (about 90 bits).
+std::string generatedPassword() {
+  static constexpr std::string_view letters = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+  std::random_device device;
+  std::string out;
+  while (out.size() < 16) {
+    const unsigned v = device();
+    // Values beyond the last whole multiple of the alphabet are drawn again.
+    if (v >= (0xFFFFFFFFu / letters.size()) * letters.size()) continue;
+    out += letters[v % letters.size()];
+  }
+  return out;
+}
+
+// The first field of `table` whose name is one of `names` (ignoring case).
+std::string firstFieldNamed(AGPTable& table, std::initializer_list<std::string_view> names) {
+  for (std::string_view n : names)
+    for (AGPField* f : table.Fields().inSequence())
+      if (toLower(f->FldName()) == n) return f->FldName();
+  return {};
+}
+
 struct NewOptions {
   std::string project;
   std::string url;
@@ -179,7 +211,66 @@ struct NewOptions {
   bool force = false;
   bool noGenerate = false;
   bool noRelations = false;
+  bool noLogin = false;
+  std::string loginTable;
+  std::string loginField;
+  std::string passwordField;
 };
+
+// The login of a new project: a static administrator account with a
+// generated password (printed once; the project keeps only its hash), the
+// users of a table, or, when asked for, none.
+void setUpLogin(AGP& proj, const NewOptions& o) {
+  if (o.noLogin) {
+    proj.setSetting("SecType", Variant("None"));
+    warn("no login: the generated application lets anyone who reaches it read and change the database. "
+         "Add one with: tarnwick set " + o.project + " SecType=Static SecLoginID=NAME SecPasswd=PASSWORD");
+    return;
+  }
+  if (!o.loginTable.empty()) {
+    AGPTables& tables = database(proj).tables();
+    AGPTable* t = tables.Item(Variant(o.loginTable));
+    if (!t || !t->flag("TblLoaded")) {
+      std::vector<std::string> loaded;
+      for (AGPTable* x : tables.inSequence())
+        if (x->flag("TblLoaded")) loaded.push_back(x->TblName());
+      throw usageError("--login-table: the project has no loaded table \"" + o.loginTable + "\"" +
+                       suggestion(o.loginTable, loaded));
+    }
+    auto pick = [&](const std::string& given, std::initializer_list<std::string_view> guesses,
+                    const char* what, const char* flag) {
+      if (!given.empty()) {
+        if (!t->Fields().Item(Variant(given)))
+          throw usageError(std::string(flag) + ": table " + t->TblName() + " has no column \"" + given + "\"");
+        return given;
+      }
+      std::string found = firstFieldNamed(*t, guesses);
+      if (found.empty())
+        throw usageError("table " + t->TblName() + " has no column that looks like the " + what +
+                         "; name it with " + flag + " COLUMN");
+      return found;
+    };
+    const std::string login =
+        pick(o.loginField, {"login", "username", "user_name", "user", "email", "name"}, "login name", "--login-field");
+    const std::string password = pick(o.passwordField, {"password_hash", "passwd_hash", "password", "passwd", "pwd"},
+                                      "password", "--password-field");
+    proj.setSetting("SecType", Variant("Table"));
+    proj.setSetting("SecTbl", Variant(t->TblName()));
+    proj.setSetting("SecLoginIDFld", Variant(login));
+    proj.setSetting("SecPasswdFld", Variant(password));
+    info("Login: the users of table " + t->TblName() + " (login " + login + ", password " + password +
+         ", which holds password_hash() values)");
+    return;
+  }
+  const std::string password = generatedPassword();
+  proj.setSetting("SecType", Variant("Static"));
+  proj.setSetting("SecLoginID", Variant("admin"));
+  proj.setSetting("SecPasswd", Variant(sha256Crypt(password, randomCryptSalt(16), kLoginHashRounds)));
+  // On stdout whatever the verbosity: it is shown this once.
+  std::cout << "Login of the application: admin / " << password
+            << "\n(shown only now; the project keeps only its hash. Change it with: tarnwick set " << o.project
+            << " SecPasswd=NEW)\n";
+}
 
 int runNew(const NewOptions& o) {
   const std::string projectPath = absolutePath(o.project);
@@ -230,6 +321,7 @@ int runNew(const NewOptions& o) {
   proj->setSetting("DynamicLoadDB", dynamicDefault);
   if (!o.noRelations) reportRelations(applyRelations(*proj, RelationScope{}));
   if (!o.noGenerate) markLoadedForGeneration(*proj);
+  setUpLogin(*proj, o);
 
   saveProject(*proj, projectPath);
   int loaded = 0, fields = 0;
@@ -271,6 +363,13 @@ void addProjectCommands(CLI::App& app, Commands& out) {
                 "date inputs or title-case captions from the schema");
   sub->add_flag("--no-generate", o->noGenerate,
                 "Do not mark the loaded tables for generation (TblGen); mark them later with set");
+  auto* noLogin =
+      sub->add_flag("--no-login", o->noLogin, "An application without a login: anyone who reaches it may change the data");
+  sub->add_option("--login-table", o->loginTable, "Log in as the users of this table instead of one administrator")
+      ->excludes(noLogin);
+  sub->add_option("--login-field", o->loginField, "The login table's login name column (default: guessed)");
+  sub->add_option("--password-field", o->passwordField,
+                  "The login table's password column, holding password_hash() values (default: guessed)");
   sub->footer(
       "A mysql:// or postgresql:// URL without a password takes it from TARNWICK_DB_PASSWORD,\n"
       "(PostgreSQL: else from PGPASSWORD or the password file), or asks for it on a terminal.\n"
@@ -284,9 +383,14 @@ void addProjectCommands(CLI::App& app, Commands& out) {
       "choices; yes/no columns checkboxes; date and time columns get date/time inputs; and\n"
       "captions read as words (unit_price: Unit Price, customer_id lookup: Customer).\n"
       "\n"
+      "The application gets a login: an administrator \"admin\" with a generated password,\n"
+      "printed once (the project keeps only its hash), or with --login-table the users of a\n"
+      "table. --no-login makes an application open to anyone who reaches it.\n"
+      "\n"
       "Examples:\n"
       "  tarnwick new shop.xml --db sqlite:shop.sqlite --template mytemplate.zip --dest site\n"
       "  tarnwick new shop.xml --db mysql://app@localhost/shop --tables orders,customers\n"
+      "  tarnwick new shop.xml --db sqlite:shop.sqlite --login-table users\n"
       "  TARNWICK_DB_PASSWORD=secret tarnwick new shop.xml --db mysql://app@db.example:3307/shop\n"
       "  tarnwick new shop.xml --db postgresql://app@localhost/shop?schema=sales");
   out.push_back({sub, [o] { return runNew(*o); }});

@@ -218,6 +218,64 @@ const AGP* gPasswordFromEnvironment = nullptr;
 
 }  // namespace
 
+namespace {
+
+// Paths that a project file keeps in a portable form: relative to the
+// project file's folder where they lie below it, and the shipped templates
+// by the name of their folder, so that a project can be moved, committed
+// and used on another machine. In memory they are absolute.
+constexpr std::string_view kTemplatesVariable = "${TARNWICK_TEMPLATES}";
+
+struct PathSetting {
+  bool database;  // a setting of the database, else of the project
+  const char* name;
+};
+constexpr PathSetting kPathSettings[] = {{false, "Destination"}, {false, "Template"}, {false, "AppRootFolder"},
+                                         {true, "DBName"}};
+
+bool appliesTo(AGP& proj, const PathSetting& p) {
+  if (!p.database) return true;
+  return proj.DBCnt() > 0 && toLower(proj.db()->str("DBType")) == "sqlite";
+}
+
+std::string portableForm(const std::string& value, const fs::path& folder) {
+  if (value.empty()) return value;
+  const fs::path path = fs::path(value).lexically_normal();
+  if (!path.is_absolute()) return value;
+  if (const char* templates = std::getenv("TARNWICK_TEMPLATES"); templates && *templates) {
+    const fs::path rel = path.lexically_relative(fs::path(templates).lexically_normal());
+    if (!rel.empty() && *rel.begin() != ".." && rel != ".") return std::string(kTemplatesVariable) + "/" + rel.string();
+  }
+  const fs::path rel = path.lexically_relative(folder.lexically_normal());
+  if (!rel.empty() && *rel.begin() != ".." && rel != ".") return rel.string();
+  return value;
+}
+
+std::string absoluteForm(const std::string& value, const fs::path& folder) {
+  if (value.empty()) return value;
+  if (value.rfind(kTemplatesVariable, 0) == 0) {
+    const char* templates = std::getenv("TARNWICK_TEMPLATES");
+    if (!templates || !*templates) return value;
+    return (fs::path(templates) / value.substr(kTemplatesVariable.size() + 1)).lexically_normal().string();
+  }
+  const fs::path path(value);
+  if (path.is_absolute()) return value;
+  return (folder / path).lexically_normal().string();
+}
+
+Variant settingOf(AGP& proj, const PathSetting& p) {
+  return p.database ? proj.db()->setting(p.name) : proj.setting(p.name);
+}
+
+void setSettingOf(AGP& proj, const PathSetting& p, const Variant& v) {
+  if (p.database)
+    proj.db()->setSetting(p.name, v);
+  else
+    proj.setSetting(p.name, v);
+}
+
+}  // namespace
+
 Ref<AGP> loadProject(const std::string& path) {
   std::error_code ec;
   if (!fs::exists(path, ec)) throw CliError(path + ": no such project file");
@@ -235,6 +293,9 @@ Ref<AGP> loadProject(const std::string& path) {
   }
   setLoadSyncCheck(installed);
   throwOnEngineError(path);
+  const fs::path folder = fs::path(absolutePath(path)).parent_path();
+  for (const PathSetting& p : kPathSettings)
+    if (appliesTo(*proj, p)) setSettingOf(*proj, p, Variant(absoluteForm(settingOf(*proj, p).toString(), folder)));
   detail("loaded " + path);
   const char* password = std::getenv("TARNWICK_DB_PASSWORD");
   if (password && proj->DBCnt() > 0 && proj->db()->str("DBPwd").empty()) {
@@ -255,13 +316,25 @@ void saveProject(AGP& proj, const std::string& path) {
     password = proj.db()->setting("DBPwd");
     proj.db()->setSetting("DBPwd", Variant(""));
   }
+  // Written in their portable form, kept absolute in memory.
+  const fs::path folder = fs::path(absolutePath(path)).parent_path();
+  std::vector<std::pair<const PathSetting*, Variant>> absolute;
+  for (const PathSetting& p : kPathSettings) {
+    if (!appliesTo(proj, p)) continue;
+    absolute.emplace_back(&p, settingOf(proj, p));
+    setSettingOf(proj, p, Variant(portableForm(absolute.back().second.toString(), folder)));
+  }
+  auto restore = [&] {
+    if (hide) proj.db()->setSetting("DBPwd", password);
+    for (auto& [p, v] : absolute) setSettingOf(proj, *p, v);
+  };
   try {
     proj.Save(path);
   } catch (const Error& e) {
-    if (hide) proj.db()->setSetting("DBPwd", password);
+    restore();
     throw CliError(path + ": cannot write the project file: " + e.description());
   }
-  if (hide) proj.db()->setSetting("DBPwd", password);
+  restore();
   detail("saved " + path);
 }
 

@@ -26,10 +26,24 @@ bool samePath(std::string_view a, std::string_view b) {
   return a == b || nativePath(a).lexically_normal() == nativePath(b).lexically_normal();
 }
 
+// Whether every file below `source` is in `target` with the same bytes.
+bool folderHolds(const std::string& source, const std::string& target) {
+  for (const std::string& name : listFiles(source)) {
+    std::optional<std::string> bytes = readFile(source + "\\" + name);
+    if (!bytes || !fileHoldsBytes(target + "\\" + name, *bytes)) return false;
+  }
+  for (const std::string& name : listFolders(source))
+    if (!folderHolds(source + "\\" + name, target + "\\" + name)) return false;
+  return true;
+}
+
 }  // namespace
 
 int16_t Generator::PrepareDestination(bool) {
-  const std::string root = EnsureTrailingSlash(gen::trimmed(proj_.str("AppRootFolder")));
+  // Without an application root the upload folder goes below the
+  // destination, never below the current folder.
+  std::string root = EnsureTrailingSlash(gen::trimmed(proj_.str("AppRootFolder")));
+  if (root.empty()) root = EnsureTrailingSlash(gen::trimmed(proj_.str("Destination")));
   std::string upload = gen::trimmed(proj_.str("UploadPath"));
   if (!upload.empty() && upload.front() == '~') upload.erase(0, 1);
   if (!upload.empty()) CreateFolderPath(root + upload);
@@ -50,24 +64,19 @@ int16_t Generator::GenerateCssFile(bool check) {
   const std::string path = ResolveOutputPath(cssFolder, name, check);
   const bool otherOverwrite = proj_.flag("OtherOverwrite");
   const bool prompt = proj_.flag("PromptOnOverwrite");
-  const bool write = ConfirmFileOverwrite(path, otherOverwrite, prompt, check);
-  if (check) return write ? 1 : 0;
+  if (check) return ConfirmFileOverwrite(path, otherOverwrite, prompt, check) ? 1 : 0;
 
-  if (write) {
+  placeOutput(path, otherOverwrite, [&] {
     std::string text;
     const std::string cssTemplate = RegRead("HKCU", engine().regGeneral, "CssFile").toString();
     if (!cssTemplate.empty() && fileExists(cssTemplate)) {
       if (std::optional<std::string> source = readTextFile(cssTemplate)) text = EvaluateTemplateText(*source);
     }
     text += proj_.str("CssStyles");
-    std::string folder(path);
-    for (char& c : folder)
-      if (c == '/') c = '\\';
-    if (size_t cut = folder.rfind('\\'); cut != std::string::npos) CreateFolderPath(folder.substr(0, cut));
-    if (writeTextFileIfChanged(path, text)) ++state_.summary.pagesWritten;
-  } else {
-    ++state_.summary.pagesSkipped;
-  }
+    return encodeText(text, TextEncoding::Utf8);
+  }, state_.summary.pagesWritten);
+  // The style sheet's own problems do not stop the run.
+  engine().projErr.clear();
 
   // Chart style sheets are copied once and never replaced.
   const std::string chartCss = proj_.str("AppChartCssFile");
@@ -84,7 +93,9 @@ int16_t Generator::GenerateCssFile(bool check) {
                                                               : table->TblVar() + chart->ChartVar() + ".css";
         if (lower) target = toLower(target);
         const std::string targetPath = ResolveOutputPath(cssFolder, target, false);
-        if (!fileExists(targetPath) && copyFile(chartCss, targetPath, true)) ++state_.summary.filesCopied;
+        if (!fileExists(targetPath))
+          if (std::optional<std::string> bytes = readFile(chartCss))
+            placeOutput(targetPath, false, [&] { return *bytes; }, state_.summary.filesCopied);
       }
     }
   }
@@ -93,10 +104,12 @@ int16_t Generator::GenerateCssFile(bool check) {
   const std::string css = proj_.str("CSS");
   if (!css.empty()) {
     const std::string target = ResolveOutputPath("", lastPathComponent(css), false);
-    if (!samePath(target, css) && ConfirmFileOverwrite(target, otherOverwrite, prompt, false)) {
+    if (!samePath(target, css) && fileExists(css)) {
       engine().status().DispStatus("copying css...");
-      if (fileExists(css) && copyFile(css, target, true)) ++state_.summary.filesCopied;
+      if (std::optional<std::string> bytes = readFile(css))
+        placeOutput(target, otherOverwrite, [&] { return *bytes; }, state_.summary.filesCopied);
     }
+    engine().projErr.clear();
   }
   return 0;
 }
@@ -130,20 +143,22 @@ int16_t Generator::CopyControlFiles(bool check) {
           return 1;
         }
         const std::string target = ResolveOutputPath(c->CtrlOFolder, name, check);
-        if (!ConfirmFileOverwrite(target, overwrite, prompt, check)) {
-          if (!check) ++state_.summary.pagesSkipped;
-          continue;
-        }
         if (check) {
-          ++count;
+          if (ConfirmFileOverwrite(target, overwrite, prompt, check)) ++count;
           continue;
         }
-        ctx.status().DispStatus("Copying file " + std::string(name) + "...");
-        if (!copyFile(source, target, true)) {
+        std::optional<std::string> bytes = readFile(source);
+        if (!bytes) {
           ctx.projErr = "Copying to file \"" + target + "\" failed!";
           return 1;
         }
-        ++state_.summary.filesCopied;
+        ctx.status().DispStatus("Copying file " + std::string(name) + "...");
+        // Only the control's output folder is made: a name with a folder of
+        // its own needs that folder in the destination.
+        if (!placeOutput(target, overwrite, [&] { return *bytes; }, state_.summary.filesCopied, false)) {
+          ctx.projErr = "Copying to file \"" + target + "\" failed!";
+          return 1;
+        }
       }
     } else if (!c->CtrlIFolder.empty()) {
       std::string source = ResolveSourcePath(from, c->CtrlIFolder);
@@ -159,6 +174,14 @@ int16_t Generator::CopyControlFiles(bool check) {
       source.pop_back();
       if (!target.empty()) target.pop_back();
       const bool existed = folderExists(target);
+      if (!check && (state_.guarded || state_.options.dryRun || (existed && folderHolds(source, target)))) {
+        // File by file: what is unchanged stays as it is, what was changed
+        // by hand is protected, and nothing is written in a dry run.
+        ctx.status().DispStatus("Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) +
+                                "...");
+        if (!placeFolder(source, target, overwrite)) return 1;
+        continue;
+      }
       if (!check) ResolveOutputPath(folder, "", false);
       if ((existed || check) && !ConfirmFolderOverwrite(target, overwrite, prompt, check)) {
         if (!check) ++state_.summary.pagesSkipped;

@@ -171,6 +171,8 @@ void Generator::GenScript() {
   EngineContext& ctx = engine();
   ctx.projErr.clear();
   state_.summary = {};
+  state_.report = {};
+  bool recording = false;
 
   if (proj_.DBCnt() == 0) {
     setProjErr(": Database not loaded! Generation aborted!");
@@ -303,7 +305,12 @@ void Generator::GenScript() {
       cacheFile.DeleteCacheGroup(Variant("temp"));
     }
 
-    state_.backupFile = ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "BackupFile"), "Boolean").toBool();
+    // A caller's choice for this run wins over the user's setting, which
+    // it leaves as it is.
+    state_.backupFile = state_.options.backup ? *state_.options.backup
+                                              : ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "BackupFile"),
+                                                                  "Boolean")
+                                                    .toBool();
     ctx.scriptTimeout =
         ConvertByTypeName(RegRead("HKCU", ctx.regGeneral, "ScriptEngineTimeout"), "Long").toLong();
     // A missing setting reads as 0, which would stop every page at once: no limit then.
@@ -392,16 +399,22 @@ void Generator::GenScript() {
     {
       FolderListingCache listings;
       state_.scriptTexts.clear();
+      StartOutputRecord();
+      recording = true;
       GeneratePages(false);
       state_.scriptTexts.clear();
     }
     closeStatus();
     releaseRun();
+    recording = false;
+    if (!SaveOutputRecord() && ctx.projErr.empty())
+      setProjErr(": Writing the manifest \"" + state_.options.manifestPath + "\" failed!");
   } catch (...) {
     // The window never stays open behind an error; the engine and the cache
-    // stay for the next run.
+    // stay for the next run. What was written before it is recorded.
     state_.scriptTexts.clear();
     closeStatus();
+    if (recording) SaveOutputRecord();
     throw;
   }
 }

@@ -24,13 +24,16 @@
 // Cancel in the overwrite prompt) and the aborts of control processing raise
 // error -1 whose description is the message; ProjErr then holds it as well.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "automation/dispatch.h"
+#include "generate/manifest.h"
 #include "support/prompt.h"
 
 namespace tw {
@@ -45,13 +48,38 @@ class AGProperties;
 
 // What the last run did, for callers that report it.
 struct GenerationSummary {
-  int32_t pagesWritten = 0;       // pages and style sheets written
+  int32_t pagesWritten = 0;       // pages and style sheets written (not those already holding their text)
   int32_t pagesSkipped = 0;       // existing outputs left alone (not allowed, or answered Skip)
   int32_t filesCopied = 0;        // files of copy controls, chart and extra style sheets
   int32_t foldersCopied = 0;      // folders of copy controls
   int32_t backups = 0;            // ".bak" copies made before overwriting
   int32_t scriptFilesBuilt = 0;   // controls whose script file was rebuilt
   int32_t archivesExtracted = 0;  // template and extension archives extracted
+};
+
+// How a caller wants the run's output written; the defaults are the plain
+// run. With a manifest path, the run keeps a manifest of what it wrote
+// (manifest.h): a file changed by hand since the last run, or a file the
+// manifest does not know, is never overwritten without asking; without a
+// terminal to ask, it is skipped and listed.
+struct OutputOptions {
+  std::string manifestPath;    // empty: no manifest, existing files follow the overwrite rules alone
+  bool dryRun = false;         // decide and report, write nothing into the destination
+  bool force = false;          // overwrite files changed by hand as well
+  bool diff = false;           // collect a unified diff of every change
+  std::optional<bool> backup;  // BackupFile for this run instead of the user's setting
+};
+
+// What the run did (or, in a dry run, would do) with each output file, by
+// its path relative to the destination.
+struct OutputReport {
+  std::vector<std::string> created;
+  std::vector<std::string> changed;
+  std::vector<std::string> unchanged;
+  std::vector<std::string> skippedEdited;  // changed by hand, not overwritten
+  std::vector<std::string> overwrittenEdited;
+  std::vector<std::string> kept;  // existing, not to be overwritten (settings or "skip")
+  std::string diff;
 };
 
 // The run state kept once per thread (engine().generation): the work folders,
@@ -104,6 +132,14 @@ class GenerationState : public Dispatch {
   std::unordered_map<std::string, std::string> scriptTexts;
 
   GenerationSummary summary;
+
+  OutputOptions options;
+  OutputReport report;
+  // The manifest of the last run (read when the run starts; `guarded` when
+  // there was one) and the one this run leaves.
+  GenerationManifest previousManifest;
+  GenerationManifest manifest;
+  bool guarded = false;
 };
 
 // The thread's generation state, created on first use.
@@ -171,7 +207,9 @@ class Generator {
   std::string ResolveOutputPath(std::string_view folder, std::string_view name, bool check);
   static std::string EnsureTrailingSlash(std::string_view text);
   static void CreateFolderPath(std::string_view path);
-  bool ConfirmFileOverwrite(std::string_view path, bool overwrite, bool prompt, bool check);
+  // `backup` false leaves the backup to the caller (made only when the
+  // bytes change).
+  bool ConfirmFileOverwrite(std::string_view path, bool overwrite, bool prompt, bool check, bool backup = true);
   bool ConfirmFolderOverwrite(std::string_view path, bool overwrite, bool prompt, bool check);
   // A path shortened for the overwrite prompt: whole up to 55 characters,
   // otherwise the first component, "\..." and as many of the last components
@@ -197,6 +235,14 @@ class Generator {
   int16_t CopyControlFiles(bool check);
   std::string EvaluateTemplateText(std::string_view text);
 
+  // ---- Manifest of the output
+  // Reads the previous run's manifest (OutputOptions.manifestPath) and
+  // starts this run's from it; clears the report.
+  void StartOutputRecord();
+  // Writes this run's manifest (not after a dry run); false when it could not
+  // be written.
+  bool SaveOutputRecord();
+
   // ---- State
   GenerationState& state() noexcept { return state_; }
   AGPControls& controls();
@@ -215,6 +261,20 @@ class Generator {
   [[noreturn]] void missing(std::string_view name);
   // The overwrite prompt for a file (`file` set) or a folder.
   void askOverwrite(std::string_view file, std::string_view folder);
+  // Decides about one output file and writes it: `produce` gives its bytes
+  // and runs only when they are needed. Unchanged bytes are never written
+  // nor backed up; a file changed by hand is protected (OutputOptions).
+  // `written` counts a file written. `makeFolder` false leaves a missing
+  // folder missing (the write then fails). False when writing failed.
+  bool placeOutput(std::string_view path, bool overwrite, const std::function<std::string()>& produce,
+                   int32_t& written, bool makeFolder = true);
+  // Copies a folder file by file through placeOutput; false when a file
+  // could not be read.
+  bool placeFolder(const std::string& source, const std::string& target, bool overwrite);
+  // The question about a file changed by hand: true to overwrite it.
+  bool askAboutEditedFile(std::string_view path, std::string_view current, std::string_view text);
+  // The output path relative to the destination, with "/" between folders.
+  std::string manifestKey(std::string_view path) const;
   // The shared part of the three page writers.
   void writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
                  bool overwrite, int16_t initType, bool fieldPage);

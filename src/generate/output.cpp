@@ -112,7 +112,8 @@ std::string Generator::EnsureTrailingSlash(std::string_view text) {
 }
 
 void Generator::CreateFolderPath(std::string_view path) {
-  if (path.empty() || folderExists(path)) return;
+  // A dry run makes nothing in the destination.
+  if (path.empty() || generationState().options.dryRun || folderExists(path)) return;
   std::string p(path);
   for (char& c : p)
     if (c == '/') c = '\\';
@@ -215,7 +216,8 @@ void Generator::askOverwrite(std::string_view file, std::string_view folder) {
   }
 }
 
-bool Generator::ConfirmFileOverwrite(std::string_view path, bool overwrite, bool prompt, bool check) {
+bool Generator::ConfirmFileOverwrite(std::string_view path, bool overwrite, bool prompt, bool check,
+                                     bool backup) {
   if (check) return fileExists(path);
   state_.answer = false;
   if (!fileExists(path)) return true;
@@ -230,9 +232,8 @@ bool Generator::ConfirmFileOverwrite(std::string_view path, bool overwrite, bool
   }
   if (state_.mode == "C") CancelGeneration();
   if (!state_.answer) return false;
-  if (state_.backupFile) {
-    const std::string backup = std::string(path) + ".bak";
-    if (!copyFile(path, backup, true)) {
+  if (state_.backupFile && backup) {
+    if (!copyFile(path, std::string(path) + ".bak", true)) {
       engine().prompts().message(
           engine().productName,
           "Error in open \"" + std::string(path) + "\", description:Permission denied or the file is in use",
@@ -278,36 +279,22 @@ bool Generator::ConfirmFolderOverwrite(std::string_view path, bool overwrite, bo
 
 void Generator::writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
                           bool overwrite, int16_t initType, bool fieldPage) {
-  if (!ConfirmFileOverwrite(outputPath, overwrite, proj_.flag("PromptOnOverwrite"), false)) {
-    ++state_.summary.pagesSkipped;
-    return;
-  }
-  auto known = state_.scriptTexts.find(std::string(scriptFile));
-  if (known == state_.scriptTexts.end()) {
-    std::optional<std::string> script = fileExists(scriptFile) ? readTextFile(scriptFile) : std::nullopt;
-    if (!script) {
-      engine().projErr =
-          "File " + std::string(scriptFile) + " not found. Generation aborted" + (fieldPage ? "" : ".");
-      AbortGeneration();
+  placeOutput(outputPath, overwrite, [&] {
+    auto known = state_.scriptTexts.find(std::string(scriptFile));
+    if (known == state_.scriptTexts.end()) {
+      std::optional<std::string> script = fileExists(scriptFile) ? readTextFile(scriptFile) : std::nullopt;
+      if (!script) {
+        engine().projErr =
+            "File " + std::string(scriptFile) + " not found. Generation aborted" + (fieldPage ? "" : ".");
+        AbortGeneration();
+      }
+      known = state_.scriptTexts.emplace(std::string(scriptFile), std::move(*script)).first;
     }
-    known = state_.scriptTexts.emplace(std::string(scriptFile), std::move(*script)).first;
-  }
-  std::string text;
-  if (AGScript* eng = currentScriptEngine())
-    text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout);
-  text = control.CtrlSpace ? CompactOutput(text) : TrimLeadingBlankLines(text);
-
-  std::string path(outputPath);
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  const size_t cut = path.rfind('\\');
-  if (cut != std::string::npos) CreateFolderPath(path.substr(0, cut));
-  if (!writeTextFileIfChanged(outputPath, text)) {
-    // The script's own message, if any, comes first.
-    if (engine().projErr.empty()) setProjErr(": Writing to file \"" + std::string(outputPath) + "\" failed!");
-    return;
-  }
-  ++state_.summary.pagesWritten;
+    std::string text;
+    if (AGScript* eng = currentScriptEngine())
+      text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout);
+    return encodeText(control.CtrlSpace ? CompactOutput(text) : TrimLeadingBlankLines(text), TextEncoding::Utf8);
+  }, state_.summary.pagesWritten);
 }
 
 void Generator::WriteTablePage(AGPTable& table, std::string_view scriptFile, std::string_view outputPath,

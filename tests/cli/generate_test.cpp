@@ -60,7 +60,8 @@ TEST_F(PagesTest, EveryTableMarkedForGenerationGetsItsPage) {
 }
 
 TEST_F(PagesTest, WithoutATerminalExistingFilesNeedTheOverwriteFlag) {
-  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  // Files in the destination before the first run: nothing says whose
+  // they are, so the overwrite rules decide.
   write(page("orders"), "mine");
   RunResult r = run({"generate", "shop.xml"});
   EXPECT_EQ(r.code, 2) << r;
@@ -78,7 +79,7 @@ TEST_F(PagesTest, OverwriteSkipKeepsExistingFiles) {
   EXPECT_EQ(read(page("orders")), "mine");
   EXPECT_EQ(read(page("customers")), "List of customers\r\n");  // not there, so written
   EXPECT_THAT(
-      r.out, ::testing::MatchesRegex("Generated 1 page into .* \\([0-9]+ existing pages skipped\\) in .*\n"));
+      r.out, ::testing::MatchesRegex("Generated 1 page into .* \\([0-9]+ unchanged, [0-9]+ existing pages? skipped\\) in .*\n"));
   EXPECT_FALSE(fs::exists(page("orders").string() + ".bak"));
 }
 
@@ -86,14 +87,14 @@ TEST_F(PagesTest, OverwriteAllReplacesFilesAndKeepsBackupsAsTheUserDefaultSays) 
   ASSERT_EQ(run({"config", "set", "General", "BackupFile", "True"}).code, 0);
   ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
   write(page("orders"), "mine");
-  RunResult r = run({"generate", "shop.xml", "--overwrite", "all"});
+  RunResult r = run({"generate", "shop.xml", "--overwrite", "all", "--force"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_EQ(read(page("orders")), "List of orders\r\n");
   EXPECT_EQ(read(page("orders").string() + ".bak"), "mine");
-  EXPECT_THAT(r.out, HasSubstr(" backups)"));
+  EXPECT_THAT(r.out, HasSubstr(" unchanged, 1 backup)")) << "only the page that changed is backed up";
 
   write(page("orders"), "mine again");
-  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--no-backup"}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--no-backup", "--force"}).code, 0);
   EXPECT_EQ(read(page("orders").string() + ".bak"), "mine");  // no new backup
   // The user default is as it was.
   EXPECT_EQ(run({"config", "get", "General", "BackupFile"}).out, "True\n");
@@ -103,17 +104,19 @@ TEST_F(PagesTest, BackupFlagMakesBackupsWhenTheUserDefaultDoesNot) {
   ASSERT_EQ(run({"config", "set", "General", "BackupFile", "False"}).code, 0);
   ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
   write(page("orders"), "mine");
-  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all"}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--force"}).code, 0);
   EXPECT_FALSE(fs::exists(page("orders").string() + ".bak"));
   write(page("orders"), "mine");
-  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--backup"}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--backup", "--force"}).code, 0);
   EXPECT_EQ(read(page("orders").string() + ".bak"), "mine");
   EXPECT_EQ(run({"config", "get", "General", "BackupFile"}).out, "False\n");
 }
 
 TEST_F(PagesTest, AProjectThatDoesNotAskOverwritesWithoutTheFlag) {
   ASSERT_EQ(run({"set", "shop.xml", "PromptOnOverwrite=False"}).code, 0);
+  write(page("orders"), "mine");
   ASSERT_EQ(run({"generate", "shop.xml", "--no-backup"}).code, 0);
+  fs::remove(work() / "shop.manifest");  // files of unknown origin again
   write(page("orders"), "mine");
   RunResult r = run({"generate", "shop.xml", "--no-backup"});
   ASSERT_EQ(r.code, 0) << r;
@@ -125,7 +128,6 @@ TEST_F(PagesTest, AProjectThatDoesNotAskOverwritesWithoutTheFlag) {
 }
 
 TEST_F(PagesTest, OnATerminalTheQuestionIsAsked) {
-  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
   write(page("orders"), "mine");
   write(page("customers"), "mine too");
   // Skip, for all the files that follow.
@@ -135,9 +137,124 @@ TEST_F(PagesTest, OnATerminalTheQuestionIsAsked) {
   EXPECT_EQ(read(page("orders")), "mine");
   EXPECT_EQ(read(page("customers")), "mine too");
   // Cancel ends the run.
+  fs::remove(work() / "shop.manifest");
   RunResult cancel = runOnTerminal({"generate", "shop.xml"}, {{"Choice:", "3"}, {"All? [y/N]", "n"}});
   EXPECT_EQ(cancel.code, 130) << cancel;
   EXPECT_THAT(cancel.out, HasSubstr("cancelled"));
+}
+
+// A page changed by hand after it was generated is kept unless --force says
+// otherwise; the run lists it. A file of the user's that the template does
+// not write is never touched, and the manifest lies beside the project.
+TEST_F(PagesTest, HandEditsSurviveRegeneration) {
+  struct Case {
+    std::vector<std::string> args;
+    bool overwritten;
+  } cases[] = {
+      {{"generate", "shop.xml"}, false},
+      {{"generate", "shop.xml", "--overwrite", "all"}, false},
+      {{"generate", "shop.xml", "--overwrite", "all", "--backup"}, false},
+      {{"generate", "shop.xml", "--force"}, true},
+      {{"generate", "shop.xml", "--overwrite", "all", "--force"}, true},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(site());
+    fs::remove(work() / "shop.manifest");
+    ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+    EXPECT_TRUE(fs::exists(work() / "shop.manifest"));
+    write(page("orders"), "mine");
+    write(site() / "extra.php", "my own page");
+    RunResult r = run(c.args);
+    ASSERT_EQ(r.code, 0) << r;
+    EXPECT_EQ(read(page("orders")), c.overwritten ? "List of orders\r\n" : "mine") << r;
+    EXPECT_EQ(read(site() / "extra.php"), "my own page");
+    EXPECT_FALSE(fs::exists(page("orders").string() + ".bak")) << "nothing overwritten, nothing backed up";
+    if (c.overwritten) {
+      EXPECT_THAT(r.err, ::testing::Not(HasSubstr("changed by hand")));
+    } else {
+      EXPECT_THAT(r.err, HasSubstr("1 file changed by hand since it was generated was kept as it is"));
+      EXPECT_THAT(r.err, HasSubstr("  orderslist.php\n"));
+    }
+    // Kept, it stays an edit for the next run too.
+    if (!c.overwritten) {
+      RunResult next = run({"generate", "shop.xml", "--overwrite", "all"});
+      EXPECT_EQ(read(page("orders")), "mine");
+      EXPECT_THAT(next.err, HasSubstr("  orderslist.php\n"));
+    }
+  }
+}
+
+TEST_F(PagesTest, UnchangedPagesAreNeitherRewrittenNorBackedUp) {
+  ASSERT_EQ(run({"config", "set", "General", "BackupFile", "True"}).code, 0);
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  Snapshot before = snapshot(page("orders"));
+  RunResult again = run({"generate", "shop.xml", "--overwrite", "all"});
+  ASSERT_EQ(again.code, 0) << again;
+  EXPECT_TRUE(snapshot(page("orders")) == before);
+  for (const auto& e : fs::recursive_directory_iterator(site()))
+    EXPECT_NE(e.path().extension(), ".bak") << e.path();
+  EXPECT_THAT(again.out, ::testing::Not(HasSubstr("backup")));
+}
+
+TEST_F(PagesTest, DryRunListsWhatWouldHappenAndWritesNothing) {
+  // Into a destination that does not exist yet: not even the folder appears.
+  RunResult fresh = run({"generate", "shop.xml", "--dry-run"});
+  ASSERT_EQ(fresh.code, 0) << fresh;
+  EXPECT_THAT(fresh.out, HasSubstr("Would create ("));
+  EXPECT_THAT(fresh.out, HasSubstr("  orderslist.php\n"));
+  EXPECT_FALSE(fs::exists(site()));
+  EXPECT_FALSE(fs::exists(work() / "shop.manifest"));
+
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  write(page("orders"), "mine\n");
+  fs::remove(page("customers"));
+  Snapshot edited = snapshot(page("orders"));
+  const std::string manifest = read(work() / "shop.manifest");
+  for (const char* flag : {"--dry-run", "--diff"}) {
+    RunResult r = run({"generate", "shop.xml", flag});
+    ASSERT_EQ(r.code, 0) << r;
+    EXPECT_THAT(r.out, HasSubstr("Would create (1):\n  customerslist.php\n"));
+    EXPECT_THAT(r.out, HasSubstr("Would skip, changed by hand (--force overwrites) (1):\n  orderslist.php\n"));
+    EXPECT_THAT(r.out, HasSubstr("Unchanged ("));
+    EXPECT_TRUE(snapshot(page("orders")) == edited);
+    EXPECT_FALSE(fs::exists(page("customers")));
+    EXPECT_EQ(read(work() / "shop.manifest"), manifest);
+    const bool diff = std::string(flag) == "--diff";
+    EXPECT_EQ(r.out.find("--- a/orderslist.php\n+++ b/orderslist.php\n@@ -1,1 +1,1 @@\n-mine\n+List of orders\r\n"),
+              diff ? r.out.find("--- a/orderslist.php") : std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("--- /dev/null\n+++ b/customerslist.php\n@@ -0,0 +1,1 @@\n+List of customers\r\n") ==
+                  std::string::npos,
+              !diff)
+        << r.out;
+  }
+  // With --force the edit would be overwritten: it shows as a change.
+  RunResult forced = run({"generate", "shop.xml", "--dry-run", "--force"});
+  EXPECT_THAT(forced.out, HasSubstr("Would change (1):\n  orderslist.php\n"));
+  EXPECT_TRUE(snapshot(page("orders")) == edited);
+}
+
+TEST_F(PagesTest, OnATerminalAnEditedPageIsAskedAbout) {
+  ASSERT_EQ(run({"generate", "shop.xml"}).code, 0);
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> answers;
+    int code;
+    std::string content;
+    std::string said;
+  } cases[] = {
+      // Diff first, then Skip.
+      {{{"Choice:", "3"}, {"-mine", "2"}}, 0, "mine\n", "+List of orders"},
+      {{{"Choice:", "1"}}, 0, "List of orders\r\n", "was changed since it was generated!"},
+      {{{"Choice:", "4"}}, 130, "mine\n", "cancelled"},
+  };
+  for (const Case& c : cases) {
+    write(page("orders"), "mine\n");
+    RunResult r = runOnTerminal({"generate", "shop.xml"}, c.answers);
+    EXPECT_EQ(r.code, c.code) << r;
+    EXPECT_EQ(read(page("orders")), c.content) << r;
+    EXPECT_THAT(r.out, HasSubstr(c.said));
+    EXPECT_THAT(r.out, HasSubstr("Overwrite"));
+  }
 }
 
 TEST_F(PagesTest, OnATerminalAProgressBarShowsTheRun) {
@@ -199,7 +316,7 @@ TEST_F(PagesTest, DestinationFromTheCommandLine) {
   EXPECT_EQ(read(work() / "elsewhere" / "orderslist.php"), "List of orders\r\n");
   EXPECT_FALSE(fs::exists(page("orders")));
   // The project keeps its own destination.
-  EXPECT_EQ(attribute(project, "/Project", "Destination"), site().string());
+  EXPECT_EQ(attribute(project, "/Project", "Destination"), "site");
 }
 
 TEST_F(PagesTest, AProjectWithoutTemplateOrDestinationIsRefused) {

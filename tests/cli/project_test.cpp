@@ -38,12 +38,16 @@ TEST_F(ProjectTest, NewLoadsEveryTableAndViewAndMarksThemForGeneration) {
   }
   EXPECT_EQ(attribute(p, tableXPath("big_orders"), "TblType"), "VIEW");
   EXPECT_EQ(attribute(p, tableXPath("orders"), "TblKey"), "id");
-  // Names and paths: the project is named after its file, paths are absolute.
+  // Names and paths: the project is named after its file; paths below its
+  // folder are written relative to it, others as they are.
   EXPECT_EQ(attribute(p, "/Project", "ProjName"), "shop");
   EXPECT_EQ(attribute(p, "/Project", "Template"), tpl.string());
-  EXPECT_EQ(attribute(p, "/Project", "Destination"), (work() / "site").string());
-  EXPECT_EQ(attribute(p, "/Project/Database", "DBName"), (work() / "shop.sqlite").string());
+  EXPECT_EQ(attribute(p, "/Project", "Destination"), "site");
+  EXPECT_EQ(attribute(p, "/Project/Database", "DBName"), "shop.sqlite");
   EXPECT_EQ(attribute(p, "/Project/Database", "DBType"), "sqlite");
+  // Read back, they are whole paths again.
+  RunResult shown = run({"show", "shop.xml"});
+  EXPECT_THAT(shown.out, HasSubstr("\nDestination = " + (work() / "site").string() + "\n"));
 }
 
 TEST_F(ProjectTest, NewWithNoGenerateLeavesTablesUnmarked) {
@@ -71,6 +75,66 @@ TEST_F(ProjectTest, NewRefusesAnUnknownTableWithTheCloseNames) {
   EXPECT_EQ(r.code, 2) << r;
   EXPECT_THAT(r.err, HasSubstr("no table or view \"ordres\"; did you mean orders?"));
   EXPECT_FALSE(fs::exists(work() / "shop.xml"));
+}
+
+// A new project's application has a login unless told otherwise: a static
+// administrator whose generated password is printed once and kept only as
+// a crypt() hash, or the users of a table.
+TEST_F(ProjectTest, NewSetsUpALogin) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string type, table, loginField, passwordField;
+    std::string said;  // on stdout or stderr
+  } cases[] = {
+      {{}, 0, "Static", "", "", "", "Login of the application: admin / "},
+      {{"--no-login"}, 0, "None", "", "", "", "no login: the generated application lets anyone"},
+      {{"--login-table", "customers", "--password-field", "name"}, 0, "Table", "customers", "email", "name",
+       "Login: the users of table customers (login email, password name"},
+      {{"--login-table", "customers", "--login-field", "name", "--password-field", "email"}, 0, "Table",
+       "customers", "name", "email", ""},
+      {{"--login-table", "customers"}, 2, "", "", "", "",
+       "table customers has no column that looks like the password; name it with --password-field COLUMN"},
+      {{"--login-table", "custommers"}, 2, "", "", "", "", "no loaded table \"custommers\""},
+      {{"--login-table", "customers", "--password-field", "nope"}, 2, "", "", "", "",
+       "--password-field: table customers has no column \"nope\""},
+  };
+  for (const Case& c : cases) {
+    fs::remove(work() / "shop.xml");
+    std::vector<std::string> args = {"new", "shop.xml", "--db", "sqlite:" + shopDb().string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunResult r = run(args);
+    ASSERT_EQ(r.code, c.code) << r;
+    EXPECT_THAT(r.out + r.err, HasSubstr(c.said));
+    if (c.code != 0) {
+      EXPECT_FALSE(fs::exists(work() / "shop.xml"));
+      continue;
+    }
+    const fs::path p = work() / "shop.xml";
+    EXPECT_EQ(attribute(p, "/Project", "SecType"), c.type);
+    EXPECT_EQ(attribute(p, "/Project", "SecTbl"), c.table);
+    EXPECT_EQ(attribute(p, "/Project", "SecLoginIDFld"), c.loginField);
+    EXPECT_EQ(attribute(p, "/Project", "SecPasswdFld"), c.passwordField);
+    if (c.type != "Static") continue;
+    const std::string password = r.out.substr(r.out.find(" / ") + 3, 16);
+    const std::string hash = attribute(p, "/Project", "SecPasswd");
+    EXPECT_EQ(attribute(p, "/Project", "SecLoginID"), "admin");
+    EXPECT_EQ(hash.rfind("$5$rounds=100000$", 0), 0u) << hash;
+    EXPECT_EQ(read(p).find(password), std::string::npos) << "only the hash is kept";
+    EXPECT_THAT(password, ::testing::MatchesRegex("[a-zA-Z2-9]{16}"));
+    // PHP's password_verify() accepts the hash (neither holds a quote).
+    if (std::system("php -v > /dev/null 2>&1") == 0) {
+      const std::string command = "php -r 'echo password_verify($argv[1], $argv[2]) ? \"yes\" : \"no\";' '" +
+                                  password + "' '" + hash + "'";
+      std::string said;
+      if (FILE* f = popen(command.c_str(), "r")) {
+        char buf[64];
+        while (size_t n = fread(buf, 1, sizeof buf, f)) said.append(buf, n);
+        pclose(f);
+      }
+      EXPECT_EQ(said, "yes");
+    }
+  }
 }
 
 TEST_F(ProjectTest, NewRejectsBadDatabaseUrls) {
@@ -215,7 +279,7 @@ TEST_F(ProjectTest, ShowPrintsTheSettingsOfEachKindOfObject) {
   RunResult project = run({"show", "shop.xml"});
   ASSERT_EQ(project.code, 0) << project;
   EXPECT_THAT(project.out, ::testing::ContainsRegex("(^|\n)ProjName = shop\n"));
-  EXPECT_THAT(project.out, HasSubstr("\nSecType = None\n"));
+  EXPECT_THAT(project.out, HasSubstr("\nSecType = Static\n"));
   // Settings kept only in the registry are not listed.
   EXPECT_THAT(project.out, ::testing::Not(HasSubstr("AppCssFolder")));
 

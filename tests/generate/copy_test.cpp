@@ -98,9 +98,9 @@ TEST_F(CopyTest, AFolderCopiedTheFirstTimeIsNeitherAskedAboutNorBackedUp) {
   write(out() / "pictures" / "logo.gif", "mine");
   prompts->answer("overwrite", "Overwrite");
   ASSERT_EQ(run(), "");
-  // (The other question is about the project's style sheet.)
-  ASSERT_EQ(prompts->shown().size(), 2u);
-  EXPECT_EQ(prompts->shown()[1].text, "Folder " + out().string() + "\\pictures already exists!");
+  // The project's style sheet, unchanged, is not asked about.
+  ASSERT_EQ(prompts->shown().size(), 1u);
+  EXPECT_EQ(prompts->shown()[0].text, "Folder " + out().string() + "\\pictures already exists!");
   EXPECT_EQ(read(out() / "pictures.bak" / "logo.gif"), "mine");
   EXPECT_EQ(read(out() / "pictures" / "logo.gif"), "GIF89a");
 }
@@ -178,11 +178,13 @@ TEST_F(StyleSheetTest, AnExtraStyleSheetIsCopiedToTheDestinationButNotOntoItself
 
   proj->setSetting("CSS", Variant(out().string() + "\\extra.css"));
   proj->setSetting("PromptOnOverwrite", Variant(true));
+  write(out() / "My_Project.css", "changed");
   prompts->answer("overwrite", "Skip");  // the project's style sheet
   ASSERT_EQ(run(), "");
   // Only the project's own style sheet was asked about.
   EXPECT_EQ(prompts->shown().size(), 1u);
   EXPECT_EQ(read(out() / "extra.css"), "extra");
+  EXPECT_EQ(read(out() / "My_Project.css"), "changed");
 }
 
 TEST_F(StyleSheetTest, ACheckCountsTheProjectsStyleSheetOnly) {

@@ -473,6 +473,8 @@ TEST_F(OverwriteTest, PresetAnswersAnswerTheRunsQuestionsForACaller) {
   engine().setPrompts(std::make_unique<GenerationPrompt>(std::make_unique<ScriptedPrompt>(),
                                                          GenerationPrompt::TemplateAnswer::Ask,
                                                          GenerationPrompt::OverwriteAnswer::Cancel));
+  // A page that would change is asked about (one that would not never is).
+  write(out() / "Customerslist.php", "changed");
   EXPECT_EQ(run(), "raised: Generation cancelled by user!");
 }
 

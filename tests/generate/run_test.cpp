@@ -117,7 +117,7 @@ TEST_F(RunTest, ASecondRunWithoutChangesExtractsNothingAndBuildsNoScriptFile) {
   EXPECT_EQ(read(out() / "Orderslist.php"), "List of Orders (3)\r\n");
   EXPECT_EQ(fs::last_write_time(out() / "Orderslist.php"), pageTime);
   EXPECT_EQ(read(out() / "index.php"), "Project Shop with 2 tables\r\n");
-  EXPECT_EQ(summary().pagesWritten, 6 + 1);
+  EXPECT_EQ(summary().pagesWritten, 1) << "only the page that changed is written";
 }
 
 TEST_F(RunTest, AChangedArchiveAsksWhetherToKeepTheExtractedTemplate) {

@@ -1,0 +1,177 @@
+// Writing one output file safely: unchanged bytes are left alone (and never
+// backed up), files changed by hand since the last run are protected, and a
+// dry run only reports. The manifest of the run records what was written.
+#include <string>
+
+#include "automation/text.h"
+#include "core/agp.h"
+#include "generate/generator.h"
+#include "generate/text_util.h"
+#include "platform/files.h"
+#include "support/engine_context.h"
+#include "support/prompt.h"
+
+namespace tw {
+
+namespace {
+
+std::string slashed(std::string_view path) {
+  std::string out(path);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+
+}  // namespace
+
+std::string Generator::manifestKey(std::string_view path) const {
+  const std::string root = slashed(EnsureTrailingSlash(proj_.str("Destination")));
+  std::string p = slashed(path);
+  if (!root.empty() && p.size() > root.size() && p.compare(0, root.size(), root) == 0) return p.substr(root.size());
+  return p;
+}
+
+void Generator::StartOutputRecord() {
+  state_.report = {};
+  state_.previousManifest = {};
+  state_.guarded = false;
+  if (!state_.options.manifestPath.empty())
+    state_.guarded = state_.previousManifest.load(state_.options.manifestPath);
+  state_.manifest = state_.previousManifest;
+}
+
+bool Generator::SaveOutputRecord() {
+  if (state_.options.manifestPath.empty() || state_.options.dryRun) return true;
+  return state_.manifest.save(state_.options.manifestPath);
+}
+
+bool Generator::askAboutEditedFile(std::string_view path, std::string_view current, std::string_view text) {
+  for (;;) {
+    PromptRequest request;
+    request.id = "edited";
+    request.title = engine().productName;
+    request.text = "File " + ShortenPathForPrompt(path) + " was changed since it was generated!";
+    request.buttons = {"Overwrite", "Skip", "Diff", "Cancel"};
+    // Nobody to ask: the file is kept.
+    request.defaultButton = 1;
+    const PromptAnswer a = engine().prompts().ask(request);
+    switch (a.button) {
+      case 0:
+        return true;
+      case 1:
+        return false;
+      case 2: {
+        const std::string key = manifestKey(path);
+        engine().prompts().message(engine().productName, unifiedDiff(current, text, "a/" + key, "b/" + key),
+                                   MessageIcon::None);
+        break;
+      }
+      default:
+        state_.mode = "C";
+        CancelGeneration();
+    }
+  }
+}
+
+bool Generator::placeOutput(std::string_view path, bool overwrite, const std::function<std::string()>& produce,
+                            int32_t& written, bool makeFolder) {
+  OutputOptions& o = state_.options;
+  OutputReport& report = state_.report;
+  const std::string key = manifestKey(path);
+  std::optional<std::string> current;
+  if (fileExists(path)) {
+    current = readFile(path);
+    if (!current) {
+      engine().prompts().message(
+          engine().productName,
+          "Error in open \"" + std::string(path) + "\", description:Permission denied or the file is in use",
+          MessageIcon::Exclamation);
+      ++state_.summary.pagesSkipped;
+      return true;
+    }
+  }
+  // A file is the run's own when the manifest says it wrote these bytes;
+  // with a manifest, any other existing file was changed or made by hand.
+  bool edited = false;
+  if (current && state_.guarded) {
+    const ManifestEntry* e = state_.previousManifest.find(key);
+    edited = !e || !GenerationManifest::matches(*e, *current);
+  }
+  if (current && !(overwrite && state_.mode != "S")) {
+    report.kept.push_back(key);
+    ++state_.summary.pagesSkipped;
+    return true;
+  }
+
+  std::string text = produce();
+  // Nothing to overwrite, nothing to ask about, nothing to back up.
+  if (current && *current == text) {
+    report.unchanged.push_back(key);
+    state_.manifest.record(key, text);
+    return true;
+  }
+  if (current && !state_.guarded && !o.dryRun &&
+      !ConfirmFileOverwrite(path, overwrite, proj_.flag("PromptOnOverwrite"), false, false)) {
+    report.kept.push_back(key);
+    ++state_.summary.pagesSkipped;
+    return true;
+  }
+  if (edited && !o.force) {
+    if (o.dryRun || !askAboutEditedFile(path, *current, text)) {
+      report.skippedEdited.push_back(key);
+      if (o.diff) report.diff += unifiedDiff(*current, text, "a/" + key, "b/" + key);
+      ++state_.summary.pagesSkipped;
+      return true;
+    }
+  }
+  if (o.diff) report.diff += unifiedDiff(current.value_or(""), text, current ? "a/" + key : "/dev/null", "b/" + key);
+  if (o.dryRun) {
+    (current ? report.changed : report.created).push_back(key);
+    return true;
+  }
+  if (current && state_.backupFile) {
+    if (!writeFile(std::string(path) + ".bak", *current)) {
+      engine().prompts().message(
+          engine().productName,
+          "Error in open \"" + std::string(path) + "\", description:Permission denied or the file is in use",
+          MessageIcon::Exclamation);
+      ++state_.summary.pagesSkipped;
+      return true;
+    }
+    ++state_.summary.backups;
+  }
+  std::string folder(path);
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  if (const size_t cut = folder.rfind('\\'); makeFolder && cut != std::string::npos)
+    CreateFolderPath(folder.substr(0, cut));
+  if (!writeFile(path, text)) {
+    // A script's own message, if any, comes first.
+    if (engine().projErr.empty()) setProjErr(": Writing to file \"" + std::string(path) + "\" failed!");
+    return false;
+  }
+  state_.manifest.record(key, text);
+  if (edited) report.overwrittenEdited.push_back(key);
+  (current ? report.changed : report.created).push_back(key);
+  ++written;
+  return true;
+}
+
+bool Generator::placeFolder(const std::string& source, const std::string& target, bool overwrite) {
+  for (const std::string& name : listFiles(source)) {
+    std::optional<std::string> bytes = readFile(source + "\\" + name);
+    if (!bytes) {
+      engine().projErr = "Copying to folder \"" + target + "\" failed!";
+      return false;
+    }
+    if (!placeOutput(target + "\\" + name, overwrite, [&] { return *bytes; }, state_.summary.filesCopied)) {
+      engine().projErr = "Copying to folder \"" + target + "\" failed!";
+      return false;
+    }
+  }
+  for (const std::string& name : listFolders(source))
+    if (!placeFolder(source + "\\" + name, target + "\\" + name, overwrite)) return false;
+  return true;
+}
+
+}  // namespace tw
