@@ -101,7 +101,13 @@ void throwOnEngineError(std::string_view context = {});
 Ref<AGP> loadProject(const std::string& path);
 // Saves a project (never with a password taken from the environment). The
 // file is replaced only once it is written whole.
+// Writes the project file. A static login password given in plain text
+// (SecPasswd) is replaced by its hash first: no project file holds it.
 void saveProject(AGP& proj, const std::string& path);
+// A password_hash()-compatible hash of a password (SHA-256 crypt, computed
+// once, checked by PHP's password_verify()); a text that already is such a
+// hash is returned as it is.
+std::string loginPasswordHash(const std::string& password);
 
 AGPDatabase& database(AGP& proj);
 // Marks every loaded table and view for generation (TblGen).

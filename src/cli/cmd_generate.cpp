@@ -72,6 +72,7 @@ struct RunChoices {
   bool dryRun = false;
   bool diff = false;
   std::string manifest;  // where the run's manifest is kept; empty: none
+  std::string project = "PROJECT";  // the project file, as named in messages
 };
 
 // The manifest of a project's output: beside the project file, named after
@@ -104,12 +105,15 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   const std::string templ = proj.str("Template");
   bool folderTemplate = false;
   std::error_code ec;
-  if (templ.empty()) throw CliError("the project names no template: tarnwick set PROJECT Template=FILE.zip");
+  if (templ.empty())
+    throw CliError("the project names no template: tarnwick set " + c.project + " Template=FILE.zip");
   if (fs::is_directory(templ, ec)) {
     proj.setSetting("Template", Variant(archiveTemplateFolder(templ)));
     folderTemplate = true;
   } else if (!fs::exists(templ, ec)) {
-    throw CliError(templ + ": template not found");
+    throw CliError(templ + ": template not found. Name the template again with: tarnwick set " + c.project +
+                   " Template=FILE.zip (or a folder); the shipped default template is "
+                   "Template='${TARNWICK_TEMPLATES}/default.zip'");
   }
   if (proj.str("Destination").empty())
     throw CliError("the project names no destination folder: give --dest DIR");
@@ -253,6 +257,7 @@ int runGenerate(GenerateOptions o) {
   }
   if (!o.dest.empty()) proj->setSetting("Destination", Variant(absolutePath(o.dest)));
   o.choices.manifest = manifestPathOf(o.project);
+  o.choices.project = o.project;
   if (o.choices.diff) o.choices.dryRun = true;
   return generate(*proj, o.choices, o.check);
 }

@@ -12,7 +12,6 @@
 #include "model/field.h"
 #include "schema/loaders.h"
 #include "support/engine_context.h"
-#include "support/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -171,11 +170,6 @@ void askPassword(DbUrl& u) {
   u.hasPassword = true;
 }
 
-// Rounds of the SHA-256 crypt hash of a new static login: computed once
-// here, checked by password_verify() at each login (a few tens of
-// milliseconds).
-constexpr uint32_t kLoginHashRounds = 100000;
-
 // A password of 16 characters from an alphabet without look-alikes
 // (about 90 bits).
 std::string generatedPassword() {
@@ -265,7 +259,7 @@ void setUpLogin(AGP& proj, const NewOptions& o) {
   const std::string password = generatedPassword();
   proj.setSetting("SecType", Variant("Static"));
   proj.setSetting("SecLoginID", Variant("admin"));
-  proj.setSetting("SecPasswd", Variant(sha256Crypt(password, randomCryptSalt(16), kLoginHashRounds)));
+  proj.setSetting("SecPasswd", Variant(loginPasswordHash(password)));
   // On stdout whatever the verbosity: it is shown this once.
   std::cout << "Login of the application: admin / " << password
             << "\n(shown only now; the project keeps only its hash. Change it with: tarnwick set " << o.project

@@ -23,6 +23,7 @@
 #include "platform/files.h"
 #include "schema/loaders.h"
 #include "support/engine_context.h"
+#include "support/sha256.h"
 #include "support/status.h"
 #include "sync/sync.h"
 #include "tarnwick/version.h"
@@ -305,8 +306,18 @@ Ref<AGP> loadProject(const std::string& path) {
   return proj;
 }
 
+std::string loginPasswordHash(const std::string& password) {
+  // Rounds: a few tens of milliseconds for each login's password_verify().
+  constexpr uint32_t kRounds = 100000;
+  for (std::string_view prefix : {"$2y$", "$2a$", "$2b$", "$argon2", "$5$", "$6$"})
+    if (password.rfind(prefix, 0) == 0) return password;
+  return sha256Crypt(password, randomCryptSalt(16), kRounds);
+}
+
 void saveProject(AGP& proj, const std::string& path) {
   if (interrupted()) throw CliError("cancelled; " + path + " was not changed", kExitCancelled);
+  if (const std::string plain = proj.str("SecPasswd"); !plain.empty())
+    proj.setSetting("SecPasswd", Variant(loginPasswordHash(plain)));
   Variant password;
   // A password set during the run (tarnwick set --database DBPwd=...) is kept.
   const char* fromEnvironment = std::getenv("TARNWICK_DB_PASSWORD");

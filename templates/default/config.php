@@ -53,7 +53,7 @@ $config = [
 <!--##
 	If zzDriver = "sqlite" Then
 ##-->
-        'path' => <!--##=PhpText(DB.DBName)##-->,
+        'path' => <!--##=PhpText(PathFromDestination(DB.DBName))##-->,
 <!--##
 	Else
 		zzPort = Trim(DB.DBPort & "")

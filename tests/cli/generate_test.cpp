@@ -327,8 +327,17 @@ TEST_F(PagesTest, AProjectWithoutTemplateOrDestinationIsRefused) {
   ASSERT_EQ(run({"set", "shop.xml", "Template=" + (dir() / "gone.zip").string()}).code, 0);
   RunResult templ = run({"generate", "shop.xml", "--dest", "x"});
   EXPECT_EQ(templ.code, 1) << templ;
-  EXPECT_THAT(templ.err, HasSubstr("gone.zip: template not found"));
+  EXPECT_THAT(templ.err, HasSubstr("gone.zip: template not found. Name the template again with: tarnwick set "
+                                   "shop.xml Template=FILE.zip"));
   EXPECT_FALSE(fs::exists(work() / "x"));
+  // The form the message suggests for the shipped template works.
+  write(dir() / "templates" / "default.zip", read(templateZip));
+  setEnv("TARNWICK_TEMPLATES", (dir() / "templates").string());
+  ASSERT_EQ(run({"set", "shop.xml", "Template=${TARNWICK_TEMPLATES}/default.zip"}).code, 0);
+  EXPECT_EQ(attribute(project, "/Project", "Template"), "${TARNWICK_TEMPLATES}/default.zip");
+  RunResult shipped = run({"generate", "shop.xml", "--dest", "x"});
+  EXPECT_EQ(shipped.code, 0) << shipped;
+  EXPECT_EQ(read(work() / "x" / "orderslist.php"), "List of orders\r\n");
 }
 
 TEST_F(PagesTest, AChangedTemplateArchiveNeedsADecision) {

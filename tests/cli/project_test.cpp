@@ -137,6 +137,30 @@ TEST_F(ProjectTest, NewSetsUpALogin) {
   }
 }
 
+// A static login password set in plain text is kept as its hash only; a
+// value that is a hash already is kept as it is.
+TEST_F(ProjectTest, APlainStaticPasswordIsKeptOnlyAsItsHash) {
+  newShop("shop.xml", {"--no-login"});
+  struct Case {
+    std::string value;
+    bool hashed;
+  } cases[] = {
+      {"plain-pass-1", true},
+      {"$2y$10$fq9rsPZBMRVoi3OX4hQM.eXiUc4l4s3ejMDXfMOJOZ2hIHqpzZhQS", false},
+      {"$5$rounds=5000$saltstring$5B8vYYiY.CVt1RlTTf8KbXBH3hsxY/GNooZaBBGWEc5", false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(run({"set", "shop.xml", "SecType=Static", "SecLoginID=boss", "SecPasswd=" + c.value}).code, 0);
+    const std::string kept = attribute(work() / "shop.xml", "/Project", "SecPasswd");
+    if (c.hashed) {
+      EXPECT_EQ(kept.rfind("$5$rounds=100000$", 0), 0u) << kept;
+      EXPECT_EQ(read(work() / "shop.xml").find(c.value), std::string::npos);
+    } else {
+      EXPECT_EQ(kept, c.value);
+    }
+  }
+}
+
 TEST_F(ProjectTest, NewRejectsBadDatabaseUrls) {
   struct Case {
     std::string url, message;

@@ -7,6 +7,7 @@
     run_e2e.py links    --work DIR          every page reached and every link sound, other page names
     run_e2e.py browser  --work DIR --artifacts DIR
     run_e2e.py realworld --work DIR --db sqlite|mariadb   databases shaped like real ones
+    run_e2e.py regen    --work DIR          a new user's project generated again and again
 
 The application is the one the tarnwick command generates with the default
 template from the sample database and sample-project.txt (give --tarnwick and
@@ -381,9 +382,14 @@ def cmd_browser(args):
     return code
 
 
+def cmd_regen(args):
+    import test_regen
+    return test_regen.run(args)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser", "realworld"])
+    ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser", "realworld", "regen"])
     ap.add_argument("--work", required=True, help="scratch folder (emptied first)")
     ap.add_argument("--db", choices=["sqlite", "mariadb", "postgres"], default="sqlite")
     ap.add_argument("--artifacts", default=None, help="where the browser test saves screenshots")
@@ -400,7 +406,7 @@ def main():
     if args.artifacts is None:
         args.artifacts = os.path.join(args.work, "..", "artifacts")
     return {"samples": cmd_samples, "lint": cmd_lint, "http": cmd_http, "links": cmd_links,
-            "browser": cmd_browser, "realworld": cmd_realworld}[args.command](args)
+            "browser": cmd_browser, "realworld": cmd_realworld, "regen": cmd_regen}[args.command](args)
 
 
 if __name__ == "__main__":

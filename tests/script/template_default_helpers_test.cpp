@@ -97,6 +97,28 @@ TEST_F(TemplateHelpers, ListsAndValueLists) {
 
 // ---------------------------------------------------------------- names
 
+TEST_F(TemplateHelpers, FilePathsRelativeToTheDestination) {
+  struct Case {
+    const char* destination;
+    const char* path;
+    const char* expected;
+  } cases[] = {
+      {"/srv/shop/app", "/srv/shop/shop.sqlite", "../shop.sqlite"},
+      {"/srv/shop/app", "/srv/shop/data/shop.sqlite", "../data/shop.sqlite"},
+      {"/srv/shop/app", "/srv/shop/app/db/shop.sqlite", "db/shop.sqlite"},
+      {"/srv/shop/app/", "/srv/other/x.sqlite", "../../other/x.sqlite"},
+      {"/home/me/app", "/var/lib/shop.sqlite", "/var/lib/shop.sqlite"},  // only the root in common
+      {"/srv/shop/app", "shop.sqlite", "shop.sqlite"},                      // not a whole path
+      {"", "/srv/shop.sqlite", "/srv/shop.sqlite"},
+      {"C:\\site\\app", "C:\\site\\shop.sqlite", "C:\\site\\shop.sqlite"},
+  };
+  for (const Case& c : cases) {
+    proj->setSetting("Destination", Variant(c.destination));
+    EXPECT_EQ(eval(std::string("<!--##=PathFromDestination(\"") + c.path + "\")##-->"), c.expected)
+        << c.destination << " " << c.path;
+  }
+}
+
 TEST_F(TemplateHelpers, OutputNamesFollowTheNamingSettings) {
   const std::string t = "<!--##=OutputFileName(\"Orders\", \"list\", \"php\")##-->";
   EXPECT_EQ(eval(t), "Orderslist.php");

@@ -197,6 +197,36 @@ Function SplitList(text, sep)
   End If
 End Function
 
+' A file's path as the application finds it: relative to the destination
+' (the application folder) when the two share a folder below the root, so
+' that a project folder moved elsewhere gives the same output; otherwise as
+' it is. Both are taken with "/" between folders; "." and ".." are not
+' resolved.
+'   PathFromDestination("/srv/shop/data/shop.sqlite") = "../data/shop.sqlite"
+'   with PROJ.Destination "/srv/shop/app"
+Function PathFromDestination(path)
+  Dim target, base, i, common, out
+  PathFromDestination = path & ""
+  target = SplitList(Replace(path & "", "\", "/"), "/")
+  base = SplitList(Replace(PROJ.Destination & "", "\", "/"), "/")
+  If Left(Replace(path & "", "\", "/"), 1) <> "/" Or Left(Replace(PROJ.Destination & "", "\", "/"), 1) <> "/" Then Exit Function
+  common = 0
+  Do While common <= UBound(target) - 1 And common <= UBound(base)
+    If target(common) <> base(common) Then Exit Do
+    common = common + 1
+  Loop
+  If common = 0 Then Exit Function
+  out = ""
+  For i = common To UBound(base)
+    out = out & "../"
+  Next
+  For i = common To UBound(target)
+    out = out & target(i)
+    If i < UBound(target) Then out = out & "/"
+  Next
+  PathFromDestination = out
+End Function
+
 ' An array of values as a PHP list, each item through PhpValue.
 '   PhpList(Array("a", 2)) = ['a', 2]
 Function PhpList(items)
