@@ -1,7 +1,8 @@
-// GenScript, GenCheck and FldSrchOprs as members of AGP, and the preset
+// GenScript, GenCheck, FldSrchOprs and IncludeCode as members of AGP, and the preset
 // answers of the run's questions.
 #include "core/agp.h"
 #include "generate/generator.h"
+#include "script/compile_template.h"
 
 namespace tw {
 
@@ -15,6 +16,13 @@ const ClassInfo& projectMembers() {
           .method(
               "FldSrchOprs",
               [](AGP&, const Variant& ftype) { return Variant(Generator::FldSrchOprs(ftype.toInteger())); })
+          // The script function of an included template file (Include_File
+          // of the system code runs it).
+          .method("IncludeCode",
+                  [](AGP&, const Variant& file, const Variant& session, const Variant& name) {
+                    return Variant(
+                        CompileIncludedTemplate(file.toString(), session.toString(), name.toString()));
+                  })
           .build();
   return info;
 }

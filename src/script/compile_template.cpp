@@ -1,6 +1,8 @@
 #include "script/compile_template.h"
 
+#include "automation/error.h"
 #include "automation/text.h"
+#include "platform/files.h"
 #include "core/agp.h"
 #include "script/agscript.h"
 #include "script/control.h"
@@ -92,19 +94,41 @@ bool TemplateCompiler::CompileTemplate(std::string_view text) {
   return true;
 }
 
-std::string TemplateCompiler::FunctionText(bool forScriptFile) {
+std::string TemplateCompiler::FunctionText(bool forScriptFile, std::string_view name) {
   Flush();
   std::string out;
   out.reserve(arrayInit_.size() + code_.size() + 128);
-  out += "Function zbScriptEngine()\r\n";
+  out += "Function " + std::string(name) + "()\r\n";
   out += forScriptFile ? "On Error Resume Next\r\n" : "'On Error Resume Next\r\n";
   out += "Dim zbAr(" + std::to_string(count_) + ")\r\n";
   out += "Dim zbOut\r\n";
   out += arrayInit_;
   out += code_;
-  out += "zbScriptEngine = zbOut\r\n";
+  out += std::string(name) + " = zbOut\r\n";
   out += "End Function\r\n";
   return out;
+}
+
+std::string CompileIncludedTemplate(std::string_view file, std::string_view session, std::string_view name) {
+  const std::string shown = std::string(file) + (session.empty() ? "" : "/" + std::string(session));
+  const std::string path = joinPath(engine().templateFolder, trimBlanks(file));
+  std::optional<std::string> text = fileExists(path) ? readTextFile(path) : std::nullopt;
+  if (!text) throw Error(kErrFileNotFound, "Include_File: template file \"" + std::string(file) + "\" not found");
+  std::string source;
+  if (session.empty()) {
+    source = AGParser::ExpandIncludes(*text);
+  } else {
+    source = AGParser::GetSession(*text, trimBlanks(session));
+  }
+  const std::string before = engine().projErr;
+  TemplateCompiler compiler(currentScriptEngine(), dynamic_cast<AGPLanguage*>(engine().language.get()));
+  compiler.Reset();
+  if (!compiler.CompileTemplate(source) || engine().projErr != before) {
+    std::string message = engine().projErr;
+    engine().projErr = before;  // the page goes on; the include reports its own error
+    throw Error(kErrInvalidCall, "Include_File: \"" + shown + "\": " + message);
+  }
+  return compiler.FunctionText(true, name);
 }
 
 std::string CompileAndRunTemplate(AGP& proj, std::string_view text, Dispatch* controls) {

@@ -59,7 +59,8 @@ class TemplateCompiler {
   // "On Error Resume Next" so that run-time errors do not stop a page;
   // compiled for immediate use the line is a comment and errors are
   // reported.
-  std::string FunctionText(bool forScriptFile);
+  // `name` names the function (an included template gets its own).
+  std::string FunctionText(bool forScriptFile, std::string_view name = "zbScriptEngine");
 
   int32_t arrayCount() const noexcept { return count_; }
   const std::string& arrayInit() const noexcept { return arrayInit_; }
@@ -74,6 +75,14 @@ class TemplateCompiler {
   std::string pending_;
   std::string code_;
 };
+
+// The script function `name` that returns the output of the template file
+// `file` of the template folder (the session `session` of it, with its
+// includes expanded, when `session` is not empty). Run-time errors inside it
+// do not stop it, as in a page. Raises an error when the file or the session
+// is missing or the text does not compile (an empty or missing session
+// gives an empty function).
+std::string CompileIncludedTemplate(std::string_view file, std::string_view session, std::string_view name);
 
 // Compiles a template text and runs it at once (initialisation level 0) in
 // the engine-wide script engine. When there is none, a temporary engine is

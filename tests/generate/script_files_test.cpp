@@ -9,11 +9,12 @@ class ScriptFilesTest : public GenerationTest {
  protected:
   void SetUp() override {
     GenerationTest::SetUp();
+    installGenerateMembers();  // the project's members that included templates use
     proj->setSetting("OtherGen", Variant(true));
     userCode = root / "usercode.vbs";
     write(userCode,
-          "Function Include_File(name, parm)\r\n"
-          "  Include_File = \"[\" & name & \":\" & parm & \"]\"\r\n"
+          "Function PageMark()\r\n"
+          "  PageMark = \"*\"\r\n"
           "End Function\r\n");
     RegWrite("HKCU", engine().regGeneral, "USERCODE", kRegString, Variant(userCode.string()));
   }
@@ -42,9 +43,10 @@ TEST_F(ScriptFilesTest, SessionsCompileIntoOneFunctionInTheirOrder) {
        "<!--##session skipped##-->SKIPPED|<!--##/session##-->\r\n"
        "<!--##session bottom##-->Bottom|<!--##/session##-->\r\n"},
       {"shared.php", "<!--##session shared##-->Shared <!--##=CTRL.CtrlID##-->|<!--##/session##-->"},
+      {"menu.php", "<!--##session x##-->Menu <!--##=PageMark()##-->|<!--##/session##-->"},
   });
   ASSERT_EQ(run(), "");
-  EXPECT_EQ(read(out() / "page.php"), "Top Shop|[menu.php:x]\r\nShared page|Bottom|");
+  EXPECT_EQ(read(out() / "page.php"), "Top Shop|Menu *|\r\nShared page|Bottom|");
   const std::string script = read(tempFolder() / "page.tmp");
   // One function whose errors do not stop the page.
   EXPECT_EQ(script.rfind("Function zbScriptEngine()\r\nOn Error Resume Next\r\n", 0), 0u) << script;
@@ -58,6 +60,64 @@ TEST_F(ScriptFilesTest, SessionsCompileIntoOneFunctionInTheirOrder) {
     if (creating && e.kind == "progress") positions.push_back(e.position);
   }
   EXPECT_EQ(positions, (std::vector<int>{17, 33, 50, 67, 83}));
+}
+
+TEST_F(ScriptFilesTest, AnIncludeSessionPutsTheFilesOutputBetweenTheTextAroundIt) {
+  struct Case {
+    const char* name;
+    const char* parm;
+    std::map<std::string, std::string> files;
+    const char* page;
+  };
+  const std::vector<Case> cases = {
+      {"the whole file, its blocks run in the page",
+       "",
+       {{"whole.php", "Inc <!--##=CTRL.CtrlID##--><!--## For i = 1 To 2 ##-->+<!--## Next ##-->"}},
+       "Top|Inc page++\r\nBottom|"},
+      {"one session of the file",
+       "mid",
+       {{"mid.php", "<!--##session mid##-->Mid <!--##=CTRL.CtrlID##--><!--##/session##-->Other"}},
+       "Top|Mid page\r\nBottom|"},
+      {"the file's own include directives expanded",
+       "",
+       {{"in.php", "In<!--##include more.php/m##-->"},
+        {"more.php", "<!--##session m##-->[<!--##=2*3##-->]<!--##/session##-->"}},
+       "Top|In[6]\r\nBottom|"},
+      {"includes within the included file",
+       "",
+       {{"abc.php", "A<!--##=Include_File(\"b.php\", \"\")##-->C"}, {"b.php", "B"}},
+       "Top|ABC\r\nBottom|"},
+      {"a file that includes itself stops", "", {{"self.php", "x<!--##=Include_File(\"self.php\", \"\")##-->"}}, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::map<std::string, std::string> files = {
+        {"control.xml",
+         controlFile(std::string("<control id=\"page\" type=\"other\" ofile=\"page\" oext=\"php\" "
+                                 "ifiles=\"page.php\" space=\"false\">"
+                                 "<session type=\"key\" value=\"top\"/>"
+                                 "<session type=\"include\" value=\"") +
+                     c.files.begin()->first + "\" parm=\"" + c.parm +
+                     "\"/>"
+                     "<session type=\"key\" value=\"bottom\"/>"
+                     "</control>")},
+        {"lang.xml", languageFile("")},
+        {"page.php",
+         "<!--##session top##-->Top|<!--##/session##-->\r\n"
+         "<!--##session bottom##-->Bottom|<!--##/session##-->\r\n"},
+    };
+    files.insert(c.files.begin(), c.files.end());
+    makeTemplate(files);
+    ASSERT_EQ(run(), "");
+    const std::string page = read(out() / "page.php");
+    if (c.page) {
+      EXPECT_EQ(page, c.page);
+    } else {
+      // A bounded number of levels, then the page goes on.
+      EXPECT_EQ(page.rfind("Top|xxxxxxxxxx", 0), 0u) << page;
+      EXPECT_EQ(page.substr(page.size() - 9), "\r\nBottom|") << page;
+    }
+  }
 }
 
 TEST_F(ScriptFilesTest, SeveralInputFilesAreCompiledAsOne) {

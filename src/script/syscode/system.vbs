@@ -12,6 +12,39 @@
 Dim zbIndentWrk
 zbIndentWrk = ""
 
+' The output of a template file of the template folder, in place: its text
+' with its own blocks run as part of the page. A control's "include" session
+' calls it with the file and the session's parameter; a parameter names a
+' session of the file, and only that session is included.
+'   Include_File("menu.php", "")     the whole of menu.php
+'   Include_File("parts.php", "nav") the session nav of parts.php
+' Each file and session is compiled once; includes nest 16 deep at most.
+Dim zbIncludes, zbIncludeCount, zbIncludeDepth
+zbIncludes = ""
+zbIncludeCount = 0
+zbIncludeDepth = 0
+
+Function Include_File(name, parm)
+  Dim key, at, fn
+  key = Chr(1) & LCase(Trim(name) & "/" & Trim(parm)) & Chr(2)
+  at = InStr(1, zbIncludes, key, 0)
+  If at = 0 Then
+    zbIncludeCount = zbIncludeCount + 1
+    fn = "zbInclude" & zbIncludeCount
+    ExecuteGlobal PROJ.IncludeCode(name, parm, fn)
+    zbIncludes = zbIncludes & key & fn
+  Else
+    at = at + Len(key)
+    fn = Mid(zbIncludes, at, InStr(at, zbIncludes & Chr(1), Chr(1)) - at)
+  End If
+  If zbIncludeDepth >= 16 Then
+    Err.Raise 28, "Include_File", "Include_File: """ & name & """ includes itself"
+  End If
+  zbIncludeDepth = zbIncludeDepth + 1
+  Include_File = Eval(fn & "()")
+  zbIncludeDepth = zbIncludeDepth - 1
+End Function
+
 ' A text as a PHP single-quoted string literal: backslashes and single
 ' quotes are escaped, so the literal reads back as the text.
 '   PhpString("it's C:\") = 'it\'s C:\\'
