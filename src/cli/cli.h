@@ -59,10 +59,17 @@ using Commands = std::vector<Command>;
 void addProjectCommands(CLI::App& app, Commands& out);  // new
 void addInspectCommands(CLI::App& app, Commands& out);  // tables, show
 void addEditCommands(CLI::App& app, Commands& out);  // set, add-view, add-report, add-chart, reorder, remove
-void addConfigCommands(CLI::App& app, Commands& out);    // config
-void addSyncCommands(CLI::App& app, Commands& out);      // check, sync
-void addGenerateCommands(CLI::App& app, Commands& out);  // generate, demo
-void addHelpCommands(CLI::App& app, Commands& out);      // help, man
+void addAddCommands(CLI::App& app, Commands& out);   // add
+void addConfigCommands(CLI::App& app, Commands& out);      // config
+void addSyncCommands(CLI::App& app, Commands& out);        // check, sync
+void addGenerateCommands(CLI::App& app, Commands& out);    // generate, demo
+void addHelpCommands(CLI::App& app, Commands& out);        // help, man
+void addCompletionCommands(CLI::App& app, Commands& out);  // completion, __complete
+void addServeCommands(CLI::App& app, Commands& out);       // serve
+
+// The config sections, or the setting names of one section (empty when
+// there is no such section).
+std::vector<std::string> configNames(const std::string& section);
 
 // ---- Output
 
@@ -71,6 +78,12 @@ void info(std::string_view text);
 // Lines shown only with --verbose (stderr).
 void detail(std::string_view text);
 void warn(std::string_view text);
+// The warnings shown so far in this run, as shown.
+const std::vector<std::string>& warningsShown();
+// A message as shown: paths the engine joined with backslashes ("/srv/x\\a.php",
+// a word that starts with "/", "~" or "." and holds a "/") take "/" instead.
+// Error and warning lines pass through it.
+std::string displayPaths(std::string_view text);
 // Text wrapped in an ANSI attribute when colour is on for that stream.
 std::string bold(std::string_view text, bool forStdout = true);
 std::string red(std::string_view text, bool forStdout = false);
@@ -82,6 +95,8 @@ std::string displayValue(const Variant& value);
 // A value as JSON: Empty and Null as null, Booleans and numbers as such.
 std::string jsonValue(const Variant& value);
 std::string jsonString(std::string_view text);
+// Texts as a JSON array of strings.
+std::string jsonList(const std::vector<std::string>& texts);
 
 // ---- Engine
 

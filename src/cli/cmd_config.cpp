@@ -96,6 +96,7 @@ Known findValue(const Section& s, const std::string& name) {
 
 struct ConfigOptions {
   std::string section, name, value;
+  bool hasValue = false;  // VALUE was given as a word of its own
   bool json = false;
   bool yes = false;
 };
@@ -115,7 +116,16 @@ int runGet(const ConfigOptions& o) {
   return kExitOk;
 }
 
-int runSet(const ConfigOptions& o) {
+int runSet(ConfigOptions o) {
+  // NAME=VALUE is read like NAME VALUE.
+  if (o.value.empty() && !o.hasValue) {
+    size_t equals = o.name.find('=');
+    if (equals == std::string::npos)
+      throw usageError("config set " + o.section + " " + o.name +
+                       ": give the value as NAME VALUE or NAME=VALUE");
+    o.value = o.name.substr(equals + 1);
+    o.name.erase(equals);
+  }
   startWithDefaults();
   Section s = findSection(o.section);
   Known k = findValue(s, o.name);
@@ -200,6 +210,18 @@ int runReset(const ConfigOptions& o) {
 
 }  // namespace
 
+std::vector<std::string> configNames(const std::string& section) {
+  std::vector<std::string> out;
+  if (section.empty()) {
+    for (const Section& s : sections()) out.push_back(s.name);
+    return out;
+  }
+  for (const Section& s : sections())
+    if (equalsNoCase(s.name, section))
+      for (const Known& k : s.values) out.push_back(k.name);
+  return out;
+}
+
 void addConfigCommands(CLI::App& app, Commands& out) {
   CLI::App* config = app.add_subcommand("config", "Read and change the user defaults for new projects");
   config->require_subcommand(1);
@@ -225,9 +247,18 @@ void addConfigCommands(CLI::App& app, Commands& out) {
   {
     CLI::App* sub = config->add_subcommand("set", "Change one user default");
     sub->add_option("SECTION", o->section, "General, Project, Database, Table, Field or Chart")->required();
-    sub->add_option("NAME", o->name, "The setting")->required();
-    sub->add_option("VALUE", o->value, "The new value (Boolean: True or False)")->required();
-    out.push_back({sub, [o] { return runSet(*o); }});
+    sub->add_option("NAME", o->name, "The setting, or NAME=VALUE")->required();
+    CLI::Option* value = sub->add_option("VALUE", o->value, "The new value (Boolean: True or False)");
+    sub->footer(
+        "NAME=VALUE in one word is the same as NAME VALUE.\n"
+        "\n"
+        "Examples:\n"
+        "  tarnwick config set Project RecPerPage=50\n"
+        "  tarnwick config set General BackupFile=False");
+    out.push_back({sub, [o, value] {
+                     o->hasValue = value->count() > 0;
+                     return runSet(*o);
+                   }});
   }
   {
     CLI::App* sub =

@@ -7,6 +7,7 @@
 
 #include "automation/text.h"
 #include "cli/cli.h"
+#include "cli/live_schema.h"
 #include "cli/objects.h"
 #include "model/chart.h"
 #include "model/database.h"
@@ -309,6 +310,7 @@ int runRemove(const RemoveOptions& o) {
   startEngine();
   Ref<AGP> proj = loadProject(o.project);
   AGPTable& t = findTable(*proj, o.table);
+  LeftOut leftOut(o.project);
   std::string removed;
   if (!o.chart.empty()) {
     if (!o.field.empty()) throw usageError("give a FIELD or a --chart, not both");
@@ -325,10 +327,14 @@ int runRemove(const RemoveOptions& o) {
     for (AGPTable* other : database(*proj).tables().inSequence())
       if (other->str("TblType") == "REPORT" && other->str("TblRptSrc") == name)
         warn("report " + other->TblName() + " was made from " + name);
+    // A table or view of the database stays out until taken in again.
+    const std::string type = t.str("TblType");
+    if (type == "TABLE" || type == "VIEW") leftOut.add(name);
     database(*proj).tables().Delete(name);
     removed = name;
   }
   saveProject(*proj, o.project);
+  leftOut.save();
   info("Removed " + removed);
   return kExitOk;
 }

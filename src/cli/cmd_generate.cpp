@@ -73,6 +73,7 @@ struct RunChoices {
   bool diff = false;
   std::string manifest;  // where the run's manifest is kept; empty: none
   std::string project = "PROJECT";  // the project file, as named in messages
+  bool json = false;  // the summary as JSON on stdout
 };
 
 // The manifest of a project's output: beside the project file, named after
@@ -181,6 +182,15 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
     for (const std::string& f : report.skippedEdited) std::cerr << "  " << f << '\n';
   }
   const GenerationSummary& s = lastGenerationSummary();
+  if (c.json) {
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::cout << "{\n  \"destination\": " << jsonString(dest) << ",\n  \"pages_written\": " << s.pagesWritten
+              << ",\n  \"pages_skipped\": " << s.pagesSkipped << ",\n  \"files_copied\": " << s.filesCopied
+              << ",\n  \"folders_copied\": " << s.foldersCopied << ",\n  \"backups\": " << s.backups
+              << ",\n  \"warnings\": " << jsonList(warningsShown())
+              << ",\n  \"seconds\": " << jsonValue(Variant(took.count())) << "\n}\n";
+    return kExitOk;
+  }
   std::string text = "Generated " + plural(s.pagesWritten, "page", "pages") + " into " + dest;
   std::vector<std::string> more;
   if (!report.unchanged.empty())
@@ -246,6 +256,7 @@ bool syncBeforeRun(AGP& proj, const GenerateOptions& o) {
 int runGenerate(GenerateOptions o) {
   if (o.backup) o.choices.backup = true;
   if (o.noBackup) o.choices.backup = false;
+  if (o.choices.json) globals().quiet = true;  // stdout holds the JSON alone
   startEngine();
   requireFlagFor("overwrite", "--overwrite all or --overwrite skip");
   requireFlagFor("template", "--keep-template or --extract-template");
@@ -386,6 +397,9 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
         ->excludes(keep);
     sub->add_flag("--check", o->check, "Only count the outputs that already exist (printed on stdout)")
         ->excludes(dry);
+    sub->add_flag("--json", o->choices.json,
+                  "Write the summary as JSON for scripts: pages written and skipped, files and\n"
+                  "folders copied, backups, warnings, seconds");
     sub->add_option("--sync", o->sync,
                     "A project with AutoSync is compared with its database first; when it differs:\n"
                     "ask, update (the project file too), keep, or off (do not compare)")
@@ -409,6 +423,7 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
         "  tarnwick generate shop.xml --dest /var/www/shop --overwrite all --no-backup\n"
         "  tarnwick generate shop.xml --check\n"
         "  tarnwick generate shop.xml --diff\n"
+        "  tarnwick generate shop.xml --overwrite all --json | jq .pages_written\n"
         "  tarnwick generate shop.xml --sync update --map renames.txt");
     out.push_back({sub, [o] { return runGenerate(*o); }});
   }

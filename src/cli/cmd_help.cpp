@@ -110,7 +110,8 @@ int runMan(CLI::App& app, const std::string& file) {
       roffFooter(out, sub.get_footer());
     }
   };
-  for (const CLI::App* sub : app.get_subcommands({})) command(*sub, "");
+  for (const CLI::App* sub : app.get_subcommands({}))
+    if (!sub->get_group().empty()) command(*sub, "");
   out << ".SH NOTES\n";
   roffFooter(out, app.get_footer());
   if (!file.empty() && !toFile.flush()) throw CliError(file + ": cannot write the manual page");

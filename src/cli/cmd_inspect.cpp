@@ -4,6 +4,7 @@
 
 #include "automation/text.h"
 #include "cli/cli.h"
+#include "cli/live_schema.h"
 #include "cli/objects.h"
 #include "model/chart.h"
 #include "model/database.h"
@@ -42,9 +43,13 @@ struct TablesOptions {
   bool json = false;
 };
 
-int listTables(AGP& proj, bool json) {
+int listTables(AGP& proj, const LeftOut& leftOut, bool json) {
   AGPTables& tables = database(proj).tables();
   std::vector<AGPTable*> order = tables.inSequence();
+  // Left out on purpose and not listed in the project at all.
+  std::vector<std::string> absent;
+  for (const std::string& n : leftOut.names())
+    if (!tables.Item(Variant(n))) absent.push_back(n);
   if (json) {
     std::cout << "[";
     bool first = true;
@@ -54,10 +59,17 @@ int listTables(AGP& proj, bool json) {
                 << ", \"type\": " << jsonString(t->str("TblType"))
                 << ", \"loaded\": " << jsonValue(Variant(t->flag("TblLoaded")))
                 << ", \"generate\": " << jsonValue(Variant(t->flag("TblGen")))
-                << ", \"fields\": " << t->Fields().Count() << ", \"charts\": " << t->Charts().Count() << "}";
+                << ", \"fields\": " << t->Fields().Count() << ", \"charts\": " << t->Charts().Count()
+                << ", \"left_out\": " << jsonValue(Variant(leftOut.contains(t->TblName()))) << "}";
       first = false;
     }
-    std::cout << (order.empty() ? "]\n" : "\n]\n");
+    for (const std::string& n : absent) {
+      std::cout << (first ? "\n" : ",\n") << "  {\"seq\": null, \"name\": " << jsonString(n)
+                << ", \"type\": null, \"loaded\": false, \"generate\": false, \"fields\": 0, \"charts\": 0"
+                << ", \"left_out\": true}";
+      first = false;
+    }
+    std::cout << (first ? "]\n" : "\n]\n");
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows;
@@ -66,6 +78,12 @@ int listTables(AGP& proj, bool json) {
                     yesNo(t->flag("TblGen")), std::to_string(t->Fields().Count()),
                     std::to_string(t->Charts().Count())});
   printTable({"SEQ", "NAME", "TYPE", "LOADED", "GENERATE", "FIELDS", "CHARTS"}, rows);
+  if (!leftOut.names().empty()) {
+    std::string names;
+    for (const std::string& n : leftOut.names()) names += (names.empty() ? "" : ", ") + n;
+    std::cout << "\nNot in the project by choice: " << names
+              << "\n(tarnwick add PROJECT TABLE takes one in)\n";
+  }
   return kExitOk;
 }
 
@@ -116,7 +134,7 @@ int runTables(const TablesOptions& o) {
   startEngine();
   Ref<AGP> proj = loadProject(o.project);
   if (!o.table.empty()) return listTable(findTable(*proj, o.table), o.json);
-  return listTables(*proj, o.json);
+  return listTables(*proj, LeftOut(o.project), o.json);
 }
 
 struct ShowOptions {

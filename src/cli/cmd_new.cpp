@@ -6,6 +6,7 @@
 
 #include "automation/text.h"
 #include "cli/cli.h"
+#include "cli/live_schema.h"
 #include "cli/relations.h"
 #include "model/database.h"
 #include "model/table.h"
@@ -318,6 +319,13 @@ int runNew(const NewOptions& o) {
   setUpLogin(*proj, o);
 
   saveProject(*proj, projectPath);
+  // The tables not chosen stay out of checks and synchronisation.
+  LeftOut leftOut(projectPath);
+  leftOut.clear();
+  if (choose)
+    for (AGPTable* t : tables.inSequence())
+      if (!t->flag("TblLoaded")) leftOut.add(t->TblName());
+  leftOut.save();
   int loaded = 0, fields = 0;
   for (AGPTable* t : tables.inSequence()) {
     if (!t->flag("TblLoaded")) continue;

@@ -1,4 +1,5 @@
 // tarnwick check and tarnwick sync: the project against the live database.
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -6,11 +7,13 @@
 #include "automation/error.h"
 #include "automation/text.h"
 #include "cli/cli.h"
+#include "cli/live_schema.h"
 #include "cli/relations.h"
 #include "cli/sync_flags.h"
 #include "cli/terminal.h"
 #include "model/database.h"
 #include "model/table.h"
+#include "schema/loaders.h"
 #include "support/engine_context.h"
 #include "sync/sync.h"
 #include "sync/sync_answers.h"
@@ -86,8 +89,36 @@ void reportFailures(AGP& proj) {
   }
 }
 
+// The tables left out on purpose, one line after the rest.
+void reportLeftOut(const LeftOut& leftOut) {
+  if (leftOut.names().empty()) return;
+  std::string text = "Not in the project by choice (tarnwick add PROJECT TABLE takes one in): ";
+  bool first = true;
+  for (const std::string& n : leftOut.names()) {
+    text += (first ? "" : ", ") + n;
+    first = false;
+  }
+  info(text);
+}
+
+std::string jsonNames(const std::set<std::string>& names) {
+  std::string out = "[";
+  for (const std::string& n : names) out += (out.size() > 1 ? ", " : "") + jsonString(n);
+  return out + "]";
+}
+
+std::string jsonDifferences(const std::vector<Difference>& list) {
+  if (list.empty()) return "[]";
+  std::string out = "[";
+  for (size_t i = 0; i < list.size(); ++i) out += (i ? ",\n    " : "\n    ") + toJson(list[i]);
+  return out + "\n  ]";
+}
+
+std::string differencesText(int n) { return std::to_string(n) + (n == 1 ? " difference" : " differences"); }
+
 struct CheckOptions {
   std::string project;
+  bool json = false;
 };
 
 int runCheck(const CheckOptions& o) {
@@ -95,15 +126,28 @@ int runCheck(const CheckOptions& o) {
   try {
     startEngine();
     Ref<AGP> proj = loadProject(o.project);
-    int16_t differences = CheckDB(*proj);
-    if (differences < 0) throw CliError(engineMessage(), kExitUsage);
+    LeftOut leftOut(o.project);
+    Ref<AGPSchema> schema = readLiveSchema(*proj);
+    dropLeftOut(*proj, *schema, leftOut);
+    CheckResult result = checkProject(*proj, *schema, true);
+    if (o.json) {
+      std::cout << "{\n  \"project\": " << jsonString(o.project)
+                << ",\n  \"in_sync\": " << (result.count == 0 ? "true" : "false")
+                << ",\n  \"count\": " << result.count
+                << ",\n  \"differences\": " << jsonDifferences(result.differences)
+                << ",\n  \"left_out\": " << jsonNames(leftOut.names()) << "\n}\n";
+      return result.count == 0 ? kExitOk : kExitFailed;
+    }
     reportFailures(*proj);
-    if (differences == 0) {
+    if (result.count == 0) {
       info(o.project + " is in sync with the database");
+      reportLeftOut(leftOut);
       return kExitOk;
     }
-    info(o.project + " differs from the database: " + std::to_string(differences) +
-         (differences == 1 ? " difference" : " differences") + " (tarnwick sync updates it)");
+    info(o.project + " differs from the database: " + differencesText(result.count) +
+         " (tarnwick sync updates it)");
+    for (const Difference& d : result.differences) info("  " + describe(d));
+    reportLeftOut(leftOut);
     return kExitFailed;
   } catch (const CliError& e) {
     throw CliError(e.what(), e.code() == kExitCancelled ? kExitCancelled : kExitUsage);
@@ -116,6 +160,8 @@ struct SyncOptions {
   std::string project;
   SyncFlags flags;
   bool noRelations = false;
+  bool addNew = false;
+  bool json = false;
 };
 
 // The loaded tables and their fields, to tell afterwards what was added.
@@ -143,24 +189,69 @@ RelationScope addedSince(AGP& proj, const std::set<std::pair<std::string, std::s
 }
 
 int runSync(const SyncOptions& o) {
+  const auto start = std::chrono::steady_clock::now();
+  if (o.json) globals().quiet = true;  // stdout holds the JSON alone
   startEngine();
   Ref<AGP> proj = loadProject(o.project);
   installSyncAnswers(o.flags, std::nullopt);
-  int16_t differences = CheckDB(*proj);
-  if (differences < 0) throwOnEngineError();
-  if (differences == 0) {
+  LeftOut leftOut(o.project);
+  Ref<AGPSchema> schema = readLiveSchema(*proj);
+  // Tables left out that the project lists without columns are loaded when
+  // new tables are asked for.
+  std::vector<std::string> listed;
+  if (o.addNew) {
+    for (const std::string& name : leftOut.names())
+      if (AGPTable* t = database(*proj).tables().Item(Variant(name)); t && !t->flag("TblLoaded"))
+        listed.push_back(t->TblName());
+  } else {
+    dropLeftOut(*proj, *schema, leftOut);
+  }
+  CheckResult result = checkProject(*proj, *schema, true);
+  const bool leftOutChanges = o.addNew && !leftOut.names().empty();
+  auto report = [&](bool updated) {
+    if (!o.json) return;
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::cout << "{\n  \"project\": " << jsonString(o.project)
+              << ",\n  \"updated\": " << (updated ? "true" : "false") << ",\n  \"count\": " << result.count
+              << ",\n  \"differences\": " << jsonDifferences(result.differences)
+              << ",\n  \"left_out\": " << jsonNames(leftOut.names())
+              << ",\n  \"seconds\": " << jsonValue(Variant(took.count())) << "\n}\n";
+  };
+  if (result.count == 0 && !leftOutChanges) {
     reportFailures(*proj);
+    if (o.json) {
+      report(false);
+      return kExitOk;
+    }
     info(o.project + " is already in sync with the database");
+    reportLeftOut(leftOut);
     return kExitOk;
   }
   const auto before = loadedNames(*proj);
-  SynchronizeDB(*proj);
+  synchronise(*proj, *schema);
   throwOnEngineError();
+  for (const std::string& name : listed) {
+    detail("loading " + name);
+    LoadTable(*proj, Variant(name));
+    throwOnEngineError(name);
+    if (AGPTable* t = database(*proj).tables().Item(Variant(name))) t->setSetting("TblGen", Variant(true));
+    result.differences.push_back({"table", name, "", "added", "", ""});
+  }
   if (!o.noRelations) reportRelations(applyRelations(*proj, addedSince(*proj, before)));
   reportFailures(*proj);
   saveProject(*proj, o.project);
-  info("Updated " + o.project + ": " + std::to_string(differences) +
-       (differences == 1 ? " difference" : " differences") + " applied");
+  if (o.addNew) {
+    leftOut.clear();
+    leftOut.save();
+  }
+  if (o.json) {
+    report(true);
+    return kExitOk;
+  }
+  info("Updated " + o.project + ": " + differencesText(result.count) + " applied");
+  for (const Difference& d : result.differences) detail("  " + describe(d));
+  for (const std::string& name : listed) info("Loaded " + name + ", left out before");
+  reportLeftOut(leftOut);
   return kExitOk;
 }
 
@@ -171,15 +262,20 @@ void addSyncCommands(CLI::App& app, Commands& out) {
     auto o = std::make_shared<CheckOptions>();
     CLI::App* sub = app.add_subcommand("check", "Compare a project with its live database");
     sub->add_option("PROJECT", o->project, "Project file")->required();
+    sub->add_flag("--json", o->json, "Write the differences as JSON for scripts");
     sub->footer(
         "Counts new, changed and removed tables, views and columns, changed primary keys,\n"
-        "custom views whose query now gives other columns and reports whose source changed.\n"
+        "custom views whose query now gives other columns and reports whose source changed,\n"
+        "then names each: added, dropped, renamed? (a dropped and an added one that look\n"
+        "alike), retyped, changed, key changed, fails. Tables left out of the project on\n"
+        "purpose (new --tables, remove) are listed apart, not as differences.\n"
         "\n"
         "Exit codes: 0 in sync, 1 the project differs, 2 any error (unreadable project,\n"
         "unreachable database, wrong password).\n"
         "\n"
         "Example:\n"
-        "  tarnwick check shop.xml || tarnwick sync shop.xml");
+        "  tarnwick check shop.xml || tarnwick sync shop.xml\n"
+        "  tarnwick check shop.xml --json | jq -r '.differences[] | .name'");
     out.push_back({sub, [o] { return runCheck(*o); }});
   }
   {
@@ -189,6 +285,9 @@ void addSyncCommands(CLI::App& app, Commands& out) {
     addSyncFlags(*sub, o->flags);
     sub->add_flag("--no-relations", o->noRelations,
                   "Give added tables and fields only the engine's defaults (see tarnwick new --help)");
+    sub->add_flag("--add-new", o->addNew,
+                  "Also take in the tables and views left out of the project on purpose");
+    sub->add_flag("--json", o->json, "Write what was done as JSON for scripts");
     sub->footer(
         "Settings are kept for every table, view and field that still exists. When tables\n"
         "(or fields of a table) are gone and others are new, they may have been renamed: on a\n"
@@ -200,7 +299,8 @@ void addSyncCommands(CLI::App& app, Commands& out) {
         "  clients: fname -> first_name\n"
         "\n"
         "Names a map file does not pair are taken as removed and new. Changed primary keys\n"
-        "are taken from the database unless --keep-keys is given.\n"
+        "are taken from the database unless --keep-keys is given. Tables left out on purpose\n"
+        "(new --tables, remove) stay out unless --add-new is given.\n"
         "\n"
         "Examples:\n"
         "  tarnwick sync shop.xml\n"

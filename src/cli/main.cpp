@@ -1,6 +1,7 @@
 // tarnwick: the command-line front end of the engine.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -43,8 +44,23 @@ constexpr const char* kFooter =
     "Run 'tarnwick help COMMAND' for a command's options and examples.";
 
 int fail(const std::string& message, int code) {
-  std::cerr << "tarnwick: " << red("error:") << ' ' << message << '\n';
+  std::cerr << "tarnwick: " << red("error:") << ' ' << displayPaths(message) << '\n';
   return code;
+}
+
+// What a run without arguments prints: the commands, one a line, and where
+// the rest of the help is.
+int shortHelp(const CLI::App& app) {
+  std::cout << "Usage: tarnwick [OPTIONS] COMMAND [ARGS]\n\n" << app.get_description() << "\n\nCommands:\n";
+  for (const CLI::App* sub : const_cast<CLI::App&>(app).get_subcommands({})) {
+    if (sub->get_group().empty()) continue;  // for the completion scripts only
+    std::string name = sub->get_name();
+    name.resize(std::max<size_t>(name.size() + 2, 14), ' ');
+    std::cout << "  " << name << sub->get_description() << '\n';
+  }
+  std::cout << "\nRun 'tarnwick help COMMAND' for a command's options and examples, 'tarnwick --help'\n"
+               "for the global options, exit codes and environment.\n";
+  return kExitOk;
 }
 
 }  // namespace
@@ -71,10 +87,13 @@ int main(int argc, char** argv) {
   addProjectCommands(app, commands);
   addInspectCommands(app, commands);
   addEditCommands(app, commands);
+  addAddCommands(app, commands);
   addSyncCommands(app, commands);
   addGenerateCommands(app, commands);
+  addServeCommands(app, commands);
   addConfigCommands(app, commands);
   addHelpCommands(app, commands);
+  addCompletionCommands(app, commands);
   // The global flags are accepted after the command as well. (Falling
   // through to the main parser instead would read a table named like a
   // command as that command.)
@@ -83,6 +102,7 @@ int main(int argc, char** argv) {
     c.app->add_flag("-v,--verbose", g.verbose, "Say what is being done, on stderr");
   }
 
+  if (argc <= 1) return shortHelp(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

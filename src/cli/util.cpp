@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "automation/error.h"
@@ -49,8 +50,56 @@ void detail(std::string_view text) {
   std::cerr << text << '\n';
 }
 
+namespace {
+
+std::vector<std::string>& shownWarnings() {
+  static std::vector<std::string> list;
+  return list;
+}
+
+}  // namespace
+
+const std::vector<std::string>& warningsShown() { return shownWarnings(); }
+
+std::string jsonList(const std::vector<std::string>& texts) {
+  std::string out = "[";
+  for (size_t i = 0; i < texts.size(); ++i) out += (i ? ", " : "") + jsonString(texts[i]);
+  return out + "]";
+}
+
 void warn(std::string_view text) {
-  std::cerr << "tarnwick: " << yellow("warning:", false) << ' ' << text << '\n';
+  shownWarnings().push_back(displayPaths(text));
+  std::cerr << "tarnwick: " << yellow("warning:", false) << ' ' << displayPaths(text) << '\n';
+}
+
+namespace {
+
+bool pathStart(char c) { return c == '/' || c == '~' || c == '.'; }
+bool wordBreak(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '\'' || c == '(' || c == '`';
+}
+
+}  // namespace
+
+std::string displayPaths(std::string_view text) {
+  std::string out(text);
+  size_t i = 0;
+  while (i < out.size()) {
+    if (wordBreak(out[i])) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < out.size() && !wordBreak(out[end])) ++end;
+    // A word that is a path of this system, with pieces joined by
+    // backslashes the way the engine builds them.
+    std::string_view word(out.data() + i, end - i);
+    if (pathStart(word.front()) && word.find('/') != std::string_view::npos)
+      for (size_t k = i; k < end; ++k)
+        if (out[k] == '\\') out[k] = '/';
+    i = end;
+  }
+  return out;
 }
 
 namespace {
@@ -275,12 +324,35 @@ void setSettingOf(AGP& proj, const PathSetting& p, const Variant& v) {
     proj.setSetting(p.name, v);
 }
 
+// What a file that is no project is, with what to do instead; empty for a
+// file that may be one.
+std::string notAProject(const std::string& path) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) {
+    if (fs::exists(fs::path(path) / "control.xml", ec))
+      return "is a template folder, not a project file; a project names it with --template " + path +
+             " (tarnwick new PROJECT.xml --db URL --template " + path + ")";
+    return "is a folder, not a project file";
+  }
+  std::ifstream in(path, std::ios::binary);
+  char head[16] = {};
+  in.read(head, sizeof head);
+  const std::string_view start(head, static_cast<size_t>(in.gcount()));
+  if (start == std::string_view("SQLite format 3\0", 16))
+    return "this is an SQLite database; create a project with tarnwick new PROJECT.xml --db sqlite:" + path;
+  if (start.substr(0, 4) == std::string_view("PK\3\4", 4))
+    return "this is an archive (a template?), not a project file; a project names a template with "
+           "--template " +
+           path + " (tarnwick new PROJECT.xml --db URL --template " + path + ")";
+  return {};
+}
+
 }  // namespace
 
 Ref<AGP> loadProject(const std::string& path) {
   std::error_code ec;
   if (!fs::exists(path, ec)) throw CliError(path + ": no such project file");
-  if (fs::is_directory(path, ec)) throw CliError(path + ": is a folder, not a project file");
+  if (std::string kind = notAProject(path); !kind.empty()) throw CliError(path + ": " + kind);
   // Load compares a project that has AutoSync set with its database; the
   // commands that want that do it themselves.
   LoadSyncCheck installed = loadSyncCheck();

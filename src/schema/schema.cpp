@@ -1,5 +1,6 @@
 #include "schema/schema.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "automation/text.h"
@@ -197,6 +198,21 @@ AGPSchema::~AGPSchema() = default;
 AGSchemaTable AGPSchema::Tbl(int16_t i) const {
   if (i < 0 || static_cast<size_t>(i) >= db_.tables.Tbl.size()) raise(kErrSubscript);
   return db_.tables.Tbl[static_cast<size_t>(i)];
+}
+
+void AGPSchema::dropTables(const std::function<bool(const AGSchemaTable&)>& drop) {
+  std::vector<AGSchemaTable>& records = db_.tables.Tbl;
+  if (records.empty()) return;
+  const size_t count = std::min(records.size() - 1, static_cast<size_t>(std::max<int16_t>(db_.DBTblCnt, 0)));
+  size_t kept = 1;
+  for (size_t i = 1; i <= count; ++i) {
+    if (drop(records[i])) continue;
+    if (kept != i) records[kept] = std::move(records[i]);
+    records[kept].TblSeq = static_cast<int16_t>(kept);
+    ++kept;
+  }
+  records.resize(kept);
+  db_.DBTblCnt = static_cast<int16_t>(kept - 1);
 }
 
 void AGPSchema::LoadDB(const Variant& sDBName, const Variant& sDBType, const Variant& sHost,

@@ -7,6 +7,7 @@
 // names, so any object with the same members (a test's stand-in, a future
 // bridge) serves as well as DBBridge.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,9 @@ class AGPSchema : public Dispatch {
   // A copy of table record i; error 9 outside the array.
   AGSchemaTable Tbl(int16_t i) const;
   const AGSchemaDB& record() const noexcept { return db_; }
+  // Forgets the table records `drop` picks (the records stay numbered from
+  // 1, in their order). For callers that compare only part of a database.
+  void dropTables(const std::function<bool(const AGSchemaTable&)>& drop);
   int16_t loadedMarker() const noexcept { return loaded_; }
 
   void LoadDB(const Variant& sDBName, const Variant& sDBType, const Variant& sHost, const Variant& sPort,

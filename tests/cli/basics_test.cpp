@@ -13,9 +13,10 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-const std::vector<std::string> kCommands = {
-    "new",    "tables", "show", "set",      "add-view", "add-report", "add-chart", "reorder",
-    "remove", "check",  "sync", "generate", "demo",     "config",     "help",      "man"};
+const std::vector<std::string> kCommands = {"new",        "tables",     "show",     "set",    "add-view",
+                                            "add-report", "add-chart",  "reorder",  "remove", "add",
+                                            "check",      "sync",       "generate", "serve",  "demo",
+                                            "config",     "completion", "help",     "man"};
 
 class BasicsTest : public CliTest {};
 
@@ -99,11 +100,22 @@ TEST_F(BasicsTest, ManualPageIsMadeFromTheSameTexts) {
   }
 }
 
-TEST_F(BasicsTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+TEST_F(BasicsTest, NoArgumentsPrintTheCommandsAndWhereTheFullHelpIs) {
   RunResult none = run({});
-  EXPECT_EQ(none.code, 2) << none;
-  EXPECT_THAT(none.err, HasSubstr("no command given"));
-  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.code, 0) << none;
+  EXPECT_EQ(none.err, "");
+  EXPECT_THAT(none.out, StartsWith("Usage: tarnwick "));
+  for (const std::string& c : kCommands) EXPECT_THAT(none.out, HasSubstr("\n  " + c + " ")) << c;
+  EXPECT_THAT(none.out, HasSubstr("tarnwick help COMMAND"));
+  // Short: the exit codes and environment stay in --help.
+  EXPECT_THAT(none.out, Not(HasSubstr("TARNWICK_DB_PASSWORD")));
+}
+
+TEST_F(BasicsTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+  RunResult onlyFlags = run({"--quiet"});
+  EXPECT_EQ(onlyFlags.code, 2) << onlyFlags;
+  EXPECT_THAT(onlyFlags.err, HasSubstr("no command given"));
+  EXPECT_EQ(onlyFlags.out, "");
 
   RunResult unknown = run({"tabels", "shop.xml"});
   EXPECT_EQ(unknown.code, 2) << unknown;
@@ -128,6 +140,58 @@ TEST_F(BasicsTest, ErrorsAreOneLineOnStderr) {
   EXPECT_EQ(r.code, 1) << r;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "tarnwick: error: nothere.xml: no such project file\n");
+}
+
+TEST_F(BasicsTest, AFileThatIsNoProjectSaysWhatItIsAndWhatToRun) {
+  shopDb();
+  fs::path zip = makeTemplateZip("mine", {{"control.xml", "<control/>"}});
+  fs::path folder = makeTemplateFolder("theirs", {{"control.xml", "<control/>"}});
+  write(work() / "notes.txt", "not a project");
+  struct Case {
+    std::string file;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {"shop.sqlite",
+       "shop.sqlite: this is an SQLite database; create a project with tarnwick new PROJECT.xml --db "
+       "sqlite:shop.sqlite\n"},
+      {zip.string(),
+       "archive (a template?), not a project file; a project names a template with --template " +
+           zip.string()},
+      {folder.string(),
+       "is a template folder, not a project file; a project names it with --template " + folder.string()},
+      {".", ".: is a folder, not a project file\n"},
+  };
+  for (const Case& c : cases)
+    for (const char* command : {"tables", "check", "generate"}) {
+      RunResult r = run({command, c.file});
+      EXPECT_EQ(r.code == 0, false) << command << " " << c.file << "\n" << r;
+      EXPECT_THAT(r.err, HasSubstr(c.says)) << command << " " << c.file;
+    }
+  // A file that may be a project is read as one and its own fault told.
+  RunResult text = run({"tables", "notes.txt"});
+  EXPECT_EQ(text.code, 1) << text;
+  EXPECT_THAT(text.err, Not(HasSubstr("create a project")));
+}
+
+TEST_F(BasicsTest, EnginePathsInMessagesAreShownWithSlashes) {
+  // The work folder of a template, which the engine names with backslashes
+  // between its pieces, is shown as a path of this system.
+  fs::path folder = makeTemplateFolder(
+      "tpl", {{"control.xml",
+               "<TarnwickTemplate date=\"2026-01-01\" version=\"1.0\" desc=\"t\" author=\"t\">\r\n"
+               "<control id=\"index\" type=\"other\" ofile=\"index\" oext=\"php\" ifiles=\"index.php\"/>\r\n"
+               "</TarnwickTemplate>\r\n"},
+              {"lang.xml", "<tarnwick.language></tarnwick.language>"},
+              {"index.php", "x <!--##include nothere.php/part##-->\r\n"}});
+  newShop("shop.xml", {"--template", folder.string(), "--dest", "site"});
+  ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all"}).code, 0);
+  RunResult r = run({"generate", "shop.xml", "--overwrite", "all"});
+  EXPECT_EQ(r.code, 1) << r;
+  EXPECT_THAT(r.err, HasSubstr("Missing \"nothere.php\" in template folder \"" +
+                               (dir() / "Documents").string() + "/Tarnwick/Templates/"))
+      << r;
+  EXPECT_THAT(r.err, HasSubstr("/Script\". Generation aborted.")) << r;
 }
 
 TEST_F(BasicsTest, AWordAfterTheCommandIsAnArgumentEvenWhenItNamesACommand) {

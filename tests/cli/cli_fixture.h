@@ -81,6 +81,14 @@ class CliTest : public ::testing::Test {
   // ---- running the program
 
   RunResult run(const std::vector<std::string>& args, const std::string& input = {}) {
+    std::vector<std::string> program = {TARNWICK_CLI};
+    program.insert(program.end(), args.begin(), args.end());
+    return runProgram(program, input);
+  }
+
+  // Runs another program (found on PATH, which starts with the folder of the
+  // built tarnwick) the same way: in work(), with the test's environment.
+  RunResult runProgram(const std::vector<std::string>& program, const std::string& input = {}) {
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
     std::vector<std::string> envText = environment();
@@ -90,7 +98,7 @@ class CliTest : public ::testing::Test {
       dup2(out[1], 1);
       dup2(err[1], 2);
       for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-      exec(args, envText);
+      exec(program, envText);
     }
     close(in[0]);
     close(out[1]);
@@ -133,7 +141,9 @@ class CliTest : public ::testing::Test {
     envText.push_back("TERM=xterm");
     int master = -1;
     pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) exec(args, envText);
+    std::vector<std::string> program = {TARNWICK_CLI};
+    program.insert(program.end(), args.begin(), args.end());
+    if (pid == 0) exec(program, envText);
     RunResult r;
     size_t next = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -281,30 +291,40 @@ class CliTest : public ::testing::Test {
     return zip;
   }
 
- private:
+ protected:
+  // The test's environment; PATH starts with the built program's folder.
   std::vector<std::string> environment() const {
     std::vector<std::string> out;
+    std::string path = "PATH=" + fs::path(TARNWICK_CLI).parent_path().string();
     for (char** e = environ; *e; ++e) {
       std::string entry = *e;
       std::string name = entry.substr(0, entry.find('='));
       if (name.rfind("TARNWICK_", 0) == 0 && name != "TARNWICK_SOURCE_DIR") continue;
       if (name == "NO_COLOR" || name == "HOME" || name == "TERM") continue;
       if (name.rfind("PG", 0) == 0) continue;  // libpq's connection variables
+      if (name == "PATH") {
+        path += ":" + entry.substr(5);
+        continue;
+      }
       out.push_back(entry);
     }
+    out.push_back(path);
     for (const auto& [k, v] : env_) out.push_back(k + "=" + v);
     return out;
   }
 
-  [[noreturn]] void exec(const std::vector<std::string>& args, const std::vector<std::string>& envText) {
+  // Runs `program` (argv[0] looked up on the test's PATH) in work().
+  [[noreturn]] void exec(const std::vector<std::string>& program, const std::vector<std::string>& envText) {
     if (chdir(work().c_str()) != 0) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(TARNWICK_CLI)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& a : program) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
     for (const std::string& e : envText) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
-    execve(TARNWICK_CLI, argv.data(), envp.data());
+    for (const std::string& e : envText)
+      if (e.rfind("PATH=", 0) == 0) setenv("PATH", e.c_str() + 5, 1);
+    execvpe(argv[0], argv.data(), envp.data());
     _exit(127);
   }
 
@@ -316,6 +336,7 @@ class CliTest : public ::testing::Test {
     return -1;
   }
 
+ private:
   fs::path dir_;
   std::map<std::string, std::string> env_;
 };

@@ -53,7 +53,12 @@ TEST_F(ConfigTest, TheFirstRunStartsFromTheMachineDefaults) {
 TEST_F(ConfigTest, SetWritesByTheSettingsTypeAndListShowsIt) {
   ASSERT_EQ(run({"config", "set", "Project", "RecPerPage", "40"}).code, 0);
   ASSERT_EQ(run({"config", "set", "Project", "ExportCsv", "0"}).code, 0);
-  ASSERT_EQ(run({"config", "set", "General", "BackupFile", "false"}).code, 0);
+  // NAME=VALUE in one word, as set takes it; the value may hold "=".
+  ASSERT_EQ(run({"config", "set", "General", "BackupFile=false"}).code, 0);
+  RunResult code = run({"config", "set", "General", "USERCODE=a=b"});
+  ASSERT_EQ(code.code, 0) << code;
+  EXPECT_EQ(code.out, "General.USERCODE = a=b\n");
+  EXPECT_EQ(get("General", "USERCODE"), "a=b\n");
   RunResult title = run({"config", "set", "Project", "BodyTitle", "My shop"});
   ASSERT_EQ(title.code, 0) << title;
   EXPECT_EQ(title.out, "Project.BodyTitle = My shop\n");
@@ -118,6 +123,9 @@ TEST_F(ConfigTest, UnknownSectionsNamesAndBadValuesAreRefused) {
   // Nothing was changed by the refused commands.
   EXPECT_EQ(get("Project", "RecPerPage"), "25\n");
   EXPECT_EQ(get("Project", "ExportCsv"), "True\n");
+  RunResult noValue = run({"config", "set", "Project", "RecPerPage"});
+  EXPECT_EQ(noValue.code, 2) << noValue;
+  EXPECT_THAT(noValue.err, HasSubstr("give the value as NAME VALUE or NAME=VALUE"));
   RunResult noAction = run({"config"});
   EXPECT_EQ(noAction.code, 2) << noAction;
 }

@@ -270,8 +270,15 @@ TEST_F(ProjectTest, TablesJsonIsForScripts) {
   EXPECT_THAT(r.out, ::testing::StartsWith("["));
   EXPECT_THAT(r.out,
               HasSubstr("\"name\": \"orders\", \"type\": \"TABLE\", \"loaded\": true, \"generate\": true, "
-                        "\"fields\": 4, \"charts\": 0}"));
+                        "\"fields\": 4, \"charts\": 0, \"left_out\": false}"));
   EXPECT_THAT(r.out, HasSubstr("\"name\": \"customers\", \"type\": \"TABLE\", \"loaded\": false"));
+  // The tables not chosen are left out on purpose; one the project does not
+  // list at all is named too.
+  EXPECT_THAT(r.out, HasSubstr("\"charts\": 0, \"left_out\": true}"));
+  ASSERT_EQ(run({"remove", "shop.xml", "customers"}).code, 0);
+  RunResult removed = run({"tables", "shop.xml", "--json"});
+  EXPECT_THAT(removed.out, HasSubstr("{\"seq\": null, \"name\": \"customers\", \"type\": null, \"loaded\": false, "
+                                     "\"generate\": false, \"fields\": 0, \"charts\": 0, \"left_out\": true}"));
 }
 
 TEST_F(ProjectTest, TablesOfAnUnknownTableSuggestsTheCloseOnes) {

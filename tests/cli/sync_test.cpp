@@ -9,6 +9,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class SyncTest : public CliTest {
  protected:
@@ -39,7 +40,9 @@ TEST_F(SyncTest, CheckCountsTheDifferencesAndExitsOne) {
   alter("ALTER TABLE orders ADD COLUMN note TEXT;");
   RunResult column = run({"check", "shop.xml"});
   EXPECT_EQ(column.code, 1) << column;
-  EXPECT_EQ(column.out, "shop.xml differs from the database: 3 differences (tarnwick sync updates it)\n");
+  EXPECT_EQ(column.out,
+            "shop.xml differs from the database: 3 differences (tarnwick sync updates it)\n"
+            "  field orders.note added (TEXT)\n");
   // A new table of two columns adds one table and two columns.
   alter("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT);");
   RunResult table = run({"check", "shop.xml"});
@@ -169,6 +172,139 @@ TEST_F(SyncTest, ChangedPrimaryKeysFollowTheDatabaseUnlessKept) {
   EXPECT_EQ(attribute(project, fieldXPath("orders", "customer_id"), "FldIsPrimaryKey"), "1");
   ASSERT_EQ(run({"sync", "kept.xml", "--keep-keys"}).code, 0);
   EXPECT_EQ(attribute(work() / "kept.xml", tableXPath("orders"), "TblKey"), "id");
+}
+
+// Each change of the schema is named in check's listing and JSON: which
+// table, view or field, and how it changed.
+TEST_F(SyncTest, CheckNamesEachDifferenceAndHowItChanged) {
+  const std::string rebuildOrders =
+      "DROP VIEW big_orders; DROP TABLE orders;"
+      "CREATE TABLE orders (id INTEGER NOT NULL, customer_id INTEGER NOT NULL, total DECIMAL(12,2), "
+      "placed DATE, PRIMARY KEY (id, customer_id));"
+      "CREATE VIEW big_orders AS SELECT id, total FROM orders WHERE total > 100;";
+  struct Case {
+    std::string sql;
+    std::vector<std::string> json;  // lines of check --json's differences
+    std::string text;               // a line of the listing
+  };
+  const std::vector<Case> cases = {
+      {"ALTER TABLE orders ADD COLUMN note TEXT;",
+       {R"J({"kind": "field", "name": "orders", "field": "note", "change": "added", "to": "TEXT"})J"},
+       "  field orders.note added (TEXT)\n"},
+      {"ALTER TABLE customers DROP COLUMN email;",
+       {R"J({"kind": "field", "name": "customers", "field": "email", "change": "dropped", "from": "VARCHAR(120)"})J"},
+       "  field customers.email dropped (was VARCHAR(120))\n"},
+      {"ALTER TABLE customers RENAME COLUMN email TO mail;",
+       {R"J({"kind": "field", "name": "customers", "field": "mail", "change": "renamed?", "from": "email")J"},
+       "  field customers.mail is new; renamed from email?\n"},
+      {"CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT);",
+       {R"J({"kind": "table", "name": "notes", "change": "added"})J"},
+       "  table notes added\n"},
+      {"DROP VIEW big_orders;", {R"J({"kind": "view", "name": "big_orders", "change": "dropped"})J"},
+       "  view big_orders dropped\n"},
+      {"ALTER TABLE customers RENAME TO clients;",
+       {R"J({"kind": "table", "name": "clients", "change": "renamed?", "from": "customers"})J"},
+       "  table clients is new; renamed from customers?\n"},
+      {rebuildOrders,
+       {R"J({"kind": "key", "name": "orders", "change": "key changed", "from": "id", "to": "customer_id,id"})J",
+        R"J({"kind": "field", "name": "orders", "field": "total", "change": "retyped", "from": "DECIMAL(10,2)", "to": "DECIMAL(12,2)"})J",
+        R"J({"kind": "field", "name": "orders", "field": "id", "change": "changed", "from": "unique, auto-increment, row id", "to": "not unique, not auto-increment, not row id"})J",
+        R"J({"kind": "field", "name": "orders", "field": "customer_id", "change": "changed", "from": "not key column", "to": "key column"})J"},
+       "  table orders primary key changed: id -> customer_id,id\n"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string name = "case" + std::to_string(++n);
+    fs::copy_file(db, work() / (name + ".sqlite"));
+    ASSERT_EQ(run({"new", name + ".xml", "--db", "sqlite:" + name + ".sqlite"}).code, 0);
+    execSqlite(work() / (name + ".sqlite"), c.sql);
+    RunResult json = run({"check", name + ".xml", "--json"});
+    EXPECT_EQ(json.code, 1) << c.sql << "\n" << json;
+    EXPECT_THAT(json.out, HasSubstr("\"in_sync\": false")) << c.sql;
+    for (const std::string& line : c.json)
+      EXPECT_THAT(json.out, HasSubstr(line)) << c.sql << "\n" << json.out;
+    RunResult text = run({"check", name + ".xml"});
+    EXPECT_THAT(text.out, HasSubstr(c.text)) << c.sql << "\n" << text.out;
+  }
+  // A project in line says so in JSON too.
+  RunResult same = run({"check", "shop.xml", "--json"});
+  EXPECT_EQ(same.code, 0) << same;
+  EXPECT_THAT(same.out, HasSubstr("\"in_sync\": true,\n  \"count\": 0,\n  \"differences\": []"));
+}
+
+TEST_F(SyncTest, SyncWritesWhatItDidAsJson) {
+  alter("ALTER TABLE orders ADD COLUMN note TEXT;");
+  RunResult r = run({"sync", "shop.xml", "--json"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(r.out, HasSubstr("\"updated\": true,\n  \"count\": 3,"));
+  EXPECT_THAT(r.out, HasSubstr(R"J({"kind": "field", "name": "orders", "field": "note", "change": "added")J"));
+  EXPECT_THAT(r.out, HasSubstr("\"seconds\": "));
+  EXPECT_THAT(fields("orders"), ElementsAre("id", "customer_id", "total", "placed", "note"));
+  RunResult again = run({"sync", "shop.xml", "--json"});
+  EXPECT_THAT(again.out, HasSubstr("\"updated\": false,\n  \"count\": 0,"));
+}
+
+// Tables left out on purpose (new --tables, remove) are remembered beside the
+// project and passed by until taken in again.
+TEST_F(SyncTest, TablesLeftOutOnPurposeStayOut) {
+  const fs::path leftOut = work() / "shop.xml.left-out";
+  struct Case {
+    std::string how;
+    std::vector<std::string> make;  // commands that leave customers out
+  };
+  const std::vector<Case> cases = {
+      {"remove", {"remove", "shop.xml", "customers"}},
+      {"new --tables",
+       {"new", "shop.xml", "--db", "sqlite:shop.sqlite", "--tables", "orders,big_orders", "--force"}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(run({"new", "shop.xml", "--db", "sqlite:shop.sqlite", "--force"}).code, 0) << c.how;
+    EXPECT_FALSE(fs::exists(leftOut)) << c.how;
+    ASSERT_EQ(run(c.make).code, 0) << c.how;
+    EXPECT_THAT(read(leftOut), HasSubstr("\ncustomers\n")) << c.how;
+    // Nothing about it in the project file's own layout.
+    EXPECT_THAT(read(project), Not(HasSubstr("left-out"))) << c.how;
+
+    RunResult check = run({"check", "shop.xml"});
+    EXPECT_EQ(check.code, 0) << c.how << "\n" << check;
+    EXPECT_THAT(
+        check.out,
+        HasSubstr("Not in the project by choice (tarnwick add PROJECT TABLE takes one in): customers"))
+        << c.how;
+    RunResult json = run({"check", "shop.xml", "--json"});
+    EXPECT_THAT(json.out, HasSubstr("\"left_out\": [\"customers\"]")) << c.how;
+    RunResult tablesOut = run({"tables", "shop.xml"});
+    EXPECT_THAT(tablesOut.out, HasSubstr("Not in the project by choice: customers")) << c.how;
+    // A change elsewhere is synchronised; the table stays out.
+    alter("ALTER TABLE orders ADD COLUMN note" + std::to_string(&c - &cases[0]) + " TEXT;");
+    ASSERT_EQ(run({"sync", "shop.xml"}).code, 0) << c.how;
+    EXPECT_EQ(attribute(project, tableXPath("customers"), "TblLoaded") == "1", false) << c.how;
+    EXPECT_EQ(run({"check", "shop.xml"}).code, 0) << c.how;
+  }
+  // add takes it in again (loaded and marked for generation) and forgets it
+  // was left out.
+  RunResult add = run({"add", "shop.xml", "customers"});
+  ASSERT_EQ(add.code, 0) << add;
+  EXPECT_EQ(attribute(project, tableXPath("customers"), "TblLoaded"), "1");
+  EXPECT_EQ(attribute(project, tableXPath("customers"), "TblGen"), "1");
+  EXPECT_THAT(fields("customers"), ElementsAre("id", "name", "email"));
+  EXPECT_FALSE(fs::exists(leftOut));
+  EXPECT_EQ(run({"check", "shop.xml"}).code, 0);
+  // add also takes in a table never listed; unknown names are refused.
+  ASSERT_EQ(run({"remove", "shop.xml", "customers"}).code, 0);
+  RunResult unknown = run({"add", "shop.xml", "custmers"});
+  EXPECT_EQ(unknown.code, 2) << unknown;
+  EXPECT_THAT(unknown.err, HasSubstr("did you mean customers?"));
+  ASSERT_EQ(run({"add", "shop.xml", "customers"}).code, 0);
+  EXPECT_THAT(fields("customers"), ElementsAre("id", "name", "email"));
+  // sync --add-new takes in every table left out.
+  ASSERT_EQ(run({"remove", "shop.xml", "customers"}).code, 0);
+  ASSERT_EQ(run({"remove", "shop.xml", "big_orders"}).code, 0);
+  RunResult all = run({"sync", "shop.xml", "--add-new"});
+  ASSERT_EQ(all.code, 0) << all;
+  EXPECT_THAT(tables(), ::testing::UnorderedElementsAre("customers", "orders", "big_orders"));
+  EXPECT_EQ(attribute(project, tableXPath("big_orders"), "TblLoaded"), "1");
+  EXPECT_FALSE(fs::exists(leftOut));
 }
 
 }  // namespace
