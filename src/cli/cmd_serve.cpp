@@ -112,19 +112,26 @@ struct DocumentRoot {
   std::string router;  // empty: none
 };
 
+bool holdsPhp(const fs::path& folder) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    if (entry.path().extension() == ".php" && entry.is_regular_file(ec)) return true;
+  return false;
+}
+
 DocumentRoot findDocumentRoot(const std::string& dest) {
   std::error_code ec;
   DocumentRoot root;
   root.app = dest;
-  fs::path publicFolder = fs::path(dest) / "public";
-  root.folder = fs::is_directory(publicFolder, ec) ? publicFolder.string() : dest;
-  // A router beside the document root or in it, by name.
-  for (const fs::path& candidate : {fs::path(dest) / "router.php", fs::path(root.folder) / "router.php"}) {
-    if (fs::is_regular_file(candidate, ec)) {
-      root.router = candidate.string();
-      break;
-    }
-  }
+  root.folder = dest;
+  const fs::path router = fs::path(dest) / "router.php";
+  const fs::path publicFolder = fs::path(dest) / "public";
+  // public/ is the document root when the pages are there (a folder that
+  // holds only a style sheet is not), or a router beside it says so.
+  const bool routed = fs::is_regular_file(router, ec);
+  if (fs::is_directory(publicFolder, ec) && (routed || holdsPhp(publicFolder)))
+    root.folder = publicFolder.string();
+  if (routed) root.router = router.string();
   return root;
 }
 

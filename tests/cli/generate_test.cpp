@@ -81,6 +81,15 @@ TEST_F(PagesTest, OverwriteSkipKeepsExistingFiles) {
   EXPECT_THAT(
       r.out, ::testing::MatchesRegex("Generated 1 page into .* \\([0-9]+ unchanged, [0-9]+ existing pages? skipped\\) in .*\n"));
   EXPECT_FALSE(fs::exists(page("orders").string() + ".bak"));
+  // The same counts as JSON, alone on stdout.
+  fs::remove(page("customers"));
+  RunResult json = run({"generate", "shop.xml", "--overwrite", "skip", "--json"});
+  ASSERT_EQ(json.code, 0) << json;
+  EXPECT_THAT(json.out,
+              ::testing::MatchesRegex("\\{\n  \"destination\": \"" + site().string() +
+                                      "\",\n  \"pages_written\": 1,\n  \"pages_skipped\": [1-9][0-9]*,\n"
+                                      "(.|\n)*  \"backups\": 0,\n  \"warnings\": \\[\\],\n"
+                                      "  \"seconds\": [0-9.e-]+\n\\}\n"));
 }
 
 TEST_F(PagesTest, OverwriteAllReplacesFilesAndKeepsBackupsAsTheUserDefaultSays) {
@@ -92,6 +101,10 @@ TEST_F(PagesTest, OverwriteAllReplacesFilesAndKeepsBackupsAsTheUserDefaultSays) 
   EXPECT_EQ(read(page("orders")), "List of orders\r\n");
   EXPECT_EQ(read(page("orders").string() + ".bak"), "mine");
   EXPECT_THAT(r.out, HasSubstr(" unchanged, 1 backup)")) << "only the page that changed is backed up";
+  write(page("orders"), "mine");
+  RunResult json = run({"generate", "shop.xml", "--overwrite", "all", "--force", "--json"});
+  EXPECT_THAT(json.out, HasSubstr("\"pages_skipped\": 0,"));
+  EXPECT_THAT(json.out, ::testing::ContainsRegex("\"backups\": [1-9]"));
 
   write(page("orders"), "mine again");
   ASSERT_EQ(run({"generate", "shop.xml", "--overwrite", "all", "--no-backup", "--force"}).code, 0);

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 
 #include <gmock/gmock.h>
@@ -63,6 +64,8 @@ class ServeTest : public CliTest {
     program.insert(program.end(), args.begin(), args.end());
     pid_ = fork();
     if (pid_ == 0) {
+      // A test that ends early takes the server down with it.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
       dup2(pipeFds[1], 1);
       int null = open("/dev/null", O_RDONLY);
       dup2(null, 0);
