@@ -88,7 +88,7 @@ TEST_F(PagesTest, OverwriteSkipKeepsExistingFiles) {
   EXPECT_THAT(json.out,
               ::testing::MatchesRegex("\\{\n  \"destination\": \"" + site().string() +
                                       "\",\n  \"pages_written\": 1,\n  \"pages_skipped\": [1-9][0-9]*,\n"
-                                      "(.|\n)*  \"backups\": 0,\n  \"warnings\": \\[\\],\n"
+                                      "(.|\n)*  \"backups\": 0,\n  \"warnings\": \\[\"1 file changed by hand[^\"]*\"\\],\n"
                                       "  \"seconds\": [0-9.e-]+\n\\}\n"));
 }
 
