@@ -210,7 +210,7 @@ TEST_F(TemplatePages, ProjectSettings) {
   EXPECT_EQ(php(file, "$a['menu']"),
             R"([{"caption":"Customers","page":"customerslist.php","group":"tables"},)"
             R"({"caption":"Orders","page":"orderslist.php","group":"tables"},)"
-            R"({"caption":"order_totals","page":"order_totalslist.php","group":"tables"},)"
+            R"({"caption":"order_totals","page":"order_totalslist.php","group":"views"},)"
             R"({"caption":"sales_report","page":"sales_reportreport.php","group":"reports"}])")
       << "employees has no list page";
   const std::string ids = language->Phrase("runtime_phrases");
