@@ -46,6 +46,7 @@ struct Globals {
   bool colorOut = false;     // stdout is a terminal and colour is allowed
   bool colorErr = false;     // the same for stderr
   bool interactive = false;  // stdin and stderr are terminals: questions can be asked
+  std::string command;       // the sub-command being run ("set"), for the project lock
 };
 Globals& globals();
 
@@ -113,16 +114,27 @@ void throwOnEngineError(std::string_view context = {});
 // Loads a project file without comparing it with its database. Throws when
 // the file is missing or cannot be read. A project whose database password
 // is empty takes TARNWICK_DB_PASSWORD for the run, when that is set.
-Ref<AGP> loadProject(const std::string& path);
+// `forChange`: the project is locked first (lockProject), so that no other
+// command changes it between this load and the save.
+Ref<AGP> loadProject(const std::string& path, bool forChange = false);
 // Saves a project (never with a password taken from the environment). The
-// file is replaced only once it is written whole.
-// Writes the project file. A static login password given in plain text
-// (SecPasswd) is replaced by its hash first: no project file holds it.
+// file is replaced only once it is written whole; temporary copies that
+// killed runs left beside it are removed. Locks the project when it is not
+// locked yet. A static login password given in plain text (SecPasswd) is
+// replaced by its hash first: no project file holds it.
 void saveProject(AGP& proj, const std::string& path);
 // A password_hash()-compatible hash of a password (SHA-256 crypt, computed
 // once, checked by PHP's password_verify()); a text that already is such a
 // hash is returned as it is.
 std::string loginPasswordHash(const std::string& password);
+// Takes the lock of a project file ("<file>.lock" beside it) for the rest of
+// the run. A run that finds it taken waits up to TARNWICK_LOCK_WAIT seconds
+// (10 by default; Ctrl-C ends the wait), then fails naming the holder. A
+// folder where no lock file can be made is not locked (saving there fails
+// on its own).
+void lockProject(const std::string& path);
+// Ends the lock early (a long generation does not keep others waiting).
+void unlockProject();
 
 AGPDatabase& database(AGP& proj);
 // Marks every loaded table and view for generation (TblGen).

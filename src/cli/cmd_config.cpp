@@ -3,6 +3,7 @@
 // seed them the first time and `config reset` brings those back.
 #include <iostream>
 
+#include "automation/error.h"
 #include "automation/text.h"
 #include "cli/cli.h"
 #include "model/chart.h"
@@ -39,6 +40,7 @@ const std::vector<Known>& generalValues() {
       {"ScriptEngineTimeout", "Long", kRegDword},
       {"UnloadThresholdCount", "Integer", kRegDword},
       {"XMLEncodeCharSet", "String", kRegString},
+      {"CssFile", "String", kRegString},
   };
   return values;
 }
@@ -202,7 +204,21 @@ int runReset(const ConfigOptions& o) {
       return kExitOk;
     }
   }
-  ctx.registryStore().deleteKey(kRootCurrentUser, ctx.regBase);
+  // A damaged store is rebuilt; the damaged file is kept beside it.
+  RegistryStore& store = ctx.registryStore();
+  std::string problem = store.problem();
+  if (problem.empty()) {
+    try {
+      store.deleteKey(kRootCurrentUser, ctx.regBase);
+    } catch (const Error& e) {
+      problem = e.description();
+    }
+  }
+  if (!problem.empty()) {
+    const std::string copy = store.setAside();
+    warn(problem);
+    info("The damaged user defaults were kept as " + copy + "; " + store.userDatabasePath() + " is new");
+  }
   makeRef<AGP>();  // a first start again: the machine defaults are copied
   info("User defaults reset from " + machine);
   return kExitOk;
@@ -229,7 +245,7 @@ void addConfigCommands(CLI::App& app, Commands& out) {
       "Sections: General, Project, Database, Table, Field, Chart (any letter case). Project,\n"
       "Database, Table, Field and Chart hold the defaults of the settings of that name that\n"
       "new objects start with; General holds Language, BackupFile, USERCODE,\n"
-      "ScriptEngineTimeout, UnloadThresholdCount and XMLEncodeCharSet.\n"
+      "ScriptEngineTimeout, UnloadThresholdCount, XMLEncodeCharSet and CssFile.\n"
       "\n"
       "Examples:\n"
       "  tarnwick config list Project\n"

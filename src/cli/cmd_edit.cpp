@@ -166,7 +166,7 @@ int runSet(SetOptions o) {
   if (objectWords.size() > 1) o.path.field = objectWords[1];
 
   startEngine();
-  Ref<AGP> proj = loadProject(o.project);
+  Ref<AGP> proj = loadProject(o.project, true);
   Target target = applySettings(*proj, o.path, assignments);
   saveProject(*proj, o.project);
   std::string what = target.kind == "project"    ? "the project"
@@ -197,7 +197,7 @@ int runAddView(const ViewOptions& o) {
   }
   if (sql.empty()) throw usageError("give the view's SELECT with --sql or --sql-file");
   startEngine();
-  Ref<AGP> proj = loadProject(o.project);
+  Ref<AGP> proj = loadProject(o.project, true);
   LoadCustomView(*proj, Variant(o.name), Variant(sql), Variant(o.copyFields));
   throwOnEngineError(o.name);
   AGPTable& view = findTable(*proj, o.name);
@@ -213,7 +213,7 @@ struct ReportOptions {
 
 int runAddReport(const ReportOptions& o) {
   startEngine();
-  Ref<AGP> proj = loadProject(o.project);
+  Ref<AGP> proj = loadProject(o.project, true);
   if (!LoadReport(*proj, Variant(o.name), Variant(o.from))) {
     if (engine().projErr.empty()) throw CliError("cannot add the report " + o.name);
     throwOnEngineError();
@@ -230,12 +230,18 @@ struct ChartOptions {
 
 int runAddChart(const ChartOptions& o) {
   startEngine();
-  Ref<AGP> proj = loadProject(o.project);
+  Ref<AGP> proj = loadProject(o.project, true);
   bool ok =
       o.copyFrom.empty() ? LoadChart(*proj, o.name, o.table) : CopyChart(*proj, o.copyFrom, o.name, o.table);
   if (!ok) {
     if (engine().projErr.empty()) throw CliError("cannot add the chart " + o.name);
     throwOnEngineError();
+  }
+  if (o.copyFrom.empty()) {
+    // A chart without a position is drawn nowhere: a new one goes above the
+    // list unless the user's defaults place it.
+    AGPChart& chart = findChart(findTable(*proj, o.table), o.name);
+    if (chart.setting("ChartPosition").toLong() == 0) chart.setSetting("ChartPosition", Variant::integer(1));
   }
   saveProject(*proj, o.project);
   info("Added chart " + o.name + " to " + o.table +
@@ -280,7 +286,7 @@ int runReorder(const ReorderOptions& o) {
   long position = std::stol(last);
   a.pop_back();
   startEngine();
-  Ref<AGP> proj = loadProject(o.project);
+  Ref<AGP> proj = loadProject(o.project, true);
   std::string moved;
   if (!o.chart.empty()) {
     if (a.size() != 1) throw usageError("with --chart give TABLE and POSITION");
@@ -308,7 +314,7 @@ struct RemoveOptions {
 
 int runRemove(const RemoveOptions& o) {
   startEngine();
-  Ref<AGP> proj = loadProject(o.project);
+  Ref<AGP> proj = loadProject(o.project, true);
   AGPTable& t = findTable(*proj, o.table);
   LeftOut leftOut(o.project);
   std::string removed;

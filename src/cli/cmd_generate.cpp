@@ -140,6 +140,7 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
 
   const std::string dest = proj.str("Destination");
   const auto start = std::chrono::steady_clock::now();
+  CleanCancel cancelBetweenPages;
   if (check) {
     int16_t existing = Generator(proj).GenCheck();
     throwOnEngineError();
@@ -230,6 +231,7 @@ bool syncBeforeRun(AGP& proj, const GenerateOptions& o) {
   if (o.sync == "update") update = true;
   if (o.sync == "keep") update = false;
   installSyncAnswers(o.syncFlags, update);
+  checkMapBeforeSync(proj);
   int16_t differences = CheckDB(proj);
   if (differences < 0) {
     warn("cannot compare the project with its database: " + engineMessage());
@@ -250,6 +252,7 @@ bool syncBeforeRun(AGP& proj, const GenerateOptions& o) {
   }
   SynchronizeDB(proj);
   throwOnEngineError();
+  checkMapAfterSync(proj);
   return true;
 }
 
@@ -261,11 +264,13 @@ int runGenerate(GenerateOptions o) {
   requireFlagFor("overwrite", "--overwrite all or --overwrite skip");
   requireFlagFor("template", "--keep-template or --extract-template");
   requireFlagFor(kSyncPromptId, "--sync update, --sync keep or --sync off");
-  Ref<AGP> proj = loadProject(o.project);
+  // The project may be updated from its database: locked until then.
+  Ref<AGP> proj = loadProject(o.project, o.sync != "off" && o.sync != "keep");
   if (syncBeforeRun(*proj, o)) {
     saveProject(*proj, o.project);
     info("Updated " + o.project + " from the database");
   }
+  unlockProject();
   if (!o.dest.empty()) proj->setSetting("Destination", Variant(absolutePath(o.dest)));
   o.choices.manifest = manifestPathOf(o.project);
   o.choices.project = o.project;

@@ -3,12 +3,14 @@
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <sstream>
 
 #include "automation/error.h"
 #include "automation/text.h"
 #include "cli/cli.h"
 #include "cli/live_schema.h"
 #include "cli/relations.h"
+#include "cli/map_file.h"
 #include "cli/sync_flags.h"
 #include "cli/terminal.h"
 #include "model/database.h"
@@ -29,35 +31,32 @@ void addSyncFlags(CLI::App& sub, SyncFlags& flags) {
 
 namespace {
 
-std::string trimmed(std::string_view s) { return std::string(trimBlanks(s)); }
+// The map file of this run and its pairs (see checkMapBeforeSync).
+std::string gMapPath;
+std::vector<MapPair> gMapPairs;
 
-void readMap(const std::string& path, SyncAnswers& answers) {
+std::vector<MapPair> readMap(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw CliError(path + ": cannot read the map file");
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string text = trimmed(line);
-    if (text.empty() || text[0] == '#') continue;
-    size_t arrow = text.find("->");
-    if (arrow == std::string::npos)
-      throw usageError(path + ":" + std::to_string(number) + ": expected OLD -> NEW or TABLE: OLD -> NEW");
-    std::string left = trimmed(text.substr(0, arrow));
-    std::string newName = trimmed(text.substr(arrow + 2));
-    std::string table;
-    if (size_t colon = left.find(':'); colon != std::string::npos) {
-      table = trimmed(left.substr(0, colon));
-      left = trimmed(left.substr(colon + 1));
-    }
-    if (left.empty() || newName.empty() || (text.find(':') < arrow && table.empty()))
-      throw usageError(path + ":" + std::to_string(number) + ": a name is missing");
-    if (table.empty())
-      answers.pairTable(newName, left);
-    else
-      answers.pairField(table, newName, left);
-  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return parseMap(text.str(), path);
+}
+
+AGPTable* projectTable(AGP& proj, const std::string& name) {
+  return database(proj).tables().Item(Variant(name));
+}
+
+bool hasField(AGPTable& table, const std::string& name) {
+  return table.Fields().Item(Variant(name)) != nullptr;
+}
+
+// Throws a usage error listing the map lines at fault, when there are any.
+void throwMapProblems(const std::vector<std::string>& problems) {
+  if (problems.empty()) return;
+  std::string text = "the map file names what does not exist (nothing was changed):";
+  for (const std::string& p : problems) text += "\n  " + gMapPath + ":" + p;
+  throw usageError(text);
 }
 
 }  // namespace
@@ -67,11 +66,63 @@ void installSyncAnswers(const SyncFlags& flags, std::optional<bool> update) {
   auto answers = std::make_unique<SyncAnswers>(makeCliPrompt());
   answers->setUpdateKeys(!flags.keepKeys);
   if (update) answers->setUpdate(*update);
+  gMapPath = flags.map;
+  gMapPairs.clear();
   if (!flags.map.empty()) {
-    readMap(flags.map, *answers);
+    gMapPairs = readMap(flags.map);
+    for (const MapPair& p : gMapPairs) {
+      if (p.table.empty())
+        answers->pairTable(p.newName, p.oldName);
+      else
+        answers->pairField(p.table, p.newName, p.oldName);
+    }
     answers->setPairsComplete(true);
   }
   engine().setPrompts(std::move(answers));
+}
+
+void checkMapBeforeSync(AGP& proj) {
+  // The old name of a pair is in the project, or the new one is there
+  // already (a map used again after its renames were made).
+  std::vector<std::string> problems;
+  for (const MapPair& p : gMapPairs) {
+    const std::string at = std::to_string(p.line) + ": ";
+    if (p.table.empty()) {
+      if (!projectTable(proj, p.oldName) && !projectTable(proj, p.newName))
+        problems.push_back(at + "no table or view \"" + p.oldName + "\" in the project");
+      continue;
+    }
+    AGPTable* table = projectTable(proj, p.table);
+    for (const MapPair& renamed : gMapPairs)
+      if (!table && renamed.table.empty() && equalsNoCase(renamed.newName, p.table))
+        table = projectTable(proj, renamed.oldName);
+    if (!table) {
+      problems.push_back(at + "no table or view \"" + p.table + "\" in the project");
+    } else if (table->flag("TblLoaded") && !hasField(*table, p.oldName) && !hasField(*table, p.newName)) {
+      problems.push_back(at + "no field \"" + p.oldName + "\" in " + table->TblName());
+    }
+  }
+  throwMapProblems(problems);
+}
+
+void checkMapAfterSync(AGP& proj) {
+  // The project now holds what the database holds: every new name must be
+  // among it, or the pair matched nothing and its old object was dropped.
+  std::vector<std::string> problems;
+  for (const MapPair& p : gMapPairs) {
+    const std::string at = std::to_string(p.line) + ": ";
+    if (p.table.empty()) {
+      if (!projectTable(proj, p.newName))
+        problems.push_back(at + "no table or view \"" + p.newName + "\" in the database");
+      continue;
+    }
+    AGPTable* table = projectTable(proj, p.table);
+    if (!table)
+      problems.push_back(at + "no table or view \"" + p.table + "\" in the database");
+    else if (table->flag("TblLoaded") && !hasField(*table, p.newName))
+      problems.push_back(at + "no column \"" + p.newName + "\" in " + p.table + " in the database");
+  }
+  throwMapProblems(problems);
 }
 
 namespace {
@@ -192,8 +243,9 @@ int runSync(const SyncOptions& o) {
   const auto start = std::chrono::steady_clock::now();
   if (o.json) globals().quiet = true;  // stdout holds the JSON alone
   startEngine();
-  Ref<AGP> proj = loadProject(o.project);
+  Ref<AGP> proj = loadProject(o.project, true);
   installSyncAnswers(o.flags, std::nullopt);
+  checkMapBeforeSync(*proj);
   LeftOut leftOut(o.project);
   Ref<AGPSchema> schema = readLiveSchema(*proj);
   // Tables left out that the project lists without columns are loaded when
@@ -218,6 +270,7 @@ int runSync(const SyncOptions& o) {
               << ",\n  \"seconds\": " << jsonValue(Variant(took.count())) << "\n}\n";
   };
   if (result.count == 0 && !leftOutChanges) {
+    checkMapAfterSync(*proj);
     reportFailures(*proj);
     if (o.json) {
       report(false);
@@ -237,6 +290,7 @@ int runSync(const SyncOptions& o) {
     if (AGPTable* t = database(*proj).tables().Item(Variant(name))) t->setSetting("TblGen", Variant(true));
     result.differences.push_back({"table", name, "", "added", "", ""});
   }
+  checkMapAfterSync(*proj);
   if (!o.noRelations) reportRelations(applyRelations(*proj, addedSince(*proj, before)));
   reportFailures(*proj);
   saveProject(*proj, o.project);
@@ -298,7 +352,8 @@ void addSyncCommands(CLI::App& app, Commands& out) {
         "  # a renamed field: the table as the database names it, then the field\n"
         "  clients: fname -> first_name\n"
         "\n"
-        "Names a map file does not pair are taken as removed and new. Changed primary keys\n"
+        "Names a map file does not pair are taken as removed and new; a name in it that is\n"
+        "neither in the project nor in the database is an error. Changed primary keys\n"
         "are taken from the database unless --keep-keys is given. Tables left out on purpose\n"
         "(new --tables, remove) stay out unless --add-new is given.\n"
         "\n"

@@ -36,6 +36,7 @@ constexpr const char* kFooter =
     "  TARNWICK_MACHINE_REGISTRY  the shipped machine defaults file\n"
     "  TARNWICK_DOCUMENTS         folder below which generation keeps its work folders\n"
     "  TARNWICK_DB_PASSWORD       database password when a mysql:// or postgresql:// URL has none\n"
+    "  TARNWICK_LOCK_WAIT         seconds to wait for a project another run is changing (10)\n"
     "  TARNWICK_EXTENSIONS        folder of extension archives\n"
     "  TARNWICK_TEMPLATES         folder of the shipped templates (default: beside the program)\n"
     "  TARNWICK_DATA_DIR          folder holding templates/ and samples/ (for demo)\n"
@@ -132,6 +133,8 @@ int main(int argc, char** argv) {
   for (const Command& c : commands)
     if (c.app->parsed()) chosen = &c;
   if (!chosen) return fail("no command given (see tarnwick --help)", kExitUsage);
+  for (const CLI::App* a = chosen->app; a && a != &app; a = a->get_parent())
+    g.command = g.command.empty() ? a->get_name() : a->get_name() + " " + g.command;
 
   installInterruptHandler();
   try {
@@ -141,6 +144,8 @@ int main(int argc, char** argv) {
   } catch (const tw::Error& e) {
     if (interrupted() || e.description() == "Generation cancelled by user!")
       return fail("cancelled", kExitCancelled);
+    if (e.source() == "tarnwick.Registry")
+      return fail(e.description() + " (tarnwick config reset --yes rebuilds it, keeping a copy)", kExitFailed);
     return fail(e.description(), kExitFailed);
   } catch (const std::exception& e) {
     return fail(e.what(), kExitFailed);

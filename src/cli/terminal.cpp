@@ -15,8 +15,17 @@ namespace tw::cli {
 namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
+volatile std::sig_atomic_t gCleanCancels = 0;
 
 extern "C" void onCommandInterrupt(int sig) {
+  if (gCleanCancels == 0) {
+    // Nothing is half-written outside a clean-cancel phase (files are
+    // replaced whole), and a wait inside a library (a database server that
+    // stopped answering) would not notice a flag: end now.
+    static const char text[] = "\ntarnwick: error: cancelled\n";
+    [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, text, sizeof text - 1);
+    _exit(130);
+  }
   if (gInterrupted) {
     // Second press: the user wants out now.
     std::signal(sig, SIG_DFL);
@@ -164,5 +173,8 @@ void installInterruptHandler() {
 }
 
 bool interrupted() noexcept { return gInterrupted != 0; }
+
+CleanCancel::CleanCancel() { gCleanCancels = gCleanCancels + 1; }
+CleanCancel::~CleanCancel() { gCleanCancels = gCleanCancels - 1; }
 
 }  // namespace tw::cli

@@ -25,9 +25,19 @@ void requireFlagFor(std::string_view promptId, std::string_view flagText);
 // stderr is no terminal. Ctrl-C marks the run cancelled.
 std::unique_ptr<ProgressSink> makeCliProgressSink();
 
-// Ctrl-C: the first press asks the running operation to stop (nothing is
-// saved afterwards); a second press ends the program at once.
+// Ctrl-C ends the program (see CleanCancel for the runs that stop cleanly
+// at their next step instead); nothing is saved afterwards.
 void installInterruptHandler();
 bool interrupted() noexcept;
+// While one lives (a generation run), the first Ctrl-C only asks the run to
+// stop at its next step (interrupted()) and the second ends the process.
+// Otherwise the first Ctrl-C ends the process at once with exit code 130.
+class CleanCancel {
+ public:
+  CleanCancel();
+  ~CleanCancel();
+  CleanCancel(const CleanCancel&) = delete;
+  CleanCancel& operator=(const CleanCancel&) = delete;
+};
 
 }  // namespace tw::cli

@@ -4,12 +4,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstring>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
+#include <thread>
 
 #include "automation/error.h"
 #include "automation/text.h"
@@ -21,6 +26,7 @@
 #include "model/database.h"
 #include "model/field.h"
 #include "model/table.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "schema/loaders.h"
 #include "support/engine_context.h"
@@ -347,12 +353,70 @@ std::string notAProject(const std::string& path) {
   return {};
 }
 
+std::unique_ptr<FileLock> gProjectLock;
+std::string gLockedProject;
+
+double lockWaitSeconds() {
+  const char* text = std::getenv("TARNWICK_LOCK_WAIT");
+  if (!text || !*text) return 10;
+  char* end = nullptr;
+  const double seconds = std::strtod(text, &end);
+  return end && *end == 0 && seconds >= 0 ? seconds : 10;
+}
+
+std::string clockTime() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%H:%M:%S", &local);
+  return buf;
+}
+
 }  // namespace
 
-Ref<AGP> loadProject(const std::string& path) {
+void lockProject(const std::string& path) {
+  const std::string key = absolutePath(path);
+  if (gProjectLock && gLockedProject == key) return;
+  unlockProject();
+  auto lock = std::make_unique<FileLock>(key + ".lock");
+  if (lock->error()) {
+    detail(path + ": not locked (" + std::strerror(lock->error()) + ")");
+    return;
+  }
+  const std::string me = "tarnwick " + (globals().command.empty() ? "" : globals().command + " ") +
+                         "(process " + std::to_string(::getpid()) + ", since " + clockTime() + ")";
+  const double wait = lockWaitSeconds();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wait);
+  bool told = false;
+  while (!lock->tryLock(me)) {
+    if (interrupted()) throw CliError("cancelled while waiting for " + path, kExitCancelled);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      std::string holder = lock->holder();
+      throw CliError(path + " is being changed by " + (holder.empty() ? "another program" : holder) +
+                     "; gave up after waiting " + std::to_string(static_cast<int>(wait + 0.5)) +
+                     " s (TARNWICK_LOCK_WAIT sets how long), nothing was changed");
+    }
+    if (!told) {
+      detail(path + " is being changed by " + lock->holder() + "; waiting");
+      told = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  gProjectLock = std::move(lock);
+  gLockedProject = key;
+}
+
+void unlockProject() {
+  gProjectLock.reset();
+  gLockedProject.clear();
+}
+
+Ref<AGP> loadProject(const std::string& path, bool forChange) {
   std::error_code ec;
   if (!fs::exists(path, ec)) throw CliError(path + ": no such project file");
   if (std::string kind = notAProject(path); !kind.empty()) throw CliError(path + ": " + kind);
+  if (forChange) lockProject(path);
   // Load compares a project that has AutoSync set with its database; the
   // commands that want that do it themselves.
   LoadSyncCheck installed = loadSyncCheck();
@@ -399,6 +463,7 @@ void saveProject(AGP& proj, const std::string& path) {
     password = proj.db()->setting("DBPwd");
     proj.db()->setSetting("DBPwd", Variant(""));
   }
+  lockProject(path);
   // Written in their portable form, kept absolute in memory.
   const fs::path folder = fs::path(absolutePath(path)).parent_path();
   std::vector<std::pair<const PathSetting*, Variant>> absolute;
@@ -419,6 +484,8 @@ void saveProject(AGP& proj, const std::string& path) {
   }
   restore();
   detail("saved " + path);
+  if (int stale = removeStaleTemporaries(path))
+    detail("removed " + std::to_string(stale) + " temporary copies of " + path + " that interrupted runs left");
 }
 
 void markLoadedForGeneration(AGP& proj) {

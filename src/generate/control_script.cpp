@@ -62,7 +62,7 @@ std::string Generator::GetIncludeFiles(std::string_view text) {
 }
 
 void Generator::missing(std::string_view name) {
-  engine().projErr = "Missing \"" + std::string(name) + "\" in template folder \"" + state_.templateFolder +
+  engine().projErr = "Missing \"" + std::string(name) + "\" in template folder \"" + gen::shownPath(state_.templateFolder) +
                      "\". Generation aborted.";
   AbortGeneration();
 }

@@ -40,13 +40,12 @@ bool folderHolds(const std::string& source, const std::string& target) {
 }  // namespace
 
 int16_t Generator::PrepareDestination(bool) {
-  // Without an application root the upload folder goes below the
-  // destination, never below the current folder.
-  std::string root = EnsureTrailingSlash(gen::trimmed(proj_.str("AppRootFolder")));
-  if (root.empty()) root = EnsureTrailingSlash(gen::trimmed(proj_.str("Destination")));
+  // Below the application, never below the folder the run was started in.
+  const std::string root = ApplicationRoot();
   std::string upload = gen::trimmed(proj_.str("UploadPath"));
   if (!upload.empty() && upload.front() == '~') upload.erase(0, 1);
-  if (!upload.empty()) CreateFolderPath(root + upload);
+  if (upload.empty() || root.empty()) return 0;
+  CreateFolderPath(root + upload);
   return 0;
 }
 
@@ -149,14 +148,14 @@ int16_t Generator::CopyControlFiles(bool check) {
         }
         std::optional<std::string> bytes = readFile(source);
         if (!bytes) {
-          ctx.projErr = "Copying to file \"" + target + "\" failed!";
+          ctx.projErr = "Copying to file \"" + gen::shownPath(target) + "\" failed" + gen::reasonOf(errno) + "!";
           return 1;
         }
         ctx.status().DispStatus("Copying file " + std::string(name) + "...");
         // Only the control's output folder is made: a name with a folder of
         // its own needs that folder in the destination.
         if (!placeOutput(target, overwrite, [&] { return *bytes; }, state_.summary.filesCopied, false)) {
-          ctx.projErr = "Copying to file \"" + target + "\" failed!";
+          ctx.projErr = "Copying to file \"" + gen::shownPath(target) + "\" failed" + gen::reasonOf(errno) + "!";
           return 1;
         }
       }
@@ -194,7 +193,7 @@ int16_t Generator::CopyControlFiles(bool check) {
       ctx.status().DispStatus("Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) +
                               "...");
       if (!copyFolder(source, target, true)) {
-        ctx.projErr = "Copying to folder \"" + target + "\" failed!";
+        ctx.projErr = "Copying to folder \"" + gen::shownPath(target) + "\" failed" + gen::reasonOf(errno) + "!";
         return 1;
       }
       ++state_.summary.foldersCopied;

@@ -2,7 +2,12 @@
 // cache, extraction of the template and extension archives, loading of the
 // control and language files, the script engine, merging of extensions,
 // script files, and the page pass.
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "automation/error.h"
 #include "automation/text.h"
@@ -13,6 +18,7 @@
 #include "model/database.h"
 #include "model/extension.h"
 #include "platform/archive.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "script/agscript.h"
 #include "script/cache.h"
@@ -48,6 +54,22 @@ void remember(AGPCache& cache, std::string_view group, std::string_view key, std
   if (!date) return;
   cache.AddCache(Variant(group), Variant(key), Variant::date(*date), sizeValue(fileSize(path)));
 }
+
+// The lock of the template work folder this thread's run uses: runs of
+// templates of the same file name share the folder and take turns.
+struct WorkFolderLock {
+  std::string folder;
+  std::unique_ptr<FileLock> lock;
+};
+thread_local WorkFolderLock tlsWorkFolderLock;
+
+// Ends the lock when the run ends, however it ends.
+struct WorkFolderRelease {
+  ~WorkFolderRelease() {
+    tlsWorkFolderLock.lock.reset();
+    tlsWorkFolderLock.folder.clear();
+  }
+};
 
 // The template file name of a Template setting: its last path component.
 std::string templateNameOf(std::string_view templ) { return lastPathComponent(templ); }
@@ -120,6 +142,7 @@ void Generator::PrepareWorkFolders(std::string_view subfolder) {
   createFolders(templates);
   state_.templateWorkFolder = templates + "\\" + KeyName(state_.templateFileName);
   createFolders(state_.templateWorkFolder);
+  lockWorkFolder();
   state_.extensionsFolder = state_.templateWorkFolder + "\\extensions";
   createFolders(state_.extensionsFolder);
   for (AGPExtension* e : proj_.Extensions().inSequence()) createFolders(extensionFolder(e->Name()));
@@ -133,6 +156,30 @@ void Generator::PrepareWorkFolders(std::string_view subfolder) {
   ctx.scriptFolder = state_.tempFolder;
 }
 
+void Generator::lockWorkFolder() {
+  WorkFolderLock& held = tlsWorkFolderLock;
+  if (held.lock && held.folder == state_.templateWorkFolder) return;
+  held.lock.reset();
+  held.folder.clear();
+  auto lock = std::make_unique<FileLock>(joinPath(state_.templateWorkFolder, ".lock"));
+  // A folder where no lock file can be made fails on its first file anyway.
+  if (lock->error()) return;
+  const std::string me = "process " + std::to_string(::getpid());
+  bool told = false;
+  while (!lock->tryLock(me)) {
+    AGPStatus& status = engine().status();
+    if (!told) {
+      status.DispStatus("Waiting for another generation that uses " + gen::shownPath(state_.templateWorkFolder) +
+                        " (" + lock->holder() + ")...");
+      told = true;
+    }
+    if (status.StatusIsCancelled()) CancelGeneration();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  held.folder = state_.templateWorkFolder;
+  held.lock = std::move(lock);
+}
+
 int16_t Generator::CheckSourceChanged(std::string_view group, std::string_view key, std::string_view path) {
   if (path.empty() || !fileExists(path)) return kSourceMissing;
   std::optional<double> date = fileModifiedDate(path);
@@ -144,7 +191,7 @@ int16_t Generator::CheckSourceChanged(std::string_view group, std::string_view k
 bool Generator::ExtractArchive(std::string_view archive, std::string_view folder) {
   ArchiveResult result = extractArchive(archive, folder);
   if (!result.ok) {
-    setProjErr(": Extracting archive \"" + std::string(archive) + "\" failed (" + result.error +
+    setProjErr(": Extracting archive \"" + gen::shownPath(archive) + "\" failed (" + result.error +
                ")! Generation aborted!");
     return false;
   }
@@ -184,12 +231,15 @@ void Generator::GenScript() {
     return;
   }
 
+  WorkFolderRelease releaseWorkFolder;
   try {
     const std::string templ = proj_.str("Template");
     if (const std::string name = templateNameOf(templ); !name.empty()) state_.templateFileName = name;
+    // The work folder first: the cache in it is read once no other run
+    // uses it.
+    PrepareWorkFolders("Script");
     ctx.cache = makeRef<AGPCache>(state_.templateFileName);
     AGPCache& cacheFile = *cache();
-    PrepareWorkFolders("Script");
 
     // The template archive: extracted when it is new or changed, unless the
     // user keeps the copy extracted before.
@@ -266,7 +316,7 @@ void Generator::GenScript() {
     const bool controlChanged = r != kSourceUnchanged;
     if (!controls().LoadControls(controlFile)) {
       if (ctx.projErr.empty())
-        setProjErr(": Load Template Control File \"" + controlFile + "\" failed! Generation aborted!");
+        setProjErr(": Load Template Control File \"" + gen::shownPath(controlFile) + "\" failed! Generation aborted!");
       return;
     }
     const std::string version = controls().ProdVersion();
@@ -294,7 +344,7 @@ void Generator::GenScript() {
     if (!currentScriptEngine() || !ctx.language) ctx.language = makeRef<AGPLanguage>();
     AGPLanguage& language = static_cast<AGPLanguage&>(*ctx.language);
     if (!language.Load(languageFile)) {
-      setProjErr(": Load Language File \"" + languageFile + "\" failed! Generation aborted!");
+      setProjErr(": Load Language File \"" + gen::shownPath(languageFile) + "\" failed! Generation aborted!");
       return;
     }
 
@@ -425,11 +475,12 @@ int16_t Generator::GenCheck() {
   state_.summary = {};
   if (const std::string name = templateNameOf(proj_.str("Template")); !name.empty())
     state_.templateFileName = name;
+  WorkFolderRelease releaseWorkFolder;
   PrepareWorkFolders("Tmp");
   if (!ExtractArchive(proj_.str("Template"), state_.templateFolder)) return 0;
   const std::string controlFile = state_.templateFolder + "\\control.xml";
   if (!controls().LoadControls(controlFile)) {
-    setProjErr(": Load Template Control File \"" + controlFile + "\" failed! Generation aborted!");
+    setProjErr(": Load Template Control File \"" + gen::shownPath(controlFile) + "\" failed! Generation aborted!");
     return 0;
   }
   if (proj_.DBCnt() == 0) {

@@ -13,6 +13,9 @@
 //       \temp                                   script files (<CtrlID><CtrlTagExt>.tmp),
 //                                               the merge scratch file and cache.xml
 //
+// Runs whose templates have the same file name share the template work
+// folder: a run waits until no other one uses it.
+//
 // The template archive is extracted only when it changed since the last run
 // (the cache remembers its time and size), and a control's templates are
 // converted into its script file only when they, a session file or an
@@ -140,6 +143,7 @@ class GenerationState : public Dispatch {
   GenerationManifest previousManifest;
   GenerationManifest manifest;
   bool guarded = false;
+  bool producedNothing = false;  // the last page's script failed: nothing to place
 };
 
 // The thread's generation state, created on first use.
@@ -205,6 +209,10 @@ class Generator {
   // The name of a project-wide control's page.
   std::string OtherPageName(const AGPControl& control) const;
   std::string ResolveOutputPath(std::string_view folder, std::string_view name, bool check);
+  // The application's root folder (AppRootFolder, "~" in output folders)
+  // with a trailing separator: the destination when the setting is empty,
+  // and a relative setting taken below the destination.
+  std::string ApplicationRoot() const;
   static std::string EnsureTrailingSlash(std::string_view text);
   static void CreateFolderPath(std::string_view path);
   // `backup` false leaves the backup to the caller (made only when the
@@ -255,6 +263,9 @@ class Generator {
   // The folder a control's files are read from.
   std::string sourceFolder(const AGPControl& control) const;
   std::string extensionFolder(std::string_view name) const;
+  // Waits until no other run uses the template work folder (the wait can be
+  // cancelled), then keeps it until the run ends.
+  void lockWorkFolder();
   // CheckControlStale for one file and its includes: true when newer than
   // the script file's stamp.
   bool sourceIsNewer(std::string_view base, std::string_view name, const std::string& stamp);

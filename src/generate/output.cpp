@@ -127,11 +127,43 @@ void Generator::CreateFolderPath(std::string_view path) {
   }
 }
 
+namespace {
+
+// True when a folder or file name of the template climbs out of the folder
+// it is put in (a ".." component).
+bool climbsOut(std::string_view path) {
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '\\' || path[i] == '/') {
+      if (path.substr(start, i - start) == "..") return true;
+      start = i + 1;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string Generator::ApplicationRoot() const {
+  const std::string destination = EnsureTrailingSlash(proj_.str("Destination"));
+  const std::string root = gen::trimmed(proj_.str("AppRootFolder"));
+  if (root.empty()) return destination;
+  const bool absolute = root.front() == '/' || root.front() == '\\' || (root.size() > 1 && root[1] == ':');
+  return EnsureTrailingSlash(absolute ? root : destination + root);
+}
+
 std::string Generator::ResolveOutputPath(std::string_view folder, std::string_view name, bool check) {
+  // Output goes below the destination (or the application root), never
+  // beside or above it, whatever the control file says.
+  if (climbsOut(folder) || climbsOut(name)) {
+    engine().projErr = engine().productName + ": Output \"" + gen::shownPath(std::string(folder) + std::string(name)) +
+                       "\" would be written outside the destination folder! Generation aborted!";
+    AbortGeneration();
+  }
   std::string root;
   std::string sub;
   if (folder.substr(0, 2) == "~\\" || folder.substr(0, 2) == "~/") {
-    root = EnsureTrailingSlash(proj_.str("AppRootFolder"));
+    root = ApplicationRoot();
     sub = std::string(folder.substr(2));
   } else {
     root = EnsureTrailingSlash(proj_.str("Destination"));
@@ -233,11 +265,13 @@ bool Generator::ConfirmFileOverwrite(std::string_view path, bool overwrite, bool
   if (state_.mode == "C") CancelGeneration();
   if (!state_.answer) return false;
   if (state_.backupFile && backup) {
-    if (!copyFile(path, std::string(path) + ".bak", true)) {
-      engine().prompts().message(
-          engine().productName,
-          "Error in open \"" + std::string(path) + "\", description:Permission denied or the file is in use",
-          MessageIcon::Exclamation);
+    const std::string backup = std::string(path) + ".bak";
+    if (!copyFile(path, backup, true)) {
+      const int error = errno;
+      engine().prompts().message(engine().productName,
+                                 "Error in open \"" + gen::shownPath(path) + "\", description:" +
+                                     (error ? std::strerror(error) : "Permission denied or the file is in use"),
+                                 MessageIcon::Exclamation);
       return false;
     }
     ++state_.summary.backups;
@@ -264,9 +298,10 @@ bool Generator::ConfirmFolderOverwrite(std::string_view path, bool overwrite, bo
     const std::string backup = std::string(path) + ".bak";
     if (folderExists(backup)) deleteFolder(backup);
     if (!copyFolder(path, backup, true)) {
+      const int error = errno;
       engine().prompts().message(engine().productName,
-                                 "Error in open \"" + std::string(path) +
-                                     "\", description:Permission denied or the folder is in use",
+                                 "Error in open \"" + gen::shownPath(path) + "\", description:" +
+                                     (error ? std::strerror(error) : "Permission denied or the folder is in use"),
                                  MessageIcon::Exclamation);
       return false;
     }
@@ -285,14 +320,17 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
       std::optional<std::string> script = fileExists(scriptFile) ? readTextFile(scriptFile) : std::nullopt;
       if (!script) {
         engine().projErr =
-            "File " + std::string(scriptFile) + " not found. Generation aborted" + (fieldPage ? "" : ".");
+            "File " + gen::shownPath(scriptFile) + " not found. Generation aborted" + (fieldPage ? "" : ".");
         AbortGeneration();
       }
       known = state_.scriptTexts.emplace(std::string(scriptFile), std::move(*script)).first;
     }
     std::string text;
+    const bool failedBefore = !engine().projErr.empty();
     if (AGScript* eng = currentScriptEngine())
       text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout);
+    // A script that failed made no page: the one there stays.
+    if (!failedBefore && !engine().projErr.empty()) state_.producedNothing = true;
     return encodeText(control.CtrlSpace ? CompactOutput(text) : TrimLeadingBlankLines(text), TextEncoding::Utf8);
   }, state_.summary.pagesWritten);
 }

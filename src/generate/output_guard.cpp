@@ -1,6 +1,7 @@
 // Writing one output file safely: unchanged bytes are left alone (and never
 // backed up), files changed by hand since the last run are protected, and a
 // dry run only reports. The manifest of the run records what was written.
+#include <cerrno>
 #include <string>
 
 #include "automation/text.h"
@@ -103,7 +104,12 @@ bool Generator::placeOutput(std::string_view path, bool overwrite, const std::fu
     return true;
   }
 
+  state_.producedNothing = false;
   std::string text = produce();
+  if (state_.producedNothing) {
+    state_.producedNothing = false;
+    return true;
+  }
   // Nothing to overwrite, nothing to ask about, nothing to back up.
   if (current && *current == text) {
     report.unchanged.push_back(key);
@@ -146,8 +152,10 @@ bool Generator::placeOutput(std::string_view path, bool overwrite, const std::fu
   if (const size_t cut = folder.rfind('\\'); makeFolder && cut != std::string::npos)
     CreateFolderPath(folder.substr(0, cut));
   if (!writeFile(path, text)) {
+    const int error = errno;
     // A script's own message, if any, comes first.
-    if (engine().projErr.empty()) setProjErr(": Writing to file \"" + std::string(path) + "\" failed!");
+    if (engine().projErr.empty())
+      setProjErr(": Writing to file \"" + gen::shownPath(path) + "\" failed" + gen::reasonOf(error) + "!");
     return false;
   }
   state_.manifest.record(key, text);

@@ -1,5 +1,7 @@
 #pragma once
 // Small text routines of the generation run.
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +44,21 @@ inline size_t findNoCase(std::string_view text, std::string_view needle, size_t 
     if (j == needle.size()) return i;
   }
   return std::string_view::npos;
+}
+
+// A path as messages show it: the engine joins paths with "\", this system
+// separates folders with "/".
+inline std::string shownPath(std::string_view path) {
+  std::string out(path);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+
+// " (the system's reason)" for a failure that left `error` (an errno) behind,
+// empty when there is none.
+inline std::string reasonOf(int error) {
+  return error ? " (" + std::string(std::strerror(error)) + ")" : std::string();
 }
 
 }  // namespace tw::gen

@@ -2,7 +2,12 @@
 
 #include <zip.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -44,19 +49,49 @@ std::string safeEntryPath(std::string name) {
 
 }  // namespace
 
-ArchiveResult extractArchive(std::string_view archivePath, std::string_view folder) {
+namespace {
+
+std::string megabytes(uint64_t bytes) {
+  if (bytes < 1024 * 1024) return std::to_string(bytes) + " bytes";
+  return std::to_string(bytes / (1024 * 1024)) + " MB";
+}
+
+// A folder beside `root` that the entries are unpacked into first.
+fs::path stagingFolder(const fs::path& root) {
+  static unsigned counter = 0;
+  const fs::path parent = root.has_parent_path() ? root.parent_path() : fs::path(".");
+  return parent / ("." + root.filename().string() + ".unpacking-" + std::to_string(::getpid()) + "-" +
+                   std::to_string(++counter));
+}
+
+// Removes the staging folder on every way out.
+struct Staging {
+  fs::path path;
+  ~Staging() {
+    std::error_code ec;
+    if (!path.empty()) fs::remove_all(path, ec);
+  }
+};
+
+}  // namespace
+
+ArchiveResult extractArchive(std::string_view archivePath, std::string_view folder, const ArchiveLimits& limits) {
   ArchiveResult result;
   // A consistency check on opening refuses archives that were cut short.
   ZipPtr z = openZip(archivePath, ZIP_RDONLY | ZIP_CHECKCONS, result.error);
   if (!z) return result;
   zip_int64_t n = zip_get_num_entries(z.get(), 0);
+  if (n < 0 || static_cast<uint64_t>(n) > limits.maxEntries) {
+    result.error = "it has more than " + std::to_string(limits.maxEntries) + " entries";
+    return result;
+  }
   struct Entry {
     zip_uint64_t index;
     std::string name;
     bool link = false;
-    std::string data;
   };
   std::vector<Entry> entries;
+  uint64_t declared = 0;
   for (zip_int64_t i = 0; i < n; ++i) {
     const char* name = zip_get_name(z.get(), i, ZIP_FL_ENC_GUESS);
     if (!name) continue;
@@ -65,34 +100,31 @@ ArchiveResult extractArchive(std::string_view archivePath, std::string_view fold
       result.error = std::string("unsafe entry name in archive: ") + name;
       return result;
     }
-    Entry e{static_cast<zip_uint64_t>(i), std::move(safe), false, {}};
+    Entry e{static_cast<zip_uint64_t>(i), std::move(safe), false};
     // Symbolic links in an archive are neither created nor followed.
     zip_uint8_t opsys = 0;
     zip_uint32_t attributes = 0;
     if (zip_file_get_external_attributes(z.get(), e.index, 0, &opsys, &attributes) == 0 &&
         opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & 0170000) == 0120000)
       e.link = true;
+    // What the archive says of the sizes, checked before anything is
+    // unpacked; the unpacking below holds the archive to it.
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (!e.link && zip_stat_index(z.get(), e.index, 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE)) {
+      declared += st.size;
+      if (declared > limits.maxTotalBytes) {
+        result.error = "it would unpack to more than " + megabytes(limits.maxTotalBytes);
+        return result;
+      }
+      if ((st.valid & ZIP_STAT_COMP_SIZE) && st.size > limits.ratioFloorBytes &&
+          st.size / std::max<zip_uint64_t>(st.comp_size, 1) > limits.maxRatio) {
+        result.error = "entry " + e.name + " would unpack to more than " + std::to_string(limits.maxRatio) +
+                       " times its packed size";
+        return result;
+      }
+    }
     entries.push_back(std::move(e));
-  }
-  // Every entry is read (and its checksum verified) before anything is
-  // written, so a damaged archive leaves no half-extracted tree behind.
-  for (Entry& e : entries) {
-    if (e.link || e.name.back() == '/') continue;
-    zip_file_t* f = zip_fopen_index(z.get(), e.index, 0);
-    if (!f) {
-      result.error = "cannot read " + e.name + ": " + zip_strerror(z.get());
-      return result;
-    }
-    char buf[65536];
-    zip_int64_t got;
-    while ((got = zip_fread(f, buf, sizeof buf)) > 0) e.data.append(buf, static_cast<size_t>(got));
-    const bool readOk = got == 0;
-    std::string why = readOk ? std::string() : zip_file_strerror(f);
-    zip_fclose(f);
-    if (!readOk) {
-      result.error = "entry " + e.name + " is damaged: " + why;
-      return result;
-    }
   }
   fs::path root = resolvePath(folder);
   std::error_code ec;
@@ -108,19 +140,78 @@ ArchiveResult extractArchive(std::string_view archivePath, std::string_view fold
       return result;
     }
   }
+  // Every entry is unpacked (and its checksum verified) into a folder of
+  // its own first, one piece at a time: a damaged archive, or one that
+  // breaks the limits, leaves the target as it was.
+  Staging staging{stagingFolder(canonicalRoot)};
+  fs::create_directories(staging.path, ec);
+  if (ec) {
+    result.error = "cannot unpack beside " + root.string() + ": " + ec.message();
+    staging.path.clear();
+    return result;
+  }
+  uint64_t total = 0;
+  std::vector<const Entry*> files;
+  for (const Entry& e : entries) {
+    if (e.link || e.name.back() == '/') continue;
+    const fs::path target = staging.path / e.name;
+    fs::create_directories(target.parent_path(), ec);
+    zip_file_t* f = zip_fopen_index(z.get(), e.index, 0);
+    if (!f) {
+      result.error = "cannot read " + e.name + ": " + zip_strerror(z.get());
+      return result;
+    }
+    // The staging folder is thrown away on any failure: no need to flush.
+    const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int writeError = out < 0 ? errno : 0;
+    char buf[65536];
+    zip_int64_t got;
+    bool tooBig = false;
+    while ((got = zip_fread(f, buf, sizeof buf)) > 0) {
+      total += static_cast<uint64_t>(got);
+      if (total > limits.maxTotalBytes) {
+        tooBig = true;
+        break;
+      }
+      for (zip_int64_t done = 0; !writeError && done < got;) {
+        const ssize_t w = ::write(out, buf + done, static_cast<size_t>(got - done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) writeError = errno;
+        else done += w;
+      }
+    }
+    if (out >= 0 && ::close(out) != 0 && !writeError) writeError = errno;
+    const bool readOk = got == 0;
+    std::string why = readOk || tooBig ? std::string() : zip_file_strerror(f);
+    zip_fclose(f);
+    if (tooBig) {
+      result.error = "it would unpack to more than " + megabytes(limits.maxTotalBytes);
+      return result;
+    }
+    if (!readOk) {
+      result.error = "entry " + e.name + " is damaged: " + why;
+      return result;
+    }
+    if (writeError) {
+      result.error = "cannot unpack " + e.name + ": " + std::strerror(writeError);
+      return result;
+    }
+    files.push_back(&e);
+  }
+  // Verified whole: the files take their places in the target.
   for (const Entry& e : entries) {
     if (e.link) {
       ++result.skipped;
       continue;
     }
-    fs::path target = root / e.name;
-    if (e.name.back() == '/') {
-      fs::create_directories(target, ec);
-      continue;
-    }
+    if (e.name.back() == '/') fs::create_directories(root / e.name, ec);
+  }
+  for (const Entry* e : files) {
+    const fs::path target = root / e->name;
     fs::create_directories(target.parent_path(), ec);
-    if (!writeFile(target.string(), e.data)) {
-      result.error = "cannot write " + target.string();
+    fs::rename(staging.path / e->name, target, ec);
+    if (ec) {
+      result.error = "cannot write " + target.string() + ": " + ec.message();
       return result;
     }
     ++result.files;

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,6 +202,56 @@ std::string temporaryName(const fs::path& target) {
   return target.filename().string() + suffix;
 }
 
+bool writeAll(int fd, const char* data, size_t size) {
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes a new file beside `target` through `fill(fd)` and renames it over
+// the target, so that the target is always either the old file or the whole
+// new one. The new file gets the mode of the file it replaces, else
+// `newMode`. The temporary file is locked while it exists (a clean-up of
+// files that killed writers left knows it by that). On failure the target
+// is untouched, the temporary file gone and errno tells why.
+template <class Fill>
+bool replaceAtomically(const fs::path& target, unsigned newMode, Fill fill) {
+  struct stat old {};
+  const bool existed = ::stat(target.c_str(), &old) == 0;
+  if (existed && S_ISDIR(old.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  const fs::path temp = target.parent_path() / temporaryName(target);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  ::flock(fd, LOCK_EX | LOCK_NB);
+  int error = fill(fd) ? 0 : errno;
+  if (!error) {
+    mode_t mode = existed ? (old.st_mode & 07777) : static_cast<mode_t>(newMode & 07777);
+    if (!existed) {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode &= ~mask;
+    }
+    if (::fchmod(fd, mode) != 0) error = errno;
+  }
+  if (::close(fd) != 0 && !error) error = errno;
+  if (!error && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+  if (error) {
+    ::unlink(temp.c_str());
+    errno = error;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 FolderListingCache::FolderListingCache() { ++tlsListingCaches; }
@@ -392,30 +443,15 @@ std::string encodeText(std::string_view utf8, TextEncoding encoding) {
 
 bool writeFile(std::string_view path, std::string_view bytes) {
   const fs::path target = resolvePath(path);
-  if (!target.has_filename()) return false;
+  if (!target.has_filename()) {
+    errno = EISDIR;
+    return false;
+  }
   const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   struct timespec before {};
   const bool known = tlsListingCaches > 0 && folderChangeTime(folder, before);
-  const fs::path temp = target.parent_path() / temporaryName(target);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
+  if (!replaceAtomically(target, 0666, [&](int fd) { return writeAll(fd, bytes.data(), bytes.size()); }))
     return false;
-  }
   if (known) noteCreated(folder, target.filename().string(), before);
   return true;
 }
@@ -486,7 +522,11 @@ DurableFileWriter::DurableFileWriter(std::string_view path, unsigned newFileMode
   if (fd_ < 0) {
     error_ = errno;
     temp_.clear();
+    return;
   }
+  // Held until the file is renamed or removed: a clean-up of what killed
+  // writers left behind passes over it.
+  ::flock(fd_, LOCK_EX | LOCK_NB);
 }
 
 DurableFileWriter::~DurableFileWriter() {
@@ -584,14 +624,51 @@ bool deleteFolder(std::string_view path) {
   return !ec;
 }
 
+namespace {
+
+// Copies a regular file over `target` atomically (see replaceAtomically);
+// a new file gets the source's permissions.
+bool copyOver(const fs::path& source, const fs::path& target) {
+  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st {};
+  if (::fstat(in, &st) != 0) {
+    const int error = errno;
+    ::close(in);
+    errno = error;
+    return false;
+  }
+  const bool ok = replaceAtomically(target, st.st_mode & 07777, [&](int out) {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::read(in, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) return true;
+      if (!writeAll(out, buffer, static_cast<size_t>(n))) return false;
+    }
+  });
+  const int error = errno;
+  ::close(in);
+  errno = error;
+  return ok;
+}
+
+}  // namespace
+
 bool copyFile(std::string_view from, std::string_view to, bool overwrite) {
   fs::path source = resolvePath(from);
   fs::path target = resolvePath(to);
   std::error_code ec;
-  if (!fs::is_regular_file(source, ec)) return false;
-  if (fs::exists(target, ec) && !overwrite) return false;
-  fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
-  return !ec;
+  if (!fs::is_regular_file(source, ec)) {
+    errno = ENOENT;
+    return false;
+  }
+  if (fs::exists(target, ec) && !overwrite) {
+    errno = EEXIST;
+    return false;
+  }
+  return copyOver(source, target);
 }
 
 bool copyFolder(std::string_view from, std::string_view to, bool overwrite) {
@@ -611,10 +688,14 @@ bool copyFolder(std::string_view from, std::string_view to, bool overwrite) {
       fs::create_directories(dest, e2);
     } else if (it->is_regular_file(e2)) {
       if (fs::exists(dest, e2) && !overwrite) continue;
-      fs::copy_file(it->path(), dest, fs::copy_options::overwrite_existing, e2);
+      if (!copyOver(it->path(), dest)) {
+        ok = false;
+        continue;
+      }
     }
     if (e2) ok = false;
   }
+  if (ec) errno = ec.value();
   return ok && !ec;
 }
 

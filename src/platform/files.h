@@ -89,7 +89,8 @@ enum class TextEncoding {
 // UTF-8 text in the given encoding.
 std::string encodeText(std::string_view utf8, TextEncoding encoding);
 // Replaces the file with `bytes` atomically; the folder must exist. False on
-// failure (the old file is then left as it was).
+// failure (the old file is then left as it was), with errno telling why. The
+// file keeps the permissions of the file it replaces.
 bool writeFile(std::string_view path, std::string_view bytes);
 // encodeText + writeFile.
 bool writeTextFile(std::string_view path, std::string_view text, TextEncoding encoding = TextEncoding::Utf8);
@@ -149,10 +150,13 @@ bool deleteFile(std::string_view path);
 // Deletes a folder with everything in it; false when it did not exist or could
 // not be deleted.
 bool deleteFolder(std::string_view path);
-// Copies a file; an existing target is replaced only when `overwrite`.
+// Copies a file; an existing target is replaced only when `overwrite`, and
+// atomically, as writeFile does: a reader or a crash sees the old file or the
+// whole copy. False on failure, with errno telling why.
 bool copyFile(std::string_view from, std::string_view to, bool overwrite = true);
 // Copies a folder with its contents into `to` (created when missing); existing
-// files are replaced only when `overwrite`.
+// files are replaced only when `overwrite`, each one atomically. False when
+// any file failed (errno tells why).
 bool copyFolder(std::string_view from, std::string_view to, bool overwrite = true);
 
 }  // namespace tw

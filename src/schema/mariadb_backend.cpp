@@ -23,6 +23,8 @@ namespace tw {
 namespace {
 
 constexpr unsigned kConnectTimeoutSeconds = 10;
+// Long enough for a slow custom view over a large table.
+constexpr unsigned kIoTimeoutSeconds = 120;
 
 void initLibrary() {
   static std::once_flag once;
@@ -513,6 +515,21 @@ std::string MariaDbBackend::describeQuery(std::string_view sql, BridgeTableInfo&
 
 }  // namespace
 
+namespace {
+
+// Seconds a read or write on the connection may wait: TARNWICK_DB_TIMEOUT
+// when set to a positive number, else kIoTimeoutSeconds.
+unsigned ioTimeoutSeconds() {
+  if (const char* text = std::getenv("TARNWICK_DB_TIMEOUT"); text && *text) {
+    char* end = nullptr;
+    const long seconds = std::strtol(text, &end, 10);
+    if (end && *end == 0 && seconds > 0 && seconds <= 86400) return static_cast<unsigned>(seconds);
+  }
+  return kIoTimeoutSeconds;
+}
+
+}  // namespace
+
 std::unique_ptr<BridgeBackend> connectMariaDb(const BridgeConnectParams& p, std::string& error) {
   initLibrary();
   MYSQL* conn = mysql_init(nullptr);
@@ -522,6 +539,11 @@ std::unique_ptr<BridgeBackend> connectMariaDb(const BridgeConnectParams& p, std:
   }
   unsigned timeout = kConnectTimeoutSeconds;
   mysql_options(conn, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  // A server that stops answering after the log-in must not hold the run
+  // for ever: every read and write waits at most this long.
+  unsigned io = ioTimeoutSeconds();
+  mysql_options(conn, MYSQL_OPT_READ_TIMEOUT, &io);
+  mysql_options(conn, MYSQL_OPT_WRITE_TIMEOUT, &io);
   // Text is UTF-8 inside the engine, so the connection always talks utf8mb4;
   // the encoding setting names the generated pages' character set.
   mysql_options(conn, MYSQL_SET_CHARSET_NAME, "utf8mb4");

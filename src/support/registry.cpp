@@ -154,8 +154,12 @@ void cRegistry::setValue(const Variant& v) {
   if (!accepted) raiseWriteError(v);
   try {
     store().writeValue(classKey_, section_, valueName_, valueType_, v);
-  } catch (const Error&) {
-    raiseWriteError(v);
+  } catch (const Error& e) {
+    // The store's own reason names its file: say it, under the store's name.
+    raise(kErrRegistryWrite,
+          "Failed to set registry value Key: '" + std::to_string(static_cast<int32_t>(classKey_)) +
+              "',Section: '" + section_ + "',Key: '" + valueName_ + "': " + e.description(),
+          e.source());
   }
   current_ = v;
 }

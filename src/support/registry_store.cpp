@@ -363,6 +363,7 @@ MachineBranch parseMachineRegistry(std::string_view text, std::vector<std::strin
 // ---------------------------------------------------------------- user database
 
 struct RegistryStore::Db {
+  std::string path;  // the file, for messages
   sqlite3* db = nullptr;
   sqlite3_stmt* begin = nullptr;
   sqlite3_stmt* commit = nullptr;
@@ -385,7 +386,8 @@ struct RegistryStore::Db {
   }
 
   [[noreturn]] void fail(const char* what) const {
-    raiseStore(std::string("Registry ") + what + " failed: " + (db ? sqlite3_errmsg(db) : "no database"));
+    raiseStore(std::string("Registry ") + what + " failed in " + path + ": " +
+               (db ? sqlite3_errmsg(db) : "no database"));
   }
   // Setup statements race other processes opening (or creating) the same
   // file; SQLite answers some of those races with an immediate SQLITE_BUSY
@@ -401,7 +403,7 @@ struct RegistryStore::Db {
       if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
       int primary = rc & 0xff;
       if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || std::chrono::steady_clock::now() >= deadline)
-        raiseStore("Registry database setup failed: " + text);
+        raiseStore("Registry database setup failed in " + path + ": " + text);
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
@@ -513,6 +515,45 @@ const std::string& RegistryStore::machineFilePath() {
 
 void RegistryStore::close() { db_.reset(); }
 
+std::string RegistryStore::problem() {
+  try {
+    Db& d = db();
+    sqlite3_stmt* q = nullptr;
+    if (sqlite3_prepare_v2(d.db, "PRAGMA quick_check", -1, &q, nullptr) != SQLITE_OK) d.fail("check");
+    std::string result;
+    int rc;
+    while ((rc = sqlite3_step(q)) == SQLITE_ROW) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(q, 0));
+      if (text && std::string_view(text) != "ok") result += (result.empty() ? "" : "; ") + std::string(text);
+    }
+    const std::string failure = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(d.db);
+    sqlite3_finalize(q);
+    if (!failure.empty()) result = failure;
+    return result.empty() ? std::string() : "Registry check failed in " + d.path + ": " + result;
+  } catch (const Error& e) {
+    return e.description();
+  }
+}
+
+std::string RegistryStore::setAside() {
+  close();
+  resolvePaths();
+  std::error_code ec;
+  std::string copy = userPath_ + ".damaged";
+  for (int n = 2; fs::exists(copy, ec); ++n) copy = userPath_ + ".damaged-" + std::to_string(n);
+  if (fs::exists(userPath_, ec)) {
+    fs::rename(userPath_, copy, ec);
+    if (ec) raiseStore("Cannot move the registry database " + userPath_ + " aside: " + ec.message());
+  }
+  // The journal files belong to the damaged copy; a new database must not
+  // pick them up.
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    std::error_code ignored;
+    if (fs::exists(userPath_ + suffix, ignored)) fs::rename(userPath_ + suffix, copy + suffix, ignored);
+  }
+  return copy;
+}
+
 void RegistryStore::setBusyTimeout(int milliseconds) {
   busyTimeout_ = milliseconds;
   if (db_) sqlite3_busy_timeout(db_->db, milliseconds);
@@ -522,6 +563,7 @@ RegistryStore::Db& RegistryStore::db() {
   if (db_) return *db_;
   resolvePaths();
   auto d = std::make_unique<Db>();
+  d->path = userPath_;
   std::error_code ec;
   fs::path file(userPath_);
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);

@@ -100,6 +100,13 @@ class RegistryStore {
 
   // Closes the database (it reopens on the next use).
   void close();
+  // Why the user database cannot be used (it cannot be opened, or its
+  // check finds damage), naming the file; empty when it is sound.
+  std::string problem();
+  // Closes the user database and renames its file (with its journal files)
+  // to "<file>.damaged" (or "<file>.damaged-N" when that exists), so that
+  // the next use starts a new one. Returns the copy's path.
+  std::string setAside();
   // How long a write waits for another process's write to finish.
   void setBusyTimeout(int milliseconds);
   // Runs inside every write transaction just before it commits (tests use it

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -77,6 +78,8 @@ class CliTest : public ::testing::Test {
   fs::path work() const { return dir_ / "work"; }
   void setEnv(const std::string& name, const std::string& value) { env_[name] = value; }
   void unsetEnv(const std::string& name) { env_.erase(name); }
+  // Called with the process id of each program `run` starts (to signal it).
+  std::function<void(pid_t)> onStart;
 
   // ---- running the program
 
@@ -103,6 +106,7 @@ class CliTest : public ::testing::Test {
     close(in[0]);
     close(out[1]);
     close(err[1]);
+    if (onStart) onStart(pid);
     if (!input.empty() && ::write(in[1], input.data(), input.size()) < 0) {
     }
     close(in[1]);

@@ -2,6 +2,8 @@
 // changed, removed and reset, and picked up by new projects.
 #include <gmock/gmock.h>
 
+#include <functional>
+
 #include "cli_fixture.h"
 
 namespace tw::testing {
@@ -104,6 +106,31 @@ TEST_F(ConfigTest, UnsetRemovesAUserDefault) {
   EXPECT_EQ(attribute(p, "/Project", "BodyFont"), "");
 }
 
+TEST_F(ConfigTest, AnUnsetSettingCanBeSetAgain) {
+  // Every kind of setting: one the machine defaults give, one only the
+  // General section knows by name, a Boolean and a number.
+  const struct {
+    const char* section;
+    const char* name;
+    const char* value;
+    const char* shown;
+  } cases[] = {
+      {"Project", "BodyFont", "Verdana", "Verdana"},
+      {"General", "CssFile", "/srv/site.css", "/srv/site.css"},
+      {"General", "BackupFile", "false", "False"},
+      {"General", "ScriptEngineTimeout", "1000", "1000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.section) + "." + c.name);
+    RunResult unset = run({"config", "unset", c.section, c.name});
+    ASSERT_EQ(unset.code, 0) << unset;
+    EXPECT_EQ(get(c.section, c.name), "\n");
+    RunResult set = run({"config", "set", c.section, c.name, c.value});
+    ASSERT_EQ(set.code, 0) << set;
+    EXPECT_EQ(get(c.section, c.name), std::string(c.shown) + "\n");
+  }
+}
+
 TEST_F(ConfigTest, UnknownSectionsNamesAndBadValuesAreRefused) {
   RunResult section = run({"config", "get", "Projet", "RecPerPage"});
   EXPECT_EQ(section.code, 2) << section;
@@ -148,6 +175,41 @@ TEST_F(ConfigTest, ResetBringsBackTheMachineDefaultsOnceConfirmed) {
   EXPECT_EQ(get("Project", "RecPerPage"), "25\n");
   // Values the machine defaults do not have are gone.
   EXPECT_EQ(get("Project", "BodyTitle"), "\n");
+}
+
+TEST_F(ConfigTest, ADamagedUserStoreIsNamedAndResetRebuildsIt) {
+  const fs::path store = dir() / "config" / "registry.sqlite";
+  struct Case {
+    std::string what;
+    std::function<void()> damage;
+  } cases[] = {
+      {"not a database", [&] { write(store, std::string(8192, 'x')); }},
+      {"cut short",
+       [&] {
+         ASSERT_EQ(run({"config", "set", "Project", "BodyTitle", std::string(20000, 't')}).code, 0);
+         fs::resize_file(store, fs::file_size(store) / 2);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir() / "config");
+    fs::create_directories(dir() / "config");
+    c.damage();
+    const std::string damaged = read(store);
+    RunResult used = run({"config", "get", "Project", "RecPerPage"});
+    EXPECT_EQ(used.code, 1) << used;
+    EXPECT_THAT(used.err, HasSubstr(store.string()));
+    EXPECT_THAT(used.err, HasSubstr("config reset --yes"));
+
+    RunResult reset = run({"config", "reset", "--yes"});
+    ASSERT_EQ(reset.code, 0) << reset;
+    EXPECT_THAT(reset.out, HasSubstr(store.string() + ".damaged"));
+    EXPECT_EQ(read(fs::path(store.string() + ".damaged")), damaged);
+    EXPECT_EQ(get("Project", "RecPerPage"), "25\n");
+    fs::path p = newShop();
+    EXPECT_EQ(attribute(p, "/Project", "RecPerPage"), "25");
+    fs::remove(p);
+  }
 }
 
 }  // namespace

@@ -211,17 +211,25 @@ TEST_F(EditTest, AddReportFailures) {
 
 TEST_F(EditTest, AddChartAndCopyAChartsSettings) {
   ASSERT_EQ(run({"add-chart", "shop.xml", "orders", "by_day"}).code, 0);
-  ASSERT_EQ(
-      run({"set", "shop.xml", "orders", "--chart", "by_day", "ChartWidth=640", "ChartCaption=Per day"}).code,
-      0);
+  // A new chart is shown somewhere: above the list.
+  EXPECT_EQ(attribute(project, tableXPath("orders") + "/Chart[@ChartName='by_day']", "ChartPosition"), "1");
+  ASSERT_EQ(run({"set", "shop.xml", "orders", "--chart", "by_day", "ChartWidth=640", "ChartCaption=Per day",
+                 "ChartPosition=2"})
+                .code,
+            0);
   RunResult r = run({"add-chart", "shop.xml", "orders", "by_week", "--copy-from", "by_day"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_EQ(r.out, "Added chart by_week to orders (copied from by_day)\n");
   std::string chart = tableXPath("orders") + "/Chart[@ChartName='by_week']";
   EXPECT_EQ(attribute(project, chart, "ChartWidth"), "640");
   EXPECT_EQ(attribute(project, chart, "ChartCaption"), "Per day");
+  EXPECT_EQ(attribute(project, chart, "ChartPosition"), "2");
   EXPECT_THAT(childNames(project, tableXPath("orders"), "Chart", "ChartName"),
               ElementsAre("by_day", "by_week"));
+  // The user's own default position is kept.
+  ASSERT_EQ(run({"config", "set", "Chart", "ChartPosition", "2"}).code, 0);
+  ASSERT_EQ(run({"add-chart", "shop.xml", "customers", "by_name"}).code, 0);
+  EXPECT_EQ(attribute(project, tableXPath("customers") + "/Chart[@ChartName='by_name']", "ChartPosition"), "2");
 }
 
 TEST_F(EditTest, AddChartFailures) {

@@ -2,6 +2,8 @@
 // existing files, backups, the check, changed templates and databases.
 #include <gmock/gmock.h>
 
+#include <thread>
+
 #include "cli_fixture.h"
 
 namespace tw::testing {
@@ -48,6 +50,38 @@ TEST_F(PagesTest, WritesThePagesAndSaysSo) {
   EXPECT_THAT(r.out,
               ::testing::MatchesRegex("Generated [0-9]+ pages into " + site().string() + " in [0-9.]+ s\n"));
   EXPECT_EQ(r.err, "");
+}
+
+TEST_F(PagesTest, RunsAtTheSameTimeWithTemplatesOfOneNameEachUseTheirOwn) {
+  // Two templates called t.zip share the work folder that is named after
+  // the file: the runs take turns, and each writes its own template's pages.
+  // (Their sizes differ: the work folder's cache tells archives apart by
+  // time and size.)
+  const std::vector<std::string> texts = {"List A of", "List BB of"};
+  std::vector<std::string> projects;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::string name = std::string(1, static_cast<char>('a' + i));
+    fs::path folder = makeTemplateFolder("src-" + name, templateFiles(texts[i]));
+    fs::create_directories(dir() / name);
+    ArchiveResult made = createArchive((dir() / name / "t.zip").string(), folder.string());
+    ASSERT_TRUE(made.ok) << made.error;
+    newShop(name + ".xml", {"--template", (dir() / name / "t.zip").string(), "--dest", "site-" + name});
+    ASSERT_EQ(run({"set", name + ".xml", "OutputNameType=", "OutputNameExt=", "AutoSync=False"}).code, 0);
+    projects.push_back(name);
+  }
+  for (int round = 0; round < 3; ++round) {
+    std::vector<RunResult> results(projects.size());
+    std::vector<std::thread> runs;
+    for (size_t i = 0; i < projects.size(); ++i)
+      runs.emplace_back([&, i] {
+        results[i] = run({"generate", projects[i] + ".xml", "--overwrite", "all", "--extract-template"});
+      });
+    for (std::thread& t : runs) t.join();
+    for (size_t i = 0; i < projects.size(); ++i) {
+      EXPECT_EQ(results[i].code, 0) << round << results[i];
+      EXPECT_EQ(read(work() / ("site-" + projects[i]) / "orderslist.php"), texts[i] + " orders\r\n") << round;
+    }
+  }
 }
 
 TEST_F(PagesTest, EveryTableMarkedForGenerationGetsItsPage) {

@@ -158,6 +158,48 @@ TEST_F(SyncTest, BadMapFilesAreRefused) {
   EXPECT_TRUE(snapshot(project) == before);
 }
 
+TEST_F(SyncTest, MapNamesThatMatchNothingAreRefusedByName) {
+  ASSERT_EQ(run({"set", "shop.xml", "customers", "TblCaption=Our customers"}).code, 0);
+  alter("ALTER TABLE customers RENAME TO clients; ALTER TABLE orders RENAME COLUMN total TO amount;");
+  Snapshot before = snapshot(project);
+  struct Case {
+    std::string map, message;
+  } cases[] = {
+      {"custmers -> clients\n", "map.txt:1: no table or view \"custmers\" in the project"},
+      {"customers -> clints\n", "map.txt:1: no table or view \"clints\" in the database"},
+      {"customers -> clients\nordrs: total -> amount\n", "map.txt:2: no table or view \"ordrs\" in the project"},
+      {"customers -> clients\norders: totl -> amount\n", "map.txt:2: no field \"totl\" in orders"},
+      {"customers -> clients\norders: total -> amont\n",
+       "map.txt:2: no column \"amont\" in orders in the database"},
+      {"customers -> clients\nclients: nme -> nam\n", "map.txt:2: no field \"nme\" in customers"},
+  };
+  for (const Case& c : cases) {
+    write(work() / "map.txt", c.map);
+    for (const char* command : {"sync", "generate"}) {
+      std::vector<std::string> args = {command, "shop.xml", "--map", "map.txt"};
+      if (std::string(command) == "generate") {
+        ASSERT_EQ(run({"set", "shop.xml", "AutoSync=True"}).code, 0);
+        before = snapshot(project);
+        args.insert(args.end(), {"--sync", "update", "--dest", "site"});
+      }
+      RunResult r = run(args);
+      EXPECT_EQ(r.code, 2) << c.map << r;
+      EXPECT_THAT(r.err, HasSubstr(c.message)) << c.map;
+      EXPECT_TRUE(snapshot(project) == before) << c.map;
+    }
+    ASSERT_EQ(run({"set", "shop.xml", "AutoSync=False"}).code, 0);
+    before = snapshot(project);
+  }
+  // The right map keeps the settings; used again once the renames are
+  // made, it still passes.
+  write(work() / "map.txt", "customers -> clients\norders: total -> amount\n");
+  for (int i = 0; i < 2; ++i) {
+    RunResult r = run({"sync", "shop.xml", "--map", "map.txt"});
+    ASSERT_EQ(r.code, 0) << r;
+  }
+  EXPECT_EQ(attribute(project, tableXPath("clients"), "TblCaption"), "Our customers");
+}
+
 TEST_F(SyncTest, ChangedPrimaryKeysFollowTheDatabaseUnlessKept) {
   const std::string rebuild =
       "CREATE TABLE orders2 (id INTEGER NOT NULL, customer_id INTEGER NOT NULL, total DECIMAL(10,2), placed "

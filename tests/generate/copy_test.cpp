@@ -1,5 +1,12 @@
 // Project-wide support output: copy controls, the style sheets and the
 // upload folder.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <gmock/gmock.h>
+
 #include "generation_fixture.h"
 
 namespace tw::testing {
@@ -81,7 +88,78 @@ TEST_F(CopyTest, AMissingSourceFolderLetsTheOtherCopiesRun) {
 TEST_F(CopyTest, AFileCannotBeCopiedIntoAFolderTheDestinationLacks) {
   makeCopyTemplate("<control id=\"icon\" type=\"copy\" ifiles=\"images/logo.gif\"/>");
   ASSERT_EQ(run(), "");
-  EXPECT_EQ(projErr(), "Copying to file \"" + out().string() + "\\images/logo.gif\" failed!");
+  EXPECT_EQ(projErr(),
+            "Copying to file \"" + out().string() + "/images/logo.gif\" failed (No such file or directory)!");
+}
+
+TEST_F(CopyTest, CopiesReplaceFilesWholeAndAFailedCopyLeavesTheOldOnes) {
+  makeCopyTemplate(
+      "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>"
+      "<control id=\"img\" type=\"copy\" ifolder=\"images\"/>");
+  write(out() / "readme.txt", "old readme");
+  write(out() / "images" / "logo.gif", "old logo");
+  fs::permissions(out() / "readme.txt", fs::perms(0640));
+  // A reader that opened the old files keeps reading them whole: they are
+  // replaced by new files, never written over.
+  std::ifstream openReadme(out() / "readme.txt", std::ios::binary);
+  std::ifstream openLogo(out() / "images" / "logo.gif", std::ios::binary);
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "");
+  EXPECT_EQ(read(out() / "readme.txt"), "read me");
+  EXPECT_EQ(read(out() / "images" / "logo.gif"), "GIF89a");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(openReadme), {}), "old readme");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(openLogo), {}), "old logo");
+  EXPECT_EQ(fs::status(out() / "readme.txt").permissions() & fs::perms::all, fs::perms(0640));
+
+  // A copy that cannot be written whole (the file size limit stands for a
+  // full disk) leaves the old file and no temporary file behind.
+  write(out() / "readme.txt", "old readme");
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 3;
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  Generator g(*proj);
+  g.PrepareWorkFolders("Script");
+  ASSERT_TRUE(g.controls().LoadControls((scriptFolder() / "control.xml").string()));
+  const int16_t copied = g.CopyControlFiles(false);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(copied, 1);
+  EXPECT_EQ(projErr(), "Copying to file \"" + out().string() + "/readme.txt\" failed (File too large)!");
+  EXPECT_EQ(read(out() / "readme.txt"), "old readme");
+  for (const auto& e : fs::directory_iterator(out()))
+    EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+}
+
+TEST_F(CopyTest, OutputNamesThatClimbOutOfTheDestinationAreRefused) {
+  const struct {
+    std::string controls;
+    std::string shown;
+  } cases[] = {
+      {"<control id=\"x\" type=\"other\" ifiles=\"readme.txt\" ofile=\"../x\" oext=\"php\"/>", "../x.php"},
+      {"<control id=\"x\" type=\"other\" ifiles=\"readme.txt\" ofolder=\"../../y\" ofile=\"y\" oext=\"php\"/>",
+       "../../y/y.php"},
+      {"<control id=\"x\" type=\"other\" ifiles=\"readme.txt\" ofile=\"z\" oext=\"php/../../z\"/>",
+       "z.php/../../z"},
+      {"<control id=\"x\" type=\"copy\" ifiles=\"readme.txt\" ofolder=\"../c/\"/>", "../c/readme.txt"},
+      {"<control id=\"x\" type=\"copy\" ifolder=\"images\" ofolder=\"..\\c\"/>", "../c/"},
+      {"<control id=\"x\" type=\"copy\" ifiles=\"../readme.txt\"/>", "../readme.txt"},
+  };
+  write(workFolder() / "readme.txt", "beside the template");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.controls);
+    fs::remove_all(out());
+    fs::remove_all(root / "c");
+    makeCopyTemplate(c.controls);
+    EXPECT_THAT(run(), ::testing::HasSubstr("would be written outside the destination folder"));
+    EXPECT_EQ(raisedNumber, -1);
+    EXPECT_THAT(projErr(), ::testing::HasSubstr("Output \""));
+    EXPECT_THAT(projErr(), ::testing::HasSubstr(c.shown + "\" would be written outside"));
+    for (const char* outside : {"x.php", "y", "z", "c", "readme.txt"})
+      EXPECT_FALSE(fs::exists(root / outside)) << outside;
+  }
 }
 
 TEST_F(CopyTest, AFolderCopiedTheFirstTimeIsNeitherAskedAboutNorBackedUp) {
@@ -111,7 +189,7 @@ TEST_F(CopyTest, AFolderCannotBeCopiedWhereAFileOfItsNameIs) {
       "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\"/>");
   write(out() / "pictures", "a file, not a folder");
   ASSERT_EQ(run(), "");
-  EXPECT_EQ(projErr(), "Copying to folder \"" + out().string() + "\\pictures\" failed!");
+  EXPECT_EQ(projErr(), "Copying to folder \"" + out().string() + "/pictures\" failed (Not a directory)!");
   // Copying stopped there.
   EXPECT_FALSE(fs::exists(out() / "readme.txt"));
 }
@@ -204,6 +282,29 @@ TEST_F(StyleSheetTest, TheUploadFolderIsMadeBelowTheApplicationRoot) {
   proj->setSetting("UploadPath", Variant("files\\incoming"));
   ASSERT_EQ(run(), "");
   EXPECT_TRUE(fs::is_directory(root / "root" / "files" / "incoming"));
+}
+
+TEST_F(StyleSheetTest, WithoutAnApplicationRootTheUploadFolderIsMadeInTheDestination) {
+  // Never below the folder the run was started in.
+  const fs::path started = fs::current_path();
+  fs::create_directories(root / "elsewhere");
+  fs::current_path(root / "elsewhere");
+  const struct {
+    std::string appRoot, upload;
+    fs::path made;
+  } cases[] = {
+      {"", "upload", root / "out" / "upload"},
+      {"", "~files\\incoming", root / "out" / "files" / "incoming"},
+      {"site", "upload", root / "out" / "site" / "upload"},
+  };
+  for (const auto& c : cases) {
+    proj->setSetting("AppRootFolder", Variant(c.appRoot));
+    proj->setSetting("UploadPath", Variant(c.upload));
+    ASSERT_EQ(run(), "") << c.upload;
+    EXPECT_TRUE(fs::is_directory(c.made)) << c.made;
+  }
+  EXPECT_TRUE(fs::is_empty(root / "elsewhere"));
+  fs::current_path(started);
 }
 
 TEST_F(StyleSheetTest, WithoutOtherGenThereIsNoProjectWideOutput) {

@@ -197,11 +197,8 @@ class GenerationTest : public FreshEngine {
   fs::path workFolder() const { return root / "Documents" / "Tarnwick" / "Templates" / "template.zip"; }
   fs::path scriptFolder() const { return workFolder() / "Script"; }
   fs::path tempFolder() const { return workFolder() / "temp"; }
-  // The template folder as the engine spells it in messages: the documents
-  // folder, then its own components joined with backslashes.
-  std::string scriptFolderText() const {
-    return (root / "Documents").string() + "\\Tarnwick\\Templates\\template.zip\\Script";
-  }
+  // The template folder as messages show it.
+  std::string scriptFolderText() const { return scriptFolder().string(); }
 
   // Runs GenScript; a raised error is returned as its description.
   std::string run() {

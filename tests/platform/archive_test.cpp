@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -196,6 +197,44 @@ TEST_F(ArchiveTest, AnEntryThroughALinkOnDiskStopsTheExtractionBeforeOtherFiles)
   EXPECT_FALSE(out.ok);
   EXPECT_FALSE(fs::exists(dir_ / "elsewhere/x.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "out/first.txt"));
+}
+
+TEST_F(ArchiveTest, ArchivesPastTheLimitsAreRefusedAndLeaveTheFolderAsItWas) {
+  const std::string zeros(3 * 1024 * 1024, '\0');  // packs to a few kilobytes
+  ArchiveLimits small;
+  small.maxEntries = 3;
+  small.maxTotalBytes = 1000;
+  struct Case {
+    std::string what;
+    std::vector<std::pair<std::string, std::string>> entries;
+    ArchiveLimits limits;
+    std::string error;
+  } cases[] = {
+      {"entries", {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}}, small, "more than 3 entries"},
+      {"total", {{"a", std::string(600, 'a')}, {"b", std::string(600, 'b')}}, small,
+       "would unpack to more than 1000 bytes"},
+      {"ratio", {{"a", "1"}, {"zeros.bin", zeros}}, ArchiveLimits{}, "entry zeros.bin would unpack to more than 200 times"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir_ / "out");
+    write(dir_ / "out/a", "old");
+    rawArchive(dir_ / "t.zip", c.entries);
+    ArchiveResult out = extractArchive((dir_ / "t.zip").string(), (dir_ / "out").string(), c.limits);
+    EXPECT_FALSE(out.ok);
+    EXPECT_NE(out.error.find(c.error), std::string::npos) << out.error;
+    EXPECT_EQ(read(dir_ / "out/a"), "old");
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"out", "t.zip"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out"), fs::directory_iterator()), 1);
+  }
+  // Within the limits the same archives unpack.
+  rawArchive(dir_ / "t.zip", cases[0].entries);
+  ArchiveResult fits = extractArchive((dir_ / "t.zip").string(), (dir_ / "out").string());
+  ASSERT_TRUE(fits.ok) << fits.error;
+  EXPECT_EQ(read(dir_ / "out/d"), "4");
 }
 
 }  // namespace
