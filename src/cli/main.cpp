@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   } catch (const tw::Error& e) {
     if (interrupted() || e.description() == "Generation cancelled by user!")
       return fail("cancelled", kExitCancelled);
-    if (e.source() == "tarnwick.Registry")
+    if (e.source() == "tarnwick.Registry" || e.description().find(": Registry ") != std::string::npos)
       return fail(e.description() + " (tarnwick config reset --yes rebuilds it, keeping a copy)", kExitFailed);
     return fail(e.description(), kExitFailed);
   } catch (const std::exception& e) {

@@ -155,11 +155,14 @@ void cRegistry::setValue(const Variant& v) {
   try {
     store().writeValue(classKey_, section_, valueName_, valueType_, v);
   } catch (const Error& e) {
-    // The store's own reason names its file: say it, under the store's name.
-    raise(kErrRegistryWrite,
-          "Failed to set registry value Key: '" + std::to_string(static_cast<int32_t>(classKey_)) +
-              "',Section: '" + section_ + "',Key: '" + valueName_ + "': " + e.description(),
-          e.source());
+    // A failing user store says which file it is.
+    if (e.description().rfind("Registry ", 0) == 0)
+      raise(kErrRegistryWrite,
+            "Failed to set registry value Key: '" + std::to_string(static_cast<int32_t>(classKey_)) +
+                "',Section: '" + section_ + "',Key: '" + valueName_ + "' to value: '" + describe(v) +
+                "': " + e.description(),
+            kRegistrySource);
+    raiseWriteError(v);
   }
   current_ = v;
 }

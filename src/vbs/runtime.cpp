@@ -373,9 +373,7 @@ bool Runtime::recover(Frame*& f, const Instr*& ip, Variant*& sp, const Error& e)
     location_.pos = f->proc->positionAt(static_cast<int32_t>(ip - f->code));
     location_.source = f->proc->source;
   }
-  // Neither a script that ran out of time nor one that ran out of memory
-  // goes on past the statement that failed.
-  bool resumable = e.number() != kErrScriptTimeout && e.number() != kErrOutOfMemory;
+  bool resumable = e.number() != kErrScriptTimeout;
   for (;;) {
     clearSlots(f->stack, f->proc->maxStack);
     if (resumable && f->resumeNext) {

@@ -386,22 +386,6 @@ TEST_F(RunFailureTest, AScriptErrorInAPageStopsThePassNamingTableAndControl) {
   EXPECT_EQ(progress.openWindows, 0);
 }
 
-TEST_F(RunFailureTest, AScriptThatRunsOutOfMemoryFailsThePageEvenWhenErrorsAreResumed) {
-  // Script files resume after errors; running out of memory is not resumed.
-  makeTemplate({{"control.xml", controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" "
-                                            "ifiles=\"list.php\"/>")},
-                {"list.php", "<!--## Dim s\r\ns = String(134217728, \"x\")\r\ns = s & \"y\" ##-->new page"},
-                {"lang.xml", languageFile("")}});
-  write(out() / "Orderslist.php", "old page");
-  EXPECT_EQ(run(), "");
-  EXPECT_EQ(projErr().rfind("Tarnwick: Generate Table Orders list page error\r\nVBScript Runtime error", 0), 0u)
-      << projErr();
-  EXPECT_NE(projErr().find("Out of memory"), std::string::npos) << projErr();
-  // The page that was there stays as it was.
-  EXPECT_EQ(read(out() / "Orderslist.php"), "old page");
-  EXPECT_FALSE(fs::exists(out() / "Customerslist.php"));
-}
-
 TEST_F(RunFailureTest, AFieldPageErrorNamesTableAndField) {
   makeTemplate({{"control.xml", controlFile("<control id=\"fld\" type=\"field\" ofile=\"f\" oext=\"php\" "
                                             "ifiles=\"f.php\"/>")},
