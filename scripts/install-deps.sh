@@ -15,6 +15,8 @@ packages=(
   libpq-dev postgresql php-pgsql
   # Lua 5.4: the script engine's benchmarks run equivalent Lua programs beside their own
   lua5.4
+  # Java database connections: a Java runtime with its JNI headers (the engine loads libjvm.so at run time) and Debian's JDBC drivers for MariaDB/MySQL, SQLite and PostgreSQL
+  default-jdk-headless libmariadb-java libxerial-sqlite-jdbc-java libpostgresql-jdbc-java
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "automation/text.h"
+#include "schema/jdbc.h"
 
 namespace tw {
 
@@ -115,7 +116,7 @@ void DBBridge::Connect(std::string_view host, std::string_view database, std::st
   params_.encoding = std::string(encoding);
   params_.quote = std::string(quote);
   if (params_.method == "JDBC") {
-    lastError_ = kJavaNotAvailable;
+    backend_ = connectJdbc(params_, lastError_);
   } else if (params_.dbType == "oracle") {
     lastError_ = kOracleNotAvailable;
   } else if (params_.dbType == "mysql") {
@@ -171,6 +172,8 @@ std::string DBBridge::GetDatabaseNames() {
   lastError_ = backend_->databaseNames(names);
   return lastError_.empty() ? names : std::string();
 }
+
+bool DBBridge::IsJVMLoaded() const noexcept { return jvmLoaded(); }
 
 std::string DBBridge::GetQuoteChar() const {
   if (backend_) return backend_->quoteChar();

@@ -177,8 +177,9 @@ class DBBridge : public Dispatch {
   void SetDBType(std::string_view type);
   void SetSettingsKey(std::string_view key) { params_.settingsKey = std::string(key); }
   void SetOracleSID(std::string_view sid) { params_.oracleSid = std::string(sid); }
-  // No Java runtime is ever loaded in this build.
-  bool IsJVMLoaded() const noexcept { return false; }
+  // True once the process's Java runtime runs (it starts with the first
+  // connection of the method "JDBC" and stays).
+  bool IsJVMLoaded() const noexcept;
   std::string GetQuoteChar() const;
   // Null (with the last error set) when the query cannot be described.
   Ref<BridgeTable> OpenCustomView(std::string_view name, std::string_view sql);
@@ -203,8 +204,10 @@ class DBBridge : public Dispatch {
   std::unordered_map<std::string, std::shared_ptr<const BridgeTableInfo>> catalogue_;
 };
 
-// Messages of connections this build cannot make.
-inline constexpr std::string_view kOracleNotAvailable = "Oracle connections are not available in this build";
+// Messages of connections this build cannot make (Oracle is reached only
+// through its JDBC driver).
+inline constexpr std::string_view kOracleNotAvailable =
+    "Oracle connections are made through Oracle's JDBC driver only: use the connection method JDBC";
 inline constexpr std::string_view kJavaNotAvailable = "Java connections are not available in this build";
 
 // Helpers shared by the backends.
@@ -212,6 +215,9 @@ inline constexpr std::string_view kJavaNotAvailable = "Java connections are not 
 // the value the bridge reports: the literal's text, Null for NULL, the
 // expression text otherwise.
 Variant defaultFromSql(std::string_view sql, bool isNull);
+// The values of a MySQL enum(...) or set(...) column type, with the doubled
+// quotes and backslash escapes undone.
+std::vector<std::string> mysqlEnumValues(std::string_view columnType);
 // `"a","a"` CR LF `"b","b"` ... from the values.
 std::string tagValueLines(const std::vector<std::string>& values);
 // The constraint `column IN ('a', 'b', 3)` (names quoted with "", `` or [],

@@ -88,9 +88,9 @@ Variant mariaDbDefault(const char* text, unsigned long length) {
   return defaultFromSql(sql, false);
 }
 
-// The values of an enum(...) or set(...) column type, with MariaDB's
-// doubled quotes and backslash escapes undone.
-std::vector<std::string> enumValues(std::string_view columnType) {
+}  // namespace
+
+std::vector<std::string> mysqlEnumValues(std::string_view columnType) {
   std::vector<std::string> values;
   size_t pos = columnType.find('(');
   if (pos == std::string_view::npos) return values;
@@ -123,6 +123,8 @@ std::vector<std::string> enumValues(std::string_view columnType) {
   }
   return values;
 }
+
+namespace {
 
 // A system-versioned table is a table whose history the server keeps.
 std::string tableTypeOf(std::string_view schemaType) {
@@ -293,7 +295,7 @@ std::string MariaDbBackend::readCatalogue(const std::vector<std::string>& names,
     if (c.dataTypeName == "enum" || c.dataTypeName == "set") {
       c.isEnum = c.dataTypeName == "enum";
       c.isSet = !c.isEnum;
-      c.tagValues = tagValueLines(enumValues(columnType));
+      c.tagValues = tagValueLines(mysqlEnumValues(columnType));
     }
     columns[it->second].emplace_back(cellNumber(row, 2), std::move(c));
   }

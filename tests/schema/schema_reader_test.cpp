@@ -1,9 +1,12 @@
 // AGPSchema, OpenBridge and SQLQuoteChar against a stand-in bridge: what is
 // asked of the bridge, in which order, and how its answers become records.
+#include <fstream>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "schema/fake_bridge.h"
+#include "schema/jvm.h"
 #include "schema/schema.h"
 #include "support/engine_context.h"
 #include "support/registry.h"
@@ -91,12 +94,11 @@ TEST_F(SchemaReaderTest, APortThatIsNoNumberRaisesAndAnEmptyPortMeansTheDefault)
   EXPECT_THROW(OpenBridge(v), Error);
 }
 
-TEST_F(SchemaReaderTest, TheRealBridgeRefusesOracleAndJavaConnections) {
+TEST_F(SchemaReaderTest, TheRealBridgeReachesOracleOnlyThroughJava) {
   engine().bridge.reset();
   EXPECT_FALSE(OpenBridge(values("oracle")));
-  EXPECT_EQ(engine().projErr, "Oracle connections are not available in this build");
-  EXPECT_FALSE(OpenBridge(values("mysql", "JDBC")));
-  EXPECT_EQ(engine().projErr, "Java connections are not available in this build");
+  EXPECT_EQ(engine().projErr,
+            "Oracle connections are made through Oracle's JDBC driver only: use the connection method JDBC");
   EXPECT_FALSE(bridgeObject().call("IsJVMLoaded").toBool());
 }
 
@@ -260,13 +262,41 @@ TEST_F(SchemaReaderTest, JdbcNeedsTheJavaSettingsAndNeverTouchesTheBridgeWithout
   EXPECT_EQ(s.tblcnt(), 1);
 }
 
-TEST_F(SchemaReaderTest, WithTheRealBridgeAConfiguredJdbcLoadReportsJavaIsMissing) {
-  engine().bridge.reset();
-  RegWrite("HKCU", engine().regGeneral, "JavaRuntimeLib", kRegString, Variant("/usr/lib/jvm"));
-  RegWrite("HKCU", engine().regGeneral, "MySQLJDBCDriver", kRegString, Variant("mysql.jar"));
+// What the real bridge says when the Java settings name what is not there;
+// none of these starts a Java runtime.
+TEST_F(SchemaReaderTest, WithTheRealBridgeMissingJavaPartsAreNamed) {
+  const std::string jar = (dir() / "driver.jar").string();
+  std::ofstream(jar) << "not really a JAR";
+  struct Case {
+    const char* what;
+    std::string runtime, driver, message;
+  };
+  const std::vector<Case> cases = {
+      {"no driver setting (the bridge's own check)", "/usr/lib/jvm", "",
+       "JDBC ERROR: no JDBC driver is set for mysql; name its JAR file in the setting MySQLJDBCDriver "
+       "(tarnwick config set General MySQLJDBCDriver PATH)"},
+      {"driver JAR not there", "/usr/lib/jvm", "mysql.jar",
+       "The JDBC driver JAR \"mysql.jar\" (setting MySQLJDBCDriver) does not exist"},
+      {"runtime not there", (dir() / "no-java").string(), jar,
+       "The Java runtime \"" + (dir() / "no-java").string() +
+           "\" (setting JavaRuntimeLib) is neither libjvm.so nor a Java home folder holding it"},
+  };
+  std::string unsupported;
+  const bool javaBuild = jvm::supported(&unsupported);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    engine().bridge.reset();
+    RegWrite("HKCU", engine().regGeneral, "JavaRuntimeLib", kRegString, Variant(c.runtime));
+    RegWrite("HKCU", engine().regGeneral, "MySQLJDBCDriver", kRegString, Variant(c.driver));
+    // The bridge's check runs when the engine's own "JDBC ERROR" check is
+    // passed by: through OpenBridge directly.
+    EXPECT_FALSE(OpenBridge(values("mysql", "JDBC")));
+    EXPECT_EQ(engine().projErr, javaBuild ? c.message : unsupported);
+    EXPECT_FALSE(bridgeObject().call("IsJVMLoaded").toBool());
+  }
   AGPSchema s;
   load(s, "mysql", "JDBC");
-  EXPECT_EQ(engine().projErr, "Java connections are not available in this build");
+  EXPECT_EQ(engine().projErr, javaBuild ? cases.back().message : unsupported);
   EXPECT_EQ(s.loadedMarker(), 0);
 }
 

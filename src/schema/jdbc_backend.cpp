@@ -1,0 +1,765 @@
+// The JDBC side of the bridge: a Java driver in the process's Java virtual
+// machine (jvm.h), reached through java.sql.DriverManager. The catalogue is
+// read through DatabaseMetaData: the tables and views and every column in
+// two calls, then the primary key, unique indexes and foreign keys of each
+// table. A query's result columns come from its prepared statement's
+// metadata, without running it. MySQL's enumeration and set values and
+// CHECK value lists, which the metadata does not carry, come from
+// information_schema.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "automation/text.h"
+#include "schema/ado_types.h"
+#include "schema/bridge.h"
+#include "schema/jdbc.h"
+#include "schema/jdbc_types.h"
+#include "schema/jni_env.h"
+#include "schema/jvm.h"
+#include "support/engine_context.h"
+#include "support/registry.h"
+
+namespace tw {
+
+// ---- settings and URLs (shared with the command line and the tests)
+
+std::string_view jdbcDriverSetting(std::string_view lowerType) {
+  if (lowerType == "mysql") return "MySQLJDBCDriver";
+  if (lowerType == "oracle") return "OracleJDBCDriver";
+  if (lowerType == "sqlite") return "SQLiteJDBCDriver";
+  if (lowerType == "postgresql") return "PostgreSQLJDBCDriver";
+  return {};
+}
+
+std::vector<std::string> jarList(std::string_view value) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= value.size()) {
+    size_t end = value.find_first_of(":;", start);
+    if (end == std::string_view::npos) end = value.size();
+    std::string_view item = trimBlanks(value.substr(start, end - start));
+    if (!item.empty()) out.emplace_back(item);
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string jdbcUrl(const BridgeConnectParams& p) {
+  if (p.url.rfind("jdbc:", 0) == 0) return p.url;
+  const std::string host = p.host.empty() ? "localhost" : p.host;
+  const std::string hostPart = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  auto withPort = [&](int32_t fallback) {
+    return hostPart + ":" + std::to_string(p.port > 0 ? p.port : fallback);
+  };
+  if (p.dbType == "mysql") return "jdbc:mysql://" + withPort(3306) + "/" + p.database;
+  if (p.dbType == "postgresql") return "jdbc:postgresql://" + withPort(5432) + "/" + p.database;
+  if (p.dbType == "sqlite") return "jdbc:sqlite:" + p.database;
+  if (p.dbType == "oracle") {
+    // A SID names the instance the old way; otherwise the database name is
+    // the service name.
+    if (!p.oracleSid.empty()) return "jdbc:oracle:thin:@" + withPort(1521) + ":" + p.oracleSid;
+    return "jdbc:oracle:thin:@//" + withPort(1521) + "/" + p.database;
+  }
+  return {};
+}
+
+#ifndef TARNWICK_HAVE_JNI
+
+std::unique_ptr<BridgeBackend> connectJdbc(const BridgeConnectParams&, std::string& error) {
+  error = std::string(kJavaNotAvailable);
+  return nullptr;
+}
+
+#else
+
+namespace {
+
+using jvm::check;
+using jvm::JavaError;
+using jvm::LocalFrame;
+using jvm::toJava;
+using jvm::toUtf8;
+
+// The java.sql members the backend calls, looked up once.
+struct Api {
+  jclass driverManager, properties, connection, metaData, resultSet, statement, rsMeta, string;
+  jmethodID getConnection, setLoginTimeout, propsNew, setProperty;
+  jmethodID connGetMetaData, connPrepare, connClose, connGetSchema, connGetCatalog;
+  jmethodID mdGetTables, mdGetColumns, mdGetPrimaryKeys, mdGetIndexInfo, mdGetImportedKeys,
+      mdGetQuote, mdGetCatalogs, mdGetSchemas, mdGetUserName, mdGetEscape;
+  jmethodID rsNext, rsGetString, rsGetInt, rsWasNull, rsClose, rsFindColumn;
+  jmethodID stGetMetaData, stClose, stSetString, stExecuteQuery;
+  jmethodID mCount, mLabel, mName, mType, mTypeName, mPrecision, mScale, mNullable, mAutoInc, mTable;
+};
+
+const Api& api(JNIEnv* env) {
+  static Api* a = [env] {
+    auto* x = new Api();
+    x->driverManager = jvm::globalClass(env, "java/sql/DriverManager");
+    x->properties = jvm::globalClass(env, "java/util/Properties");
+    x->connection = jvm::globalClass(env, "java/sql/Connection");
+    x->metaData = jvm::globalClass(env, "java/sql/DatabaseMetaData");
+    x->resultSet = jvm::globalClass(env, "java/sql/ResultSet");
+    x->statement = jvm::globalClass(env, "java/sql/PreparedStatement");
+    x->rsMeta = jvm::globalClass(env, "java/sql/ResultSetMetaData");
+    x->string = jvm::globalClass(env, "java/lang/String");
+    x->getConnection = jvm::staticMethod(env, x->driverManager, "getConnection",
+                                         "(Ljava/lang/String;Ljava/util/Properties;)Ljava/sql/Connection;");
+    x->setLoginTimeout = jvm::staticMethod(env, x->driverManager, "setLoginTimeout", "(I)V");
+    x->propsNew = jvm::method(env, x->properties, "<init>", "()V");
+    x->setProperty = jvm::method(env, x->properties, "setProperty",
+                                 "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/Object;");
+    x->connGetMetaData = jvm::method(env, x->connection, "getMetaData", "()Ljava/sql/DatabaseMetaData;");
+    x->connPrepare =
+        jvm::method(env, x->connection, "prepareStatement", "(Ljava/lang/String;)Ljava/sql/PreparedStatement;");
+    x->connClose = jvm::method(env, x->connection, "close", "()V");
+    x->connGetSchema = jvm::method(env, x->connection, "getSchema", "()Ljava/lang/String;");
+    x->connGetCatalog = jvm::method(env, x->connection, "getCatalog", "()Ljava/lang/String;");
+    const char* s3 = "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;";
+    x->mdGetTables =
+        jvm::method(env, x->metaData, "getTables",
+                    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;[Ljava/lang/String;)Ljava/sql/ResultSet;");
+    x->mdGetColumns = jvm::method(
+        env, x->metaData, "getColumns",
+        "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;");
+    x->mdGetPrimaryKeys = jvm::method(env, x->metaData, "getPrimaryKeys", s3);
+    x->mdGetIndexInfo = jvm::method(env, x->metaData, "getIndexInfo",
+                                    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)Ljava/sql/ResultSet;");
+    x->mdGetImportedKeys = jvm::method(env, x->metaData, "getImportedKeys", s3);
+    x->mdGetQuote = jvm::method(env, x->metaData, "getIdentifierQuoteString", "()Ljava/lang/String;");
+    x->mdGetCatalogs = jvm::method(env, x->metaData, "getCatalogs", "()Ljava/sql/ResultSet;");
+    x->mdGetSchemas = jvm::method(env, x->metaData, "getSchemas", "()Ljava/sql/ResultSet;");
+    x->mdGetUserName = jvm::method(env, x->metaData, "getUserName", "()Ljava/lang/String;");
+    x->mdGetEscape = jvm::method(env, x->metaData, "getSearchStringEscape", "()Ljava/lang/String;");
+    x->rsNext = jvm::method(env, x->resultSet, "next", "()Z");
+    x->rsGetString = jvm::method(env, x->resultSet, "getString", "(I)Ljava/lang/String;");
+    x->rsGetInt = jvm::method(env, x->resultSet, "getInt", "(I)I");
+    x->rsWasNull = jvm::method(env, x->resultSet, "wasNull", "()Z");
+    x->rsClose = jvm::method(env, x->resultSet, "close", "()V");
+    x->rsFindColumn = jvm::method(env, x->resultSet, "findColumn", "(Ljava/lang/String;)I");
+    x->stGetMetaData = jvm::method(env, x->statement, "getMetaData", "()Ljava/sql/ResultSetMetaData;");
+    x->stClose = jvm::method(env, x->statement, "close", "()V");
+    x->stSetString = jvm::method(env, x->statement, "setString", "(ILjava/lang/String;)V");
+    x->stExecuteQuery = jvm::method(env, x->statement, "executeQuery", "()Ljava/sql/ResultSet;");
+    x->mCount = jvm::method(env, x->rsMeta, "getColumnCount", "()I");
+    x->mLabel = jvm::method(env, x->rsMeta, "getColumnLabel", "(I)Ljava/lang/String;");
+    x->mName = jvm::method(env, x->rsMeta, "getColumnName", "(I)Ljava/lang/String;");
+    x->mType = jvm::method(env, x->rsMeta, "getColumnType", "(I)I");
+    x->mTypeName = jvm::method(env, x->rsMeta, "getColumnTypeName", "(I)Ljava/lang/String;");
+    x->mPrecision = jvm::method(env, x->rsMeta, "getPrecision", "(I)I");
+    x->mScale = jvm::method(env, x->rsMeta, "getScale", "(I)I");
+    x->mNullable = jvm::method(env, x->rsMeta, "isNullable", "(I)I");
+    x->mAutoInc = jvm::method(env, x->rsMeta, "isAutoIncrement", "(I)Z");
+    x->mTable = jvm::method(env, x->rsMeta, "getTableName", "(I)Ljava/lang/String;");
+    return x;
+  }();
+  return *a;
+}
+
+// A result set read row by row; closed when the reader ends.
+class Rows {
+ public:
+  Rows(JNIEnv* env, jobject rs) : env_(env), rs_(rs) {}
+  ~Rows() {
+    if (rs_) {
+      env_->CallVoidMethod(rs_, api(env_).rsClose);
+      env_->ExceptionClear();
+    }
+  }
+  bool next() {
+    if (!rs_) return false;
+    bool more = env_->CallBooleanMethod(rs_, api(env_).rsNext);
+    check(env_);
+    return more;
+  }
+  // Text of column i (from 1); `isNull` tells SQL NULL.
+  std::string text(jint i, bool* isNull = nullptr) {
+    auto s = static_cast<jstring>(env_->CallObjectMethod(rs_, api(env_).rsGetString, i));
+    check(env_);
+    if (isNull) *isNull = s == nullptr;
+    std::string out = toUtf8(env_, s);
+    if (s) env_->DeleteLocalRef(s);
+    return out;
+  }
+  int32_t number(jint i, int32_t fallback = 0) {
+    jint v = env_->CallIntMethod(rs_, api(env_).rsGetInt, i);
+    check(env_);
+    bool null = env_->CallBooleanMethod(rs_, api(env_).rsWasNull);
+    check(env_);
+    return null ? fallback : v;
+  }
+  // The position of a column a driver may not offer; 0 when it has none.
+  jint find(const char* label) {
+    jstring l = toJava(env_, label);
+    jint i = env_->CallIntMethod(rs_, api(env_).rsFindColumn, l);
+    env_->DeleteLocalRef(l);
+    if (env_->ExceptionCheck()) {
+      env_->ExceptionClear();
+      return 0;
+    }
+    return i;
+  }
+
+ private:
+  JNIEnv* env_;
+  jobject rs_;
+};
+
+int32_t clampSize(int64_t v) {
+  if (v < 0) return 0;
+  return v > ado::kUnlimitedSize ? ado::kUnlimitedSize : static_cast<int32_t>(v);
+}
+
+// MySQL's own type names as Connector/J reports them ("INT UNSIGNED",
+// "VARCHAR", "TINYINT"), typed by the table the native route uses.
+bool applyMySqlType(BridgeColumn& c, std::string_view typeName, int32_t sqlType, int32_t columnSize) {
+  std::string name = toLower(trimBlanks(typeName));
+  bool isUnsigned = false;
+  for (std::string_view suffix : {" unsigned zerofill", " unsigned"}) {
+    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      name.erase(name.size() - suffix.size());
+      isUnsigned = true;
+      break;
+    }
+  }
+  if (size_t paren = name.find('('); paren != std::string::npos) name.erase(paren);
+  const ado::MariaDbType* t = ado::mariaDbTypeByName(name);
+  if (!t) return false;
+  c.dataTypeName = name;
+  c.nativeType = t->protocolType;
+  c.adoType = isUnsigned ? t->adoUnsigned : t->ado;
+  switch (t->sizeRule) {
+    case ado::SizeRule::kFixed:
+      c.size = t->fixedSize;
+      break;
+    case ado::SizeRule::kLength:
+    case ado::SizeRule::kPrecision:
+      c.size = clampSize(columnSize);
+      break;
+    case ado::SizeRule::kBits:
+      c.size = clampSize((static_cast<int64_t>(columnSize) + 7) / 8);
+      if (columnSize == 1) c.adoType = ado::kBoolean;
+      break;
+  }
+  // tinyint(1) is how MySQL declares BOOLEAN; the driver reports it as BIT.
+  if (name == "tinyint" && (sqlType == -7 || sqlType == 16)) c.adoType = ado::kBoolean;
+  if (t->isFixedLength) c.adoAttributes |= ado::kFldFixed;
+  if (t->isLong) c.adoAttributes |= ado::kFldLong;
+  return true;
+}
+
+class JdbcBackend : public BridgeBackend {
+ public:
+  JdbcBackend(JNIEnv* env, jobject conn, std::string type, std::string user)
+      : conn_(env, conn), type_(std::move(type)), user_(std::move(user)) {}
+  ~JdbcBackend() override {
+    if (JNIEnv* env = jvm::currentEnv()) {
+      if (conn_.get()) env->CallVoidMethod(conn_.get(), api(env).connClose);
+      env->ExceptionClear();
+    }
+  }
+
+  // Reads what the connection needs once: its metadata object, the quote,
+  // the catalogue and schema whose tables are read.
+  void open(JNIEnv* env, const std::string& database) {
+    LocalFrame frame(env);
+    const Api& a = api(env);
+    jobject md = env->CallObjectMethod(conn_.get(), a.connGetMetaData);
+    check(env);
+    md_ = jvm::GlobalRef(env, md);
+    auto call = [&](jobject target, jmethodID m) {
+      auto s = static_cast<jstring>(env->CallObjectMethod(target, m));
+      if (env->ExceptionCheck()) {
+        env->ExceptionClear();
+        return std::string();
+      }
+      return toUtf8(env, s);
+    };
+    quote_ = std::string(trimBlanks(call(md, a.mdGetQuote)));
+    escape_ = call(md, a.mdGetEscape);
+    if (type_ == "mysql") {
+      catalog_ = database;  // a MySQL database is a JDBC catalogue
+      hasCatalog_ = true;
+    } else if (type_ != "sqlite") {
+      // PostgreSQL and Oracle: the connection's current schema (Oracle: the
+      // user's own).
+      schema_ = call(conn_.get(), a.connGetSchema);
+      if (schema_.empty() && type_ == "oracle") schema_ = toUpper(user_);
+      hasSchema_ = !schema_.empty();
+    }
+  }
+
+  std::string readTables(std::string_view filter, std::vector<BridgeTableInfo>& out) override;
+  std::string databaseNames(std::string& out) override;
+  std::string quoteChar() const override { return quote_; }
+  std::string describeQuery(std::string_view sql, BridgeTableInfo& out) override;
+
+ private:
+  jstring catalogArg(JNIEnv* env) { return hasCatalog_ ? toJava(env, catalog_) : nullptr; }
+  jstring schemaArg(JNIEnv* env) { return hasSchema_ ? toJava(env, schema_) : nullptr; }
+  // A LIKE pattern matching exactly `name`.
+  std::string pattern(std::string_view name) const {
+    if (escape_.empty()) return std::string(name);
+    std::string out;
+    for (char c : name) {
+      if (c == '_' || c == '%' || std::string_view(escape_) == std::string_view(&c, 1)) out += escape_;
+      out += c;
+    }
+    return out;
+  }
+  void readColumns(JNIEnv* env, const std::string& tablePattern, std::vector<BridgeTableInfo>& tables,
+                   const std::unordered_map<std::string, size_t>& byName);
+  void readKeys(JNIEnv* env, BridgeTableInfo& t);
+  void readMySqlCatalogue(JNIEnv* env, const std::unordered_map<std::string, size_t>& byName,
+                          std::vector<BridgeTableInfo>& tables);
+  void typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view typeName, int32_t size, int32_t scale);
+
+  jvm::GlobalRef conn_;
+  jvm::GlobalRef md_;
+  std::string type_;
+  std::string user_;
+  std::string quote_;
+  std::string escape_;
+  std::string catalog_, schema_;
+  bool hasCatalog_ = false, hasSchema_ = false;
+};
+
+void JdbcBackend::typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view typeName, int32_t size,
+                             int32_t scale) {
+  c.dataTypeName = std::string(typeName);
+  c.nativeType = static_cast<int16_t>(sqlType);
+  if (type_ == "mysql" && applyMySqlType(c, typeName, sqlType, size)) return;
+  if (type_ == "sqlite") {
+    ado::SqliteType t = ado::sqliteType(typeName);
+    c.adoType = t.ado;
+    c.size = t.size;
+    if (t.isLong) c.adoAttributes |= ado::kFldLong;
+    if (t.isFixedLength) c.adoAttributes |= ado::kFldFixed;
+    return;
+  }
+  ado::JdbcType t =
+      type_ == "oracle" ? ado::oracleType(typeName, sqlType, size, scale) : ado::jdbcType(sqlType, size, scale);
+  c.adoType = t.ado;
+  c.size = t.size;
+  if (t.isLong) c.adoAttributes |= ado::kFldLong;
+  if (t.isFixedLength) c.adoAttributes |= ado::kFldFixed;
+}
+
+// Identity columns and, on Oracle, columns filled from a sequence by default
+// count as auto-increment columns.
+bool filledBySequence(const std::string& defaultText) {
+  std::string lower = toLower(defaultText);
+  return lower.find(".nextval") != std::string::npos || lower.find("nextval(") != std::string::npos;
+}
+
+void JdbcBackend::readColumns(JNIEnv* env, const std::string& tablePattern, std::vector<BridgeTableInfo>& tables,
+                              const std::unordered_map<std::string, size_t>& byName) {
+  LocalFrame frame(env);
+  const Api& a = api(env);
+  jobject rs = env->CallObjectMethod(md_.get(), a.mdGetColumns, catalogArg(env), schemaArg(env),
+                                     toJava(env, tablePattern), toJava(env, "%"));
+  check(env);
+  Rows rows(env, rs);
+  const jint autoIncrementCol = rows.find("IS_AUTOINCREMENT");
+  const jint generatedCol = rows.find("IS_GENERATEDCOLUMN");
+  std::vector<std::vector<std::pair<int32_t, BridgeColumn>>> columns(tables.size());
+  while (rows.next()) {
+    auto it = byName.find(rows.text(3));
+    if (it == byName.end()) continue;
+    BridgeColumn c;
+    c.name = rows.text(4);
+    const int32_t sqlType = rows.number(5);
+    const std::string typeName = rows.text(6);
+    const int32_t size = rows.number(7);
+    const int32_t scale = rows.number(9, -127);
+    const bool nullable = rows.number(11, 1) != 0;
+    bool noDefault = false;
+    std::string def = rows.text(13, &noDefault);
+    const int32_t position = rows.number(17);
+    typeColumn(c, sqlType, typeName, size, scale);
+    c.required = !nullable;
+    if (nullable) c.adoAttributes |= ado::kFldIsNullable | ado::kFldMayBeNull;
+    if (!noDefault) c.defaultValue = defaultFromSql(def, false);
+    c.autoIncrement = (autoIncrementCol && equalsNoCase(rows.text(autoIncrementCol), "YES")) ||
+                      (!noDefault && type_ != "mysql" && filledBySequence(def));
+    if (!(generatedCol && equalsNoCase(rows.text(generatedCol), "YES"))) c.adoAttributes |= ado::kFldUpdatable;
+    columns[it->second].emplace_back(position, std::move(c));
+  }
+  for (size_t i = 0; i < tables.size(); ++i) {
+    auto& list = columns[i];
+    std::stable_sort(list.begin(), list.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (auto& [pos, c] : list) tables[i].columns.push_back(std::move(c));
+  }
+}
+
+void JdbcBackend::readKeys(JNIEnv* env, BridgeTableInfo& t) {
+  const Api& a = api(env);
+  auto columnNamed = [&](const std::string& name) -> BridgeColumn* {
+    for (BridgeColumn& c : t.columns)
+      if (c.name == name) return &c;
+    return nullptr;
+  };
+  {  // the primary key, in key order
+    LocalFrame frame(env);
+    jobject rs =
+        env->CallObjectMethod(md_.get(), a.mdGetPrimaryKeys, catalogArg(env), schemaArg(env), toJava(env, t.name));
+    check(env);
+    Rows rows(env, rs);
+    std::vector<std::pair<int32_t, std::string>> key;
+    while (rows.next()) key.emplace_back(rows.number(5), rows.text(4));
+    std::sort(key.begin(), key.end());
+    for (size_t i = 0; i < key.size(); ++i) {
+      if (i) t.pkField += ',';
+      t.pkField += key[i].second;
+      if (BridgeColumn* c = columnNamed(key[i].second)) c->adoAttributes |= ado::kFldKeyColumn;
+    }
+  }
+  {  // unique indexes of one column
+    LocalFrame frame(env);
+    jobject rs = env->CallObjectMethod(md_.get(), a.mdGetIndexInfo, catalogArg(env), schemaArg(env),
+                                       toJava(env, t.name), JNI_TRUE, JNI_TRUE);
+    check(env);
+    Rows rows(env, rs);
+    std::map<std::string, std::vector<std::string>> indexes;
+    while (rows.next()) {
+      if (rows.number(7) == 0) continue;  // table statistics, no index
+      bool nonUnique = rows.text(4) == "true" || rows.text(4) == "1";
+      std::string index = rows.text(6);
+      std::string column = rows.text(9);
+      if (nonUnique || column.empty()) continue;
+      indexes[index].push_back(column);
+    }
+    for (const auto& [name, cols] : indexes)
+      if (cols.size() == 1)
+        if (BridgeColumn* c = columnNamed(cols[0])) c->unique = true;
+  }
+  {  // foreign keys into the same catalogue and schema
+    LocalFrame frame(env);
+    jobject rs =
+        env->CallObjectMethod(md_.get(), a.mdGetImportedKeys, catalogArg(env), schemaArg(env), toJava(env, t.name));
+    check(env);
+    Rows rows(env, rs);
+    struct Part {
+      std::string name, refTable, column, refColumn;
+      int32_t seq;
+    };
+    std::vector<Part> parts;
+    while (rows.next()) {
+      if (hasCatalog_ && !equalsNoCase(rows.text(1), catalog_)) continue;
+      if (hasSchema_ && rows.text(2) != schema_) continue;
+      parts.push_back({rows.text(12), rows.text(3), rows.text(8), rows.text(4), rows.number(9)});
+    }
+    std::stable_sort(parts.begin(), parts.end(), [](const Part& x, const Part& y) {
+      return x.name != y.name ? x.name < y.name : x.seq < y.seq;
+    });
+    for (const Part& p : parts) {
+      if (t.foreignKeys.empty() || t.foreignKeys.back().name != p.name ||
+          t.foreignKeys.back().refTable != p.refTable) {
+        t.foreignKeys.emplace_back();
+        t.foreignKeys.back().name = p.name;
+        t.foreignKeys.back().refTable = p.refTable;
+      }
+      t.foreignKeys.back().columns.push_back(p.column);
+      t.foreignKeys.back().refColumns.push_back(p.refColumn);
+    }
+  }
+}
+
+// Enumeration and set values, and CHECK (column IN (...)) lists, read from
+// information_schema (the JDBC metadata carries neither).
+void JdbcBackend::readMySqlCatalogue(JNIEnv* env, const std::unordered_map<std::string, size_t>& byName,
+                                     std::vector<BridgeTableInfo>& tables) {
+  const Api& a = api(env);
+  auto query = [&](const char* sql, auto&& onRow) {
+    LocalFrame frame(env);
+    jobject st = env->CallObjectMethod(conn_.get(), a.connPrepare, toJava(env, sql));
+    check(env);
+    struct Closer {
+      JNIEnv* env;
+      jobject st;
+      ~Closer() {
+        env->CallVoidMethod(st, api(env).stClose);
+        env->ExceptionClear();
+      }
+    } closer{env, st};
+    env->CallVoidMethod(st, a.stSetString, 1, toJava(env, catalog_));
+    check(env);
+    jobject rs = env->CallObjectMethod(st, a.stExecuteQuery);
+    check(env);
+    Rows rows(env, rs);
+    while (rows.next()) onRow(rows);
+  };
+  query(
+      "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, COLUMN_TYPE FROM information_schema.COLUMNS "
+      "WHERE TABLE_SCHEMA = ? AND DATA_TYPE IN ('enum', 'set')",
+      [&](Rows& row) {
+        auto it = byName.find(row.text(1));
+        if (it == byName.end()) return;
+        std::string column = row.text(2);
+        for (BridgeColumn& c : tables[it->second].columns) {
+          if (c.name != column) continue;
+          c.isEnum = row.text(3) == "enum";
+          c.isSet = !c.isEnum;
+          c.dataTypeName = c.isEnum ? "enum" : "set";
+          c.nativeType = c.isEnum ? 247 : 248;
+          c.tagValues = tagValueLines(mysqlEnumValues(row.text(4)));
+        }
+      });
+  std::vector<std::vector<std::string>> clauses(tables.size());
+  try {
+    query(
+        "SELECT TABLE_NAME, CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = ?",
+        [&](Rows& row) {
+          auto it = byName.find(row.text(1));
+          if (it != byName.end()) clauses[it->second].push_back(row.text(2));
+        });
+  } catch (const JavaError&) {
+    // A server without check constraints has no lists to offer.
+  }
+  for (size_t i = 0; i < tables.size(); ++i) applyCheckLists(clauses[i], tables[i].columns);
+}
+
+std::string JdbcBackend::readTables(std::string_view filter, std::vector<BridgeTableInfo>& out) {
+  JNIEnv* env = jvm::currentEnv();
+  if (!env) return "The Java runtime is not running";
+  try {
+    const Api& a = api(env);
+    std::vector<BridgeTableInfo> tables;
+    const std::string tablePattern = filter.empty() ? std::string("%") : pattern(filter);
+    {
+      LocalFrame frame(env);
+      jobject rs = env->CallObjectMethod(md_.get(), a.mdGetTables, catalogArg(env), schemaArg(env),
+                                         toJava(env, tablePattern), nullptr);
+      check(env);
+      Rows rows(env, rs);
+      while (rows.next()) {
+        BridgeTableInfo t;
+        t.name = rows.text(3);
+        if (!filter.empty() && t.name != filter) continue;
+        std::string type = rows.text(4);
+        t.type = type == "BASE TABLE" || type == "SYSTEM VERSIONED" ? "TABLE" : type;
+        tables.push_back(std::move(t));
+      }
+    }
+    std::sort(tables.begin(), tables.end(),
+              [](const BridgeTableInfo& x, const BridgeTableInfo& y) { return x.name < y.name; });
+    std::unordered_map<std::string, size_t> byName;
+    for (size_t i = 0; i < tables.size(); ++i) byName.emplace(tables[i].name, i);
+    if (!tables.empty()) readColumns(env, tablePattern, tables, byName);
+    for (BridgeTableInfo& t : tables)
+      if (t.type == "TABLE") readKeys(env, t);
+    if (type_ == "mysql" && !tables.empty()) readMySqlCatalogue(env, byName, tables);
+    out = std::move(tables);
+    return {};
+  } catch (const JavaError& e) {
+    return e.message;
+  }
+}
+
+std::string JdbcBackend::databaseNames(std::string& out) {
+  JNIEnv* env = jvm::currentEnv();
+  if (!env) return "The Java runtime is not running";
+  try {
+    LocalFrame frame(env);
+    const Api& a = api(env);
+    jobject rs = env->CallObjectMethod(md_.get(), type_ == "mysql" ? a.mdGetCatalogs : a.mdGetSchemas);
+    check(env);
+    Rows rows(env, rs);
+    while (rows.next()) {
+      if (!out.empty()) out += "\r\n";
+      out += rows.text(1);
+    }
+    return {};
+  } catch (const JavaError& e) {
+    return e.message;
+  }
+}
+
+std::string JdbcBackend::describeQuery(std::string_view sql, BridgeTableInfo& out) {
+  JNIEnv* env = jvm::currentEnv();
+  if (!env) return "The Java runtime is not running";
+  try {
+    LocalFrame frame(env, 64);
+    const Api& a = api(env);
+    jobject st = env->CallObjectMethod(conn_.get(), a.connPrepare, toJava(env, sql));
+    check(env);
+    struct Closer {
+      JNIEnv* env;
+      jobject st;
+      ~Closer() {
+        env->CallVoidMethod(st, api(env).stClose);
+        env->ExceptionClear();
+      }
+    } closer{env, st};
+    jobject meta = env->CallObjectMethod(st, a.stGetMetaData);
+    check(env);
+    if (!meta) return "The statement returns no result columns";
+    const jint count = env->CallIntMethod(meta, a.mCount);
+    check(env);
+    auto text = [&](jmethodID m, jint i) {
+      auto s = static_cast<jstring>(env->CallObjectMethod(meta, m, i));
+      check(env);
+      std::string r = toUtf8(env, s);
+      if (s) env->DeleteLocalRef(s);
+      return r;
+    };
+    auto number = [&](jmethodID m, jint i) {
+      jint v = env->CallIntMethod(meta, m, i);
+      check(env);
+      return v;
+    };
+    struct Result {
+      std::string label, table, column, typeName;
+      int32_t type, precision, scale, nullable;
+      bool autoInc;
+    };
+    std::vector<Result> results;
+    std::vector<std::string> sources;
+    for (jint i = 1; i <= count; ++i) {
+      Result r;
+      r.label = text(a.mLabel, i);
+      r.column = text(a.mName, i);
+      r.table = text(a.mTable, i);
+      r.type = number(a.mType, i);
+      r.typeName = text(a.mTypeName, i);
+      r.precision = number(a.mPrecision, i);
+      r.scale = number(a.mScale, i);
+      r.nullable = number(a.mNullable, i);
+      r.autoInc = env->CallBooleanMethod(meta, a.mAutoInc, i);
+      check(env);
+      if (!r.table.empty() && std::find(sources.begin(), sources.end(), r.table) == sources.end())
+        sources.push_back(r.table);
+      results.push_back(std::move(r));
+    }
+    // Columns taken straight from a table or view are described as the
+    // catalogue describes them, so a custom view's column matches its source.
+    std::vector<BridgeTableInfo> catalogue;
+    for (const std::string& source : sources) {
+      std::vector<BridgeTableInfo> one;
+      if (readTables(source, one).empty())
+        for (BridgeTableInfo& t : one) catalogue.push_back(std::move(t));
+    }
+    std::vector<std::pair<std::string, std::string>> origins(results.size());
+    for (size_t i = 0; i < results.size(); ++i) {
+      const Result& r = results[i];
+      BridgeColumn c;
+      const BridgeColumn* src = nullptr;
+      for (const BridgeTableInfo& t : catalogue)
+        if (t.name == r.table)
+          for (const BridgeColumn& col : t.columns)
+            if (!src && equalsNoCase(col.name, r.column)) src = &col;
+      if (src) {
+        c = *src;
+        origins[i] = {r.table, src->name};
+      } else {
+        typeColumn(c, r.type, r.typeName, r.precision, r.scale);
+        c.autoIncrement = r.autoInc;
+      }
+      c.name = r.label;
+      c.required = r.nullable == 0;
+      c.adoAttributes &= ~(ado::kFldIsNullable | ado::kFldMayBeNull);
+      if (!c.required) c.adoAttributes |= ado::kFldIsNullable | ado::kFldMayBeNull;
+      out.columns.push_back(std::move(c));
+    }
+    out.pkField = queryKey(origins, catalogue, out.columns);
+    return {};
+  } catch (const JavaError& e) {
+    return e.message;
+  }
+}
+
+std::string settingOf(const BridgeConnectParams& p, std::string_view name) {
+  std::string key = p.settingsKey.empty() ? engine().regGeneral : p.settingsKey + "\\General";
+  return RegRead("HKCU", key, std::string(name)).toString();
+}
+
+}  // namespace
+
+std::unique_ptr<BridgeBackend> connectJdbc(const BridgeConnectParams& p, std::string& error) {
+  if (std::string why; !jvm::supported(&why)) {
+    error = why;
+    return nullptr;
+  }
+  const std::string_view driverSetting = jdbcDriverSetting(p.dbType);
+  if (driverSetting.empty()) {
+    error = "No JDBC driver is known for the database type \"" + p.dbType + "\"";
+    return nullptr;
+  }
+  const std::vector<std::string> jars = jarList(settingOf(p, driverSetting));
+  if (jars.empty()) {
+    error = "JDBC ERROR: no JDBC driver is set for " + p.dbType + "; name its JAR file in the setting " +
+            std::string(driverSetting) + " (tarnwick config set General " + std::string(driverSetting) +
+            " PATH)";
+    return nullptr;
+  }
+  // Every driver JAR known now goes on the class path: the runtime starts
+  // once per process.
+  std::vector<std::string> classPath;
+  for (std::string_view type : {"mysql", "oracle", "sqlite", "postgresql"})
+    for (const std::string& jar : jarList(settingOf(p, jdbcDriverSetting(type)))) {
+      std::error_code ec;
+      if (type == p.dbType && !std::filesystem::is_regular_file(jar, ec)) {
+        error = "The JDBC driver JAR \"" + jar + "\" (setting " + std::string(driverSetting) + ") does not exist";
+        return nullptr;
+      }
+      if (std::find(classPath.begin(), classPath.end(), jar) == classPath.end()) classPath.push_back(jar);
+    }
+  error = jvm::start(settingOf(p, "JavaRuntimeLib"), classPath);
+  if (!error.empty()) return nullptr;
+  const std::vector<std::string>& started = jvm::classPath();
+  for (const std::string& jar : jars)
+    if (std::find(started.begin(), started.end(), jar) == started.end()) {
+      error = "The Java runtime of this process was started before the JDBC driver JAR \"" + jar +
+              "\" was set; start the program again to use it";
+      return nullptr;
+    }
+  JNIEnv* env = jvm::currentEnv();
+  if (!env) {
+    error = "The Java runtime is not running";
+    return nullptr;
+  }
+  const std::string url = jdbcUrl(p);
+  try {
+    LocalFrame frame(env);
+    const Api& a = api(env);
+    env->CallStaticVoidMethod(a.driverManager, a.setLoginTimeout, static_cast<jint>(10));
+    check(env);
+    jobject props = env->NewObject(a.properties, a.propsNew);
+    check(env);
+    auto set = [&](const char* k, const std::string& v) {
+      jobject old = env->CallObjectMethod(props, a.setProperty, toJava(env, k), toJava(env, v));
+      check(env);
+      if (old) env->DeleteLocalRef(old);
+    };
+    if (!p.user.empty()) set("user", p.user);
+    if (!p.password.empty()) set("password", p.password);
+    // MySQL drivers prepare on the client unless told otherwise, and a
+    // statement prepared there cannot describe its result without running.
+    if (p.dbType == "mysql") set("useServerPrepStmts", "true");
+    jobject conn = env->CallStaticObjectMethod(a.driverManager, a.getConnection, toJava(env, url), props);
+    check(env);
+    if (!conn) {
+      error = "The JDBC driver returned no connection for " + url;
+      return nullptr;
+    }
+    auto backend = std::make_unique<JdbcBackend>(env, conn, p.dbType, p.user);
+    backend->open(env, p.database);
+    return backend;
+  } catch (const JavaError& e) {
+    error = e.message;
+    if (error.find("No suitable driver") != std::string::npos)
+      error += " (the JAR in the setting " + std::string(driverSetting) + " has no driver for this URL)";
+    return nullptr;
+  }
+}
+
+#endif
+
+bool jvmLoaded() noexcept { return jvm::loaded(); }
+
+}  // namespace tw
