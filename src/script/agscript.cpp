@@ -160,6 +160,9 @@ AGScript::AGScript() : host_(std::make_unique<vbs::ScriptHost>()) {
   dev_.userCode = developerSetting("USERCODE");
   dev_.commonCode = developerSetting("COMMONCODE");
   dev_.validateCode = developerSetting("VALIDATECODE");
+  // A template script that runs out of memory fails its page: going on past
+  // it would write a page that lacks what could not be built.
+  host_->setOutOfMemoryEndsScript(true);
 }
 
 AGScript::~AGScript() = default;

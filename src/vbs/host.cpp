@@ -178,6 +178,8 @@ void ScriptHost::setTimeout(int32_t ms) { rt_->setTimeout(ms < 0 ? -1 : ms); }
 
 int32_t ScriptHost::timeout() const { return rt_->timeout(); }
 
+void ScriptHost::setOutOfMemoryEndsScript(bool on) { rt_->setOutOfMemoryEndsScript(on); }
+
 void ScriptHost::addObject(std::string_view name, Ref<Dispatch> object, bool addMembers) {
   if (!object) raise(kErrInvalidCall);
   rt_->addObject(name, std::move(object), addMembers);

@@ -93,6 +93,9 @@ class ScriptHost {
   // Milliseconds a host call may run; -1 for no limit.
   void setTimeout(int32_t ms);
   int32_t timeout() const;
+  // Whether running out of memory ends the script whatever its error
+  // handling (off by default: On Error Resume Next goes past it).
+  void setOutOfMemoryEndsScript(bool on);
 
   // Publishes an object to every module under `name`; with addMembers its
   // members can also be named on their own.

@@ -373,7 +373,8 @@ bool Runtime::recover(Frame*& f, const Instr*& ip, Variant*& sp, const Error& e)
     location_.pos = f->proc->positionAt(static_cast<int32_t>(ip - f->code));
     location_.source = f->proc->source;
   }
-  bool resumable = e.number() != kErrScriptTimeout;
+  bool resumable = e.number() != kErrScriptTimeout &&
+                   !(outOfMemoryEnds_ && e.number() == kErrOutOfMemory && !err_.raised);
   for (;;) {
     clearSlots(f->stack, f->proc->maxStack);
     if (resumable && f->resumeNext) {

@@ -138,6 +138,10 @@ class Runtime : public RefCounted {
 
   void setTimeout(int32_t ms) { timeoutMs_ = ms; }
   int32_t timeout() const { return timeoutMs_; }
+  // With this on, running out of memory ends the script like a time-out:
+  // On Error Resume Next does not go past it (an Err.Raise of the number
+  // still resumes).
+  void setOutOfMemoryEndsScript(bool on) { outOfMemoryEnds_ = on; }
   // Starts the clock of one host call (AddCode, Run, Eval...); nested host
   // calls (from a host object back into the script) keep the outer clock.
   void beginHostCall();
@@ -180,6 +184,7 @@ class Runtime : public RefCounted {
   uint32_t hostGeneration_ = 1;
 
   int32_t timeoutMs_ = -1;
+  bool outOfMemoryEnds_ = false;
   int32_t hostDepth_ = 0;
   std::chrono::steady_clock::time_point deadline_;
   bool hasDeadline_ = false;

@@ -386,6 +386,46 @@ TEST_F(RunFailureTest, AScriptErrorInAPageStopsThePassNamingTableAndControl) {
   EXPECT_EQ(progress.openWindows, 0);
 }
 
+TEST_F(RunFailureTest, AScriptThatRunsOutOfMemoryFailsThePageEvenWhenErrorsAreResumed) {
+  // Page scripts resume after errors; running out of memory is not resumed,
+  // however deep the script is when it happens.
+  struct Case {
+    const char* what;
+    const char* script;
+    bool fails;
+  };
+  const Case cases[] = {
+      {"an array past the largest", "Dim a()\r\nReDim a(300000000)", true},
+      {"a text past the longest", "Dim s\r\ns = String(134217728, \"x\")\r\ns = s & \"y\"", true},
+      {"in a procedure with its own handler",
+       "ExecuteGlobal \"Function Grow() : On Error Resume Next : Dim a() : ReDim a(300000000) : Grow = 1 : \" & "
+       "\"End Function\"\r\nDim n\r\nn = Grow()",
+       true},
+      // The script's own Err.Raise of the number is an error like any other.
+      {"raised by the script", "Err.Raise 7", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    makeTemplate({{"control.xml", controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" "
+                                              "ifiles=\"list.php\"/>")},
+                  {"list.php", std::string("<!--## ") + c.script + " ##-->new page"},
+                  {"lang.xml", languageFile("")}});
+    write(out() / "Orderslist.php", "old page");
+    EXPECT_EQ(run(), "");
+    if (!c.fails) {
+      EXPECT_EQ(projErr(), "");
+      EXPECT_EQ(read(out() / "Orderslist.php"), "new page\r\n");
+      continue;
+    }
+    EXPECT_EQ(projErr().rfind("Tarnwick: Generate Table Orders list page error\r\nVBScript Runtime error", 0), 0u)
+        << projErr();
+    EXPECT_NE(projErr().find("Out of memory"), std::string::npos) << projErr();
+    // The page that was there stays as it was, and the pass stopped.
+    EXPECT_EQ(read(out() / "Orderslist.php"), "old page");
+    EXPECT_FALSE(fs::exists(out() / "Customerslist.php"));
+  }
+}
+
 TEST_F(RunFailureTest, AFieldPageErrorNamesTableAndField) {
   makeTemplate({{"control.xml", controlFile("<control id=\"fld\" type=\"field\" ofile=\"f\" oext=\"php\" "
                                             "ifiles=\"f.php\"/>")},
