@@ -17,6 +17,8 @@ packages=(
   lua5.4
   # Java database connections: a Java runtime with its JNI headers (the engine loads libjvm.so at run time) and Debian's JDBC drivers for MariaDB/MySQL, SQLite and PostgreSQL
   default-jdk-headless libmariadb-java libxerial-sqlite-jdbc-java libpostgresql-jdbc-java
+  # tarnwick studio: the embedded HTTP server (header-only cpp-httplib)
+  libcpp-httplib-dev
 )
 
 missing=()

@@ -67,6 +67,7 @@ void addGenerateCommands(CLI::App& app, Commands& out);    // generate, demo
 void addHelpCommands(CLI::App& app, Commands& out);        // help, man
 void addCompletionCommands(CLI::App& app, Commands& out);  // completion, __complete
 void addServeCommands(CLI::App& app, Commands& out);       // serve
+void addSettingsCommands(CLI::App& app, Commands& out);    // settings
 
 // The config sections, or the setting names of one section (empty when
 // there is no such section).

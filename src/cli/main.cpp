@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
   addSyncCommands(app, commands);
   addGenerateCommands(app, commands);
   addServeCommands(app, commands);
+  addSettingsCommands(app, commands);
   addConfigCommands(app, commands);
   addHelpCommands(app, commands);
   addCompletionCommands(app, commands);
