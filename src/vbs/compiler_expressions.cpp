@@ -198,12 +198,33 @@ void ProcCompiler::binary(const Expr& e) {
   }
   expr(*left);
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    expr(*(*it)->rhs);
-    operation(**it);
+    const Expr& op = **it;
+    // A literal right operand is read by the operator from the constants.
+    Variant literal;
+    bool leftLiteral = isLiteralOperand(*op.target) || op.target->kind == ExprKind::Literal;
+    if (op.op != Op::Pow && op.op != Op::Is && op.op < Op::And && !leftLiteral &&
+        literalOperand(*op.rhs, literal)) {
+      operation(op, constIndex(literal));
+    } else {
+      expr(*op.rhs);
+      operation(op, -1);
+    }
   }
 }
 
-void ProcCompiler::operation(const Expr& e) {
+bool ProcCompiler::literalOperand(const Expr& e, Variant& out) {
+  if (e.kind == ExprKind::Literal) {
+    out = e.value;
+    return true;
+  }
+  if (e.kind == ExprKind::Unary && e.op == Op::Neg && isNumericLiteral(*e.target)) {
+    out = negate(e.target->value);
+    return true;
+  }
+  return false;
+}
+
+void ProcCompiler::operation(const Expr& e, int32_t constant) {
   OpCode op;
   uint8_t k = 0;
   switch (e.op) {
@@ -271,7 +292,13 @@ void ProcCompiler::operation(const Expr& e) {
     if (isLiteralOperand(*e.target)) k |= 1;
     if (isLiteralOperand(*e.rhs)) k |= 2;
   }
-  emit(op, -1, k);
+  if (constant < 0) {
+    emit(op, -1, k);
+    return;
+  }
+  int offset = op >= OpCode::Eq ? static_cast<int>(op) - static_cast<int>(OpCode::Eq) + 6
+                                : static_cast<int>(op) - static_cast<int>(OpCode::Add);
+  emit(static_cast<OpCode>(static_cast<int>(OpCode::AddK) + offset), 0, k, 0, 0, constant);
 }
 
 void ProcCompiler::name(const Expr& e) {

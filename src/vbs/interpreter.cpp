@@ -28,89 +28,179 @@ Variant Runtime::execute(Frame* entry) {
 
   for (;;) {
     try {
-      for (;;) {
-        const Instr& in = *ip;
-        switch (in.op) {
-          case OpCode::Const:
-            *sp = f->proc->consts[static_cast<size_t>(in.a)];
+      // Each handler jumps straight to the next one (threaded dispatch).
+      static const void* const kHandlers[] = {
+          &&op_Const,
+          &&op_Pop,
+          &&op_Missing,
+          &&op_LdLoc,
+          &&op_StLoc,
+          &&op_LdRef,
+          &&op_StRef,
+          &&op_LdFld,
+          &&op_StFld,
+          &&op_LdGlb,
+          &&op_StGlb,
+          &&op_LdVar,
+          &&op_StVar,
+          &&op_ArgVar,
+          &&op_ArgElem,
+          &&op_Index,
+          &&op_StIndex,
+          &&op_Erase,
+          &&op_ReDim,
+          &&op_InitArr,
+          &&op_CallGlb,
+          &&op_CallMe,
+          &&op_PutMe,
+          &&op_LdMe,
+          &&op_GetMbr,
+          &&op_PutMbr,
+          &&op_CallDef,
+          &&op_PutDef,
+          &&op_New,
+          &&op_CallBi,
+          &&op_LdErr,
+          &&op_LetVal,
+          &&op_SetChk,
+          &&op_Neg,
+          &&op_Not,
+          &&op_Add,
+          &&op_Sub,
+          &&op_Mul,
+          &&op_Div,
+          &&op_IntDiv,
+          &&op_Mod,
+          &&op_Pow,
+          &&op_Cat,
+          &&op_CatN,
+          &&op_Append,
+          &&op_Eq,
+          &&op_Ne,
+          &&op_Lt,
+          &&op_Gt,
+          &&op_Le,
+          &&op_Ge,
+          &&op_AddK,
+          &&op_SubK,
+          &&op_MulK,
+          &&op_DivK,
+          &&op_IntDivK,
+          &&op_ModK,
+          &&op_EqK,
+          &&op_NeK,
+          &&op_LtK,
+          &&op_GtK,
+          &&op_LeK,
+          &&op_GeK,
+          &&op_Is,
+          &&op_And,
+          &&op_Or,
+          &&op_Xor,
+          &&op_Eqv,
+          &&op_Imp,
+          &&op_Jmp,
+          &&op_JmpF,
+          &&op_JmpT,
+          &&op_Loop,
+          &&op_ForInit,
+          &&op_ForNext,
+          &&op_EachInit,
+          &&op_EachNext,
+          &&op_ClearLoc,
+          &&op_Ret,
+          &&op_OnErrResume,
+          &&op_OnErrGoto0,
+          &&op_Eval,
+          &&op_GetRef,
+          &&op_DeclDyn,
+          &&op_Fail,
+      };
+      static_assert(std::size(kHandlers) == static_cast<size_t>(OpCode::Fail) + 1, "a handler per instruction");
+#define NEXT_INSTRUCTION goto* kHandlers[static_cast<uint8_t>(ip->op)]
+      NEXT_INSTRUCTION;
+      {
+        {
+          op_Const:
+            pushCopy(sp, f->proc->consts[static_cast<size_t>(ip->a)]);
             ++sp;
             ++ip;
-            continue;
-          case OpCode::Pop:
+            NEXT_INSTRUCTION;
+          op_Pop:
             (--sp)->clear();
             ++ip;
-            continue;
-          case OpCode::Missing:
+            NEXT_INSTRUCTION;
+          op_Missing:
             *sp = Variant::error(kMissingArg);
             ++sp;
             ++ip;
-            continue;
-          case OpCode::LdLoc:
-            *sp = f->locals[in.a];
+            NEXT_INSTRUCTION;
+          op_LdLoc:
+            pushCopy(sp, f->locals[ip->a]);
             ++sp;
             ++ip;
-            continue;
-          case OpCode::StLoc:
+            NEXT_INSTRUCTION;
+          op_StLoc:
             --sp;
-            assignTo(f->locals[in.a], std::move(*sp));
+            assignTo(f->locals[ip->a], std::move(*sp));
             ++ip;
-            continue;
-          case OpCode::LdRef:
-            *sp = *f->refs[in.a];
+            NEXT_INSTRUCTION;
+          op_LdRef:
+            pushCopy(sp, *f->refs[ip->a]);
             ++sp;
             ++ip;
-            continue;
-          case OpCode::StRef:
+            NEXT_INSTRUCTION;
+          op_StRef:
             --sp;
-            assignTo(*f->refs[in.a], std::move(*sp));
+            assignTo(*f->refs[ip->a], std::move(*sp));
             ++ip;
-            continue;
-          case OpCode::LdFld:
-            *sp = f->me->field(in.a);
+            NEXT_INSTRUCTION;
+          op_LdFld:
+            pushCopy(sp, f->me->field(ip->a));
             ++sp;
             ++ip;
-            continue;
-          case OpCode::StFld:
+            NEXT_INSTRUCTION;
+          op_StFld:
             --sp;
-            assignTo(f->me->field(in.a), std::move(*sp));
+            assignTo(f->me->field(ip->a), std::move(*sp));
             ++ip;
-            continue;
-          case OpCode::LdMe:
+            NEXT_INSTRUCTION;
+          op_LdMe:
             *sp = Variant(static_cast<Dispatch*>(f->me));
             ++sp;
             ++ip;
-            continue;
-          case OpCode::LdErr:
+            NEXT_INSTRUCTION;
+          op_LdErr:
             *sp = Variant(errObject_.get());
             ++sp;
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
 
-          case OpCode::LdGlb: {
-            GlobalEntry& e = f->module->entry(in.a);
+          op_LdGlb: {
+            GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::Variable) {
-              *sp = e.value;
+              pushCopy(sp, e.value);
               ++sp;
               ++ip;
-              continue;
+              NEXT_INSTRUCTION;
             }
           }
-            [[fallthrough]];
-          case OpCode::LdVar: {
-            Variant* v = variable(*this, f, in.k, in.a, in.b, Access::Read);
+            // on into the general case
+          op_LdVar: {
+            Variant* v = variable(*this, f, ip->k, ip->a, ip->b, Access::Read);
             if (v) {
-              *sp = *v;
+              pushCopy(sp, *v);
               ++sp;
               ++ip;
-              continue;
+              NEXT_INSTRUCTION;
             }
-            GlobalEntry& e = f->module->entry(in.a);
+            GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::HostMember) {
               Ref<Dispatch> obj(e.value.rawObject());
               *sp = obj->invoke(e.member, kInvokeGet | kInvokeMethod, {});
               ++sp;
               ++ip;
-              continue;
+              NEXT_INSTRUCTION;
             }
             // A procedure named without arguments: call it.
             Proc& p = *e.proc;
@@ -125,41 +215,41 @@ Variant Runtime::execute(Frame* entry) {
             f = nf;
             ip = f->code;
             sp = f->sp;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::StGlb: {
-            GlobalEntry& e = f->module->entry(in.a);
+          op_StGlb: {
+            GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::Variable) {
               --sp;
               assignTo(e.value, std::move(*sp));
               ++ip;
-              continue;
+              NEXT_INSTRUCTION;
             }
           }
-            [[fallthrough]];
-          case OpCode::StVar: {
-            Variant* v = variable(*this, f, in.k, in.a, in.b, Access::Write);
+            // on into the general case
+          op_StVar: {
+            Variant* v = variable(*this, f, ip->k, ip->a, ip->b, Access::Write);
             --sp;
             if (v) {
               assignTo(*v, std::move(*sp));
               ++ip;
-              continue;
+              NEXT_INSTRUCTION;
             }
-            GlobalEntry& e = f->module->entry(in.a);
+            GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::HostMember) {
               Ref<Dispatch> obj(e.value.rawObject());
               e.value.rawObject()->invoke(e.member, kInvokePut, Args(sp, 1));
               sp->clear();
               ++ip;
-              continue;
+              NEXT_INSTRUCTION;
             }
             raiseNamed(kErrIllegalAssignment, e.name);
           }
-          case OpCode::ArgVar: {
+          op_ArgVar: {
             Variant* v = nullptr;
             bool byValue = false;
-            if (in.k == kVarGlobal || in.k == kVarGlobalP) {
-              GlobalEntry& e = f->module->entry(in.a);
+            if (ip->k == kVarGlobal || ip->k == kVarGlobalP) {
+              GlobalEntry& e = f->module->entry(ip->a);
               if (e.kind == EntryKind::Undefined) resolveHost(*this, e);
               if (e.kind == EntryKind::Constant || e.kind == EntryKind::HostObject) {
                 v = &e.value;
@@ -170,7 +260,7 @@ Variant Runtime::execute(Frame* entry) {
                 *sp = obj->invoke(e.member, kInvokeGet | kInvokeMethod, {});
                 ++sp;
                 ++ip;
-                continue;
+                NEXT_INSTRUCTION;
               } else if (e.kind == EntryKind::Procedure) {
                 Proc& p = *e.proc;
                 f->refStack[sp - f->stack] = nullptr;
@@ -184,52 +274,52 @@ Variant Runtime::execute(Frame* entry) {
                 f = nf;
                 ip = f->code;
                 sp = f->sp;
-                continue;
+                NEXT_INSTRUCTION;
               } else {
-                v = variable(*this, f, in.k, in.a, in.b, Access::Ref);
+                v = variable(*this, f, ip->k, ip->a, ip->b, Access::Ref);
               }
             } else {
-              v = variable(*this, f, in.k, in.a, in.b, Access::Ref);
+              v = variable(*this, f, ip->k, ip->a, ip->b, Access::Ref);
             }
             f->refStack[sp - f->stack] = byValue ? nullptr : v;
-            *sp = *v;
+            pushCopy(sp, *v);
             ++sp;
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::ArgElem: {
-            sp = argElement(f, in, sp);
+          op_ArgElem: {
+            sp = argElement(f, *ip, sp);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::Index: {
-            sp = indexed(f, in, sp);
+          op_Index: {
+            sp = indexed(f, *ip, sp);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::StIndex: {
-            sp = storeIndex(f, in, sp);
+          op_StIndex: {
+            sp = storeIndex(f, *ip, sp);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::Erase: {
-            erase(f, in);
+          op_Erase: {
+            erase(f, *ip);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::ReDim:
-          case OpCode::InitArr: {
-            sp = dimension(f, in, sp);
+          op_ReDim:
+          op_InitArr: {
+            sp = dimension(f, *ip, sp);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
 
-          case OpCode::CallGlb: {
-            int n = in.n;
-            CallSite& site = f->proc->sites[static_cast<size_t>(in.b)];
-            GlobalEntry& e = f->module->entry(in.a);
+          op_CallGlb: {
+            int n = ip->n;
+            CallSite& site = f->proc->sites[static_cast<size_t>(ip->b)];
+            GlobalEntry& e = f->module->entry(ip->a);
             Variant* args = sp - n;
-            bool statement = in.k & kCallStatement;
+            bool statement = ip->k & kCallStatement;
             if (e.kind == EntryKind::Procedure) {
               Proc& p = *e.proc;
               f->ip = ip;
@@ -247,7 +337,7 @@ Variant Runtime::execute(Frame* entry) {
               f = nf;
               ip = f->code;
               sp = f->sp;
-              continue;
+              NEXT_INSTRUCTION;
             }
             Variant result;
             if (e.kind == EntryKind::Undefined && !resolveHost(*this, e)) {
@@ -273,7 +363,7 @@ Variant Runtime::execute(Frame* entry) {
                                    Args(args, static_cast<size_t>(n)));
               writeBack(args, f->refStack + (args - f->stack), &site, n);
             } else if (e.kind == EntryKind::Procedure) {
-              continue;  // resolved meanwhile: run the instruction again
+              NEXT_INSTRUCTION;  // resolved meanwhile: run the instruction again
             } else {
               result = indexValue(e.value, args, n, statement ? kInvokeMethod : kInvokeGet | kInvokeMethod);
             }
@@ -285,17 +375,17 @@ Variant Runtime::execute(Frame* entry) {
               ++sp;
             }
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
 
-          case OpCode::CallMe: {
-            int n = in.n;
-            CallSite& site = f->proc->sites[static_cast<size_t>(in.b)];
-            const ClassMember& m = f->me->cls().members[static_cast<size_t>(in.a)];
+          op_CallMe: {
+            int n = ip->n;
+            CallSite& site = f->proc->sites[static_cast<size_t>(ip->b)];
+            const ClassMember& m = f->me->cls().members[static_cast<size_t>(ip->a)];
             Proc* p = m.kind == MemberKind::Method ? m.method.get() : m.get.get();
             if (!p) raiseNamed(kErrNoSuchMember, m.name);
             Variant* args = sp - n;
-            bool statement = in.k & kCallStatement;
+            bool statement = ip->k & kCallStatement;
             if (n > 0 && p->nParams == 0) {
               // Items(0) of a member without parameters indexes its value.
               f->ip = ip;
@@ -310,7 +400,7 @@ Variant Runtime::execute(Frame* entry) {
                 ++sp;
               }
               ++ip;
-              continue;
+              NEXT_INSTRUCTION;
             }
             f->ip = ip;
             f->sp = args;
@@ -327,12 +417,12 @@ Variant Runtime::execute(Frame* entry) {
             f = nf;
             ip = f->code;
             sp = f->sp;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::PutMe: {
-            int n = in.n;
-            const ClassMember& m = f->me->cls().members[static_cast<size_t>(in.a)];
-            bool isSet = in.k & kPutSet;
+          op_PutMe: {
+            int n = ip->n;
+            const ClassMember& m = f->me->cls().members[static_cast<size_t>(ip->a)];
+            bool isSet = ip->k & kPutSet;
             Proc* p = isSet ? (m.set ? m.set.get() : m.let.get()) : (m.let ? m.let.get() : nullptr);
             if (!p && !isSet && m.set && sp[-1].isObject()) p = m.set.get();
             if (!p) raiseNamed(kErrNoSuchMember, m.name);
@@ -351,33 +441,33 @@ Variant Runtime::execute(Frame* entry) {
             f = nf;
             ip = f->code;
             sp = f->sp;
-            continue;
+            NEXT_INSTRUCTION;
           }
 
-          case OpCode::GetMbr: {
+          op_GetMbr: {
             if (Frame* nf = getMember(f, ip, sp)) {
               tick();
               f = nf;
               ip = f->code;
               sp = f->sp;
-              continue;
+              NEXT_INSTRUCTION;
             }
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::PutMbr: {
+          op_PutMbr: {
             if (Frame* nf = putMember(f, ip, sp)) {
               tick();
               f = nf;
               ip = f->code;
               sp = f->sp;
-              continue;
+              NEXT_INSTRUCTION;
             }
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::CallDef: {
-            int n = in.n;
+          op_CallDef: {
+            int n = ip->n;
             Variant* target = sp - n - 1;
             Variant result =
                 n == 0 && !target->isObject() ? std::move(*target) : indexValue(*target, target + 1, n);
@@ -386,20 +476,20 @@ Variant Runtime::execute(Frame* entry) {
             *sp = std::move(result);
             ++sp;
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::PutDef: {
-            int n = in.n;
+          op_PutDef: {
+            int n = ip->n;
             Variant* target = sp - n - 2;
             Variant tmp = std::move(*target);
-            storeIndexed(tmp, target + 1, n, std::move(target[n + 1]), in.k & kPutSet);
+            storeIndexed(tmp, target + 1, n, std::move(target[n + 1]), ip->k & kPutSet);
             clearSlots(target, n + 2);
             sp = target;
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::New: {
-            CallSite& site = f->proc->sites[static_cast<size_t>(in.b)];
+          op_New: {
+            CallSite& site = f->proc->sites[static_cast<size_t>(ip->b)];
             const std::string& name = f->proc->names[static_cast<size_t>(site.name)];
             auto it = f->module->classes.find(name);
             Variant obj;
@@ -416,11 +506,11 @@ Variant Runtime::execute(Frame* entry) {
             *sp = std::move(obj);
             ++sp;
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::CallBi: {
-            int n = in.n;
-            const BuiltinFunction& fn = builtinFunctions()[static_cast<size_t>(in.a)];
+          op_CallBi: {
+            int n = ip->n;
+            const BuiltinFunction& fn = builtinFunctions()[static_cast<size_t>(ip->a)];
             if (n < fn.minArgs || (fn.maxArgs >= 0 && n > fn.maxArgs)) raiseNamed(kErrWrongArgCount, fn.name);
             Variant* args = sp - n;
             f->ip = ip;
@@ -431,115 +521,89 @@ Variant Runtime::execute(Frame* entry) {
             *sp = std::move(result);
             ++sp;
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::LetVal:
+          op_LetVal:
             if (sp[-1].isObject()) sp[-1] = sp[-1].valueOf();
             ++ip;
-            continue;
-          case OpCode::SetChk:
+            NEXT_INSTRUCTION;
+          op_SetChk:
             if (!sp[-1].isObject()) raise(kErrObjectRequired);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
 
-          case OpCode::Neg:
+          op_Neg:
             sp[-1] = negate(sp[-1]);
             ++ip;
-            continue;
-          case OpCode::Not:
+            NEXT_INSTRUCTION;
+          op_Not:
             if (sp[-1].type() == vtBoolean) {
               sp[-1] = Variant(!sp[-1].rawBool());
             } else {
               sp[-1] = logicalNot(sp[-1]);
             }
             ++ip;
-            continue;
-          case OpCode::Add: {
-            int64_t a, b;
-            Variant& l = sp[-2];
-            const Variant& r = sp[-1];
-            double x, y;
-            if (smallInt(l, a) && smallInt(r, b)) {
-              setValue(l, intResult(a + b, l.type() == vtInteger && r.type() == vtInteger));
-            } else if (doubleOperands(l, r, x, y) && std::isfinite(x + y)) {
-              setValue(l, Variant(x + y));
-            } else {
-              l = add(l, r);
-            }
+            NEXT_INSTRUCTION;
+          op_Add:
+            arith<Arith::Add>(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          }
-          case OpCode::Sub: {
-            int64_t a, b;
-            Variant& l = sp[-2];
-            const Variant& r = sp[-1];
-            double x, y;
-            if (smallInt(l, a) && smallInt(r, b)) {
-              setValue(l, intResult(a - b, l.type() == vtInteger && r.type() == vtInteger));
-            } else if (doubleOperands(l, r, x, y) && std::isfinite(x - y)) {
-              setValue(l, Variant(x - y));
-            } else {
-              l = subtract(l, r);
-            }
+            NEXT_INSTRUCTION;
+          op_Sub:
+            arith<Arith::Sub>(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          }
-          case OpCode::Mul: {
-            int64_t a, b;
-            Variant& l = sp[-2];
-            const Variant& r = sp[-1];
-            double x, y;
-            if (smallInt(l, a) && smallInt(r, b)) {
-              setValue(l, intResult(a * b, l.type() == vtInteger && r.type() == vtInteger));
-            } else if (doubleOperands(l, r, x, y) && std::isfinite(x * y)) {
-              setValue(l, Variant(x * y));
-            } else {
-              l = multiply(l, r);
-            }
+            NEXT_INSTRUCTION;
+          op_Mul:
+            arith<Arith::Mul>(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          }
-          case OpCode::Div: {
-            double x, y;
-            int64_t a, b;
-            if (smallInt(sp[-2], a) && smallInt(sp[-1], b) && b != 0) {
-              setValue(sp[-2], Variant(static_cast<double>(a) / static_cast<double>(b)));
-            } else if (doubleOperands(sp[-2], sp[-1], x, y) && y != 0 && std::isfinite(x / y)) {
-              setValue(sp[-2], Variant(x / y));
-            } else {
-              sp[-2] = divide(sp[-2], sp[-1]);
-            }
+            NEXT_INSTRUCTION;
+          op_Div:
+            arithDivide(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          }
-          case OpCode::IntDiv:
-          case OpCode::Mod: {
-            // Integer and Long operands: Integer when both are Integer.
-            int64_t a, b;
-            Variant& l = sp[-2];
-            const Variant& r = sp[-1];
-            if (smallInt(l, a) && smallInt(r, b) && b != 0 && b != -1) {
-              int64_t q = in.op == OpCode::Mod ? a % b : a / b;
-              setValue(l, intResult(q, l.type() == vtInteger && r.type() == vtInteger));
-            } else if (in.op == OpCode::Mod) {
-              l = modulo(l, r);
-            } else {
-              l = intDivide(l, r);
-            }
+            NEXT_INSTRUCTION;
+          op_IntDiv:
+            arithIntDivide<false>(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          }
-          case OpCode::Pow:
+            NEXT_INSTRUCTION;
+          op_Mod:
+            arithIntDivide<true>(sp[-2], sp[-1]);
+            (--sp)->clear();
+            ++ip;
+            NEXT_INSTRUCTION;
+          op_AddK:
+            arith<Arith::Add>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
+            ++ip;
+            NEXT_INSTRUCTION;
+          op_SubK:
+            arith<Arith::Sub>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
+            ++ip;
+            NEXT_INSTRUCTION;
+          op_MulK:
+            arith<Arith::Mul>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
+            ++ip;
+            NEXT_INSTRUCTION;
+          op_DivK:
+            arithDivide(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
+            ++ip;
+            NEXT_INSTRUCTION;
+          op_IntDivK:
+            arithIntDivide<false>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
+            ++ip;
+            NEXT_INSTRUCTION;
+          op_ModK:
+            arithIntDivide<true>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
+            ++ip;
+            NEXT_INSTRUCTION;
+          op_Pow:
             sp[-2] = power(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          case OpCode::Cat:
+            NEXT_INSTRUCTION;
+          op_Cat:
             if (sp[-2].isString() && sp[-1].isString()) {
               std::string s;
               checkLength(sp[-2].rawString().size() + sp[-1].rawString().size());
@@ -553,76 +617,51 @@ Variant Runtime::execute(Frame* entry) {
             }
             (--sp)->clear();
             ++ip;
-            continue;
-          case OpCode::CatN: {
-            sp = concatParts(in, sp);
+            NEXT_INSTRUCTION;
+          op_CatN: {
+            sp = concatParts(*ip, sp);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::Append: {
-            sp = append(f, in, sp);
+          op_Append: {
+            sp = append(f, *ip, sp);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::Eq:
-          case OpCode::Ne:
-          case OpCode::Lt:
-          case OpCode::Gt:
-          case OpCode::Le:
-          case OpCode::Ge: {
+          op_Eq:
+          op_Ne:
+          op_Lt:
+          op_Gt:
+          op_Le:
+          op_Ge: {
             Variant& l = sp[-2];
-            Variant& r = sp[-1];
-            int cmp;
-            int64_t a, b;
-            double x, y;
-            if (smallInt(l, a) && smallInt(r, b)) {
-              cmp = a < b ? -1 : a > b ? 1 : 0;
-            } else if (numericValue(l, x) && numericValue(r, y)) {
-              if ((l.type() == vtSingle && r.type() == vtDouble) ||
-                  (l.type() == vtDouble && r.type() == vtSingle)) {
-                x = static_cast<float>(x);
-                y = static_cast<float>(y);
-              }
-              cmp = x < y ? -1 : x > y ? 1 : 0;
+            int cmp = compareOperands(l, sp[-1], ip->k);
+            if (cmp == kCompareNull) {
+              l = Variant::null();
             } else {
-              if (in.k & 1) literalCompare(r.isObject() ? (r = r.valueOf()) : r);
-              if (in.k & 2) literalCompare(l.isObject() ? (l = l.valueOf()) : l);
-              CompareResult c = compare(l, r, false);
-              if (c == kCompareNull) {
-                l = Variant::null();
-                (--sp)->clear();
-                ++ip;
-                continue;
-              }
-              cmp = static_cast<int>(c);
+              setValue(l, Variant(comparisonHolds(ip->op, cmp)));
             }
-            bool res;
-            switch (in.op) {
-              case OpCode::Eq:
-                res = cmp == 0;
-                break;
-              case OpCode::Ne:
-                res = cmp != 0;
-                break;
-              case OpCode::Lt:
-                res = cmp < 0;
-                break;
-              case OpCode::Gt:
-                res = cmp > 0;
-                break;
-              case OpCode::Le:
-                res = cmp <= 0;
-                break;
-              default:
-                res = cmp >= 0;
-                break;
-            }
-            setValue(l, Variant(res));
             (--sp)->clear();
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::Is: {
+          op_EqK:
+          op_NeK:
+          op_LtK:
+          op_GtK:
+          op_LeK:
+          op_GeK: {
+            Variant& l = sp[-1];
+            int cmp = compareOperands(l, f->proc->consts[static_cast<size_t>(ip->b)], ip->k);
+            if (cmp == kCompareNull) {
+              l = Variant::null();
+            } else {
+              setValue(l, Variant(comparisonHolds(ip->op, cmp)));
+            }
+            ++ip;
+            NEXT_INSTRUCTION;
+          }
+          op_Is: {
             Variant& l = sp[-2];
             Variant& r = sp[-1];
             if (!l.isObject() || !r.isObject()) raise(kErrObjectRequired);
@@ -630,92 +669,92 @@ Variant Runtime::execute(Frame* entry) {
             l = Variant(same);
             (--sp)->clear();
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::And:
+          op_And:
             sp[-2] = logicalAnd(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          case OpCode::Or:
+            NEXT_INSTRUCTION;
+          op_Or:
             sp[-2] = logicalOr(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          case OpCode::Xor:
+            NEXT_INSTRUCTION;
+          op_Xor:
             sp[-2] = logicalXor(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          case OpCode::Eqv:
+            NEXT_INSTRUCTION;
+          op_Eqv:
             sp[-2] = eqv(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
-          case OpCode::Imp:
+            NEXT_INSTRUCTION;
+          op_Imp:
             sp[-2] = imp(sp[-2], sp[-1]);
             (--sp)->clear();
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
 
-          case OpCode::Jmp:
-            ip = f->code + in.a;
-            continue;
-          case OpCode::JmpF: {
+          op_Jmp:
+            ip = f->code + ip->a;
+            NEXT_INSTRUCTION;
+          op_JmpF: {
             bool c = conditionTrue(sp[-1]);
             (--sp)->clear();
-            ip = c ? ip + 1 : f->code + in.a;
-            continue;
+            ip = c ? ip + 1 : f->code + ip->a;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::JmpT: {
+          op_JmpT: {
             bool c = conditionTrue(sp[-1]);
             (--sp)->clear();
-            ip = c ? f->code + in.a : ip + 1;
-            continue;
+            ip = c ? f->code + ip->a : ip + 1;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::Loop: {
-            if (in.k) {
+          op_Loop: {
+            if (ip->k) {
               bool c = conditionTrue(sp[-1]);
               (--sp)->clear();
-              if (c != (in.k == 1)) {
+              if (c != (ip->k == 1)) {
                 ++ip;
-                continue;
+                NEXT_INSTRUCTION;
               }
             }
             tick();
-            ip = f->code + in.a;
-            continue;
+            ip = f->code + ip->a;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::ForInit: {
+          op_ForInit: {
             Variant step = loopNumber(std::move(sp[-1]));
             Variant limit = loopNumber(std::move(sp[-2]));
             Variant start = loopNumber(std::move(sp[-3]));
             sp -= 3;
-            int32_t h = in.n;
-            int32_t fb = in.k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
-            Variant* v = variable(*this, f, in.k, in.a, fb, Access::Write);
-            if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(in.a).name);
+            int32_t h = ip->n;
+            int32_t fb = ip->k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
+            Variant* v = variable(*this, f, ip->k, ip->a, fb, Access::Write);
+            if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(ip->a).name);
             bool negative = stepNegative(step);
             bool run = withinLimit(start, limit, negative);
             assignTo(*v, std::move(start));
             f->locals[h] = std::move(limit);
             f->locals[h + 1] = std::move(step);
-            ip = run ? ip + 1 : f->code + in.b;
-            continue;
+            ip = run ? ip + 1 : f->code + ip->b;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::ForNext: {
-            int32_t h = in.n;
-            int32_t fb = in.k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
+          op_ForNext: {
+            int32_t h = ip->n;
+            int32_t fb = ip->k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
             Variant* v =
-                in.k == kVarLocal ? &f->locals[in.a] : variable(*this, f, in.k, in.a, fb, Access::Write);
-            if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(in.a).name);
+                ip->k == kVarLocal ? &f->locals[ip->a] : variable(*this, f, ip->k, ip->a, fb, Access::Write);
+            if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(ip->a).name);
             const Variant& limit = f->locals[h];
             const Variant& step = f->locals[h + 1];
             int64_t a, s, l;
             bool run;
             if (smallInt(*v, a) && smallInt(step, s)) {
               int64_t next = a + s;
-              setValue(*v, intResult(next, v->type() == vtInteger && step.type() == vtInteger));
+              putIntResult(*v, next, v->type() == vtInteger && step.type() == vtInteger);
               if (smallInt(limit, l)) {
                 run = s < 0 ? next >= l : next <= l;
               } else {
@@ -730,26 +769,26 @@ Variant Runtime::execute(Frame* entry) {
             }
             if (run) {
               tick();
-              ip = f->code + in.b;
+              ip = f->code + ip->b;
             } else {
               ++ip;
             }
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::EachInit: {
+          op_EachInit: {
             ip = eachInit(f, ip, sp);
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::EachNext: {
+          op_EachNext: {
             ip = eachNext(f, ip);
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::ClearLoc:
-            for (int i = 0; i < in.n; ++i) f->locals[in.a + i].clear();
+          op_ClearLoc:
+            for (int i = 0; i < ip->n; ++i) f->locals[ip->a + i].clear();
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
 
-          case OpCode::Ret: {
+          op_Ret: {
             Variant result;
             if (f->proc->retSlot >= 0) result = std::move(f->locals[f->proc->retSlot]);
             Frame* done = f;
@@ -767,44 +806,45 @@ Variant Runtime::execute(Frame* entry) {
               *sp = std::move(result);
               ++sp;
             }
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::OnErrResume:
+          op_OnErrResume:
             f->resumeNext = true;
             err_.clear();
             ++ip;
-            continue;
-          case OpCode::OnErrGoto0:
+            NEXT_INSTRUCTION;
+          op_OnErrGoto0:
             f->resumeNext = false;
             err_.clear();
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
 
-          case OpCode::Eval: {
+          op_Eval: {
             if (Frame* nf = evaluate(f, ip, sp)) {
               tick();
               f = nf;
               ip = f->code;
               sp = f->sp;
-              continue;
+              NEXT_INSTRUCTION;
             }
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::GetRef: {
+          op_GetRef: {
             sp = procedureRef(f, sp);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::DeclDyn: {
-            declareDynamic(f, in);
+          op_DeclDyn: {
+            declareDynamic(f, *ip);
             ++ip;
-            continue;
+            NEXT_INSTRUCTION;
           }
-          case OpCode::Fail:
-            raiseNamed(in.a, f->proc->names[static_cast<size_t>(in.b)]);
+          op_Fail:
+            raiseNamed(ip->a, f->proc->names[static_cast<size_t>(ip->b)]);
         }
       }
+#undef NEXT_INSTRUCTION
     } catch (const Error& e) {
       if (!recover(f, ip, sp, e)) throw;
     } catch (const std::bad_alloc&) {

@@ -75,17 +75,21 @@ inline const Variant& emptyVariant() {
   new (&dst) Variant(std::move(v));
 }
 
-inline bool smallInt(const Variant& v, int64_t& out) {
-  switch (v.type()) {
-    case vtInteger:
-      out = v.rawInteger();
-      return true;
-    case vtLong:
-      out = v.rawLong();
-      return true;
-    default:
-      return false;
+// Slots from the stack top up hold no text, array or object (whatever pops
+// a value clears it or moves it out), so a push constructs in place.
+[[gnu::always_inline]] inline void pushCopy(Variant* sp, const Variant& v) { new (sp) Variant(v); }
+
+[[gnu::always_inline]] inline bool smallInt(const Variant& v, int64_t& out) {
+  VarType t = v.type();
+  if (t == vtLong) {
+    out = v.rawLong();
+    return true;
   }
+  if (t == vtInteger) {
+    out = v.rawInteger();
+    return true;
+  }
+  return false;
 }
 
 // Result of + - * on Integer/Long operands: Integer when both were and it
@@ -95,6 +99,22 @@ inline Variant intResult(int64_t r, bool bothInteger) {
   if (r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max())
     return Variant(static_cast<int>(r));  // the inline constructor makes a Long
   return Variant(static_cast<double>(r));
+}
+
+// Numbers stored over a number, Empty, Null or Boolean: there is nothing to
+// release, so they are constructed in place.
+[[gnu::always_inline]] inline void overwriteNumber(Variant& dst, double v) { new (&dst) Variant(v); }
+[[gnu::always_inline]] inline void overwriteNumber(Variant& dst, int32_t v) { new (&dst) Variant(static_cast<int>(v)); }
+
+// intResult stored over a number in place.
+[[gnu::always_inline]] inline void putIntResult(Variant& dst, int64_t r, bool bothInteger) {
+  if (bothInteger && r >= -32768 && r <= 32767) {
+    new (&dst) Variant(Variant::integer(static_cast<int16_t>(r)));
+  } else if (r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()) {
+    overwriteNumber(dst, static_cast<int32_t>(r));
+  } else {
+    overwriteNumber(dst, static_cast<double>(r));
+  }
 }
 
 // Integer, Long or Double operands, at least one a Double: plain double
@@ -145,12 +165,99 @@ inline bool numericValue(const Variant& v, double& out) {
   }
 }
 
+// l = l op r for + - * / \ Mod: Integer, Long and Double operands without
+// the general operators, which handle everything else.
+enum class Arith { Add, Sub, Mul };
+template <Arith A>
+[[gnu::always_inline]] inline void arith(Variant& l, const Variant& r) {
+  int64_t a, b;
+  if (smallInt(l, a) && smallInt(r, b)) {
+    int64_t v = A == Arith::Add ? a + b : A == Arith::Sub ? a - b : a * b;
+    putIntResult(l, v, l.type() == vtInteger && r.type() == vtInteger);
+    return;
+  }
+  double x, y;
+  if (doubleOperands(l, r, x, y)) {
+    double v = A == Arith::Add ? x + y : A == Arith::Sub ? x - y : x * y;
+    if (std::isfinite(v)) {
+      overwriteNumber(l, v);
+      return;
+    }
+  }
+  l = A == Arith::Add ? add(l, r) : A == Arith::Sub ? subtract(l, r) : multiply(l, r);
+}
+
+[[gnu::always_inline]] inline void arithDivide(Variant& l, const Variant& r) {
+  int64_t a, b;
+  if (smallInt(l, a) && smallInt(r, b) && b != 0) {
+    overwriteNumber(l, static_cast<double>(a) / static_cast<double>(b));
+    return;
+  }
+  double x, y;
+  if (doubleOperands(l, r, x, y) && y != 0 && std::isfinite(x / y)) {
+    overwriteNumber(l, x / y);
+    return;
+  }
+  l = divide(l, r);
+}
+
+// Integer division and Mod: Integer when both operands are Integer.
+template <bool IsMod>
+[[gnu::always_inline]] inline void arithIntDivide(Variant& l, const Variant& r) {
+  int64_t a, b;
+  if (smallInt(l, a) && smallInt(r, b) && b != 0 && b != -1) {
+    putIntResult(l, IsMod ? a % b : a / b, l.type() == vtInteger && r.type() == vtInteger);
+    return;
+  }
+  l = IsMod ? modulo(l, r) : intDivide(l, r);
+}
+
 // A text compared with a numeric literal is read as a number.
 inline void literalCompare(Variant& text) {
   if (!text.isString()) return;
   double d;
   if (!parseNumber(text.rawString(), d)) raise(kErrTypeMismatch);
   text = Variant(d);
+}
+
+// Comparison of the operands of = <> < > <= >=: -1, 0 or 1, or
+// kCompareNull. k as in the comparison instructions (literal operands).
+int compareOther(Variant& l, const Variant& r, uint8_t k);
+[[gnu::always_inline]] inline int compareOperands(Variant& l, const Variant& r, uint8_t k) {
+  int64_t a, b;
+  if (smallInt(l, a) && smallInt(r, b)) return a < b ? -1 : a > b ? 1 : 0;
+  double x, y;
+  if (numericValue(l, x) && numericValue(r, y)) {
+    if ((l.type() == vtSingle && r.type() == vtDouble) || (l.type() == vtDouble && r.type() == vtSingle)) {
+      x = static_cast<float>(x);
+      y = static_cast<float>(y);
+    }
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  return compareOther(l, r, k);
+}
+
+// What a comparison instruction yields for a comparison result.
+[[gnu::always_inline]] inline bool comparisonHolds(OpCode op, int cmp) {
+  switch (op) {
+    case OpCode::Eq:
+    case OpCode::EqK:
+      return cmp == 0;
+    case OpCode::Ne:
+    case OpCode::NeK:
+      return cmp != 0;
+    case OpCode::Lt:
+    case OpCode::LtK:
+      return cmp < 0;
+    case OpCode::Gt:
+    case OpCode::GtK:
+      return cmp > 0;
+    case OpCode::Le:
+    case OpCode::LeK:
+      return cmp <= 0;
+    default:
+      return cmp >= 0;
+  }
 }
 
 // Integer indexes of an element access.

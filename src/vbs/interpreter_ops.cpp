@@ -8,6 +8,17 @@ namespace tw::vbs {
 
 using namespace vm;
 
+int vm::compareOther(Variant& l, const Variant& r, uint8_t k) {
+  if (k & 1) {
+    Variant right = r.isObject() ? r.valueOf() : r;
+    literalCompare(right);
+    if (k & 2) literalCompare(l.isObject() ? (l = l.valueOf()) : l);
+    return static_cast<int>(compare(l, right, false));
+  }
+  if (k & 2) literalCompare(l.isObject() ? (l = l.valueOf()) : l);
+  return static_cast<int>(compare(l, r, false));
+}
+
 Variant* Runtime::argElement(Frame* f, const Instr& in, Variant* sp) {
   int n = in.n;
   Variant* base = variable(*this, f, in.k, in.a, in.b, Access::Read);

@@ -262,7 +262,10 @@ class ProcCompiler {
 
   void binary(const Expr& e);
 
-  void operation(const Expr& e);
+  // constant: index of the literal right operand, or -1 when it is on the stack.
+  void operation(const Expr& e, int32_t constant);
+  // The value of a literal operand (with a sign); false for anything else.
+  static bool literalOperand(const Expr& e, Variant& out);
 
   void name(const Expr& e);
 

@@ -44,6 +44,34 @@ AssertEq True Imp False Eqv True, False, "Eqv before Imp"
 AssertEq True Or False And False, True, "And before Or"
 AssertEq True Xor True Or True, False, "Or before Xor"
 
+' A variable with a literal right operand: the same subtypes and results.
+Dim v
+v = CInt(32767)
+AssertEq TypeName(v + 1), "Long", "Integer + literal overflows into a Long"
+AssertEq v + 1, CLng(32768), "Integer + literal"
+v = CInt(2)
+AssertEq TypeName(v * 3), "Integer", "Integer * small literal stays Integer"
+v = CLng(2147483647)
+AssertEq TypeName(v + 1), "Double", "Long + literal overflows into a Double"
+AssertEq v - -1, CDbl(2147483648), "minus a negative literal"
+v = 7
+AssertEq v \ -1, -7, "\ by a literal -1"
+AssertEq v Mod -3, 1, "Mod by a negative literal"
+AssertEq v / 2, 3.5, "/ by a literal"
+AssertEq TypeName(v / 1), "Double", "/ by a literal gives a Double"
+v = 0.5
+AssertEq v * 0.5, 0.25, "Double * literal"
+AssertEq v + 1, 1.5, "Double + Integer literal"
+v = "4"
+AssertEq v + 1, CDbl(5), "numeric text + literal adds"
+AssertEq v * 2, CDbl(8), "numeric text * literal"
+AssertEq v + "1", "41", "text + text literal concatenates"
+v = Empty
+AssertEq v + 1, 1, "Empty + literal"
+v = Null
+AssertTrue IsNull(v + 1), "Null + literal"
+AssertTrue IsNull(v Mod 2), "Null Mod literal"
+
 ' Division errors.
 On Error Resume Next
 Dim r
@@ -61,6 +89,15 @@ r = CInt(-32768) \ CInt(-1)
 AssertErr 0, "Integer \ -1 widens instead of failing"
 r = CLng(-2147483647 - 1) \ -1
 AssertErr 6, "the lowest Long \ -1 overflows"
+r = 5
+r = r / 0
+AssertErr 11, "a variable / literal 0"
+r = 5
+r = r Mod 0
+AssertErr 11, "a variable Mod literal 0"
+r = "x"
+r = r * 2
+AssertErr 13, "text that is no number * literal"
 On Error GoTo 0
 AssertEq CInt(-32768) \ CInt(-1), CLng(32768), "Integer \ -1"
 
