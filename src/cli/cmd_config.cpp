@@ -41,6 +41,11 @@ const std::vector<Known>& generalValues() {
       {"UnloadThresholdCount", "Integer", kRegDword},
       {"XMLEncodeCharSet", "String", kRegString},
       {"CssFile", "String", kRegString},
+      {"JavaRuntimeLib", "String", kRegString},
+      {"MySQLJDBCDriver", "String", kRegString},
+      {"OracleJDBCDriver", "String", kRegString},
+      {"SQLiteJDBCDriver", "String", kRegString},
+      {"PostgreSQLJDBCDriver", "String", kRegString},
   };
   return values;
 }
@@ -245,7 +250,15 @@ void addConfigCommands(CLI::App& app, Commands& out) {
       "Sections: General, Project, Database, Table, Field, Chart (any letter case). Project,\n"
       "Database, Table, Field and Chart hold the defaults of the settings of that name that\n"
       "new objects start with; General holds Language, BackupFile, USERCODE,\n"
-      "ScriptEngineTimeout, UnloadThresholdCount, XMLEncodeCharSet and CssFile.\n"
+      "ScriptEngineTimeout, UnloadThresholdCount, XMLEncodeCharSet, CssFile and the Java\n"
+      "settings below.\n"
+      "\n"
+      "Java database connections (--db TYPE+jdbc://...): General JavaRuntimeLib names the Java\n"
+      "runtime (libjvm.so or a Java home folder holding it), and one setting per\n"
+      "database type names its JDBC driver JAR: MySQLJDBCDriver, OracleJDBCDriver,\n"
+      "SQLiteJDBCDriver, PostgreSQLJDBCDriver (several JARs separated by \":\"). Put a driver\n"
+      "JAR in any readable folder (Debian installs its drivers in /usr/share/java) and name it:\n"
+      "  tarnwick config set General OracleJDBCDriver /opt/oracle/ojdbc11.jar\n"
       "\n"
       "Examples:\n"
       "  tarnwick config list Project\n"

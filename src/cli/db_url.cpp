@@ -71,7 +71,37 @@ std::string redactedUrl(const std::string& url) {
   return url.substr(0, colon + 1) + "***" + url.substr(end);
 }
 
+namespace {
+
+DbUrl parse(const std::string& url, bool jdbc);
+
+}  // namespace
+
 DbUrl parseUrl(const std::string& url) {
+  // TYPE+jdbc: the same database through its Java driver.
+  std::string lowered = toLower(url);
+  size_t plus = lowered.find("+jdbc:");
+  if (plus != std::string::npos && plus < lowered.find(':')) {
+    const std::string plain = url.substr(0, plus) + url.substr(plus + 5);
+    try {
+      DbUrl u = parse(plain, true);
+      u.method = "JDBC";
+      return u;
+    } catch (CliError& e) {
+      // Messages show the URL as it was given.
+      std::string message = e.what();
+      const std::string shownPlain = redactedUrl(plain), shown = redactedUrl(url);
+      if (size_t at = message.find(shownPlain); at != std::string::npos)
+        message.replace(at, shownPlain.size(), shown);
+      throw usageError(message);
+    }
+  }
+  return parse(url, false);
+}
+
+namespace {
+
+DbUrl parse(const std::string& url, bool jdbc) {
   DbUrl u;
   std::string lowered = toLower(url);
   if (lowered.rfind("sqlite:", 0) == 0) {
@@ -86,10 +116,36 @@ DbUrl parseUrl(const std::string& url) {
   size_t scheme = lowered.find("://");
   std::string name = scheme == std::string::npos ? std::string() : lowered.substr(0, scheme);
   const bool postgres = name == "postgresql" || name == "postgres";
-  if (name != "mysql" && name != "mariadb" && !postgres)
+  const bool oracle = name == "oracle";
+  if (name != "mysql" && name != "mariadb" && !postgres && !oracle)
     throw usageError("unrecognised database URL \"" + redactedUrl(url) + "\"; use " + kUrlForms);
-  u.type = postgres ? "postgresql" : "mysql";
+  if (oracle && !jdbc)
+    throw usageError("unrecognised database URL \"" + redactedUrl(url) +
+                     "\": Oracle is reached through its Java driver, oracle+jdbc://; use " + kUrlForms);
+  u.type = postgres ? "postgresql" : oracle ? "oracle" : "mysql";
   std::string rest = url.substr(scheme + 3);
+  if (oracle) {
+    // ?sid=SID names the instance; the path, when given, the service.
+    size_t question = rest.find('?');
+    if (question != std::string::npos && rest.find('@') != std::string::npos && question < rest.rfind('@'))
+      question = rest.find('?', rest.rfind('@'));
+    if (question != std::string::npos) {
+      std::string_view query = std::string_view(rest).substr(question + 1);
+      while (!query.empty()) {
+        size_t amp = query.find('&');
+        std::string_view item = query.substr(0, amp);
+        if (item.rfind("sid=", 0) != 0 || item.size() == 4)
+          throw urlError("unknown parameter \"" + std::string(item) + "\" in the database URL", url);
+        u.sid = percentDecode(item.substr(4), url);
+        if (amp == std::string_view::npos) break;
+        query.remove_prefix(amp + 1);
+      }
+      rest.erase(question);
+      if (!rest.empty() && rest.back() == '/') rest.pop_back();
+      // The SID names the database when no service does.
+      if (rest.find('/') == std::string::npos) rest += "/" + u.sid;
+    }
+  }
   size_t slash = rest.find('/');
   if (slash == std::string::npos || slash + 1 >= rest.size())
     throw urlError("the database URL", url, " names no database");
@@ -153,11 +209,24 @@ DbUrl parseUrl(const std::string& url) {
   return u;
 }
 
+}  // namespace
+
 std::string describe(const DbUrl& u) {
-  if (u.type == "sqlite") return "sqlite:" + u.database;
+  const std::string scheme = u.type + (u.method == "JDBC" ? "+jdbc" : "");
+  if (u.type == "sqlite") return scheme + ":" + u.database;
   std::string host = u.host.find(':') != std::string::npos ? "[" + u.host + "]" : u.host;
-  return u.type + "://" + u.user + "@" + host + (u.port.empty() ? "" : ":" + u.port) + "/" + u.database +
-         (u.schema.empty() ? "" : "?schema=" + u.schema);
+  std::string out = scheme + "://" + u.user + "@" + host + (u.port.empty() ? "" : ":" + u.port) + "/" + u.database;
+  if (!u.schema.empty()) out += "?schema=" + u.schema;
+  if (!u.sid.empty()) out += "?sid=" + u.sid;
+  return out;
+}
+
+std::string storedUrl(const DbUrl& u) {
+  if (u.type != "postgresql") return {};
+  if (u.method != "JDBC") return describe(u);
+  std::string host = u.host.find(':') != std::string::npos ? "[" + u.host + "]" : u.host;
+  return "jdbc:postgresql://" + host + ":" + (u.port.empty() ? "5432" : u.port) + "/" + u.database +
+         (u.schema.empty() ? "" : "?currentSchema=" + u.schema);
 }
 
 

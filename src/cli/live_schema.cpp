@@ -64,6 +64,14 @@ Ref<AGPSchema> readLiveSchema(AGP& proj) {
   schema->LoadDB(db.setting("DBName"), db.setting("DBType"), db.setting("DBHost"), db.setting("DBPort"),
                  db.setting("DBUID"), db.setting("DBPwd"), db.setting("DBSID"),
                  db.setting("DBConnectionMethod"), db.setting("DBURL"), db.setting("DBEncoding"));
+  if (ctx.projErr == "JDBC ERROR") {
+    const std::string type = toLower(db.str("DBType"));
+    const std::string driver = type == "oracle" ? "OracleJDBCDriver" : "MySQLJDBCDriver";
+    throw CliError("JDBC ERROR: the database is reached through Java, but the General setting JavaRuntimeLib" +
+                   (type == "oracle" || type == "mysql" ? " or " + driver : std::string()) +
+                   " is empty; name it with: tarnwick config set General " +
+                   (type == "oracle" || type == "mysql" ? driver : std::string("JavaRuntimeLib")) + " PATH");
+  }
   if (!ctx.projErr.empty()) throw CliError(engineMessage());
   return schema;
 }

@@ -119,6 +119,46 @@ TEST_F(MariaDbCliTest, CheckAndSyncAfterTheSchemaChanged) {
   EXPECT_EQ(run({"check", "shop.xml"}).code, 0);
 }
 
+// The same database through MariaDB Connector/J (the shipped defaults name
+// Debian's driver): the same project file but for the connection method,
+// and check and sync work through it.
+TEST_F(MariaDbCliTest, TheJavaDriverGivesTheSameProjectAndChecksAndSyncsThroughIt) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "Java connections are not available in a build with AddressSanitizer";
+#endif
+  for (const char* file : {"/usr/lib/jvm/default-java/lib/server/libjvm.so", "/usr/share/java/mariadb-java-client.jar"})
+    if (!fs::exists(file)) {
+      if (std::getenv("CI") && std::string(std::getenv("CI")) == "true")
+        FAIL() << file << " is missing (packages default-jdk-headless, libmariadb-java)";
+      GTEST_SKIP() << file << " is missing (packages default-jdk-headless, libmariadb-java)";
+    }
+  const std::string jdbcUrl = "mysql+jdbc" + url().substr(5);
+  RunResult native = run({"new", "native.xml", "--name", "shop", "--no-login", "--db", url()});
+  ASSERT_EQ(native.code, 0) << native;
+  RunResult jdbc = run({"new", "shop.xml", "--name", "shop", "--no-login", "--db", jdbcUrl});
+  ASSERT_EQ(jdbc.code, 0) << jdbc;
+  EXPECT_THAT(jdbc.out, HasSubstr("from mysql+jdbc://tw_cli_reader@" + hostPort() + "/tw_cli"));
+  fs::path p = work() / "shop.xml";
+  EXPECT_EQ(attribute(p, "/Project/Database", "DBConnectionMethod"), "JDBC");
+  std::string viaJava = read(p);
+  const std::string method = "DBConnectionMethod=\"JDBC\"";
+  ASSERT_NE(viaJava.find(method), std::string::npos);
+  viaJava.replace(viaJava.find(method), method.size(), "DBConnectionMethod=\"native\"");
+  EXPECT_EQ(viaJava, read(work() / "native.xml"));
+
+  EXPECT_EQ(run({"check", "shop.xml"}).code, 0);
+  root("ALTER TABLE customers ADD COLUMN phone VARCHAR(20)");
+  RunResult check = run({"check", "shop.xml"});
+  EXPECT_EQ(check.code, 1) << check;
+  EXPECT_THAT(check.out, HasSubstr("3 differences"));
+  RunResult sync = run({"sync", "shop.xml"});
+  ASSERT_EQ(sync.code, 0) << sync;
+  EXPECT_THAT(childNames(p, tableXPath("customers"), "Field", "FldName"),
+              ElementsAre("id", "name", "email", "phone"));
+  EXPECT_EQ(run({"check", "shop.xml"}).code, 0);
+  root("ALTER TABLE customers DROP COLUMN phone");
+}
+
 TEST_F(MariaDbCliTest, ANewEnumerationValueIsFoundAndTakenOver) {
   fs::path p = makeProject();
   root("ALTER TABLE orders MODIFY status ENUM('new','paid','sent','returned') NOT NULL DEFAULT 'new'");
