@@ -224,6 +224,8 @@ return [
 			End If
 			If CLng(zzFld.NativeDataType) = 248 Then
 ##--> 'set' => true,<!--##
+			ElseIf CLng(zzFld.NativeDataType) = 247 Then
+##--> 'enum' => true,<!--##
 			End If
 ##-->
             'format' => <!--##=PhpText(zzFld.FldFmtType)##-->, 'date_format' => <!--##=CLng(zzFld.FldDtFormat)##-->, 'digits' => <!--##=CLng(zzFld.FldNumDigits)##-->, 'lead_digit' => <!--##=CLng(zzFld.FldIncLeadDigit)##-->, 'paren' => <!--##=CLng(zzFld.FldUseParen)##-->, 'group_digits' => <!--##=CLng(zzFld.FldGpDigits)##-->,

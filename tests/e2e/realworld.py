@@ -163,13 +163,13 @@ CREATE VIEW people_mail AS SELECT code, lower(email) || '' AS mail FROM people;
     return "".join(out)
 
 
-def write_local_config(app, db, sessions, legacy=False, count_ms=0):
+def write_local_config(app, db, sessions, legacy=False, count_ms=0, count_rows=0):
     from e2e_lib import php_literal
     lines = ["<?php", "return ["]
     lines.append("    'db' => [" + ", ".join(f"'{k}' => {php_literal(v)}" for k, v in db.items()) + "],")
     lines.append(f"    'app' => ['session_path' => {php_literal(sessions)}, 'report_max_rows' => {REPORT_MAX_ROWS}],")
     lines.append(f"    'security' => ['legacy_hashes' => {php_literal(legacy)}],")
-    lines.append(f"    'list' => ['count_time_limit' => {count_ms!r}],")
+    lines.append(f"    'list' => ['count_time_limit' => {count_ms!r}, 'count_limit' => {count_rows!r}],")
     lines.append("];")
     with open(os.path.join(app, "config.local.php"), "w") as f:
         f.write("\n".join(lines) + "\n")
@@ -434,6 +434,25 @@ def a_count_that_takes_too_long_leaves_the_total_out(ctx):
     assert record_count(ctx.client.get("citieslist.php").text)[2] == CITIES
 
 
+@T
+def a_long_list_is_counted_up_to_its_limit(ctx):
+    if not maria_only(ctx):
+        return
+    # count_limit rows: page, sort, what the page says of the total
+    cases = [(1000, 3, "-x_name", "Records 41 to 60 of more than 1000 (lists this long"),
+             (1000, 60, "x_name", "Records 1181 to 1200 of more than 1200 (lists this long"),
+             (CITIES, 125, "-x_city_id", f"Records 2481 to 2500 of {CITIES}"),
+             (CITIES - 1, 2, "", f"Records 21 to 40 of more than {CITIES - 1} (lists this long")]
+    try:
+        for rows, pageno, sort, says in cases:
+            ctx.count_limit(0, rows)
+            text = ctx.client.get(f"citieslist.php?sort={sort}&pageno={pageno}").text
+            assert says in text, (rows, pageno, re.findall(r'tw-count">(.*?)<', text))
+            assert len(row_keys(text)) == 20 and re.search(r'rel="prev"', text), (rows, pageno)
+    finally:
+        ctx.count_limit(0)
+
+
 # ---- SQLite: all-TEXT columns, untyped view columns, legacy hashes ------------------
 
 @T
@@ -537,6 +556,6 @@ def setup(ctx, args, lib, start_mariadb, stop_mariadb):
         ctx.login_table = ("members", "member_id", "login", "pass_hash", "member02")
         ctx.user = "member01"
     ctx.allow_legacy = lambda on: write_local_config(ctx.app, db, sessions, on)
-    ctx.count_limit = lambda ms: write_local_config(ctx.app, db, sessions, False, ms)
+    ctx.count_limit = lambda ms, rows=0: write_local_config(ctx.app, db, sessions, False, ms, rows)
     ctx.allow_legacy(False)
     return cleanup

@@ -10,6 +10,7 @@ import subprocess
 import xml.etree.ElementTree as ET
 import zlib
 
+import e2e_lib as lib
 from e2e_lib import (Client, Suite, column_index, form_values, header_link, link_with, list_rows,
                      money, record_count, row_keys, token)
 
@@ -221,6 +222,91 @@ def paging_moves_through_the_records(ctx):
     assert re.search(r'<a href="customerslist\.php\?pageno=3">3</a>', r.text), "numbered pager has no link to page 3"
 
 
+def query_of(url):
+    import urllib.parse
+    return dict(urllib.parse.parse_qsl(urllib.parse.urlsplit(url).query))
+
+
+# Lists paged by position: list page, its parameters, records per page, and
+# the databases that page it by number instead. The orders' shipped date
+# holds NULLs, their status and the customers' cities and countries hold long
+# runs of equal values; MariaDB sorts an ENUM by its members' places but
+# compares it as text, so its status is paged by number there.
+POSITION_PAGING = [
+    ("orderslist.php", {}, 20, ()),                                          # default order: date descending
+    ("orderslist.php", {"sort": "x_shipped_at"}, 20, ()),                     # NULLs, ascending
+    ("orderslist.php", {"sort": "-x_shipped_at"}, 50, ()),                    # NULLs, descending
+    ("orderslist.php", {"sort": "x_status"}, 50, (lib.MariaDb,)),             # four values over 400 rows
+    ("orderslist.php", {"x_status": "Processing", "sort": "-x_freight"}, 10, ()),  # searched, decimals descending
+    ("customerslist.php", {"sort": "-x_credit_limit,x_country"}, 20, ()),     # two columns, opposite directions
+    ("customerslist.php", {"psearch": "a", "psearchtype": "AND", "sort": "x_city"}, 20, ()),  # searched, ties
+]
+
+
+@T
+def paging_by_position_shows_every_row_once(ctx):
+    """Next links carry the last row's position, previous links the first
+    row's: walking to the end and back shows every row once, in order."""
+    for page, params, per_page, by_number in POSITION_PAGING:
+        what = f"{page} {params}"
+        cursor = {"after": "after", "before": "before"}
+        if isinstance(ctx.db, by_number):
+            cursor = {"after": "pageno", "before": "pageno"}
+        everything = row_keys(ctx.client.get(page + "?" + urlq({**params, "recperpage": "ALL"})).text)
+        assert len(everything) > 2 * per_page, f"{what}: too few rows to page"
+        r = ctx.client.get(page + "?" + urlq({**params, "recperpage": per_page}))
+        pages = [row_keys(r.text)]
+        while True:
+            try:
+                nxt = link_with(r.text, rel="next")
+            except AssertionError:
+                break
+            assert cursor["after"] in query_of(nxt), f"{what}: the next link {nxt} carries no {cursor['after']}"
+            r = ctx.client.get(nxt)
+            pages.append(row_keys(r.text))
+            assert len(pages) <= 60, f"{what}: paging does not end"
+        walked = [k for p in pages for k in p]
+        assert walked == everything, (f"{what}: paging forward shows {len(walked)} rows ({len(set(walked))} different), "
+                                      f"the whole list {len(everything)}")
+        assert all(len(p) == per_page for p in pages[:-1]), f"{what}: a page is short"
+        back = [row_keys(r.text)]
+        while True:
+            try:
+                prev = link_with(r.text, rel="prev")
+            except AssertionError:
+                break
+            if len(back) < len(pages) - 1:
+                assert cursor["before"] in query_of(prev), f"{what}: the previous link {prev} carries no {cursor['before']}"
+            r = ctx.client.get(prev)
+            back.append(row_keys(r.text))
+            assert len(back) <= len(pages), f"{what}: paging back does not end at the first page"
+        assert back[::-1] == pages, f"{what}: paging back shows other pages than paging forward"
+        first, last, _ = record_count(r.text)
+        assert (first, last) == (1, per_page), f"{what}: back on the first page, it says {first}..{last}"
+    # all the orders, in the order of the database
+    orders = [str(k[0]) for k in ctx.db.rows("SELECT order_id FROM orders")]
+    walked = row_keys(ctx.client.get("orderslist.php?" + urlq({"sort": "x_shipped_at", "recperpage": "ALL"})).text)
+    assert sorted(walked) == sorted(orders)
+
+
+@T
+def paging_by_position_is_not_shifted_by_new_rows(ctx):
+    """A row added before the current page does not move the next page: it
+    starts right after the page's last row."""
+    r = ctx.client.get("customerslist.php?" + urlq({"sort": "x_company_name", "recperpage": 10}))
+    page1 = row_keys(r.text)
+    nxt = link_with(r.text, rel="next")
+    key = new_key(add_customer(ctx, company_name="0 Sorts before every other company"))
+    try:
+        everything = row_keys(ctx.client.get("customerslist.php?" + urlq({"sort": "x_company_name", "recperpage": "ALL"})).text)
+        assert everything[0] == key
+        page2 = row_keys(ctx.client.get(nxt).text)
+        at = everything.index(page1[-1])
+        assert page2 == everything[at + 1:at + 11], "the next page does not start after the last row shown"
+    finally:
+        ctx.db.execute(f"DELETE FROM customers WHERE customer_id = {int(key)}")
+
+
 @T
 def sorting_by_clicking_a_header(ctx):
     r = ctx.client.get("customerslist.php?recperpage=ALL")
@@ -270,14 +356,19 @@ def casefold_contains(value, word):
     return value is not None and word.casefold() in value.casefold()
 
 
+def casefold_starts(value, word):
+    return value is not None and value.casefold().startswith(word.casefold())
+
+
 @T
 def basic_search(ctx):
     rows = ctx.db.rows("SELECT company_name, contact_name, city FROM customers")
-    cases = [("Łódź", "AND"), ("Blue Harbor", ""), ("Kraków Malmö", "OR"), ("Café Stores", "AND")]
+    cases = [("Łódź", "AND"), ("Blue Harbor", ""), ("Kraków Malmö", "OR"), ("Café Stores", "AND"), ("ma", "START")]
     for text, kind in cases:
-        words = [text] if kind == "" else text.split()
+        words = [text] if kind in ("", "START") else text.split()
         matcher = any if kind == "OR" else all
-        expected = sum(1 for r in rows if matcher(any(casefold_contains(v, w) for v in r) for w in words))
+        found = casefold_starts if kind == "START" else casefold_contains
+        expected = sum(1 for r in rows if matcher(any(found(v, w) for v in r) for w in words))
         assert expected > 0, f"sample data has no match for {text}"
         page = ctx.client.get("customerslist.php?" + urlq({"psearch": text, "psearchtype": kind, "recperpage": "ALL"}))
         got = record_count(page.text)[2]

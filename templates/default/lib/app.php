@@ -73,6 +73,10 @@ final class App
      */
     public function streamDb(): Db
     {
+        if ($this->db()->driver === 'sqlite') {
+            // a result read once from start to end gains nothing from a large page cache
+            $this->db()->pdo->exec('PRAGMA cache_size = -256');
+        }
         if ($this->db()->driver !== 'mysql') {
             return $this->db();
         }
@@ -417,23 +421,23 @@ final class App
 
     private function route(string $page, ?array $table): void
     {
-        $auth = new Auth($this);
+        $auth = static fn(App $app): Auth => new Auth($app);
         switch ($page) {
             case 'index':
                 $this->requireLogin();
                 $this->indexPage();
                 return;
             case 'login':
-                $auth->loginPage();
+                $auth($this)->loginPage();
                 return;
             case 'logout':
-                $auth->logoutPage();
+                $auth($this)->logoutPage();
                 return;
             case 'register':
-                $auth->registerPage($table);
+                $auth($this)->registerPage($table);
                 return;
             case 'changepwd':
-                $auth->changePasswordPage();
+                $auth($this)->changePasswordPage();
                 return;
         }
         if ($table === null) {

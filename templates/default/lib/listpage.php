@@ -5,47 +5,6 @@ declare(strict_types=1);
 
 namespace Tarnwick;
 
-/** Record keys in URLs: the key values, each URL-encoded, joined by commas. */
-final class Keys
-{
-    public static function encode(array $t, array $row): string
-    {
-        return implode(',', array_map(static fn($k) => rawurlencode((string)$row[$k]), $t['key']));
-    }
-
-    /** @return array<string,string>|null */
-    public static function decode(array $t, string $text): ?array
-    {
-        if (!$t['key'] || $text === '') {
-            return null;
-        }
-        $parts = explode(',', $text);
-        if (count($parts) !== count($t['key'])) {
-            return null;
-        }
-        $out = [];
-        foreach ($t['key'] as $i => $k) {
-            $v = rawurldecode($parts[$i]);
-            // a key that cannot be a value of its column finds nothing (MySQL would read "5x" as 5)
-            if ($t['fields'][$k]['kind'] === 'int' && !Validate::isInteger($v)) {
-                return null;
-            }
-            $out[$k] = $v;
-        }
-        return $out;
-    }
-
-    /** " WHERE k1 = ? AND k2 = ?" with its values. */
-    public static function where(Db $db, array $key): array
-    {
-        $w = [];
-        foreach (array_keys($key) as $k) {
-            $w[] = $db->qi($k) . ' = ?';
-        }
-        return [' WHERE ' . implode(' AND ', $w), array_values($key)];
-    }
-}
-
 final class ListPage
 {
     private Db $db;
@@ -115,32 +74,36 @@ final class ListPage
     /** Read from the other end: each sort direction turned (the page's rows then come last first). */
     private bool $reversed = false;
 
-    private function orderBy(): string
+    /**
+     * The list's order: the sort (or the default order), then the key in the
+     * direction of the last sort column, so that an index on that column
+     * (which holds the key) serves the whole order and no two rows tie.
+     *
+     * @return list<array{0:string,1:string}>
+     */
+    private function orderColumns(): array
     {
-        $parts = [];
-        $seen = [];
         $order = $this->sort ?: array_map(static fn($o) => [(string)$o[0], strtoupper((string)($o[1] ?? 'ASC'))],
             $this->t['default_order']);
-        $flip = static fn(string $dir) => $dir === 'DESC' ? 'ASC' : 'DESC';
-        foreach ($order as [$name, $dir]) {
-            if (isset($this->t['fields'][$name]) && !isset($seen[$name])) {
-                $dir = $dir === 'DESC' ? 'DESC' : 'ASC';
-                $parts[] = $this->db->qi($name) . ' ' . ($this->reversed ? $flip($dir) : $dir);
-                $seen[$name] = true;
-            }
-        }
-        // the key breaks ties in the direction of the last sort column, so an
-        // index on that column (which holds the key) serves the whole order
+        $out = [];
         $last = 'ASC';
         foreach ($order as [$name, $dir]) {
-            if (isset($seen[$name])) {
+            if (isset($this->t['fields'][$name]) && !isset($out[$name])) {
                 $last = $dir === 'DESC' ? 'DESC' : 'ASC';
+                $out[$name] = [$name, $last];
             }
         }
         foreach ($this->t['key'] as $k) {
-            if (!isset($seen[$k])) {
-                $parts[] = $this->db->qi($k) . ' ' . ($this->reversed ? $flip($last) : $last);
-            }
+            $out[$k] ??= [$k, $last];
+        }
+        return array_values($out);
+    }
+
+    private function orderBy(): string
+    {
+        $parts = [];
+        foreach ($this->orderColumns() as [$name, $dir]) {
+            $parts[] = $this->db->qi($name) . ' ' . ($this->reversed ? ($dir === 'DESC' ? 'ASC' : 'DESC') : $dir);
         }
         return $parts ? ' ORDER BY ' . implode(', ', $parts) : '';
     }
@@ -168,7 +131,8 @@ final class ListPage
     private function columns(): string
     {
         $cols = [];
-        $names = array_unique(array_merge($this->t['key'], array_keys($this->listFields())));
+        // the order's columns too: the links to the next and previous pages carry their values
+        $names = array_unique(array_merge($this->t['key'], array_keys($this->listFields()), array_column($this->orderColumns(), 0)));
         foreach ($names as $n) {
             $cols[] = $this->db->column($this->t['fields'][$n]);
         }
@@ -181,29 +145,48 @@ final class ListPage
     }
 
     /**
-     * The number of rows, or null when counting them takes longer than the
-     * list setting count_time_limit (milliseconds, MySQL and MariaDB, whose
-     * counts read every row): the page is then shown without a total.
+     * The number of rows, or null when the list is not counted: on MySQL,
+     * MariaDB and PostgreSQL, whose counts read every row, counting stops
+     * past the list setting count_limit (rows), and on MySQL and MariaDB a
+     * count that takes longer than count_time_limit (milliseconds) is given
+     * up. The page is then shown without a total and says why.
      */
     private function boundedCount(): ?int
     {
-        $ms = (float)($this->t['list']['count_time_limit'] ?? 0);
-        if ($ms <= 0 || $this->db->driver !== 'mysql') {
-            return $this->count();
-        }
+        $cap = $this->db->driver === 'sqlite' ? 0 : max(0, (int)($this->t['list']['count_limit'] ?? 0));
+        $params = $this->search->params;
         $sql = ' COUNT(*) FROM ' . $this->from() . $this->search->sql();
-        $mariadb = stripos((string)$this->db->pdo->getAttribute(\PDO::ATTR_SERVER_VERSION), 'mariadb') !== false;
-        $sql = $mariadb ? 'SET STATEMENT max_statement_time=' . sprintf('%.6F', $ms / 1000) . ' FOR SELECT' . $sql
-            : 'SELECT /*+ MAX_EXECUTION_TIME(' . max(1, (int)ceil($ms)) . ') */' . $sql;
+        if ($cap > 0) {
+            $sql = ' COUNT(*) FROM (SELECT 1 AS ' . $this->db->qi('tw_one') . ' FROM ' . $this->from() . $this->search->sql()
+                . ' LIMIT ?) ' . $this->db->qi('tw_count');
+            $params[] = $cap + 1;
+        }
+        $ms = (float)($this->t['list']['count_time_limit'] ?? 0);
+        if ($ms > 0 && $this->db->driver === 'mysql') {
+            $mariadb = stripos((string)$this->db->pdo->getAttribute(\PDO::ATTR_SERVER_VERSION), 'mariadb') !== false;
+            $sql = $mariadb ? 'SET STATEMENT max_statement_time=' . sprintf('%.6F', $ms / 1000) . ' FOR SELECT' . $sql
+                : 'SELECT /*+ MAX_EXECUTION_TIME(' . max(1, (int)ceil($ms)) . ') */' . $sql;
+        } else {
+            $sql = 'SELECT' . $sql;
+        }
         try {
-            return (int)$this->db->value($sql, $this->search->params);
+            $n = (int)$this->db->value($sql, $params);
         } catch (\PDOException $e) {
             if (in_array((int)($e->errorInfo[1] ?? 0), [1969, 3024], true)) {
-                return null; // interrupted: too slow to count
+                $this->uncounted = 'slow'; // interrupted: too slow to count
+                return null;
             }
             throw $e;
         }
+        if ($cap > 0 && $n > $cap) {
+            $this->uncounted = 'long';
+            return null;
+        }
+        return $n;
     }
+
+    /** Why a list has no total: 'slow' (counting took too long) or 'long' (more rows than count_limit). */
+    private string $uncounted = '';
 
     /** Whether a page shown without a total has rows after it. */
     private bool $more = false;
@@ -217,7 +200,12 @@ final class ListPage
     /** Rows of the current search and order; all of them when $limit is 0. */
     public const ALL_LIMIT = 10000;
 
-    public function rows(int $limit, int $offset = 0, ?string $columns = null, ?Db $db = null, int $cap = 0): \PDOStatement
+    /**
+     * $seek: a further condition with its parameters (the rows after a
+     * position, see Seek).
+     */
+    public function rows(int $limit, int $offset = 0, ?string $columns = null, ?Db $db = null, int $cap = 0,
+        ?array $seek = null): \PDOStatement
     {
         $db ??= $this->db;
         $columns ??= $this->columns();
@@ -227,7 +215,7 @@ final class ListPage
         }
         $params = $this->search->params;
         $key = $this->t['key'];
-        if ($limit > 0 && $offset > 0 && $this->t['type'] === 'TABLE' && count($key) === 1) {
+        if ($limit > 0 && $offset > 0 && $seek === null && $this->t['type'] === 'TABLE' && count($key) === 1) {
             // a deep page: the keys of the page are found in the index
             // alone, then only their rows are read
             $k = $db->qi($key[0]);
@@ -238,8 +226,13 @@ final class ListPage
             array_push($params, $limit, $offset);
             return $db->run($sql, $params);
         }
+        $where = $this->search->sql();
+        if ($seek !== null) {
+            $where .= ($where === '' ? ' WHERE ' : ' AND ') . '(' . $seek[0] . ')';
+            array_push($params, ...$seek[1]);
+        }
         $sql = 'SELECT ' . $columns . ($limit > 0 && $this->countsInPage() ? ', COUNT(*) OVER () AS ' . $db->qi('tw_total') : '')
-            . ' FROM ' . $this->from() . $this->search->sql() . $this->orderBy();
+            . ' FROM ' . $this->from() . $where . $this->orderBy();
         if ($limit > 0) {
             $sql .= ' LIMIT ? OFFSET ?';
             array_push($params, $limit, $offset);
@@ -268,6 +261,10 @@ final class ListPage
         $offset = 0;
         if ($this->recPerPage > 0) {
             [$rows, $total] = $this->currentPage();
+            if ($rows) {
+                $this->firstRow = $rows[0];
+                $this->lastRow = $rows[count($rows) - 1];
+            }
             $pages = $total === null ? null : max(1, (int)ceil($total / $this->recPerPage));
             $offset = ($this->pageNo - 1) * $this->recPerPage;
         } else {
@@ -293,8 +290,13 @@ final class ListPage
         if (!$rows) {
             $html .= '<p class="tw-empty">' . H::e(Lang::t('no_records')) . '</p>';
         } else {
-            $html .= '<div class="tw-count">' . H::e($total === null ? Lang::t('records_uncounted', $offset + 1, $offset + count($rows))
-                : Lang::t('records', $offset + 1, $offset + count($rows), $total)) . '</div>';
+            $last = $offset + count($rows);
+            $html .= '<div class="tw-count">' . H::e(match (true) {
+                $total !== null => Lang::t('records', $offset + 1, $last, $total),
+                $this->uncounted === 'long' => Lang::t('records_over', $offset + 1, $last,
+                    max((int)$this->t['list']['count_limit'], $last)),
+                default => Lang::t('records_uncounted', $offset + 1, $last),
+            }) . '</div>';
             if ($offset + count($rows) < $total && $this->recPerPage === 0) {
                 $html .= '<div class="tw-msg tw-msg-warning" role="status">' . H::e(Lang::t('all_limited', count($rows), $total)) . '</div>';
             }
@@ -315,6 +317,22 @@ final class ListPage
     {
         $n = $this->recPerPage;
         if (!$this->countsInPage()) {
+            $rows = $this->soughtPage();
+            if ($rows === null && $this->pageNo === 1) {
+                $rows = $this->rows($n + 1, 0)->fetchAll();
+                $this->more = count($rows) > $n;
+                $rows = array_slice($rows, 0, $n);
+                if (!$this->more) {
+                    return [$rows, count($rows)]; // the whole list on one page: nothing more to count
+                }
+            }
+            if ($rows !== null) {
+                $total = $this->boundedCount();
+                if ($total !== null) {
+                    $this->pageNo = min($this->pageNo, max(1, (int)ceil($total / $n)));
+                }
+                return [$rows, $total];
+            }
             $total = $this->boundedCount();
             if ($total === null) {
                 $rows = $this->rows($n + 1, ($this->pageNo - 1) * $n)->fetchAll();
@@ -342,6 +360,88 @@ final class ListPage
         }
         $total = $rows ? (int)$rows[0]['tw_total'] : 0;
         return [$rows, $total];
+    }
+
+    /** The order's seeking, when the list can be paged by position. */
+    private ?Seek $seek = null;
+    /** The first and last rows of the page shown: the previous and next links start from them. */
+    private ?array $firstRow = null;
+    private ?array $lastRow = null;
+
+    /**
+     * The page after (or before) the position that the link followed
+     * carries, or null when there is none to follow (or it leads nowhere):
+     * the page is then found by its number.
+     *
+     * @return list<array>|null
+     */
+    private function soughtPage(): ?array
+    {
+        $seek = new Seek($this->db, $this->t, $this->orderColumns());
+        if (!$seek->usable()) {
+            return null;
+        }
+        $this->seek = $seek;
+        $after = $this->app->query('after');
+        $back = $after === '' && $this->app->query('before') !== '';
+        $values = $seek->decode($back ? $this->app->query('before') : $after);
+        if ($values === null) {
+            return null;
+        }
+        $n = $this->recPerPage;
+        $this->reversed = $back;
+        $rows = $this->rows($n + 1, 0, null, null, 0, $seek->where($values, $back))->fetchAll();
+        $this->reversed = false;
+        $beyond = count($rows) > $n;
+        $rows = array_slice($rows, 0, $n);
+        if (!$back) {
+            if (!$rows) {
+                return null; // nothing after it (rows were deleted): the page by its number
+            }
+            $this->more = $beyond;
+            $this->pageNo = max(2, $this->pageNo);
+            return $rows;
+        }
+        if (!$beyond) {
+            // no rows before these: the first page
+            $this->pageNo = 1;
+            return count($rows) === $n ? array_reverse($rows) : null;
+        }
+        $this->more = true;
+        $this->pageNo = max(2, $this->pageNo);
+        return array_reverse($rows);
+    }
+
+    private function pageUrl(string $label, int $target): string
+    {
+        return match ($label) {
+            'next' => $this->nextUrl(),
+            'previous' => $this->previousUrl(),
+            default => $this->url(['pageno' => (string)$target]),
+        };
+    }
+
+    /** The link to the page after the current one: it carries the position of the last row. */
+    private function nextUrl(): string
+    {
+        $changes = ['pageno' => (string)($this->pageNo + 1)];
+        if ($this->seek !== null && $this->lastRow !== null) {
+            $changes['after'] = $this->seek->cursor($this->lastRow);
+        }
+        return $this->url($changes);
+    }
+
+    /** The link to the page before the current one: it carries the position of the first row. */
+    private function previousUrl(): string
+    {
+        if ($this->pageNo <= 2) {
+            return $this->url(['pageno' => '']);
+        }
+        $changes = ['pageno' => (string)($this->pageNo - 1)];
+        if ($this->seek !== null && $this->firstRow !== null) {
+            $changes['before'] = $this->seek->cursor($this->firstRow);
+        }
+        return $this->url($changes);
     }
 
     private function masterPanel(): string
@@ -400,7 +500,7 @@ final class ListPage
             $html .= '<input type="search" name="psearch" id="tw_psearch" value="' . H::e($state['psearch'] ?? '') . '" placeholder="'
                 . H::e(Lang::t('search')) . '" aria-label="' . H::e(Lang::t('search')) . '">'
                 . '<select name="psearchtype" aria-label="search type">';
-            foreach (['' => 'exact_phrase', 'AND' => 'all_words', 'OR' => 'any_word'] as $v => $label) {
+            foreach (['' => 'exact_phrase', 'AND' => 'all_words', 'OR' => 'any_word', 'START' => 'starts_with'] as $v => $label) {
                 $html .= '<option value="' . $v . '"' . ($type === $v ? ' selected' : '') . '>' . H::e(Lang::t($label)) . '</option>';
             }
             $html .= '</select><button type="submit" class="tw-btn">' . H::e(Lang::t('search')) . '</button>'
@@ -558,7 +658,7 @@ final class ListPage
         $html = '<nav class="tw-pager" aria-label="pages">';
         foreach ([['first', 1, $p > 1], ['previous', $p - 1, $p > 1], ['next', $p + 1, $this->more]] as [$label, $target, $on]) {
             $rel = ['previous' => ' rel="prev"', 'next' => ' rel="next"'][$label] ?? '';
-            $html .= $on ? '<a href="' . H::e($this->url(['pageno' => (string)$target])) . '"' . $rel . '>' . H::e(Lang::t($label)) . '</a>'
+            $html .= $on ? '<a href="' . H::e($this->pageUrl($label, $target)) . '"' . $rel . '>' . H::e(Lang::t($label)) . '</a>'
                 : '<span class="tw-off">' . H::e(Lang::t($label)) . '</span>';
         }
         return $html . ' <span class="tw-current" aria-current="page">' . H::e(Lang::t('page')) . ' ' . $p . '</span></nav>';
@@ -573,19 +673,19 @@ final class ListPage
                 $from = max(1, $p - 4);
                 $to = min($pages, $from + 9);
                 if ($p > 1) {
-                    $html .= '<a href="' . H::e($this->url(['pageno' => (string)($p - 1)])) . '" rel="prev">' . H::e(Lang::t('previous')) . '</a>';
+                    $html .= '<a href="' . H::e($this->previousUrl()) . '" rel="prev">' . H::e(Lang::t('previous')) . '</a>';
                 }
                 for ($i = $from; $i <= $to; $i++) {
                     $html .= $i === $p ? '<span class="tw-current" aria-current="page">' . $i . '</span>'
                         : '<a href="' . H::e($this->url(['pageno' => (string)$i])) . '">' . $i . '</a>';
                 }
                 if ($p < $pages) {
-                    $html .= '<a href="' . H::e($this->url(['pageno' => (string)($p + 1)])) . '" rel="next">' . H::e(Lang::t('next')) . '</a>';
+                    $html .= '<a href="' . H::e($this->nextUrl()) . '" rel="next">' . H::e(Lang::t('next')) . '</a>';
                 }
             } else {
                 $nav = [['first', 1, $p > 1], ['previous', $p - 1, $p > 1], ['next', $p + 1, $p < $pages], ['last', $pages, $p < $pages]];
                 foreach (array_slice($nav, 0, 2) as [$label, $target, $on]) {
-                    $html .= $on ? '<a href="' . H::e($this->url(['pageno' => (string)$target])) . '"' . ($label === 'previous' ? ' rel="prev"' : '') . '>'
+                    $html .= $on ? '<a href="' . H::e($this->pageUrl($label, $target)) . '"' . ($label === 'previous' ? ' rel="prev"' : '') . '>'
                         . H::e(Lang::t($label)) . '</a>' : '<span class="tw-off">' . H::e(Lang::t($label)) . '</span>';
                 }
                 $html .= '<form method="get" action="' . H::e($this->page('list')) . '" class="tw-inline">';
@@ -597,7 +697,7 @@ final class ListPage
                 $html .= H::e(Lang::t('page')) . ' <input type="text" name="pageno" size="3" value="' . $p . '" aria-label="page number"> '
                     . H::e(Lang::t('of')) . ' ' . $pages . '</form>';
                 foreach (array_slice($nav, 2) as [$label, $target, $on]) {
-                    $html .= $on ? '<a href="' . H::e($this->url(['pageno' => (string)$target])) . '"' . ($label === 'next' ? ' rel="next"' : '') . '>'
+                    $html .= $on ? '<a href="' . H::e($this->pageUrl($label, $target)) . '"' . ($label === 'next' ? ' rel="next"' : '') . '>'
                         . H::e(Lang::t($label)) . '</a>' : '<span class="tw-off">' . H::e(Lang::t($label)) . '</span>';
                 }
             }

@@ -121,6 +121,7 @@ final class Meta
             'export' => $list['export'] ?? [],
             'link_on_left' => $list['link_on_left'] ?? true,
             'count_time_limit' => $list['count_time_limit'] ?? 100,
+            'count_limit' => $list['count_limit'] ?? 100000,
         ];
         if (is_string($t['list']['rec_per_page_list'])) {
             $t['list']['rec_per_page_list'] = array_values(array_filter(array_map('trim', explode(',', $t['list']['rec_per_page_list'])), 'strlen'));
@@ -228,6 +229,7 @@ final class Meta
             'agg' => [],
             'password' => false,
             'set' => false,
+            'enum' => false,
             'db_default' => false,
         ];
         $f['kind'] = $kind;

@@ -82,7 +82,7 @@ final class Search
     {
         $text = trim(self::str($q, 'psearch'));
         $type = strtoupper(self::str($q, 'psearchtype'));
-        if (!in_array($type, ['', 'AND', 'OR'], true)) {
+        if (!in_array($type, ['', 'AND', 'OR', 'START'], true)) {
             $type = 'AND';
         }
         if ($text === '' || !$this->t['search']['basic']) {
@@ -95,13 +95,14 @@ final class Search
             return;
         }
         $db = $this->app->db();
-        $words = $type === '' ? [$text] : (preg_split('/\s+/u', $text, -1, PREG_SPLIT_NO_EMPTY) ?: []);
+        // START: fields that start with the text (an index on the field can serve it)
+        $words = $type === '' || $type === 'START' ? [$text] : (preg_split('/\s+/u', $text, -1, PREG_SPLIT_NO_EMPTY) ?: []);
         $parts = [];
         foreach ($words as $w) {
             $or = [];
             foreach ($fields as $f) {
                 $or[] = $db->like($f['name']);
-                $this->params[] = '%' . Db::likeEscape($w) . '%';
+                $this->params[] = ($type === 'START' ? '' : '%') . Db::likeEscape($w) . '%';
             }
             $parts[] = '(' . implode(' OR ', $or) . ')';
         }

@@ -7,10 +7,21 @@ namespace Tarnwick;
 
 const RUNTIME_VERSION = '1.0.0';
 
-foreach (['lang', 'html', 'db', 'meta', 'format', 'validate', 'app', 'auth', 'search',
-          'upload', 'controls', 'listpage', 'export', 'record', 'chart', 'report'] as $part) {
-    require_once __DIR__ . '/' . $part . '.php';
-}
+// Each part is read when a page first uses one of its classes: a page
+// compiles only the code it runs (an export neither forms nor reports).
+spl_autoload_register(static function (string $class): void {
+    static $parts = [
+        'Lang' => 'lang', 'H' => 'html', 'Db' => 'db', 'Blob' => 'db', 'Meta' => 'meta', 'Format' => 'format',
+        'Validate' => 'validate', 'App' => 'app', 'HttpError' => 'app', 'Redirect' => 'app', 'Auth' => 'auth',
+        'Search' => 'search', 'Upload' => 'upload', 'Controls' => 'controls', 'Keys' => 'keys', 'Seek' => 'seek',
+        'ListPage' => 'listpage', 'Export' => 'export', 'RecordPage' => 'record', 'Chart' => 'chart',
+        'ReportPage' => 'report',
+    ];
+    $name = str_starts_with($class, __NAMESPACE__ . '\\') ? substr($class, strlen(__NAMESPACE__) + 1) : '';
+    if (isset($parts[$name])) {
+        require_once __DIR__ . '/' . $parts[$name] . '.php';
+    }
+});
 
 /**
  * Runs one page of the application.
