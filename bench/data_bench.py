@@ -3,12 +3,14 @@
 
     python3 bench/data_bench.py [--rows 1000000] [--db sqlite mariadb]
         [--tarnwick build/bin/tarnwick] [--template build/share/tarnwick/templates/default.zip]
+        [--compare EARLIER-TEMPLATE.zip]
 
-The bench makes the table itself (items: a key, a name with an index, a
-category, a price with an index, a date-time, a note) and a view over it
+The bench makes the table itself (items: a key, a name with an index (the
+field the quick search looks in), a category, a price with an index, a
+date-time, a note) and a view over it
 (item_categories: a GROUP BY over every row), generates the application with
 the tarnwick command, serves it with PHP's built-in server on a loopback port
-and times, each request three times (the best and the median are printed):
+and times, each request five times (the best and the median are printed):
 
   list first / middle / last page by number, sorted by the key descending
   on a deep page, sorted by the name (indexed) descending on a deep page,
@@ -24,6 +26,7 @@ those pages left allocated counts too). Goals: every page under 0.3 s; the
 export's peak under 32 MB whatever the row count.
 """
 import argparse
+import contextlib
 import html
 import os
 import re
@@ -44,6 +47,7 @@ DESCRIPTION = """
 name "Items"
 project SecType=None RecPerPage=20 RecPerPageList=10,20,50 ExportCsv=True
 field items name FldBasicSearch=True
+field items category FldBasicSearch=False
 field items note FldBasicSearch=False
 """
 
@@ -71,7 +75,7 @@ CREATE VIEW item_categories AS SELECT category, COUNT(*) AS items, SUM(price) AS
 """
 
 
-def timed(client, url, repeat=3):
+def timed(client, url, repeat=5):
     times = []
     for _ in range(repeat):
         t = time.perf_counter()
@@ -148,20 +152,26 @@ def bench(engine, args, work):
         description = os.path.join(work, "project.txt")
         with open(description, "w") as f:
             f.write(DESCRIPTION)
-        app = e2e_lib.generate(work, url, args.tarnwick, args.template, description)
-        os.makedirs(os.path.join(work, "sessions"), exist_ok=True)
-        e2e_lib.write_local_config(app, db, os.path.join(work, "sessions"))
-        print(f"\n{engine}: {rows:,} rows made in {made:.1f}s")
+        # the template measured, and with --compare the one it is compared with, served side by side
+        apps = {}
+        for name, template in [("", args.template)] + ([("before", args.compare)] if args.compare else []):
+            folder = os.path.join(work, name or "now")
+            os.makedirs(folder, exist_ok=True)
+            apps[name] = e2e_lib.generate(folder, url, args.tarnwick, template, description)
+            os.makedirs(os.path.join(folder, "sessions"), exist_ok=True)
+            e2e_lib.write_local_config(apps[name], db, os.path.join(folder, "sessions"))
+        print(f"\n{engine}: {rows:,} rows made in {made:.1f}s" + (f"; before: {args.compare}" if args.compare else ""))
         last = (rows + 19) // 20
+        deep = min(20_000, last * 2 // 5)  # page 20,000 of 50,000
         pages = [
             ("list, first page", "itemslist.php"),
             ("list, middle page", f"itemslist.php?pageno={last // 2}"),
             ("list, last page", f"itemslist.php?pageno={last}"),
-            ("sorted by key desc, page 20,000", "itemslist.php?sort=-x_id&pageno=20000"),
-            ("sorted by name desc, page 20,000", "itemslist.php?sort=-x_name&pageno=20000"),
+            (f"sorted by key desc, page {deep:,}", f"itemslist.php?sort=-x_id&pageno={deep}"),
+            (f"sorted by name desc, page {deep:,}", f"itemslist.php?sort=-x_name&pageno={deep}"),
+            ("  its next page (link)", lambda c: link(c, f"itemslist.php?sort=-x_name&pageno={deep}", "next")),
+            ("  its previous page (link)", lambda c: link(c, f"itemslist.php?sort=-x_name&pageno={deep}", "prev")),
             ("sorted by price, middle page", f"itemslist.php?sort=x_price&pageno={last // 2}"),
-            ("  its next page (link)", lambda c: link(c, "itemslist.php?sort=-x_name&pageno=20000", "next")),
-            ("  its previous page (link)", lambda c: link(c, "itemslist.php?sort=-x_name&pageno=20000", "prev")),
             ("list, middle page, next page (link)", lambda c: link(c, f"itemslist.php?pageno={last // 2}", "next")),
             ("searched (name contains)", "itemslist.php?psearch=Item+00012&psearchtype="),
             ("  its next page (link)", lambda c: link(c, "itemslist.php?psearch=Item+00012&psearchtype=", "next")),
@@ -170,34 +180,51 @@ def bench(engine, args, work):
             ("record view page", f"itemsview.php?key={rows // 2}"),
             ("record edit page", f"itemsedit.php?key={rows // 2}"),
         ]
-        with e2e_lib.PhpServer(app, os.path.join(work, "php-fresh.log")) as server:
-            # a fresh process: idle, one list page, then the export
-            client = e2e_lib.Client(server.base)
-            idle = memory(server.proc.pid, "VmRSS")
-            listed, _ = peak_rss_during(server.proc.pid, lambda: client.get("itemslist.php"))
-            fresh, size = export(client, server.proc.pid, rows)
-        with e2e_lib.PhpServer(app, os.path.join(work, "php.log")) as server:
-            client = e2e_lib.Client(server.base)
-            client.get("itemslist.php")  # warm-up
+        memory_figures = {}
+        for name, app in apps.items():
+            with e2e_lib.PhpServer(app, os.path.join(work, f"php-fresh{name}.log")) as server:
+                # a fresh process: idle, one list page, then the export
+                client = e2e_lib.Client(server.base)
+                idle = memory(server.proc.pid, "VmRSS")
+                listed, _ = peak_rss_during(server.proc.pid, lambda: client.get("itemslist.php"))
+                fresh, size = export(client, server.proc.pid, rows)
+                memory_figures[name] = [idle, listed, fresh, size]
+        with contextlib.ExitStack() as stack:
+            servers = {name: stack.enter_context(e2e_lib.PhpServer(app, os.path.join(work, f"php{name}.log")))
+                       for name, app in apps.items()}
+            clients = {name: e2e_lib.Client(server.base) for name, server in servers.items()}
+            for client in clients.values():
+                client.get("itemslist.php")  # warm-up
             worst = 0.0
             for label, page in pages:
-                if callable(page):
-                    page = page(client)  # the link the page offers
-                best, median = timed(client, page)
-                worst = max(worst, median)
-                print(f"  {label:36s} best {best * 1000:7.1f} ms  median {median * 1000:7.1f} ms")
+                # each request in turn on every application: they share the machine's load alike
+                urls = {name: page(client) if callable(page) else page for name, client in clients.items()}
+                times = {name: [] for name in clients}
+                for _ in range(5):
+                    for name, client in clients.items():
+                        times[name].append(timed(client, urls[name], repeat=1))
+                figures = []
+                for name in clients:
+                    best, median = min(t[0] for t in times[name]), statistics.median(t[0] for t in times[name])
+                    figures.append(f"{name + ': ' if name else ''}best {best * 1000:7.1f} ms  median {median * 1000:7.1f} ms")
+                    if name == "":
+                        worst = max(worst, median)
+                print(f"  {label:36s} " + "   ".join(figures))
             if engine == "sqlite":
                 con = sqlite3.connect(db["path"])
                 t = time.perf_counter()
                 con.execute("SELECT * FROM item_categories").fetchall()
                 print(f"  (the view's own query, once: {(time.perf_counter() - t) * 1000:.1f} ms)")
                 con.close()
-            base, _ = peak_rss_during(server.proc.pid, lambda: client.get("itemslist.php"))
-            peak, _ = export(client, server.proc.pid, rows)
-            print(f"  CSV export: {rows:,} rows, {size / 1e6:.1f} MB; peak memory of a fresh PHP process {fresh:.1f} MB "
-                  f"(goal < 32 MB; the process idle: {idle:.1f} MB, a list page: {listed:.1f} MB)")
-            print(f"  the same export in the process that served the pages above: peak {peak:.1f} MB "
-                  f"(a list page there: {base:.1f} MB)")
+            for name, client in clients.items():
+                pid = servers[name].proc.pid
+                base, _ = peak_rss_during(pid, lambda: client.get("itemslist.php"))
+                peak, _ = export(client, pid, rows)
+                idle, listed, fresh, size = memory_figures[name]
+                print(f"  {name + ': ' if name else ''}CSV export: {rows:,} rows, {size / 1e6:.1f} MB; peak memory of a fresh "
+                      f"PHP process {fresh:.1f} MB (goal < 32 MB; the process idle: {idle:.1f} MB, a list page: {listed:.1f} MB)")
+                print(f"  {name + ': ' if name else ''}the same export in the process that served the pages above: "
+                      f"peak {peak:.1f} MB (a list page there: {base:.1f} MB)")
             print(f"  slowest page (median): {worst * 1000:.0f} ms (goal < 300 ms)")
     finally:
         for c in cleanup:
@@ -210,6 +237,7 @@ def main():
     ap.add_argument("--db", nargs="*", default=["sqlite", "mariadb"], choices=["sqlite", "mariadb"])
     ap.add_argument("--tarnwick", default=os.path.join(SOURCE, "build", "bin", "tarnwick"))
     ap.add_argument("--template", default=os.path.join(SOURCE, "build", "share", "tarnwick", "templates", "default.zip"))
+    ap.add_argument("--compare", metavar="TEMPLATE", help="an earlier template archive, timed in turn with this one")
     ap.add_argument("--keep", action="store_true", help="keep the work folder")
     args = ap.parse_args()
     for engine in args.db:

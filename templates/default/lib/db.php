@@ -47,6 +47,9 @@ final class Db
             $options[PDO::ATTR_TIMEOUT] = 10;
             $this->pdo = new PDO('sqlite:' . $path, null, null, $options);
             $this->pdo->exec('PRAGMA foreign_keys = ON');
+            // A page reads few pages of the file again: a small cache (1 MiB) bounds
+            // the memory that sorting and scanning a large table leave to the process.
+            $this->pdo->exec('PRAGMA cache_size = -1024');
         } elseif ($driver === 'mysql' || $driver === 'mariadb') {
             $driver = 'mysql';
             $charset = preg_replace('/[^A-Za-z0-9_]/', '', (string)($c['charset'] ?? 'utf8mb4')) ?: 'utf8mb4';
