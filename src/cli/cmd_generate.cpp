@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "automation/error.h"
+#include "automation/text.h"
 #include "cli/cli.h"
 #include "cli/relations.h"
 #include "cli/objects.h"
@@ -118,6 +119,16 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   }
   if (proj.str("Destination").empty())
     throw CliError("the project names no destination folder: give --dest DIR");
+  // The default template writes PHP for PDO's MySQL, PostgreSQL and SQLite
+  // drivers; PHP's Oracle drivers are not in Debian, so Oracle pages could
+  // never have been run.
+  if (proj.db() && toLower(proj.db()->str("DBType")) == "oracle")
+    if (const char* shipped = std::getenv("TARNWICK_TEMPLATES"); shipped && *shipped)
+      if (fs::equivalent(fs::path(shipped) / "default.zip", templ, ec))
+        throw CliError(
+            "Oracle applications are not supported yet by the default template (PHP's Oracle drivers are not "
+            "available in Debian). The project can still be checked and synchronised; generate it with a "
+            "template that supports Oracle");
 
   using GP = GenerationPrompt;
   GP::TemplateAnswer templateAnswer = c.keepTemplate                          ? GP::TemplateAnswer::Keep

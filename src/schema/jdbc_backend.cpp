@@ -318,6 +318,7 @@ class JdbcBackend : public BridgeBackend {
   void readMySqlCatalogue(JNIEnv* env, const std::unordered_map<std::string, size_t>& byName,
                           std::vector<BridgeTableInfo>& tables);
   void typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view typeName, int32_t size, int32_t scale);
+  Variant defaultOf(const std::string& text) const;
 
   jvm::GlobalRef conn_;
   jvm::GlobalRef md_;
@@ -350,10 +351,21 @@ void JdbcBackend::typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view 
   if (t.isFixedLength) c.adoAttributes |= ado::kFldFixed;
 }
 
+// A default as the driver reports it: MySQL's catalogue may quote a literal
+// either way; elsewhere only single quotes make a literal, and double
+// quotes belong to names ("HR"."DEPT_SEQ".NEXTVAL stays as it is).
+Variant JdbcBackend::defaultOf(const std::string& text) const {
+  std::string_view t = trimBlanks(text);
+  if (type_ == "mysql" || t.empty() || t.front() != '"') return defaultFromSql(t, false);
+  return Variant(std::string(t));
+}
+
 // Identity columns and, on Oracle, columns filled from a sequence by default
 // count as auto-increment columns.
 bool filledBySequence(const std::string& defaultText) {
-  std::string lower = toLower(defaultText);
+  std::string lower;
+  for (char c : toLower(defaultText))
+    if (c != '"') lower += c;
   return lower.find(".nextval") != std::string::npos || lower.find("nextval(") != std::string::npos;
 }
 
@@ -384,7 +396,7 @@ void JdbcBackend::readColumns(JNIEnv* env, const std::string& tablePattern, std:
     typeColumn(c, sqlType, typeName, size, scale);
     c.required = !nullable;
     if (nullable) c.adoAttributes |= ado::kFldIsNullable | ado::kFldMayBeNull;
-    if (!noDefault) c.defaultValue = defaultFromSql(def, false);
+    if (!noDefault) c.defaultValue = defaultOf(def);
     c.autoIncrement = (autoIncrementCol && equalsNoCase(rows.text(autoIncrementCol), "YES")) ||
                       (!noDefault && type_ != "mysql" && filledBySequence(def));
     if (!(generatedCol && equalsNoCase(rows.text(generatedCol), "YES"))) c.adoAttributes |= ado::kFldUpdatable;
