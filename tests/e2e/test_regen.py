@@ -208,6 +208,12 @@ def check_deploy_notes(check, path, work):
     kinds = [k for k, _ in blocks]
     check("deploy_notes_cover_every_server", all(k in kinds for k in ("apache", "nginx", "ini", "sh", "dockerfile")),
           kinds)
+    # Each database type with its PDO driver, Debian package and settings.
+    with open(path, encoding="utf-8") as f:
+        notes = f.read()
+    named = [w for w in ("`pdo_sqlite` (`php8.2-sqlite3`)", "`pdo_mysql` (`php8.2-mysql`)",
+                         "`pdo_pgsql` (`php8.2-pgsql`)", "`schema`", "`charset`", "`path`") if w not in notes]
+    check("deploy_notes_name_every_database", not named, named)
     php = shutil.which("php")
     for n, (kind, text) in enumerate(blocks):
         name = f"deploy_{kind}_{n}"
@@ -226,7 +232,7 @@ def check_deploy_notes(check, path, work):
             shell_ok = all(subprocess.run(["bash", "-n"], input=r_, capture_output=True, text=True).returncode == 0
                            for r_ in runs)
             check(name, not bad and lines[0].startswith("FROM php:8.2") and shell_ok
-                  and "pdo_mysql" in text and "pdo_sqlite" in text, bad)
+                  and all(d in text for d in ("pdo_mysql", "pdo_sqlite", "pdo_pgsql", "libpq-dev")), bad)
         elif kind == "apache":
             apache = shutil.which("apache2") or ("/usr/sbin/apache2" if os.path.exists("/usr/sbin/apache2") else None)
             if not apache:
