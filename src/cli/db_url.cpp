@@ -40,6 +40,25 @@ std::string percentDecode(std::string_view text, const std::string& url) {
   return out;
 }
 
+// A URL part as written back: "%" and what would end the part or be read
+// as an escape ("?", "&", "#", "/", "@", ":", "+", blanks, control
+// characters) become %-escapes; other text, UTF-8 included, stays readable.
+std::string percentEncoded(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b <= 0x20 || b == 0x7F || std::string_view("%?&#/@:+=").find(c) != std::string_view::npos) {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string absolute(const std::string& path) {
   std::error_code ec;
   fs::path p = fs::absolute(path, ec);
@@ -215,9 +234,10 @@ std::string describe(const DbUrl& u) {
   const std::string scheme = u.type + (u.method == "JDBC" ? "+jdbc" : "");
   if (u.type == "sqlite") return scheme + ":" + u.database;
   std::string host = u.host.find(':') != std::string::npos ? "[" + u.host + "]" : u.host;
-  std::string out = scheme + "://" + u.user + "@" + host + (u.port.empty() ? "" : ":" + u.port) + "/" + u.database;
-  if (!u.schema.empty()) out += "?schema=" + u.schema;
-  if (!u.sid.empty()) out += "?sid=" + u.sid;
+  std::string out = scheme + "://" + percentEncoded(u.user) + "@" + host + (u.port.empty() ? "" : ":" + u.port) +
+                    "/" + percentEncoded(u.database);
+  if (!u.schema.empty()) out += "?schema=" + percentEncoded(u.schema);
+  if (!u.sid.empty()) out += "?sid=" + percentEncoded(u.sid);
   return out;
 }
 
@@ -225,8 +245,8 @@ std::string storedUrl(const DbUrl& u) {
   if (u.type != "postgresql") return {};
   if (u.method != "JDBC") return describe(u);
   std::string host = u.host.find(':') != std::string::npos ? "[" + u.host + "]" : u.host;
-  return "jdbc:postgresql://" + host + ":" + (u.port.empty() ? "5432" : u.port) + "/" + u.database +
-         (u.schema.empty() ? "" : "?currentSchema=" + u.schema);
+  return "jdbc:postgresql://" + host + ":" + (u.port.empty() ? "5432" : u.port) + "/" + percentEncoded(u.database) +
+         (u.schema.empty() ? "" : "?currentSchema=" + percentEncoded(u.schema));
 }
 
 

@@ -67,6 +67,8 @@ $config = [
 		If zzAt > 0 Then
 			zzSchema = Mid(zzUrl, zzAt + 7)
 			If InStr(zzSchema, "&") > 0 Then zzSchema = Left(zzSchema, InStr(zzSchema, "&") - 1)
+			' (%-escapes stand for what a URL cannot hold: "%", "&", blanks...)
+			zzSchema = Unescape(zzSchema)
 		End If
 ##-->
         'host' => <!--##=PhpText(DB.DBHost)##-->,

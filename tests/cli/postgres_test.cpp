@@ -96,6 +96,20 @@ TEST_F(PostgresCliTest, TheUrlNamesTheSchemaTheProjectKeeps) {
   EXPECT_THAT(childNames(p, tableXPath("Artikel"), "Field", "FldName"),
               ElementsAre("Nummer", "Bezeichnung", "Preis"));
 
+  // A schema whose name holds what URLs escape: the project reads the same
+  // schema again, and the application works in it.
+  super("CREATE SCHEMA \"Stufe %41 & Co\"; CREATE TABLE \"Stufe %41 & Co\".\"Rabatt\" (\"Satz\" integer PRIMARY KEY);"
+        "GRANT USAGE ON SCHEMA \"Stufe %41 & Co\" TO tw_cli_reader; "
+        "GRANT SELECT ON ALL TABLES IN SCHEMA \"Stufe %41 & Co\" TO tw_cli_reader");
+  r = run({"new", "odd.xml", "--db", url(kPasswordInUrl, "postgresql", "?schema=Stufe%20%2541%20%26%20Co"),
+           "--template", std::string(TARNWICK_TEST_SOURCE_DIR) + "/templates/default", "--dest", "odd"});
+  ASSERT_EQ(r.code, 0) << r;
+  EXPECT_THAT(childNames(work() / "odd.xml", "/Project/Database", "Table", "TblName"), ElementsAre("Rabatt"));
+  RunResult checked = run({"check", "odd.xml"});
+  EXPECT_EQ(checked.code, 0) << checked;
+  ASSERT_EQ(run({"generate", "odd.xml", "--overwrite", "all"}).code, 0);
+  EXPECT_THAT(read(work() / "odd" / "config.php"), HasSubstr("'schema' => 'Stufe %41 & Co',"));
+
   struct Bad {
     std::string url, message;
   };
