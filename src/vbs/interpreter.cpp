@@ -251,7 +251,9 @@ Variant Runtime::execute(Frame* entry) {
             if (ip->k == kVarGlobal || ip->k == kVarGlobalP) {
               GlobalEntry& e = f->module->entry(ip->a);
               if (e.kind == EntryKind::Undefined) resolveHost(*this, e);
-              if (e.kind == EntryKind::Constant || e.kind == EntryKind::HostObject) {
+              if (e.kind == EntryKind::Variable) {
+                v = &e.value;
+              } else if (e.kind == EntryKind::Constant || e.kind == EntryKind::HostObject) {
                 v = &e.value;
                 byValue = true;
               } else if (e.kind == EntryKind::HostMember) {
@@ -862,6 +864,7 @@ Variant Runtime::execute(Frame* entry) {
       for (;;) {
         Frame* caller = f->caller;
         bool wasEntry = f->entry;
+        clearSlots(f->stack, f->proc->maxStack);
         freeFrame(f);
         if (wasEntry) break;
         f = caller;

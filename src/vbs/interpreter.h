@@ -457,18 +457,19 @@ inline void clearSlots(Variant* from, int n) {
 inline void bindArgs(Frame* nf, Variant* args, Variant** refs, uint64_t mask, int n) {
   Proc& p = *nf->proc;
   if (n != p.nParams) raiseNamed(kErrWrongArgCount, p.name);
+  const uint8_t* byRef = p.byRef.data();
+  Variant* locals = nf->locals;
   for (int i = 0; i < n; ++i) {
-    if (p.byRef[static_cast<size_t>(i)]) {
+    if (byRef[i]) {
       if (i < 64 && ((mask >> i) & 1) && refs[i]) {
         nf->refs[i] = refs[i];
         args[i].clear();
-      } else {
-        nf->locals[i] = std::move(args[i]);
-        nf->refs[i] = &nf->locals[i];
+        continue;
       }
-    } else {
-      nf->locals[i] = std::move(args[i]);
+      nf->refs[i] = &locals[i];
     }
+    // The new frame's slots are Empty: nothing to release.
+    new (&locals[i]) Variant(std::move(args[i]));
   }
 }
 

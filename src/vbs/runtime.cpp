@@ -48,25 +48,24 @@ void storeIndexed(Variant& target, Variant* args, int n, Variant&& value, bool i
 
 // ---- FrameArena
 
-void* FrameArena::allocate(size_t bytes) {
-  bytes = (bytes + 15) & ~size_t{15};
-  for (;;) {
-    if (chunk_ < chunks_.size()) {
-      if (offset_ + bytes <= sizes_[chunk_]) {
-        void* p = chunks_[chunk_].get() + offset_;
-        offset_ += bytes;
-        return p;
-      }
-      ++chunk_;
-      offset_ = 0;
-      continue;
-    }
-    size_t size = std::max(kChunk, bytes);
-    chunks_.push_back(std::unique_ptr<char[]>(new char[size]));
-    sizes_.push_back(size);
-    chunk_ = chunks_.size() - 1;
-    offset_ = 0;
+void FrameArena::enterChunk(size_t chunk) {
+  chunk_ = chunk;
+  base_ = chunk < chunks_.size() ? chunks_[chunk].get() : nullptr;
+  limit_ = chunk < chunks_.size() ? sizes_[chunk] : 0;
+  offset_ = 0;
+}
+
+void* FrameArena::allocateInNextChunk(size_t bytes) {
+  // The current chunk is full: the next one with room, else a new one.
+  while (chunk_ + 1 < chunks_.size()) {
+    enterChunk(chunk_ + 1);
+    if (bytes <= limit_) return allocate(bytes);
   }
+  size_t size = std::max(kChunk, bytes);
+  chunks_.push_back(std::unique_ptr<char[]>(new char[size]));
+  sizes_.push_back(size);
+  enterChunk(chunks_.size() - 1);
+  return allocate(bytes);
 }
 
 // ---- ModuleState
@@ -209,13 +208,13 @@ Frame* Runtime::newFrame(Proc& proc, ModuleState& mod, ScriptObject* me, Frame* 
   size_t nVars = static_cast<size_t>(proc.nLocals + proc.maxStack);
   size_t nPtrs = static_cast<size_t>(proc.nParams + proc.maxStack);
   FrameArena::Mark m = arena_.mark();
-  char* mem = static_cast<char*>(
-      arena_.allocate(sizeof(Frame) + nVars * sizeof(Variant) + nPtrs * sizeof(Variant*) + 16));
+  size_t head = (sizeof(Frame) + 15) & ~size_t{15};
+  char* mem = static_cast<char*>(arena_.allocate(head + nVars * sizeof(Variant) + nPtrs * sizeof(Variant*)));
   Frame* f = new (mem) Frame;
-  char* p = mem + ((sizeof(Frame) + 15) & ~size_t{15});
-  Variant* vars = reinterpret_cast<Variant*>(p);
-  for (size_t i = 0; i < nVars; ++i) new (vars + i) Variant();
-  Variant** ptrs = reinterpret_cast<Variant**>(p + nVars * sizeof(Variant));
+  Variant* vars = reinterpret_cast<Variant*>(mem + head);
+  // Every slot starts Empty: all bits zero.
+  std::memset(static_cast<void*>(vars), 0, nVars * sizeof(Variant));
+  Variant** ptrs = reinterpret_cast<Variant**>(mem + head + nVars * sizeof(Variant));
   f->proc = &proc;
   f->code = proc.code.data();
   f->ip = f->code;
@@ -242,13 +241,15 @@ Frame* Runtime::newFrame(Proc& proc, ModuleState& mod, ScriptObject* me, Frame* 
   return f;
 }
 
+// The frame's stack holds nothing by now: statements leave it empty (Select
+// Case and With keep their values in hidden variables), and errors clear it
+// before frames are dropped. Only the variables are destroyed.
 void Runtime::freeFrame(Frame* f) noexcept {
-  unlockTo(f->lockBase);
-  size_t nVars = static_cast<size_t>(f->proc->nLocals + f->proc->maxStack);
+  if (locks_.size() > f->lockBase) unlockTo(f->lockBase);
   // Destroying values may run Class_Terminate: the frame's memory stays
   // reserved meanwhile, so that code gets frames above it.
-  for (size_t i = 0; i < nVars; ++i) f->locals[i].~Variant();
-  delete f->dyn;
+  for (Variant* v = f->locals; v < f->stack; ++v) v->~Variant();
+  if (f->dyn) delete f->dyn;
   if (f->me) f->me->release();
   FrameArena::Mark m = f->mark;
   Proc* proc = f->proc;

@@ -102,19 +102,32 @@ class FrameArena {
     size_t chunk = 0;
     size_t offset = 0;
   };
-  void* allocate(size_t bytes);
+  // 16-byte aligned memory.
+  void* allocate(size_t bytes) {
+    bytes = (bytes + 15) & ~size_t{15};
+    if (offset_ + bytes <= limit_) {
+      void* p = base_ + offset_;
+      offset_ += bytes;
+      return p;
+    }
+    return allocateInNextChunk(bytes);
+  }
   Mark mark() const { return {chunk_, offset_}; }
   void release(Mark m) {
-    chunk_ = m.chunk;
+    if (m.chunk != chunk_) enterChunk(m.chunk);
     offset_ = m.offset;
   }
 
  private:
   static constexpr size_t kChunk = 256 * 1024;
+  void* allocateInNextChunk(size_t bytes);
+  void enterChunk(size_t chunk);
   std::vector<std::unique_ptr<char[]>> chunks_;
   std::vector<size_t> sizes_;
   size_t chunk_ = 0;
   size_t offset_ = 0;
+  char* base_ = nullptr;  // the current chunk and its size
+  size_t limit_ = 0;
 };
 
 inline constexpr int32_t kErrScriptTimeout = static_cast<int32_t>(0x80004004u);
