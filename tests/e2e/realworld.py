@@ -438,15 +438,19 @@ def a_count_that_takes_too_long_leaves_the_total_out(ctx):
 def a_long_list_is_counted_up_to_its_limit(ctx):
     if not maria_only(ctx):
         return
-    # count_limit rows: page, sort, what the page says of the total
-    cases = [(1000, 3, "-x_name", "Records 41 to 60 of more than 1000 (lists this long"),
-             (1000, 60, "x_name", "Records 1181 to 1200 of more than 1200 (lists this long"),
-             (CITIES, 125, "-x_city_id", f"Records 2481 to 2500 of {CITIES}"),
-             (CITIES - 1, 2, "", f"Records 21 to 40 of more than {CITIES - 1} (lists this long")]
+    aber = int(ctx.db.rows("SELECT COUNT(*) FROM cities WHERE name LIKE '%Aber%'")[0][0])
+    # count_limit rows: page, sort, search, what the page says of the total; a
+    # search for a text anywhere in a field counts its matches among as many rows
+    cases = [(1000, 3, "-x_name", "", "Records 41 to 60 of more than 1000 (lists this long"),
+             (1000, 60, "x_name", "", "Records 1181 to 1200 of more than 1200 (lists this long"),
+             (CITIES, 125, "-x_city_id", "", f"Records 2481 to 2500 of {CITIES}"),
+             (CITIES - 1, 2, "", "", f"Records 21 to 40 of more than {CITIES - 1} (lists this long"),
+             (CITIES - 1, 2, "", "Aber", f"Records 21 to 40 (not counted: the search would read more than {CITIES - 1} records)"),
+             (CITIES, 2, "x_name", "Aber", f"Records 21 to 40 of {aber}")]
     try:
-        for rows, pageno, sort, says in cases:
+        for rows, pageno, sort, search, says in cases:
             ctx.count_limit(0, rows)
-            text = ctx.client.get(f"citieslist.php?sort={sort}&pageno={pageno}").text
+            text = ctx.client.get(f"citieslist.php?sort={sort}&pageno={pageno}&psearch={search}").text
             assert says in text, (rows, pageno, re.findall(r'tw-count">(.*?)<', text))
             assert len(row_keys(text)) == 20 and re.search(r'rel="prev"', text), (rows, pageno)
     finally:

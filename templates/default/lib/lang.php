@@ -52,7 +52,7 @@ final class Lang
         'grand_total' => 'Grand total', 'sum' => 'Sum', 'avg' => 'Average', 'min' => 'Min', 'max' => 'Max',
         'count' => 'Count', 'actions' => 'Actions', 'yes' => 'Yes', 'no' => 'No', 'and' => 'and',
         'operator' => 'Operator', 'value' => 'Value', 'reset' => 'Reset', 'file' => 'File',
-        'db_default' => 'Left empty, the database fills in its default.', 'type_to_search' => 'More choices: type in the search box', 'all_limited' => 'Only the first %1$d of %2$d records are shown; page through the list to see them all.', 'records_uncounted' => 'Records %1$d to %2$d (not counted: counting all records took too long)', 'records_over' => 'Records %1$d to %2$d of more than %3$d (lists this long are not counted)', 'report_limited' => 'The report lists the first %1$d of %2$d rows; its summaries and totals count every row.',
+        'db_default' => 'Left empty, the database fills in its default.', 'type_to_search' => 'More choices: type in the search box', 'all_limited' => 'Only the first %1$d of %2$d records are shown; page through the list to see them all.', 'records_uncounted' => 'Records %1$d to %2$d (not counted: counting all records took too long)', 'records_over' => 'Records %1$d to %2$d of more than %3$d (lists this long are not counted)', 'records_unsearched' => 'Records %1$d to %2$d (not counted: the search would read more than %3$d records)', 'report_limited' => 'The report lists the first %1$d of %2$d rows; its summaries and totals count every row.',
     ];
 
     /** @param array<string,string> $overrides */

@@ -145,21 +145,34 @@ final class ListPage
     }
 
     /**
-     * The number of rows, or null when the list is not counted: on MySQL,
-     * MariaDB and PostgreSQL, whose counts read every row, counting stops
-     * past the list setting count_limit (rows), and on MySQL and MariaDB a
-     * count that takes longer than count_time_limit (milliseconds) is given
-     * up. The page is then shown without a total and says why.
+     * The number of rows, or null when the list is not counted: a search
+     * for texts contained anywhere in a field reads at most the list
+     * setting count_limit rows to count its matches; on MySQL, MariaDB and
+     * PostgreSQL, whose counts read every row, counting stops past
+     * count_limit rows; on MySQL and MariaDB a count that takes longer than
+     * count_time_limit (milliseconds) is given up. The page is then shown
+     * without a total and says why.
      */
     private function boundedCount(): ?int
     {
-        $cap = $this->db->driver === 'sqlite' ? 0 : max(0, (int)($this->t['list']['count_limit'] ?? 0));
-        $params = $this->search->params;
-        $sql = ' COUNT(*) FROM ' . $this->from() . $this->search->sql();
-        if ($cap > 0) {
+        $limit = max(0, (int)($this->t['list']['count_limit'] ?? 0));
+        $cap = $this->db->driver === 'sqlite' ? 0 : $limit;
+        [$where, $params, $scan, $scanParams, $scanColumns] = $this->search->split();
+        if ($scan !== '' && $limit > 0) {
+            // the matches among the first rows that the other conditions keep
+            $sql = ' COUNT(*) AS ' . $this->db->qi('tw_read') . ', SUM(CASE WHEN ' . $scan . ' THEN 1 ELSE 0 END) FROM (SELECT '
+                . implode(', ', array_map([$this->db, 'qi'], $scanColumns)) . ' FROM ' . $this->from() . $where . ' LIMIT ?) '
+                . $this->db->qi('tw_count');
+            $params = array_merge($scanParams, $params, [$limit + 1]);
+            $cap = $limit;
+        } elseif ($cap > 0) {
             $sql = ' COUNT(*) FROM (SELECT 1 AS ' . $this->db->qi('tw_one') . ' FROM ' . $this->from() . $this->search->sql()
                 . ' LIMIT ?) ' . $this->db->qi('tw_count');
-            $params[] = $cap + 1;
+            $params = array_merge($this->search->params, [$cap + 1]);
+        } else {
+            // alone in its query: SQLite then counts a table from its smallest index
+            $sql = ' COUNT(*) FROM ' . $this->from() . $this->search->sql();
+            $params = $this->search->params;
         }
         $ms = (float)($this->t['list']['count_time_limit'] ?? 0);
         if ($ms > 0 && $this->db->driver === 'mysql') {
@@ -170,7 +183,8 @@ final class ListPage
             $sql = 'SELECT' . $sql;
         }
         try {
-            $n = (int)$this->db->value($sql, $params);
+            $counts = array_map('intval', $this->db->run($sql, $params)->fetch(\PDO::FETCH_NUM) ?: [0]);
+            [$read, $n] = [$counts[0], $counts[1] ?? $counts[0]];
         } catch (\PDOException $e) {
             if (in_array((int)($e->errorInfo[1] ?? 0), [1969, 3024], true)) {
                 $this->uncounted = 'slow'; // interrupted: too slow to count
@@ -178,14 +192,17 @@ final class ListPage
             }
             throw $e;
         }
-        if ($cap > 0 && $n > $cap) {
-            $this->uncounted = 'long';
+        if ($cap > 0 && $read > $cap) {
+            $this->uncounted = $scan !== '' ? 'search' : 'long';
             return null;
         }
         return $n;
     }
 
-    /** Why a list has no total: 'slow' (counting took too long) or 'long' (more rows than count_limit). */
+    /**
+     * Why a list has no total: 'slow' (counting took too long), 'long' (more
+     * rows than count_limit) or 'search' (a search that would read more).
+     */
     private string $uncounted = '';
 
     /** Whether a page shown without a total has rows after it. */
@@ -295,6 +312,8 @@ final class ListPage
                 $total !== null => Lang::t('records', $offset + 1, $last, $total),
                 $this->uncounted === 'long' => Lang::t('records_over', $offset + 1, $last,
                     max((int)$this->t['list']['count_limit'], $last)),
+                $this->uncounted === 'search' => Lang::t('records_unsearched', $offset + 1, $last,
+                    (int)$this->t['list']['count_limit']),
                 default => Lang::t('records_uncounted', $offset + 1, $last),
             }) . '</div>';
             if ($offset + count($rows) < $total && $this->recPerPage === 0) {

@@ -22,6 +22,58 @@ final class Search
     {
     }
 
+    /** @var list<int> the number of parameters of each condition */
+    private array $counts = [];
+    /** @var array<int,list<string>> the conditions that read every row (a text contained anywhere): their columns */
+    private array $scans = [];
+
+    /**
+     * Whether an index serves a case-insensitive search for a text at the
+     * start of a field: MySQL's and MariaDB's indexes follow the column's
+     * collation; SQLite's and PostgreSQL's compare bytes.
+     */
+    private function prefixIndexed(): bool
+    {
+        return $this->app->db()->driver === 'mysql';
+    }
+
+    private function add(string $sql, array $params = [], array $scanColumns = []): void
+    {
+        if ($scanColumns) {
+            $this->scans[count($this->where)] = $scanColumns;
+        }
+        $this->where[] = $sql;
+        $this->counts[] = count($params);
+        array_push($this->params, ...$params);
+    }
+
+    /**
+     * The conditions in two: those an index may serve (as a WHERE clause)
+     * and those that read every row (texts contained anywhere), each with
+     * its parameters, and the columns the second ones read.
+     *
+     * @return array{0:string,1:list<mixed>,2:string,3:list<mixed>,4:list<string>}
+     */
+    public function split(): array
+    {
+        $plain = $plainParams = $scan = $scanParams = $columns = [];
+        $at = 0;
+        foreach ($this->where as $i => $w) {
+            $p = array_slice($this->params, $at, $this->counts[$i]);
+            $at += $this->counts[$i];
+            if (isset($this->scans[$i])) {
+                $scan[] = '(' . $w . ')';
+                array_push($scanParams, ...$p);
+                array_push($columns, ...$this->scans[$i]);
+            } else {
+                $plain[] = '(' . $w . ')';
+                array_push($plainParams, ...$p);
+            }
+        }
+        return [$plain ? ' WHERE ' . implode(' AND ', $plain) : '', $plainParams, implode(' AND ', $scan), $scanParams,
+            array_values(array_unique($columns))];
+    }
+
     public function sql(): string
     {
         return $this->where ? ' WHERE ' . implode(' AND ', array_map(static fn($w) => '(' . $w . ')', $this->where)) : '';
@@ -32,7 +84,7 @@ final class Search
     {
         $q ??= $_GET;
         if (!empty($this->t['filter'])) {
-            $this->where[] = (string)$this->t['filter'];
+            $this->add((string)$this->t['filter']);
         }
         $this->masterFilter($q);
         $this->basic($q);
@@ -62,8 +114,7 @@ final class Search
                 $f = $this->t['fields'][$df];
                 $v = self::str($q, 'fk_' . $f['var']);
                 $this->state['fk_' . $f['var']] = $v;
-                $this->where[] = $db->qi($df) . ' = ?';
-                $this->params[] = $v;
+                $this->add($db->qi($df) . ' = ?', [$v]);
                 $values[$m['master_fields'][$i]] = $v;
             }
             $this->state['master'] = $name;
@@ -98,15 +149,17 @@ final class Search
         // START: fields that start with the text (an index on the field can serve it)
         $words = $type === '' || $type === 'START' ? [$text] : (preg_split('/\s+/u', $text, -1, PREG_SPLIT_NO_EMPTY) ?: []);
         $parts = [];
+        $params = [];
         foreach ($words as $w) {
             $or = [];
             foreach ($fields as $f) {
                 $or[] = $db->like($f['name']);
-                $this->params[] = ($type === 'START' ? '' : '%') . Db::likeEscape($w) . '%';
+                $params[] = ($type === 'START' ? '' : '%') . Db::likeEscape($w) . '%';
             }
             $parts[] = '(' . implode(' OR ', $or) . ')';
         }
-        $this->where[] = implode($type === 'OR' ? ' OR ' : ' AND ', $parts);
+        $this->add(implode($type === 'OR' ? ' OR ' : ' AND ', $parts), $params,
+            $type === 'START' && $this->prefixIndexed() ? [] : array_column($fields, 'name'));
     }
 
     /** Converts a search value for comparing with the field; null when not valid. */
@@ -157,8 +210,8 @@ final class Search
             $col = $db->qi($f['name']);
             if (in_array($op, ['LIKE', 'NOT LIKE', 'START WITH'], true)) {
                 $pattern = $op === 'START WITH' ? Db::likeEscape($x) . '%' : '%' . Db::likeEscape($x) . '%';
-                $this->where[] = $db->like($f['name'], $op === 'NOT LIKE');
-                $this->params[] = $pattern;
+                $this->add($db->like($f['name'], $op === 'NOT LIKE'), [$pattern],
+                    $op === 'START WITH' && $this->prefixIndexed() ? [] : [$f['name']]);
                 continue;
             }
             $a = self::value($f, $x);
@@ -173,12 +226,10 @@ final class Search
                     $this->errors[] = Lang::t('invalid_search', $f['caption']);
                     continue;
                 }
-                $this->where[] = $col . ' BETWEEN ? AND ?';
-                array_push($this->params, $a, $b);
+                $this->add($col . ' BETWEEN ? AND ?', [$a, $b]);
                 continue;
             }
-            $this->where[] = $col . ' ' . $op . ' ?';
-            $this->params[] = $a;
+            $this->add($col . ' ' . $op . ' ?', [$a]);
         }
     }
 }
