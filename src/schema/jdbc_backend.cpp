@@ -26,48 +26,6 @@
 
 namespace tw {
 
-// ---- settings and URLs (shared with the command line and the tests)
-
-std::string_view jdbcDriverSetting(std::string_view lowerType) {
-  if (lowerType == "mysql") return "MySQLJDBCDriver";
-  if (lowerType == "oracle") return "OracleJDBCDriver";
-  if (lowerType == "sqlite") return "SQLiteJDBCDriver";
-  if (lowerType == "postgresql") return "PostgreSQLJDBCDriver";
-  return {};
-}
-
-std::vector<std::string> jarList(std::string_view value) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start <= value.size()) {
-    size_t end = value.find_first_of(":;", start);
-    if (end == std::string_view::npos) end = value.size();
-    std::string_view item = trimBlanks(value.substr(start, end - start));
-    if (!item.empty()) out.emplace_back(item);
-    start = end + 1;
-  }
-  return out;
-}
-
-std::string jdbcUrl(const BridgeConnectParams& p) {
-  if (p.url.rfind("jdbc:", 0) == 0) return p.url;
-  const std::string host = p.host.empty() ? "localhost" : p.host;
-  const std::string hostPart = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-  auto withPort = [&](int32_t fallback) {
-    return hostPart + ":" + std::to_string(p.port > 0 ? p.port : fallback);
-  };
-  if (p.dbType == "mysql") return "jdbc:mysql://" + withPort(3306) + "/" + p.database;
-  if (p.dbType == "postgresql") return "jdbc:postgresql://" + withPort(5432) + "/" + p.database;
-  if (p.dbType == "sqlite") return "jdbc:sqlite:" + p.database;
-  if (p.dbType == "oracle") {
-    // A SID names the instance the old way; otherwise the database name is
-    // the service name.
-    if (!p.oracleSid.empty()) return "jdbc:oracle:thin:@" + withPort(1521) + ":" + p.oracleSid;
-    return "jdbc:oracle:thin:@//" + withPort(1521) + "/" + p.database;
-  }
-  return {};
-}
-
 #ifndef TARNWICK_HAVE_JNI
 
 std::unique_ptr<BridgeBackend> connectJdbc(const BridgeConnectParams&, std::string& error) {
@@ -210,49 +168,6 @@ class Rows {
   jobject rs_;
 };
 
-int32_t clampSize(int64_t v) {
-  if (v < 0) return 0;
-  return v > ado::kUnlimitedSize ? ado::kUnlimitedSize : static_cast<int32_t>(v);
-}
-
-// MySQL's own type names as Connector/J reports them ("INT UNSIGNED",
-// "VARCHAR", "TINYINT"), typed by the table the native route uses.
-bool applyMySqlType(BridgeColumn& c, std::string_view typeName, int32_t sqlType, int32_t columnSize) {
-  std::string name = toLower(trimBlanks(typeName));
-  bool isUnsigned = false;
-  for (std::string_view suffix : {" unsigned zerofill", " unsigned"}) {
-    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-      name.erase(name.size() - suffix.size());
-      isUnsigned = true;
-      break;
-    }
-  }
-  if (size_t paren = name.find('('); paren != std::string::npos) name.erase(paren);
-  const ado::MariaDbType* t = ado::mariaDbTypeByName(name);
-  if (!t) return false;
-  c.dataTypeName = name;
-  c.nativeType = t->protocolType;
-  c.adoType = isUnsigned ? t->adoUnsigned : t->ado;
-  switch (t->sizeRule) {
-    case ado::SizeRule::kFixed:
-      c.size = t->fixedSize;
-      break;
-    case ado::SizeRule::kLength:
-    case ado::SizeRule::kPrecision:
-      c.size = clampSize(columnSize);
-      break;
-    case ado::SizeRule::kBits:
-      c.size = clampSize((static_cast<int64_t>(columnSize) + 7) / 8);
-      if (columnSize == 1) c.adoType = ado::kBoolean;
-      break;
-  }
-  // tinyint(1) is how MySQL declares BOOLEAN; the driver reports it as BIT.
-  if (name == "tinyint" && (sqlType == -7 || sqlType == 16)) c.adoType = ado::kBoolean;
-  if (t->isFixedLength) c.adoAttributes |= ado::kFldFixed;
-  if (t->isLong) c.adoAttributes |= ado::kFldLong;
-  return true;
-}
-
 class JdbcBackend : public BridgeBackend {
  public:
   JdbcBackend(JNIEnv* env, jobject conn, std::string type, std::string user)
@@ -334,8 +249,10 @@ void JdbcBackend::typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view 
                              int32_t scale) {
   c.dataTypeName = std::string(typeName);
   c.nativeType = static_cast<int16_t>(sqlType);
-  if (type_ == "mysql" && applyMySqlType(c, typeName, sqlType, size)) return;
+  if (type_ == "mysql" && typeMySqlColumn(c, typeName, sqlType, size)) return;
+  if (type_ == "postgresql" && typePostgresColumn(c, typeName, sqlType, size, scale)) return;
   if (type_ == "sqlite") {
+    c.nativeType = sqliteStorageClass(ado::sqliteAffinity(typeName));
     ado::SqliteType t = ado::sqliteType(typeName);
     c.adoType = t.ado;
     c.size = t.size;
@@ -356,6 +273,25 @@ void JdbcBackend::typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view 
 // quotes belong to names ("HR"."DEPT_SEQ".NEXTVAL stays as it is).
 Variant JdbcBackend::defaultOf(const std::string& text) const {
   std::string_view t = trimBlanks(text);
+  if (type_ == "postgresql") {
+    // A serial column's sequence is no default a user enters; a literal
+    // comes with its cast ('it''s'::character varying, '-5'::integer).
+    if (t.rfind("nextval(", 0) == 0) return Variant();
+    if (!t.empty() && t.front() == '\'') {
+      size_t end = 1;
+      while (end < t.size()) {
+        if (t[end] == '\'') {
+          if (end + 1 < t.size() && t[end + 1] == '\'') {
+            end += 2;
+            continue;
+          }
+          break;
+        }
+        ++end;
+      }
+      if (end < t.size() && t.substr(end + 1, 2) == "::") t = t.substr(0, end + 1);
+    }
+  }
   if (type_ == "mysql" || t.empty() || t.front() != '"') return defaultFromSql(t, false);
   return Variant(std::string(t));
 }
@@ -396,10 +332,12 @@ void JdbcBackend::readColumns(JNIEnv* env, const std::string& tablePattern, std:
     typeColumn(c, sqlType, typeName, size, scale);
     c.required = !nullable;
     if (nullable) c.adoAttributes |= ado::kFldIsNullable | ado::kFldMayBeNull;
-    if (!noDefault) c.defaultValue = defaultOf(def);
+    const bool generated = generatedCol && equalsNoCase(rows.text(generatedCol), "YES");
+    // A generated column's expression is no default.
+    if (!noDefault && !generated) c.defaultValue = defaultOf(def);
     c.autoIncrement = (autoIncrementCol && equalsNoCase(rows.text(autoIncrementCol), "YES")) ||
                       (!noDefault && type_ != "mysql" && filledBySequence(def));
-    if (!(generatedCol && equalsNoCase(rows.text(generatedCol), "YES"))) c.adoAttributes |= ado::kFldUpdatable;
+    if (!generated) c.adoAttributes |= ado::kFldUpdatable;
     columns[it->second].emplace_back(position, std::move(c));
   }
   for (size_t i = 0; i < tables.size(); ++i) {
@@ -430,6 +368,17 @@ void JdbcBackend::readKeys(JNIEnv* env, BridgeTableInfo& t) {
       t.pkField += key[i].second;
       if (BridgeColumn* c = columnNamed(key[i].second)) c->adoAttributes |= ado::kFldKeyColumn;
     }
+    // A key of one column is unique by itself; SQLite's INTEGER PRIMARY
+    // KEY (the row id), which its driver calls nullable, never holds NULL.
+    if (key.size() == 1)
+      if (BridgeColumn* c = columnNamed(key[0].second)) {
+        c->unique = true;
+        if (type_ == "sqlite" && equalsNoCase(c->dataTypeName, "INTEGER")) {
+          c->required = true;
+          c->adoAttributes &= ~(ado::kFldIsNullable | ado::kFldMayBeNull);
+          c->adoAttributes |= ado::kFldRowID;
+        }
+      }
   }
   {  // unique indexes of one column
     LocalFrame frame(env);
@@ -554,7 +503,9 @@ std::string JdbcBackend::readTables(std::string_view filter, std::vector<BridgeT
         t.name = rows.text(3);
         if (!filter.empty() && t.name != filter) continue;
         std::string type = rows.text(4);
-        t.type = type == "BASE TABLE" || type == "SYSTEM VERSIONED" ? "TABLE" : type;
+        if (type == "BASE TABLE" || type == "SYSTEM VERSIONED" || type == "PARTITIONED TABLE") type = "TABLE";
+        if (type == "MATERIALIZED VIEW") type = "VIEW";
+        t.type = std::move(type);
         tables.push_back(std::move(t));
       }
     }

@@ -1,9 +1,12 @@
 #include "schema/jdbc_types.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "automation/text.h"
 #include "schema/ado_types.h"
+#include "schema/bridge.h"
 
 namespace tw::ado {
 
@@ -145,3 +148,99 @@ JdbcType oracleType(std::string_view typeName, int32_t sqlType, int32_t columnSi
 }
 
 }  // namespace tw::ado
+
+namespace tw {
+
+namespace {
+
+int32_t clampSize(int64_t v) {
+  if (v < 0) return 0;
+  return v > ado::kUnlimitedSize ? ado::kUnlimitedSize : static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+// MySQL's own type names as Connector/J reports them ("INT UNSIGNED",
+// "VARCHAR", "TINYINT"), typed by the table the native route uses.
+bool typeMySqlColumn(BridgeColumn& c, std::string_view typeName, int32_t sqlType, int32_t columnSize) {
+  std::string name = toLower(trimBlanks(typeName));
+  bool isUnsigned = false;
+  for (std::string_view suffix : {" unsigned zerofill", " unsigned"}) {
+    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      name.erase(name.size() - suffix.size());
+      isUnsigned = true;
+      break;
+    }
+  }
+  if (size_t paren = name.find('('); paren != std::string::npos) name.erase(paren);
+  const ado::MariaDbType* t = ado::mariaDbTypeByName(name);
+  if (!t) return false;
+  c.dataTypeName = name;
+  c.nativeType = t->protocolType;
+  c.adoType = isUnsigned ? t->adoUnsigned : t->ado;
+  switch (t->sizeRule) {
+    case ado::SizeRule::kFixed:
+      c.size = t->fixedSize;
+      break;
+    case ado::SizeRule::kLength:
+    case ado::SizeRule::kPrecision:
+      c.size = clampSize(columnSize);
+      break;
+    case ado::SizeRule::kBits:
+      c.size = clampSize((static_cast<int64_t>(columnSize) + 7) / 8);
+      if (columnSize == 1) c.adoType = ado::kBoolean;
+      break;
+  }
+  // tinyint(1) is how MySQL declares BOOLEAN; the driver reports it as BIT.
+  if (name == "tinyint" && (sqlType == -7 || sqlType == 16)) c.adoType = ado::kBoolean;
+  if (t->isFixedLength) c.adoAttributes |= ado::kFldFixed;
+  if (t->isLong) c.adoAttributes |= ado::kFldLong;
+  return true;
+}
+
+// SQLite's storage class of an affinity, the code the native route reports.
+int16_t sqliteStorageClass(ado::Affinity a) {
+  switch (a) {
+    case ado::Affinity::kInteger:
+      return 1;
+    case ado::Affinity::kReal:
+      return 2;
+    case ado::Affinity::kText:
+      return 3;
+    case ado::Affinity::kBlob:
+      return 4;
+    case ado::Affinity::kNumeric:
+      break;
+  }
+  return 0;
+}
+
+// PostgreSQL's built-in types as PgJDBC names them (pg_type.typname; serial
+// columns as "serial"), typed by the table the native route uses. Arrays
+// are long text. Enumerations and domains, which the driver reports under
+// their own names, go by their java.sql.Types code (false).
+bool typePostgresColumn(BridgeColumn& c, std::string_view typeName, int32_t sqlType, int32_t size, int32_t scale) {
+  std::string name = toLower(typeName);
+  if (name == "serial") name = "int4";
+  if (name == "bigserial") name = "int8";
+  if (name == "smallserial") name = "int2";
+  static constexpr std::string_view kKnown[] = {
+      "int2", "int4", "int8", "oid", "float4", "float8", "money", "bool", "date", "time", "timetz",
+      "timestamp", "timestamptz", "interval", "uuid", "inet", "cidr", "macaddr", "macaddr8", "bytea",
+      "text", "json", "jsonb", "xml", "name", "char", "varchar", "bpchar", "numeric", "bit", "varbit"};
+  const bool array = sqlType == 2003 || (!name.empty() && name[0] == '_');
+  if (!array && std::find(std::begin(kKnown), std::end(kKnown), name) == std::end(kKnown)) return false;
+  int32_t typmod = -1;
+  if ((name == "varchar" || name == "bpchar") && size > 0 && size < ado::kUnlimitedSize) typmod = size + 4;
+  // PgJDBC reports a numeric without precision as 1000 digits.
+  if (name == "numeric" && size > 0 && size < 1000) typmod = ((size << 16) | (scale > 0 ? scale : 0)) + 4;
+  if ((name == "bit" || name == "varbit") && size > 0) typmod = size;
+  ado::PostgresType t = ado::postgresType(name, array ? 'A' : 'X', typmod);
+  c.adoType = t.ado;
+  c.size = t.size;
+  if (t.isLong) c.adoAttributes |= ado::kFldLong;
+  if (t.isFixedLength) c.adoAttributes |= ado::kFldFixed;
+  return true;
+}
+
+}  // namespace tw

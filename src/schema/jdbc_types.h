@@ -47,6 +47,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "schema/ado_types.h"
+
 namespace tw::ado {
 
 struct JdbcType {
@@ -65,3 +67,20 @@ JdbcType oracleType(std::string_view typeName, int32_t sqlType, int32_t columnSi
                     int32_t decimalDigits) noexcept;
 
 }  // namespace tw::ado
+
+namespace tw {
+
+struct BridgeColumn;
+
+// MySQL's own type names as Connector/J reports them ("INT UNSIGNED",
+// "VARCHAR"), typed by the table the native route uses; false for a name
+// the table does not know.
+bool typeMySqlColumn(BridgeColumn& c, std::string_view typeName, int32_t sqlType, int32_t columnSize);
+// PostgreSQL's built-in types as PgJDBC names them; false for enumerations,
+// domains and other types of the database's own.
+bool typePostgresColumn(BridgeColumn& c, std::string_view typeName, int32_t sqlType, int32_t size, int32_t scale);
+// SQLite's storage class of an affinity (integer 1, real 2, text 3, blob 4,
+// numeric 0), the code the native route reports.
+int16_t sqliteStorageClass(ado::Affinity a);
+
+}  // namespace tw

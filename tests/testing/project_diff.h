@@ -1,7 +1,7 @@
 #pragma once
 // Two projects compared setting by setting: every database, table and field
 // setting whose value differs, as "table t field f: Setting a -> b" lines,
-// and the tables and fields only one of them has.
+// and the tables (paired by name) and fields only one of them has.
 #include <string>
 #include <vector>
 
@@ -29,16 +29,18 @@ inline std::vector<std::string> projectDifferences(AGP& a, AGP& b) {
   AGPDatabase* db = b.db();
   if (!da || !db) return {"a database is missing"};
   compare("database", AGPDatabase::settings(), *da, *db);
-  std::vector<AGPTable*> ta = da->tables().inSequence(), tb = db->tables().inSequence();
-  for (size_t i = 0; i < std::max(ta.size(), tb.size()); ++i) {
-    if (i >= ta.size() || i >= tb.size() || ta[i]->TblName() != tb[i]->TblName()) {
-      out.push_back("table " + std::to_string(i + 1) + ": " + (i < ta.size() ? ta[i]->TblName() : "-") + " -> " +
-                    (i < tb.size() ? tb[i]->TblName() : "-"));
+  // Tables are paired by name (their order is the TblSeq setting).
+  for (AGPTable* t : db->tables().inSequence())
+    if (!da->tables().Item(Variant(t->TblName()))) out.push_back("table " + t->TblName() + ": only in the second");
+  for (AGPTable* x : da->tables().inSequence()) {
+    AGPTable* y = db->tables().Item(Variant(x->TblName()));
+    const std::string t = "table " + x->TblName();
+    if (!y) {
+      out.push_back(t + ": only in the first");
       continue;
     }
-    const std::string t = "table " + ta[i]->TblName();
-    compare(t, AGPTable::settings(), *ta[i], *tb[i]);
-    std::vector<AGPField*> fa = ta[i]->Fields().inSequence(), fb = tb[i]->Fields().inSequence();
+    compare(t, AGPTable::settings(), *x, *y);
+    std::vector<AGPField*> fa = x->Fields().inSequence(), fb = y->Fields().inSequence();
     for (size_t j = 0; j < std::max(fa.size(), fb.size()); ++j) {
       if (j >= fa.size() || j >= fb.size() || fa[j]->FldName() != fb[j]->FldName()) {
         out.push_back(t + " field " + std::to_string(j + 1) + ": " + (j < fa.size() ? fa[j]->FldName() : "-") +
