@@ -78,7 +78,6 @@ void ProcCompiler::compileProcedure(const ProcDecl& d) {
     }
   }
   declareLocals(d.body);
-  emitArrayInits();
   block(d.body);
   finish(d.endLine > 0 ? SourcePos{d.endLine, 1} : d.pos);
 }
@@ -259,19 +258,6 @@ void ProcCompiler::collectSnippetDims(const StmtList& body,
           for (const VarDecl& v : c.vars) out.emplace_back(v.name, &v);
       });
     }
-  }
-}
-
-void ProcCompiler::emitArrayInits() {
-  for (auto& [name, li] : locals_) {
-    if (li.isConst || li.bounds.empty()) continue;
-    if (li.bounds.size() == 1 && li.bounds[0] == -2) {
-      emit(OpCode::ReDim, 0, kVarLocal, 0, li.slot, 0);  // no bounds: empty array
-      continue;
-    }
-    for (int32_t b : li.bounds) emit(OpCode::Const, 1, 0, 0, constIndex(Variant::long_(b)));
-    emit(OpCode::InitArr, -static_cast<int>(li.bounds.size()), kVarLocal,
-         static_cast<uint16_t>(li.bounds.size()), li.slot);
   }
 }
 

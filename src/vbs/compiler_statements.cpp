@@ -23,7 +23,9 @@ void ProcCompiler::statement(const Stmt& s) {
       simpleRange(start);
       break;
     case StmtKind::Dim:
-      break;  // declared before the code runs
+      // Declared before the code runs; arrays come to be when the line runs.
+      if (scope_ != Scope::LocalSnippet && dimArrays(s)) simpleRange(start);
+      break;
     case StmtKind::Const:
       if (scope_ == Scope::LocalSnippet) {
         for (const ConstDecl& c : s.consts) {
@@ -253,7 +255,9 @@ void ProcCompiler::callStatement(const Expr& target) {
       emit(OpCode::GetMbr, -1, kCallStatement, 0, 0, newSite(target.name));
       return;
     case ExprKind::Call: {
-      const Expr& callee = *target.target;
+      const Expr* inner = target.target.get();
+      while (inner->kind == ExprKind::Paren) inner = inner->target.get();
+      const Expr& callee = *inner;
       if (callee.kind == ExprKind::Name) {
         nameCall(callee.name, target.args, true, target.pos);
         return;
@@ -326,7 +330,12 @@ void ProcCompiler::nameCall(const std::string& name, const std::vector<ExprPtr>&
       valueArgs(args);
       emit(OpCode::CallBi, -n + 1, 0, static_cast<uint16_t>(n), b.fn);
       reserve(1);
-      if (statement) emit(OpCode::Pop, -1);
+      if (statement) {
+        // A conversion function called as a statement: its value has
+        // nowhere to go, error 458 as on Windows.
+        if (isConversion(name)) emit(OpCode::Fail, 0, 0, 0, kErrUnsupportedType, nameIndex(name));
+        emit(OpCode::Pop, -1);
+      }
       return;
     case Binding::Err:
       emit(OpCode::LdErr, 1);
@@ -403,6 +412,28 @@ int ProcCompiler::refArgs(const std::vector<ExprPtr>& args, int32_t site) {
     ++i;
   }
   return i;
+}
+
+bool ProcCompiler::isConversion(std::string_view name) {
+  static constexpr std::string_view kNames[] = {"cbool", "cbyte", "ccur", "cdate", "cdbl",
+                                                "cint",  "clng",  "csng", "cstr"};
+  for (std::string_view n : kNames)
+    if (equalsNoCase(n, name)) return true;
+  return false;
+}
+
+bool ProcCompiler::dimArrays(const Stmt& s) {
+  bool any = false;
+  for (const VarDecl& v : s.vars) {
+    if (v.bounds.empty() && !v.isArray) continue;
+    Binding b = resolve(v.name);
+    if (b.kind != Binding::Variable) continue;
+    for (const ExprPtr& e : v.bounds) emit(OpCode::Const, 1, 0, 0, constIndex(Variant::long_(constantValue(*e).toLong())));
+    int n = static_cast<int>(v.bounds.size());
+    emit(OpCode::InitArr, -n, b.vk, static_cast<uint16_t>(n), b.a, b.b);
+    any = true;
+  }
+  return any;
 }
 
 void ProcCompiler::redim(const Stmt& s) {

@@ -290,6 +290,11 @@ Variant* Runtime::dimension(Frame* f, const Instr& in, Variant* sp) {
   Variant* v = variable(*this, f, in.k, in.a, fb, Access::Write);
   if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(in.a).name);
   if (fixed) raise(kErrArrayLocked);
+  if (in.op == OpCode::InitArr && v->isArray()) {
+    // A Dim line that runs again keeps its array.
+    clearSlots(args, n);
+    return args;
+  }
   if (v->isArray() && v->rawArray()->locks > 0) raise(kErrArrayLocked);
   auto bounds = boundsOf(args, n);
   // Dim a() then ReDim Preserve a(n): the empty array just grows.

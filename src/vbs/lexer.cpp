@@ -306,8 +306,9 @@ class Lexer {
     t.value = Variant(d);
   }
 
-  // &Hxxxx and &Oxxxx: up to 16 bits an Integer, above that a Long; a
-  // trailing & makes a Long.
+  // &Hxxxx and &Oxxxx: up to 16 bits an Integer, above that a Long. A
+  // trailing & reads the digits as 32 bits (&HFFFF& is 65535, not -1); the
+  // value is still an Integer when one holds it (&H10& and &HFFFFFFFF&).
   void lexRadix(Token& t) {
     bool hex = (src_[pos_ + 1] | 0x20) == 'h';
     advance(2);
@@ -328,16 +329,22 @@ class Lexer {
       advance();
     }
     if (tooBig) fail(kErrCInvalidNumber, t.pos);
-    bool forceLong = false;
+    bool longDigits = false;
     if (pos_ < src_.size() && src_[pos_] == '&') {
-      forceLong = true;
+      longDigits = true;
       advance();
     }
     t.type = Tok::Literal;
-    if (!forceLong && v <= 0xFFFF) {
+    if (!longDigits && v <= 0xFFFF) {
       t.value = Variant::integer(static_cast<int16_t>(static_cast<uint16_t>(v)));
+      return;
+    }
+    // The digits as 32 bits; with the & the value is an Integer when it fits one.
+    int32_t value = static_cast<int32_t>(static_cast<uint32_t>(v));
+    if (longDigits && value >= -32768 && value <= 32767) {
+      t.value = Variant::integer(static_cast<int16_t>(value));
     } else {
-      t.value = Variant::long_(static_cast<int32_t>(static_cast<uint32_t>(v)));
+      t.value = Variant::long_(value);
     }
   }
 

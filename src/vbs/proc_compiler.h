@@ -14,6 +14,8 @@ constexpr int32_t kMaxArgs = 60000;
 constexpr int32_t kMaxSlots = 60000;
 
 bool isNumericLiteral(const Expr& e);
+// "Variable uses an Automation type not supported in VBScript"
+inline constexpr int32_t kErrUnsupportedType = 458;
 // Values an expression of this shape may hold objects; operators never do.
 bool mayBeObject(const Expr& e);
 // The literal value of a Const declaration: a literal with signs.
@@ -160,7 +162,10 @@ class ProcCompiler {
 
   void collectSnippetDims(const StmtList& body, std::vector<std::pair<std::string, const VarDecl*>>& out);
 
-  void emitArrayInits();
+  // Arrays of a Dim statement, made when it runs; true when there were any.
+  bool dimArrays(const Stmt& s);
+  // CBool, CByte, CCur, CDate, CDbl, CInt, CLng, CSng, CStr.
+  static bool isConversion(std::string_view name);
 
   // ---- Name resolution
 

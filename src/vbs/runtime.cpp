@@ -321,15 +321,7 @@ void Runtime::install(ModuleState& mod, CompiledUnit& unit) {
     e.kind = EntryKind::Variable;
     e.proc.reset();
     e.fixedArray = d.fixedArray;
-    if (d.bounds.size() == 1 && d.bounds[0] == -2) {
-      e.value = Variant::array(std::span<const std::pair<int32_t, int32_t>>());
-    } else if (!d.bounds.empty()) {
-      std::vector<std::pair<int32_t, int32_t>> b;
-      for (int32_t u : d.bounds) b.emplace_back(0, u);
-      e.value = Variant::array(b);
-    } else {
-      e.value.clear();
-    }
+    e.value.clear();  // an array comes to be when its Dim line runs
   }
 }
 

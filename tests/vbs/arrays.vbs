@@ -1,5 +1,26 @@
 ' Arrays: Dim, ReDim, Preserve, Erase, bounds and element access.
 
+' An array comes to be when its Dim line runs; before that it is Empty.
+AssertEq TypeName(a), "Empty", "script-level fixed array before its Dim line"
+AssertEq TypeName(early), "Empty", "script-level dynamic array before its Dim line"
+Dim early()
+AssertEq TypeName(early), "Variant()", "dynamic array after its Dim line"
+Function LocalBeforeDim()
+  LocalBeforeDim = TypeName(inner)
+  Dim inner(2)
+  LocalBeforeDim = LocalBeforeDim & " " & TypeName(inner) & " " & UBound(inner)
+End Function
+AssertEq LocalBeforeDim(), "Empty Variant() 2", "local array before and after its Dim line"
+Function DimInLoop()
+  Dim i
+  For i = 1 To 3
+    Dim kept(3)
+    kept(i) = i
+  Next
+  DimInLoop = kept(1) + kept(2) + kept(3)
+End Function
+AssertEq DimInLoop(), 6, "a Dim line that runs again keeps its array"
+
 Dim a(3)
 AssertEq LBound(a), CLng(0), "lower bound is 0"
 AssertEq UBound(a), CLng(3), "Dim a(3) has 4 elements"

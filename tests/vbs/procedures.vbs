@@ -117,7 +117,23 @@ r = Twice()
 AssertErr 450, "too few arguments"
 Call Undefined1(1)
 AssertErr 13, "calling an undefined procedure"
+' A conversion function as a statement: its value has nowhere to go.
+Call CInt(1)
+AssertErr 458, "Call CInt(1)"
+CLng 2
+AssertErr 458, "CLng as a statement"
+Call CStr(3)
+AssertErr 458, "Call CStr(3)"
+Call Len("abc")
+AssertErr 0, "other built-in functions may be called as statements"
 On Error GoTo 0
+
+' Call with the procedure's name in parentheses calls it with the arguments.
+x = 0
+Call (SetTo)(x, 9)
+AssertEq x, 9, "Call (Sub)(arguments)"
+Call ((SetTo))(x, 10)
+AssertEq x, 10, "Call ((Sub))(arguments)"
 
 ' A procedure defined later in the file can be called earlier.
 AssertEq LaterDefined(), "later", "procedures are known before the code runs"
