@@ -130,6 +130,51 @@ same('key_decode', ['a' => '7', 'b' => 'x,y z'], Keys::decode($t, $enc));
 same('key_decode_count', null, Keys::decode($t, '7'));
 same('key_decode_int', null, Keys::decode($t, '7x,b'));
 
+// paging by position on SQLite: from every row, the rows after it and before
+// it in the order are the rest of the whole ordered list, whatever the ties,
+// NULLs, directions and the texts of the values
+$db = new Tarnwick\Db(['driver' => 'sqlite', 'path' => ':memory:'], __DIR__);
+// (raw: no declared type, so SQLite compares its numbers with a text as texts)
+$db->pdo->exec('CREATE TABLE s (id INTEGER PRIMARY KEY, name VARCHAR(20), price REAL, code TEXT, amount DECIMAL(8,2), raw)');
+$names = ['b', 'a,b', '50%', null, 'Ünï', 'a', 'b', null, 'x%2Cy', 'b', 'n', ''];
+foreach ($names as $i => $name) {
+    $db->run('INSERT INTO s VALUES (?, ?, CAST(? AS REAL), ?, ?, CAST(? AS REAL))', [$i + 1, $name,
+        $i % 3 ? var_export(0.1 * ($i % 4), true) : null, $i % 2 ? 'k' . ($i % 3) : null, $i % 5 ? ($i % 3) * 1.25 : null,
+        $i % 4 ? var_export(($i % 6) / 7, true) : null]);
+}
+$st = Meta::table(['name' => 's', 'key' => ['id'], 'fields' => ['id' => ['type' => 3], 'name' => ['type' => 200],
+    'price' => ['type' => 5], 'code' => ['type' => 201], 'amount' => ['type' => 131], 'raw' => ['type' => 5]]], $cfg);
+$orders = [
+    [['name', 'ASC'], ['id', 'ASC']], [['name', 'DESC'], ['id', 'DESC']], [['price', 'ASC'], ['id', 'ASC']],
+    [['price', 'DESC'], ['name', 'ASC'], ['id', 'ASC']], [['code', 'ASC'], ['amount', 'DESC'], ['id', 'DESC']],
+    [['amount', 'ASC'], ['id', 'ASC']], [['raw', 'DESC'], ['id', 'DESC']], [['id', 'DESC']],
+];
+foreach ($orders as $order) {
+    $label = implode(',', array_map(static fn($o) => implode(' ', $o), $order));
+    $seek = new Tarnwick\Seek($db, $st, $order);
+    $by = static fn(bool $back) => ' ORDER BY ' . implode(', ', array_map(static fn($o) => $o[0] . ' '
+        . ($back ? ($o[1] === 'DESC' ? 'ASC' : 'DESC') : $o[1]), $order));
+    $all = $db->all('SELECT * FROM s' . $by(false));
+    $ids = array_column($all, 'id');
+    foreach ($all as $at => $row) {
+        $values = $seek->decode($seek->cursor($row));
+        [$after, $p] = $seek->where($values, false);
+        same("seek_after $label from {$row['id']}", array_slice($ids, $at + 1),
+            array_column($db->all('SELECT id FROM s WHERE ' . $after . $by(false), $p), 'id'));
+        [$before, $p] = $seek->where($values, true);
+        same("seek_before $label from {$row['id']}", array_reverse(array_slice($ids, 0, $at)),
+            array_column($db->all('SELECT id FROM s WHERE ' . $before . $by(true), $p), 'id'));
+    }
+}
+same('seek_usable_table', true, (new Tarnwick\Seek($db, $st, $orders[0]))->usable());
+same('seek_single_float_pages_by_number', false, (new Tarnwick\Seek($db, Meta::table(['name' => 's', 'key' => ['id'],
+    'fields' => ['id' => ['type' => 3], 'f' => ['type' => 4]]], $cfg), [['f', 'ASC'], ['id', 'ASC']]))->usable());
+same('seek_view_pages_by_number', false, (new Tarnwick\Seek($db, ['type' => 'VIEW'] + $st, $orders[0]))->usable());
+$seek = new Tarnwick\Seek($db, $st, $orders[0]);
+foreach (['', 'sa', 'sa,i1,i2', 'xa,i1', 'sa,i1x', 'sa,f1e', 'na,i1'] as $bad) {
+    same("seek_not_a_position '$bad'", null, $seek->decode($bad));
+}
+
 // charts
 same('nice_max', 250.0, Chart::niceMax(201));
 same('nice_max_small', 0.5, Chart::niceMax(0.42));
