@@ -118,7 +118,8 @@ final class Seek
                 continue;
             }
             [$mark, $bound] = $this->placeholder($v, $this->t['fields'][$name]);
-            $orNull = $nullFirst ? '' : ' OR ' . $col . ' IS NULL';
+            // a column without NULLs needs no term for them: the condition stays one range of its index
+            $orNull = $nullFirst || !$this->t['fields'][$name]['nullable'] ? '' : ' OR ' . $col . ' IS NULL';
             $terms[] = [
                 'gt' => [$col . ($asc ? ' > ' : ' < ') . $mark . $orNull, [$bound]],
                 'eq' => [$col . ' = ' . $mark, [$bound]],
