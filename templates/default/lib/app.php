@@ -459,7 +459,7 @@ final class App
                 (new ListPage($this, $t))->run();
                 return;
             case 'search':
-                (new ListPage($this, $t))->searchPage();
+                (new SearchPage($this, $t))->run();
                 return;
             case 'report':
                 (new ReportPage($this, $t))->run();

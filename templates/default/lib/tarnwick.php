@@ -14,7 +14,7 @@ spl_autoload_register(static function (string $class): void {
         'Lang' => 'lang', 'H' => 'html', 'Db' => 'db', 'Blob' => 'db', 'Meta' => 'meta', 'Format' => 'format',
         'Validate' => 'validate', 'App' => 'app', 'HttpError' => 'app', 'Redirect' => 'app', 'Auth' => 'auth',
         'Search' => 'search', 'Upload' => 'upload', 'Controls' => 'controls', 'Keys' => 'keys', 'Seek' => 'seek',
-        'ListPage' => 'listpage', 'Export' => 'export', 'RecordPage' => 'record', 'Chart' => 'chart',
+        'ListPage' => 'listpage', 'SearchPage' => 'searchpage', 'Export' => 'export', 'RecordPage' => 'record', 'Chart' => 'chart',
         'ReportPage' => 'report',
     ];
     $name = str_starts_with($class, __NAMESPACE__ . '\\') ? substr($class, strlen(__NAMESPACE__) + 1) : '';
