@@ -203,9 +203,15 @@ CheckResult checkProject(AGP& proj, const AGPSchema& schema, bool listThem) {
   std::vector<Difference>& out = result.differences;
   if (listThem) {
     std::map<std::pair<std::string, std::string>, AGPTable*> projectTables;
+    // Custom views and reports keep their names against tables (in any
+    // letter case): such a table is no difference.
+    std::set<std::string> userNames;
     for (AGPTable* t : tables.inSequence()) {
       std::string type = t->str("TblType");
-      if (isDatabaseKind(type)) projectTables.emplace(std::make_pair(type, t->TblName()), t);
+      if (isDatabaseKind(type))
+        projectTables.emplace(std::make_pair(type, t->TblName()), t);
+      else
+        userNames.insert(toLower(t->TblName()));
     }
     std::set<std::pair<std::string, std::string>> seen;
     const auto& records = schema.record().tables.Tbl;
@@ -215,6 +221,7 @@ CheckResult checkProject(AGP& proj, const AGPSchema& schema, bool listThem) {
       seen.insert({source.TblType, source.TblName});
       auto found = projectTables.find({source.TblType, source.TblName});
       if (found == projectTables.end()) {
+        if (userNames.count(toLower(source.TblName))) continue;
         out.push_back({kind, source.TblName, "", "added", "", ""});
         for (int16_t j = 1; j <= source.TblFldCnt; ++j)
           newFields[source.TblName].push_back(source.TblFields.fld[static_cast<size_t>(j)].FldName);

@@ -1,6 +1,7 @@
 // The synchronisation check: how the live database differs from the project.
 #include <unordered_set>
 
+#include "automation/text.h"
 #include "core/agp.h"
 #include "model/database.h"
 #include "model/field.h"
@@ -111,10 +112,15 @@ int16_t CheckTables(AGP& proj, const AGPSchema& schema) {
   AGPTables& tables = proj.db()->tables();
   // The first project table of each name and kind.
   std::unordered_map<std::string, AGPTable*> projectTables;
+  // The names of custom views and reports, ignoring letter case.
+  std::unordered_set<std::string> userNames;
   for (int32_t i = 0, n = tables.Count(); i < n; ++i) {
     AGPTable* t = tables.at(i);
     std::string type = t->str("TblType");
-    if (sync::isDatabaseKind(type)) projectTables.emplace(tableKey(type, t->TblName()), t);
+    if (sync::isDatabaseKind(type))
+      projectTables.emplace(tableKey(type, t->TblName()), t);
+    else
+      userNames.insert(toLower(t->TblName()));
   }
   const auto& records = schema.record().tables.Tbl;
   std::unordered_set<std::string> schemaTables;
@@ -124,6 +130,9 @@ int16_t CheckTables(AGP& proj, const AGPSchema& schema) {
     schemaTables.insert(key);
     auto found = projectTables.find(key);
     if (found == projectTables.end()) {
+      // A custom view or report holds the name (in any letter case): the
+      // table cannot join the project beside it, so it is no difference.
+      if (userNames.count(toLower(source.TblName))) continue;
       newTables.add(1);
       newColumns.add(source.TblFldCnt);
       continue;

@@ -149,12 +149,19 @@ TEST_F(SyncSqliteTest, AWidenedColumnCarriesAnInputLimitThatFollowedItsSize) {
 }
 
 TEST_F(SyncSqliteTest, CustomViewsKeepTheirNamesAgainstTablesOfTheSameName) {
-  // A new database table named like a custom view leaves the view as it is.
-  exec("CREATE TABLE cv_mail (code TEXT PRIMARY KEY, label TEXT)");
-  SynchronizeDB(proj());
-  ASSERT_NE(table("cv_mail"), nullptr);
-  EXPECT_EQ(table("cv_mail")->str("TblType"), "CUSTOMVIEW");
-  EXPECT_THAT(fieldNames("cv_mail"), ElementsAre("id", "email"));
+  // A new database table named like a custom view (in any letter case)
+  // leaves the view as it is, and the check does not count the table, which
+  // can never join the project.
+  for (const char* name : {"cv_mail", "CV_Mail"}) {
+    exec(std::string("CREATE TABLE ") + name + " (code TEXT PRIMARY KEY, label TEXT)");
+    EXPECT_EQ(CheckDB(proj()), 0) << name;
+    SynchronizeDB(proj());
+    ASSERT_NE(table("cv_mail"), nullptr);
+    EXPECT_EQ(table("cv_mail")->str("TblType"), "CUSTOMVIEW");
+    EXPECT_THAT(fieldNames("cv_mail"), ElementsAre("id", "email"));
+    EXPECT_EQ(CheckDB(proj()), 0) << name;
+    exec(std::string("DROP TABLE ") + name);
+  }
   // A custom view or report named like a table in another letter case is
   // refused with the name of the table that holds it.
   for (const char* name : {"Customers", "CUSTOMERS", "customers"}) {
