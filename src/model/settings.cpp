@@ -23,6 +23,21 @@ Variant typedSettingValue(const Variant& value, std::string_view dataType) {
   return value;
 }
 
+namespace {
+
+// Where a setting sits in a store. A store that still shares its table's
+// layout holds the settings in table order, so the setting's number is its
+// position and the name need not be looked up again.
+int32_t settingPosition(const AGProperties& props, const SettingTable& table, int32_t index) {
+  const PropertyLayout& layout = *table.layout();
+  if (index < props.Count() && static_cast<size_t>(index) < layout.metas.size() &&
+      &props.meta(index) == &layout.metas[static_cast<size_t>(index)])
+    return index;
+  return props.indexOfKey(table.at(index).name);
+}
+
+}  // namespace
+
 SettingsOwner::SettingsOwner(const SettingTable& table)
     : table_(table), properties_(makeRef<AGProperties>()) {}
 
@@ -81,14 +96,16 @@ Variant SettingsOwner::invoke(DispId id, uint16_t kind, Args args) {
     return invokeTable(*tables[table].members, (id - kAddedMemberBase) % kAddedStride, kind, args);
   }
   if (id < kSettingIdBase) return Dispatch::invoke(id, kind, args);
-  const SettingDef& def = table_.at(id - kSettingIdBase);
+  int32_t index = id - kSettingIdBase;
+  const SettingDef& def = table_.at(index);
   if (kind & (kInvokePut | kInvokePutRef)) {
     if (args.size() != 1 || def.readOnly) raise(kErrWrongArgCount);
-    setSetting(def.name, args[0]);
+    properties_->valueAt(settingPosition(*properties_, table_, index)) = args[0];
     return Variant();
   }
   if (!args.empty()) raise(kErrWrongArgCount);
-  return typedSettingValue(setting(def.name), def.dataType);
+  const AGProperties& props = *properties_;
+  return typedSettingValue(props.valueAt(settingPosition(props, table_, index)), def.dataType);
 }
 
 }  // namespace tw

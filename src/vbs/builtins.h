@@ -37,6 +37,7 @@ std::span<const BuiltinFunction> builtinFunctions();
 // vbCrLf, vbTextCompare, vbLongDate, ... and True/False/Nothing/Empty/Null are
 // not here: those are keywords.
 std::span<const BuiltinConstant> builtinConstants();
+const BuiltinConstant* findConstant(std::string_view name);  // any letter case
 const BuiltinFunction* findBuiltin(std::string_view name);  // any letter case
 
 // CreateObject: "Scripting.Dictionary", "VBScript.RegExp",

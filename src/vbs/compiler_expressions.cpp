@@ -80,12 +80,10 @@ Binding ProcCompiler::resolve(const std::string& n, bool callee) {
       return b;
     }
   }
-  for (const BuiltinConstant& c : builtinConstants()) {
-    if (equalsNoCase(c.name, n)) {
-      b.kind = Binding::Constant;
-      b.value = c.value();
-      return b;
-    }
+  if (const BuiltinConstant* c = findConstant(n)) {
+    b.kind = Binding::Constant;
+    b.value = c->value();
+    return b;
   }
   if (const BuiltinFunction* f = findBuiltin(n)) {
     b.kind = Binding::Builtin;

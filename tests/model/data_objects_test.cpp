@@ -117,6 +117,27 @@ TEST_F(DataObjects, AccessorsConvertByDeclaredTypeAndStoreUnchanged) {
   EXPECT_FALSE(field->get("FldBasicSearch").toBool());
 }
 
+TEST_F(DataObjects, AccessorsFindTheirSettingAfterTheStoreChangedItsProperties) {
+  auto field = makeRef<AGPField>();
+  auto other = makeRef<AGPField>();
+  field->put("FldCaption", Variant("Customer"));
+  field->put("FldSize", Variant(40));
+  // Deleting the first setting moves every other one a place up; adding one
+  // gives the store properties of its own. Accessors still go by name.
+  ASSERT_TRUE(field->Properties().Delete(Variant("FldName")));
+  ASSERT_TRUE(field->Properties().Add("MyNote"));
+  EXPECT_EQ(field->get("FldCaption").toString(), "Customer");
+  EXPECT_EQ(field->get("FldSize").toLong(), 40);
+  field->put("FldSize", Variant(50));
+  EXPECT_EQ(field->Properties().value("FldSize").toLong(), 50);
+  EXPECT_EQ(field->Properties().value("FldCaption").toString(), "Customer");
+  EXPECT_THROW(field->get("FldName"), Error);
+  // A store that kept the class's properties is not disturbed.
+  other->put("FldSize", Variant(7));
+  EXPECT_EQ(other->get("FldSize").toLong(), 7);
+  EXPECT_EQ(other->Properties().value("FldCaption").toString(), "");
+}
+
 TEST_F(DataObjects, KeyIsASecondNameForTheNameSetting) {
   auto table = makeRef<AGPTable>();
   table->put("Key", Variant("orders"));

@@ -1,6 +1,9 @@
 // The vb... constants. Their subtypes are VBScript's: Integer for most, Long
 // for colours, vbObjectError and the message box flags above 32767, String for
 // the character constants.
+#include <unordered_map>
+
+#include "automation/text.h"
 #include "vbs/builtins.h"
 
 namespace tw::vbs {
@@ -127,5 +130,15 @@ constexpr BuiltinConstant kConstants[] = {
 }  // namespace
 
 std::span<const BuiltinConstant> builtinConstants() { return kConstants; }
+
+const BuiltinConstant* findConstant(std::string_view name) {
+  static const auto index = [] {
+    std::unordered_map<std::string_view, const BuiltinConstant*, NoCaseHash, NoCaseEqual> m;
+    for (const BuiltinConstant& c : kConstants) m.emplace(c.name, &c);
+    return m;
+  }();
+  auto it = index.find(name);
+  return it == index.end() ? nullptr : it->second;
+}
 
 }  // namespace tw::vbs
