@@ -19,6 +19,7 @@
 #include "cli/sync_flags.h"
 #include "cli/terminal.h"
 #include "generate/generator.h"
+#include "script/template_diagnostics.h"
 #include "model/database.h"
 #include "model/table.h"
 #include "platform/archive.h"
@@ -75,7 +76,16 @@ struct RunChoices {
   std::string manifest;  // where the run's manifest is kept; empty: none
   std::string project = "PROJECT";  // the project file, as named in messages
   bool json = false;  // the summary as JSON on stdout
+  bool strict = false;  // template problems (skipped errors, unknown phrases, ...) fail the run
 };
+
+// The template problems of the run just ended, one warning each; their
+// number.
+size_t reportTemplateProblems() {
+  const TemplateDiagnostics& diagnostics = templateDiagnostics();
+  for (const TemplateIssue& issue : diagnostics.issues()) warn(diagnostics.describe(issue));
+  return diagnostics.issues().size();
+}
 
 // The manifest of a project's output: beside the project file, named after
 // it (shop.xml: shop.manifest), outside the destination.
@@ -148,6 +158,15 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   options.dryRun = c.dryRun;
   options.diff = c.diff;
   options.manifestPath = c.manifest;
+  // Messages name the template's files as the user would: below the
+  // current folder relative to it.
+  {
+    std::error_code cwdError;
+    const std::string cwd = fs::current_path(cwdError).string();
+    options.templateAsGiven = templ;
+    if (!cwdError && templ.size() > cwd.size() + 1 && templ.compare(0, cwd.size(), cwd) == 0 && templ[cwd.size()] == '/')
+      options.templateAsGiven = templ.substr(cwd.size() + 1);
+  }
 
   const std::string dest = proj.str("Destination");
   const auto start = std::chrono::steady_clock::now();
@@ -167,8 +186,14 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   }
   detail("generating into " + dest);
   Generator(proj).GenScript();
+  const size_t problems = reportTemplateProblems();
   throwOnEngineError();
   if (interrupted()) throw CliError("cancelled", kExitCancelled);
+  auto failIfStrict = [&] {
+    if (c.strict && problems > 0)
+      throw CliError(plural(static_cast<int32_t>(problems), "template problem", "template problems") +
+                     " (see the warnings above); --strict fails the run on any");
+  };
   const OutputReport& report = generationState().report;
   if (c.dryRun) {
     // What a run would do, on stdout; nothing was written.
@@ -182,6 +207,7 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
     printList("Would keep (not to be overwritten)", report.kept);
     std::cout << report.diff;
     info("Dry run: nothing was written into " + dest);
+    failIfStrict();
     return kExitOk;
   }
   if (c.diff) std::cout << report.diff;
@@ -200,7 +226,9 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
               << ",\n  \"pages_skipped\": " << s.pagesSkipped << ",\n  \"files_copied\": " << s.filesCopied
               << ",\n  \"folders_copied\": " << s.foldersCopied << ",\n  \"backups\": " << s.backups
               << ",\n  \"warnings\": " << jsonList(warningsShown())
+              << ",\n  \"template_problems\": " << problems
               << ",\n  \"seconds\": " << jsonValue(Variant(took.count())) << "\n}\n";
+    failIfStrict();
     return kExitOk;
   }
   std::string text = "Generated " + plural(s.pagesWritten, "page", "pages") + " into " + dest;
@@ -218,6 +246,10 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
     text += ")";
   }
   info(text + " in " + seconds(std::chrono::steady_clock::now() - start));
+  if (problems > 0 && !c.strict)
+    info(plural(static_cast<int32_t>(problems), "template problem", "template problems") +
+         " reported above (generate --strict fails the run on them)");
+  failIfStrict();
   return kExitOk;
 }
 
@@ -416,6 +448,9 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
     sub->add_flag("--json", o->choices.json,
                   "Write the summary as JSON for scripts: pages written and skipped, files and\n"
                   "folders copied, backups, warnings, seconds");
+    sub->add_flag("--strict", o->choices.strict,
+                  "Fail (exit 1) when the template had problems: errors its scripts skipped, unknown\n"
+                  "phrases, missing sessions, empty pages (they are reported either way)");
     sub->add_option("--sync", o->sync,
                     "A project with AutoSync is compared with its database first; when it differs:\n"
                     "ask, update (the project file too), keep, or off (do not compare)")

@@ -17,6 +17,8 @@
 #include "script/language.h"
 #include "script/parser.h"
 #include "script/session.h"
+#include "script/source_map.h"
+#include "model/extension.h"
 #include "support/engine_context.h"
 #include "support/helpers.h"
 #include "support/status.h"
@@ -61,8 +63,38 @@ std::string Generator::GetIncludeFiles(std::string_view text) {
   return out;
 }
 
+std::string Generator::LineMapFile(std::string_view scriptFile) {
+  std::string path(scriptFile);
+  if (path.size() > 4 && equalsNoCase(std::string_view(path).substr(path.size() - 4), ".tmp")) path.resize(path.size() - 4);
+  return path + ".map";
+}
+
+std::vector<std::pair<std::string, std::string>> Generator::shownFolders() const {
+  std::vector<std::pair<std::string, std::string>> folders;
+  std::string given = state_.options.templateAsGiven.empty() ? proj_.str("Template") : state_.options.templateAsGiven;
+  while (given.size() > 1 && (given.back() == '/' || given.back() == '\\')) given.pop_back();
+  if (!state_.templateFolder.empty()) folders.emplace_back(state_.templateFolder, given);
+  if (!state_.extensionsFolder.empty())
+    for (AGPExtension* e : proj_.Extensions().inSequence())
+      folders.emplace_back(extensionFolder(e->Name()), joinPath(extensionArchiveFolder(), e->Template()));
+  return folders;
+}
+
+std::string Generator::ShownSourcePath(std::string_view path) const { return shownSourcePath(shownFolders(), path); }
+
+std::string shownSourcePath(const std::vector<std::pair<std::string, std::string>>& folders, std::string_view path) {
+  for (const auto& [work, given] : folders) {
+    if (work.empty() || path.size() <= work.size() || path.substr(0, work.size()) != work ||
+        (path[work.size()] != '\\' && path[work.size()] != '/'))
+      continue;
+    return gen::shownPath(given + std::string(path.substr(work.size())));
+  }
+  return gen::shownPath(path);
+}
+
 void Generator::missing(std::string_view name) {
-  engine().projErr = "Missing \"" + std::string(name) + "\" in template folder \"" + gen::shownPath(state_.templateFolder) +
+  std::string given = state_.options.templateAsGiven.empty() ? proj_.str("Template") : state_.options.templateAsGiven;
+  engine().projErr = "Missing \"" + std::string(name) + "\" in template folder \"" + gen::shownPath(given) +
                      "\". Generation aborted.";
   AbortGeneration();
 }
@@ -140,39 +172,81 @@ std::string Generator::ResolveInputFile(std::string_view files, std::string_view
   return merged;
 }
 
+namespace {
+
+// A parser message ("... at line 3 column 7! ...") with the line and column
+// of the template file instead of those of the text the parser was given.
+std::string placedParserMessage(std::string message, const SourceOrigin& at) {
+  size_t line = message.find(" at line ");
+  size_t column = message.find(" column ", line == std::string::npos ? 0 : line);
+  size_t end = message.find('!', column == std::string::npos ? 0 : column);
+  if (line == std::string::npos || column == std::string::npos || end == std::string::npos) return message;
+  return message.substr(0, line) + " at line " + std::to_string(at.line) + " column " + std::to_string(at.column) +
+         message.substr(end);
+}
+
+}  // namespace
+
 void Generator::BuildControlScript(AGPControl& control, std::string_view scriptFile) {
   // The old script file goes first, so a failed build never leaves it behind
   // looking current.
   writeTextFile(scriptFile, "");
+  const std::string mapFile = LineMapFile(scriptFile);
+  if (fileExists(mapFile)) deleteFile(mapFile);
   const std::string input = ResolveInputFile(control.CtrlIFiles, control.CtrlExt);
   std::optional<std::string> inputText = fileExists(input) ? readTextFile(input) : std::nullopt;
   if (!inputText) {
     engine().projErr = "Error in merging " + control.CtrlIFiles + ". Generation aborted.";
     AbortGeneration();
   }
+  // The input with the files it came from: several input files are
+  // compiled one after the other.
+  MappedText mappedInput;
+  if (control.CtrlIFiles.find(',') == std::string::npos) {
+    mappedInput = MappedText(*inputText, input);
+  } else {
+    const std::string base = control.CtrlExt.empty() ? state_.templateFolder : extensionFolder(control.CtrlExt);
+    for (std::string_view name : gen::splitText(control.CtrlIFiles, ',')) {
+      const std::string source = ResolveSourcePath(base, trimBlanks(name));
+      if (source.empty() || !fileExists(source)) continue;
+      if (std::optional<std::string> part = readTextFile(source)) {
+        MappedText piece(std::move(*part), source);
+        mappedInput.appendFrom(piece, 0, piece.size());
+      }
+    }
+  }
 
   TemplateCompiler compiler(currentScriptEngine(), dynamic_cast<AGPLanguage*>(engine().language.get()));
   compiler.Reset();
-  auto compileOrAbort = [&](const std::string& text) {
+  compiler.setStatementPerExpression(true);
+  std::vector<SourceProblem> problems;
+  auto compileOrAbort = [&](const MappedText& text) {
     if (compiler.CompileTemplate(text) && engine().projErr.empty()) return;
-    writeTextFile(scriptFile, text + engine().projErr + "\r\n");
-    engine().projErr = input + ": " + engine().projErr;
+    writeTextFile(scriptFile, text.text() + engine().projErr + "\r\n");
+    const SourceOrigin& at = compiler.parseErrorOrigin();
+    if (at.known())
+      engine().projErr = ShownSourcePath(at.file) + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
+                         ": " + placedParserMessage(engine().projErr, at);
+    else
+      engine().projErr = input + ": " + engine().projErr;
     AbortGeneration();
   };
 
   AGPSessions& sessions = control.Sessions();
   if (sessions.Count() == 0) {
-    compileOrAbort(*inputText);
+    compileOrAbort(mappedInput);
   } else {
     for (int32_t i = 1; i <= sessions.Count(); ++i) {
       AGPSession* s = sessions.Item(i);
       if (!EvaluateCondition(s->SessCond)) continue;
-      std::string text;
+      MappedText text;
       if (s->SessType == "include") {
-        text = "<!--##=Include_File(\"" + s->SessValue + "\",\"" + s->SessParm + "\")##-->\r\n";
+        text.append("<!--##=Include_File(\"" + s->SessValue + "\",\"" + s->SessParm + "\")##-->\r\n", s->origin);
       } else if (s->SessType == "key") {
+        bool found = false;
+        std::string from = control.CtrlIFiles;
         if (s->SessIFile.empty()) {
-          text = AGParser::GetSession(*inputText, s->SessValue);
+          text = AGParser::GetSession(mappedInput, s->SessValue, &problems, &found);
         } else {
           const std::string file = ResolveInputFile(s->SessIFile, s->SessExt);
           std::optional<std::string> source = fileExists(file) ? readTextFile(file) : std::nullopt;
@@ -180,8 +254,13 @@ void Generator::BuildControlScript(AGPControl& control, std::string_view scriptF
             engine().projErr = "Error in merging " + s->SessIFile + ". Generation aborted.";
             AbortGeneration();
           }
-          text = AGParser::GetSession(*source, s->SessValue);
+          from = s->SessIFile;
+          text = AGParser::GetSession(MappedText(std::move(*source), file), s->SessValue, &problems, &found);
         }
+        if (!found)
+          problems.push_back({s->origin,
+                              "session \"" + s->SessValue + "\" of control \"" + control.CtrlID + "\" not found in " + from,
+                              ProblemKind::MissingSession});
       }
       // A session of any other type has no text of its own and adds nothing.
       compileOrAbort(text);
@@ -190,6 +269,8 @@ void Generator::BuildControlScript(AGPControl& control, std::string_view scriptF
     }
   }
   writeTextFile(scriptFile, compiler.FunctionText(true));
+  for (SourceProblem& p : problems) compiler.addProblem(std::move(p));
+  writeTextFile(mapFile, compiler.lineMap().serialize());
   ++state_.summary.scriptFilesBuilt;
 }
 

@@ -24,6 +24,7 @@
 #include "script/cache.h"
 #include "script/control.h"
 #include "script/filter.h"
+#include "script/template_diagnostics.h"
 #include "script/language.h"
 #include "support/convert.h"
 #include "support/engine_context.h"
@@ -220,6 +221,10 @@ void Generator::GenScript() {
   state_.summary = {};
   state_.report = {};
   bool recording = false;
+  // What scripts let pass is reported after the run, with the author's paths.
+  TemplateDiagnostics& diagnostics = templateDiagnostics();
+  diagnostics.clear();
+  diagnostics.shownPath = nullptr;
 
   if (proj_.DBCnt() == 0) {
     setProjErr(": Database not loaded! Generation aborted!");
@@ -238,6 +243,9 @@ void Generator::GenScript() {
     // The work folder first: the cache in it is read once no other run
     // uses it.
     PrepareWorkFolders("Script");
+    diagnostics.shownPath = [folders = shownFolders()](std::string_view path) {
+      return shownSourcePath(folders, path);
+    };
     ctx.cache = makeRef<AGPCache>(state_.templateFileName);
     AGPCache& cacheFile = *cache();
 
@@ -352,6 +360,7 @@ void Generator::GenScript() {
     if (!(state_.keepTemplate && !extensionExtracted && !userCodeChanged && !controlChanged &&
           !languageChanged)) {
       DeleteFilesByExtension(state_.tempFolder, "tmp");
+      DeleteFilesByExtension(state_.tempFolder, "map");
       cacheFile.DeleteCacheGroup(Variant("temp"));
     }
 
@@ -449,6 +458,7 @@ void Generator::GenScript() {
     {
       FolderListingCache listings;
       state_.scriptTexts.clear();
+      state_.lineMaps.clear();
       StartOutputRecord();
       recording = true;
       GeneratePages(false);

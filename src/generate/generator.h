@@ -37,6 +37,7 @@
 
 #include "automation/dispatch.h"
 #include "generate/manifest.h"
+#include "script/source_map.h"
 #include "support/prompt.h"
 
 namespace tw {
@@ -71,6 +72,9 @@ struct OutputOptions {
   bool force = false;          // overwrite files changed by hand as well
   bool diff = false;           // collect a unified diff of every change
   std::optional<bool> backup;  // BackupFile for this run instead of the user's setting
+  // The template as the user named it (a folder or an archive), for
+  // messages about its files; empty: the Template setting.
+  std::string templateAsGiven;
 };
 
 // What the run did (or, in a dry run, would do) with each output file, by
@@ -133,6 +137,8 @@ class GenerationState : public Dispatch {
   // Script files read during the current page pass, by path: a control's
   // script runs for every table or field, its file is read once.
   std::unordered_map<std::string, std::string> scriptTexts;
+  // Their line maps (template positions of the script lines), read with them.
+  std::unordered_map<std::string, LineMap> lineMaps;
 
   GenerationSummary summary;
 
@@ -145,6 +151,14 @@ class GenerationState : public Dispatch {
   bool guarded = false;
   bool producedNothing = false;  // the last page's script failed: nothing to place
 };
+
+// A path shown with the first of `folders` (work folder, shown name) it
+// lies below replaced, "/" between folders.
+std::string shownSourcePath(const std::vector<std::pair<std::string, std::string>>& folders, std::string_view path);
+
+// The name page scripts are added to the script engine under: errors in
+// them are placed in the template with the script's line map.
+inline constexpr std::string_view kPageScriptName = "page script";
 
 // The thread's generation state, created on first use.
 GenerationState& generationState();
@@ -194,6 +208,14 @@ class Generator {
   bool CheckControlStale(AGPControl& control);
   static std::string GetIncludeFiles(std::string_view text);
   std::string GetControlScriptFile(const AGPControl& control) const;
+  // The file beside a script file that holds its line map.
+  static std::string LineMapFile(std::string_view scriptFile);
+  // A path the run read a template file from, as the author knows it: the
+  // template folder or archive as given (or an extension's archive) in
+  // front, "/" between folders.
+  std::string ShownSourcePath(std::string_view path) const;
+  // The work folders of this run and the names their files are shown under.
+  std::vector<std::pair<std::string, std::string>> shownFolders() const;
   std::string ResolveInputFile(std::string_view files, std::string_view ext);
   void BuildControlScript(AGPControl& control, std::string_view scriptFile);
   int16_t GenerateTablePages(AGPTable& table, bool check);
@@ -287,6 +309,9 @@ class Generator {
   // The output path relative to the destination, with "/" between folders.
   std::string manifestKey(std::string_view path) const;
   // The shared part of the three page writers.
+  // ProjErr for a page script that failed to compile or run, placed in the
+  // template; empty when the error has no place there.
+  std::string placedScriptError(const LineMap& map, std::string_view control, bool fieldPage);
   void writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
                  bool overwrite, int16_t initType, bool fieldPage);
   void openStatus(int style, std::string_view phase);

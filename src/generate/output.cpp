@@ -12,6 +12,8 @@
 #include "platform/files.h"
 #include "script/agscript.h"
 #include "script/control.h"
+#include "script/template_diagnostics.h"
+#include "vbs/host.h"
 #include "support/engine_context.h"
 #include "support/helpers.h"
 #include "support/prompt.h"
@@ -312,10 +314,46 @@ bool Generator::ConfirmFolderOverwrite(std::string_view path, bool overwrite, bo
 
 // ---------------------------------------------------------------- writing
 
+namespace {
+
+// The table (and field) a page is made for, as reports name it.
+std::string pageSubject(const GenerationState& state, bool fieldPage) {
+  if (!state.currentTable) return {};
+  std::string subject = state.currentTable->TblName();
+  if (fieldPage && state.currentField) subject += "." + state.currentField->FldName();
+  return subject;
+}
+
+}  // namespace
+
+std::string Generator::placedScriptError(const LineMap& map, std::string_view control, bool fieldPage) {
+  AGScript* eng = currentScriptEngine();
+  if (!eng) return {};
+  const vbs::ScriptErrorInfo& e = eng->host().error();
+  if (e.line <= 0 || (!e.compilation && e.sourceName != kPageScriptName)) return {};
+  SourceOrigin at = map.at(e.line);
+  bool atEnd = false;
+  if (!at.known()) {
+    // Lines the compiler adds around the template's code: a block left
+    // open (If without End If, ...) is found at the function's end.
+    at = map.end;
+    atEnd = true;
+  }
+  if (!at.known()) return {};
+  std::string where = "control " + std::string(control);
+  const std::string subject = pageSubject(state_, fieldPage);
+  if (!subject.empty()) where += (fieldPage ? ", field " : ", table ") + subject;
+  return ShownSourcePath(at.file) + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
+         (e.compilation ? "VBScript syntax error: " : "VBScript run-time error: ") + e.description +
+         (atEnd ? " (at the end of the template: is a block such as If, For, Do, Select or While left open?)" : "") +
+         " (" + where + ")";
+}
+
 void Generator::writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
                           bool overwrite, int16_t initType, bool fieldPage) {
   placeOutput(outputPath, overwrite, [&] {
     auto known = state_.scriptTexts.find(std::string(scriptFile));
+    TemplateDiagnostics& diagnostics = templateDiagnostics();
     if (known == state_.scriptTexts.end()) {
       std::optional<std::string> script = fileExists(scriptFile) ? readTextFile(scriptFile) : std::nullopt;
       if (!script) {
@@ -324,11 +362,28 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
         AbortGeneration();
       }
       known = state_.scriptTexts.emplace(std::string(scriptFile), std::move(*script)).first;
+      // The map of a script made by an earlier run, and what its compilation found.
+      const std::string mapFile = LineMapFile(scriptFile);
+      std::optional<std::string> mapText = fileExists(mapFile) ? readTextFile(mapFile) : std::nullopt;
+      LineMap& map = state_.lineMaps[std::string(scriptFile)] = LineMap::parse(mapText ? *mapText : "");
+      diagnostics.addProblems(map, control.CtrlID);
     }
+    const LineMap& map = state_.lineMaps[std::string(scriptFile)];
     std::string text;
     const bool failedBefore = !engine().projErr.empty();
-    if (AGScript* eng = currentScriptEngine())
-      text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout);
+    if (AGScript* eng = currentScriptEngine()) {
+      diagnostics.beginPage(control.CtrlID, pageSubject(state_, fieldPage), &map);
+      text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout, kPageScriptName);
+      diagnostics.endPage();
+      if (!failedBefore && !engine().projErr.empty()) {
+        std::string placed = placedScriptError(map, control.CtrlID, fieldPage);
+        if (!placed.empty()) engine().projErr = placed;
+      } else if (text.empty()) {
+        diagnostics.beginPage(control.CtrlID, pageSubject(state_, fieldPage), &map);
+        diagnostics.add(TemplateIssueKind::EmptyPage, control.origin, "the page came out empty");
+        diagnostics.endPage();
+      }
+    }
     // A script that failed made no page: the one there stays.
     if (!failedBefore && !engine().projErr.empty()) state_.producedNothing = true;
     return encodeText(control.CtrlSpace ? CompactOutput(text) : TrimLeadingBlankLines(text), TextEncoding::Utf8);

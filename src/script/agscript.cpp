@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "script/parser.h"
 #include "script/script_literal.h"
+#include "script/template_diagnostics.h"
 #include "support/engine_context.h"
 #include "support/prompt.h"
 #include "support/registry.h"
@@ -154,6 +155,8 @@ const std::string& AGScript::DefaultUserCode() {
 
 AGScript::AGScript() : host_(std::make_unique<vbs::ScriptHost>()) {
   registerBuiltinScripts();
+  // Errors that pages skip are counted for the report after the run.
+  host_->setSkipObserver([](const vbs::SkippedError& e) { templateDiagnostics().skipped(e); });
   dev_.sysCode = developerSetting("SYSCODE");
   dev_.sysCodePrefix = developerSetting("SYSCODEPREFIX");
   dev_.sysCodeSuffix = developerSetting("SYSCODESUFFIX");
@@ -177,6 +180,7 @@ AGUserScript& AGScript::userScript() {
 void AGScript::Initialize(const Variant& proj, const Variant& db, const Variant& controls,
                           const Variant& lang, const Variant& filter) {
   initialized_ = true;
+  templateDiagnostics().clearIncludes();
   host_->setLanguage("VBScript");
   host_->reset();
   proj_ = objectOf(proj);
@@ -197,6 +201,7 @@ void AGScript::Initialize(const Variant& proj, const Variant& db, const Variant&
 
 void AGScript::Reset() {
   initialized_ = false;
+  templateDiagnostics().clearIncludes();
   host_->reset();
   proj_.reset();
   db_.reset();
@@ -528,10 +533,11 @@ Variant AGScript::BuildCode(const Variant& module, const Variant& str) {
   }
 }
 
-std::string AGScript::BuildNewCode(std::string_view code, int16_t initType, int32_t timeoutMs) {
+std::string AGScript::BuildNewCode(std::string_view code, int16_t initType, int32_t timeoutMs,
+                                   std::string_view sourceName) {
   host_->setTimeout(timeoutMs);
   vbs::ScriptHost::Module& sys = host_->addModule(kSystemModule);
-  if (!addCode(sys, code)) {
+  if (!addCode(sys, code, sourceName)) {
     const vbs::ScriptErrorInfo& e = host_->error();
     projErr() = productName() + ": VBScript Syntax Error" + std::string(kCrLf) + e.description +
                 std::string(kCrLf) + "In line " + std::to_string(e.line) + ": " + std::string(kCrLf) + e.text;

@@ -67,7 +67,9 @@ class AGScript : public Dispatch {
   // Adds a compiled template (the function zbScriptEngine) to System and runs
   // it after LoadCurrent(initType); returns its output text, or "" on a
   // syntax or run-time error (ProjErr holds the message).
-  std::string BuildNewCode(std::string_view code, int16_t initType, int32_t timeoutMs);
+  // `sourceName` names the code in the host's errors.
+  std::string BuildNewCode(std::string_view code, int16_t initType, int32_t timeoutMs,
+                           std::string_view sourceName = {});
 
   // The steps of Initialize, usable on their own.
   void LoadSystemModule();

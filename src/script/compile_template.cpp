@@ -1,5 +1,8 @@
 #include "script/compile_template.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "automation/error.h"
 #include "automation/text.h"
 #include "platform/files.h"
@@ -10,6 +13,7 @@
 #include "script/language.h"
 #include "script/parser.h"
 #include "script/script_literal.h"
+#include "script/template_diagnostics.h"
 #include "support/convert.h"
 #include "support/engine_context.h"
 #include "support/registry.h"
@@ -27,45 +31,105 @@ void TemplateCompiler::Reset() {
   arrayInit_.clear();
   pending_.clear();
   code_.clear();
+  codeOrigins_.clear();
+  pendingOrigin_ = {};
+  pendingExpressionOrigin_ = {};
+  map_ = {};
+}
+
+void TemplateCompiler::addCode(std::string_view code, const SourceOrigin& origin, bool continueLines) {
+  code_ += code;
+  code_ += kCrLf;
+  SourceOrigin o = origin;
+  codeOrigins_.push_back(o);
+  for (char c : code) {
+    if (c != '\n') continue;
+    if (continueLines && o.known()) {
+      ++o.line;
+      o.column = 1;
+    }
+    codeOrigins_.push_back(o);
+  }
+}
+
+void TemplateCompiler::addPending(std::string_view item, const SourceOrigin& origin, bool expression) {
+  if (pending_.empty()) pendingOrigin_ = origin;
+  if (expression && !pendingExpressionOrigin_.known()) pendingExpressionOrigin_ = origin;
+  pending_ += item;
 }
 
 void TemplateCompiler::Flush() {
   if (pending_.empty()) return;
-  code_ += "zbOut = zbOut";
-  code_ += pending_;
-  code_ += kCrLf;
+  // Literals cannot fail: the line is placed at its first expression.
+  addCode("zbOut = zbOut" + pending_, pendingExpressionOrigin_.known() ? pendingExpressionOrigin_ : pendingOrigin_);
   pending_.clear();
+  pendingOrigin_ = {};
+  pendingExpressionOrigin_ = {};
 }
 
-bool TemplateCompiler::CompileTemplate(std::string_view text) {
+bool TemplateCompiler::CompileTemplate(std::string_view text) { return compile(text, nullptr); }
+
+bool TemplateCompiler::CompileTemplate(const MappedText& text) { return compile(text.text(), &text); }
+
+bool TemplateCompiler::compile(std::string_view text, const MappedText* mapped) {
   AGParser parser;
   parser.Parse(text);
-  if (!engine().projErr.empty()) return false;
+  parseError_ = {};
+  if (!engine().projErr.empty()) {
+    if (mapped) {
+      // The parser counts from the start of the text it was given; the
+      // author's file and line are those of the composed text's origin.
+      const std::string& message = engine().projErr;
+      size_t at = message.find(" at line ");
+      size_t col = message.find(" column ", at == std::string::npos ? 0 : at);
+      if (at != std::string::npos && col != std::string::npos) {
+        int32_t line = std::atoi(message.c_str() + at + 9);
+        int32_t column = std::atoi(message.c_str() + col + 8);
+        // Back from line and column to a byte offset of the text.
+        size_t offset = 0;
+        for (int32_t l = 1; l < line && offset < text.size(); ++l) {
+          size_t nl = text.find('\n', offset);
+          offset = nl == std::string_view::npos ? text.size() : nl + 1;
+        }
+        for (int32_t c = 1; c < column && offset < text.size(); ++c) {
+          ++offset;
+          while (offset < text.size() && (static_cast<unsigned char>(text[offset]) & 0xC0) == 0x80) ++offset;
+        }
+        const SourceOrigin origin = mapped->originAt(offset);
+        if (origin.known()) parseError_ = origin;
+      }
+    }
+    return false;
+  }
 
   AGScript* eng = engine_ ? engine_ : currentScriptEngine();
   AGPLanguage* lang = language_ ? language_ : dynamic_cast<AGPLanguage*>(engine().language.get());
+  auto originOf = [&](size_t offset) { return mapped ? mapped->originAt(offset) : SourceOrigin{}; };
 
   const std::vector<BlockRec>& blocks = parser.blocks();
   for (size_t i = 0; i < blocks.size(); ++i) {
     const BlockRec& b = blocks[i];
+    const int32_t index = static_cast<int32_t>(i + 1);
+    const size_t offset = parser.blockOffset(index);
+    // Expressions and phrases are placed at their opening marker.
+    const size_t marker = offset >= 7 ? offset - 7 : 0;
     switch (b.Type) {
       case agc_Block_Content: {
-        std::string literal = scriptLiteral(parser.blockValue(static_cast<int32_t>(i + 1)));
+        std::string literal = scriptLiteral(parser.blockValue(index));
         if (literal.empty()) break;
         ++count_;
         const std::string n = std::to_string(count_);
         arrayInit_ += "zbAr(" + n + ") = " + literal + std::string(kCrLf);
-        pending_ += " & zbAr(" + n + ")";
+        addPending(" & zbAr(" + n + ")", originOf(offset), false);
         break;
       }
       case agc_Block_Script:
         Flush();
-        code_ += parser.blockValue(static_cast<int32_t>(i + 1));
-        code_ += kCrLf;
+        addCode(parser.blockValue(index), originOf(offset), true);
         break;
       case agc_Block_FunctionIndent:
         Flush();
-        code_ += "zbIndentWrk = \"" + b.Indent + "\"" + std::string(kCrLf);
+        addCode("zbIndentWrk = \"" + b.Indent + "\"", originOf(marker));
         [[fallthrough]];
       case agc_Block_Function: {
         std::string e = b.Name;
@@ -75,22 +139,38 @@ bool TemplateCompiler::CompileTemplate(std::string_view text) {
             if (c == '.') c = '_';
           if (!eng->ModuleExist(u) && eng->UserModuleExist("USER_" + u)) e = "USER_" + u + "(" + e + ")";
         }
-        pending_ += " & " + e;
+        if (statementPerExpression_) {
+          Flush();
+          addCode("zbOut = zbOut & " + e, originOf(marker));
+        } else {
+          addPending(" & " + e, originOf(marker), true);
+        }
         break;
       }
       case agc_Block_Language: {
-        std::string phrase = lang ? lang->Phrase(b.Name) : std::string();
+        const bool known = lang && lang->HasPhrase(b.Name);
+        std::string phrase = known ? lang->Phrase(b.Name) : std::string();
+        if (!known && mapped)
+          addProblem({originOf(marker), "unknown phrase \"" + b.Name + "\" (not in the language file)",
+                      ProblemKind::UnknownPhrase});
         // The phrase becomes a literal: quotes doubled, line ends spelled out.
-        pending_ += " & " + (phrase.empty() ? std::string("\"\"") : scriptLiteral(phrase));
+        addPending(" & " + (phrase.empty() ? std::string("\"\"") : scriptLiteral(phrase)), originOf(marker),
+                   false);
         break;
       }
       case agc_Block_LanguageDynamic:
-        pending_ += " & LANG.Phrase(" + b.Name + ")";
+        if (statementPerExpression_) {
+          Flush();
+          addCode("zbOut = zbOut & LANG.Phrase(" + b.Name + ")", originOf(marker));
+        } else {
+          addPending(" & LANG.Phrase(" + b.Name + ")", originOf(marker), true);
+        }
         break;
       default:
         break;
     }
   }
+  if (mapped && mapped->size() > 0) map_.end = mapped->originAt(mapped->size() - 1);
   return true;
 }
 
@@ -106,6 +186,9 @@ std::string TemplateCompiler::FunctionText(bool forScriptFile, std::string_view 
   out += code_;
   out += std::string(name) + " = zbOut\r\n";
   out += "End Function\r\n";
+  // Header and array lines have no place in a template; code lines do.
+  map_.lines.assign(4 + static_cast<size_t>(std::count(arrayInit_.begin(), arrayInit_.end(), '\n')), SourceOrigin{});
+  map_.lines.insert(map_.lines.end(), codeOrigins_.begin(), codeOrigins_.end());
   return out;
 }
 
@@ -114,21 +197,36 @@ std::string CompileIncludedTemplate(std::string_view file, std::string_view sess
   const std::string path = joinPath(engine().templateFolder, trimBlanks(file));
   std::optional<std::string> text = fileExists(path) ? readTextFile(path) : std::nullopt;
   if (!text) throw Error(kErrFileNotFound, "Include_File: template file \"" + std::string(file) + "\" not found");
-  std::string source;
+  const MappedText whole(std::move(*text), path);
+  std::vector<SourceProblem> problems;
+  MappedText source;
   if (session.empty()) {
-    source = AGParser::ExpandIncludes(*text);
+    source = AGParser::ExpandIncludes(whole, &problems);
   } else {
-    source = AGParser::GetSession(*text, trimBlanks(session));
+    bool found = false;
+    source = AGParser::GetSession(whole, trimBlanks(session), &problems, &found);
+    if (!found)
+      problems.push_back({{path, 1, 1},
+                          "session \"" + std::string(trimBlanks(session)) + "\" not found (Include_File)",
+                          ProblemKind::MissingSession});
   }
   const std::string before = engine().projErr;
   TemplateCompiler compiler(currentScriptEngine(), dynamic_cast<AGPLanguage*>(engine().language.get()));
   compiler.Reset();
+  compiler.setStatementPerExpression(true);
   if (!compiler.CompileTemplate(source) || engine().projErr != before) {
     std::string message = engine().projErr;
     engine().projErr = before;  // the page goes on; the include reports its own error
-    throw Error(kErrInvalidCall, "Include_File: \"" + shown + "\": " + message);
+    const SourceOrigin& at = compiler.parseErrorOrigin();
+    throw Error(kErrInvalidCall, "Include_File: \"" + shown + "\": " +
+                                     (at.known() ? formatOrigin(at) + ": " : std::string()) + message);
   }
-  return compiler.FunctionText(true, name);
+  std::string function = compiler.FunctionText(true, name);
+  for (SourceProblem& p : problems) compiler.addProblem(std::move(p));
+  TemplateDiagnostics& diagnostics = templateDiagnostics();
+  diagnostics.addProblems(compiler.lineMap(), {});
+  diagnostics.addInclude(std::string(name), compiler.lineMap());
+  return function;
 }
 
 std::string CompileAndRunTemplate(AGP& proj, std::string_view text, Dispatch* controls) {

@@ -31,6 +31,7 @@
 #include <string_view>
 
 #include "automation/dispatch.h"
+#include "script/source_map.h"
 
 namespace tw {
 
@@ -52,6 +53,15 @@ class TemplateCompiler {
   // syntax error (ProjErr holds the parser's message; nothing is appended
   // from the failed text).
   bool CompileTemplate(std::string_view text);
+  // The same for text whose origins are known: the line map of the function
+  // places its code lines in the template files, and phrases the language
+  // file lacks are noted among its problems. (A syntax error's message
+  // then names the file, line and column.)
+  bool CompileTemplate(const MappedText& text);
+  // Every expression block in a statement of its own, so that a failing
+  // expression skipped by On Error Resume Next loses only its own output,
+  // not the text and expressions around it. Script files use it.
+  void setStatementPerExpression(bool on) noexcept { statementPerExpression_ = on; }
   // Writes the pending expression out as a line of code.
   void Flush();
   // Flushes and assembles the function. `forScriptFile`: the page script is
@@ -61,6 +71,14 @@ class TemplateCompiler {
   // reported.
   // `name` names the function (an included template gets its own).
   std::string FunctionText(bool forScriptFile, std::string_view name = "zbScriptEngine");
+  // The origins of the lines of the function FunctionText made last, with
+  // the problems found since Reset.
+  const LineMap& lineMap() const noexcept { return map_; }
+  // Where the template syntax error of the last CompileTemplate of mapped
+  // text stands (unknown after success).
+  const SourceOrigin& parseErrorOrigin() const noexcept { return parseError_; }
+  // Adds a problem to the line map (a session that is not there, ...).
+  void addProblem(SourceProblem problem) { map_.problems.push_back(std::move(problem)); }
 
   int32_t arrayCount() const noexcept { return count_; }
   const std::string& arrayInit() const noexcept { return arrayInit_; }
@@ -70,10 +88,24 @@ class TemplateCompiler {
  private:
   AGScript* engine_;
   AGPLanguage* language_;
+  bool compile(std::string_view text, const MappedText* mapped);
+  // Appends a line (or lines) of code that came from `origin`; a block's
+  // later lines are counted on from there.
+  void addCode(std::string_view code, const SourceOrigin& origin, bool continueColumns = false);
+  void addPending(std::string_view item, const SourceOrigin& origin, bool expression);
+
   int32_t count_ = 0;
   std::string arrayInit_;
   std::string pending_;
   std::string code_;
+  bool statementPerExpression_ = false;
+  // Origins of code_'s lines, and of the pending expression's first item
+  // and first expression.
+  std::vector<SourceOrigin> codeOrigins_;
+  SourceOrigin pendingOrigin_;
+  SourceOrigin pendingExpressionOrigin_;
+  LineMap map_;
+  SourceOrigin parseError_;
 };
 
 // The script function `name` that returns the output of the template file

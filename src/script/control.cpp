@@ -1,5 +1,7 @@
 #include "script/control.h"
 
+#include <algorithm>
+
 #include "automation/text.h"
 #include "platform/files.h"
 #include "support/engine_context.h"
@@ -126,10 +128,10 @@ bool AGPControls::LoadControls(std::string_view file) {
     setProjErr(": Load control file failed! Please check if the correct template file is in use!");
     return false;
   }
-  return LoadControlsFromBytes(*bytes);
+  return LoadControlsFromBytes(*bytes, file);
 }
 
-bool AGPControls::LoadControlsFromBytes(std::string_view bytes) {
+bool AGPControls::LoadControlsFromBytes(std::string_view bytes, std::string_view file) {
   const std::string text = decodeText(bytes);
   pugi::xml_document doc;
   if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) {
@@ -154,6 +156,24 @@ bool AGPControls::LoadControlsFromBytes(std::string_view bytes) {
     if (child.type() != pugi::node_element || toLower(child.name()) != "control") continue;
     auto control = makeRef<AGPControl>();
     control->Load(child);
+    if (!file.empty()) {
+      // Line and column of an element: the "<" in front of its name.
+      auto originOf = [&](const pugi::xml_node& node) {
+        ptrdiff_t at = node.offset_debug();
+        if (at <= 0 || static_cast<size_t>(at) > text.size()) return SourceOrigin{std::string(file), 0, 0};
+        std::string_view head = std::string_view(text).substr(0, static_cast<size_t>(at) - 1);
+        size_t lineStart = head.rfind('\n');
+        lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+        return SourceOrigin{std::string(file), static_cast<int32_t>(std::count(head.begin(), head.end(), '\n')) + 1,
+                            static_cast<int32_t>(codePointCount(head.substr(lineStart))) + 1};
+      };
+      control->origin = originOf(child);
+      int32_t n = 0;
+      for (const pugi::xml_node& s : child.children()) {
+        if (s.type() != pugi::node_element || toLower(s.name()) != "session") continue;
+        if (AGPSession* session = control->Sessions().Item(++n)) session->origin = originOf(s);
+      }
+    }
     items_.push_back(std::move(control));
   }
   return true;
@@ -189,6 +209,7 @@ bool AGPControls::AddControl(AGPControl& ctrl) {
   copy->CtrlExt = ctrl.CtrlExt;
   copy->CtrlAction = ctrl.CtrlAction;
   copy->CtrlOverwrite = ctrl.CtrlOverwrite;
+  copy->origin = ctrl.origin;
   AGPSessions& from = ctrl.Sessions();
   AGPSessions& to = copy->Sessions();
   for (int32_t i = 1; i <= from.Count(); ++i) {

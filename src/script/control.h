@@ -20,6 +20,7 @@
 #include <pugixml.hpp>
 
 #include "automation/dispatch.h"
+#include "script/source_map.h"
 #include "script/session.h"
 
 namespace tw {
@@ -42,6 +43,8 @@ class AGPControl : public Dispatch {
   std::string CtrlExt;     // extension the control belongs to
   std::string CtrlAction;  // merge action of extension control files
   bool CtrlOverwrite = true;
+  // Where the control element stands in its control file (for messages).
+  SourceOrigin origin;
 
   // The control's sessions, created on first use.
   AGPSessions& Sessions();
@@ -68,7 +71,8 @@ class AGPControls : public Dispatch {
   // result is false.
   bool LoadControls(std::string_view file);
   // The same from the file's bytes.
-  bool LoadControlsFromBytes(std::string_view bytes);
+  // `file` names the file for the origins of the controls and sessions.
+  bool LoadControlsFromBytes(std::string_view bytes, std::string_view file = {});
 
   const std::string& ProdDate() const noexcept { return prodDate_; }
   const std::string& ProdVersion() const noexcept { return prodVersion_; }  // the template version

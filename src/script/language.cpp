@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include "platform/files.h"
+#include "script/template_diagnostics.h"
 #include "support/engine_context.h"
 
 namespace tw {
@@ -59,7 +60,14 @@ const ClassInfo* AGPLanguage::classInfo() const {
   static const ClassInfo info =
       ClassBuilder<AGPLanguage>("AGPLanguage")
           .method("Load", [](AGPLanguage& l, const Variant& file) { return l.Load(file.toString()); })
-          .method("Phrase", [](AGPLanguage& l, const Variant& id) { return l.Phrase(id.toString()); })
+          .method("Phrase",
+                  [](AGPLanguage& l, const Variant& id) {
+                    const std::string name = id.toString();
+                    // A script that asks for a phrase the file lacks gets "" and goes on; the
+                    // run's report names it.
+                    if (!l.HasPhrase(name)) templateDiagnostics().unknownPhrase(name);
+                    return l.Phrase(name);
+                  })
           .get("Count", [](AGPLanguage& l) { return l.Count(); })
           .get("curIndex", [](AGPLanguage& l) { return l.curIndex(); })
           .build();

@@ -31,6 +31,8 @@ class AGPLanguage : public Dispatch {
 
   // The text of the phrase `id` (any letter case); empty when there is none.
   std::string Phrase(std::string_view id) const;
+  // Whether the phrase `id` is defined (an empty one is).
+  bool HasPhrase(std::string_view id) const { return index_.find(id) != index_.end(); }
   int32_t Count() const noexcept { return static_cast<int32_t>(phrases_.size()); }
   int16_t curIndex() const noexcept { return 0; }
 

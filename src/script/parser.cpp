@@ -1,9 +1,11 @@
 #include "script/parser.h"
 
+#include <optional>
 #include <string>
 
 #include "automation/text.h"
 #include "platform/files.h"
+#include "script/source_map.h"
 #include "support/engine_context.h"
 
 namespace tw {
@@ -61,48 +63,61 @@ void blockError(std::string_view what, std::string_view src, size_t at) {
 
 // State of one GetSession call and the includes it expands.
 struct IncludeRun {
-  std::unordered_map<std::string, std::string> files;  // path -> text, read once per run
-  bool stopped = false;                                // nesting limit reached
+  std::unordered_map<std::string, MappedText> files;  // path -> text, read once per run
+  bool stopped = false;                               // nesting limit reached
+  std::vector<SourceProblem>* problems = nullptr;     // where dropped includes are told, when wanted
 };
 
-std::string expandIncludes(std::string_view text, IncludeRun& run, int depth);
+void dropped(IncludeRun& run, const MappedText& text, size_t at, std::string message,
+             ProblemKind kind = ProblemKind::Other) {
+  if (run.problems) run.problems->push_back({text.originAt(at), std::move(message), kind});
+}
 
-std::string sessionOf(std::string_view src, std::string_view id, IncludeRun& run, int depth) {
-  size_t tag = findTag(src, kSessionTag, 0);
+MappedText expandIncludes(const MappedText& text, size_t from, size_t to, IncludeRun& run, int depth);
+
+// The session `id` of `src`; `found` tells whether it exists (an empty
+// session exists).
+MappedText sessionOf(const MappedText& src, std::string_view id, IncludeRun& run, int depth, bool* found) {
+  const std::string_view s = src.text();
+  if (found) *found = false;
+  size_t tag = findTag(s, kSessionTag, 0);
   while (tag != std::string_view::npos) {
-    size_t close = src.find(kClose, tag + kSessionTag.size());
+    size_t close = s.find(kClose, tag + kSessionTag.size());
     if (close == std::string_view::npos) return {};
-    std::string_view name =
-        trimBlanks(src.substr(tag + kSessionTag.size(), close - tag - kSessionTag.size()));
+    std::string_view name = trimBlanks(s.substr(tag + kSessionTag.size(), close - tag - kSessionTag.size()));
     if (equalsNoCase(name, id)) {
       size_t bodyStart = close + kClose.size();
-      size_t end = findTag(src, kSessionEnd, bodyStart);
+      size_t end = findTag(s, kSessionEnd, bodyStart);
       if (end == std::string_view::npos) return {};
-      return expandIncludes(src.substr(bodyStart, end - bodyStart), run, depth);
+      if (found) *found = true;
+      return expandIncludes(src, bodyStart, end, run, depth);
     }
-    tag = findTag(src, kSessionTag, close + kClose.size());
+    tag = findTag(s, kSessionTag, close + kClose.size());
   }
   return {};
 }
 
-std::string expandIncludes(std::string_view text, IncludeRun& run, int depth) {
-  std::string out;
-  out.reserve(text.size());
-  size_t pos = 0;
+MappedText expandIncludes(const MappedText& src, size_t from, size_t to, IncludeRun& run, int depth) {
+  const std::string_view text = std::string_view(src.text()).substr(0, to);
+  MappedText out;
+  size_t pos = from;
   while (true) {
     size_t tag = findTag(text, kIncludeTag, pos);
     if (tag == std::string_view::npos) break;
-    out.append(text.substr(pos, tag - pos));
+    out.appendFrom(src, pos, tag - pos);
     size_t argStart = tag + kIncludeTag.size();
     size_t close = text.find(kClose, argStart);
     if (close == std::string_view::npos) {
-      out.append(text.substr(tag));
+      out.appendFrom(src, tag, text.size() - tag);
       return out;
     }
     pos = close + kClose.size();
     std::string_view arg = trimBlanks(text.substr(argStart, close - argStart));
     size_t slash = arg.find('/');
-    if (slash == std::string_view::npos || arg.find('/', slash + 1) != std::string_view::npos) continue;
+    if (slash == std::string_view::npos || arg.find('/', slash + 1) != std::string_view::npos) {
+      dropped(run, src, tag, "include \"" + std::string(arg) + "\" is not of the form FILE/SESSION; it was left out");
+      continue;
+    }
     std::string file(trimBlanks(arg.substr(0, slash)));
     std::string id(trimBlanks(arg.substr(slash + 1)));
     if (run.stopped) continue;
@@ -116,16 +131,23 @@ std::string expandIncludes(std::string_view text, IncludeRun& run, int depth) {
     std::string path = joinPath(engine().templateFolder, file);
     auto cached = run.files.find(path);
     if (cached == run.files.end()) {
-      if (!fileExists(path)) continue;
-      auto content = readTextFile(path);
-      if (!content) continue;
-      cached = run.files.emplace(path, std::move(*content)).first;
+      std::optional<std::string> content = fileExists(path) ? readTextFile(path) : std::nullopt;
+      if (!content) {
+        dropped(run, src, tag, "included file \"" + file + "\" not found; the include was left out");
+        continue;
+      }
+      cached = run.files.emplace(path, MappedText(std::move(*content), path)).first;
     }
     // Entries of the map stay where they are while it grows.
-    const std::string& included = cached->second;
-    out += sessionOf(included, id, run, depth + 1);
+    const MappedText& included = cached->second;
+    bool found = false;
+    MappedText session = sessionOf(included, id, run, depth + 1, &found);
+    if (!found)
+      dropped(run, src, tag, "session \"" + id + "\" not found in \"" + file + "\"; the include was left out",
+              ProblemKind::MissingSession);
+    out.appendFrom(session, 0, session.size());
   }
-  out.append(text.substr(pos));
+  out.appendFrom(src, pos, text.size() - pos);
   return out;
 }
 
@@ -231,13 +253,29 @@ std::string_view AGParser::blockValue(int32_t index) const {
 }
 
 std::string AGParser::GetSession(std::string_view src, std::string_view id) {
-  IncludeRun run;
-  return sessionOf(src, id, run, 0);
+  return GetSession(MappedText(std::string(src), {}), id).text();
 }
 
 std::string AGParser::ExpandIncludes(std::string_view text) {
+  return ExpandIncludes(MappedText(std::string(text), {})).text();
+}
+
+MappedText AGParser::GetSession(const MappedText& src, std::string_view id, std::vector<SourceProblem>* problems,
+                                bool* found) {
   IncludeRun run;
-  return expandIncludes(text, run, 0);
+  run.problems = problems;
+  return sessionOf(src, id, run, 0, found);
+}
+
+MappedText AGParser::ExpandIncludes(const MappedText& text, std::vector<SourceProblem>* problems) {
+  IncludeRun run;
+  run.problems = problems;
+  return expandIncludes(text, 0, text.size(), run, 0);
+}
+
+size_t AGParser::blockOffset(int32_t index) const {
+  if (index < 1 || index > Count()) return 0;
+  return spans_[index - 1].offset;
 }
 
 std::string AGParser::GetIndent(std::string_view text) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "automation/dispatch.h"
+#include "script/source_map.h"
 
 namespace tw {
 
@@ -69,10 +70,20 @@ class AGParser : public Dispatch {
   const std::vector<BlockRec>& blocks() const noexcept { return blocks_; }
   // The value of block `index` (1-based), as BlockValue gives it.
   std::string_view blockValue(int32_t index) const;
+  // The byte offset of that value in the parsed text.
+  size_t blockOffset(int32_t index) const;
 
   // The content of session `id` in `src` with its includes expanded; empty
   // when there is no such session.
   static std::string GetSession(std::string_view src, std::string_view id);
+  // The same on text whose origins are known; the result keeps them.
+  // `problems`, when given, receives every include directive that was left
+  // out (malformed, naming a missing file or session); `found` tells
+  // whether the session exists at all (an empty one does).
+  static MappedText GetSession(const MappedText& src, std::string_view id,
+                               std::vector<SourceProblem>* problems = nullptr, bool* found = nullptr);
+  // A text with its include directives expanded, origins kept.
+  static MappedText ExpandIncludes(const MappedText& text, std::vector<SourceProblem>* problems = nullptr);
 
   // Helpers of Parse and GetSession; not published to scripts.
   static std::string GetIndent(std::string_view text);

@@ -101,6 +101,7 @@ bool AGPSessions::AddSession(const AGPSession& session, std::string_view loc, st
   copy->SessCond = session.SessCond;
   copy->SessExt = session.SessExt;
   copy->SessAction = session.SessAction;
+  copy->origin = session.origin;
   items_.insert(items_.begin() + (at - 1), std::move(copy));
   return true;
 }

@@ -15,6 +15,7 @@
 #include <pugixml.hpp>
 
 #include "automation/dispatch.h"
+#include "script/source_map.h"
 
 namespace tw {
 
@@ -29,6 +30,7 @@ class AGPSession : public Dispatch {
   std::string SessAction;    // merge action of extension control files
   std::string SessLocation;  // where a merged session goes: SessValue of another
   std::string SessLocType;   // "after" places it after that session
+  SourceOrigin origin;       // where the session element stands (for messages)
 
   // Fills the properties from the attributes of a session element (names
   // compared in lower case; unknown attributes are ignored).

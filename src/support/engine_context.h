@@ -85,6 +85,9 @@ struct EngineContext {
   Ref<Dispatch> cache;
   // The generation run's folders, control collection and answers.
   Ref<Dispatch> generation;
+  // What went wrong in template scripts without stopping them (skipped
+  // errors, unknown phrases, ...), for the report after a run.
+  Ref<Dispatch> templateDiagnostics;
 
   // Composes the registry section paths from the product key and version.
   void composeRegistryPaths();

@@ -14,6 +14,17 @@ struct SourcePos {
   int32_t column = 0;
 };
 
+// A run-time error that On Error Resume Next let pass: the error, and the
+// statement it skipped in the procedure that goes on (its position counts
+// from the start of the text that procedure was added with).
+struct SkippedError {
+  int32_t number = 0;
+  std::string description;
+  std::string procedure;   // the procedure that goes on
+  SourcePos position;      // its statement that failed (or whose call failed)
+  std::string sourceName;  // the name given to that procedure's code
+};
+
 enum CompileErrorNumber : int32_t {
   kErrCOutOfMemory = 1001,
   kErrCSyntax = 1002,

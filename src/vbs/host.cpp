@@ -195,6 +195,10 @@ void ScriptHost::addObject(std::string_view name, Ref<Dispatch> object, bool add
   }
 }
 
+void ScriptHost::setSkipObserver(std::function<void(const SkippedError&)> observer) {
+  rt_->setSkipObserver(std::move(observer));
+}
+
 void ScriptHost::reset() {
   for (auto& m : modules_) m->state_->clear();
   for (auto& m : modules_) m->state_->rt = nullptr;

@@ -9,6 +9,7 @@
 // text of the source line (1-based, relative to the text given to addCode,
 // eval or executeStatement). A syntax error in addCode adds nothing.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "automation/dispatch.h"
 #include "automation/error.h"
 #include "automation/variant.h"
+#include "vbs/diagnostics.h"
 
 namespace tw::vbs {
 
@@ -111,6 +113,10 @@ class ScriptHost {
   // Adds a module; the existing one when the name is taken.
   Module& addModule(std::string_view name);
   std::vector<std::string> moduleNames() const;
+
+  // Called for every run-time error that On Error Resume Next lets pass
+  // (the script goes on as before); kept across reset().
+  void setSkipObserver(std::function<void(const SkippedError&)> observer);
 
   const ScriptErrorInfo& error() const { return error_; }
   void clearError() { error_.clear(); }

@@ -382,6 +382,19 @@ bool Runtime::recover(Frame*& f, const Instr*& ip, Variant*& sp, const Error& e)
                                                                    : kRuntimeErrorSource)
                         : e.source();
       location_ = ErrorLocation{};
+      if (skipObserver_) {
+        SkippedError skipped;
+        skipped.number = e.number();
+        skipped.description = e.message();
+        skipped.procedure = f->proc->name;
+        skipped.position = f->proc->positionAt(static_cast<int32_t>(ip - f->code));
+        if (f->proc->source) skipped.sourceName = f->proc->source->name;
+        try {
+          skipObserver_(skipped);
+        } catch (...) {
+          // An observer's failure does not change what the script does.
+        }
+      }
       ip = f->code + f->proc->resumeAt(static_cast<int32_t>(ip - f->code));
       sp = f->stack;
       return true;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -174,6 +175,8 @@ class Runtime : public RefCounted {
   Dispatch* errObject() { return errObject_.get(); }
   RuntimeState& libraryState() { return lib_; }
   ErrorLocation& lastLocation() { return location_; }
+  // Told of every error On Error Resume Next lets pass.
+  void setSkipObserver(std::function<void(const SkippedError&)> observer) { skipObserver_ = std::move(observer); }
 
   // Set once the host is gone: script objects still held raise errors.
   bool closed() const { return closed_; }
@@ -207,6 +210,7 @@ class Runtime : public RefCounted {
   Ref<Dispatch> errObject_;
   RuntimeState lib_;
   ErrorLocation location_;
+  std::function<void(const SkippedError&)> skipObserver_;
   bool closed_ = false;
   ScriptObject* live_ = nullptr;
 

@@ -123,7 +123,7 @@ TEST_F(PagesTest, OverwriteSkipKeepsExistingFiles) {
               ::testing::MatchesRegex("\\{\n  \"destination\": \"" + site().string() +
                                       "\",\n  \"pages_written\": 1,\n  \"pages_skipped\": [1-9][0-9]*,\n"
                                       "(.|\n)*  \"backups\": 0,\n  \"warnings\": \\[\"1 file changed by hand[^\"]*\"\\],\n"
-                                      "  \"seconds\": [0-9.e-]+\n\\}\n"));
+                                      "  \"template_problems\": 0,\n  \"seconds\": [0-9.e-]+\n\\}\n"));
 }
 
 TEST_F(PagesTest, OverwriteAllReplacesFilesAndKeepsBackupsAsTheUserDefaultSays) {
@@ -597,6 +597,46 @@ TEST_F(DemoTest, ABrokenSampleScriptLeavesNoDatabase) {
   EXPECT_EQ(r.code, 1) << r;
   EXPECT_THAT(r.err, HasSubstr("no such table: nothere"));
   EXPECT_FALSE(fs::exists(dir() / "Documents" / "Tarnwick" / "Demo" / "sample.sqlite"));
+}
+
+}  // namespace
+}  // namespace tw::testing
+
+namespace tw::testing {
+namespace {
+
+// What the template's scripts let pass is listed after the run, naming the
+// author's files; --strict turns any of it into a failed run.
+TEST_F(GenerateTest, TemplateProblemsAreWarnedAboutAndFailTheRunWithStrict) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> flags;
+    int code;
+    const char* lastLine;  // of stderr
+  };
+  std::map<std::string, std::string> files = templateFiles();
+  files["list.php"] = "List <!--##=TABLE.TblNmae##-->\r\n<!--##@nosuch##-->\r\n";
+  for (const auto& [name, text] : files) write(work() / "mytemplate" / name, text);
+  ASSERT_EQ(run({"set", "shop.xml", "Template=mytemplate"}).code, 0);
+  const std::vector<Case> cases = {
+      {"by default the run goes on", {}, 0, nullptr},
+      {"strict", {"--strict"}, 1,
+       "tarnwick: error: 2 template problems (see the warnings above); --strict fails the run on any\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"generate", "shop.xml", "--overwrite", "all"};
+    args.insert(args.end(), c.flags.begin(), c.flags.end());
+    RunResult r = run(args);
+    EXPECT_EQ(r.code, c.code) << r;
+    EXPECT_THAT(r.err, HasSubstr("tarnwick: warning: mytemplate/list.php:1:6: run-time error skipped: Object "
+                                 "doesn't support this property or method: 'TblNmae' (control list; tables "));
+    EXPECT_THAT(r.err, HasSubstr("tarnwick: warning: mytemplate/list.php:2:1: unknown phrase \"nosuch\" (not in "
+                                 "the language file) (control list)\n"));
+    if (c.lastLine) EXPECT_THAT(r.err, ::testing::EndsWith(c.lastLine));
+    // The pages are written either way.
+    EXPECT_EQ(read(page("orders")), "List \r\n");
+  }
 }
 
 }  // namespace
