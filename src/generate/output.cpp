@@ -333,6 +333,7 @@ std::string Generator::placedScriptError(const LineMap& map, std::string_view co
   if (e.line <= 0 || (!e.compilation && e.sourceName != kPageScriptName)) return {};
   SourceOrigin at = map.at(e.line);
   bool atEnd = false;
+  if (!at.known() && !e.compilation) return {};
   if (!at.known()) {
     // Lines the compiler adds around the template's code: a block left
     // open (If without End If, ...) is found at the function's end.
