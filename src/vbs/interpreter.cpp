@@ -194,27 +194,15 @@ Variant Runtime::execute(Frame* entry) {
               ++ip;
               NEXT_INSTRUCTION;
             }
-            GlobalEntry& e = f->module->entry(ip->a);
-            if (e.kind == EntryKind::HostMember) {
-              Ref<Dispatch> obj(e.value.rawObject());
-              *sp = obj->invoke(e.member, kInvokeGet | kInvokeMethod, {});
-              ++sp;
-              ++ip;
+            // A host member's value, or a procedure named without arguments.
+            if (Frame* nf = callByName(f, ip, sp)) {
+              tick();
+              f = nf;
+              ip = f->code;
+              sp = f->sp;
               NEXT_INSTRUCTION;
             }
-            // A procedure named without arguments: call it.
-            Proc& p = *e.proc;
-            f->ip = ip;
-            f->sp = sp;
-            Frame* nf = newFrame(p, *f->module, nullptr, f);
-            if (p.nParams != 0) {
-              freeFrame(nf);
-              raiseNamed(kErrWrongArgCount, p.name);
-            }
-            tick();
-            f = nf;
-            ip = f->code;
-            sp = f->sp;
+            ++ip;
             NEXT_INSTRUCTION;
           }
           op_StGlb: {
@@ -256,26 +244,16 @@ Variant Runtime::execute(Frame* entry) {
               } else if (e.kind == EntryKind::Constant || e.kind == EntryKind::HostObject) {
                 v = &e.value;
                 byValue = true;
-              } else if (e.kind == EntryKind::HostMember) {
-                Ref<Dispatch> obj(e.value.rawObject());
+              } else if (e.kind == EntryKind::HostMember || e.kind == EntryKind::Procedure) {
+                // Passed by value: the member's value or the procedure's result.
                 f->refStack[sp - f->stack] = nullptr;
-                *sp = obj->invoke(e.member, kInvokeGet | kInvokeMethod, {});
-                ++sp;
-                ++ip;
-                NEXT_INSTRUCTION;
-              } else if (e.kind == EntryKind::Procedure) {
-                Proc& p = *e.proc;
-                f->refStack[sp - f->stack] = nullptr;
-                f->ip = ip;
-                f->sp = sp;
-                Frame* nf = newFrame(p, *f->module, nullptr, f);
-                if (p.nParams != 0) {
-                  freeFrame(nf);
-                  raiseNamed(kErrWrongArgCount, p.name);
+                if (Frame* nf = callByName(f, ip, sp)) {
+                  f = nf;
+                  ip = f->code;
+                  sp = f->sp;
+                  NEXT_INSTRUCTION;
                 }
-                f = nf;
-                ip = f->code;
-                sp = f->sp;
+                ++ip;
                 NEXT_INSTRUCTION;
               } else {
                 v = variable(*this, f, ip->k, ip->a, ip->b, Access::Ref);
@@ -323,59 +301,18 @@ Variant Runtime::execute(Frame* entry) {
             Variant* args = sp - n;
             bool statement = ip->k & kCallStatement;
             if (e.kind == EntryKind::Procedure) {
-              Proc& p = *e.proc;
               f->ip = ip;
               f->sp = args;
-              Frame* nf = newFrame(p, *f->module, nullptr, f);
-              try {
-                bindArgs(nf, args, f->refStack + (args - f->stack), site.refMask, n);
-              } catch (...) {
-                freeFrame(nf);
-                throw;
-              }
-              nf->discard = statement;
-              nf->unlockCount = site.elemRefs;
+              f = enter(f, *e.proc, *f->module, nullptr, args, n, site.refMask, site.elemRefs, statement);
               tick();
-              f = nf;
               ip = f->code;
               sp = f->sp;
               NEXT_INSTRUCTION;
             }
-            Variant result;
-            if (e.kind == EntryKind::Undefined && !resolveHost(*this, e)) {
-              Variant* v = nullptr;
-              if (site.fallback >= 0) {
-                v = &f->locals[site.fallback];
-              } else if (f->scope->dyn) {
-                auto it = f->scope->dyn->find(e.name);
-                if (it != f->scope->dyn->end()) v = it->second.get();
-              }
-              if (!v) {
-                if (f->proc->optionExplicit) raiseNamed(kErrUndefinedVariable, e.name);
-                if (n == 0 && !statement) {
-                  v = const_cast<Variant*>(&emptyVariant());
-                } else {
-                  raiseNamed(kErrTypeMismatch, e.name);
-                }
-              }
-              result = indexValue(*v, args, n);
-            } else if (e.kind == EntryKind::HostMember) {
-              Ref<Dispatch> obj(e.value.rawObject());
-              result = obj->invoke(e.member, statement ? kInvokeMethod : kInvokeGet | kInvokeMethod,
-                                   Args(args, static_cast<size_t>(n)));
-              writeBack(args, f->refStack + (args - f->stack), &site, n);
-            } else if (e.kind == EntryKind::Procedure) {
-              NEXT_INSTRUCTION;  // resolved meanwhile: run the instruction again
-            } else {
-              result = indexValue(e.value, args, n, statement ? kInvokeMethod : kInvokeGet | kInvokeMethod);
-            }
-            clearSlots(args, n);
-            unlockTo(locks_.size() - site.elemRefs);
-            sp = args;
-            if (!statement) {
-              *sp = std::move(result);
-              ++sp;
-            }
+            // Not a script procedure: a host member, an array, an object's default.
+            Variant* done = callOther(f, *ip, sp);
+            if (!done) NEXT_INSTRUCTION;  // became a procedure meanwhile: run the instruction again
+            sp = done;
             ++ip;
             NEXT_INSTRUCTION;
           }
@@ -390,33 +327,14 @@ Variant Runtime::execute(Frame* entry) {
             bool statement = ip->k & kCallStatement;
             if (n > 0 && p->nParams == 0) {
               // Items(0) of a member without parameters indexes its value.
-              f->ip = ip;
-              f->sp = sp;
-              Variant inner = call(*p, f->me, f->me->module(), {});
-              Variant result = indexValue(inner, args, n);
-              clearSlots(args, n);
-              unlockTo(locks_.size() - site.elemRefs);
-              sp = args;
-              if (!statement) {
-                *sp = std::move(result);
-                ++sp;
-              }
+              sp = indexMemberValue(f, *ip, sp, *p);
               ++ip;
               NEXT_INSTRUCTION;
             }
             f->ip = ip;
             f->sp = args;
-            Frame* nf = newFrame(*p, f->me->module(), f->me, f);
-            try {
-              bindArgs(nf, args, f->refStack + (args - f->stack), site.refMask, n);
-            } catch (...) {
-              freeFrame(nf);
-              throw;
-            }
-            nf->discard = statement;
-            nf->unlockCount = site.elemRefs;
+            f = enter(f, *p, f->me->module(), f->me, args, n, site.refMask, site.elemRefs, statement);
             tick();
-            f = nf;
             ip = f->code;
             sp = f->sp;
             NEXT_INSTRUCTION;
@@ -431,16 +349,8 @@ Variant Runtime::execute(Frame* entry) {
             Variant* args = sp - n - 1;
             f->ip = ip;
             f->sp = args;
-            Frame* nf = newFrame(*p, f->me->module(), f->me, f);
-            try {
-              bindArgs(nf, args, f->refStack + (args - f->stack), 0, n + 1);
-            } catch (...) {
-              freeFrame(nf);
-              throw;
-            }
-            nf->discard = true;
+            f = enter(f, *p, f->me->module(), f->me, args, n + 1, 0, 0, true);
             tick();
-            f = nf;
             ip = f->code;
             sp = f->sp;
             NEXT_INSTRUCTION;

@@ -475,6 +475,20 @@ inline void bindArgs(Frame* nf, Variant* args, Variant** refs, uint64_t mask, in
 
 }  // namespace vm
 
+[[gnu::always_inline]] inline Frame* Runtime::enter(Frame* caller, Proc& proc, ModuleState& mod, ScriptObject* me, Variant* args, int n,
+                      uint64_t refMask, uint16_t elemRefs, bool discard) {
+  Frame* nf = newFrame(proc, mod, me, caller);
+  try {
+    vm::bindArgs(nf, args, caller->refStack + (args - caller->stack), refMask, n);
+  } catch (...) {
+    freeFrame(nf);
+    throw;
+  }
+  nf->discard = discard;
+  nf->unlockCount = elemRefs;
+  return nf;
+}
+
 inline void Runtime::tick() {
   if (--ticks_ <= 0) checkTimeout();
 }

@@ -249,6 +249,17 @@ class Runtime : public RefCounted {
   Frame* getMember(Frame* f, const Instr* ip, Variant*& sp);
   Frame* putMember(Frame* f, const Instr* ip, Variant*& sp);
   Frame* evaluate(Frame* f, const Instr* ip, Variant*& sp);
+  // A frame for a script procedure with its arguments bound.
+  Frame* enter(Frame* caller, Proc& proc, ModuleState& mod, ScriptObject* me, Variant* args, int n,
+               uint64_t refMask, uint16_t elemRefs, bool discard);
+  // A global name without arguments that is no variable: a host member's
+  // value pushed at sp (null returned), or the frame of the procedure called.
+  Frame* callByName(Frame* f, const Instr* ip, Variant* sp);
+  // CallGlb of a name that is no script procedure; the new stack top, or
+  // null when the name became a procedure meanwhile.
+  Variant* callOther(Frame* f, const Instr& in, Variant* sp);
+  // CallMe with arguments of a member without parameters: its value indexed.
+  Variant* indexMemberValue(Frame* f, const Instr& in, Variant* sp, Proc& member);
   std::vector<SafeArray*>& locks() { return locks_; }
 };
 
