@@ -33,6 +33,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "automation/dispatch.h"
@@ -150,6 +151,9 @@ class GenerationState : public Dispatch {
   GenerationManifest manifest;
   bool guarded = false;
   bool producedNothing = false;  // the last page's script failed: nothing to place
+  // The folders outputs were placed in: the temporary files that killed
+  // runs left there are removed when the run ends.
+  std::unordered_set<std::string> outputFolders;
 };
 
 // A path shown with the first of `folders` (work folder, shown name) it

@@ -8,6 +8,7 @@
 #include "core/agp.h"
 #include "generate/generator.h"
 #include "generate/text_util.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "support/engine_context.h"
 #include "support/prompt.h"
@@ -34,6 +35,7 @@ std::string Generator::manifestKey(std::string_view path) const {
 
 void Generator::StartOutputRecord() {
   state_.report = {};
+  state_.outputFolders.clear();
   state_.previousManifest = {};
   state_.guarded = false;
   if (!state_.options.manifestPath.empty())
@@ -42,6 +44,11 @@ void Generator::StartOutputRecord() {
 }
 
 bool Generator::SaveOutputRecord() {
+  // Temporary copies of outputs that runs killed while writing left behind
+  // (a running writer holds its own locked).
+  if (!state_.options.dryRun)
+    for (const std::string& folder : state_.outputFolders) removeStaleTemporariesIn(folder);
+  state_.outputFolders.clear();
   if (state_.options.manifestPath.empty() || state_.options.dryRun) return true;
   return state_.manifest.save(state_.options.manifestPath);
 }
@@ -79,6 +86,8 @@ bool Generator::placeOutput(std::string_view path, bool overwrite, const std::fu
   OutputOptions& o = state_.options;
   OutputReport& report = state_.report;
   const std::string key = manifestKey(path);
+  if (const size_t cut = path.find_last_of("\\/"); cut != std::string_view::npos)
+    state_.outputFolders.emplace(path.substr(0, cut));
   std::optional<std::string> current;
   if (fileExists(path)) {
     current = readFile(path);

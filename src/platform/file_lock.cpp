@@ -85,15 +85,16 @@ void FileLock::unlock() {
   held_ = false;
 }
 
-int removeStaleTemporaries(std::string_view target) {
-  const fs::path file = resolvePath(target);
-  const std::string base = file.filename().string();
-  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+namespace {
+
+// Removes the stale temporary files in `folder` whose names `matches`.
+template <class Matches>
+int removeStale(const fs::path& folder, Matches matches) {
   int removed = 0;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (!isTemporaryOf(name, base)) continue;
+    if (!matches(name)) continue;
     const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) continue;
     struct stat st {};
@@ -105,6 +106,23 @@ int removeStaleTemporaries(std::string_view target) {
     ::close(fd);
   }
   return removed;
+}
+
+}  // namespace
+
+int removeStaleTemporaries(std::string_view target) {
+  const fs::path file = resolvePath(target);
+  const std::string base = file.filename().string();
+  return removeStale(file.has_parent_path() ? file.parent_path() : fs::path("."),
+                     [&](const std::string& name) { return isTemporaryOf(name, base); });
+}
+
+int removeStaleTemporariesIn(std::string_view folder) {
+  return removeStale(resolvePath(folder), [](const std::string& name) {
+    // "<name>." + 16 hex digits + ".tmp", for any name.
+    constexpr size_t kSuffix = 1 + 16 + 4;
+    return name.size() > kSuffix && isTemporaryOf(name, std::string_view(name).substr(0, name.size() - kSuffix));
+  });
 }
 
 }  // namespace tw

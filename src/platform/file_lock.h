@@ -41,5 +41,7 @@ class FileLock {
 // its folder named "<name>.<16 hex digits>.tmp" that no living writer holds
 // and that are older than the calling process. Returns how many went.
 int removeStaleTemporaries(std::string_view target);
+// The same for the temporary files of every file of `folder` (not below it).
+int removeStaleTemporariesIn(std::string_view folder);
 
 }  // namespace tw

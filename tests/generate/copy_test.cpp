@@ -1,7 +1,12 @@
 // Project-wide support output: copy controls, the style sheets and the
 // upload folder.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include <csignal>
 
@@ -131,6 +136,73 @@ TEST_F(CopyTest, CopiesReplaceFilesWholeAndAFailedCopyLeavesTheOldOnes) {
   EXPECT_EQ(read(out() / "readme.txt"), "old readme");
   for (const auto& e : fs::directory_iterator(out()))
     EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+}
+
+TEST_F(CopyTest, WhenTheThirdOfTenCopiesFailsEveryFileIsWholeAndTheRestStayOld) {
+  // Files are replaced one by one, each whole: those copied before the one
+  // that failed are new, it and those after it stay as they were.
+  std::string names, templateFiles;
+  Files files{{"lang.xml", languageFile("")}};
+  for (int i = 1; i <= 10; ++i) {
+    const std::string name = "part" + std::to_string(i) + ".txt";
+    names += (i > 1 ? "," : "") + name;
+    files[name] = "new " + std::to_string(i);
+    if (i != 3) write(out() / name, "old " + std::to_string(i));
+  }
+  files["control.xml"] = controlFile("<control id=\"parts\" type=\"copy\" ifiles=\"" + names + "\"/>");
+  makeTemplate(files);
+  // Where the third goes, a folder stands: it cannot be replaced.
+  fs::create_directories(out() / "part3.txt");
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "Copying to file \"" + out().string() + "/part3.txt\" failed (Is a directory)!");
+  for (int i = 1; i <= 10; ++i) {
+    if (i == 3) continue;
+    const std::string name = "part" + std::to_string(i) + ".txt";
+    EXPECT_EQ(read(out() / name), (i < 3 ? "new " : "old ") + std::to_string(i)) << name;
+  }
+  EXPECT_TRUE(fs::is_directory(out() / "part3.txt"));
+  for (const auto& e : fs::directory_iterator(out()))
+    EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+}
+
+TEST_F(CopyTest, TemporaryFilesThatKilledRunsLeftAreRemovedByTheNextRun) {
+  makeTemplate({{"control.xml", controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" "
+                                            "ifiles=\"list.php\"/>"
+                                            "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\" "
+                                            "ofolder=\"docs\"/>")},
+                {"list.php", "page"},
+                {"readme.txt", "read me"},
+                {"lang.xml", languageFile("")}});
+  ASSERT_EQ(run(), "");
+  // What a run killed while writing leaves: the temporary copies of a page
+  // and of a copied file, from before this process started.
+  const auto earlier = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  auto left = [&](const fs::path& p) {
+    write(p, "half");
+    fs::last_write_time(p, earlier);
+  };
+  const fs::path stalePage = out() / "Orderslist.php.0123456789abcdef.tmp";
+  const fs::path staleCopy = out() / "docs" / "readme.txt.fedcba9876543210.tmp";
+  left(stalePage);
+  left(staleCopy);
+  // A writer that is still running holds its temporary file locked; files
+  // merely named like temporaries are the user's.
+  const fs::path running = out() / "Customerslist.php.00000000000000aa.tmp";
+  left(running);
+  const int fd = ::open(running.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  const fs::path mine[] = {out() / "notes.tmp", out() / "Orderslist.php.0123456789ABCDEF.tmp",
+                           out() / "Orderslist.php.0123.tmp"};
+  for (const fs::path& p : mine) left(p);
+
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "");
+  EXPECT_FALSE(fs::exists(stalePage));
+  EXPECT_FALSE(fs::exists(staleCopy));
+  EXPECT_TRUE(fs::exists(running));
+  for (const fs::path& p : mine) EXPECT_TRUE(fs::exists(p)) << p;
+  ::close(fd);
 }
 
 TEST_F(CopyTest, OutputNamesThatClimbOutOfTheDestinationAreRefused) {
