@@ -515,13 +515,15 @@ Variant Runtime::execute(Frame* entry) {
             (--sp)->clear();
             ++ip;
             NEXT_INSTRUCTION;
-          op_Cat:
-            if (sp[-2].isString() && sp[-1].isString()) {
+          op_Cat: {
+            char leftDigits[16], rightDigits[16];
+            std::string_view left, right;
+            if (concatText(sp[-2], leftDigits, left) && concatText(sp[-1], rightDigits, right)) {
               std::string s;
-              checkLength(sp[-2].rawString().size() + sp[-1].rawString().size());
-              s.reserve(sp[-2].rawString().size() + sp[-1].rawString().size());
-              s.append(sp[-2].rawString());
-              s.append(sp[-1].rawString());
+              checkLength(left.size() + right.size());
+              s.reserve(left.size() + right.size());
+              s.append(left);
+              s.append(right);
               sp[-2] = Variant(std::move(s));
             } else {
               sp[-2] = concat(sp[-2], sp[-1]);
@@ -530,6 +532,7 @@ Variant Runtime::execute(Frame* entry) {
             (--sp)->clear();
             ++ip;
             NEXT_INSTRUCTION;
+          }
           op_CatN: {
             sp = concatParts(*ip, sp);
             ++ip;

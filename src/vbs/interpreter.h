@@ -2,6 +2,7 @@
 // What the interpreter's parts share: the call frame and the helpers on
 // values, variables and loops used by the instruction handlers.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -210,6 +211,20 @@ template <bool IsMod>
     return;
   }
   l = IsMod ? modulo(l, r) : intDivide(l, r);
+}
+
+// The text of an operand of &: a string as it is, an Integer or Long as its
+// digits written into buf. False for anything else (the general operator).
+[[gnu::always_inline]] inline bool concatText(const Variant& v, char (&buf)[16], std::string_view& out) {
+  if (v.isString()) {
+    out = v.rawString();
+    return true;
+  }
+  int64_t n;
+  if (!smallInt(v, n)) return false;
+  char* end = std::to_chars(buf, buf + sizeof buf, n).ptr;
+  out = std::string_view(buf, static_cast<size_t>(end - buf));
+  return true;
 }
 
 // A text compared with a numeric literal is read as a number.

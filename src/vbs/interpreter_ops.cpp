@@ -127,8 +127,10 @@ Variant* Runtime::concatParts(const Instr& in, Variant* sp) {
     Variant& p = parts[i];
     if (p.isObject()) p = p.valueOf();
     if (!p.isNull()) allNull = false;
-    if (p.isString()) {
-      total += p.rawString().size();
+    char digits[16];
+    std::string_view text;
+    if (concatText(p, digits, text)) {
+      total += text.size();  // Integer and Long digits are written again below
     } else if (!p.isNull() && !p.isEmpty()) {
       p = Variant(p.toString());
       total += p.rawString().size();
@@ -141,8 +143,11 @@ Variant* Runtime::concatParts(const Instr& in, Variant* sp) {
     checkLength(total);
     std::string s;
     s.reserve(total);
-    for (int i = 0; i < n; ++i)
-      if (parts[i].isString()) s.append(parts[i].rawString());
+    for (int i = 0; i < n; ++i) {
+      char digits[16];
+      std::string_view text;
+      if (concatText(parts[i], digits, text)) s.append(text);
+    }
     result = Variant(std::move(s));
   }
   clearSlots(parts, n);
@@ -163,18 +168,26 @@ Variant* Runtime::append(Frame* f, const Instr& in, Variant* sp) {
   Variant* v = variable(*this, f, in.k, in.a, in.b, Access::Write);
   if (v && v->isString()) {
     // Convert before appending: a failure leaves the variable as it was.
+    size_t total = v->rawString().size();
     for (int i = 0; i < n; ++i) {
       Variant& p = parts[i];
-      if (!p.isString() && !p.isNull() && !p.isEmpty()) p = Variant(p.toString());
+      char digits[16];
+      std::string_view text;
+      if (concatText(p, digits, text)) {
+        total += text.size();  // Integer and Long digits are written again below
+      } else if (!p.isNull() && !p.isEmpty()) {
+        p = Variant(p.toString());
+        total += p.rawString().size();
+      }
     }
-    size_t total = v->rawString().size();
-    for (int i = 0; i < n; ++i)
-      if (parts[i].isString()) total += parts[i].rawString().size();
     checkLength(total);
     std::string& s = v->mutableString();
     if (s.capacity() < total) s.reserve(std::max(total, s.size() * 2));
-    for (int i = 0; i < n; ++i)
-      if (parts[i].isString()) s.append(parts[i].rawString());
+    for (int i = 0; i < n; ++i) {
+      char digits[16];
+      std::string_view text;
+      if (concatText(parts[i], digits, text)) s.append(text);
+    }
   } else {
     Variant cur;
     if (v) {

@@ -12,6 +12,17 @@ Dim e
 AssertEq e & e, "", "Empty & Empty is an empty String"
 AssertEq TypeName(e & e), "String", "Empty & Empty type"
 AssertEq "a" & "b" & "c" & "d", "abcd", "chains"
+' Integer and Long digits, in a pair, a chain and appended in place.
+Dim small, big, neg
+small = CInt(-32768) : big = CLng(-2147483647) - 1 : neg = -7
+AssertEq "i" & small, "i-32768", "lowest Integer"
+AssertEq big & "L", "-2147483648L", "lowest Long"
+AssertEq small & big, "-32768-2147483648", "two numbers"
+AssertEq "<" & neg & ">" & 2147483647 & "|" & 0, "<-7>2147483647|0", "numbers in a chain"
+Dim built
+built = "n="
+built = built & neg & "," & small & "," & 1.5 & "," & 40000
+AssertEq built, "n=-7,-32768,1.5,40000", "numbers appended in place"
 AssertEq Null & Null & "z", "z", "Null chain with text"
 AssertTrue IsNull(Null & Null & Null), "all Null"
 

@@ -34,8 +34,10 @@ std::string Dictionary::lookupKey(const Variant& key) const {
   std::string out;
   switch (key.type()) {
     case vtString:
+      if (compareMode_ != 0) return "S" + foldCase(key.rawString());
+      out.reserve(key.rawString().size() + 1);
       out += 'S';
-      out += compareMode_ == 0 ? std::string(key.rawString()) : foldCase(key.rawString());
+      out += key.rawString();
       return out;
     case vtObject: {
       out += 'O';
