@@ -444,6 +444,7 @@ def a_long_list_is_counted_up_to_its_limit(ctx):
     cases = [(1000, 3, "-x_name", "", "Records 41 to 60 of more than 1000 (lists this long"),
              (1000, 60, "x_name", "", "Records 1181 to 1200 of more than 1200 (lists this long"),
              (CITIES, 125, "-x_city_id", "", f"Records 2481 to 2500 of {CITIES}"),
+             (1000, 125, "x_name", "", f"Records 2481 to 2500 of {CITIES}"),  # the last page ends the count
              (CITIES - 1, 2, "", "", f"Records 21 to 40 of more than {CITIES - 1} (lists this long"),
              (CITIES - 1, 2, "", "Aber", f"Records 21 to 40 (not counted: the search would read more than {CITIES - 1} records)"),
              (CITIES, 2, "x_name", "Aber", f"Records 21 to 40 of {aber}")]

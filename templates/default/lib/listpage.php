@@ -346,7 +346,7 @@ final class ListPage
                 }
             }
             if ($rows !== null) {
-                $total = $this->boundedCount();
+                $total = $this->boundedCount() ?? $this->endTotal($rows);
                 if ($total !== null) {
                     $this->pageNo = min($this->pageNo, max(1, (int)ceil($total / $n)));
                 }
@@ -356,7 +356,8 @@ final class ListPage
             if ($total === null) {
                 $rows = $this->rows($n + 1, ($this->pageNo - 1) * $n)->fetchAll();
                 $this->more = count($rows) > $n;
-                return [array_slice($rows, 0, $n), null];
+                $rows = array_slice($rows, 0, $n);
+                return [$rows, $this->endTotal($rows)];
             }
             $this->pageNo = min($this->pageNo, max(1, (int)ceil($total / $n)));
             $offset = ($this->pageNo - 1) * $n;
@@ -379,6 +380,12 @@ final class ListPage
         }
         $total = $rows ? (int)$rows[0]['tw_total'] : 0;
         return [$rows, $total];
+    }
+
+    /** An uncounted list's last page tells the total: the rows before it and its own. */
+    private function endTotal(array $rows): ?int
+    {
+        return !$this->more && $rows ? ($this->pageNo - 1) * $this->recPerPage + count($rows) : null;
     }
 
     /** The order's seeking, when the list can be paged by position. */
