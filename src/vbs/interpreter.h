@@ -207,7 +207,9 @@ template <bool IsMod>
 [[gnu::always_inline]] inline void arithIntDivide(Variant& l, const Variant& r) {
   int64_t a, b;
   if (smallInt(l, a) && smallInt(r, b) && b != 0 && b != -1) {
-    putIntResult(l, IsMod ? a % b : a / b, l.type() == vtInteger && r.type() == vtInteger);
+    // Both fit 32 bits and b is not -1: 32-bit division, the quicker one.
+    int32_t x = static_cast<int32_t>(a), y = static_cast<int32_t>(b);
+    putIntResult(l, IsMod ? x % y : x / y, l.type() == vtInteger && r.type() == vtInteger);
     return;
   }
   l = IsMod ? modulo(l, r) : intDivide(l, r);
