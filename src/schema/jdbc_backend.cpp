@@ -3,11 +3,13 @@
 // read through DatabaseMetaData: the tables and views and every column in
 // two calls, then the primary key, unique indexes and foreign keys of each
 // table. A query's result columns come from its prepared statement's
-// metadata, without running it. MySQL's enumeration and set values and
-// CHECK value lists, which the metadata does not carry, come from
-// information_schema.
+// metadata, without running it. On MySQL/MariaDB the keys, and the
+// enumeration and set values and CHECK value lists the metadata does not
+// carry, come from information_schema, one query per kind for the whole
+// database (jdbc_mysql_catalogue.h).
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -18,6 +20,7 @@
 #include "schema/ado_types.h"
 #include "schema/bridge.h"
 #include "schema/jdbc.h"
+#include "schema/jdbc_mysql_catalogue.h"
 #include "schema/jdbc_types.h"
 #include "schema/jni_env.h"
 #include "schema/jvm.h"
@@ -48,9 +51,9 @@ struct Api {
   jclass driverManager, properties, connection, metaData, resultSet, statement, rsMeta, string;
   jmethodID getConnection, setLoginTimeout, propsNew, setProperty;
   jmethodID connGetMetaData, connPrepare, connClose, connGetSchema, connGetCatalog;
-  jmethodID mdGetTables, mdGetColumns, mdGetPrimaryKeys, mdGetIndexInfo, mdGetImportedKeys,
-      mdGetQuote, mdGetCatalogs, mdGetSchemas, mdGetUserName, mdGetEscape;
-  jmethodID rsNext, rsGetString, rsGetInt, rsWasNull, rsClose, rsFindColumn;
+  jmethodID mdGetTables, mdGetColumns, mdGetPrimaryKeys, mdGetIndexInfo, mdGetImportedKeys, mdGetQuote,
+      mdGetCatalogs, mdGetSchemas, mdGetUserName, mdGetEscape;
+  jmethodID rsNext, rsGetString, rsGetInt, rsWasNull, rsClose, rsFindColumn, rsGetMetaData;
   jmethodID stGetMetaData, stClose, stSetString, stExecuteQuery;
   jmethodID mCount, mLabel, mName, mType, mTypeName, mPrecision, mScale, mNullable, mAutoInc, mTable;
 };
@@ -73,21 +76,22 @@ const Api& api(JNIEnv* env) {
     x->setProperty = jvm::method(env, x->properties, "setProperty",
                                  "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/Object;");
     x->connGetMetaData = jvm::method(env, x->connection, "getMetaData", "()Ljava/sql/DatabaseMetaData;");
-    x->connPrepare =
-        jvm::method(env, x->connection, "prepareStatement", "(Ljava/lang/String;)Ljava/sql/PreparedStatement;");
+    x->connPrepare = jvm::method(env, x->connection, "prepareStatement",
+                                 "(Ljava/lang/String;)Ljava/sql/PreparedStatement;");
     x->connClose = jvm::method(env, x->connection, "close", "()V");
     x->connGetSchema = jvm::method(env, x->connection, "getSchema", "()Ljava/lang/String;");
     x->connGetCatalog = jvm::method(env, x->connection, "getCatalog", "()Ljava/lang/String;");
     const char* s3 = "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;";
-    x->mdGetTables =
-        jvm::method(env, x->metaData, "getTables",
-                    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;[Ljava/lang/String;)Ljava/sql/ResultSet;");
+    x->mdGetTables = jvm::method(
+        env, x->metaData, "getTables",
+        "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;[Ljava/lang/String;)Ljava/sql/ResultSet;");
     x->mdGetColumns = jvm::method(
         env, x->metaData, "getColumns",
         "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)Ljava/sql/ResultSet;");
     x->mdGetPrimaryKeys = jvm::method(env, x->metaData, "getPrimaryKeys", s3);
-    x->mdGetIndexInfo = jvm::method(env, x->metaData, "getIndexInfo",
-                                    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)Ljava/sql/ResultSet;");
+    x->mdGetIndexInfo =
+        jvm::method(env, x->metaData, "getIndexInfo",
+                    "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;ZZ)Ljava/sql/ResultSet;");
     x->mdGetImportedKeys = jvm::method(env, x->metaData, "getImportedKeys", s3);
     x->mdGetQuote = jvm::method(env, x->metaData, "getIdentifierQuoteString", "()Ljava/lang/String;");
     x->mdGetCatalogs = jvm::method(env, x->metaData, "getCatalogs", "()Ljava/sql/ResultSet;");
@@ -100,6 +104,7 @@ const Api& api(JNIEnv* env) {
     x->rsWasNull = jvm::method(env, x->resultSet, "wasNull", "()Z");
     x->rsClose = jvm::method(env, x->resultSet, "close", "()V");
     x->rsFindColumn = jvm::method(env, x->resultSet, "findColumn", "(Ljava/lang/String;)I");
+    x->rsGetMetaData = jvm::method(env, x->resultSet, "getMetaData", "()Ljava/sql/ResultSetMetaData;");
     x->stGetMetaData = jvm::method(env, x->statement, "getMetaData", "()Ljava/sql/ResultSetMetaData;");
     x->stClose = jvm::method(env, x->statement, "close", "()V");
     x->stSetString = jvm::method(env, x->statement, "setString", "(ILjava/lang/String;)V");
@@ -230,8 +235,8 @@ class JdbcBackend : public BridgeBackend {
   void readColumns(JNIEnv* env, const std::string& tablePattern, std::vector<BridgeTableInfo>& tables,
                    const std::unordered_map<std::string, size_t>& byName);
   void readKeys(JNIEnv* env, BridgeTableInfo& t);
-  void readMySqlCatalogue(JNIEnv* env, const std::unordered_map<std::string, size_t>& byName,
-                          std::vector<BridgeTableInfo>& tables);
+  std::string catalogueQuery(JNIEnv* env, const std::string& sql, const std::vector<std::string>& params,
+                             const std::function<void(const std::vector<std::string>&)>& onRow);
   void typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view typeName, int32_t size, int32_t scale);
   Variant defaultOf(const std::string& text) const;
 
@@ -260,8 +265,8 @@ void JdbcBackend::typeColumn(BridgeColumn& c, int32_t sqlType, std::string_view 
     if (t.isFixedLength) c.adoAttributes |= ado::kFldFixed;
     return;
   }
-  ado::JdbcType t =
-      type_ == "oracle" ? ado::oracleType(typeName, sqlType, size, scale) : ado::jdbcType(sqlType, size, scale);
+  ado::JdbcType t = type_ == "oracle" ? ado::oracleType(typeName, sqlType, size, scale)
+                                      : ado::jdbcType(sqlType, size, scale);
   c.adoType = t.ado;
   c.size = t.size;
   if (t.isLong) c.adoAttributes |= ado::kFldLong;
@@ -305,7 +310,8 @@ bool filledBySequence(const std::string& defaultText) {
   return lower.find(".nextval") != std::string::npos || lower.find("nextval(") != std::string::npos;
 }
 
-void JdbcBackend::readColumns(JNIEnv* env, const std::string& tablePattern, std::vector<BridgeTableInfo>& tables,
+void JdbcBackend::readColumns(JNIEnv* env, const std::string& tablePattern,
+                              std::vector<BridgeTableInfo>& tables,
                               const std::unordered_map<std::string, size_t>& byName) {
   LocalFrame frame(env);
   const Api& a = api(env);
@@ -315,7 +321,7 @@ void JdbcBackend::readColumns(JNIEnv* env, const std::string& tablePattern, std:
   Rows rows(env, rs);
   const jint autoIncrementCol = rows.find("IS_AUTOINCREMENT");
   const jint generatedCol = rows.find("IS_GENERATEDCOLUMN");
-  std::vector<std::vector<std::pair<int32_t, BridgeColumn>>> columns(tables.size());
+  std::vector<std::vector<std::pair<int32_t, BridgeColumn> > > columns(tables.size());
   while (rows.next()) {
     auto it = byName.find(rows.text(3));
     if (it == byName.end()) continue;
@@ -342,7 +348,8 @@ void JdbcBackend::readColumns(JNIEnv* env, const std::string& tablePattern, std:
   }
   for (size_t i = 0; i < tables.size(); ++i) {
     auto& list = columns[i];
-    std::stable_sort(list.begin(), list.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
     for (auto& [pos, c] : list) tables[i].columns.push_back(std::move(c));
   }
 }
@@ -356,11 +363,11 @@ void JdbcBackend::readKeys(JNIEnv* env, BridgeTableInfo& t) {
   };
   {  // the primary key, in key order
     LocalFrame frame(env);
-    jobject rs =
-        env->CallObjectMethod(md_.get(), a.mdGetPrimaryKeys, catalogArg(env), schemaArg(env), toJava(env, t.name));
+    jobject rs = env->CallObjectMethod(md_.get(), a.mdGetPrimaryKeys, catalogArg(env), schemaArg(env),
+                                       toJava(env, t.name));
     check(env);
     Rows rows(env, rs);
-    std::vector<std::pair<int32_t, std::string>> key;
+    std::vector<std::pair<int32_t, std::string> > key;
     while (rows.next()) key.emplace_back(rows.number(5), rows.text(4));
     std::sort(key.begin(), key.end());
     for (size_t i = 0; i < key.size(); ++i) {
@@ -386,7 +393,7 @@ void JdbcBackend::readKeys(JNIEnv* env, BridgeTableInfo& t) {
                                        toJava(env, t.name), JNI_TRUE, JNI_TRUE);
     check(env);
     Rows rows(env, rs);
-    std::map<std::string, std::vector<std::string>> indexes;
+    std::map<std::string, std::vector<std::string> > indexes;
     while (rows.next()) {
       if (rows.number(7) == 0) continue;  // table statistics, no index
       bool nonUnique = rows.text(4) == "true" || rows.text(4) == "1";
@@ -401,8 +408,8 @@ void JdbcBackend::readKeys(JNIEnv* env, BridgeTableInfo& t) {
   }
   {  // foreign keys into the same catalogue and schema
     LocalFrame frame(env);
-    jobject rs =
-        env->CallObjectMethod(md_.get(), a.mdGetImportedKeys, catalogArg(env), schemaArg(env), toJava(env, t.name));
+    jobject rs = env->CallObjectMethod(md_.get(), a.mdGetImportedKeys, catalogArg(env), schemaArg(env),
+                                       toJava(env, t.name));
     check(env);
     Rows rows(env, rs);
     struct Part {
@@ -431,12 +438,12 @@ void JdbcBackend::readKeys(JNIEnv* env, BridgeTableInfo& t) {
   }
 }
 
-// Enumeration and set values, and CHECK (column IN (...)) lists, read from
-// information_schema (the JDBC metadata carries neither).
-void JdbcBackend::readMySqlCatalogue(JNIEnv* env, const std::unordered_map<std::string, size_t>& byName,
-                                     std::vector<BridgeTableInfo>& tables) {
+// One catalogue query through a prepared statement of the connection.
+std::string JdbcBackend::catalogueQuery(JNIEnv* env, const std::string& sql,
+                                        const std::vector<std::string>& params,
+                                        const std::function<void(const std::vector<std::string>&)>& onRow) {
   const Api& a = api(env);
-  auto query = [&](const char* sql, auto&& onRow) {
+  try {
     LocalFrame frame(env);
     jobject st = env->CallObjectMethod(conn_.get(), a.connPrepare, toJava(env, sql));
     check(env);
@@ -448,41 +455,26 @@ void JdbcBackend::readMySqlCatalogue(JNIEnv* env, const std::unordered_map<std::
         env->ExceptionClear();
       }
     } closer{env, st};
-    env->CallVoidMethod(st, a.stSetString, 1, toJava(env, catalog_));
-    check(env);
+    for (size_t i = 0; i < params.size(); ++i) {
+      env->CallVoidMethod(st, a.stSetString, static_cast<jint>(i + 1), toJava(env, params[i]));
+      check(env);
+    }
     jobject rs = env->CallObjectMethod(st, a.stExecuteQuery);
     check(env);
+    jobject meta = env->CallObjectMethod(rs, a.rsGetMetaData);
+    check(env);
+    const jint count = env->CallIntMethod(meta, a.mCount);
+    check(env);
     Rows rows(env, rs);
-    while (rows.next()) onRow(rows);
-  };
-  query(
-      "SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE, COLUMN_TYPE FROM information_schema.COLUMNS "
-      "WHERE TABLE_SCHEMA = ? AND DATA_TYPE IN ('enum', 'set')",
-      [&](Rows& row) {
-        auto it = byName.find(row.text(1));
-        if (it == byName.end()) return;
-        std::string column = row.text(2);
-        for (BridgeColumn& c : tables[it->second].columns) {
-          if (c.name != column) continue;
-          c.isEnum = row.text(3) == "enum";
-          c.isSet = !c.isEnum;
-          c.dataTypeName = c.isEnum ? "enum" : "set";
-          c.nativeType = c.isEnum ? 247 : 248;
-          c.tagValues = tagValueLines(mysqlEnumValues(row.text(4)));
-        }
-      });
-  std::vector<std::vector<std::string>> clauses(tables.size());
-  try {
-    query(
-        "SELECT TABLE_NAME, CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = ?",
-        [&](Rows& row) {
-          auto it = byName.find(row.text(1));
-          if (it != byName.end()) clauses[it->second].push_back(row.text(2));
-        });
-  } catch (const JavaError&) {
-    // A server without check constraints has no lists to offer.
+    std::vector<std::string> cells(static_cast<size_t>(count));
+    while (rows.next()) {
+      for (jint i = 0; i < count; ++i) cells[static_cast<size_t>(i)] = rows.text(i + 1);
+      onRow(cells);
+    }
+    return {};
+  } catch (const JavaError& e) {
+    return e.message.empty() ? std::string("The catalogue query failed") : e.message;
   }
-  for (size_t i = 0; i < tables.size(); ++i) applyCheckLists(clauses[i], tables[i].columns);
 }
 
 std::string JdbcBackend::readTables(std::string_view filter, std::vector<BridgeTableInfo>& out) {
@@ -514,9 +506,18 @@ std::string JdbcBackend::readTables(std::string_view filter, std::vector<BridgeT
     std::unordered_map<std::string, size_t> byName;
     for (size_t i = 0; i < tables.size(); ++i) byName.emplace(tables[i].name, i);
     if (!tables.empty()) readColumns(env, tablePattern, tables, byName);
-    for (BridgeTableInfo& t : tables)
-      if (t.type == "TABLE") readKeys(env, t);
-    if (type_ == "mysql" && !tables.empty()) readMySqlCatalogue(env, byName, tables);
+    if (type_ == "mysql") {
+      // Keys come in bulk: per-table key metadata costs MySQL drivers a catalogue query per table.
+      auto query = [&](const std::string& sql, const std::vector<std::string>& params,
+                       const std::function<void(const std::vector<std::string>&)>& onRow) {
+        return catalogueQuery(env, sql, params, onRow);
+      };
+      if (!tables.empty())
+        if (std::string e = readMySqlCatalogue(query, catalog_, filter, byName, tables); !e.empty()) return e;
+    } else {
+      for (BridgeTableInfo& t : tables)
+        if (t.type == "TABLE") readKeys(env, t);
+    }
     out = std::move(tables);
     return {};
   } catch (const JavaError& e) {
@@ -607,7 +608,7 @@ std::string JdbcBackend::describeQuery(std::string_view sql, BridgeTableInfo& ou
       if (readTables(source, one).empty())
         for (BridgeTableInfo& t : one) catalogue.push_back(std::move(t));
     }
-    std::vector<std::pair<std::string, std::string>> origins(results.size());
+    std::vector<std::pair<std::string, std::string> > origins(results.size());
     for (size_t i = 0; i < results.size(); ++i) {
       const Result& r = results[i];
       BridgeColumn c;
@@ -667,7 +668,8 @@ std::unique_ptr<BridgeBackend> connectJdbc(const BridgeConnectParams& p, std::st
     for (const std::string& jar : jarList(settingOf(p, jdbcDriverSetting(type)))) {
       std::error_code ec;
       if (type == p.dbType && !std::filesystem::is_regular_file(jar, ec)) {
-        error = "The JDBC driver JAR \"" + jar + "\" (setting " + std::string(driverSetting) + ") does not exist";
+        error =
+            "The JDBC driver JAR \"" + jar + "\" (setting " + std::string(driverSetting) + ") does not exist";
         return nullptr;
       }
       if (std::find(classPath.begin(), classPath.end(), jar) == classPath.end()) classPath.push_back(jar);
