@@ -7,6 +7,8 @@
 
 #include "core/agp.h"
 #include "model/database.h"
+#include "schema/ado_types.h"
+#include "schema/bridge.h"
 #include "schema/jdbc.h"
 #include "schema/loaders.h"
 #include "schema/mariadb_fixture.h"
@@ -36,7 +38,55 @@ class JdbcMariaDbTest : public testing::MariaDbTest {
            Variant("utf-8"));
     return proj;
   }
+  // Each table's keys as the bridge reads them by one connection method:
+  // "table: primary key a,b; unique c; foreign key name: a,b -> t(x,y)".
+  std::vector<std::string> keys(const std::string& method, const std::string& database,
+                                const std::string& filter) {
+    auto b = makeRef<DBBridge>();
+    b->Initialize();
+    b->SetDBType("mysql");
+    b->Connect(server().host(), database, testing::kReader, testing::kReaderPassword, server().port(), method,
+               "", "utf-8", "`");
+    EXPECT_EQ(b->GetLastError(), "") << method;
+    auto tables = b->GetTables(filter);
+    std::vector<std::string> out;
+    auto join = [](const std::vector<std::string>& v) {
+      std::string s;
+      for (const std::string& x : v) s += (s.empty() ? "" : ",") + x;
+      return s;
+    };
+    for (int32_t i = 0; i < tables->Count(); ++i) {
+      const BridgeTableInfo& t = tables->Item(i)->info();
+      std::string line = t.name + ": primary key " + t.pkField + "; unique";
+      for (const BridgeColumn& c : t.columns) {
+        if (c.unique) line += " " + c.name;
+        if (c.adoAttributes & ado::kFldKeyColumn) line += " (key column " + c.name + ")";
+      }
+      for (const BridgeForeignKey& fk : t.foreignKeys)
+        line += "; foreign key " + fk.name + ": " + join(fk.columns) + " -> " + fk.refTable + "(" +
+                join(fk.refColumns) + ")";
+      out.push_back(std::move(line));
+    }
+    return out;
+  }
 };
+
+// Keys come from another place on each route (MySQL's catalogue read in bulk
+// through the Java driver): the primary key in key order, single-column
+// unique indexes and foreign keys are the same, for the whole database and
+// for one table.
+TEST_F(JdbcMariaDbTest, KeysReadThroughTheJavaDriverAreTheNativeOnes) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {testing::kShopDb, ""}, {testing::kShopDb, "order lines"}, {testing::kShopDb, "Kunden"}, {"tw_rel", ""},
+      {"tw_rel", "visits"},
+  };
+  for (const auto& [database, filter] : cases) {
+    SCOPED_TRACE(database + " " + filter);
+    std::vector<std::string> native = keys("native", database, filter);
+    EXPECT_EQ(native.size(), filter.empty() ? std::max<size_t>(native.size(), 4) : 1u);
+    EXPECT_THAT(keys("JDBC", database, filter), ElementsAreArray(native));
+  }
+}
 
 TEST_F(JdbcMariaDbTest, AProjectReadThroughTheJavaDriverIsTheNativeOne) {
   Ref<AGP> native = load("native");
@@ -45,8 +95,9 @@ TEST_F(JdbcMariaDbTest, AProjectReadThroughTheJavaDriverIsTheNativeOne) {
   ASSERT_EQ(AGP::ProjErr(), "");
   EXPECT_TRUE(JVMLoaded());
   for (const auto& [name, sql] : std::vector<std::pair<std::string, std::string>>{
-           {"cv_lines", "SELECT l.`order id`, l.`line no`, l.qty * 2 AS twice, b.total, l.note FROM `order lines` l "
-                        "JOIN `big orders` b ON b.`order id` = l.`order id`"},
+           {"cv_lines",
+            "SELECT l.`order id`, l.`line no`, l.qty * 2 AS twice, b.total, l.note FROM `order lines` l "
+            "JOIN `big orders` b ON b.`order id` = l.`order id`"},
            {"cv_kunden", "SELECT * FROM Kunden"}}) {
     for (AGP* p : {native.get(), jdbc.get()}) {
       LoadCustomView(*p, Variant(name), Variant(sql), Variant(false));
