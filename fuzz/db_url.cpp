@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        });
   try {
     tw::cli::DbUrl u = tw::cli::parseUrl(url);
-    check(u.type == "sqlite" || u.type == "mysql" || u.type == "postgresql");
+    check(u.type == "sqlite" || u.type == "mysql" || u.type == "postgresql" || u.type == "oracle");
     if (telling) check(tw::cli::describe(u).find(secret) == std::string::npos);
   } catch (const tw::cli::CliError& e) {
     check(e.code() == tw::cli::kExitUsage);
