@@ -17,7 +17,7 @@ packages=(
   lua5.4
   # Java database connections: a Java runtime with its JNI headers (the engine loads libjvm.so at run time) and Debian's JDBC drivers for MariaDB/MySQL, SQLite and PostgreSQL
   default-jdk-headless libmariadb-java libxerial-sqlite-jdbc-java libpostgresql-jdbc-java
-  # tarnwick studio: the embedded HTTP server (header-only cpp-httplib)
+  # tarnwick studio: the embedded HTTP server (cpp-httplib: its header and shared library)
   libcpp-httplib-dev
 )
 

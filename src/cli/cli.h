@@ -68,6 +68,7 @@ void addHelpCommands(CLI::App& app, Commands& out);        // help, man
 void addCompletionCommands(CLI::App& app, Commands& out);  // completion, __complete
 void addServeCommands(CLI::App& app, Commands& out);       // serve
 void addSettingsCommands(CLI::App& app, Commands& out);    // settings
+void addStudioCommands(CLI::App& app, Commands& out);      // studio
 
 // The config sections, or the setting names of one section (empty when
 // there is no such section).

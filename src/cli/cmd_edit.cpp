@@ -251,26 +251,6 @@ int runAddChart(const ChartOptions& o) {
 
 // ---------------------------------------------------------------- reorder, remove
 
-template <class Collection>
-void moveTo(Collection& items, const std::string& name, long position, const std::string& what,
-            const std::string& where = {}) {
-  auto order = items.inSequence();
-  std::vector<std::string> names;
-  for (auto* e : order) names.push_back(e->Key());
-  auto* element = items.Item(Variant(name));
-  if (!element)
-    throw usageError("no " + what + " \"" + name + "\"" + (where.empty() ? "" : " in " + where) +
-                     suggestion(name, names));
-  long count = static_cast<long>(order.size());
-  if (position < 1 || position > count)
-    throw usageError("position " + std::to_string(position) + " is outside 1.." + std::to_string(count));
-  order.erase(std::find(order.begin(), order.end(), element));
-  order.insert(order.begin() + (position - 1), element);
-  using Element = std::remove_pointer_t<decltype(element)>;
-  for (size_t i = 0; i < order.size(); ++i)
-    order[i]->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(i + 1)));
-}
-
 struct ReorderOptions {
   std::string project;
   std::vector<std::string> args;

@@ -23,19 +23,13 @@ struct SettingsOptions {
   bool unusedOnly = false;
 };
 
-// How a setting is used: by the template, by the engine itself, or by
-// nothing at all. Empty when no template could be read.
-std::string usage(const SettingInfo& s, const WordSet* words) {
-  if (!words) return s.engineReads ? "engine" : "";
-  if (words->count(s.name)) return "template";
-  return s.engineReads ? "engine" : "unused";
-}
-
 std::string inputText(const SettingInfo& s) {
   if (s.input == "choice") {
     std::string text = "one of";
     for (size_t i = 0; i < s.choices.size(); ++i)
-      text += (i == 0 ? " " : i + 1 == s.choices.size() ? " or " : ", ") +
+      text += (i == 0                      ? " "
+               : i + 1 == s.choices.size() ? " or "
+                                           : ", ") +
               (s.choices[i].empty() ? std::string("(empty)") : s.choices[i]);
     return text;
   }
@@ -47,18 +41,6 @@ std::string inputText(const SettingInfo& s) {
   if (s.input == "path") return "a file or folder";
   if (s.input == "fixed") return "kept by the engine";
   return "text";
-}
-
-std::string settingJsonObject(const SettingInfo& s, const WordSet* words) {
-  std::string out = "{\"section\": " + jsonString(s.section) + ", \"name\": " + jsonString(s.name) +
-                    ", \"type\": " + jsonString(s.type) + ", \"default\": " + jsonValue(s.defaultValue) +
-                    ", \"group\": " + jsonString(s.group) + ", \"input\": " + jsonString(s.input) +
-                    ", \"choices\": " + jsonList(s.choices) + ", \"description\": " + jsonString(s.description) +
-                    ", \"file\": " + (s.fileSave ? "true" : "false") +
-                    ", \"user_default\": " + (s.regSave ? "true" : "false");
-  std::string used = usage(s, words);
-  out += ", \"used\": " + (used.empty() ? std::string("null") : jsonString(used)) + "}";
-  return out;
 }
 
 std::string sectionName(const std::string& given) {
@@ -83,7 +65,7 @@ int describe(const SettingsOptions& o, const std::string& section, const WordSet
                      suggestion(o.describe, names));
   if (o.json) {
     std::cout << "[";
-    for (size_t i = 0; i < found.size(); ++i) std::cout << (i ? ",\n " : "") << settingJsonObject(*found[i], words);
+    for (size_t i = 0; i < found.size(); ++i) std::cout << (i ? ",\n " : "") << settingJson(*found[i], words);
     std::cout << "]\n";
     return kExitOk;
   }
@@ -93,16 +75,18 @@ int describe(const SettingsOptions& o, const std::string& section, const WordSet
     std::cout << bold(s.name) << " (" << s.section << " setting)\n";
     std::cout << "  " << (s.description.empty() ? "(no description)" : s.description) << '\n';
     std::cout << "  Type:     " << s.type << ", " << inputText(s) << '\n';
-    std::string def = s.defaultValue.isEmpty() ? std::string("(none)") : "\"" + displayValue(s.defaultValue) + "\"";
+    std::string def =
+        s.defaultValue.isEmpty() ? std::string("(none)") : "\"" + displayValue(s.defaultValue) + "\"";
     if (s.regSave) def += " (user default: tarnwick config set " + s.section + " " + s.name + " VALUE)";
     std::cout << "  Default:  " << def << '\n';
     std::cout << "  Group:    " << s.group << '\n';
-    std::cout << "  Kept in:  " << (s.fileSave ? "the project file" : "nowhere: the engine sets it for a run") << '\n';
-    std::string used = usage(s, words);
-    std::string usedText = used == "template"  ? "the template (" + templ + ")"
-                           : used == "engine"  ? "the engine itself"
-                           : used == "unused"  ? "nothing: the template (" + templ + ") does not read it"
-                                               : "(no template to look in)";
+    std::cout << "  Kept in:  " << (s.fileSave ? "the project file" : "nowhere: the engine sets it for a run")
+              << '\n';
+    std::string used = settingUse(s, words);
+    std::string usedText = used == "template" ? "the template (" + templ + ")"
+                           : used == "engine" ? "the engine itself"
+                           : used == "unused" ? "nothing: the template (" + templ + ") does not read it"
+                                              : "(no template to look in)";
     std::cout << "  Used by:  " << usedText << '\n';
     if (s.fileSave && s.input != "fixed") {
       std::string where = s.section == "Project"    ? ""
@@ -125,8 +109,10 @@ int runSettings(const SettingsOptions& o) {
     Ref<AGP> proj = loadProject(o.project);
     templ = proj->str("Template");
   }
-  if (templ.empty()) templ = resolveTemplatePath(RegRead("HKCU", engine().regProject, "Template").toString());
-  else templ = resolveTemplatePath(templ);
+  if (templ.empty())
+    templ = resolveTemplatePath(RegRead("HKCU", engine().regProject, "Template").toString());
+  else
+    templ = resolveTemplatePath(templ);
   WordSet words;
   bool haveWords = false;
   if (!templ.empty()) {
@@ -143,10 +129,11 @@ int runSettings(const SettingsOptions& o) {
 
   std::vector<const SettingInfo*> list;
   for (const SettingInfo& s : settingsCatalogue())
-    if ((section.empty() || s.section == section) && (!o.unusedOnly || usage(s, w) == "unused")) list.push_back(&s);
+    if ((section.empty() || s.section == section) && (!o.unusedOnly || settingUse(s, w) == "unused"))
+      list.push_back(&s);
   if (o.json) {
     std::cout << "[";
-    for (size_t i = 0; i < list.size(); ++i) std::cout << (i ? ",\n " : "\n ") << settingJsonObject(*list[i], w);
+    for (size_t i = 0; i < list.size(); ++i) std::cout << (i ? ",\n " : "\n ") << settingJson(*list[i], w);
     std::cout << "\n]\n";
     return kExitOk;
   }
@@ -172,16 +159,19 @@ int runSettings(const SettingsOptions& o) {
       std::cout << "  " << g << '\n';
       for (const SettingInfo* s : ofSection) {
         if (s->group != g) continue;
-        std::string used = usage(*s, w);
+        std::string used = settingUse(*s, w);
         if (used == "unused") ++unused;
         std::string shown = s->defaultValue.isEmpty() ? "" : displayValue(s->defaultValue);
         std::string def = shown.empty() ? "" : " [" + shown + "]";
-        std::cout << "    " << (used == "unused" ? "- " : "  ") << s->name << std::string(width - s->name.size() + 2, ' ')
-                  << s->type << std::string(typeWidth - s->type.size() + 2, ' ') << s->description << def << '\n';
+        std::cout << "    " << (used == "unused" ? "- " : "  ") << s->name
+                  << std::string(width - s->name.size() + 2, ' ') << s->type
+                  << std::string(typeWidth - s->type.size() + 2, ' ') << s->description << def << '\n';
       }
     }
   }
-  if (w && unused) info("\n- marks the " + std::to_string(unused) + " settings that neither the template nor the engine reads.");
+  if (w && unused)
+    info("\n- marks the " + std::to_string(unused) +
+         " settings that neither the template nor the engine reads.");
   return kExitOk;
 }
 
@@ -189,13 +179,15 @@ int runSettings(const SettingsOptions& o) {
 
 void addSettingsCommands(CLI::App& app, Commands& out) {
   auto o = std::make_shared<SettingsOptions>();
-  CLI::App* sub = app.add_subcommand("settings", "List every setting with its type, default, purpose and use");
+  CLI::App* sub =
+      app.add_subcommand("settings", "List every setting with its type, default, purpose and use");
   sub->add_option("SECTION", o->section, "Project, Database, Table, Field or Chart");
   sub->add_option("--describe", o->describe, "Everything about one setting");
   sub->add_option("-p,--project", o->project, "Look for the settings in this project's template");
   sub->add_option("--template", o->templ, "Look for the settings in this template (archive or folder)");
   sub->add_flag("--json", o->json, "Print JSON");
-  sub->add_flag("--unused", o->unusedOnly, "Only the settings that neither the template nor the engine reads");
+  sub->add_flag("--unused", o->unusedOnly,
+                "Only the settings that neither the template nor the engine reads");
   sub->footer(
       "Settings are listed by section and purpose group (list, edit, search, view, security,\n"
       "appearance, ...), each with its declared type, description and default in [brackets].\n"

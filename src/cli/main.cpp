@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
   addGenerateCommands(app, commands);
   addServeCommands(app, commands);
   addSettingsCommands(app, commands);
+  addStudioCommands(app, commands);
   addConfigCommands(app, commands);
   addHelpCommands(app, commands);
   addCompletionCommands(app, commands);

@@ -1,10 +1,10 @@
 #include "cli/settings_catalogue.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "cli/cli.h"
 #include "cli/embedded.h"
@@ -38,7 +38,8 @@ std::vector<std::string> splitTabs(std::string_view line) {
   size_t start = 0;
   for (;;) {
     size_t tab = line.find('\t', start);
-    cells.emplace_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    cells.emplace_back(
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
     if (tab == std::string_view::npos) return cells;
     start = tab + 1;
   }
@@ -85,9 +86,9 @@ const std::vector<std::string>& settingSections() {
 
 const std::vector<std::string>& settingGroups() {
   static const std::vector<std::string> groups = {
-      "general", "list",     "view",   "edit",   "search", "lookup", "validation", "format",   "appearance",
-      "security", "export",  "report", "chart",  "upload", "output", "php",        "email",    "database",
-      "schema",   "internal", "other"};
+      "general", "list",       "view",     "edit",     "search", "lookup",   "validation",
+      "format",  "appearance", "security", "export",   "report", "chart",    "upload",
+      "output",  "php",        "email",    "database", "schema", "internal", "other"};
   return groups;
 }
 
@@ -124,14 +125,17 @@ const std::vector<SettingInfo>& settingsCatalogue() {
             size_t start = 0;
             for (;;) {
               size_t bar = rest.find('|', start);
-              info.choices.push_back(rest.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+              info.choices.push_back(
+                  rest.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
               if (bar == std::string::npos) break;
               start = bar + 1;
             }
           }
         } else {
           info.group = "other";
-          info.input = d.dataType == "Boolean" ? "bool" : d.dataType == "String" || d.dataType == "Variant" ? "text" : "int";
+          info.input = d.dataType == "Boolean"                             ? "bool"
+                       : d.dataType == "String" || d.dataType == "Variant" ? "text"
+                                                                           : "int";
         }
         out.push_back(std::move(info));
       }
@@ -151,8 +155,30 @@ std::vector<std::string> staleCatalogueLines() {
   std::vector<std::string> out;
   for (const auto& [key, line] : catalogueLines()) {
     size_t tab = key.find('\t');
-    if (!findSettingInfo(key.substr(0, tab), key.substr(tab + 1))) out.push_back(key.substr(0, tab) + " " + key.substr(tab + 1));
+    if (!findSettingInfo(key.substr(0, tab), key.substr(tab + 1)))
+      out.push_back(key.substr(0, tab) + " " + key.substr(tab + 1));
   }
+  return out;
+}
+
+// How a setting is used: by the template, by the engine itself, or by
+// nothing at all. Empty when no template could be read.
+std::string settingUse(const SettingInfo& s, const WordSet* words) {
+  if (!words) return s.engineReads ? "engine" : "";
+  if (words->count(s.name)) return "template";
+  return s.engineReads ? "engine" : "unused";
+}
+
+std::string settingJson(const SettingInfo& s, const WordSet* words) {
+  std::string out = "{\"section\": " + jsonString(s.section) + ", \"name\": " + jsonString(s.name) +
+                    ", \"type\": " + jsonString(s.type) + ", \"default\": " + jsonValue(s.defaultValue) +
+                    ", \"group\": " + jsonString(s.group) + ", \"input\": " + jsonString(s.input) +
+                    ", \"choices\": " + jsonList(s.choices) +
+                    ", \"description\": " + jsonString(s.description) +
+                    ", \"file\": " + (s.fileSave ? "true" : "false") +
+                    ", \"user_default\": " + (s.regSave ? "true" : "false");
+  std::string used = settingUse(s, words);
+  out += ", \"used\": " + (used.empty() ? std::string("null") : jsonString(used)) + "}";
   return out;
 }
 
@@ -186,8 +212,8 @@ void addWords(std::string_view text, WordSet& words) {
 
 void addFolderWords(const fs::path& folder, WordSet& words) {
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(folder, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (!it->is_regular_file(ec) || it->file_size(ec) > 4 * 1024 * 1024) continue;
     std::ifstream in(it->path(), std::ios::binary);
     std::ostringstream text;

@@ -54,6 +54,14 @@ std::vector<std::string> staleCatalogueLines();
 using WordSet = std::unordered_set<std::string, NoCaseHash, NoCaseEqual>;
 WordSet templateWords(const std::string& templ);
 
+// How a setting is used: "template" (its name is among the template's
+// words), "engine" (the engine itself reads it) or "unused"; without
+// template words "engine" or empty.
+std::string settingUse(const SettingInfo& s, const WordSet* words);
+// One setting as a JSON object (section, name, type, default, group, input,
+// choices, description, file, user_default, used).
+std::string settingJson(const SettingInfo& s, const WordSet* words);
+
 // The template a project names, made absolute (${TARNWICK_TEMPLATES}
 // expanded); empty when none is named.
 std::string resolveTemplatePath(const std::string& value);

@@ -8,6 +8,7 @@
     run_e2e.py browser  --work DIR --artifacts DIR
     run_e2e.py realworld --work DIR --db sqlite|mariadb   databases shaped like real ones
     run_e2e.py regen    --work DIR          a new user's project generated again and again
+    run_e2e.py studio   --work DIR --artifacts DIR   the studio in chromium: edit, reorder, generate, preview
 
 The application is the one the tarnwick command generates with the default
 template from the sample database and sample-project.txt (give --tarnwick and
@@ -336,14 +337,16 @@ def cmd_realworld(args):
     return 1 if failed or not passed else 0
 
 
-def cmd_browser(args):
+def browser_modules(args, script):
+    """Debian's chromium, node and playwright-core (installed by npm into a
+    folder of the build tree, not the source tree) with the test script
+    beside it: (node, folder, chromium). Skips when a tool is missing."""
     lib.need("php", "php-cli")
     node = lib.need("node", "nodejs")
     npm = lib.need("npm", "npm")
     chromium = os.environ.get("TW_CHROMIUM", "/usr/bin/chromium")
     if not os.path.exists(chromium):
         lib.skip(f"{chromium} is not installed (Debian package chromium); run scripts/install-deps.sh")
-    # playwright-core goes into a folder of the build tree, not the source tree
     src = os.path.join(lib.HERE, "browser")
     mods = os.path.join(os.path.dirname(os.path.abspath(args.work)), "browser-node")
     os.makedirs(mods, exist_ok=True)
@@ -360,7 +363,12 @@ def cmd_browser(args):
             lib.skip("npm ci could not install playwright-core")
         with open(stamp, "w") as f:
             f.write(lock)
-    shutil.copy(os.path.join(src, "browser-test.mjs"), mods)
+    shutil.copy(os.path.join(src, script), mods)
+    return node, mods, chromium
+
+
+def cmd_browser(args):
+    node, mods, chromium = browser_modules(args, "browser-test.mjs")
     ctx, cleanup = setup_app(args, "sqlite")
     os.makedirs(args.artifacts, exist_ok=True)
     try:
@@ -382,6 +390,11 @@ def cmd_browser(args):
     return code
 
 
+def cmd_studio(args):
+    import test_studio
+    return test_studio.run(args, browser_modules(args, "studio-test.mjs"))
+
+
 def cmd_regen(args):
     import test_regen
     return test_regen.run(args)
@@ -389,7 +402,7 @@ def cmd_regen(args):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser", "realworld", "regen"])
+    ap.add_argument("command", choices=["samples", "lint", "http", "links", "browser", "realworld", "regen", "studio"])
     ap.add_argument("--work", required=True, help="scratch folder (emptied first)")
     ap.add_argument("--db", choices=["sqlite", "mariadb", "postgres"], default="sqlite")
     ap.add_argument("--artifacts", default=None, help="where the browser test saves screenshots")
@@ -406,7 +419,8 @@ def main():
     if args.artifacts is None:
         args.artifacts = os.path.join(args.work, "..", "artifacts")
     return {"samples": cmd_samples, "lint": cmd_lint, "http": cmd_http, "links": cmd_links,
-            "browser": cmd_browser, "realworld": cmd_realworld, "regen": cmd_regen}[args.command](args)
+            "browser": cmd_browser, "realworld": cmd_realworld, "regen": cmd_regen,
+            "studio": cmd_studio}[args.command](args)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,93 @@
+#pragma once
+// tarnwick studio: the project editor in the browser. A Session holds the
+// open project and carries out the page's requests on the engine's thread;
+// studio_server.cpp serves the page and the JSON API on 127.0.0.1 and hands
+// every request that touches the project to that thread.
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/objects.h"
+#include "core/agp.h"
+
+namespace tw::cli::studio {
+
+// The request's parameters (query and form), in the order given.
+using Params = std::multimap<std::string, std::string>;
+
+struct Reply {
+  int status = 200;
+  std::string body;  // JSON
+};
+
+// What a generation run reports while it runs and when it ended; read by
+// the server's threads without going through the engine's thread.
+struct Progress {
+  std::mutex mutex;
+  bool running = false;
+  std::string target;  // "destination" or "preview"
+  std::string caption, info;
+  int position = 0;  // 0..100
+  std::string result;  // JSON of the last run that ended (written, skipped, warnings), or of its failure
+  int runs = 0;         // runs ended so far
+  int previewRuns = 0;  // preview runs that ended well, with the preview served
+  std::atomic<bool> cancel{false};
+};
+
+class Session {
+ public:
+  Session(std::string projectFile, std::string previewFolder, Progress& progress);
+  ~Session();
+
+  // The API; each runs on the engine's thread.
+  Reply tree();
+  Reply settings(const Params& p);
+  Reply set(const Params& p);
+  Reply reorder(const Params& p);
+  Reply addView(const Params& p);
+  Reply addReport(const Params& p);
+  Reply addChart(const Params& p);
+  Reply remove(const Params& p);
+  Reply undo();
+  Reply save();
+  Reply check();
+  Reply sync(const Params& p);
+  // A generation run into the destination or the preview folder; its
+  // progress and result go to the Progress.
+  void generate(bool preview);
+
+  bool dirty() const { return !undo_.empty() || changedSinceSave_; }
+  // The preview is older than the project in memory.
+  bool previewStale() const { return previewStale_; }
+  bool hasPreview() const { return !previewFolder_.empty(); }
+  // A private folder of this session (undo snapshots, logs).
+  const std::string& scratchFolder() const { return scratch_; }
+
+ private:
+  struct UndoStep {
+    std::string what;
+    std::string snapshot;  // a project file holding the state before the step, or
+    std::string table, field, chart;  // the object whose settings `old` holds
+    bool database = false;
+    std::vector<std::pair<std::string, Variant>> old;
+  };
+  void snapshot(const std::string& what);
+  void changed();
+  std::string fileHash() const;
+
+  std::string file_;
+  std::string previewFolder_;
+  std::string scratch_;
+  Progress& progress_;
+  Ref<AGP> proj_;
+  std::string savedHash_;
+  std::vector<UndoStep> undo_;
+  int snapshots_ = 0;
+  bool changedSinceSave_ = false;
+  bool previewStale_ = true;
+  bool templateExtracted_ = false;
+};
+
+}  // namespace tw::cli::studio

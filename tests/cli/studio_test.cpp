@@ -1,0 +1,309 @@
+// tarnwick studio: the JSON API through HTTP on 127.0.0.1, as the page uses
+// it, and who may use it.
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <gmock/gmock.h>
+#include <httplib.h>
+
+#include <regex>
+
+#include "cli_fixture.h"
+
+namespace tw::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class StudioTest : public CliTest {
+ protected:
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) close(out_);
+    CliTest::TearDown();
+  }
+
+  // Starts `tarnwick studio` on the project and reads its address.
+  void start(const fs::path& project, std::vector<std::string> extra = {"--no-preview"}) {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    std::vector<std::string> envText = environment();
+    std::vector<std::string> program = {TARNWICK_CLI, "studio", project.string(), "--no-browser"};
+    program.insert(program.end(), extra.begin(), extra.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      dup2(pipeFds[1], 1);
+      int null = open("/dev/null", O_RDONLY);
+      dup2(null, 0);
+      close(pipeFds[0]);
+      close(pipeFds[1]);
+      exec(program, envText);
+    }
+    close(pipeFds[1]);
+    out_ = pipeFds[0];
+    std::string output;
+    std::smatch m;
+    const std::regex address("http://127\\.0\\.0\\.1:([0-9]+)/\\?token=([0-9a-f]+)");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!std::regex_search(output, m, address)) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << output;
+      pollfd fd{out_, POLLIN, 0};
+      if (poll(&fd, 1, 200) <= 0) continue;
+      char buf[4096];
+      ssize_t n = ::read(out_, buf, sizeof buf);
+      ASSERT_GT(n, 0) << "the studio ended: " << output;
+      output.append(buf, static_cast<size_t>(n));
+    }
+    port_ = std::stoi(m[1]);
+    token_ = m[2];
+  }
+
+  httplib::Client client() {
+    httplib::Client c("127.0.0.1", port_);
+    c.set_read_timeout(120, 0);
+    return c;
+  }
+  httplib::Headers headers() const { return {{"X-Tarnwick-Token", token_}}; }
+
+  struct Answer {
+    int status = 0;
+    std::string body;
+  };
+  Answer get(const std::string& path, const httplib::Params& params = {}) {
+    auto r = client().Get(path, params, headers());
+    return r ? Answer{r->status, r->body} : Answer{};
+  }
+  Answer post(const std::string& path, const httplib::Params& params = {}) {
+    auto r = client().Post(path, headers(), params);
+    return r ? Answer{r->status, r->body} : Answer{};
+  }
+
+  // Polls the progress until `runs` generation runs ended; their result.
+  std::string waitForRuns(int runs, const std::string& counter = "runs") {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    const std::regex count("\"" + counter + "\": ([0-9]+)");
+    while (std::chrono::steady_clock::now() < deadline) {
+      Answer a = get("/api/progress");
+      std::smatch m;
+      if (std::regex_search(a.body, m, count) && std::stoi(m[1]) >= runs) return a.body;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return "<timed out>";
+  }
+
+  int port_ = 0;
+  std::string token_;
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
+TEST_F(StudioTest, OnlyTheTokenFromTheStudiosOwnPagesDrivesTheApi) {
+  fs::path project = newShop();
+  start(project);
+  const std::string own = "http://127.0.0.1:" + std::to_string(port_);
+  struct Case {
+    const char* what;
+    std::string method, path;
+    httplib::Headers headers;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"no token", "GET", "/api/tree", {}, 401},
+      {"wrong token", "GET", "/api/tree", {{"X-Tarnwick-Token", std::string(token_.size(), 'a')}}, 401},
+      {"a shorter token", "GET", "/api/tree", {{"X-Tarnwick-Token", token_.substr(1)}}, 401},
+      {"wrong token, changing", "POST", "/api/set?table=orders&name=TblCaption&value=x", {{"X-Tarnwick-Token", "0"}}, 401},
+      {"token, own origin", "GET", "/api/tree", {{"X-Tarnwick-Token", token_}, {"Origin", own}}, 200},
+      {"token, foreign origin", "GET", "/api/tree", {{"X-Tarnwick-Token", token_}, {"Origin", "http://evil.example"}}, 403},
+      {"token, foreign origin, changing",
+       "POST",
+       "/api/save",
+       {{"X-Tarnwick-Token", token_}, {"Origin", "http://127.0.0.1:1"}},
+       403},
+      {"token, rebound host name", "GET", "/api/tree", {{"X-Tarnwick-Token", token_}, {"Host", "evil.example"}}, 403},
+      {"token in the address", "GET", "/api/tree?token=" + token_, {}, 200},
+      {"unknown call", "GET", "/api/nothing", {{"X-Tarnwick-Token", token_}}, 404},
+      {"unknown call without token", "GET", "/api/nothing", {}, 401},
+  };
+  for (const Case& c : cases) {
+    httplib::Client cl = client();
+    auto r = c.method == "GET" ? cl.Get(c.path, c.headers) : cl.Post(c.path, c.headers, "", "text/plain");
+    ASSERT_TRUE(r) << c.what;
+    EXPECT_EQ(r->status, c.status) << c.what << ": " << r->body;
+    if (c.status != 200) {
+      EXPECT_THAT(r->body, Not(HasSubstr("orders"))) << c.what;
+    }
+  }
+  // A refused change changed nothing.
+  EXPECT_THAT(get("/api/tree").body, HasSubstr("\"dirty\": false"));
+  // The page itself is served without the token; it holds nothing of the project.
+  auto page = client().Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_THAT(page->body, HasSubstr("Tarnwick Studio"));
+  EXPECT_THAT(page->body, Not(HasSubstr("orders")));
+  EXPECT_EQ(client().Get("/studio.js")->status, 200);
+}
+
+TEST_F(StudioTest, EditsTheProjectAsTheCommandLineDoesAndSavesIt) {
+  fs::path project = newShop();
+  start(project);
+  Answer tree = get("/api/tree");
+  ASSERT_EQ(tree.status, 200) << tree.body;
+  EXPECT_THAT(tree.body, HasSubstr("\"name\": \"customers\""));
+  EXPECT_THAT(tree.body, HasSubstr("\"name\": \"big_orders\", \"type\": \"VIEW\""));
+
+  // A field's settings come with what the catalogue says of them.
+  Answer settings = get("/api/settings", {{"table", "orders"}, {"field", "total"}});
+  ASSERT_EQ(settings.status, 200) << settings.body;
+  EXPECT_THAT(settings.body, HasSubstr("\"name\": \"FldCaption\""));
+  EXPECT_THAT(settings.body, HasSubstr("\"description\": \"Caption of the field on pages.\""));
+  EXPECT_THAT(settings.body, HasSubstr("\"value\": \"Total\""));
+
+  struct Case {
+    const char* what;
+    std::string path;
+    httplib::Params params;
+    int status;
+    std::string answer;  // expected in the body
+  };
+  const std::vector<Case> cases = {
+      {"a field setting", "/api/set", {{"table", "orders"}, {"field", "total"}, {"name", "FldCaption"}, {"value", "Amount"}}, 200, "\"FldCaption\": \"Amount\""},
+      {"a number", "/api/set", {{"table", "orders"}, {"name", "TblRecPerPage"}, {"value", "50"}}, 200, "\"TblRecPerPage\": 50"},
+      {"a Boolean", "/api/set", {{"table", "orders"}, {"field", "total"}, {"name", "FldBold"}, {"value", "True"}}, 200, "\"FldBold\": true"},
+      {"a bad number", "/api/set", {{"table", "orders"}, {"name", "TblRecPerPage"}, {"value", "many"}}, 400, "TblRecPerPage takes a whole number"},
+      {"an unknown setting", "/api/set", {{"table", "orders"}, {"name", "TblCaptoin"}, {"value", "x"}}, 400, "did you mean TblCaption"},
+      {"a setting not kept", "/api/set", {{"table", "orders"}, {"name", "TblVar"}, {"value", "x"}}, 400, "not kept in the project file"},
+      {"an unknown table", "/api/set", {{"table", "ordres"}, {"name", "TblCaption"}, {"value", "x"}}, 400, "orders"},
+      {"no value", "/api/set", {{"table", "orders"}, {"name", "TblCaption"}}, 400, "one value for each name"},
+      {"reorder a table", "/api/reorder", {{"table", "orders"}, {"position", "1"}}, 200, "\"tables\": [\n{\"name\": \"orders\""},
+      {"reorder outside", "/api/reorder", {{"table", "orders"}, {"position", "9"}}, 400, "outside 1..3"},
+      {"reorder no number", "/api/reorder", {{"table", "orders"}, {"position", "first"}}, 400, "must be a number"},
+      {"add a custom view",
+       "/api/add-view",
+       {{"name", "dear_orders"}, {"sql", "SELECT id, total FROM orders WHERE total > 500"}},
+       200,
+       "{\"name\": \"total\", \"source_table\": \"orders\", \"source_field\": \"total\"}"},
+      {"a view that fails", "/api/add-view", {{"name", "broken"}, {"sql", "SELECT nothing FROM nowhere"}}, 400, "broken"},
+      {"a view named like a table", "/api/add-view", {{"name", "orders"}, {"sql", "SELECT 1"}}, 400, "holds orders already"},
+      {"add a report", "/api/add-report", {{"name", "sales"}, {"from", "orders"}}, 200, "sales"},
+      {"a report of nothing", "/api/add-report", {{"name", "r2"}, {"from", "nothing"}}, 400, "nothing"},
+      {"add a chart", "/api/add-chart", {{"table", "orders"}, {"name", "by_day"}}, 200, "by_day"},
+      {"remove a field", "/api/remove", {{"table", "customers"}, {"field", "email"}}, 200, "\"name\": \"customers\""},
+      {"remove what is not there", "/api/remove", {{"table", "customers"}, {"field", "phone"}}, 400, "phone"},
+  };
+  for (const Case& c : cases) {
+    Answer a = post(c.path, c.params);
+    EXPECT_EQ(a.status, c.status) << c.what << ": " << a.body;
+    EXPECT_THAT(a.body, HasSubstr(c.answer)) << c.what;
+  }
+  // Nothing is written before save.
+  expectSettings(project, {{"orders", "total", "FldCaption", "Total"}});
+  // Undo takes back the last change (the removed field comes back) and only it.
+  Answer undone = post("/api/undo");
+  EXPECT_EQ(undone.status, 200) << undone.body;
+  EXPECT_THAT(undone.body, HasSubstr("remove email"));
+  Answer saved = post("/api/save");
+  ASSERT_EQ(saved.status, 200) << saved.body;
+  expectSettings(project, {{"orders", "total", "FldCaption", "Amount"},
+                           {"orders", "total", "FldBold", "1"},
+                           {"orders", "", "TblRecPerPage", "50"},
+                           {"orders", "", "TblSeq", "1"}});
+  EXPECT_EQ(childNames(project, tableXPath("customers"), "Field", "FldName"),
+            (std::vector<std::string>{"id", "name", "email"}));
+  EXPECT_EQ(childNames(project, tableXPath("orders"), "Chart", "ChartName"), (std::vector<std::string>{"by_day"}));
+  EXPECT_EQ(attribute(project, tableXPath("dear_orders"), "TblType"), "CUSTOMVIEW");
+  EXPECT_EQ(attribute(project, tableXPath("sales"), "TblType"), "REPORT");
+  EXPECT_EQ(post("/api/undo").status, 400) << "a save leaves nothing to undo";
+  // What the command line sees is what the studio saved.
+  RunResult shown = run({"show", project.string(), "orders", "total"});
+  EXPECT_THAT(shown.out, HasSubstr("FldCaption = Amount"));
+
+  // Another command changes the file: the studio does not overwrite it.
+  ASSERT_EQ(run({"set", project.string(), "orders", "TblCaption=From elsewhere"}).code, 0);
+  ASSERT_EQ(post("/api/set", {{"table", "orders"}, {"name", "TblCaption"}, {"value", "From the studio"}}).status, 200);
+  Answer refused = post("/api/save");
+  EXPECT_EQ(refused.status, 409) << refused.body;
+  EXPECT_THAT(refused.body, HasSubstr("changed by another command"));
+  expectSettings(project, {{"orders", "", "TblCaption", "From elsewhere"}});
+}
+
+TEST_F(StudioTest, ChecksTheDatabaseAndSynchronisesWithRenamedFieldsPaired) {
+  fs::path project = newShop();
+  ASSERT_EQ(run({"set", project.string(), "customers", "name", "FldCaption=Full name"}).code, 0);
+  start(project);
+  Answer same = post("/api/check");
+  ASSERT_EQ(same.status, 200) << same.body;
+  EXPECT_THAT(same.body, HasSubstr("\"count\": 0"));
+  execSqlite(shopDb(), "ALTER TABLE customers RENAME COLUMN name TO full_name; ALTER TABLE orders ADD COLUMN note TEXT;");
+  Answer differs = post("/api/check");
+  ASSERT_EQ(differs.status, 200) << differs.body;
+  EXPECT_THAT(differs.body, Not(HasSubstr("\"count\": 0")));
+  EXPECT_THAT(differs.body, HasSubstr("\"field\": \"note\""));
+  EXPECT_THAT(differs.body, HasSubstr("renamed?"));
+  Answer bad = post("/api/sync", {{"from", "name"}});
+  EXPECT_EQ(bad.status, 400) << bad.body;
+  Answer synced = post("/api/sync", {{"from", "name"}, {"to", "full_name"}, {"in", "customers"}});
+  ASSERT_EQ(synced.status, 200) << synced.body;
+  EXPECT_THAT(synced.body, HasSubstr("\"updated\": true"));
+  // The renamed field kept its settings.
+  Answer field = get("/api/settings", {{"table", "customers"}, {"field", "full_name"}});
+  ASSERT_EQ(field.status, 200) << field.body;
+  EXPECT_THAT(field.body, HasSubstr("\"value\": \"Full name\""));
+  EXPECT_THAT(get("/api/tree").body, HasSubstr("\"name\": \"note\""));
+  EXPECT_THAT(post("/api/check").body, HasSubstr("\"count\": 0"));
+}
+
+// A template whose one page shows the project's title and its tables' captions.
+std::map<std::string, std::string> titleTemplate() {
+  return {{"control.xml",
+           "<TarnwickTemplate date=\"2026-01-01\" version=\"1.0\" desc=\"test\" author=\"tests\">\r\n"
+           "<control id=\"index\" type=\"other\" ofile=\"index\" oext=\"php\" ifiles=\"index.php\"/>\r\n"
+           "</TarnwickTemplate>\r\n"},
+          {"lang.xml", "<tarnwick.language></tarnwick.language>"},
+          {"index.php", "Title <!--##=PROJ.BodyTitle##-->\r\n"}};
+}
+
+TEST_F(StudioTest, GeneratesWithProgressAndPreviewsEachChange) {
+  fs::path templ = makeTemplateFolder("tmpl", titleTemplate());
+  fs::path project = newShop("shop.xml", {"--template", templ.string(), "--dest", (work() / "site").string()});
+  ASSERT_EQ(run({"set", project.string(), "BodyTitle=First"}).code, 0);
+  start(project, {});
+  // The first preview, served by php -S on another loopback port.
+  std::string first = waitForRuns(1, "preview_runs");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(first, m, std::regex("\"preview_url\": \"http://127\\.0\\.0\\.1:([0-9]+)/\""))) << first;
+  const int previewPort = std::stoi(m[1]);
+  EXPECT_NE(previewPort, port_);
+  httplib::Client preview("127.0.0.1", previewPort);
+  auto page = preview.Get("/index.php");
+  ASSERT_TRUE(page);
+  EXPECT_THAT(page->body, HasSubstr("Title First"));
+  // A change is previewed without being saved or generated into the destination.
+  ASSERT_EQ(post("/api/set", {{"name", "BodyTitle"}, {"value", "Second"}}).status, 200);
+  waitForRuns(2, "preview_runs");
+  EXPECT_THAT(preview.Get("/index.php")->body, HasSubstr("Title Second"));
+  EXPECT_FALSE(fs::exists(work() / "site" / "index.php"));
+
+  // Generation into the destination reports what it wrote.
+  std::string before = get("/api/progress").body;
+  ASSERT_TRUE(std::regex_search(before, m, std::regex("\"runs\": ([0-9]+)")));
+  const int runs = std::stoi(m[1]);
+  Answer started = post("/api/generate", {{"target", "destination"}});
+  EXPECT_EQ(started.status, 202) << started.body;
+  std::string done = waitForRuns(runs + 1);
+  EXPECT_THAT(done, HasSubstr("\"ok\": true"));
+  EXPECT_THAT(done, HasSubstr("\"target\": \"destination\""));
+  EXPECT_THAT(done, HasSubstr("\"written\": [\"public/shop.css\", \"index.php\"]"));
+  EXPECT_THAT(read(work() / "site" / "index.php"), HasSubstr("Title Second"));
+  EXPECT_EQ(post("/api/generate", {{"target", "elsewhere"}}).status, 400);
+}
+
+}  // namespace
+}  // namespace tw::testing
