@@ -20,7 +20,8 @@ def run(args, modules):
         raise RuntimeError(f"the tarnwick program {tarnwick!r} is not built")
     if not template or not os.path.exists(template):
         raise RuntimeError(f"the template archive {template!r} is not built (target default_template)")
-    work = lib.fresh_work(args.work)
+    work = args.work
+    lib.fresh_work(work)
     engine = os.path.join(work, "engine")
     for d in ("config", "documents"):
         os.makedirs(os.path.join(engine, d), exist_ok=True)

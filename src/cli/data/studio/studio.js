@@ -434,7 +434,7 @@ async function poll() {
   state.runs = p.runs;
   if (p.preview_url && p.preview_runs !== state.previewRuns) {
     state.previewRuns = p.preview_runs;
-    $('preview').src = p.preview_url + '?t=' + Date.now();
+    $('preview-state').textContent = 'Preview updated at ' + new Date().toLocaleTimeString();
   }
   setTimeout(poll, p.running ? 300 : 800);
 }
