@@ -67,6 +67,11 @@ void addGenerateCommands(CLI::App& app, Commands& out);    // generate, demo
 void addHelpCommands(CLI::App& app, Commands& out);        // help, man
 void addCompletionCommands(CLI::App& app, Commands& out);  // completion, __complete
 void addServeCommands(CLI::App& app, Commands& out);       // serve
+void addTemplateCommands(CLI::App& app, Commands& out);    // template init, template check
+
+// A template folder packed into an archive of the work folder (replaced only
+// when its content changed); the archive's path.
+std::string archiveTemplateFolder(const std::string& folder);
 void addSettingsCommands(CLI::App& app, Commands& out);    // settings
 void addStudioCommands(CLI::App& app, Commands& out);      // studio
 

@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
   addSyncCommands(app, commands);
   addGenerateCommands(app, commands);
   addServeCommands(app, commands);
+  addTemplateCommands(app, commands);
   addSettingsCommands(app, commands);
   addStudioCommands(app, commands);
   addConfigCommands(app, commands);

@@ -373,14 +373,14 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
     std::string text;
     const bool failedBefore = !engine().projErr.empty();
     if (AGScript* eng = currentScriptEngine()) {
-      diagnostics.beginPage(control.CtrlID, pageSubject(state_, fieldPage), &map);
+      diagnostics.beginPage(control.CtrlID, pageSubject(state_, fieldPage), &map, control.origin);
       text = eng->BuildNewCode(known->second, initType, engine().scriptTimeout, kPageScriptName);
       diagnostics.endPage();
       if (!failedBefore && !engine().projErr.empty()) {
         std::string placed = placedScriptError(map, control.CtrlID, fieldPage);
         if (!placed.empty()) engine().projErr = placed;
       } else if (text.empty()) {
-        diagnostics.beginPage(control.CtrlID, pageSubject(state_, fieldPage), &map);
+        diagnostics.beginPage(control.CtrlID, pageSubject(state_, fieldPage), &map, control.origin);
         diagnostics.add(TemplateIssueKind::EmptyPage, control.origin, "the page came out empty");
         diagnostics.endPage();
       }

@@ -21,13 +21,16 @@ TemplateDiagnostics& templateDiagnostics() {
   return static_cast<TemplateDiagnostics&>(*ctx.templateDiagnostics);
 }
 
-void TemplateDiagnostics::beginPage(std::string control, std::string table, const LineMap* map) {
+void TemplateDiagnostics::beginPage(std::string control, std::string table, const LineMap* map,
+                                    SourceOrigin controlOrigin) {
+  controlOrigin_ = std::move(controlOrigin);
   control_ = std::move(control);
   table_ = std::move(table);
   map_ = map;
 }
 
 void TemplateDiagnostics::endPage() {
+  controlOrigin_ = {};
   control_.clear();
   table_.clear();
   map_ = nullptr;
@@ -44,7 +47,8 @@ void TemplateDiagnostics::clear() {
   endPage();
 }
 
-void TemplateDiagnostics::add(TemplateIssueKind kind, const SourceOrigin& origin, std::string message) {
+void TemplateDiagnostics::add(TemplateIssueKind kind, const SourceOrigin& place, std::string message) {
+  const SourceOrigin& origin = place.known() ? place : controlOrigin_;
   auto key = std::make_tuple(static_cast<int>(kind), origin.file, origin.line, origin.column, control_, message);
   auto found = index_.find(key);
   if (found == index_.end()) {

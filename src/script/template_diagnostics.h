@@ -44,7 +44,8 @@ class TemplateDiagnostics : public Dispatch {
  public:
   // The page the scripts now run for; `map` (kept by the caller until
   // endPage) places the errors of the page's script function.
-  void beginPage(std::string control, std::string table, const LineMap* map);
+  // Problems with no place of their own are placed at `controlOrigin`.
+  void beginPage(std::string control, std::string table, const LineMap* map, SourceOrigin controlOrigin = {});
   void endPage();
   // The line map of an included template's script function `function`.
   void addInclude(std::string function, LineMap map);
@@ -75,6 +76,7 @@ class TemplateDiagnostics : public Dispatch {
   std::string control_;
   std::string table_;
   const LineMap* map_ = nullptr;
+  SourceOrigin controlOrigin_;
 };
 
 // The calling thread's collector (engine().templateDiagnostics).

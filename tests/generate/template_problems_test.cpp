@@ -49,7 +49,7 @@ TEST_F(TemplateProblemsTest, EachProblemIsReportedWithItsPlaceInTheTemplate) {
       {"a phrase asked for while the page runs",
        table + "/>",
        {{"card.php", "x<!--##$\"dyn\" & \"amic\"##-->"}},
-       {"unknown phrase \"dynamic\" (LANG.Phrase) (control card; tables Orders, Customers; 2 times)"}},
+       {"@/control.xml:2:1: unknown phrase \"dynamic\" (LANG.Phrase) (control card; tables Orders, Customers; 2 times)"}},
       {"a session the control names that is not there",
        "\r\n<control id=\"home\" type=\"other\" ofile=\"home\" oext=\"php\" ifiles=\"home.php\">\r\n"
        "  <session type=\"key\" value=\"top\"/>\r\n  <session type=\"key\" value=\"middle\"/>\r\n</control>",
