@@ -74,6 +74,8 @@ void addTemplateCommands(CLI::App& app, Commands& out);    // template init, tem
 std::string archiveTemplateFolder(const std::string& folder);
 void addSettingsCommands(CLI::App& app, Commands& out);    // settings
 void addStudioCommands(CLI::App& app, Commands& out);      // studio
+void addExtensionCommands(CLI::App& app, Commands& out);   // extension add, remove, list
+void addApplyCommands(CLI::App& app, Commands& out);       // apply
 
 // The config sections, or the setting names of one section (empty when
 // there is no such section).
@@ -106,6 +108,10 @@ std::string jsonString(std::string_view text);
 // Texts as a JSON array of strings.
 std::string jsonList(const std::vector<std::string>& texts);
 
+// Rows under a heading, columns padded to their widest cell; the heading
+// in bold.
+void printTable(const std::vector<std::string>& heading, const std::vector<std::vector<std::string>>& rows);
+
 // ---- Engine
 
 // Starts the engine for one run of the command: the libraries' members, the
@@ -134,6 +140,9 @@ void saveProject(AGP& proj, const std::string& path);
 // once, checked by PHP's password_verify()); a text that already is such a
 // hash is returned as it is.
 std::string loginPasswordHash(const std::string& password);
+// Whether `password` is the one `hash` (as loginPasswordHash makes it) was
+// made from.
+bool loginPasswordMatches(const std::string& password, const std::string& hash);
 // Takes the lock of a project file ("<file>.lock" beside it) for the rest of
 // the run. A run that finds it taken waits up to TARNWICK_LOCK_WAIT seconds
 // (10 by default; Ctrl-C ends the wait), then fails naming the holder. A
@@ -142,6 +151,14 @@ std::string loginPasswordHash(const std::string& password);
 void lockProject(const std::string& path);
 // Ends the lock early (a long generation does not keep others waiting).
 void unlockProject();
+
+// A template or extension given as a folder, zipped below the work folder
+// (the same archive, untouched, while the folder's content stays the same).
+std::string packTemplateFolder(const std::string& folder);
+// Gives the project the user's extensions (the Extensions section of the
+// user defaults) for a generation run; folders are packed, and an archive
+// that is not there ends the command with what to do about it.
+void useUserExtensions(AGP& proj);
 
 AGPDatabase& database(AGP& proj);
 // Marks every loaded table and view for generation (TblGen).

@@ -97,7 +97,7 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
   if (templ.empty())
     throw CliError("the project names no template: tarnwick set " + c.project + " Template=FILE.zip");
   if (fs::is_directory(templ, ec)) {
-    proj.setSetting("Template", Variant(archiveTemplateFolder(templ)));
+    proj.setSetting("Template", Variant(packTemplateFolder(templ)));
     folderTemplate = true;
   } else if (!fs::exists(templ, ec)) {
     throw CliError(templ + ": template not found. Name the template again with: tarnwick set " + c.project +
@@ -116,6 +116,7 @@ int generate(AGP& proj, const RunChoices& c, bool check) {
             "Oracle applications are not supported yet by the default template (PHP's Oracle drivers are not "
             "available in Debian). The project can still be checked and synchronised; generate it with a "
             "template that supports Oracle");
+  useUserExtensions(proj);
 
   using GP = GenerationPrompt;
   GP::TemplateAnswer templateAnswer = c.keepTemplate                          ? GP::TemplateAnswer::Keep

@@ -10,30 +10,11 @@
 #include "model/database.h"
 #include "model/field.h"
 #include "model/table.h"
+#include "schema/ado_types.h"
 
 namespace tw::cli {
 
 namespace {
-
-// Columns padded to their widest cell; the heading in bold.
-void printTable(const std::vector<std::string>& heading, const std::vector<std::vector<std::string>>& rows) {
-  std::vector<size_t> width(heading.size());
-  for (size_t c = 0; c < heading.size(); ++c) width[c] = codePointCount(heading[c]);
-  for (const auto& r : rows)
-    for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], codePointCount(r[c]));
-  auto line = [&](const std::vector<std::string>& cells, bool head) {
-    std::string text;
-    for (size_t c = 0; c < cells.size(); ++c) {
-      std::string cell = cells[c];
-      if (c + 1 < cells.size()) cell += std::string(width[c] - codePointCount(cells[c]) + 2, ' ');
-      text += cell;
-    }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    std::cout << (head ? bold(text) : text) << '\n';
-  };
-  line(heading, true);
-  for (const auto& r : rows) line(r, false);
-}
 
 std::string yesNo(bool b) { return b ? "yes" : "no"; }
 
@@ -100,6 +81,7 @@ int listTable(AGPTable& t, bool json) {
                 << ", \"name\": " << jsonString(f->FldName())
                 << ", \"type\": " << jsonString(f->str("FldTypeName"))
                 << ", \"adoType\": " << jsonValue(f->setting("FldType"))
+                << ", \"adoTypeName\": " << jsonString(ado::typeName(f->setting("FldType").toLong()))
                 << ", \"primaryKey\": " << jsonValue(Variant(f->flag("FldIsPrimaryKey")))
                 << ", \"caption\": " << jsonString(f->str("FldCaption")) << "}";
     }
@@ -118,8 +100,9 @@ int listTable(AGPTable& t, bool json) {
   std::vector<std::vector<std::string>> rows;
   for (AGPField* f : fields)
     rows.push_back({std::to_string(f->FldSeq()), f->FldName(), f->str("FldTypeName"),
-                    f->flag("FldIsPrimaryKey") ? "key" : "", f->str("FldCaption")});
-  printTable({"SEQ", "FIELD", "TYPE", "KEY", "CAPTION"}, rows);
+                    ado::describeType(f->setting("FldType").toLong()), f->flag("FldIsPrimaryKey") ? "key" : "",
+                    f->str("FldCaption")});
+  printTable({"SEQ", "FIELD", "TYPE", "ADO TYPE", "KEY", "CAPTION"}, rows);
   if (!charts.empty()) {
     std::cout << '\n';
     rows.clear();
@@ -169,6 +152,9 @@ int runShow(const ShowOptions& o) {
     if (!store.meta(i).fileSave) continue;
     std::string value = displayValue(store.valueAt(i));
     if (hidden(i) && !value.empty()) value = "********";
+    // A column type shows its ADO name beside the code.
+    if (target.kind == "field" && store.meta(i).name == "FldType" && !store.valueAt(i).isEmpty())
+      value = ado::describeType(store.valueAt(i).toLong());
     std::cout << store.meta(i).name << " = " << value << '\n';
   }
   return kExitOk;

@@ -1,18 +1,8 @@
-// Project descriptions: a project's settings, custom views, reports and
-// charts written as lines of shell-quoted words, one change a line (the
-// sample application is shipped as one). Each line is what one tarnwick
-// command would do:
-//   name NAME                        new --name NAME
-//   project NAME=VALUE...            set PROJECT NAME=VALUE...
-//   database NAME=VALUE...           set PROJECT --database NAME=VALUE...
-//   table TABLE NAME=VALUE...        set PROJECT TABLE NAME=VALUE...
-//   field TABLE FIELD NAME=VALUE...  set PROJECT TABLE FIELD NAME=VALUE...
-//   view NAME SQL                    add-view PROJECT NAME --sql SQL --copy-fields
-//   report NAME SOURCE               add-report PROJECT NAME --from SOURCE
-//   chart TABLE NAME NAME=VALUE...   add-chart PROJECT TABLE NAME (the first time),
-//                                    then set PROJECT TABLE --chart NAME NAME=VALUE...
+// Applying project descriptions (description.h) to a loaded project.
 #include <fstream>
+#include <sstream>
 
+#include "cli/description.h"
 #include "cli/objects.h"
 #include "model/chart.h"
 #include "model/table.h"
@@ -23,121 +13,87 @@ namespace tw::cli {
 
 namespace {
 
-// Splits a line as a POSIX shell splits words: blanks separate, '...' keeps
-// everything, "..." keeps everything but \" \\ \$ \` , a backslash outside
-// quotes keeps the next character, and # at the start of a word begins a
-// comment. False when a quote is not closed.
-bool splitWords(const std::string& line, std::vector<std::string>& words) {
-  words.clear();
-  std::string word;
-  bool inWord = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      if (inWord) words.push_back(word);
-      word.clear();
-      inWord = false;
-    } else if (c == '#' && !inWord) {
-      break;
-    } else if (c == '\'') {
-      size_t close = line.find('\'', i + 1);
-      if (close == std::string::npos) return false;
-      word += line.substr(i + 1, close - i - 1);
-      i = close;
-      inWord = true;
-    } else if (c == '"') {
-      size_t j = i + 1;
-      for (; j < line.size() && line[j] != '"'; ++j) {
-        if (line[j] == '\\' && j + 1 < line.size() &&
-            std::string_view("\"\\$`").find(line[j + 1]) != std::string::npos)
-          ++j;
-        word += line[j];
-      }
-      if (j >= line.size()) return false;
-      i = j;
-      inWord = true;
-    } else if (c == '\\' && i + 1 < line.size()) {
-      word += line[++i];
-      inWord = true;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(word);
-  return true;
+// An existing custom view or report of the same definition is kept, so that
+// a description can be applied again.
+bool sameTable(AGP& proj, const std::string& name, const char* type, const char* setting,
+               const std::string& value, const char* what) {
+  AGPTable* t = proj.DBCnt() > 0 ? proj.db()->tables().Item(Variant(name)) : nullptr;
+  if (!t) return false;
+  if (t->str("TblType") == type && t->str(setting) == value) return true;
+  throw usageError(what + std::string(" ") + name + " is in the project already as another " +
+                   (t->str("TblType") == type ? "definition" : "kind of table") +
+                   " (tarnwick remove PROJECT " + name + " first to define it anew)");
 }
 
-std::vector<std::pair<std::string, std::string>> assignmentsOf(const std::vector<std::string>& words,
-                                                               size_t from) {
-  std::vector<std::pair<std::string, std::string>> out;
-  for (size_t i = from; i < words.size(); ++i) {
-    size_t eq = words[i].find('=');
-    if (eq == std::string::npos || eq == 0) throw usageError("expected NAME=VALUE, got \"" + words[i] + "\"");
-    out.emplace_back(words[i].substr(0, eq), words[i].substr(eq + 1));
-  }
-  return out;
-}
-
-void applyLine(AGP& proj, const std::vector<std::string>& w) {
-  const std::string& what = w[0];
-  auto need = [&](size_t count) {
-    if (w.size() < count) throw usageError("\"" + what + "\" needs more words");
-  };
+void applyLine(AGP& proj, const DescriptionLine& line) {
+  const std::vector<std::string>& n = line.names;
   ObjectPath path;
-  if (what == "name") {
-    need(2);
-    proj.setSetting("ProjName", Variant(w[1]));
-  } else if (what == "project") {
-    applySettings(proj, path, assignmentsOf(w, 1));
-  } else if (what == "database") {
+  if (line.kind == "name") {
+    proj.setSetting("ProjName", Variant(n[0]));
+  } else if (line.kind == "project") {
+    applySettings(proj, path, line.assignments);
+  } else if (line.kind == "database") {
     path.database = true;
-    applySettings(proj, path, assignmentsOf(w, 1));
-  } else if (what == "table") {
-    need(2);
-    path.table = w[1];
-    applySettings(proj, path, assignmentsOf(w, 2));
-  } else if (what == "field") {
-    need(3);
-    path.table = w[1];
-    path.field = w[2];
-    applySettings(proj, path, assignmentsOf(w, 3));
-  } else if (what == "view") {
-    need(3);
-    LoadCustomView(proj, Variant(w[1]), Variant(w[2]), Variant(true));
-    throwOnEngineError(w[1]);
-    findTable(proj, w[1]).setSetting("TblGen", Variant(true));
-  } else if (what == "report") {
-    need(3);
-    if (!LoadReport(proj, Variant(w[1]), Variant(w[2]))) throwOnEngineError(w[1]);
-  } else if (what == "chart") {
-    need(3);
-    AGPTable& table = findTable(proj, w[1]);
-    if (!table.Charts().ChartExist(Variant(w[2])) && !LoadChart(proj, w[2], w[1])) throwOnEngineError(w[2]);
-    path.table = w[1];
-    path.chart = w[2];
-    if (w.size() > 3) applySettings(proj, path, assignmentsOf(w, 3));
-  } else {
-    throw usageError("unknown line \"" + what +
-                     "\" (name, project, database, table, field, view, report, chart)");
+    applySettings(proj, path, line.assignments);
+  } else if (line.kind == "table") {
+    path.table = n[0];
+    applySettings(proj, path, line.assignments);
+  } else if (line.kind == "field") {
+    path.table = n[0];
+    path.field = n[1];
+    applySettings(proj, path, line.assignments);
+  } else if (line.kind == "view") {
+    if (sameTable(proj, n[0], "CUSTOMVIEW", "TblCustomSQL", n[1], "custom view")) return;
+    LoadCustomView(proj, Variant(n[0]), Variant(n[1]), Variant(true));
+    throwOnEngineError(n[0]);
+    findTable(proj, n[0]).setSetting("TblGen", Variant(true));
+  } else if (line.kind == "report") {
+    if (sameTable(proj, n[0], "REPORT", "TblRptSrc", n[1], "report")) return;
+    if (!LoadReport(proj, Variant(n[0]), Variant(n[1]))) {
+      if (engine().projErr.empty()) throw CliError("cannot add the report " + n[0]);
+      throwOnEngineError(n[0]);
+    }
+  } else if (line.kind == "chart") {
+    AGPTable& table = findTable(proj, n[0]);
+    if (!table.Charts().ChartExist(Variant(n[1])) && !LoadChart(proj, n[1], n[0])) {
+      if (engine().projErr.empty()) throw CliError("cannot add the chart " + n[1]);
+      throwOnEngineError(n[1]);
+    }
+    path.table = n[0];
+    path.chart = n[1];
+    if (!line.assignments.empty()) applySettings(proj, path, line.assignments);
   }
 }
 
 }  // namespace
 
-void applyDescription(AGP& proj, const std::string& file) {
+int applyDescription(AGP& proj, const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw CliError(file + ": cannot read the project description");
-  std::string line;
-  std::vector<std::string> words;
-  for (int number = 1; std::getline(in, line); ++number) {
-    try {
-      if (!splitWords(line, words)) throw usageError("a quote is not closed");
-      if (!words.empty()) applyLine(proj, words);
-    } catch (const CliError& e) {
-      throw CliError(file + ":" + std::to_string(number) + ": " + e.what(), e.code());
+  std::ostringstream text;
+  text << in.rdbuf();
+  Description d = parseDescription(text.str());
+  // Every wrong line is named, the ones the text alone shows first; the
+  // project keeps the lines that did apply, the caller does not save it.
+  std::vector<std::string> problems;
+  int code = d.problems.empty() ? kExitOk : kExitUsage;
+  for (const DescriptionProblem& p : d.problems)
+    problems.push_back(file + ":" + std::to_string(p.number) + ": " + p.message);
+  if (problems.empty()) {
+    for (const DescriptionLine& line : d.lines) {
+      try {
+        applyLine(proj, line);
+      } catch (const CliError& e) {
+        if (code == kExitOk) code = e.code();
+        problems.push_back(file + ":" + std::to_string(line.number) + ": " + e.what());
+        engine().projErr.clear();
+      }
     }
   }
+  if (problems.empty()) return static_cast<int>(d.lines.size());
+  std::string message;
+  for (const std::string& p : problems) message += (message.empty() ? "" : "\n") + p;
+  throw CliError(message, code);
 }
 
 }  // namespace tw::cli

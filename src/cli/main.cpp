@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   addInspectCommands(app, commands);
   addEditCommands(app, commands);
   addAddCommands(app, commands);
+  addApplyCommands(app, commands);
   addSyncCommands(app, commands);
   addGenerateCommands(app, commands);
   addServeCommands(app, commands);
@@ -96,6 +97,7 @@ int main(int argc, char** argv) {
   addSettingsCommands(app, commands);
   addStudioCommands(app, commands);
   addConfigCommands(app, commands);
+  addExtensionCommands(app, commands);
   addHelpCommands(app, commands);
   addCompletionCommands(app, commands);
   // The global flags are accepted after the command as well. (Falling

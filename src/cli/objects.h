@@ -64,8 +64,10 @@ void moveTo(Collection& items, const std::string& name, long position, const std
     order[i]->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(i + 1)));
 }
 
-// Applies a project description file (see description.cpp) to a loaded
-// project; a line that fails ends it with the file's name and line number.
-void applyDescription(AGP& proj, const std::string& file);
+// Applies a project description file (description.h) to a loaded project
+// and returns the number of lines applied. When any line is wrong it throws
+// one message naming every wrong line as FILE:LINE: reason; the project then
+// holds the lines that did apply and must not be saved.
+int applyDescription(AGP& proj, const std::string& file);
 
 }  // namespace tw::cli

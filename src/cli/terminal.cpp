@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -176,5 +177,24 @@ bool interrupted() noexcept { return gInterrupted != 0; }
 
 CleanCancel::CleanCancel() { gCleanCancels = gCleanCancels + 1; }
 CleanCancel::~CleanCancel() { gCleanCancels = gCleanCancels - 1; }
+
+void printTable(const std::vector<std::string>& heading, const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> width(heading.size());
+  for (size_t c = 0; c < heading.size(); ++c) width[c] = codePointCount(heading[c]);
+  for (const auto& r : rows)
+    for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], codePointCount(r[c]));
+  auto line = [&](const std::vector<std::string>& cells, bool head) {
+    std::string text;
+    for (size_t c = 0; c < cells.size(); ++c) {
+      std::string cell = cells[c];
+      if (c + 1 < cells.size()) cell += std::string(width[c] - codePointCount(cells[c]) + 2, ' ');
+      text += cell;
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::cout << (head ? bold(text) : text) << '\n';
+  };
+  line(heading, true);
+  for (const auto& r : rows) line(r, false);
+}
 
 }  // namespace tw::cli

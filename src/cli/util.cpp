@@ -26,6 +26,7 @@
 #include "model/database.h"
 #include "model/field.h"
 #include "model/table.h"
+#include "platform/archive.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "schema/loaders.h"
@@ -450,6 +451,20 @@ std::string loginPasswordHash(const std::string& password) {
   return sha256Crypt(password, randomCryptSalt(16), kRounds);
 }
 
+bool loginPasswordMatches(const std::string& password, const std::string& hash) {
+  // "$5$rounds=N$SALT$..." as loginPasswordHash writes it.
+  const std::string prefix = "$5$rounds=";
+  if (hash.rfind(prefix, 0) != 0) return false;
+  const size_t roundsEnd = hash.find('$', prefix.size());
+  const size_t saltEnd = roundsEnd == std::string::npos ? roundsEnd : hash.find('$', roundsEnd + 1);
+  if (saltEnd == std::string::npos) return false;
+  const std::string rounds = hash.substr(prefix.size(), roundsEnd - prefix.size());
+  if (rounds.empty() || rounds.size() > 9 || rounds.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const std::string salt = hash.substr(roundsEnd + 1, saltEnd - roundsEnd - 1);
+  return sha256Crypt(password, salt, static_cast<uint32_t>(std::stoul(rounds))) == hash;
+}
+
 void saveProject(AGP& proj, const std::string& path) {
   if (interrupted()) throw CliError("cancelled; " + path + " was not changed", kExitCancelled);
   if (const std::string plain = proj.str("SecPasswd"); !plain.empty())
@@ -649,6 +664,33 @@ std::string dataFolder(std::string_view what, bool sourceTree) {
   for (const fs::path& p : places)
     if (fs::exists(p, ec)) return fs::weakly_canonical(p, ec).string();
   return {};
+}
+
+// The folder is zipped below the work folder, under a name of its own per
+// folder. The archive is replaced only when its content changed, so that an
+// unchanged folder is not extracted again.
+std::string packTemplateFolder(const std::string& folder) {
+  const fs::path dir = fs::path(engine().documentsFolder) / "Tarnwick" / "Archives";
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%08zx", std::hash<std::string>{}(folder)&0xffffffffu);
+  const fs::path zip = dir / (fs::path(folder).filename().string() + "-" + hash + ".zip");
+  const fs::path fresh = zip.string() + ".new";
+  ArchiveResult made = createArchive(fresh.string(), folder);
+  if (!made.ok) throw CliError(folder + ": cannot pack the folder: " + made.error);
+  auto bytes = [](const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  if (fs::exists(zip, ec) && bytes(zip) == bytes(fresh)) {
+    fs::remove(fresh, ec);
+  } else {
+    fs::rename(fresh, zip, ec);
+    if (ec) throw CliError(zip.string() + ": " + ec.message());
+  }
+  detail("folder " + folder + " packed as " + zip.string());
+  return zip.string();
 }
 
 }  // namespace tw::cli

@@ -110,9 +110,12 @@ bool Generator::sourceIsNewer(std::string_view base, std::string_view name, cons
   if (stampOf(path) > stamp) return true;
   std::optional<std::string> text = readTextFile(path);
   if (!text) return false;
+  // Included sessions are read from the template folder, also for a file of
+  // an extension.
+  const std::string includeFolder = EnsureTrailingSlash(state_.templateFolder);
   const std::string includes = GetIncludeFiles(*text);
   for (std::string_view inc : gen::splitText(includes, ',')) {
-    const std::string incPath = folder + std::string(inc);
+    const std::string incPath = includeFolder + std::string(inc);
     if (!fileExists(incPath)) missing(inc);
     if (stampOf(incPath) > stamp) return true;
   }

@@ -22,6 +22,13 @@ std::string extensionArchiveFolder() {
   return std::string(TARNWICK_INSTALL_PREFIX) + "/share/tarnwick/extensions";
 }
 
+std::string extensionArchivePath(std::string_view templ) {
+  if (!templ.empty() && templ.front() == '/') return std::string(templ);
+  std::string folder = extensionArchiveFolder();
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder + std::string(templ);
+}
+
 void Generator::MergeExtensionControls(std::string_view name) {
   const std::string path = extensionFolder(name) + "\\control.xml";
   if (!fileExists(path)) return;
@@ -61,6 +68,15 @@ void Generator::MergeControlChange(AGPControl& main, AGPControl& ext) {
   for (int32_t i = 1; i <= from.Count(); ++i) {
     AGPSession* s = from.Item(i);
     s->SessExt = ext.CtrlExt;
+    // A change that names no file of its own (a new condition only) keeps
+    // the session's file, which is read from where it came from.
+    if (s->SessAction == "change" && s->SessIFile.empty()) {
+      for (int32_t j = 1; j <= into.Count(); ++j) {
+        if (into.Item(j)->SessValue != s->SessValue) continue;
+        s->SessExt = into.Item(j)->SessExt;
+        break;
+      }
+    }
     if (s->SessAction == "add") {
       into.AddSession(*s, s->SessLocation, s->SessLocType);
     } else if (s->SessAction == "change") {

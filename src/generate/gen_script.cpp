@@ -278,7 +278,7 @@ void Generator::GenScript() {
     bool extensionExtracted = false;
     const std::vector<AGPExtension*> extensions = proj_.Extensions().inSequence();
     for (AGPExtension* e : extensions) {
-      const std::string archive = joinPath(extensionArchiveFolder(), e->Template());
+      const std::string archive = extensionArchivePath(e->Template());
       r = CheckSourceChanged("extension", e->Name(), archive);
       if (r == kSourceMissing) {
         setProjErr(": Extension " + e->Name() + " template file not found! Generation aborted!");
@@ -443,7 +443,7 @@ void Generator::GenScript() {
 
     if (!state_.keptOnRequest) remember(cacheFile, "template", "template", templ);
     for (AGPExtension* e : extensions)
-      remember(cacheFile, "extension", e->Name(), joinPath(extensionArchiveFolder(), e->Template()));
+      remember(cacheFile, "extension", e->Name(), extensionArchivePath(e->Template()));
     if (!userCode.empty()) remember(cacheFile, "usercode", "usercode", userCode);
     remember(cacheFile, "control", "control", controlFile);
     remember(cacheFile, "language", "language", languageFile);

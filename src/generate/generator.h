@@ -170,6 +170,10 @@ GenerationState& generationState();
 // The folder of extension archives: TARNWICK_EXTENSIONS when set, otherwise
 // <prefix>/share/tarnwick/extensions of the installation.
 std::string extensionArchiveFolder();
+// The archive of an extension whose Template is `templ`: a file name in the
+// extension archive folder, or an absolute path (as `tarnwick extension add`
+// registers an archive kept elsewhere), taken as it is.
+std::string extensionArchivePath(std::string_view templ);
 
 // The summary of the calling thread's last GenScript or GenCheck.
 const GenerationSummary& lastGenerationSummary();

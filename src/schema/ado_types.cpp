@@ -206,4 +206,49 @@ PostgresType postgresType(std::string_view typname, char category, int32_t typmo
   }
 }
 
+std::string_view typeName(int32_t type) noexcept {
+  switch (type) {
+    case kEmpty: return "adEmpty";
+    case kSmallInt: return "adSmallInt";
+    case kInteger: return "adInteger";
+    case kSingle: return "adSingle";
+    case kDouble: return "adDouble";
+    case kCurrency: return "adCurrency";
+    case kDate: return "adDate";
+    case kBSTR: return "adBSTR";
+    case kBoolean: return "adBoolean";
+    case kVariant: return "adVariant";
+    case kDecimal: return "adDecimal";
+    case kTinyInt: return "adTinyInt";
+    case kUnsignedTinyInt: return "adUnsignedTinyInt";
+    case kUnsignedSmallInt: return "adUnsignedSmallInt";
+    case kUnsignedInt: return "adUnsignedInt";
+    case kBigInt: return "adBigInt";
+    case kUnsignedBigInt: return "adUnsignedBigInt";
+    case kGUID: return "adGUID";
+    case kBinary: return "adBinary";
+    case kChar: return "adChar";
+    case kWChar: return "adWChar";
+    case kNumeric: return "adNumeric";
+    case kDBDate: return "adDBDate";
+    case kDBTime: return "adDBTime";
+    case kDBTimeStamp: return "adDBTimeStamp";
+    case kVarNumeric: return "adVarNumeric";
+    case kVarChar: return "adVarChar";
+    case kLongVarChar: return "adLongVarChar";
+    case kVarWChar: return "adVarWChar";
+    case kLongVarWChar: return "adLongVarWChar";
+    case kVarBinary: return "adVarBinary";
+    case kLongVarBinary: return "adLongVarBinary";
+    default: return {};
+  }
+}
+
+std::string describeType(int32_t type) {
+  std::string text = std::to_string(type);
+  std::string_view name = typeName(type);
+  if (!name.empty()) text += " (" + std::string(name) + ")";
+  return text;
+}
+
 }  // namespace tw::ado

@@ -4,6 +4,7 @@
 // mapping is one table (ado_types.cpp); SQLite columns are typed by the
 // declared-type affinity rules and then mapped to the same codes.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tw::ado {
@@ -43,6 +44,13 @@ enum Type : int16_t {
   kVarBinary = 204,
   kLongVarBinary = 205,
 };
+
+// The DataTypeEnum name of a type code ("adVarChar" for 200); empty for a
+// code that is not one of the above.
+std::string_view typeName(int32_t type) noexcept;
+// The code followed by its name in parentheses ("200 (adVarChar)"), or the
+// code alone when it has no name: how field types are shown to users.
+std::string describeType(int32_t type);
 
 // Types whose values go into SQL unquoted.
 inline bool isNumericType(int16_t t) {

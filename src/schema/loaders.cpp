@@ -312,15 +312,7 @@ void LoadDB(AGP& proj, const Variant& sDBName, const Variant& sDBType, const Var
   ctx.projErr.clear();
 }
 
-void LoadUserExtensions(AGP& proj) {
-  cRegistry reg;
-  reg.setClassKey(kRootCurrentUser);
-  reg.setSectionKey(engine().regExtensions);
-  std::vector<std::string> names;
-  reg.enumerateValues(names);
-  for (const std::string& name : names)
-    proj.AddExtension(name, RegRead("HKCU", engine().regExtensions, name).toString());
-}
+void LoadUserExtensions(AGP& proj) { proj.LoadExtensionList(); }
 
 void LoadTable(AGP& proj, const Variant& sTableName) {
   EngineContext& ctx = engine();

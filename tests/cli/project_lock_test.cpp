@@ -46,12 +46,14 @@ TEST_F(ProjectLockTest, ChangesMadeAtTheSameTimeAreAllKept) {
 TEST_F(ProjectLockTest, ARunThatWaitsTooLongNamesTheHolderAndChangesNothing) {
   setEnv("TARNWICK_LOCK_WAIT", "0.3");
   Snapshot before = snapshot(project);
+  write(work() / "settings.txt", "project BodyTitle=Mine\n");
   {
     FileLock held((work() / "shop.xml.lock").string());
     ASSERT_TRUE(held.tryLock("tarnwick sync (process 4242, since 10:11:12)"));
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"set", "shop.xml", "BodyTitle=Mine"},
           std::vector<std::string>{"add-view", "shop.xml", "mails", "--sql", "SELECT email FROM customers"},
+          std::vector<std::string>{"apply", "shop.xml", "settings.txt"},
           std::vector<std::string>{"sync", "shop.xml"}}) {
       RunResult r = run(args);
       EXPECT_EQ(r.code, 1) << args[0] << r;

@@ -275,13 +275,14 @@ TEST_F(ProjectTest, TablesOfOneTableListsItsFieldsAndCharts) {
   RunResult r = run({"tables", "shop.xml", "orders"});
   ASSERT_EQ(r.code, 0) << r;
   EXPECT_THAT(r.out, HasSubstr("orders (TABLE), key: id"));
-  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n1 +id +INTEGER +key +ID\n"));
-  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n3 +total +DECIMAL\\(10,2\\) +Total\n"));
+  // The database's type, then the column type the template sees, by code and name.
+  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n1 +id +INTEGER +3 \\(adInteger\\) +key +ID\n"));
+  EXPECT_THAT(r.out, ::testing::ContainsRegex("\n3 +total +DECIMAL\\(10,2\\) +131 \\(adNumeric\\) +Total\n"));
   EXPECT_THAT(r.out, ::testing::ContainsRegex("CHART.*\n1 +by_day"));
   RunResult json = run({"tables", "shop.xml", "orders", "--json"});
   ASSERT_EQ(json.code, 0) << json;
   EXPECT_THAT(json.out, HasSubstr("{\"seq\": 1, \"name\": \"id\", \"type\": \"INTEGER\", \"adoType\": 3, "
-                                  "\"primaryKey\": true, \"caption\": \"ID\"}"));
+                                  "\"adoTypeName\": \"adInteger\", \"primaryKey\": true, \"caption\": \"ID\"}"));
   EXPECT_THAT(json.out, HasSubstr("\"primaryKey\": false, \"caption\": \"Customer ID\"}"));
   EXPECT_THAT(json.out, HasSubstr("{\"seq\": 1, \"name\": \"by_day\""));
 }
@@ -348,6 +349,19 @@ TEST_F(ProjectTest, ShowPrintsTheSettingsOfEachKindOfObject) {
   ASSERT_EQ(field.code, 0) << field;
   EXPECT_THAT(field.out, ::testing::StartsWith("FldSeq = 3\nFldName = total\n"));
   EXPECT_THAT(field.out, HasSubstr("FldTypeName = DECIMAL(10,2)\n"));
+  // Column types show their ADO names beside the codes.
+  struct TypeCase {
+    const char* table;
+    const char* field;
+    const char* shown;
+  };
+  for (const TypeCase& c : {TypeCase{"orders", "id", "3 (adInteger)"}, TypeCase{"orders", "total", "131 (adNumeric)"},
+                            TypeCase{"orders", "placed", "133 (adDBDate)"},
+                            TypeCase{"customers", "name", "200 (adVarChar)"}}) {
+    RunResult shown = run({"show", "shop.xml", c.table, c.field});
+    ASSERT_EQ(shown.code, 0) << shown;
+    EXPECT_THAT(shown.out, HasSubstr("\nFldType = " + std::string(c.shown) + "\n")) << c.field;
+  }
 
   RunResult db = run({"show", "shop.xml", "--database"});
   ASSERT_EQ(db.code, 0) << db;

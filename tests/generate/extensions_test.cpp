@@ -109,6 +109,74 @@ TEST_F(ExtensionTest, ExtensionsAreExtractedWhenTheyChangeWithoutAsking) {
   EXPECT_EQ(read(out() / "audit.php"), "Audit v2\r\n");
 }
 
+TEST_F(ExtensionTest, AnExtensionFileIncludingATemplateFileRunsAgainUnchangedAndSeesItChange) {
+  Files templ = {
+      {"control.xml",
+       controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ifiles=\"list.php\">"
+                   "<session type=\"key\" value=\"head\"/><session type=\"key\" value=\"body\"/></control>")},
+      {"lang.xml", languageFile("")},
+      {"list.php", "<!--##session head##-->H|<!--##/session##--><!--##session body##-->B|<!--##/session##-->"},
+      {"inc.php", "<!--##session part##-->I<!--##/session##-->"},
+  };
+  makeTemplate(templ);
+  // The extension's session file and its own page both include a session of
+  // the template's inc.php.
+  makeExtension("incl.zip",
+                {{"control.xml",
+                  controlFile("<control id=\"list\" action=\"change\">"
+                              "<session type=\"key\" value=\"body\" ifile=\"body.php\" action=\"change\"/>"
+                              "</control>"
+                              "<control id=\"page\" type=\"other\" ofile=\"page\" oext=\"php\" "
+                              "ifiles=\"page.php\" action=\"add\"><session type=\"key\" value=\"p\"/>"
+                              "</control>")},
+                 {"body.php", "<!--##session body##-->E<!--##include inc.php/part##-->|<!--##/session##-->"},
+                 {"page.php", "<!--##session p##-->P<!--##include inc.php/part##-->!<!--##/session##-->"}});
+  proj->AddExtension("incl", "incl.zip");
+  for (int round = 1; round <= 2; ++round) {
+    ASSERT_EQ(run(), "") << round;
+    EXPECT_EQ(projErr(), "") << round;
+    EXPECT_EQ(read(out() / "Orderslist.php"), "H|EI|\r\n") << round;
+    EXPECT_EQ(read(out() / "page.php"), "PI!\r\n") << round;
+  }
+  // The second run built nothing again.
+  EXPECT_TRUE(progress.infos("Loading ").empty());
+  // A newer included file rebuilds the two controls that include it.
+  touch(scriptFolder() / "inc.php", 5);
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(progress.infos("Loading ").size(), 2u);
+}
+
+TEST_F(ExtensionTest, AnExtensionChangingOnlyASessionsConditionKeepsItsFile) {
+  makeTemplate({
+      {"control.xml",
+       controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ifiles=\"list.php\">"
+                   "<session type=\"key\" value=\"head\"/>"
+                   "<session type=\"key\" value=\"part\" ifile=\"tparts.php\"/></control>")},
+      {"lang.xml", languageFile("")},
+      {"list.php", "<!--##session head##-->H|<!--##/session##-->"},
+      {"tparts.php", "<!--##session part##-->P|<!--##/session##-->"},
+  });
+  struct Case {
+    const char* extension;
+    const char* cond;
+    const char* page;  // the template's session file, under the extension's condition
+  };
+  for (const Case& c : {Case{"holds", "proj/AppCompat/eq/false", "H|P|\r\n"},
+                        Case{"fails", "proj/AppCompat/eq/true", "H|\r\n"}}) {
+    makeExtension(std::string(c.extension) + ".zip",
+                  {{"control.xml", controlFile("<control id=\"list\" action=\"change\">"
+                                               "<session type=\"key\" value=\"part\" cond=\"" +
+                                               std::string(c.cond) + "\" action=\"change\"/></control>")}});
+    proj->AddExtension(c.extension, std::string(c.extension) + ".zip");
+    for (int round = 1; round <= 2; ++round) {
+      ASSERT_EQ(run(), "") << c.extension << round;
+      EXPECT_EQ(projErr(), "") << c.extension << round;
+      EXPECT_EQ(read(out() / "Orderslist.php"), c.page) << c.extension << round;
+    }
+    proj->DeleteExtension(c.extension);
+  }
+}
+
 TEST_F(ExtensionTest, ExtensionsMergeInSequenceOrder) {
   makeExtension("first.zip",
                 {{"control.xml", controlFile("<control id=\"page\" type=\"other\" ofile=\"first\" "
