@@ -202,6 +202,7 @@ Variant Runtime::execute(Frame* entry) {
               sp = f->sp;
               NEXT_INSTRUCTION;
             }
+            ++sp;  // the host member's value
             ++ip;
             NEXT_INSTRUCTION;
           }
@@ -253,6 +254,7 @@ Variant Runtime::execute(Frame* entry) {
                   sp = f->sp;
                   NEXT_INSTRUCTION;
                 }
+                ++sp;  // the host member's value
                 ++ip;
                 NEXT_INSTRUCTION;
               } else {

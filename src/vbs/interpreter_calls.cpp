@@ -6,6 +6,8 @@ namespace tw::vbs {
 
 using namespace vm;
 
+// A host member named alone leaves its value at *sp and gives no frame: the
+// caller moves past it. A procedure gives the frame that runs it.
 Frame* Runtime::callByName(Frame* f, const Instr* ip, Variant* sp) {
   GlobalEntry& e = f->module->entry(ip->a);
   if (e.kind == EntryKind::HostMember) {
