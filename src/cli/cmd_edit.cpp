@@ -13,6 +13,8 @@
 #include "model/database.h"
 #include "model/field.h"
 #include "model/table.h"
+#include "core/project_file.h"
+#include "schema/ado_types.h"
 #include "schema/loaders.h"
 #include "support/convert.h"
 #include "support/engine_context.h"
@@ -88,6 +90,27 @@ Variant convertSetting(const std::string& name, const std::string& type, const s
   return v;
 }
 
+// A field whose type was changed takes the value quotes of its new type, as
+// loading the project file gives them, so the file reads back as written and
+// the pages quote its values for what they are.
+void followTypeWithQuotes(AGP& proj, AGProperties& store,
+                          const std::vector<std::pair<std::string, std::string>>& assignments) {
+  bool typeSet = false;
+  for (const auto& [name, text] : assignments)
+    if (equalsNoCase(name, "FldType")) typeSet = true;
+  if (!typeSet) return;
+  const auto type = static_cast<int16_t>(store.value("FldType").toLong());
+  std::string quote;
+  if (ado::isQuotedType(type)) {
+    const bool access = DBKindOf(database(proj).Properties().value("DBDBMSName").toString()) == 1;
+    quote = access && (type == 7 || type == 133 || type == 134 || type == 135) ? "#" : "'";
+  } else if (!ado::isNumericType(type)) {
+    return;  // other types keep their quotes
+  }
+  store.setValue("FldQuoteS", Variant(quote));
+  store.setValue("FldQuoteE", Variant(quote));
+}
+
 }  // namespace
 
 Target applySettings(AGP& proj, const ObjectPath& path,
@@ -139,6 +162,7 @@ Target applySettings(AGP& proj, const ObjectPath& path,
     target.name = rename;
   }
   for (const Change& c : changes) store.valueAt(c.index) = c.value;
+  if (target.kind == "field") followTypeWithQuotes(proj, store, assignments);
   return target;
 }
 

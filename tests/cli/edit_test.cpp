@@ -86,6 +86,31 @@ TEST_F(EditTest, SetConvertsValuesByTheSettingsType) {
   refused({"set", "shop.xml", "orders", "TblCaption=X", "TblAdd=maybe"}, 2);
 }
 
+TEST_F(EditTest, ATypeSetOnAFieldBringsTheQuotesOfTheType) {
+  // The file must read back as written: loading gives quotes by type.
+  struct Case {
+    std::vector<std::string> settings;
+    const char* quote;
+  };
+  const Case cases[] = {
+      {{"FldType=3"}, ""},                                 // text column typed as a number
+      {{"FldType=131"}, ""},                               // decimal
+      {{"FldType=135"}, "'"},                              // date and time
+      {{"FldType=200"}, "'"},                              // text again
+      {{"FldType=3", "FldQuoteS='"}, ""},                  // as loading would give them
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"set", "shop.xml", "customers", "email"};
+    args.insert(args.end(), c.settings.begin(), c.settings.end());
+    ASSERT_EQ(run(args).code, 0) << c.settings[0];
+    EXPECT_EQ(field("customers", "email", "FldQuoteS"), c.quote) << c.settings[0];
+    EXPECT_EQ(field("customers", "email", "FldQuoteE"), c.quote) << c.settings[0];
+    // A later save keeps them.
+    ASSERT_EQ(run({"set", "shop.xml", "BodyTitle=x"}).code, 0);
+    EXPECT_EQ(field("customers", "email", "FldQuoteS"), c.quote) << c.settings[0];
+  }
+}
+
 TEST_F(EditTest, SetTakesValueListsWithBarsBetweenTheLines) {
   ASSERT_EQ(run({"set", "shop.xml", "orders", "total", "FldTagValues=\"1\",\"One\"|\"2\",\"Two\""}).code, 0);
   // The file keeps bars; in memory the lines end with CR LF.

@@ -633,7 +633,9 @@ TEST_F(GenerateTest, TemplateProblemsAreWarnedAboutAndFailTheRunWithStrict) {
                                  "doesn't support this property or method: 'TblNmae' (control list; tables "));
     EXPECT_THAT(r.err, HasSubstr("tarnwick: warning: mytemplate/list.php:2:1: unknown phrase \"nosuch\" (not in "
                                  "the language file) (control list)\n"));
-    if (c.lastLine) EXPECT_THAT(r.err, ::testing::EndsWith(c.lastLine));
+    if (c.lastLine) {
+      EXPECT_THAT(r.err, ::testing::EndsWith(c.lastLine));
+    }
     // The pages are written either way.
     EXPECT_EQ(read(page("orders")), "List \r\n");
   }
