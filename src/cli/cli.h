@@ -69,9 +69,6 @@ void addCompletionCommands(CLI::App& app, Commands& out);  // completion, __comp
 void addServeCommands(CLI::App& app, Commands& out);       // serve
 void addTemplateCommands(CLI::App& app, Commands& out);    // template init, template check
 
-// A template folder packed into an archive of the work folder (replaced only
-// when its content changed); the archive's path.
-std::string archiveTemplateFolder(const std::string& folder);
 void addSettingsCommands(CLI::App& app, Commands& out);    // settings
 void addStudioCommands(CLI::App& app, Commands& out);      // studio
 void addExtensionCommands(CLI::App& app, Commands& out);   // extension add, remove, list

@@ -401,29 +401,6 @@ int runDemo(const DemoOptions& o) {
 
 }  // namespace
 
-// A template given as a folder is zipped into the work folder, under a name
-// of its own per folder. The archive is replaced only when its content
-// changed, so that an unchanged folder is not extracted again.
-std::string archiveTemplateFolder(const std::string& folder) {
-  const fs::path dir = fs::path(engine().documentsFolder) / "Tarnwick" / "Archives";
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  char hash[17];
-  std::snprintf(hash, sizeof hash, "%08zx", std::hash<std::string>{}(folder)&0xffffffffu);
-  const fs::path zip = dir / (fs::path(folder).filename().string() + "-" + hash + ".zip");
-  const fs::path fresh = zip.string() + ".new";
-  ArchiveResult made = createArchive(fresh.string(), folder);
-  if (!made.ok) throw CliError(folder + ": cannot pack the template folder: " + made.error);
-  if (fs::exists(zip, ec) && readAll(zip) == readAll(fresh)) {
-    fs::remove(fresh, ec);
-  } else {
-    fs::rename(fresh, zip, ec);
-    if (ec) throw CliError(zip.string() + ": " + ec.message());
-  }
-  detail("template folder " + folder + " packed as " + zip.string());
-  return zip.string();
-}
-
 void addGenerateCommands(CLI::App& app, Commands& out) {
   {
     auto o = std::make_shared<GenerateOptions>();

@@ -55,7 +55,7 @@ int runCheck(const CheckOptions& o) {
   std::error_code ec;
   std::string archive;
   if (fs::is_directory(o.templ, ec))
-    archive = archiveTemplateFolder(absolutePath(o.templ));
+    archive = packTemplateFolder(absolutePath(o.templ));
   else if (fs::exists(o.templ, ec))
     archive = absolutePath(o.templ);
   else

@@ -1,5 +1,7 @@
 #include "schema/jni_env.h"
 
+#include "automation/text.h"
+
 #ifdef TARNWICK_HAVE_JNI
 #include <mutex>
 #include <unordered_map>
@@ -25,21 +27,7 @@ std::string toUtf8(JNIEnv* env, jstring s) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;  // a lone surrogate
     }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    appendUtf8(out, static_cast<char32_t>(c));
   }
   env->ReleaseStringChars(s, chars);
   return out;
