@@ -124,6 +124,16 @@ const Api& api(JNIEnv* env) {
   return *a;
 }
 
+// Closes a prepared statement when its scope ends, whatever Java raised.
+struct StatementCloser {
+  JNIEnv* env;
+  jobject st;
+  ~StatementCloser() {
+    env->CallVoidMethod(st, api(env).stClose);
+    env->ExceptionClear();
+  }
+};
+
 // A result set read row by row; closed when the reader ends.
 class Rows {
  public:
@@ -447,14 +457,7 @@ std::string JdbcBackend::catalogueQuery(JNIEnv* env, const std::string& sql,
     LocalFrame frame(env);
     jobject st = env->CallObjectMethod(conn_.get(), a.connPrepare, toJava(env, sql));
     check(env);
-    struct Closer {
-      JNIEnv* env;
-      jobject st;
-      ~Closer() {
-        env->CallVoidMethod(st, api(env).stClose);
-        env->ExceptionClear();
-      }
-    } closer{env, st};
+    StatementCloser closer{env, st};
     for (size_t i = 0; i < params.size(); ++i) {
       env->CallVoidMethod(st, a.stSetString, static_cast<jint>(i + 1), toJava(env, params[i]));
       check(env);
@@ -552,14 +555,7 @@ std::string JdbcBackend::describeQuery(std::string_view sql, BridgeTableInfo& ou
     const Api& a = api(env);
     jobject st = env->CallObjectMethod(conn_.get(), a.connPrepare, toJava(env, sql));
     check(env);
-    struct Closer {
-      JNIEnv* env;
-      jobject st;
-      ~Closer() {
-        env->CallVoidMethod(st, api(env).stClose);
-        env->ExceptionClear();
-      }
-    } closer{env, st};
+    StatementCloser closer{env, st};
     jobject meta = env->CallObjectMethod(st, a.stGetMetaData);
     check(env);
     if (!meta) return "The statement returns no result columns";
