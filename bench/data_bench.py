@@ -16,7 +16,9 @@ and times, each request five times (the best and the median are printed):
   on a deep page, sorted by the name (indexed) descending on a deep page,
   the next and previous pages from there as the page links them (by the
   position of its last and first rows), searched (contains, and starts
-  with), the view over all rows, a record's view page and edit page,
+  with), the view over all rows (beside the view's own query: no page of it
+  can be faster, so the goal below is for the other pages, and the view's
+  page is measured by what it adds), a record's view page and edit page,
 
 then a CSV export of every row with the peak resident memory of the PHP
 process during it and the export's size: in a fresh PHP process (beside the
@@ -119,6 +121,20 @@ def export(client, pid, rows):
     return peak, len(r.raw)
 
 
+def view_query_time(db):
+    """The best of three runs of the view's own query, fetched whole, timed inside PHP through PDO."""
+    if db["driver"] == "sqlite":
+        dsn, user, password = "sqlite:" + db["path"], "", ""
+    else:
+        dsn = f"mysql:host={db['host']};port={db['port']};dbname={db['name']}"
+        user, password = db["user"], db["password"]
+    code = ("$p = new PDO($argv[1], $argv[2] ?: null, $argv[3] ?: null); $best = INF;"
+            "for ($i = 0; $i < 3; $i++) { $t = hrtime(true); $p->query('SELECT * FROM item_categories')->fetchAll();"
+            " $best = min($best, (hrtime(true) - $t) / 1e9); } echo $best;")
+    out = subprocess.run(["php", "-r", code, dsn, user, password], capture_output=True, text=True, check=True, timeout=600)
+    return float(out.stdout)
+
+
 def bench(engine, args, work):
     rows = args.rows
     cleanup = []
@@ -195,7 +211,7 @@ def bench(engine, args, work):
             clients = {name: e2e_lib.Client(server.base) for name, server in servers.items()}
             for client in clients.values():
                 client.get("itemslist.php")  # warm-up
-            worst = 0.0
+            worst = view_page = 0.0
             for label, page in pages:
                 # each request in turn on every application: they share the machine's load alike
                 urls = {name: page(client) if callable(page) else page for name, client in clients.items()}
@@ -207,15 +223,14 @@ def bench(engine, args, work):
                 for name in clients:
                     best, median = min(t[0] for t in times[name]), statistics.median(t[0] for t in times[name])
                     figures.append(f"{name + ': ' if name else ''}best {best * 1000:7.1f} ms  median {median * 1000:7.1f} ms")
-                    if name == "":
+                    if name == "" and label == "view over all rows, list":
+                        view_page = median
+                    elif name == "":
                         worst = max(worst, median)
                 print(f"  {label:36s} " + "   ".join(figures))
-            if engine == "sqlite":
-                con = sqlite3.connect(db["path"])
-                t = time.perf_counter()
-                con.execute("SELECT * FROM item_categories").fetchall()
-                print(f"  (the view's own query, once: {(time.perf_counter() - t) * 1000:.1f} ms)")
-                con.close()
+            own = view_query_time(db)
+            print(f"  (the view's own query, best of 3: {own * 1000:.1f} ms; the view's list page adds "
+                  f"{(view_page - own) * 1000:.1f} ms to it)")
             for name, client in clients.items():
                 pid = servers[name].proc.pid
                 base, _ = peak_rss_during(pid, lambda: client.get("itemslist.php"))
@@ -225,7 +240,7 @@ def bench(engine, args, work):
                       f"PHP process {fresh:.1f} MB (goal < 32 MB; the process idle: {idle:.1f} MB, a list page: {listed:.1f} MB)")
                 print(f"  {name + ': ' if name else ''}the same export in the process that served the pages above: "
                       f"peak {peak:.1f} MB (a list page there: {base:.1f} MB)")
-            print(f"  slowest page (median): {worst * 1000:.0f} ms (goal < 300 ms)")
+            print(f"  slowest page (median) beside the view's: {worst * 1000:.0f} ms (goal < 300 ms)")
     finally:
         for c in cleanup:
             c()
