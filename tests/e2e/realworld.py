@@ -373,7 +373,7 @@ def a_null_picture_shows_no_image(ctx):
         text = ctx.client.get(f"membersedit.php?key={mid}").text
         assert ('<img class="tw-thumb"' in text) == has, "a NULL picture shows no image"
     # and a stored one does
-    from test_http import png
+    from http_common import png
     ctx.db.execute(f"UPDATE members SET photo = X'{png((200, 10, 10)).hex()}' WHERE member_id = 2")
     text = ctx.client.get("membersedit.php?key=2").text
     src = html.unescape(re.search(r'<img class="tw-thumb" src="([^"]+)"', text).group(1))
