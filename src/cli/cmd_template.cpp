@@ -1,12 +1,17 @@
-// tarnwick template init and tarnwick template check: for template authors.
+// tarnwick template init, check and helpers: for template authors.
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "cli/cli.h"
 #include "cli/terminal.h"
 #include "generate/generator.h"
 #include "generate/template_check.h"
 #include "platform/archive.h"
+#include "script/agscript.h"
+#include "script/helper_reference.h"
+#include "automation/text.h"
 #include "support/engine_context.h"
 
 namespace fs = std::filesystem;
@@ -84,6 +89,61 @@ int runCheck(const CheckOptions& o) {
   return kExitOk;
 }
 
+struct HelpersOptions {
+  std::string name;
+  bool markdown = false;
+  std::string guide;
+};
+
+std::string readWhole(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw CliError(file + ": cannot read it");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int runHelpers(const HelpersOptions& o) {
+  HelperReference ref = readHelperReference(builtinSystemCode());
+  if (!o.guide.empty()) {
+    std::string guide = readWhole(o.guide);
+    std::string error;
+    if (!replaceHelperSection(guide, helperReferenceMarkdown(ref), error)) throw CliError(o.guide + ": " + error);
+    if (guide == readWhole(o.guide)) {
+      info(o.guide + ": the helper functions are up to date");
+      return kExitOk;
+    }
+    std::ofstream out(o.guide, std::ios::binary | std::ios::trunc);
+    if (!(out << guide) || !out.flush()) throw CliError(o.guide + ": cannot write it");
+    info(o.guide + ": wrote " + std::to_string(ref.helpers.size()) + " helper functions");
+    return kExitOk;
+  }
+  if (o.markdown) {
+    std::cout << helperReferenceMarkdown(ref);
+    return kExitOk;
+  }
+  if (o.name.empty()) {
+    for (const HelperDoc& h : ref.helpers) {
+      std::string summary = h.text.empty() ? "" : h.text.front();
+      size_t stop = summary.find(". ");
+      if (stop != std::string::npos) summary = summary.substr(0, stop + 1);
+      std::cout << h.name << "(" << h.params << ")\n    " << summary << '\n';
+    }
+    return kExitOk;
+  }
+  std::vector<std::string> names;
+  for (const HelperDoc& h : ref.helpers) {
+    names.push_back(h.name);
+    if (toLower(h.name) != toLower(o.name)) continue;
+    std::cout << h.kind << ' ' << h.name << "(" << h.params << ")\n";
+    for (const std::string& p : h.text) std::cout << '\n' << p << '\n';
+    if (!h.examples.empty()) std::cout << '\n';
+    for (const std::string& e : h.examples) std::cout << "  " << e << '\n';
+    return kExitOk;
+  }
+  throw usageError("no helper function \"" + o.name + "\"" + suggestion(o.name, names));
+}
+
 }  // namespace
 
 void addTemplateCommands(CLI::App& app, Commands& out) {
@@ -122,6 +182,24 @@ void addTemplateCommands(CLI::App& app, Commands& out) {
         "  tarnwick template check mytemplate\n"
         "  tarnwick template check mytemplate shop.xml");
     out.push_back({sub, [o] { return runCheck(*o); }});
+  }
+  {
+    auto o = std::make_shared<HelpersOptions>();
+    CLI::App* sub = tmpl->add_subcommand("helpers", "The helper functions of the built-in system code, described");
+    sub->add_option("NAME", o->name, "One helper, described in full");
+    sub->add_flag("--markdown", o->markdown, "All of them as the Markdown section of the template author's guide");
+    sub->add_option("--guide", o->guide, "Write that section into this guide, between its marker lines");
+    sub->footer(
+        "Every page script and user function of a template can call these helpers. Their\n"
+        "descriptions are the comments above them in the system code, so this text and the\n"
+        "code cannot disagree. Without NAME, each helper with the first sentence of its\n"
+        "description.\n"
+        "\n"
+        "Examples:\n"
+        "  tarnwick template helpers\n"
+        "  tarnwick template helpers PhpString\n"
+        "  tarnwick template helpers --guide doc/template-guide.md");
+    out.push_back({sub, [o] { return runHelpers(*o); }});
   }
 }
 

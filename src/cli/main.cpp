@@ -42,7 +42,10 @@ constexpr const char* kFooter =
     "  TARNWICK_DATA_DIR          folder holding templates/ and samples/ (for demo)\n"
     "  NO_COLOR                   no colour even on a terminal\n"
     "\n"
-    "Run 'tarnwick help COMMAND' for a command's options and examples.";
+    "Run 'tarnwick help COMMAND' for a command's options and examples. Template authors:\n"
+    "the template author's guide, template-guide.md, is installed in share/doc/tarnwick\n"
+    "(doc/template-guide.md in the source); tarnwick template helpers describes the helper\n"
+    "functions template scripts can call.";
 
 int fail(const std::string& message, int code) {
   std::cerr << "tarnwick: " << red("error:") << ' ' << displayPaths(message) << '\n';

@@ -6,24 +6,30 @@
 ' Objects at hand: PROJ (the project), DB (its database), Controls, LANG,
 ' SCRPT and FILTERS.
 
+' ---------------------------------------------------------------------------
+' Pages and text. What a page script writes, and the text helpers most
+' templates need.
+
 ' The indentation of the line a <!--##~ ... ##--> block stands on. The page
 ' script sets it right before the block's expression runs; IndentText and
 ' indented system-code templates continue their lines with it.
 Dim zbIndentWrk
 zbIndentWrk = ""
 
-' The output of a template file of the template folder, in place: its text
-' with its own blocks run as part of the page. A control's "include" session
-' calls it with the file and the session's parameter; a parameter names a
-' session of the file, and only that session is included.
-'   Include_File("menu.php", "")     the whole of menu.php
-'   Include_File("parts.php", "nav") the session nav of parts.php
-' Each file and session is compiled once; includes nest 16 deep at most.
+' Include_File remembers the script function it compiled for each file and
+' session, and how deep the includes nest.
 Dim zbIncludes, zbIncludeCount, zbIncludeDepth
 zbIncludes = ""
 zbIncludeCount = 0
 zbIncludeDepth = 0
 
+' The output of a template file of the template folder, in place: its text
+' with its own blocks run as part of the page. A control's "include" session
+' calls it with the file and the session's parameter; a parameter names a
+' session of the file, and only that session is included: with "" it is the
+' whole of the file, with "nav" the session nav of the file. Each file and
+' session is compiled once; includes nest 16 deep at most, a deeper one
+' raises error 28 (a file that includes itself).
 Function Include_File(name, parm)
   Dim key, at, fn
   key = Chr(1) & LCase(Trim(name) & "/" & Trim(parm)) & Chr(2)
@@ -47,7 +53,7 @@ End Function
 
 ' A text as a PHP single-quoted string literal: backslashes and single
 ' quotes are escaped, so the literal reads back as the text.
-'   PhpString("it's C:\") = 'it\'s C:\\'
+'   PhpString("it's C:\") => 'it\'s C:\\'
 Function PhpString(text)
   PhpString = "'" & Replace(Replace(text & "", "\", "\\"), "'", "\'") & "'"
 End Function
@@ -93,7 +99,8 @@ End Function
 
 ' A table or column name in SQL, between the database's identifier quotes
 ' (DBQuoteS and DBQuoteE); a closing quote inside the name is doubled.
-'   SqlName("order") = `order` on MySQL
+' On MySQL and MariaDB SqlName("order") is `order`; on SQLite:
+'   SqlName("order") => "order"
 Function SqlName(name)
   Dim quoteStart, quoteEnd, s
   quoteStart = DB.DBQuoteS
@@ -148,8 +155,8 @@ End Function
 ' A text as a PHP string literal that keeps every character and stays on one
 ' line: single-quoted pieces, with carriage returns and line feeds written
 ' as "\r" and "\n" between them.
-'   PhpText("it's") = 'it\'s'
-'   PhpText("a" & vbCrLf & "b") = 'a' . "\r\n" . 'b'
+'   PhpText("it's") => 'it\'s'
+'   PhpText("a" & vbCrLf & "b") => 'a' . "\r\n" . 'b'
 Function PhpText(text)
   Dim s
   s = Replace(Replace(text & "", "\", "\\"), "'", "\'")
@@ -170,7 +177,9 @@ End Function
 
 ' A value as a PHP literal by its kind: null for Empty and Null, true or
 ' false, numbers as numbers, texts through PhpText.
-'   PhpValue(12) = 12, PhpValue(1.5) = 1.5, PhpValue("12") = '12'
+'   PhpValue(12) => 12
+'   PhpValue(1.5) => 1.5
+'   PhpValue("12") => '12'
 Function PhpValue(v)
   Select Case VarType(v)
     Case vbEmpty, vbNull
@@ -186,7 +195,8 @@ End Function
 
 ' A setting that may hold a number or a text (FldMin, FldDefault ...): a
 ' plain number is written as a number, anything else as a text.
-'   PhpNumberOrText("10") = 10, PhpNumberOrText("1,000") = '1,000'
+'   PhpNumberOrText("10") => 10
+'   PhpNumberOrText("1,000") => '1,000'
 Function PhpNumberOrText(v)
   If VarType(v) = vbString Then
     If IsPlainNumber(v) Then
@@ -209,7 +219,8 @@ End Function
 
 ' The items of a separated list, each trimmed, empty items left out; an
 ' array without elements (UBound -1) when there are none.
-'   SplitList(" a, ,b ", ",") = Array("a", "b")
+'   Join(SplitList(" a, ,b ", ","), "|") => a|b
+'   UBound(SplitList(" , ", ",")) => -1
 Function SplitList(text, sep)
   Dim items, item, out, n
   items = Split(text & "", sep)
@@ -234,9 +245,8 @@ End Function
 ' (the application folder) when the two share a folder below the root, so
 ' that a project folder moved elsewhere gives the same output; otherwise as
 ' it is. Both are taken with "/" between folders; "." and ".." are not
-' resolved.
-'   PathFromDestination("/srv/shop/data/shop.sqlite") = "../data/shop.sqlite"
-'   with PROJ.Destination "/srv/shop/app"
+' resolved. With the destination /srv/shop/app, the path
+' /srv/shop/data/shop.sqlite becomes ../data/shop.sqlite.
 Function PathFromDestination(path)
   Dim target, base, i, common, out
   PathFromDestination = path & ""
@@ -261,7 +271,7 @@ Function PathFromDestination(path)
 End Function
 
 ' An array of values as a PHP list, each item through PhpValue.
-'   PhpList(Array("a", 2)) = ['a', 2]
+'   PhpList(Array("a", 2)) => ['a', 2]
 Function PhpList(items)
   Dim item, s
   s = ""
@@ -276,7 +286,7 @@ End Function
 ' the label each in double quotes, a comma between them) as a PHP list of
 ' [value, label] pairs. A line without the quoted form is value and label
 ' at once; empty lines are skipped.
-'   PhpValueList("""Y"",""Yes""" & vbCrLf & """N"",""No""") = [['Y', 'Yes'], ['N', 'No']]
+'   PhpValueList("""Y"",""Yes""" & vbCrLf & """N"",""No""") => [['Y', 'Yes'], ['N', 'No']]
 Function PhpValueList(text)
   Dim re, line, m, value, label, s
   Set re = New RegExp
@@ -314,8 +324,10 @@ End Function
 ' (OutputNameType, OutputNameExt, OutputNameLCase): base is the table's
 ' TblVar (empty for project-wide pages), stem the control's output name and
 ' ext its extension, where "*" stands for the script extension.
-'   OutputFileName("Orders", "list", "*") = "Orderslist.php"
-'   with OutputNameType "infix" and OutputNameExt "_": "Orders_list.php"
+' With OutputNameType "infix" and OutputNameExt "_", the page "list" of
+' the table Orders is Orders_list.php; with the shipped defaults:
+'   OutputFileName("Orders", "list", "*") => Orderslist.php
+'   OutputFileName("", "menu", "js") => menu.js
 Function OutputFileName(base, stem, ext)
   Dim name, sep, e
   e = ext
@@ -340,13 +352,14 @@ Function OutputFileName(base, stem, ext)
   OutputFileName = name
 End Function
 
-' The control whose CtrlID is id, or Nothing. Fetching a control by
-' position makes it the collection's current one, so the control that was
-' current is fetched again before returning. The positions of the controls
-' are remembered (zbControlIds) while the collection keeps its size; a
-' remembered position is checked before it is used.
+' ControlByID remembers the positions of the controls (zbControlIds) while
+' the collection keeps its size; a remembered position is checked before it
+' is used.
 Dim zbControlIds, zbControlCount
 
+' The control whose CtrlID is id, or Nothing. Fetching a control by
+' position makes it the collection's current one, so the control that was
+' current is fetched again before returning.
 Function ControlByID(id)
   Dim i, current, ctrl
   Set ControlByID = Nothing
@@ -430,7 +443,10 @@ End Function
 ' comma-separated item must hold, and an item holds when one of its values
 ' separated by "|" matches. Items on other objects (ctrl/, field/,
 ' custom:) and items that are not made of four parts hold.
-'   ConditionHolds("table/TblView/eq/true", tbl) = tbl.TblView
+' So ConditionHolds("table/TblView/eq/true", tbl) is tbl.TblView.
+'   ConditionHolds("proj/P_Ext/eq/php|php5", Nothing) => True
+'   ConditionHolds("table/TblName/in/ORD", FindTable("orders")) => True
+'   ConditionHolds("table/TblName/eq/x,table/TblType/eq", FindTable("orders")) => False
 Function ConditionHolds(cond, tbl)
   Dim item, parts, store, value, found
   ConditionHolds = True
@@ -490,7 +506,8 @@ End Function
 
 ' The file name of the page that control id writes for table tbl, or ""
 ' when there is no such control or it writes no page for that table.
-'   TablePageFile(FindTable("orders"), "list") = "orderslist.php"
+'   TablePageFile(FindTable("orders"), "list") => orderslist.php
+'   TablePageFile(FindTable("orders"), "nosuchcontrol") =>
 Function TablePageFile(tbl, id)
   Dim ctrl
   TablePageFile = ""
@@ -766,6 +783,7 @@ Function ChartYField(chart)
   ChartYField = s
 End Function
 
+' The aggregate of a chart of table tbl, as ChartYField describes.
 Function ChartAggregate(chart, tbl)
   Dim s, p, agg, y
   s = Trim(chart.ChartYFldName & "")
@@ -807,7 +825,7 @@ End Function
 
 ' The choices of records per page (RecPerPageList, TblRecPerPageList: a
 ' comma-separated list of numbers and ALL) as a PHP list.
-'   PhpRecPerPageList("10,20, all") = [10, 20, 'ALL']
+'   PhpRecPerPageList("10,20, all") => [10, 20, 'ALL']
 Function PhpRecPerPageList(text)
   Dim item, s
   s = ""
@@ -890,8 +908,7 @@ End Function
 ' The project's style sheet as the pages link it: ProjName with blanks made
 ' "_" and ".css" appended (lower case with OutputNameLCase), in the style
 ' sheet folder AppCssFolder, which is taken relative to the pages (a
-' leading "~/" is dropped).
-'   ProjectCssFile() = "My_Shop.css" for the project "My Shop"
+' leading "~/" is dropped). For the project "My Shop" it is My_Shop.css.
 Function ProjectCssFile()
   Dim name, folder
   name = Replace(PROJ.ProjName & "", " ", "_") & ".css"
