@@ -52,10 +52,25 @@ FileLock::~FileLock() {
 }
 
 bool FileLock::tryLock(std::string_view holder) {
-  if (fd_ < 0) return false;
   if (held_) return true;
-  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EINTR) return false;
+  for (;;) {
+    if (fd_ < 0) {
+      fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+      if (fd_ < 0) {
+        error_ = errno;
+        return false;
+      }
+    }
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EINTR) return false;
+    }
+    struct stat mine {}, now {};
+    if (::fstat(fd_, &mine) == 0 && ::stat(path_.c_str(), &now) == 0 && mine.st_dev == now.st_dev &&
+        mine.st_ino == now.st_ino)
+      break;
+    // The holder before removed this file after it was opened here.
+    ::close(fd_);
+    fd_ = -1;
   }
   held_ = true;
   std::string line(holder);
@@ -67,9 +82,12 @@ bool FileLock::tryLock(std::string_view holder) {
 }
 
 std::string FileLock::holder() const {
-  if (fd_ < 0) return {};
+  // The file at the path: the one this object opened may be gone already.
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
   char buffer[512];
-  ssize_t n = ::pread(fd_, buffer, sizeof buffer - 1, 0);
+  ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
+  ::close(fd);
   if (n <= 0) return {};
   std::string text(buffer, static_cast<size_t>(n));
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
@@ -78,10 +96,12 @@ std::string FileLock::holder() const {
 
 void FileLock::unlock() {
   if (!held_) return;
-  // The next holder writes its own line; nobody is named meanwhile.
-  if (::ftruncate(fd_, 0) != 0) {
-  }
+  // Removed while still held: whoever opens the path afterwards makes a new
+  // file, and whoever waits on this one looks again.
+  ::unlink(path_.c_str());
   ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
   held_ = false;
 }
 

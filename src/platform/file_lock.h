@@ -6,11 +6,14 @@
 
 namespace tw {
 
-// An exclusive lock on a lock file (created when missing, never deleted:
-// removing a lock file another process is waiting on would let two holders
-// in). The holder writes a line into the file saying who it is, which a
-// process that has to wait can show. The lock ends with the object or the
-// process, however it ends.
+// An exclusive lock on a lock file, created when missing and removed again
+// by the holder when it lets go, so nothing stays beside the file it guards.
+// A process that opened the file before its holder removed it finds, once it
+// gets the lock, that the path names another file or none, and takes the
+// lock again on the file there: two holders are never in at once. The holder
+// writes a line into the file saying who it is, which a process that has to
+// wait can show. The lock ends with the object or the process, however it
+// ends (a killed holder leaves the file, which the next holder removes).
 class FileLock {
  public:
   explicit FileLock(std::string_view path);

@@ -41,6 +41,30 @@ TEST_F(ProjectLockTest, ChangesMadeAtTheSameTimeAreAllKept) {
     EXPECT_EQ(attribute(project, fieldXPath(fields[i].first, fields[i].second), "FldCaption"),
               "Caption " + std::to_string(i));
   }
+  // Nothing stays beside the project.
+  EXPECT_FALSE(fs::exists(work() / "shop.xml.lock"));
+}
+
+TEST_F(ProjectLockTest, ALockFileGoesWithItsHolderAndWhoWaitedOnItLocksTheNextOne) {
+  const std::string path = (work() / "shop.xml.lock").string();
+  auto first = std::make_unique<FileLock>(path);
+  ASSERT_TRUE(first->tryLock("first"));
+  FileLock waiting(path);  // opened while the first holds it
+  EXPECT_FALSE(waiting.tryLock("waiting"));
+  EXPECT_EQ(waiting.holder(), "first");
+  first.reset();
+  EXPECT_FALSE(fs::exists(path));
+  // A newcomer makes a new file and holds it; the one that waited on the
+  // removed file must not get in beside it.
+  FileLock newcomer(path);
+  ASSERT_TRUE(newcomer.tryLock("newcomer"));
+  EXPECT_FALSE(waiting.tryLock("waiting"));
+  EXPECT_EQ(waiting.holder(), "newcomer");
+  newcomer.unlock();
+  EXPECT_TRUE(waiting.tryLock("waiting"));
+  EXPECT_EQ(newcomer.holder(), "waiting");
+  waiting.unlock();
+  EXPECT_FALSE(fs::exists(path));
 }
 
 TEST_F(ProjectLockTest, ARunThatWaitsTooLongNamesTheHolderAndChangesNothing) {
