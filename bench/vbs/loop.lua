@@ -1,6 +1,6 @@
--- Arithmetic loop: 2,000,000 iterations of integer and floating arithmetic.
+-- Arithmetic loop: 20,000,000 iterations of integer and floating arithmetic.
 local x, y = 0, 0.5
-for i = 1, 2000000 do
+for i = 1, 20000000 do
   x = (x + i * 3) % 1000003
   y = y * 0.999 + 1
 end

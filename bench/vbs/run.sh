@@ -5,6 +5,9 @@
 # machine), then how many times slower the script engine is than each
 # (below 1 it is faster). Lua has no concat program: its strings are
 # immutable, so appending in a loop is quadratic there and compares nothing.
+# The loop, call and concatenation programs run long enough (tenths of a
+# second) that the clock's 10 ms resolution and start-up do not decide the
+# ratios.
 # Usage: bench/vbs/run.sh [path/to/vbsrun]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

@@ -22,12 +22,60 @@ Variant Runtime::execute(Frame* entry) {
     ~NestingGuard() { --n; }
   } guard{nesting_};
 
-  Frame* f = entry;
-  const Instr* ip = f->ip;
-  Variant* sp = f->sp;
-
+  // The running frame, kept up to date by run() whenever it changes frames:
+  // an error finds there where it happened (the frame's ip).
+  Frame* current = entry;
   for (;;) {
     try {
+      return run(current);
+    } catch (const Error& e) {
+      if (!recoverAt(current, e)) throw;
+    } catch (const std::bad_alloc&) {
+      Error e(kErrOutOfMemory);
+      if (!recoverAt(current, e)) throw e;
+    } catch (const std::length_error&) {
+      Error e(kErrOutOfMemory);
+      if (!recoverAt(current, e)) throw e;
+    } catch (const std::exception& ex) {
+      // A host object failed with something other than a script error.
+      Error e(440, std::string(standardErrorText(440)) + ": " + ex.what());
+      if (!recoverAt(current, e)) throw e;
+    } catch (...) {
+      // Not a script error (a host stopping the script): no handler applies.
+      for (Frame* f = current;;) {
+        Frame* caller = f->caller;
+        bool wasEntry = f->entry;
+        clearSlots(f->stack, f->proc->maxStack);
+        freeFrame(f);
+        if (wasEntry) break;
+        f = caller;
+      }
+      throw;
+    }
+  }
+}
+
+bool Runtime::recoverAt(Frame*& current, const Error& e) {
+  Frame* f = current;
+  const Instr* ip = f->ip;
+  Variant* sp = f->sp;
+  if (!recover(f, ip, sp, e)) return false;
+  f->ip = ip;
+  f->sp = sp;
+  current = f;
+  return true;
+}
+
+// The instructions themselves. No handler here catches anything, so the
+// running frame, instruction and stack top stay in registers; each
+// instruction's address is stored in its frame as it starts (a store, off
+// the path the dispatch waits on) for the error handling above.
+Variant Runtime::run(Frame*& current) {
+  Frame* f = current;
+  const Instr* ip = f->ip;
+  Variant* sp = f->sp;
+  {
+    {
       // Each handler jumps straight to the next one (threaded dispatch).
       static const void* const kHandlers[] = {
           &&op_Const,
@@ -117,7 +165,7 @@ Variant Runtime::execute(Frame* entry) {
           &&op_Fail,
       };
       static_assert(std::size(kHandlers) == static_cast<size_t>(OpCode::Fail) + 1, "a handler per instruction");
-#define NEXT_INSTRUCTION goto* kHandlers[static_cast<uint8_t>(ip->op)]
+#define NEXT_INSTRUCTION goto*(f->ip = ip, kHandlers[static_cast<uint8_t>(ip->op)])
       NEXT_INSTRUCTION;
       {
         {
@@ -198,6 +246,7 @@ Variant Runtime::execute(Frame* entry) {
             if (Frame* nf = callByName(f, ip, sp)) {
               tick();
               f = nf;
+              current = f;
               ip = f->code;
               sp = f->sp;
               NEXT_INSTRUCTION;
@@ -250,6 +299,7 @@ Variant Runtime::execute(Frame* entry) {
                 f->refStack[sp - f->stack] = nullptr;
                 if (Frame* nf = callByName(f, ip, sp)) {
                   f = nf;
+              current = f;
                   ip = f->code;
                   sp = f->sp;
                   NEXT_INSTRUCTION;
@@ -306,6 +356,7 @@ Variant Runtime::execute(Frame* entry) {
               f->ip = ip;
               f->sp = args;
               f = enter(f, *e.proc, *f->module, nullptr, args, n, site.refMask, site.elemRefs, statement);
+              current = f;
               tick();
               ip = f->code;
               sp = f->sp;
@@ -336,6 +387,7 @@ Variant Runtime::execute(Frame* entry) {
             f->ip = ip;
             f->sp = args;
             f = enter(f, *p, f->me->module(), f->me, args, n, site.refMask, site.elemRefs, statement);
+            current = f;
             tick();
             ip = f->code;
             sp = f->sp;
@@ -352,6 +404,7 @@ Variant Runtime::execute(Frame* entry) {
             f->ip = ip;
             f->sp = args;
             f = enter(f, *p, f->me->module(), f->me, args, n + 1, 0, 0, true);
+            current = f;
             tick();
             ip = f->code;
             sp = f->sp;
@@ -362,6 +415,7 @@ Variant Runtime::execute(Frame* entry) {
             if (Frame* nf = getMember(f, ip, sp)) {
               tick();
               f = nf;
+              current = f;
               ip = f->code;
               sp = f->sp;
               NEXT_INSTRUCTION;
@@ -373,6 +427,7 @@ Variant Runtime::execute(Frame* entry) {
             if (Frame* nf = putMember(f, ip, sp)) {
               tick();
               f = nf;
+              current = f;
               ip = f->code;
               sp = f->sp;
               NEXT_INSTRUCTION;
@@ -717,6 +772,7 @@ Variant Runtime::execute(Frame* entry) {
             if (unlock) unlockTo(locks_.size() - unlock);
             if (isEntry) return result;
             f = caller;
+            current = f;
             ip = f->ip + 1;
             sp = f->sp;
             if (!discard) {
@@ -740,6 +796,7 @@ Variant Runtime::execute(Frame* entry) {
             if (Frame* nf = evaluate(f, ip, sp)) {
               tick();
               f = nf;
+              current = f;
               ip = f->code;
               sp = f->sp;
               NEXT_INSTRUCTION;
@@ -762,29 +819,6 @@ Variant Runtime::execute(Frame* entry) {
         }
       }
 #undef NEXT_INSTRUCTION
-    } catch (const Error& e) {
-      if (!recover(f, ip, sp, e)) throw;
-    } catch (const std::bad_alloc&) {
-      Error e(kErrOutOfMemory);
-      if (!recover(f, ip, sp, e)) throw e;
-    } catch (const std::length_error&) {
-      Error e(kErrOutOfMemory);
-      if (!recover(f, ip, sp, e)) throw e;
-    } catch (const std::exception& ex) {
-      // A host object failed with something other than a script error.
-      Error e(440, std::string(standardErrorText(440)) + ": " + ex.what());
-      if (!recover(f, ip, sp, e)) throw e;
-    } catch (...) {
-      // Not a script error (a host stopping the script): no handler applies.
-      for (;;) {
-        Frame* caller = f->caller;
-        bool wasEntry = f->entry;
-        clearSlots(f->stack, f->proc->maxStack);
-        freeFrame(f);
-        if (wasEntry) break;
-        f = caller;
-      }
-      throw;
     }
   }
 }

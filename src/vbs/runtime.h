@@ -230,6 +230,8 @@ class Runtime : public RefCounted {
   Variant execute(Frame* entry);
   void unlockTo(size_t n) noexcept;
   bool recover(Frame*& f, const Instr*& ip, Variant*& sp, const Error& e);
+  bool recoverAt(Frame*& current, const Error& e);
+  Variant run(Frame*& current);
   int32_t& frameDepth() { return frameDepth_; }
 
  private:
