@@ -6,9 +6,11 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "cli/live_schema.h"
 #include "cli/objects.h"
 #include "core/agp.h"
 
@@ -68,14 +70,22 @@ class Session {
  private:
   struct UndoStep {
     std::string what;
-    std::string snapshot;  // a project file holding the state before the step, or
+    // A project file holding the state before the step, written without its
+    // passwords (they stay in `secrets`, in memory only), or
+    std::string snapshot;
+    std::vector<std::pair<std::string, Variant>> secrets;  // "Project"/"Database" setting -> value
+    std::set<std::string> leftOut;  // the tables left out before the step
     std::string table, field, chart;  // the object whose settings `old` holds
     bool database = false;
     std::vector<std::pair<std::string, Variant>> old;
   };
   void snapshot(const std::string& what);
+  // Fills the step's snapshot, secrets and left-out list from the project now.
+  void takeSnapshot(UndoStep& step);
+  void restoreSnapshot(const UndoStep& step);
   void changed();
   std::string fileHash() const;
+  LeftOut unsavedLeftOut() const;
 
   std::string file_;
   std::string previewFolder_;
@@ -83,6 +93,9 @@ class Session {
   Progress& progress_;
   Ref<AGP> proj_;
   std::string savedHash_;
+  // The tables and views left out of the project as the unsaved project has
+  // them; written beside the project file on save.
+  std::set<std::string> leftOut_;
   std::vector<UndoStep> undo_;
   int snapshots_ = 0;
   bool changedSinceSave_ = false;

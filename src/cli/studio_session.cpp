@@ -100,6 +100,7 @@ Session::Session(std::string projectFile, std::string previewFolder, Progress& p
     : file_(std::move(projectFile)), previewFolder_(std::move(previewFolder)), progress_(progress) {
   proj_ = loadProject(file_);
   savedHash_ = fileHash();
+  leftOut_ = LeftOut(file_).names();
   char pattern[] = "/tmp/tarnwick-studio-XXXXXX";
   if (!mkdtemp(pattern)) throw CliError("cannot make a scratch folder for the studio");
   scratch_ = pattern;
@@ -118,12 +119,67 @@ std::string Session::fileHash() const {
   return Sha256::hex(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
 }
 
+void Session::takeSnapshot(UndoStep& step) {
+  step.snapshot = scratch_ + "/undo-" + std::to_string(++snapshots_) + ".xml";
+  step.leftOut = leftOut_;
+  // Passwords stay in memory: the snapshot file is written with them empty.
+  step.secrets.clear();
+  for (const SettingInfo& s : settingsCatalogue()) {
+    if (s.input != "password") continue;
+    SettingsOwner* owner = s.section == "Project" ? static_cast<SettingsOwner*>(proj_.get())
+                           : s.section == "Database" && proj_->DBCnt() > 0 ? static_cast<SettingsOwner*>(proj_->db())
+                                                                           : nullptr;
+    if (!owner) continue;
+    Variant value = owner->setting(s.name);
+    if (value.toString().empty()) continue;
+    step.secrets.emplace_back(s.section + "\n" + s.name, value);
+    owner->setSetting(s.name, Variant(""));
+  }
+  auto putBack = [&](AGP& proj) {
+    for (const auto& [key, value] : step.secrets) {
+      const std::string section = key.substr(0, key.find('\n')), name = key.substr(key.find('\n') + 1);
+      if (section == "Project")
+        proj.setSetting(name, value);
+      else if (proj.DBCnt() > 0)
+        proj.db()->setSetting(name, value);
+    }
+  };
+  try {
+    proj_->Save(step.snapshot);
+  } catch (...) {
+    putBack(*proj_);
+    throw;
+  }
+  putBack(*proj_);
+}
+
+void Session::restoreSnapshot(const UndoStep& step) {
+  Ref<AGP> back = loadProject(step.snapshot);
+  for (const auto& [key, value] : step.secrets) {
+    const std::string section = key.substr(0, key.find('\n')), name = key.substr(key.find('\n') + 1);
+    if (section == "Project")
+      back->setSetting(name, value);
+    else if (back->DBCnt() > 0)
+      back->db()->setSetting(name, value);
+  }
+  proj_ = back;
+  leftOut_ = step.leftOut;
+  std::error_code ec;
+  fs::remove(step.snapshot, ec);
+}
+
 void Session::snapshot(const std::string& what) {
   UndoStep step;
   step.what = what;
-  step.snapshot = scratch_ + "/undo-" + std::to_string(++snapshots_) + ".xml";
-  proj_->Save(step.snapshot);
+  takeSnapshot(step);
   undo_.push_back(std::move(step));
+}
+
+LeftOut Session::unsavedLeftOut() const {
+  LeftOut leftOut(file_);
+  leftOut.clear();
+  for (const std::string& name : leftOut_) leftOut.add(name);
+  return leftOut;
 }
 
 void Session::changed() {
@@ -213,8 +269,7 @@ Reply Session::set(const Params& p) {
   UndoStep step;
   step.what = "set " + names.front() + (names.size() > 1 ? " and more" : "");
   if (renames) {
-    step.snapshot = scratch_ + "/undo-" + std::to_string(++snapshots_) + ".xml";
-    proj_->Save(step.snapshot);
+    takeSnapshot(step);
   } else {
     step.table = path.table;
     step.field = path.field;
@@ -348,12 +403,9 @@ Reply Session::remove(const Params& p) {
   } else {
     const std::string name = t.TblName(), type = t.str("TblType");
     database(*proj_).tables().Delete(name);
-    // A table or view of the database stays out until taken in again.
-    if (type == "TABLE" || type == "VIEW") {
-      LeftOut leftOut(file_);
-      leftOut.add(name);
-      leftOut.save();
-    }
+    // A table or view of the database stays out until taken in again
+    // (written with the project on save).
+    if (type == "TABLE" || type == "VIEW") leftOut_.insert(name);
   }
   changed();
   return tree();
@@ -364,9 +416,7 @@ Reply Session::undo() {
   UndoStep step = std::move(undo_.back());
   undo_.pop_back();
   if (!step.snapshot.empty()) {
-    proj_ = loadProject(step.snapshot);
-    std::error_code ec;
-    fs::remove(step.snapshot, ec);
+    restoreSnapshot(step);
   } else {
     ObjectPath path;
     path.table = step.table;
@@ -392,8 +442,26 @@ Reply Session::save() {
                                         "or restart the studio to take the other changes)") +
                      "}"};
   }
+  // The list of tables left out goes first: should the project fail to be
+  // written, the list is put back as it was.
+  LeftOut leftOut(file_);
+  const std::set<std::string> onDisk = leftOut.names();
   try {
-    saveProject(*proj_, file_);
+    if (leftOut_ != onDisk) {
+      leftOut.clear();
+      for (const std::string& name : leftOut_) leftOut.add(name);
+      leftOut.save();
+    }
+    try {
+      saveProject(*proj_, file_);
+    } catch (...) {
+      if (leftOut_ != onDisk) {
+        leftOut.clear();
+        for (const std::string& name : onDisk) leftOut.add(name);
+        leftOut.save();
+      }
+      throw;
+    }
   } catch (...) {
     unlockProject();
     throw;
@@ -408,7 +476,7 @@ Reply Session::save() {
 // ---------------------------------------------------------------- database
 
 Reply Session::check() {
-  LeftOut leftOut(file_);
+  LeftOut leftOut = unsavedLeftOut();
   Ref<AGPSchema> schema = readLiveSchema(*proj_);
   dropLeftOut(*proj_, *schema, leftOut);
   CheckResult result = checkProject(*proj_, *schema, true);
@@ -435,7 +503,7 @@ Reply Session::sync(const Params& p) {
   }
   answers->setPairsComplete(true);
   engine().setPrompts(std::move(answers));
-  LeftOut leftOut(file_);
+  LeftOut leftOut = unsavedLeftOut();
   Ref<AGPSchema> schema = readLiveSchema(*proj_);
   dropLeftOut(*proj_, *schema, leftOut);
   CheckResult result = checkProject(*proj_, *schema, false);

@@ -19,11 +19,7 @@ using ::testing::Not;
 class StudioTest : public CliTest {
  protected:
   void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
+    stop();
     CliTest::TearDown();
   }
 
@@ -94,6 +90,21 @@ class StudioTest : public CliTest {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return "<timed out>";
+  }
+
+  // Ends the studio started last.
+  void stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    if (out_ >= 0) close(out_);
+    out_ = -1;
+  }
+
+  static void expectDatabaseSetting(const fs::path& project, const std::string& name, const std::string& value) {
+    EXPECT_EQ(attribute(project, "/Project/Database", name), value) << name;
   }
 
   int port_ = 0;
@@ -232,6 +243,74 @@ TEST_F(StudioTest, EditsTheProjectAsTheCommandLineDoesAndSavesIt) {
   EXPECT_EQ(refused.status, 409) << refused.body;
   EXPECT_THAT(refused.body, HasSubstr("changed by another command"));
   expectSettings(project, {{"orders", "", "TblCaption", "From elsewhere"}});
+}
+
+TEST_F(StudioTest, ARemovedTableIsLeftOutOnlyOnceSaved) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> steps;  // API calls after the removal, in order
+    bool inProject;                   // customers listed after the save
+    bool leftOut;                     // customers in the left-out list after the save
+  };
+  const std::vector<Case> cases = {
+      {"removed, undone, saved", {"undo", "save"}, true, false},
+      {"removed, saved", {"save"}, false, true},
+      {"removed, another change undone, saved", {"reorder", "undo", "save"}, false, true},
+  };
+  for (const Case& c : cases) {
+    fs::path project = newShop(std::string("shop-") + std::to_string(&c - cases.data()) + ".xml");
+    const fs::path leftOutFile = project.string() + ".left-out";
+    start(project);
+    ASSERT_EQ(post("/api/remove", {{"table", "customers"}}).status, 200) << c.what;
+    EXPECT_FALSE(fs::exists(leftOutFile)) << c.what << ": written before the save";
+    for (const std::string& step : c.steps) {
+      Answer a = step == "reorder" ? post("/api/reorder", {{"table", "orders"}, {"position", "1"}})
+                                   : post("/api/" + step);
+      ASSERT_EQ(a.status, 200) << c.what << ", " << step << ": " << a.body;
+    }
+    const std::vector<std::string> tables = childNames(project, "/Project/Database", "Table", "TblName");
+    EXPECT_EQ(std::find(tables.begin(), tables.end(), "customers") != tables.end(), c.inProject) << c.what;
+    const std::string listed = fs::exists(leftOutFile) ? read(leftOutFile) : "";
+    EXPECT_EQ(listed.find("\ncustomers\n") != std::string::npos, c.leftOut) << c.what << ": " << listed;
+    // What the studio saved is what the command line checks against.
+    RunResult checked = run({"check", project.string()});
+    EXPECT_EQ(checked.code, 0) << c.what << ": " << checked.out << checked.err;
+    stop();
+  }
+}
+
+TEST_F(StudioTest, NoUndoSnapshotHoldsAPassword) {
+  fs::path project = newShop();
+  const std::string dbPassword = "db-secret-" + std::to_string(getpid()) + "-x7q";
+  const std::string loginPassword = "login-secret-" + std::to_string(getpid()) + "-k2w";
+  ASSERT_EQ(run({"set", project.string(), "--database", "DBPwd=" + dbPassword}).code, 0);
+  std::set<fs::path> before;
+  for (const auto& e : fs::directory_iterator("/tmp"))
+    if (e.path().filename().string().starts_with("tarnwick-studio-")) before.insert(e.path());
+  start(project);
+  // Steps that keep a copy of the whole project for their undo.
+  ASSERT_EQ(post("/api/set", {{"name", "SecPasswd"}, {"value", loginPassword}}).status, 200);
+  ASSERT_EQ(post("/api/reorder", {{"table", "orders"}, {"position", "1"}}).status, 200);
+  ASSERT_EQ(post("/api/set", {{"table", "orders"}, {"name", "TblName"}, {"value", "sales"}}).status, 200);
+  ASSERT_EQ(post("/api/remove", {{"table", "customers"}, {"field", "email"}}).status, 200);
+  int scanned = 0;
+  for (const auto& e : fs::directory_iterator("/tmp")) {
+    if (!e.path().filename().string().starts_with("tarnwick-studio-") || before.count(e.path())) continue;
+    for (const auto& f : fs::recursive_directory_iterator(e.path())) {
+      if (!f.is_regular_file()) continue;
+      ++scanned;
+      const std::string text = read(f.path());
+      EXPECT_THAT(text, Not(HasSubstr(dbPassword))) << f.path();
+      EXPECT_THAT(text, Not(HasSubstr(loginPassword))) << f.path();
+    }
+  }
+  EXPECT_GE(scanned, 3) << "the undo snapshots were not found";
+  // Undone, the project has its passwords back.
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(post("/api/undo").status, 200);
+  EXPECT_THAT(get("/api/settings", {{"database", "1"}}).body, HasSubstr("\"value\": \"" + dbPassword + "\""));
+  EXPECT_THAT(get("/api/settings").body, HasSubstr("\"value\": \"" + loginPassword + "\""));
+  ASSERT_EQ(post("/api/save").status, 200);
+  expectDatabaseSetting(project, "DBPwd", dbPassword);
 }
 
 TEST_F(StudioTest, ChecksTheDatabaseAndSynchronisesWithRenamedFieldsPaired) {
