@@ -2,8 +2,9 @@
 the sample: a MariaDB members database (SET, ENUM, tinyint(1), bit(1),
 unsigned, year, json, defaults the database fills in, NOT NULL texts holding
 empty strings, a lookup table larger than a form offers at once, bcrypt
-passwords) and an SQLite database whose columns are all TEXT, whose views
-have untyped columns and whose accounts keep legacy SHA-1/MD5 hashes.
+passwords), an SQLite database whose columns are all TEXT, whose views
+have untyped columns and whose accounts keep legacy SHA-1/MD5 hashes, and a
+PostgreSQL database of the types PostgreSQL users keep (realworld_postgres.py).
 
 The property over whole tables: opening every row's edit form and saving it
 unchanged leaves every row of the database identical."""
@@ -17,6 +18,7 @@ import random
 import re
 import urllib.parse
 
+import realworld_postgres
 from e2e_lib import Client, Suite, form_values, list_rows, record_count, row_keys, token
 
 suite = Suite("realworld")
@@ -178,7 +180,12 @@ def write_local_config(app, db, sessions, legacy=False, count_ms=0, count_rows=0
 def snapshot(ctx, table):
     cols = ctx.snapshot[table]
     key = cols.split(",")[0]
-    return ctx.db.rows(f"SELECT {cols} FROM {table} ORDER BY {key}")
+    return ctx.db.rows(f"SELECT {cols} FROM {ctx.db.qi(table)} t ORDER BY {key}")
+
+
+def page(ctx, table, kind):
+    """The page of a table: the table's variable name, then list, edit, view, add."""
+    return ctx.pages.get(table, table) + kind + ".php"
 
 
 # ---- the property: an unchanged save changes nothing -------------------------------
@@ -189,12 +196,12 @@ def saving_every_row_unchanged_keeps_the_database(ctx):
         if table == "cities":
             continue  # the lookup table: its rows are many, its columns plain
         before = snapshot(ctx, table)
-        listing = ctx.client.get(f"{table}list.php?recperpage=ALL")
+        listing = ctx.client.get(page(ctx, table, "list") + "?recperpage=ALL")
         keys = row_keys(listing.text)
         assert len(keys) == len(before), f"{table}: {len(keys)} rows listed of {len(before)}"
         refused = []
         for k in keys:
-            url = f"{table}edit.php?key={urllib.parse.quote(k, safe=',')}"
+            url = page(ctx, table, "edit") + f"?key={urllib.parse.quote(k, safe=',')}"
             form = form_values(ctx.client.get(url).text, "tw_form_edit")
             r = ctx.client.post(url, list(form_items(form)))
             if r.status != 303:
@@ -520,9 +527,10 @@ def bcrypt(php, password):
     return r.stdout.strip()
 
 
-def setup(ctx, args, lib, start_mariadb, stop_mariadb):
+def setup(ctx, args, lib, servers):
     """Makes the database, generates its application into work/app and
-    returns the clean-up steps."""
+    returns the clean-up steps. servers starts and stops the database
+    servers (run_e2e's start_mariadb, start_postgres and their kin)."""
     import shutil
     import sqlite3
     php = lib.need("php", "php-cli")
@@ -530,6 +538,7 @@ def setup(ctx, args, lib, start_mariadb, stop_mariadb):
     description = os.path.join(args.work, "project.txt")
     sessions = os.path.join(args.work, "sessions")
     cleanup = []
+    ctx.pages = {}
     if ctx.engine == "sqlite":
         path = os.path.join(args.work, "db", "people.sqlite")
         os.makedirs(os.path.dirname(path))
@@ -545,9 +554,22 @@ def setup(ctx, args, lib, start_mariadb, stop_mariadb):
         ctx.snapshot = SQLITE_SNAPSHOT
         ctx.login_table = ("accounts", "username", "username", "pw", "admin")
         ctx.user = "admin"
+    elif ctx.engine == "postgres":
+        pdir, env = servers.start_postgres(args.work)
+        cleanup.append(lambda: servers.stop_postgres(pdir))
+        ctx.db = lib.PostgresDb(env, os.path.join(servers.postgres_bin(), "psql"))
+        ctx.db.execute(realworld_postgres.schema(lambda login: hashed))
+        with open(description, "w") as f:
+            f.write(realworld_postgres.DESCRIPTION)
+        url, db = servers.postgres_app_db(env)
+        ctx.app = lib.generate(args.work, url, args.tarnwick, args.template, description)
+        ctx.snapshot = realworld_postgres.SNAPSHOT
+        ctx.pages = realworld_postgres.PAGES
+        ctx.login_table = ("staff", '"Staff ID"', "login", "pass_hash", "staff02")
+        ctx.user = "staff01"
     else:
-        mdir, env = start_mariadb(args.work)
-        cleanup.append(lambda: stop_mariadb(mdir))
+        mdir, env = servers.start_mariadb(args.work)
+        cleanup.append(lambda: servers.stop_mariadb(mdir))
         ctx.db = lib.MariaDb(env, shutil.which("mariadb") or shutil.which("mysql"))
         schema, members = mariadb_schema()
         ctx.db.execute(schema + member_inserts(members, lambda login: hashed))
@@ -564,3 +586,8 @@ def setup(ctx, args, lib, start_mariadb, stop_mariadb):
     ctx.count_limit = lambda ms, rows=0: write_local_config(ctx.app, db, sessions, False, ms, rows)
     ctx.allow_legacy(False)
     return cleanup
+
+
+# the PostgreSQL database's own tests, after those every engine runs
+for _test in realworld_postgres.tests:
+    suite.test(_test)

@@ -6,7 +6,7 @@
     run_e2e.py http     --work DIR --db sqlite|mariadb|postgres [--only NAME ...]
     run_e2e.py links    --work DIR          every page reached and every link sound, other page names
     run_e2e.py browser  --work DIR --artifacts DIR
-    run_e2e.py realworld --work DIR --db sqlite|mariadb   databases shaped like real ones
+    run_e2e.py realworld --work DIR --db sqlite|mariadb|postgres   databases shaped like real ones
     run_e2e.py regen    --work DIR          a new user's project generated again and again
     run_e2e.py studio   --work DIR --artifacts DIR   the studio in chromium: edit, reorder, generate, preview
 
@@ -152,6 +152,14 @@ def stop_postgres(pdir):
     subprocess.run(["bash", os.path.join(lib.HERE, "postgres.sh"), "stop", pdir], timeout=120)
 
 
+def postgres_app_db(env):
+    """The URL tarnwick reads the test's PostgreSQL database by, and the
+    application's connection settings for it."""
+    url = f"postgresql://{env['PG_USER']}:{env['PG_PASSWORD']}@{env['PG_HOST']}:{env['PG_PORT']}/{env['PG_NAME']}"
+    return url, {"driver": "pgsql", "host": env["PG_HOST"], "port": int(env["PG_PORT"]), "name": env["PG_NAME"],
+                 "user": env["PG_USER"], "password": env["PG_PASSWORD"]}
+
+
 def setup_app(args, db_kind):
     """The application in work/app, its database ready; returns (ctx, cleanup).
 
@@ -182,13 +190,10 @@ def setup_app(args, db_kind):
             ctx.db = lib.PostgresDb(env, os.path.join(postgres_bin(), "psql"))
             with open(os.path.join(lib.SOURCE, "samples", "sample-postgres.sql"), encoding="utf-8") as f:
                 ctx.db.execute(f.read())
+            url, db = postgres_app_db(env)
             if args.app != "reference":
-                url = (f"postgresql://{env['PG_USER']}:{env['PG_PASSWORD']}@{env['PG_HOST']}:{env['PG_PORT']}"
-                       f"/{env['PG_NAME']}")
                 ctx.app = lib.generate(args.work, url, args.tarnwick, args.template)
-            lib.write_local_config(ctx.app, {"driver": "pgsql", "host": env["PG_HOST"], "port": int(env["PG_PORT"]),
-                                             "name": env["PG_NAME"], "user": env["PG_USER"],
-                                             "password": env["PG_PASSWORD"]}, sessions)
+            lib.write_local_config(ctx.app, db, sessions)
         else:
             mdir, env = start_mariadb(args.work)
             cleanup.append(lambda: stop_mariadb(mdir))
@@ -321,7 +326,7 @@ def cmd_realworld(args):
     ctx.engine = args.db
     cleanup = []
     try:
-        cleanup = realworld.setup(ctx, args, lib, start_mariadb, stop_mariadb)
+        cleanup = realworld.setup(ctx, args, lib, sys.modules[__name__])
         with lib.PhpServer(ctx.app, os.path.join(args.work, "php-server.log")) as server:
             ctx.server = server
             ctx.base = server.base

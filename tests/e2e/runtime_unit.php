@@ -106,6 +106,22 @@ same('convert_empty_null', [null, null], Validate::convert($field(['type' => 200
 $len = $field(['type' => 200, 'caption' => 'Code', 'size' => 3]);
 same('convert_length_code_points', ['äöü', null], Validate::convert($len, 'äöü'));
 same('convert_too_long', [null, 'Code may hold at most 3 characters'], Validate::convert($len, 'abcd'));
+// a date-time or time saved as its form shows it (whole seconds, no time zone)
+// keeps what is stored; another value, or a new record, takes what was entered
+$stamp = $field(['type' => 135, 'caption' => 'At']);
+$day = $field(['type' => 133, 'validate' => 'USDATE']);
+foreach ([
+    ['stamp_fraction', $stamp, '2025-01-03 08:15:02.25', '2025-01-03T08:15:02', true, '2025-01-03 08:15:02.25'],
+    ['stamp_zone', $stamp, '2024-03-12 10:22:32+00', '2024-03-12 10:22:32', true, '2024-03-12 10:22:32+00'],
+    ['stamp_other_second', $stamp, '2025-01-03 08:15:02.25', '2025-01-03T08:15:03', true, '2025-01-03 08:15:03'],
+    ['stamp_new_record', $stamp, '2025-01-03 08:15:02.25', '2025-01-03T08:15:02', false, '2025-01-03 08:15:02'],
+    ['time_fraction', $time, '08:30:00.5', '8:30', true, '08:30:00.5'],
+    ['time_zone', $time, '08:30:00+02', '08:30:00', true, '08:30:00+02'],
+    ['time_other', $time, '08:30:00.5', '08:31', true, '08:31:00'],
+    ['usdate', $day, '2024-02-29', '02/29/2024', true, '2024-02-29'],
+] as [$name, $f, $stored, $entered, $existing, $expected]) {
+    same("convert_stored_$name", [$expected, null], Validate::convert($f, $entered, $stored, $existing));
+}
 $eu = $field(['type' => 133, 'validate' => 'EURODATE']);
 same('input_eurodate', '05/01/2021', Validate::toInput($eu, '2021-01-05'));
 

@@ -316,6 +316,9 @@ final class Controls
             $opts = self::options($app, $f);
             $posted = $app->post($name);
             if ($posted === '') {
+                if ($existing && $old === null && $f['nullable']) {
+                    return [null, null]; // an unticked box over no value: a box has no third state to show
+                }
                 $off = $opts[1][0] ?? null;
                 if ($off === null && $existing && ($old === null || (string)$old !== ($opts[0][0] ?? '1'))) {
                     return [$old, null]; // a box that was not ticked keeps what it did not show

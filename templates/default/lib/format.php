@@ -84,7 +84,8 @@ final class Format
             return ['y' => (int)$m[1], 'm' => (int)$m[2], 'd' => (int)$m[3], 'H' => (int)($m[4] ?? 0),
                 'i' => (int)($m[5] ?? 0), 's' => (int)($m[6] ?? 0), 'time' => isset($m[4]), 'date' => true];
         }
-        if (preg_match('/^(\d{1,2}):(\d{2})(?::(\d{2}))?$/', $v, $m)) {
+        // a time of day, with fractions of a second and a time zone (PostgreSQL's time and timetz)
+        if (preg_match('/^(\d{1,2}):(\d{2})(?::(\d{2}))?(?:\.\d+)?(?:[+-]\d{2}(?::?\d{2})?)?$/', $v, $m)) {
             return ['y' => 0, 'm' => 0, 'd' => 0, 'H' => (int)$m[1], 'i' => (int)$m[2], 's' => (int)($m[3] ?? 0),
                 'time' => true, 'date' => false];
         }

@@ -163,6 +163,11 @@ final class Validate
                 }
                 break;
         }
+        if ($existing && is_string($old) && is_string($value) && in_array($check, ['DATE', 'USDATE', 'EURODATE', 'ISODATE', 'TIME'], true)
+            && $value === self::toSeconds($f, $old)) {
+            // the form shows whole seconds: a value left as shown keeps its fractions and time zone
+            return [$old, null];
+        }
         if ($f['kind'] === 'bool' && is_string($value) && self::isInteger($value)) {
             $value = (int)$value; // a BIT column takes a number, not its text
         }
@@ -190,6 +195,21 @@ final class Validate
             $value = $input; // text is stored as entered (only the emptiness test trims)
         }
         return [$value, null];
+    }
+
+    /** A stored date, date-time or time as the checks above give it back: without fractions of a second or time zone. */
+    private static function toSeconds(array $f, string $stored): ?string
+    {
+        $p = Format::parseStored($stored);
+        if ($p === null) {
+            return null;
+        }
+        $time = sprintf('%02d:%02d:%02d', $p['H'], $p['i'], $p['s']);
+        if (!$p['date']) {
+            return $time;
+        }
+        $date = sprintf('%04d-%02d-%02d', $p['y'], $p['m'], $p['d']);
+        return $f['kind'] === 'date' || !$p['time'] ? $date : $date . ' ' . $time;
     }
 
     /** The text put into an edit control for a stored value. */
