@@ -32,6 +32,12 @@ inline bool isAscii(std::string_view s) noexcept {
   return true;
 }
 
+// White space as numeric and date text may hold around and between its
+// parts: space, tab, CR, LF, vertical tab and form feed.
+constexpr bool isWhiteSpace(char c) noexcept {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
 // Blanks (space) trimmed from both ends / either end.
 std::string_view trimBlanks(std::string_view s) noexcept;
 std::string_view trimLeftBlanks(std::string_view s) noexcept;
