@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "automation/text.h"
@@ -66,6 +67,11 @@ MachineBranch parseMachineRegistry(std::string_view text, std::vector<std::strin
 // empty parts, no leading or trailing "\". ("/" is an ordinary character in
 // key names.)
 std::string normalizeSectionPath(std::string_view path);
+// Splits a normalised section path into its parent path and last part (an
+// empty parent for a key at the root).
+std::pair<std::string_view, std::string_view> splitSectionPath(std::string_view path);
+// A binary value as the registry hands it out: an array of Byte.
+Variant binaryValue(const std::vector<uint8_t>& bytes);
 
 class RegistryStore {
  public:
