@@ -74,6 +74,75 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
+size_t utf8SequenceLength(std::string_view s, size_t pos, char32_t* cp) noexcept {
+  unsigned char c = static_cast<unsigned char>(s[pos]);
+  if (c < 0x80) {
+    if (cp) *cp = c;
+    return 1;
+  }
+  size_t len;
+  char32_t v;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+    v = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    v = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    v = c & 0x07;
+  } else {
+    return 0;  // a continuation byte, an overlong two-byte lead, or past U+10FFFF
+  }
+  if (pos + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    unsigned char cc = static_cast<unsigned char>(s[pos + k]);
+    if ((cc & 0xC0) != 0x80) return 0;
+    v = (v << 6) | (cc & 0x3F);
+  }
+  if ((len == 3 && v < 0x800) || (len == 4 && (v < 0x10000 || v > 0x10FFFF)) || (v >= 0xD800 && v <= 0xDFFF))
+    return 0;
+  if (cp) *cp = v;
+  return len;
+}
+
+bool isValidUtf8(std::string_view s) noexcept {
+  for (size_t i = 0; i < s.size();) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len = utf8SequenceLength(s, i);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+namespace {
+// Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned bytes
+// keep their own value, as Windows' conversion does.
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+}  // namespace
+
+std::string decodeCp1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (char ch : bytes) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x80)
+      out += ch;
+    else if (c < 0xA0)
+      appendUtf8(out, kCp1252High[c - 0x80]);
+    else
+      appendUtf8(out, c);
+  }
+  return out;
+}
+
 namespace {
 template <char32_t (*Map)(char32_t) noexcept>
 std::string mapCase(std::string_view s) {

@@ -22,6 +22,15 @@ bool equalsNoCase(std::string_view a, std::string_view b) noexcept;
 // themselves (one byte each), so no text is ever lost.
 char32_t decodeUtf8(std::string_view s, size_t& pos) noexcept;
 void appendUtf8(std::string& out, char32_t c);
+// Strict UTF-8: the length (1 to 4) of the sequence at `pos` when it is
+// well-formed (no overlong form, no surrogate, nothing past U+10FFFF, not cut
+// short), with its code point in `*cp` when given; 0 when it is not.
+size_t utf8SequenceLength(std::string_view s, size_t pos, char32_t* cp = nullptr) noexcept;
+// True when the whole text is well-formed UTF-8 in that strict sense.
+bool isValidUtf8(std::string_view s) noexcept;
+// Windows-1252 bytes as UTF-8 (what Windows editors save under a Latin-1 or
+// unknown label); the five bytes it leaves unassigned keep their own value.
+std::string decodeCp1252(std::string_view bytes);
 // Number of code points.
 size_t codePointCount(std::string_view s) noexcept;
 // Byte offset of code point `index` (0-based); s.size() when past the end.

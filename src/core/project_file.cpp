@@ -121,30 +121,9 @@ bool booleanAttribute(const Variant& v, std::string& scratch) {
 size_t xmlCharLength(std::string_view text, size_t pos) {
   unsigned char c = static_cast<unsigned char>(text[pos]);
   if (c < 0x80) return c >= 0x20 || c == '\t' || c == '\n' || c == '\r' ? 1 : 0;
-  size_t len;
-  char32_t cp;
-  if (c >= 0xC2 && c <= 0xDF) {
-    len = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3;
-    cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (pos + len > text.size()) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    unsigned char cc = static_cast<unsigned char>(text[pos + k]);
-    if ((cc & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF)
-    return 0;
-  return len;
+  char32_t cp = 0;
+  size_t len = utf8SequenceLength(text, pos, &cp);
+  return cp == 0xFFFE || cp == 0xFFFF ? 0 : len;
 }
 
 // True when the text cannot be written as it is: it holds bytes that are not

@@ -131,42 +131,6 @@ void encodeWithIconv(iconv_t cd, const std::string& text, std::string& out) {
   }
 }
 
-// Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned
-// bytes keep their own value.
-constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::string decodeCp1252(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (unsigned char b : bytes) {
-    if (b < 0x80)
-      out += static_cast<char>(b);
-    else if (b < 0xA0)
-      appendUtf8(out, kCp1252High[b - 0x80]);
-    else
-      appendUtf8(out, b);
-  }
-  return out;
-}
-
-bool isValidUtf8(std::string_view s) {
-  for (size_t pos = 0; pos < s.size();) {
-    unsigned char b = static_cast<unsigned char>(s[pos]);
-    if (b < 0x80) {
-      ++pos;
-      continue;
-    }
-    size_t start = pos;
-    char32_t c = decodeUtf8(s, pos);
-    // decodeUtf8 takes a bad byte as one character of its own value.
-    if (pos - start == 1 || c > 0x10FFFF) return false;
-  }
-  return true;
-}
-
 bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 }  // namespace

@@ -109,51 +109,6 @@ int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-// Windows-1252 code points of the bytes 0x80..0x9F; the five unassigned bytes
-// keep their own value, as Windows' conversion does.
-constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// Strict UTF-8 check: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool isValidUtf8(std::string_view s) {
-  size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    int len;
-    char32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    for (int k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += len;
-  }
-  return true;
-}
-
 std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
   std::string out;
   out.reserve(bytes.size());
@@ -177,21 +132,6 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
     appendUtf8(out, u);
   }
   if (bytes.size() % 2) appendUtf8(out, 0xFFFD);  // a dangling odd byte
-  return out;
-}
-
-std::string decodeCp1252(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (char ch : bytes) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x80)
-      out += ch;
-    else if (c < 0xA0)
-      appendUtf8(out, kCp1252High[c - 0x80]);
-    else
-      appendUtf8(out, c);
-  }
   return out;
 }
 

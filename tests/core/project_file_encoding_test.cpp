@@ -123,6 +123,35 @@ TEST_F(EncodingTest, Latin1FilesFromWindowsReadAsWindows1252) {
   EXPECT_EQ(proj.str("ProjName"), "Caf\xC3\xA9 \xE2\x82\xAC 5");
 }
 
+// A file whose declared encoding this platform does not know is read as
+// UTF-8 when the whole of it is well-formed UTF-8, else as Windows-1252, so
+// that no malformed sequence (overlong, surrogate) reaches the project.
+TEST_F(EncodingTest, AnUnknownDeclaredEncodingReadsUtf8OrElseWindows1252) {
+  struct Case {
+    std::string name;
+    std::string bytes;     // the project name as stored in the file
+    std::string expected;  // as read, in UTF-8
+  };
+  const Case cases[] = {
+      {"utf8", kGerman, kGerman},
+      {"latin", "Caf\xE9 \x80", "Caf\xC3\xA9 \xE2\x82\xAC"},
+      {"overlong", "a\xC0\xAF", "a\xC3\x80\xC2\xAF"},                              // "/" written in two bytes
+      {"surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},               // U+D800
+      {"beyond", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},  // past U+10FFFF
+  };
+  for (const Case& c : cases) {
+    std::string file =
+        writeBytes(c.name + ".xml",
+                   "<?xml version=\"1.0\" encoding=\"x-no-such-charset\"?>\r\n"
+                   "<Project Version=\"1.0.0.0\" AutoSync=\"0\" ProjName=\"" +
+                       c.bytes + "\" >\r\n<Database DBName=\"d\" >\r\n</Database>\r\n</Project>\r\n");
+    AGP proj;
+    proj.Load(file);
+    ASSERT_EQ(AGP::ProjErr(), "") << c.name;
+    EXPECT_EQ(proj.str("ProjName"), c.expected) << c.name;
+  }
+}
+
 TEST_F(EncodingTest, AnyDeclaredEncodingIconvKnowsIsRead) {
   std::string file =
       writeBytes("sjis.xml",
