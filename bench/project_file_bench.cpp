@@ -153,11 +153,11 @@ void loadScaling(const std::filesystem::path& dir, const std::vector<int>& count
       std::fclose(pipe);
       if (r == 0 || seconds < best) best = seconds;
     }
-    std::printf("load scaling: %d tables x 2 fields: %.3f s processor (best of %d), %.1f us per table\n", count,
-                best, runs, best * 1e6 / count);
+    std::printf("load scaling: %d tables x 2 fields: %.3f s processor (best of %d), %.1f us per table\n",
+                count, best, runs, best * 1e6 / count);
     if (previous > 0 && count != previous && previousSeconds > 0)
-      std::printf("load scaling: %.1fx the tables took %.1fx the time\n", static_cast<double>(count) / previous,
-                  best / previousSeconds);
+      std::printf("load scaling: %.1fx the tables took %.1fx the time\n",
+                  static_cast<double>(count) / previous, best / previousSeconds);
     previous = count;
     previousSeconds = best;
   }

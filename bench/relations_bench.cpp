@@ -62,12 +62,14 @@ int main() {
     }
   }
   std::string base = std::string(TARNWICK_BIN) + " --quiet new " + (dir / "bench.xml").string() +
-                     " --force --db mysql://root:@" + server.host() + ":" + std::to_string(server.port()) + "/";
+                     " --force --db mysql://root:@" + server.host() + ":" + std::to_string(server.port()) +
+                     "/";
   // What the schema step made of the keys, as `new` reports it.
   std::string summary;
   if (FILE* out = popen((std::string(TARNWICK_BIN) + " new " + (dir / "bench.xml").string() +
-                         " --force --db mysql://root:@" + server.host() + ":" + std::to_string(server.port()) +
-                         "/tw_bench_keys").c_str(),
+                         " --force --db mysql://root:@" + server.host() + ":" +
+                         std::to_string(server.port()) + "/tw_bench_keys")
+                            .c_str(),
                         "r")) {
     char line[512];
     while (std::fgets(line, sizeof line, out))

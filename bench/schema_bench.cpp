@@ -7,14 +7,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
-#include "core/agp.h"
-#include "model/database.h"
-#include "schema/bridge.h"
-#include "schema/loaders.h"
-#include "support/engine_context.h"
+#include "schema_load_bench.h"
 #include "testing/mariadb_server.h"
 #include "wide_schema.h"
 
@@ -25,46 +20,11 @@ constexpr int kColumns = 20;
 constexpr const char* kDatabase = "tw_bench";
 
 tw::testing::MariaDbServer* server = nullptr;
+tw::bench::WideDatabase database;
 
-void loadDB(benchmark::State& state, bool dynamic) {
-  tw::installSchemaMembers();
-  std::string port = std::to_string(server->port());
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto proj = tw::makeRef<tw::AGP>();
-    proj->AddProj("bench");
-    proj->setSetting("DynamicLoadDB", tw::Variant(dynamic));
-    state.ResumeTiming();
-    tw::LoadDB(*proj, tw::Variant(kDatabase), tw::Variant("mysql"), tw::Variant(server->host()),
-               tw::Variant(port), tw::Variant("root"), tw::Variant(""), tw::Variant(""),
-               tw::Variant("native"), tw::Variant(""), tw::Variant("utf-8"));
-    state.PauseTiming();
-    if (!tw::AGP::ProjErr().empty() || proj->db()->tables().Count() != kTables) {
-      state.SkipWithError(("LoadDB failed: " + tw::AGP::ProjErr()).c_str());
-      break;
-    }
-    int fields = 0;
-    for (int32_t i = 0; i < proj->db()->tables().Count(); ++i)
-      fields += proj->db()->tables().at(i)->hasFields() ? proj->db()->tables().at(i)->Fields().Count() : 0;
-    state.counters["fields"] = fields;
-    proj.reset();
-    state.ResumeTiming();
-  }
-}
-
-void BM_LoadDB_Full(benchmark::State& state) { loadDB(state, false); }
-void BM_LoadDB_Dynamic(benchmark::State& state) { loadDB(state, true); }
-
-void BM_BridgeGetTables(benchmark::State& state) {
-  for (auto _ : state) {
-    auto bridge = tw::makeRef<tw::DBBridge>();
-    bridge->Initialize();
-    bridge->SetDBType("mysql");
-    bridge->Connect(server->host(), kDatabase, "root", "", server->port(), "native", "", "", "`");
-    auto tables = bridge->GetTables("");
-    benchmark::DoNotOptimize(tables->Count());
-  }
-}
+void BM_LoadDB_Full(benchmark::State& state) { tw::bench::timeLoadDB(state, database, "native", false); }
+void BM_LoadDB_Dynamic(benchmark::State& state) { tw::bench::timeLoadDB(state, database, "native", true); }
+void BM_BridgeGetTables(benchmark::State& state) { tw::bench::timeGetTables(state, database, "native"); }
 
 void BM_MariaDbDumpNoData(benchmark::State& state) {
   std::string command = "mariadb-dump --no-defaults --no-data -h " + server->host() + " -P " +
@@ -87,22 +47,10 @@ BENCHMARK(BM_MariaDbDumpNoData)->Unit(benchmark::kMillisecond)->UseRealTime()->M
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   tw::bench::useTempEngineFolders("tarnwick-schema-bench");
-  if (!tw::testing::MariaDbServer::installed()) {
-    std::fprintf(stderr, "schema_bench: mariadb-server is not installed\n");
-    return 1;
-  }
-  server = &tw::testing::MariaDbServer::shared();
-  if (!server->available()) {
-    std::fprintf(stderr, "schema_bench: %s\n", server->error().c_str());
-    return 1;
-  }
-  std::string message;
-  if (!server->runSql(tw::bench::wideSchemaScript(kDatabase, kTables, kColumns), &message)) {
-    std::fprintf(stderr, "schema_bench: creating the database failed: %s\n", message.c_str());
-    return 1;
-  }
-  std::fprintf(stderr, "schema_bench: %d tables x %d columns in %s on port %d\n", kTables, kColumns,
-               kDatabase, server->port());
+  database.name = kDatabase;
+  database.tables = kTables;
+  server = tw::bench::startWideMariaDb<tw::testing::MariaDbServer>("schema_bench", database, kColumns);
+  if (!server) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   server->stop();
