@@ -2,6 +2,7 @@
 // sheet, chart and extra style sheets, and the "copy" controls that copy
 // template files or folders into the destination.
 #include <string>
+#include <unordered_set>
 
 #include "automation/text.h"
 #include "core/agp.h"
@@ -11,6 +12,7 @@
 #include "model/database.h"
 #include "model/table.h"
 #include "platform/files.h"
+#include "platform/staged_files.h"
 #include "script/compile_template.h"
 #include "script/control.h"
 #include "support/convert.h"
@@ -37,7 +39,60 @@ bool folderHolds(const std::string& source, const std::string& target) {
   return true;
 }
 
+// Notes `target` and its subfolders that mirror those of `source`.
+void noteMirroredFolders(const std::string& source, const std::string& target,
+                         std::unordered_set<std::string>& folders) {
+  if (!folderExists(target)) return;
+  folders.insert(target);
+  for (const std::string& name : listFolders(source))
+    noteMirroredFolders(source + "\\" + name, target + "\\" + name, folders);
+}
+
+// The files of one copy control, staged while the control runs and put in
+// place together at its end: a control that fails half way leaves every old
+// file as it was. The folders it touched are cleaned of what killed runs
+// left when the run ends.
+class CopyBatch {
+ public:
+  CopyBatch(GenerationState& state, bool check) : state_(state) {
+    state_.afterStaged.clear();
+    if (!check) state_.staging = &files_;
+  }
+  ~CopyBatch() {
+    noteFolders();
+    state_.staging = nullptr;
+    state_.afterStaged.clear();
+  }
+  CopyBatch(const CopyBatch&) = delete;
+  CopyBatch& operator=(const CopyBatch&) = delete;
+
+  StagedFiles& files() { return files_; }
+  // 0, or the errno of the failure (every target then as it was).
+  int commit() {
+    noteFolders();
+    if (const int error = files_.commit()) return error;
+    for (const auto& placed : state_.afterStaged) placed();
+    state_.afterStaged.clear();
+    return 0;
+  }
+
+ private:
+  void noteFolders() {
+    for (std::string& folder : files_.folders()) state_.outputFolders.insert(std::move(folder));
+  }
+  GenerationState& state_;
+  StagedFiles files_;
+};
+
 }  // namespace
+
+void Generator::recordCopiedFolder(const std::string& source, const std::string& target) {
+  for (const std::string& name : listFiles(source))
+    if (std::optional<std::string> bytes = readFile(source + "\\" + name))
+      state_.manifest.record(manifestKey(target + "\\" + name), *bytes);
+  for (const std::string& name : listFolders(source))
+    recordCopiedFolder(source + "\\" + name, target + "\\" + name);
+}
 
 int16_t Generator::PrepareDestination(bool) {
   // Below the application, never below the folder the run was started in.
@@ -133,6 +188,7 @@ int16_t Generator::CopyControlFiles(bool check) {
     if (c->CtrlType != "copy") continue;
     const std::string from = sourceFolder(*c);
     const bool overwrite = c->CtrlOverwrite && otherOverwrite;
+    CopyBatch batch(state_, check);
     if (!c->CtrlIFiles.empty()) {
       for (std::string_view name : gen::splitText(c->CtrlIFiles, ',')) {
         const std::string source = ResolveSourcePath(from, name);
@@ -159,6 +215,11 @@ int16_t Generator::CopyControlFiles(bool check) {
           return 1;
         }
       }
+      if (const int error = batch.commit()) {
+        ctx.projErr = "Copying to file \"" + gen::shownPath(batch.files().failedPath()) + "\" failed" +
+                      gen::reasonOf(error) + "!";
+        return 1;
+      }
     } else if (!c->CtrlIFolder.empty()) {
       std::string source = ResolveSourcePath(from, c->CtrlIFolder);
       if (source.empty()) {
@@ -172,31 +233,45 @@ int16_t Generator::CopyControlFiles(bool check) {
       // Both end in a separator, which goes.
       source.pop_back();
       if (!target.empty()) target.pop_back();
+      const std::string shown = "Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) + "...";
       const bool existed = folderExists(target);
+      bool whole = false;
       if (!check && (state_.guarded || state_.options.dryRun || (existed && folderHolds(source, target)))) {
         // File by file: what is unchanged stays as it is, what was changed
         // by hand is protected, and nothing is written in a dry run.
-        ctx.status().DispStatus("Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) +
-                                "...");
+        ctx.status().DispStatus(shown);
         if (!placeFolder(source, target, overwrite)) return 1;
-        continue;
+      } else {
+        if ((existed || check) && !ConfirmFolderOverwrite(target, overwrite, prompt, check)) {
+          if (!check) {
+            ++state_.summary.pagesSkipped;
+            // Left as it is, but not what killed runs left in it.
+            noteMirroredFolders(source, target, state_.outputFolders);
+          }
+          continue;
+        }
+        if (check) {
+          ++count;
+          continue;
+        }
+        ctx.status().DispStatus(shown);
+        // The folder is made (and its missing parents) while staging.
+        if (const int error = batch.files().stageFolder(source, target)) {
+          ctx.projErr = "Copying to folder \"" + gen::shownPath(target) + "\" failed" + gen::reasonOf(error) + "!";
+          return 1;
+        }
+        whole = true;
       }
-      if (!check) ResolveOutputPath(folder, "", false);
-      if ((existed || check) && !ConfirmFolderOverwrite(target, overwrite, prompt, check)) {
-        if (!check) ++state_.summary.pagesSkipped;
-        continue;
-      }
-      if (check) {
-        ++count;
-        continue;
-      }
-      ctx.status().DispStatus("Copying folder " + c->CtrlIFolder.substr(0, c->CtrlIFolder.size() - 1) +
-                              "...");
-      if (!copyFolder(source, target, true)) {
-        ctx.projErr = "Copying to folder \"" + gen::shownPath(target) + "\" failed" + gen::reasonOf(errno) + "!";
+      if (const int error = batch.commit()) {
+        ctx.projErr = "Copying to folder \"" + gen::shownPath(target) + "\" failed" + gen::reasonOf(error) + "!";
         return 1;
       }
-      ++state_.summary.foldersCopied;
+      if (whole) {
+        ++state_.summary.foldersCopied;
+        // The copies are the run's own output: the next run that keeps a
+        // manifest must not take them for files changed by hand.
+        if (!state_.options.manifestPath.empty()) recordCopiedFolder(source, target);
+      }
     }
   }
   return count;

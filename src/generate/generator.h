@@ -38,6 +38,7 @@
 
 #include "automation/dispatch.h"
 #include "generate/manifest.h"
+#include "platform/staged_files.h"
 #include "script/source_map.h"
 #include "support/prompt.h"
 
@@ -154,6 +155,10 @@ class GenerationState : public Dispatch {
   // The folders outputs were placed in: the temporary files that killed
   // runs left there are removed when the run ends.
   std::unordered_set<std::string> outputFolders;
+  // While a copy control runs: where its files are staged, to be put in
+  // place together, and what to record of each once they are.
+  StagedFiles* staging = nullptr;
+  std::vector<std::function<void()>> afterStaged;
 };
 
 // A path shown with the first of `folders` (work folder, shown name) it
@@ -312,6 +317,8 @@ class Generator {
   // Copies a folder file by file through placeOutput; false when a file
   // could not be read.
   bool placeFolder(const std::string& source, const std::string& target, bool overwrite);
+  // Records the files of a folder copied whole in the manifest.
+  void recordCopiedFolder(const std::string& source, const std::string& target);
   // The question about a file changed by hand: true to overwrite it.
   bool askAboutEditedFile(std::string_view path, std::string_view current, std::string_view text);
   // The output path relative to the destination, with "/" between folders.

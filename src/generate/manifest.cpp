@@ -68,7 +68,15 @@ const ManifestEntry* GenerationManifest::find(std::string_view relativePath) con
 }
 
 void GenerationManifest::record(std::string_view relativePath, std::string_view content) {
-  entries_[std::string(relativePath)] = ManifestEntry{content.size(), Sha256::hex(content)};
+  record(relativePath, entryFor(content));
+}
+
+void GenerationManifest::record(std::string_view relativePath, ManifestEntry entry) {
+  entries_[std::string(relativePath)] = std::move(entry);
+}
+
+ManifestEntry GenerationManifest::entryFor(std::string_view content) {
+  return ManifestEntry{content.size(), Sha256::hex(content)};
 }
 
 void GenerationManifest::forget(std::string_view relativePath) {

@@ -30,6 +30,9 @@ class GenerationManifest {
 
   const ManifestEntry* find(std::string_view relativePath) const;
   void record(std::string_view relativePath, std::string_view content);
+  void record(std::string_view relativePath, ManifestEntry entry);
+  // The entry that records `content`.
+  static ManifestEntry entryFor(std::string_view content);
   void forget(std::string_view relativePath);
   bool empty() const { return entries_.empty(); }
   const std::map<std::string, ManifestEntry, std::less<>>& entries() const { return entries_; }

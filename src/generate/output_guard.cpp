@@ -144,8 +144,10 @@ bool Generator::placeOutput(std::string_view path, bool overwrite, const std::fu
     (current ? report.changed : report.created).push_back(key);
     return true;
   }
+  StagedFiles* staging = state_.staging;
   if (current && state_.backupFile) {
-    if (!writeFile(std::string(path) + ".bak", *current)) {
+    const std::string backup = std::string(path) + ".bak";
+    if (staging ? staging->stage(backup, *current) != 0 : !writeFile(backup, *current)) {
       engine().prompts().message(
           engine().productName,
           "Error in open \"" + std::string(path) + "\", description:Permission denied or the file is in use",
@@ -153,38 +155,45 @@ bool Generator::placeOutput(std::string_view path, bool overwrite, const std::fu
       ++state_.summary.pagesSkipped;
       return true;
     }
-    ++state_.summary.backups;
   }
   std::string folder(path);
   for (char& c : folder)
     if (c == '/') c = '\\';
   if (const size_t cut = folder.rfind('\\'); makeFolder && cut != std::string::npos)
     CreateFolderPath(folder.substr(0, cut));
-  if (!writeFile(path, text)) {
-    const int error = errno;
+  if (const int error = staging ? staging->stage(path, text) : writeFile(path, text) ? 0 : errno) {
     // A script's own message, if any, comes first.
     if (engine().projErr.empty())
       setProjErr(": Writing to file \"" + gen::shownPath(path) + "\" failed" + gen::reasonOf(error) + "!");
+    errno = error;
     return false;
   }
-  state_.manifest.record(key, text);
-  if (edited) report.overwrittenEdited.push_back(key);
-  (current ? report.changed : report.created).push_back(key);
-  ++written;
+  // What the file now is, once it is in place.
+  auto placed = [this, key, entry = GenerationManifest::entryFor(text), edited, existed = current.has_value(),
+                 backedUp = current && state_.backupFile, &written] {
+    if (backedUp) ++state_.summary.backups;
+    state_.manifest.record(key, entry);
+    if (edited) state_.report.overwrittenEdited.push_back(key);
+    (existed ? state_.report.changed : state_.report.created).push_back(key);
+    ++written;
+  };
+  if (staging)
+    state_.afterStaged.push_back(std::move(placed));
+  else
+    placed();
   return true;
 }
 
 bool Generator::placeFolder(const std::string& source, const std::string& target, bool overwrite) {
+  auto failed = [&] {
+    engine().projErr = "Copying to folder \"" + gen::shownPath(target) + "\" failed" + gen::reasonOf(errno) + "!";
+    return false;
+  };
   for (const std::string& name : listFiles(source)) {
     std::optional<std::string> bytes = readFile(source + "\\" + name);
-    if (!bytes) {
-      engine().projErr = "Copying to folder \"" + target + "\" failed!";
-      return false;
-    }
-    if (!placeOutput(target + "\\" + name, overwrite, [&] { return *bytes; }, state_.summary.filesCopied)) {
-      engine().projErr = "Copying to folder \"" + target + "\" failed!";
-      return false;
-    }
+    if (!bytes) return failed();
+    if (!placeOutput(target + "\\" + name, overwrite, [&] { return *bytes; }, state_.summary.filesCopied))
+      return failed();
   }
   for (const std::string& name : listFolders(source))
     if (!placeFolder(source + "\\" + name, target + "\\" + name, overwrite)) return false;

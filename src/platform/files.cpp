@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "automation/text.h"
+#include "platform/files_detail.h"
 
 namespace tw {
 
@@ -135,25 +136,6 @@ std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
-std::string temporaryName(const fs::path& target) {
-  static thread_local std::mt19937_64 rng{std::random_device{}() ^ static_cast<uint64_t>(::getpid())};
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(rng()));
-  return target.filename().string() + suffix;
-}
-
-bool writeAll(int fd, const char* data, size_t size) {
-  for (size_t done = 0; done < size;) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Writes a new file beside `target` through `fill(fd)` and renames it over
 // the target, so that the target is always either the old file or the whole
 // new one. The new file gets the mode of the file it replaces, else
@@ -168,7 +150,7 @@ bool replaceAtomically(const fs::path& target, unsigned newMode, Fill fill) {
     errno = EISDIR;
     return false;
   }
-  const fs::path temp = target.parent_path() / temporaryName(target);
+  const fs::path temp = target.parent_path() / detail::temporaryName(target);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   ::flock(fd, LOCK_EX | LOCK_NB);
@@ -193,6 +175,33 @@ bool replaceAtomically(const fs::path& target, unsigned newMode, Fill fill) {
 }
 
 }  // namespace
+
+namespace detail {
+
+std::string temporaryName(const fs::path& target) {
+  static thread_local std::mt19937_64 rng{std::random_device{}() ^ static_cast<uint64_t>(::getpid())};
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(rng()));
+  return target.filename().string() + suffix;
+}
+
+bool writeAll(int fd, const char* data, size_t size) {
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void forgetFolderListing(const fs::path& dir) {
+  if (tlsListingCaches > 0) tlsListings.erase((dir.empty() ? fs::path(".") : dir).string());
+}
+
+}  // namespace detail
 
 FolderListingCache::FolderListingCache() { ++tlsListingCaches; }
 
@@ -390,7 +399,7 @@ bool writeFile(std::string_view path, std::string_view bytes) {
   const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   struct timespec before {};
   const bool known = tlsListingCaches > 0 && folderChangeTime(folder, before);
-  if (!replaceAtomically(target, 0666, [&](int fd) { return writeAll(fd, bytes.data(), bytes.size()); }))
+  if (!replaceAtomically(target, 0666, [&](int fd) { return detail::writeAll(fd, bytes.data(), bytes.size()); }))
     return false;
   if (known) noteCreated(folder, target.filename().string(), before);
   return true;
@@ -457,7 +466,7 @@ DurableFileWriter::DurableFileWriter(std::string_view path, unsigned newFileMode
     return;
   }
   const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
-  temp_ = folder / temporaryName(target_);
+  temp_ = folder / detail::temporaryName(target_);
   fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd_ < 0) {
     error_ = errno;
@@ -585,7 +594,7 @@ bool copyOver(const fs::path& source, const fs::path& target) {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return false;
       if (n == 0) return true;
-      if (!writeAll(out, buffer, static_cast<size_t>(n))) return false;
+      if (!detail::writeAll(out, buffer, static_cast<size_t>(n))) return false;
     }
   });
   const int error = errno;

@@ -76,7 +76,8 @@ TEST_F(CopyTest, AMissingSourceFileStopsCopying) {
       "<control id=\"img\" type=\"copy\" ifolder=\"images\"/>");
   ASSERT_EQ(run(), "");
   EXPECT_EQ(projErr(), "Tarnwick: Source file does not exist - \"gone.txt\"! Check if correct template.");
-  EXPECT_TRUE(fs::exists(out() / "readme.txt"));
+  // Nothing of the control is copied.
+  EXPECT_FALSE(fs::exists(out() / "readme.txt"));
   EXPECT_FALSE(fs::exists(out() / "license.txt"));
   EXPECT_FALSE(fs::exists(out() / "images"));
 }
@@ -138,49 +139,160 @@ TEST_F(CopyTest, CopiesReplaceFilesWholeAndAFailedCopyLeavesTheOldOnes) {
     EXPECT_NE(e.path().extension(), ".tmp") << e.path();
 }
 
-TEST_F(CopyTest, WhenTheThirdOfTenCopiesFailsEveryFileIsWholeAndTheRestStayOld) {
-  // Files are replaced one by one, each whole: those copied before the one
-  // that failed are new, it and those after it stay as they were.
-  std::string names, templateFiles;
-  Files files{{"lang.xml", languageFile("")}};
-  for (int i = 1; i <= 10; ++i) {
-    const std::string name = "part" + std::to_string(i) + ".txt";
-    names += (i > 1 ? "," : "") + name;
-    files[name] = "new " + std::to_string(i);
-    if (i != 3) write(out() / name, "old " + std::to_string(i));
+TEST_F(CopyTest, WhenOneOfTenCopiesOfAControlFailsAllTenStayOld) {
+  // A copy control puts all of its files in place or none: the template's
+  // parts/part1.txt ... part10.txt replace the destination's only when every
+  // one of them could be written. The third is the one that fails: a folder
+  // stands where it goes, the template has a folder of its name, or the
+  // disk fills (a file size limit stands for it; the third is the big one).
+  enum Breakage { TargetIsAFolder, SourceIsAFolder, DiskFull };
+  const struct {
+    const char* what;
+    bool folderControl;
+    bool manifest;
+    Breakage breakage;
+  } cases[] = {
+      {"files, a folder where the third goes", false, false, TargetIsAFolder},
+      {"files, the third is a folder in the template", false, false, SourceIsAFolder},
+      {"files, the disk fills at the third", false, false, DiskFull},
+      {"files with a manifest, a folder where the third goes", false, true, TargetIsAFolder},
+      {"folder, a folder where the third goes", true, false, TargetIsAFolder},
+      {"folder, the third is a folder in the template", true, false, SourceIsAFolder},
+      {"folder, the disk fills at the third", true, false, DiskFull},
+      {"folder with a manifest, a folder where the third goes", true, true, TargetIsAFolder},
+      {"folder with a manifest, the disk fills at the third", true, true, DiskFull},
+  };
+  const std::string bigThird(100000, '3');
+  auto partName = [](int i) { return "part" + std::to_string(i) + ".txt"; };
+  auto content = [&](bool fresh, int i) {
+    return fresh ? (i == 3 ? bigThird : "new " + std::to_string(i)) : "old " + std::to_string(i);
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(out());
+    fs::remove_all(workFolder());
+    fs::create_directories(out() / "parts");
+    generationState().options.manifestPath = c.manifest ? (root / "manifest.txt").string() : "";
+    std::string manifest;
+    fs::remove(root / "manifest.txt");
+    std::string names;
+    for (int i = 1; i <= 10; ++i) names += (i > 1 ? ",parts/" : "parts/") + partName(i);
+    const std::string control = c.folderControl
+                                    ? "<control id=\"parts\" type=\"copy\" ifolder=\"parts/\"/>"
+                                    : "<control id=\"parts\" type=\"copy\" ifiles=\"" + names + "\"/>";
+    auto templateOf = [&](bool fresh, bool broken) {
+      Files files{{"lang.xml", languageFile("")}, {"control.xml", controlFile(control)}};
+      for (int i = 1; i <= 10; ++i) {
+        if (broken && i == 3)
+          files["parts/" + partName(i) + "/inner.txt"] = "a folder";
+        else
+          files["parts/" + partName(i)] = content(fresh, i);
+      }
+      return files;
+    };
+    // Which of the ten hold their old or new bytes, as "o" and "n" ("?" else).
+    auto holding = [&] {
+      std::string held;
+      for (int i = 1; i <= 10; ++i) {
+        const fs::path part = out() / "parts" / partName(i);
+        const std::string bytes = fs::is_regular_file(part) ? read(part) : "";
+        held += bytes == content(false, i) ? 'o' : bytes == content(true, i) ? 'n' : '?';
+      }
+      return held;
+    };
+    auto expectParts = [&](bool fresh) { EXPECT_EQ(holding(), std::string(10, fresh ? 'n' : 'o')); };
+    // The old files, as an earlier run left them.
+    makeTemplate(templateOf(false, false));
+    ASSERT_EQ(run(), "");
+    ASSERT_EQ(projErr(), "");
+    expectParts(false);
+
+    // The new template, unpacked by a run without project-wide output (and
+    // without the manifest, which would forget the files it did not write).
+    auto unpack = [&](bool broken) {
+      fs::remove_all(scriptFolder());
+      makeTemplate(templateOf(true, broken));
+      proj->setSetting("OtherGen", Variant(false));
+      std::swap(generationState().options.manifestPath, manifest);
+      ASSERT_EQ(run(), "");
+      std::swap(generationState().options.manifestPath, manifest);
+      proj->setSetting("OtherGen", Variant(true));
+    };
+    unpack(c.breakage == SourceIsAFolder);
+    const fs::path third = out() / "parts" / partName(3);
+    if (c.breakage == TargetIsAFolder) {
+      fs::remove(third);
+      fs::create_directories(third / "inside");
+    }
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    if (c.breakage == DiskFull) {
+      struct rlimit small = old;
+      small.rlim_cur = bigThird.size() / 2;
+      setrlimit(RLIMIT_FSIZE, &small);
+    }
+    const std::string raised = run();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(raised, "");
+    const std::string failed = c.folderControl ? "Copying to folder \"" + (out() / "parts").string() + "\" failed"
+                                               : "Copying to file \"" + third.string() + "\" failed";
+    EXPECT_THAT(projErr(), ::testing::StartsWith(failed));
+    EXPECT_EQ(holding(), c.breakage == TargetIsAFolder ? "oo?ooooooo" : "oooooooooo");
+    for (const auto& e : fs::recursive_directory_iterator(root))
+      EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+    EXPECT_EQ(summary().filesCopied, 0);
+
+    // Mended, the next run replaces all ten.
+    if (c.breakage == TargetIsAFolder) {
+      fs::remove_all(third);
+      write(third, content(false, 3));
+    }
+    if (c.breakage == SourceIsAFolder) unpack(false);
+    ASSERT_EQ(run(), "");
+    EXPECT_EQ(projErr(), "");
+    expectParts(true);
+    EXPECT_EQ(summary().filesCopied, c.folderControl && !c.manifest ? 0 : 10);
   }
-  files["control.xml"] = controlFile("<control id=\"parts\" type=\"copy\" ifiles=\"" + names + "\"/>");
-  makeTemplate(files);
-  // Where the third goes, a folder stands: it cannot be replaced.
-  fs::create_directories(out() / "part3.txt");
-  ASSERT_EQ(run(), "");
-  EXPECT_EQ(projErr(), "Copying to file \"" + out().string() + "/part3.txt\" failed (Is a directory)!");
-  for (int i = 1; i <= 10; ++i) {
-    if (i == 3) continue;
-    const std::string name = "part" + std::to_string(i) + ".txt";
-    EXPECT_EQ(read(out() / name), (i < 3 ? "new " : "old ") + std::to_string(i)) << name;
-  }
-  EXPECT_TRUE(fs::is_directory(out() / "part3.txt"));
-  for (const auto& e : fs::directory_iterator(out()))
-    EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+  generationState().options.manifestPath.clear();
 }
 
 TEST_F(CopyTest, TemporaryFilesThatKilledRunsLeftAreRemovedByTheNextRun) {
   makeTemplate({{"control.xml", controlFile("<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" "
                                             "ifiles=\"list.php\"/>"
                                             "<control id=\"docs\" type=\"copy\" ifiles=\"readme.txt\" "
-                                            "ofolder=\"docs\"/>")},
+                                            "ofolder=\"docs\"/>"
+                                            "<control id=\"img\" type=\"copy\" ifolder=\"images/\"/>")},
                 {"list.php", "page"},
                 {"readme.txt", "read me"},
+                {"images/logo.gif", "GIF89a"},
+                {"images/icons/add.gif", "GIF89b"},
                 {"lang.xml", languageFile("")}});
-  ASSERT_EQ(run(), "");
-  // What a run killed while writing leaves: the temporary copies of a page
-  // and of a copied file, from before this process started.
+  // What a run killed while writing leaves: temporary copies from before
+  // this process started.
   const auto earlier = fs::file_time_type::clock::now() - std::chrono::hours(1);
   auto left = [&](const fs::path& p) {
     write(p, "half");
     fs::last_write_time(p, earlier);
   };
+  // A run killed while copying a folder the first time (no manifest names
+  // anything in it) leaves the folder with temporary files, in its
+  // subfolders too; files merely named like them are the user's.
+  const fs::path staleFirstCopy[] = {out() / "images" / "logo.gif.00112233445566ff.tmp",
+                                     out() / "images" / "icons" / "add.gif.a0b1c2d3e4f50617.tmp"};
+  const fs::path lookAlikes[] = {out() / "images" / "icons" / "add.gif.a0b1c2d3e4f5061g.tmp",
+                                 out() / "images" / "logo.gif.tmp",
+                                 out() / "images" / "logo.gif.00112233445566FF.tmp"};
+  for (const fs::path& p : staleFirstCopy) left(p);
+  for (const fs::path& p : lookAlikes) left(p);
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(projErr(), "");
+  EXPECT_EQ(read(out() / "images" / "icons" / "add.gif"), "GIF89b");
+  for (const fs::path& p : staleFirstCopy) EXPECT_FALSE(fs::exists(p)) << p;
+  for (const fs::path& p : lookAlikes) EXPECT_TRUE(fs::exists(p)) << p;
+
+  // The temporary copies of a page and of a copied file.
   const fs::path stalePage = out() / "Orderslist.php.0123456789abcdef.tmp";
   const fs::path staleCopy = out() / "docs" / "readme.txt.fedcba9876543210.tmp";
   left(stalePage);
@@ -203,6 +315,14 @@ TEST_F(CopyTest, TemporaryFilesThatKilledRunsLeftAreRemovedByTheNextRun) {
   EXPECT_TRUE(fs::exists(running));
   for (const fs::path& p : mine) EXPECT_TRUE(fs::exists(p)) << p;
   ::close(fd);
+
+  // A folder left alone (it may not be overwritten) is cleaned all the same.
+  proj->setSetting("OtherOverwrite", Variant(false));
+  write(out() / "images" / "logo.gif", "mine");
+  left(staleFirstCopy[1]);
+  ASSERT_EQ(run(), "");
+  EXPECT_EQ(read(out() / "images" / "logo.gif"), "mine");
+  EXPECT_FALSE(fs::exists(staleFirstCopy[1]));
 }
 
 TEST_F(CopyTest, OutputNamesThatClimbOutOfTheDestinationAreRefused) {
