@@ -165,6 +165,9 @@ Variant Runtime::run(Frame*& current) {
           &&op_Fail,
       };
       static_assert(std::size(kHandlers) == static_cast<size_t>(OpCode::Fail) + 1, "a handler per instruction");
+// A computed goto runs no destructors (a result nobody took would never
+// end): a handler ends the life of every object with one, in a block of its
+// own, before it goes on.
 #define NEXT_INSTRUCTION goto*(f->ip = ip, kHandlers[static_cast<uint8_t>(ip->op)])
       NEXT_INSTRUCTION;
       {
@@ -275,8 +278,10 @@ Variant Runtime::run(Frame*& current) {
             }
             GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::HostMember) {
-              Ref<Dispatch> obj(e.value.rawObject());
-              e.value.rawObject()->invoke(e.member, kInvokePut, Args(sp, 1));
+              {
+                Ref<Dispatch> obj(e.value.rawObject());
+                e.value.rawObject()->invoke(e.member, kInvokePut, Args(sp, 1));
+              }
               sp->clear();
               ++ip;
               NEXT_INSTRUCTION;
@@ -438,11 +443,13 @@ Variant Runtime::run(Frame*& current) {
           op_CallDef: {
             int n = ip->n;
             Variant* target = sp - n - 1;
-            Variant result =
-                n == 0 && !target->isObject() ? std::move(*target) : indexValue(*target, target + 1, n);
-            clearSlots(target, n + 1);
-            sp = target;
-            *sp = std::move(result);
+            {
+              Variant result =
+                  n == 0 && !target->isObject() ? std::move(*target) : indexValue(*target, target + 1, n);
+              clearSlots(target, n + 1);
+              sp = target;
+              *sp = std::move(result);
+            }
             ++sp;
             ++ip;
             NEXT_INSTRUCTION;
@@ -450,8 +457,10 @@ Variant Runtime::run(Frame*& current) {
           op_PutDef: {
             int n = ip->n;
             Variant* target = sp - n - 2;
-            Variant tmp = std::move(*target);
-            storeIndexed(tmp, target + 1, n, std::move(target[n + 1]), ip->k & kPutSet);
+            {
+              Variant tmp = std::move(*target);
+              storeIndexed(tmp, target + 1, n, std::move(target[n + 1]), ip->k & kPutSet);
+            }
             clearSlots(target, n + 2);
             sp = target;
             ++ip;
@@ -461,18 +470,20 @@ Variant Runtime::run(Frame*& current) {
             CallSite& site = f->proc->sites[static_cast<size_t>(ip->b)];
             const std::string& name = f->proc->names[static_cast<size_t>(site.name)];
             auto it = f->module->classes.find(name);
-            Variant obj;
-            if (it != f->module->classes.end()) {
-              Ref<ClassDef> cls = it->second;
-              f->ip = ip;
-              f->sp = sp;
-              obj = Variant(instantiate(*cls, *f->module));
-            } else if (equalsNoCase(name, "RegExp")) {
-              obj = Variant(createObject("VBScript.RegExp"));
-            } else {
-              raiseNamed(kErrClassNotDefined, name);
+            {
+              Variant obj;
+              if (it != f->module->classes.end()) {
+                Ref<ClassDef> cls = it->second;
+                f->ip = ip;
+                f->sp = sp;
+                obj = Variant(instantiate(*cls, *f->module));
+              } else if (equalsNoCase(name, "RegExp")) {
+                obj = Variant(createObject("VBScript.RegExp"));
+              } else {
+                raiseNamed(kErrClassNotDefined, name);
+              }
+              *sp = std::move(obj);
             }
-            *sp = std::move(obj);
             ++sp;
             ++ip;
             NEXT_INSTRUCTION;
@@ -484,10 +495,12 @@ Variant Runtime::run(Frame*& current) {
             Variant* args = sp - n;
             f->ip = ip;
             f->sp = sp;
-            Variant result = fn.fn(lib_, Args(args, static_cast<size_t>(n)));
-            clearSlots(args, n);
-            sp = args;
-            *sp = std::move(result);
+            {
+              Variant result = fn.fn(lib_, Args(args, static_cast<size_t>(n)));
+              clearSlots(args, n);
+              sp = args;
+              *sp = std::move(result);
+            }
             ++sp;
             ++ip;
             NEXT_INSTRUCTION;
@@ -698,20 +711,22 @@ Variant Runtime::run(Frame*& current) {
             NEXT_INSTRUCTION;
           }
           op_ForInit: {
-            Variant step = loopNumber(std::move(sp[-1]));
-            Variant limit = loopNumber(std::move(sp[-2]));
-            Variant start = loopNumber(std::move(sp[-3]));
-            sp -= 3;
-            int32_t h = ip->n;
-            int32_t fb = ip->k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
-            Variant* v = variable(*this, f, ip->k, ip->a, fb, Access::Write);
-            if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(ip->a).name);
-            bool negative = stepNegative(step);
-            bool run = withinLimit(start, limit, negative);
-            assignTo(*v, std::move(start));
-            f->locals[h] = std::move(limit);
-            f->locals[h + 1] = std::move(step);
-            ip = run ? ip + 1 : f->code + ip->b;
+            {
+              Variant step = loopNumber(std::move(sp[-1]));
+              Variant limit = loopNumber(std::move(sp[-2]));
+              Variant start = loopNumber(std::move(sp[-3]));
+              sp -= 3;
+              int32_t h = ip->n;
+              int32_t fb = ip->k == kVarGlobalP ? forFallback(*f->proc, static_cast<int32_t>(ip - f->code)) : -1;
+              Variant* v = variable(*this, f, ip->k, ip->a, fb, Access::Write);
+              if (!v) raiseNamed(kErrIllegalAssignment, f->module->entry(ip->a).name);
+              bool negative = stepNegative(step);
+              bool run = withinLimit(start, limit, negative);
+              assignTo(*v, std::move(start));
+              f->locals[h] = std::move(limit);
+              f->locals[h + 1] = std::move(step);
+              ip = run ? ip + 1 : f->code + ip->b;
+            }
             NEXT_INSTRUCTION;
           }
           op_ForNext: {
@@ -761,23 +776,25 @@ Variant Runtime::run(Frame*& current) {
             NEXT_INSTRUCTION;
 
           op_Ret: {
-            Variant result;
-            if (f->proc->retSlot >= 0) result = std::move(f->locals[f->proc->retSlot]);
-            Frame* done = f;
-            Frame* caller = f->caller;
-            bool discard = f->discard;
-            bool isEntry = f->entry;
-            uint16_t unlock = f->unlockCount;
-            freeFrame(done);
-            if (unlock) unlockTo(locks_.size() - unlock);
-            if (isEntry) return result;
-            f = caller;
-            current = f;
-            ip = f->ip + 1;
-            sp = f->sp;
-            if (!discard) {
-              *sp = std::move(result);
-              ++sp;
+            {
+              Variant result;
+              if (f->proc->retSlot >= 0) result = std::move(f->locals[f->proc->retSlot]);
+              Frame* done = f;
+              Frame* caller = f->caller;
+              bool discard = f->discard;
+              bool isEntry = f->entry;
+              uint16_t unlock = f->unlockCount;
+              freeFrame(done);
+              if (unlock) unlockTo(locks_.size() - unlock);
+              if (isEntry) return result;
+              f = caller;
+              current = f;
+              ip = f->ip + 1;
+              sp = f->sp;
+              if (!discard) {
+                *sp = std::move(result);
+                ++sp;
+              }
             }
             NEXT_INSTRUCTION;
           }

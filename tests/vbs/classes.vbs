@@ -95,6 +95,36 @@ log = ""
 v = (New Counter).Count
 AssertEq log, "init;term ;", "temporary object"
 
+' So does an object nobody keeps after a statement: a function's result
+' called as a statement, and the object an assignment through its default
+' member went through.
+Function MakeCounter(n)
+  Set MakeCounter = New Counter
+  MakeCounter.Name = n
+End Function
+log = ""
+MakeCounter "dropped"
+AssertEq log, "init;term dropped;", "a function's result called as a statement"
+Class Slots
+  Public Name
+  Private Sub Class_Terminate()
+    log = log & "term " & Name & ";"
+  End Sub
+  Public Default Property Get Item(key)
+    Item = 0
+  End Property
+  Public Property Let Item(key, value)
+    log = log & key & "=" & value & ";"
+  End Property
+End Class
+log = ""
+Dim slots
+Set slots = New Slots
+slots.Name = "slots"
+slots("k") = 1
+Set slots = Nothing
+AssertEq log, "k=1;term slots;", "an object assigned through its default member"
+
 ' Default members.
 Class Wrapper
   Private items_
