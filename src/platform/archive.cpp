@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 
 #include "platform/files.h"
@@ -198,16 +199,39 @@ ArchiveResult extractArchive(std::string_view archivePath, std::string_view fold
     }
     files.push_back(&e);
   }
-  // Verified whole: the files take their places in the target.
+  // Verified whole: the files take their places in the target. What an
+  // unpacking of an older archive left where this one has a folder (a file)
+  // or a file (a folder) makes way.
+  auto makeWay = [&](const std::string& name, bool folder) {
+    fs::path at = root;
+    const fs::path relative(name);
+    for (auto it = relative.begin(); it != relative.end(); ++it) {
+      if (it->empty()) continue;
+      at /= *it;
+      const bool last = std::next(it) == relative.end() || std::next(it)->empty();
+      const fs::file_status st = fs::symlink_status(at, ec);
+      if (!fs::exists(st)) break;
+      if (last && !folder) {
+        if (fs::is_directory(st)) fs::remove_all(at, ec);
+      } else if (!fs::is_directory(st)) {
+        fs::remove(at, ec);
+        break;
+      }
+    }
+  };
   for (const Entry& e : entries) {
     if (e.link) {
       ++result.skipped;
       continue;
     }
-    if (e.name.back() == '/') fs::create_directories(root / e.name, ec);
+    if (e.name.back() == '/') {
+      makeWay(e.name, true);
+      fs::create_directories(root / e.name, ec);
+    }
   }
   for (const Entry* e : files) {
     const fs::path target = root / e->name;
+    makeWay(e->name, false);
     fs::create_directories(target.parent_path(), ec);
     fs::rename(staging.path / e->name, target, ec);
     if (ec) {

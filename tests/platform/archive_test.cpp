@@ -67,15 +67,27 @@ TEST_F(ArchiveTest, RoundTripKeepsFolderStructureAndBytes) {
 }
 
 TEST_F(ArchiveTest, ExtractionReplacesExistingFilesAndKeepsOthers) {
-  rawArchive(dir_ / "t.zip", {{"a.txt", "new"}, {"sub\\b.txt", "from windows"}});
+  rawArchive(dir_ / "t.zip", {{"a.txt", "new"},
+                              {"sub\\b.txt", "from windows"},
+                              {"was-a-file/c.txt", "now a folder"},
+                              {"was-a-folder", "now a file"},
+                              {"empty-now/", ""}});
   write(dir_ / "out/a.txt", "old");
   write(dir_ / "out/keep.txt", "mine");
+  // An older version of the archive had files where this one has folders,
+  // and a folder where it has a file.
+  write(dir_ / "out/was-a-file", "old file");
+  write(dir_ / "out/empty-now", "old file");
+  write(dir_ / "out/was-a-folder/inside.txt", "old");
   ArchiveResult out = extractArchive((dir_ / "t.zip").string(), (dir_ / "out").string());
   ASSERT_TRUE(out.ok) << out.error;
   EXPECT_EQ(read(dir_ / "out/a.txt"), "new");
   EXPECT_EQ(read(dir_ / "out/keep.txt"), "mine");
   // Backslash separators from Windows tools become folders.
   EXPECT_EQ(read(dir_ / "out/sub/b.txt"), "from windows");
+  EXPECT_EQ(read(dir_ / "out/was-a-file/c.txt"), "now a folder");
+  EXPECT_EQ(read(dir_ / "out/was-a-folder"), "now a file");
+  EXPECT_TRUE(fs::is_directory(dir_ / "out/empty-now"));
 }
 
 TEST_F(ArchiveTest, EntriesThatWouldLeaveTheFolderAreRefusedBeforeWriting) {
