@@ -510,7 +510,8 @@ class PostgresDb:
         text = parts[0] + "".join(self.literal(p) + parts[i + 1] for i, p in enumerate(params))
         out = []
         for r in csv.reader(io.StringIO(self._run(text + ";"))):
-            out.append(tuple(None if c == "\\N" else c for c in r))
+            # psql writes a row of one empty text as an empty line
+            out.append(tuple(None if c == "\\N" else c for c in r) if r else ("",))
         return out
 
     def execute(self, sql):

@@ -38,6 +38,9 @@ SNAPSHOT = {
 
 PAGES = {"Project Tasks": "Project_Tasks"}
 
+# the edit page of the staff member whose town lies far beyond the first choices
+LOOKUP = {"edit": "staffedit.php?key=1", "var": "x_town_id", "table": "towns", "rows": TOWNS, "far": TOWNS - 3}
+
 
 def sql_text(v):
     if v is None:
@@ -278,3 +281,131 @@ def booleans_show_and_search_as_stored(ctx):
             expected = [row[0] for row in rows if row[column] == stored]
             assert r.status == 200 and sorted(row_keys(r.text), key=int) == expected, \
                 f"{name} = {value}: {row_keys(r.text)}, expected {expected}"
+
+
+# ---- PostgreSQL's types through the forms --------------------------------------------
+
+def staff_row(ctx, key):
+    return ctx.db.rows('SELECT t::text FROM staff t WHERE "Staff ID" = ?', (key,))
+
+
+def edit_staff(ctx, key, changes, files=None):
+    url = f"staffedit.php?key={key}"
+    form = form_values(ctx.client.get(url).text, "tw_form_edit")
+    form.update(changes)
+    return ctx.client.post(url, form, files=files)
+
+
+@T
+def values_are_stored_as_entered(ctx):
+    # field, entered text, column, the column's text in the database afterwards
+    cases = [
+        ("x_salary", "1234.5", "salary", "1234.50"),
+        ("x_rate", "-3.14159", "rate", "-3.1416"),  # numeric(7,4) rounds
+        ("x_ratio", "0.1", "ratio", "0.1"),
+        ("x_score", "-7.125", "score", "-7.125"),
+        ("x_big", "9007199254740993", "big", "9007199254740993"),  # beyond a double's whole numbers
+        ("x_GrF6DFe", "-7", '"Größe"', "-7"),
+        ("x_token", "{A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11}", "token", "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"),
+        ("x_prefs", '{"b": [1, 2], "a": null, "ü": "€"}', "prefs", '{"a": null, "b": [1, 2], "ü": "€"}'),
+        ("x_tags", '{"with space","a,b",plain,"quo\\"te"}', "tags", '{"with space","a,b",plain,"quo\\"te"}'),
+        ("x_lucky", "{}", "lucky", "{}"),
+        ("x_mood", "away", "mood", "away"),
+        ("x_postcode", "9999 ZZ", "postcode", "9999 ZZ"),
+        ("x_joined", "2023-12-31T23:59:59", "joined", "2023-12-31 23:59:59+00"),
+        ("x_alarm", "23:15", "alarm", "23:15:00"),
+        ("x_birthday", "2000-02-29", "birthday", "2000-02-29"),
+        ("x_last_login", "", "last_login", None),
+        ("x_note", "two\r\nlines ünïcode", "note", "two\r\nlines ünïcode"),
+        ("x_Full_Name", "O'Brien \"Bob\" <b>", '"Full Name"', "O'Brien \"Bob\" <b>"),
+        ("x_nickname", "", "nickname", ""),
+    ]
+    for var, entered, column, stored in cases:
+        r = edit_staff(ctx, 3, {var: entered})
+        assert r.status == 303, f"{var}={entered!r}: {r.status} {failures(r.text)}"
+        got = ctx.db.rows(f'SELECT {column}::text FROM staff WHERE "Staff ID" = 3')
+        assert got == [(stored,)], f"{var}={entered!r}: stored {got}, expected {stored!r}"
+
+
+@T
+def values_the_database_refuses_are_told_on_the_form(ctx):
+    rule = "a value breaks a rule of the database"
+    bad = "the database cannot hold a value as it was entered"
+    # field, entered text, what the page says; the row stays as it was
+    cases = [
+        ("x_postcode", "lower case", rule),  # the domain's CHECK
+        ("x_nickname", "<b>", rule),  # the column's CHECK
+        ("x_prefs", "{not json", bad),
+        ("x_tags", "{unclosed", bad),
+        ("x_lucky", "{1,x}", bad),
+        ("x_salary", "12345678901.5", bad),  # numeric(12,2) overflows
+        ("x_GrF6DFe", "40000", bad),  # beyond smallint
+        ("x_token", "nope", "Token must be a GUID"),
+        ("x_mood", "angry", "Mood: please choose one of the offered values"),
+        ("x_login", "staff04", "a value conflicts with another record"),
+    ]
+    before = staff_row(ctx, 5)
+    for var, entered, says in cases:
+        r = edit_staff(ctx, 5, {var: entered})
+        assert r.status == 200 and says in r.text, f"{var}={entered!r}: {r.status} {failures(r.text)}"
+        assert staff_row(ctx, 5) == before, f"{var}={entered!r} changed the row"
+    tasks = int(ctx.db.rows('SELECT COUNT(*) FROM "Project Tasks"')[0][0])
+    form = form_values(ctx.client.get("Project_Tasksadd.php").text, "tw_form_add")
+    # (the key of staff is offered as a lookup of its rows)
+    for changes, says in (({"x_Staff_ID": "999", "x_Title": "Nobody's"}, "Staff: please choose one of the offered values"),
+                          ({"x_Staff_ID": "1", "x_Title": " "}, "Please enter a value for Title")):
+        r = ctx.client.post("Project_Tasksadd.php", {**form, **changes})
+        assert r.status == 200 and says in r.text, f"{changes}: {r.status} {failures(r.text)}"
+    assert int(ctx.db.rows('SELECT COUNT(*) FROM "Project Tasks"')[0][0]) == tasks
+
+
+@T
+def tables_with_capitals_and_blanks_in_their_names(ctx):
+    form = form_values(ctx.client.get("Project_Tasksadd.php").text, "tw_form_add")
+    form.update({"x_Staff_ID": "5", "x_Title": "Nächste Aufgabe", "x_Due_At": "2025-06-01T10:00:00", "x_Hours": "2.5"})
+    r = ctx.client.post("Project_Tasksadd.php", form)
+    assert r.status == 303, failures(r.text)
+    key = re.search(r"key=(\d+)", r.location).group(1)
+    newest = ctx.db.rows('SELECT max("Task No") FROM "Project Tasks"')[0][0]
+    assert key == newest, f"the new key {key} is the sequence's {newest}"
+    assert ctx.db.rows('SELECT "Staff ID", "Title", "Due At", "Hours", "Done" FROM "Project Tasks" WHERE "Task No" = ?',
+                       (key,)) == [("5", "Nächste Aufgabe", "2025-06-01 10:00:00+00", "2.5", "f")]
+    view = ctx.client.get(r.location).text
+    assert "Nächste Aufgabe" in view and "2.5" in view
+    # the view over both tables counts the new task
+    hours = ctx.client.get("staff_hourslist.php?recperpage=ALL").text
+    expected = ctx.db.rows('SELECT "Staff ID", tasks, hours FROM staff_hours')
+    assert record_count(hours)[2] == len(expected)
+    shown = {tuple(cells[:1] + cells[2:4]) for cells in list_rows(hours)}
+    assert {(s, t, h) for s, t, h in expected} <= {tuple(c.replace(",", "") for c in row) for row in shown}, shown
+    r = ctx.client.post("Project_Tasksdelete.php", {"tw_token": form["tw_token"], "keys": [key], "confirm": "1"})
+    assert r.status == 303 and not ctx.db.rows('SELECT 1 FROM "Project Tasks" WHERE "Task No" = ?', (key,))
+    # a staff member with tasks is not deleted: the page says why
+    r = ctx.client.post("staffdelete.php", {"tw_token": form["tw_token"], "keys": ["5"], "confirm": "1"}, follow=True)
+    assert "other records still refer to it" in r.text and staff_row(ctx, 5)
+
+
+@T
+def searches_ignore_letter_case_beyond_ascii(ctx):
+    names = [r[0] for r in ctx.db.rows('SELECT "Full Name" FROM staff')]
+    for q in ("águeda", "ÁGUEDA", "DÖRTE", "o'neil", '"ed"', "100%", "dahl_"):
+        r = ctx.client.get("stafflist.php?" + urllib.parse.urlencode({"psearch": q, "psearchtype": "", "recperpage": "ALL"}))
+        expected = sum(1 for n in names if q.casefold() in n.casefold())
+        assert r.status == 200 and record_count(r.text)[2] == expected, f"{q}: {record_count(r.text)}, expected {expected}"
+
+
+@T
+def pictures_keep_their_bytes(ctx):
+    from http_common import png
+    shown = ctx.client.get("staffview.php?key=2").text
+    src = re.search(r'<img class="tw-image" src="([^"]+)"', shown)
+    stored = ctx.db.rows('SELECT HEX(photo) FROM staff WHERE "Staff ID" = 2')[0][0]
+    assert src and ctx.client.get(src.group(1).replace("&amp;", "&")).raw.hex().upper() == stored
+    assert '<img class="tw-image"' not in ctx.client.get("staffview.php?key=1").text, "a NULL picture shows none"
+    picture = png((1, 2, 3), 9)
+    for key, choice in ((1, None), (2, "replace")):
+        r = edit_staff(ctx, key, {"a_x_photo": choice} if choice else {}, files=[("x_photo", "p.png", picture)])
+        assert r.status == 303, failures(r.text)
+        assert ctx.db.rows('SELECT HEX(photo) FROM staff WHERE "Staff ID" = ?', (key,)) == [(picture.hex().upper(),)]
+    r = edit_staff(ctx, 2, {"a_x_photo": "remove"})
+    assert r.status == 303 and ctx.db.rows('SELECT photo IS NULL FROM staff WHERE "Staff ID" = 2') == [("t",)]

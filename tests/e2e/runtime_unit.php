@@ -191,6 +191,54 @@ foreach (['', 'sa', 'sa,i1,i2', 'xa,i1', 'sa,i1x', 'sa,f1e', 'na,i1'] as $bad) {
     same("seek_not_a_position '$bad'", null, $seek->decode($bad));
 }
 
+// why the database refused a record's values: SQLite's own refusals, and
+// those PostgreSQL (SQLSTATE) and MySQL/MariaDB (error number) report
+$db->pdo->exec('CREATE TABLE parent (id INTEGER PRIMARY KEY)');
+$db->pdo->exec('PRAGMA foreign_keys = ON');
+$db->pdo->exec('CREATE TABLE rules (id INTEGER PRIMARY KEY, code TEXT UNIQUE, n INTEGER NOT NULL CHECK (n > 0),
+    parent INTEGER REFERENCES parent (id))');
+$db->pdo->exec("INSERT INTO parent VALUES (1); INSERT INTO rules VALUES (1, 'a', 1, 1)");
+$refused = static function (callable $write): ?string {
+    try {
+        $write();
+    } catch (\Throwable $e) {
+        return Tarnwick\Db::refusal($e);
+    }
+    return 'stored';
+};
+$reported = static fn(string $state, int $code) => new class($state, $code) extends PDOException {
+    public function __construct(string $state, int $code)
+    {
+        parent::__construct("SQLSTATE[$state]");
+        $this->code = $state;
+        $this->errorInfo = [$state, $code, 'refused'];
+    }
+};
+foreach ([
+    ['sqlite_duplicate', "INSERT INTO rules VALUES (2, 'a', 1, NULL)", 'save_failed'],
+    ['sqlite_duplicate_key', "INSERT INTO rules VALUES (1, 'b', 1, NULL)", 'save_failed'],
+    ['sqlite_reference', "INSERT INTO rules VALUES (2, 'b', 1, 7)", 'save_bad_reference'],
+    ['sqlite_check', "UPDATE rules SET n = 0", 'save_broken_rule'],
+    ['sqlite_not_null', "UPDATE rules SET n = NULL", 'save_missing_value'],
+    ['sqlite_stored', "UPDATE rules SET n = 2", 'stored'],
+    ['sqlite_no_such_column', "UPDATE rules SET nothing = 2", null],
+] as [$name, $sql, $phrase]) {
+    same("refusal_$name", $phrase, $refused(fn() => $db->pdo->exec($sql)));
+}
+foreach ([
+    ['pgsql_unique', '23505', 7, 'save_failed'], ['pgsql_foreign_key', '23503', 7, 'save_bad_reference'],
+    ['pgsql_check_or_domain', '23514', 7, 'save_broken_rule'], ['pgsql_not_null', '23502', 7, 'save_missing_value'],
+    ['pgsql_bad_json', '22P02', 7, 'save_bad_value'], ['pgsql_overflow', '22003', 7, 'save_bad_value'],
+    ['pgsql_exclusion', '23P01', 7, 'save_failed'], ['pgsql_undefined_column', '42703', 7, null],
+    ['pgsql_connection', '08006', 7, null],
+    ['mysql_duplicate', '23000', 1062, 'save_failed'], ['mysql_foreign_key', '23000', 1452, 'save_bad_reference'],
+    ['mysql_check', '23000', 4025, 'save_broken_rule'], ['mysql_null', '23000', 1048, 'save_missing_value'],
+    ['mysql_incorrect_integer', 'HY000', 1366, 'save_bad_value'], ['mysql_too_long', '22001', 1406, 'save_bad_value'],
+    ['mysql_gone_away', 'HY000', 2006, null],
+] as [$name, $state, $code, $phrase]) {
+    same("refusal_$name", $phrase, Tarnwick\Db::refusal($reported($state, $code)));
+}
+
 // charts
 same('nice_max', 250.0, Chart::niceMax(201));
 same('nice_max_small', 0.5, Chart::niceMax(0.42));

@@ -197,6 +197,44 @@ final class Db
         return strtr($text, ['!' => '!!', '%' => '!%', '_' => '!_']);
     }
 
+    /**
+     * Why the database refused the values of a record, as the key of the
+     * phrase that tells the user: a duplicate, a reference to no record, a
+     * broken CHECK rule, a missing value, or a value the column cannot hold
+     * (its form or size). Null when the failure is not about the values (the
+     * connection, the query itself): that is an error of the page.
+     */
+    public static function refusal(\Throwable $e): ?string
+    {
+        if (!$e instanceof PDOException) {
+            return null;
+        }
+        $state = (string)$e->getCode();
+        $code = (int)($e->errorInfo[1] ?? 0); // MySQL's and MariaDB's own error number
+        $text = (string)($e->errorInfo[2] ?? $e->getMessage()); // SQLite tells the kind only in its text
+        $kinds = [
+            'save_failed' => [['23505'], [1062, 1586], ['UNIQUE constraint failed', 'PRIMARY KEY constraint failed']],
+            'save_bad_reference' => [['23503'], [1216, 1452], ['FOREIGN KEY constraint failed']],
+            'save_broken_rule' => [['23514'], [3819, 4025], ['CHECK constraint failed']],
+            'save_missing_value' => [['23502'], [1048, 1364], ['NOT NULL constraint failed']],
+            'save_bad_value' => [[], [1264, 1265, 1292, 1366, 1406, 1411], []],
+        ];
+        foreach ($kinds as $phrase => [$states, $codes, $texts]) {
+            if (in_array($state, $states, true) || in_array($code, $codes, true)) {
+                return $phrase;
+            }
+            foreach ($texts as $t) {
+                if (str_starts_with($text, $t)) {
+                    return $phrase;
+                }
+            }
+        }
+        if (str_starts_with($state, '23')) {
+            return 'save_failed';
+        }
+        return str_starts_with($state, '22') ? 'save_bad_value' : null;
+    }
+
     /** True for a violated constraint (duplicate key, foreign key, NOT NULL). */
     public static function isConstraint(\Throwable $e): bool
     {

@@ -327,10 +327,11 @@ final class RecordPage
                 try {
                     $this->db->insert($this->t['name'], $row, $autoKey);
                 } catch (\PDOException $e) {
-                    if (!$row || !Db::isConstraint($e)) {
+                    $refusal = $row ? Db::refusal($e) : null;
+                    if ($refusal === null) {
                         throw $e;
                     }
-                    $errors['_'] = Lang::t('save_failed');
+                    $errors['_'] = Lang::t($refusal);
                 }
                 if (!$errors) {
                     $key = [];
@@ -393,10 +394,11 @@ final class RecordPage
                         $this->db->run('UPDATE ' . $this->db->qi($this->t['name']) . ' SET ' . $sets . $where,
                             array_merge(array_values($row), $params));
                     } catch (\PDOException $e) {
-                        if (!Db::isConstraint($e)) {
+                        $refusal = Db::refusal($e);
+                        if ($refusal === null) {
                             throw $e;
                         }
-                        $errors['_'] = Lang::t('save_failed');
+                        $errors['_'] = Lang::t($refusal);
                     }
                 }
                 if (!$errors) {
