@@ -35,11 +35,15 @@
 #include "support/engine_context.h"
 #include "support/prompt.h"
 #include "tarnwick/version.h"
+#include "testing/build_speed.h"
 #include "testing/fresh_engine.h"
 
 namespace tw::testing {
 
 namespace fs = std::filesystem;
+
+// Time a page or template may run before it counts as never ending.
+inline constexpr int32_t kScriptLimitMs = 60000 * kSlowBuildFactor;
 
 inline fs::path sourceDir() {
   const char* own = std::getenv("TARNWICK_SOURCE_DIR");
@@ -289,7 +293,8 @@ class DefaultTemplate : public FreshEngine {
       EXPECT_FALSE(session.empty()) << id << ": no session " << ctrl->Sessions().Item(s)->SessValue;
       EXPECT_TRUE(compiler.CompileTemplate(session)) << engine().projErr;
     }
-    std::string out = script->BuildNewCode(compiler.FunctionText(false), tableName.empty() ? 1 : 2, 60000);
+    std::string out =
+        script->BuildNewCode(compiler.FunctionText(false), tableName.empty() ? 1 : 2, kScriptLimitMs);
     EXPECT_EQ(engine().projErr, "") << id << " " << tableName;
     return ctrl->CtrlSpace ? withoutBlankLines(out) : out;
   }
@@ -316,7 +321,7 @@ class DefaultTemplate : public FreshEngine {
   std::string eval(const std::string& templ, int16_t level = 0) {
     TemplateCompiler compiler(script.get(), language.get());
     EXPECT_TRUE(compiler.CompileTemplate(templ)) << engine().projErr;
-    std::string out = script->BuildNewCode(compiler.FunctionText(false), level, 60000);
+    std::string out = script->BuildNewCode(compiler.FunctionText(false), level, kScriptLimitMs);
     EXPECT_EQ(engine().projErr, "") << templ;
     engine().projErr.clear();
     return out;
