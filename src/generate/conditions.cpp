@@ -13,6 +13,7 @@
 #include "automation/variant_ops.h"
 #include "core/agp.h"
 #include "generate/generator.h"
+#include "generate/setting_keys.h"
 #include "generate/text_util.h"
 #include "model/field.h"
 #include "model/table.h"
@@ -193,14 +194,14 @@ bool Generator::EvaluateCondition(std::string_view cond) {
 
 bool Generator::ControlAppliesToTable(AGPTable& table, std::string_view id, std::string_view type,
                                       std::string_view cond) {
-  bool applies = table.flag("TblGen");
-  const std::string units = table.str("TblSysGenUnits");
+  bool applies = table.flag(keys::TblGen);
+  const std::string units = table.str(keys::TblSysGenUnits);
   if (!units.empty()) {
     for (std::string_view unit : gen::splitText(units, ','))
       if (unit == id) applies = true;
   }
   if (applies) {
-    const std::string kind = table.str("TblType");
+    const std::string kind = table.str(keys::TblType);
     if ((kind == "CUSTOMVIEW" || kind == "VIEW" || kind == "TABLE") && type == "table")
       applies = true;
     else

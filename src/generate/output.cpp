@@ -6,6 +6,7 @@
 #include "automation/text.h"
 #include "core/agp.h"
 #include "generate/generator.h"
+#include "generate/setting_keys.h"
 #include "generate/text_util.h"
 #include "model/field.h"
 #include "model/table.h"
@@ -393,7 +394,7 @@ void Generator::writePage(std::string_view scriptFile, std::string_view outputPa
 
 void Generator::WriteTablePage(AGPTable& table, std::string_view scriptFile, std::string_view outputPath,
                                AGPControl& control) {
-  writePage(scriptFile, outputPath, control, control.CtrlOverwrite && table.flag("TblOverwrite"), 2, false);
+  writePage(scriptFile, outputPath, control, control.CtrlOverwrite && table.flag(keys::TblOverwrite), 2, false);
   // Written or not, the page counts as done.
   ++state_.pagesDone;
   engine().status().SetStatus(Variant::integer(PercentOf(state_.pagesDone, state_.pagesTotal)));
@@ -401,7 +402,7 @@ void Generator::WriteTablePage(AGPTable& table, std::string_view scriptFile, std
 
 void Generator::WriteFieldPage(AGPField&, std::string_view scriptFile, std::string_view outputPath,
                                AGPControl& control) {
-  const bool tableOverwrite = state_.currentTable && state_.currentTable->flag("TblOverwrite");
+  const bool tableOverwrite = state_.currentTable && state_.currentTable->flag(keys::TblOverwrite);
   writePage(scriptFile, outputPath, control, control.CtrlOverwrite && tableOverwrite, 2, true);
 }
 

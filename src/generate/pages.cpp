@@ -7,6 +7,7 @@
 #include "automation/text.h"
 #include "core/agp.h"
 #include "generate/generator.h"
+#include "generate/setting_keys.h"
 #include "generate/text_util.h"
 #include "model/database.h"
 #include "model/field.h"
@@ -26,11 +27,11 @@ void Generator::setCurrentTable(AGPTable* table) {
 void Generator::setCurrentField(AGPField* field) { state_.currentField = Ref<AGPField>(field); }
 
 void Generator::PrepareTable(AGPTable& table) {
-  if (!table.str("TblKey").empty()) {
+  if (!table.str(keys::TblKey).empty()) {
     bool blob = false;
     AGPFields& fields = table.Fields();
-    for (int32_t i = 0; i < fields.Count() && !blob; ++i) blob = fields.at(i)->str("FldHtmlTag") == "FILE";
-    table.setSetting("TblBlob", Variant(blob));
+    for (int32_t i = 0; i < fields.Count() && !blob; ++i) blob = fields.at(i)->str(keys::FldHtmlTag) == "FILE";
+    table.setSetting(keys::TblBlob, Variant(blob));
   } else {
     // Without a key there are no record pages.
     for (const char* name : {"TblAdd", "TblCopy", "TblView", "TblEdit", "TblInlineEdit", "TblDelete"})
@@ -68,7 +69,7 @@ int16_t Generator::GenerateTablePages(AGPTable& table, bool check) {
 int16_t Generator::GenerateFieldPages(AGPField& field, bool check) {
   setCurrentField(&field);
   int16_t count = 0;
-  if (!field.flag("FldGenerate")) return 0;
+  if (!field.flag(keys::FldGenerate)) return 0;
   AGPControls& all = controls();
   for (int32_t i = 1; i <= all.Count(); ++i) {
     AGPControl* c = all.Item(i);
@@ -131,8 +132,8 @@ int16_t Generator::GeneratePages(bool check) {
   int32_t total = 0;
   for (int32_t t = 0; t < tables.Count(); ++t) {
     AGPTable* table = tables.at(t);
-    if (table->Fields().Count() == 0) table->setSetting("TblGen", Variant(false));
-    if (!table->str("TblCustomError").empty()) table->setSetting("TblGen", Variant(false));
+    if (table->Fields().Count() == 0) table->setSetting(keys::TblGen, Variant(false));
+    if (!table->str(keys::TblCustomError).empty()) table->setSetting(keys::TblGen, Variant(false));
     setCurrentTable(table);
     PrepareTable(*table);
     for (int32_t i = 1; i <= all.Count(); ++i) {
@@ -154,8 +155,8 @@ int16_t Generator::GeneratePages(bool check) {
   }
 
   for (AGPTable* table : tables.inSequence()) {
-    const bool gen = table->flag("TblGen");
-    if (gen || !table->str("TblSysGenUnits").empty()) {
+    const bool gen = table->flag(keys::TblGen);
+    if (gen || !table->str(keys::TblSysGenUnits).empty()) {
       setCurrentTable(table);
       PrepareTable(*table);
       count += GenerateTablePages(*table, check);
@@ -165,7 +166,7 @@ int16_t Generator::GeneratePages(bool check) {
     }
     if (!gen) continue;
     for (AGPField* field : table->Fields().inSequence()) {
-      if (!field->flag("FldGenerate")) continue;
+      if (!field->flag(keys::FldGenerate)) continue;
       AGPTable* again = tables.Item(Variant(table->TblName()));
       if (!again) again = table;
       setCurrentTable(again);

@@ -97,10 +97,10 @@ class NamedCollection : public Dispatch {
     if (name.empty() || find(name) != nullptr) return nullptr;
     if (items_->keyExists(name)) return nullptr;
     Ref<Element> e = create();
-    e->setSetting(Element::kNameSetting, Variant(name));
+    e->Properties().setValue(nameKey_, Variant(name));
     prepare(*e);
     items_->add(Variant(e), name);
-    e->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(Count())));
+    e->Properties().setValue(seqKey_, Variant::integer(static_cast<int16_t>(Count())));
     track(*e);
     makeCurrent(*e);
     return e.get();
@@ -160,7 +160,7 @@ class NamedCollection : public Dispatch {
     for (int32_t i = 0, n = Count(); i < n; ++i) {
       Element* other = at(i);
       int16_t os = seqOf(*other);
-      if (os >= s) other->setSetting(Element::kSeqSetting, Variant::integer(static_cast<int16_t>(os - 1)));
+      if (os >= s) other->Properties().setValue(seqKey_, Variant::integer(static_cast<int16_t>(os - 1)));
     }
     untrack(*removed);
     items_->remove(Variant(position));
@@ -179,7 +179,7 @@ class NamedCollection : public Dispatch {
     int32_t holder = items_->positionOfKey(newName);
     if (holder >= 1 && holder != position) return nullptr;
     items_->changeKeyForIndex(Variant(position), newName);
-    e->setSetting(Element::kNameSetting, Variant(newName));
+    e->Properties().setValue(nameKey_, Variant(newName));
     renamed(*e);
     makeCurrent(*e);
     return e;
@@ -255,9 +255,13 @@ class NamedCollection : public Dispatch {
       if (at(i) == &e) return i + 1;
     return -1;
   }
-  static int16_t seqOf(const Element& e) { return e.Properties().value(Element::kSeqSetting).toInteger(); }
+  // The name and sequence settings, found once per layout rather than by
+  // name at every look-up, Item and sequence walk.
+  static inline const SettingKey nameKey_{Element::kNameSetting};
+  static inline const SettingKey seqKey_{Element::kSeqSetting};
+  static int16_t seqOf(const Element& e) { return e.Properties().value(seqKey_).toInteger(); }
   void makeCurrent(Element& e) {
-    curName_ = e.setting(Element::kNameSetting).toString();
+    curName_ = e.Properties().value(nameKey_).toString();
     curSeq_ = seqOf(e);
   }
 
@@ -282,7 +286,7 @@ class NamedCollection : public Dispatch {
   // false when it has none (or the setting is gone).
   static bool nameOf(const Element& e, std::string& out) {
     const AGProperties& props = e.Properties();
-    int32_t i = props.findKey(Element::kNameSetting);
+    int32_t i = props.findKey(nameKey_);
     if (i < 0) return false;
     const Variant& v = props.valueAt(i);
     switch (v.type()) {

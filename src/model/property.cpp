@@ -20,13 +20,20 @@ const std::shared_ptr<const PropertyLayout>& emptyLayout() {
 
 // ---- PropertyLayout
 
+uint64_t newLayoutStamp() noexcept {
+  static std::atomic<uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 void PropertyLayout::append(PropertyMeta meta, std::string key) {
   index.emplace(key, static_cast<int32_t>(keys.size()));
   metas.push_back(std::move(meta));
   keys.push_back(std::move(key));
+  stamp = newLayoutStamp();
 }
 
 void PropertyLayout::erase(int32_t position) {
+  stamp = newLayoutStamp();
   metas.erase(metas.begin() + position);
   keys.erase(keys.begin() + position);
   index.clear();
@@ -240,6 +247,25 @@ bool AGProperties::PropertyExist(const Variant& index) const {
 int32_t AGProperties::findKey(std::string_view key) const {
   auto it = layout_->index.find(key);
   return it == layout_->index.end() ? -1 : it->second;
+}
+
+int32_t SettingKey::findIn(const AGProperties& store) const {
+  constexpr int kPositionBits = 24;
+  constexpr uint64_t kPositionMask = (uint64_t{1} << kPositionBits) - 1;
+  const uint64_t stamp = store.layoutStamp();
+  const uint64_t found = found_.load(std::memory_order_relaxed);
+  if (found >> kPositionBits == stamp) return static_cast<int32_t>(found & kPositionMask) - 1;
+  int32_t i = store.findKey(name_);
+  // Stamps beyond 2^40 or positions beyond 2^24 are looked up every time.
+  if (stamp < (uint64_t{1} << (64 - kPositionBits)) && static_cast<uint64_t>(i + 1) < kPositionMask)
+    found_.store(stamp << kPositionBits | static_cast<uint64_t>(i + 1), std::memory_order_relaxed);
+  return i;
+}
+
+int32_t AGProperties::indexOfKey(const SettingKey& key) const {
+  int32_t i = key.findIn(*this);
+  if (i < 0) raiseKeyNotFound();
+  return i;
 }
 
 int32_t AGProperties::indexOfKey(std::string_view key) const {

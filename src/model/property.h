@@ -8,6 +8,7 @@
 // the key index live in a layout shared by every store of the same class;
 // a store copies the layout the first time a caller changes its metadata
 // (adds, deletes or renames a property, or changes a flag).
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,15 +36,47 @@ struct PropertyMeta {
 
 // The metadata of a store's properties in order, with the keys they were
 // added under and a case-insensitive index of those keys.
+// Every layout, and every change of one, gets a stamp no other layout had:
+// what was found by name in a layout of one stamp holds for every store
+// showing that stamp (see SettingKey).
+uint64_t newLayoutStamp() noexcept;
+
 struct PropertyLayout {
+  PropertyLayout() = default;
+  // A copy is a layout of its own: it gets a stamp of its own.
+  PropertyLayout(const PropertyLayout& o) : metas(o.metas), keys(o.keys), index(o.index) {}
+  PropertyLayout& operator=(const PropertyLayout&) = delete;
+
   std::vector<PropertyMeta> metas;
   std::vector<std::string> keys;
   std::unordered_map<std::string, int32_t, NoCaseHash, NoCaseEqual> index;
+  uint64_t stamp = newLayoutStamp();
 
   void append(PropertyMeta meta, std::string key);
   void erase(int32_t position);
   // A layout built from a registration table.
   static std::shared_ptr<const PropertyLayout> fromTable(const SettingDef* defs, size_t count);
+};
+
+// A setting name that C++ code looks up again and again (a table's name, a
+// field's sequence number). Stores of one class share one layout, so the
+// position found once holds for all of them: the key remembers the position
+// with the stamp of the layout it was found in and looks the name up again
+// (case-insensitively, as findKey does) only in a store of another layout,
+// or one whose layout changed since. Safe to share between threads.
+class SettingKey {
+ public:
+  explicit constexpr SettingKey(std::string_view name) noexcept : name_(name) {}
+  SettingKey(const SettingKey&) = delete;
+  SettingKey& operator=(const SettingKey&) = delete;
+  std::string_view name() const noexcept { return name_; }
+  // 0-based position in the store; -1 when absent.
+  int32_t findIn(const AGProperties& store) const;
+
+ private:
+  std::string_view name_;
+  // Layout stamp times 2^24 plus position + 1 (0 when nothing is known yet).
+  mutable std::atomic<uint64_t> found_{0};
 };
 
 // A view of one property of a store (C++ callers).
@@ -124,9 +157,20 @@ class AGProperties : public Dispatch {
     noteAccess(i);
     values_[i] = v;
   }
+  // The same by a key resolved once per layout.
+  const Variant& value(const SettingKey& key) const { return values_[indexOfKey(key)]; }
+  void setValue(const SettingKey& key, const Variant& v) {
+    int32_t i = indexOfKey(key);
+    noteAccess(i);
+    values_[i] = v;
+  }
   // 0-based index of a key; -1 when absent.
   int32_t findKey(std::string_view key) const;
+  int32_t findKey(const SettingKey& key) const { return key.findIn(*this); }
   int32_t indexOfKey(std::string_view key) const;
+  int32_t indexOfKey(const SettingKey& key) const;
+  // Changes whenever the positions of the keys may have changed.
+  uint64_t layoutStamp() const noexcept { return layout_->stamp; }
 
   const PropertyMeta& meta(int32_t index) const { return layout_->metas[index]; }
   // Metadata for writing: the store's own copy of the layout.

@@ -73,6 +73,13 @@ class SettingsOwner : public Dispatch {
   bool flag(std::string_view name) const { return setting(name).toBool(); }
   int16_t int16(std::string_view name) const { return setting(name).toInteger(); }
   int32_t int32(std::string_view name) const { return setting(name).toLong(); }
+  // The same by a key resolved once per layout (for settings read often).
+  const Variant& setting(const SettingKey& key) const { return properties_->value(key); }
+  void setSetting(const SettingKey& key, const Variant& value) { properties_->setValue(key, value); }
+  std::string str(const SettingKey& key) const { return setting(key).toString(); }
+  bool flag(const SettingKey& key) const { return setting(key).toBool(); }
+  int16_t int16(const SettingKey& key) const { return setting(key).toInteger(); }
+  int32_t int32(const SettingKey& key) const { return setting(key).toLong(); }
 
   DispId memberId(std::string_view name) override;
   Variant invoke(DispId id, uint16_t kind, Args args) override;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "automation/error.h"
 #include "model/property.h"
 #include "model/settings.h"
@@ -232,6 +234,51 @@ TEST(AGProperties, StoresOfOneClassShareMetadataUntilOneChangesIt) {
   EXPECT_TRUE(b->Add("Extra"));
   EXPECT_EQ(b->Count(), 3);
   EXPECT_EQ(makeRef<AGProperties>(table.layout())->Count(), 2);
+}
+
+// A key resolved once per layout finds what a look-up by name finds: in
+// stores of the class's layout, in stores with a layout of their own, and
+// after every change that moves, removes or brings back a property.
+TEST(AGProperties, ResolvedKeysFindWhatALookUpByNameFinds) {
+  static const SettingTable table(kDefs);
+  static const SettingKey caption("tblcaption");  // any letter case, as by name
+  static const SettingKey extra("Extra");
+  auto a = makeRef<AGProperties>(table.layout());
+  auto b = makeRef<AGProperties>(table.layout());
+  auto plain = newStore();
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    AGProperties* store;
+    int32_t caption, extra;  // positions expected
+  };
+  const Step steps[] = {
+      {"a store of the class's layout", [] {}, a.get(), 1, -1},
+      {"a property added to another store", [&] { b->Add("Extra"); }, b.get(), 1, 2},
+      {"the first store again", [] {}, a.get(), 1, -1},
+      {"the property before it deleted", [&] { b->Delete(Variant("TblName")); }, b.get(), 0, 1},
+      {"deleted itself", [&] { b->Delete(Variant("TblCaption")); }, b.get(), -1, 0},
+      {"added back after the others", [&] { b->Add("TBLCAPTION"); }, b.get(), 1, 0},
+      {"every property cleared", [&] { b->Clear(); }, b.get(), -1, -1},
+      {"the class's layout added to the cleared store", [&] { b->AddLayout(table.layout()); }, b.get(), 1, -1},
+      {"a store built up by hand", [&] { plain->Add("Extra"); plain->Add("TblCaption"); }, plain.get(), 1, 0},
+      {"a flag changed: a copy of the layout",
+       [&] { a->get("Item", {Variant("TblCaption")}).rawObject()->put("RegSave", Variant(false)); }, a.get(), 1,
+       -1},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.change();
+    EXPECT_EQ(step.store->findKey(caption), step.caption);
+    EXPECT_EQ(step.store->findKey(caption), step.store->findKey("TblCaption"));
+    EXPECT_EQ(step.store->findKey(extra), step.extra);
+    if (step.caption >= 0) {
+      step.store->setValue(caption, Variant(step.what));
+      EXPECT_EQ(step.store->value("TblCaption").toString(), step.what);
+    } else {
+      EXPECT_THROW(step.store->value(caption), Error);
+    }
+  }
 }
 
 }  // namespace
