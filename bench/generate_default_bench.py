@@ -19,10 +19,13 @@ For each it prints the time to make the project, the first run (template
 extraction, script files, pages), the second run (no changes: no extraction,
 no script files), the pages written, pages per second of the second run, the
 size of the generated files (the copied runtime lib/ apart) and the peak
-resident memory of the tarnwick processes.
+resident memory of the tarnwick processes. Where perf is installed and may
+sample, a third run under perf gives the share of its samples spent finding
+names without regard to letter case (settings, members, constants by name).
 """
 import argparse
 import os
+import re
 import resource
 import shutil
 import sqlite3
@@ -97,10 +100,36 @@ class Runner:
                 made += self.run(env, *c, "-q")[0]
         first, out1 = self.run(env, "generate", project, "--overwrite", "all", "--no-backup")
         second, out2 = self.run(env, "generate", project, "--overwrite", "all", "--no-backup")
+        lookups = self.lookup_share(env, project)
         pages = int(out2.split("Generated ", 1)[1].split()[0]) if "Generated " in out2 else 0
         size, files = folder_size(app, "lib")
         lib_size, _ = folder_size(os.path.join(app, "lib"), "")
-        return made, first, second, pages, size, files, lib_size
+        return made, first, second, pages, size, files, lib_size, lookups
+
+    # Percentage of a generation run's samples in the case-insensitive name
+    # look-ups; None without a usable perf.
+    LOOKUPS = re.compile(r"findKey|NoCaseHash|NoCaseEqual|equalsNoCase")
+
+    def lookup_share(self, env, project):
+        perf = shutil.which("perf")
+        if not perf:
+            return None
+        data = os.path.join(self.work, "perf.data")
+        r = subprocess.run([perf, "record", "-q", "-F", "999", "-o", data, "--", self.tarnwick, "generate", project,
+                            "--overwrite", "all", "--no-backup"], env=env, capture_output=True, text=True)
+        if r.returncode != 0 or not os.path.exists(data):
+            return None
+        r = subprocess.run([perf, "report", "-i", data, "--stdio", "--no-children", "--sort", "sym"],
+                           capture_output=True, text=True)
+        os.remove(data)
+        if r.returncode != 0:
+            return None
+        share = 0.0
+        for line in r.stdout.splitlines():
+            m = re.match(r"\s*([0-9.]+)%\s+(.*)", line)
+            if m and self.LOOKUPS.search(m.group(2)):
+                share += float(m.group(1))
+        return share
 
 
 def main():
@@ -129,10 +158,12 @@ def main():
         ]
         print("seconds of wall time; pages/s for the second run; sizes of the generated files without lib/")
         print(f"{'project':<20} {'make':>6} {'1st':>7} {'2nd':>7} {'pages':>6} {'pages/s':>8} "
-              f"{'files':>6} {'KiB':>8} {'lib KiB':>8}")
-        for name, (made, first, second, pages, size, files, lib_size) in rows:
+              f"{'files':>6} {'KiB':>8} {'lib KiB':>8} {'look-ups':>9}")
+        for name, (made, first, second, pages, size, files, lib_size, lookups) in rows:
+            share = "-" if lookups is None else f"{lookups:.1f}%"
             print(f"{name:<20} {made:6.2f} {first:7.2f} {second:7.2f} {pages:6d} "
-                  f"{pages / second if second else 0:8.0f} {files:6d} {size / 1024:8.0f} {lib_size / 1024:8.0f}")
+                  f"{pages / second if second else 0:8.0f} {files:6d} {size / 1024:8.0f} {lib_size / 1024:8.0f}"
+                  f" {share:>9}")
         peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
         print(f"peak resident memory of a tarnwick process: {peak / 1024:.1f} MiB")
     finally:
