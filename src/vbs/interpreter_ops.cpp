@@ -322,6 +322,24 @@ Variant* Runtime::dimension(Frame* f, const Instr& in, Variant* sp) {
   return sp;
 }
 
+// The member of a script object's class that a call site names, found once
+// per class; 438 when the class has none the calling code may reach.
+[[gnu::always_inline]] inline const ClassMember& scriptMember(const Proc& caller, CallSite& site, ClassDef& cls,
+                                                              const std::string& name) {
+  int32_t mi;
+  if (site.key == &cls) {
+    mi = site.id;
+  } else {
+    mi = cls.find(name);
+    site.key = &cls;
+    site.id = mi;
+  }
+  if (mi < 0) raiseNamed(kErrNoSuchMember, name);
+  const ClassMember& m = cls.members[static_cast<size_t>(mi)];
+  if (!m.isPublic && caller.cls != &cls) raiseNamed(kErrNoSuchMember, name);
+  return m;
+}
+
 Frame* Runtime::getMember(Frame* f, const Instr* ip, Variant*& sp) {
   int n = ip->n;
   CallSite& site = f->proc->sites[static_cast<size_t>(ip->b)];
@@ -333,18 +351,7 @@ Frame* Runtime::getMember(Frame* f, const Instr* ip, Variant*& sp) {
   Dispatch* d = objSlot->rawObject();
   if (!d) raise(kErrObjectNotSet);
   if (ScriptObject* so = asScriptObject(d)) {
-    ClassDef& cls = so->cls();
-    int32_t mi;
-    if (site.key == &cls) {
-      mi = site.id;
-    } else {
-      mi = cls.find(name);
-      site.key = &cls;
-      site.id = mi;
-    }
-    if (mi < 0) raiseNamed(kErrNoSuchMember, name);
-    const ClassMember& m = cls.members[static_cast<size_t>(mi)];
-    if (!m.isPublic && f->proc->cls != &cls) raiseNamed(kErrNoSuchMember, name);
+    const ClassMember& m = scriptMember(*f->proc, site, so->cls(), name);
     if (m.kind == MemberKind::Field) {
       Variant result = n == 0 ? so->field(m.field) : indexValue(so->field(m.field), args, n);
       clearSlots(objSlot, n + 1);
@@ -426,18 +433,7 @@ Frame* Runtime::putMember(Frame* f, const Instr* ip, Variant*& sp) {
   Dispatch* d = objSlot->rawObject();
   if (!d) raise(kErrObjectNotSet);
   if (ScriptObject* so = asScriptObject(d)) {
-    ClassDef& cls = so->cls();
-    int32_t mi;
-    if (site.key == &cls) {
-      mi = site.id;
-    } else {
-      mi = cls.find(name);
-      site.key = &cls;
-      site.id = mi;
-    }
-    if (mi < 0) raiseNamed(kErrNoSuchMember, name);
-    const ClassMember& m = cls.members[static_cast<size_t>(mi)];
-    if (!m.isPublic && f->proc->cls != &cls) raiseNamed(kErrNoSuchMember, name);
+    const ClassMember& m = scriptMember(*f->proc, site, so->cls(), name);
     if (m.kind == MemberKind::Field) {
       if (n == 0) {
         assignTo(so->field(m.field), std::move(args[0]));
