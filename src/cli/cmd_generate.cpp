@@ -278,6 +278,11 @@ bool syncBeforeRun(AGP& proj, const GenerateOptions& o) {
 }
 
 int runGenerate(GenerateOptions o) {
+  // Counting runs no page, so it could never find what --strict fails on.
+  if (o.check && o.choices.strict)
+    throw usageError(
+        "--strict does not go with --check: --check only counts the outputs that exist and runs no page, so "
+        "it finds no template problems; find them with: tarnwick template check TEMPLATE " + o.project);
   if (o.backup) o.choices.backup = true;
   if (o.noBackup) o.choices.backup = false;
   if (o.choices.json) globals().quiet = true;  // stdout holds the JSON alone
@@ -428,7 +433,8 @@ void addGenerateCommands(CLI::App& app, Commands& out) {
                   "folders copied, backups, warnings, seconds");
     sub->add_flag("--strict", o->choices.strict,
                   "Fail (exit 1) when the template had problems: errors its scripts skipped, unknown\n"
-                  "phrases, missing sessions, empty pages (they are reported either way)");
+                  "phrases, missing sessions, empty pages (they are reported either way); not with --check,\n"
+                  "which runs no page");
     sub->add_option("--sync", o->sync,
                     "A project with AutoSync is compared with its database first; when it differs:\n"
                     "ask, update (the project file too), keep, or off (do not compare)")

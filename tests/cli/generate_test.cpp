@@ -641,5 +641,16 @@ TEST_F(GenerateTest, TemplateProblemsAreWarnedAboutAndFailTheRunWithStrict) {
   }
 }
 
+// Counting outputs runs no page: --strict could not fail it, so the pair is
+// refused with the command that does find template problems.
+TEST_F(GenerateTest, CheckWithStrictIsRefusedNamingTemplateCheck) {
+  RunResult r = run({"generate", "shop.xml", "--check", "--strict"});
+  EXPECT_EQ(r.code, 2) << r;
+  EXPECT_EQ(r.out, "");
+  EXPECT_THAT(r.err, HasSubstr("--strict does not go with --check"));
+  EXPECT_THAT(r.err, HasSubstr("tarnwick template check TEMPLATE shop.xml"));
+  EXPECT_EQ(run({"generate", "shop.xml", "--check"}).code, 0);
+}
+
 }  // namespace
 }  // namespace tw::testing

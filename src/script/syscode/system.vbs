@@ -506,7 +506,7 @@ End Function
 
 ' The file name of the page that control id writes for table tbl, or ""
 ' when there is no such control or it writes no page for that table.
-'   TablePageFile(FindTable("orders"), "list") => orderslist.php
+'   TablePageFile(FindTable("orders"), "card") => orderscard.php
 '   TablePageFile(FindTable("orders"), "nosuchcontrol") =>
 Function TablePageFile(tbl, id)
   Dim ctrl
