@@ -170,6 +170,8 @@ std::vector<std::string> closeMatches(std::string_view name, const std::vector<s
                                       size_t limit = 5);
 // "; did you mean A, B or C?" or empty.
 std::string suggestion(std::string_view name, const std::vector<std::string>& candidates);
+// The names in the user's list of extensions, in the order listed.
+std::vector<std::string> extensionNames();
 
 // A path made absolute against the current folder (texts that are empty stay
 // empty).

@@ -14,6 +14,8 @@
 #include "model/database.h"
 #include "model/field.h"
 #include "model/table.h"
+#include "script/agscript.h"
+#include "script/helper_reference.h"
 
 namespace tw::cli {
 
@@ -284,6 +286,17 @@ std::vector<std::string> candidates(CLI::App& app, std::vector<std::string> word
     return out;
   }
   if (slot == "SECTION") return configNames({});
+  const std::string group = command->get_parent() ? command->get_parent()->get_name() : std::string();
+  if (group == "extension" && slot == "NAME") {
+    startEngine();
+    return extensionNames();
+  }
+  if (group == "extension" && slot == "ARCHIVE") return {kFiles};
+  if (group == "template" && slot == "NAME") {
+    for (const HelperDoc& h : readHelperReference(builtinSystemCode()).helpers) out.push_back(h.name);
+    return out;
+  }
+  if (group == "template") return {kFiles};
   if (command->get_parent() && command->get_parent()->get_name() == "config" && slot == "NAME")
     return positionals.empty() ? out : configNames(positionals[0]);
 

@@ -140,6 +140,12 @@ int runList(const ExtensionOptions& o) {
 
 }  // namespace
 
+std::vector<std::string> extensionNames() {
+  std::vector<std::string> out;
+  for (const Registered& r : registered()) out.push_back(r.name);
+  return out;
+}
+
 void useUserExtensions(AGP& proj) {
   proj.LoadExtensionList();
   std::error_code ec;

@@ -28,6 +28,7 @@
 #include "script/language.h"
 #include "support/convert.h"
 #include "support/engine_context.h"
+#include "support/sha256.h"
 #include "support/helpers.h"
 #include "support/registry.h"
 #include "support/status.h"
@@ -47,6 +48,12 @@ std::string userSetting(std::string_view name) {
 Variant sizeValue(int64_t size) {
   if (size >= 0 && size <= 0x7fffffff) return Variant::long_(static_cast<int32_t>(size));
   return Variant::double_(static_cast<double>(size));
+}
+
+// The SHA-256 of a file's content; empty when it cannot be read.
+std::string contentSha256(std::string_view path) {
+  std::optional<std::string> bytes = readFile(path);
+  return bytes ? Sha256::hex(*bytes) : std::string();
 }
 
 // Records a file's time and size in the cache.
@@ -274,9 +281,12 @@ void Generator::GenScript() {
     }
     if (!state_.keepTemplate && !ExtractArchive(templ, state_.templateFolder)) return;
 
-    // Extensions are extracted when they changed, without asking.
+    // Extensions are extracted when they changed, without asking. Time
+    // and size miss an archive rewritten within a second at the same size;
+    // the hash of its content does not.
     bool extensionExtracted = false;
     const std::vector<AGPExtension*> extensions = proj_.Extensions().inSequence();
+    std::vector<std::string> extensionHashes;
     for (AGPExtension* e : extensions) {
       const std::string archive = extensionArchivePath(e->Template());
       r = CheckSourceChanged("extension", e->Name(), archive);
@@ -284,6 +294,9 @@ void Generator::GenScript() {
         setProjErr(": Extension " + e->Name() + " template file not found! Generation aborted!");
         return;
       }
+      extensionHashes.push_back(contentSha256(archive));
+      if (r == kSourceUnchanged && cacheFile.contentHash("extension", e->Name()) != extensionHashes.back())
+        r = kSourceChanged;
       if (r != kSourceUnchanged) {
         extensionExtracted = true;
         if (!ExtractArchive(archive, extensionFolder(e->Name()))) return;
@@ -442,8 +455,10 @@ void Generator::GenScript() {
     }
 
     if (!state_.keptOnRequest) remember(cacheFile, "template", "template", templ);
-    for (AGPExtension* e : extensions)
-      remember(cacheFile, "extension", e->Name(), extensionArchivePath(e->Template()));
+    for (size_t i = 0; i < extensions.size(); ++i) {
+      remember(cacheFile, "extension", extensions[i]->Name(), extensionArchivePath(extensions[i]->Template()));
+      cacheFile.setContentHash("extension", extensions[i]->Name(), extensionHashes[i]);
+    }
     if (!userCode.empty()) remember(cacheFile, "usercode", "usercode", userCode);
     remember(cacheFile, "control", "control", controlFile);
     remember(cacheFile, "language", "language", languageFile);

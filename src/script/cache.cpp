@@ -107,7 +107,8 @@ bool AGPCache::readFromBytes(std::string_view bytes) {
   for (const pugi::xml_node& child : root.children("CacheEntry")) {
     if (child.type() != pugi::node_element) continue;
     entries_.push_back({child.attribute("Group").value(), child.attribute("Key").value(),
-                        child.attribute("DateTime").value(), child.attribute("Size").value()});
+                        child.attribute("DateTime").value(), child.attribute("Size").value(),
+                        child.attribute("Sha256").value()});
   }
   return true;
 }
@@ -133,6 +134,10 @@ std::string AGPCache::fileText(std::string_view charset) const {
     appendAttribute(out, e.date, asciiOnly);
     out += "\" Size=\"";
     appendAttribute(out, e.size, asciiOnly);
+    if (!e.sha256.empty()) {
+      out += "\" Sha256=\"";
+      appendAttribute(out, e.sha256, asciiOnly);
+    }
     out += "\" />\r\n";
   }
   out += "</Cache>\r\n";
@@ -161,11 +166,26 @@ bool AGPCache::AddCache(const Variant& group, const Variant& key, const Variant&
   const std::string k = key.toString();
   int32_t i = find(g, k);
   if (i >= 0) {
-    entries_[i].date = FormatCacheDate(date);
-    entries_[i].size = size.toString();
+    Entry& e = entries_[i];
+    std::string newDate = FormatCacheDate(date), newSize = size.toString();
+    if (e.date != newDate || e.size != newSize) e.sha256.clear();
+    e.date = std::move(newDate);
+    e.size = std::move(newSize);
   } else {
-    entries_.push_back({g, k, FormatCacheDate(date), size.toString()});
+    entries_.push_back({g, k, FormatCacheDate(date), size.toString(), {}});
   }
+  return true;
+}
+
+std::string AGPCache::contentHash(std::string_view group, std::string_view key) const {
+  int32_t i = find(group, key);
+  return i < 0 ? std::string() : entries_[i].sha256;
+}
+
+bool AGPCache::setContentHash(std::string_view group, std::string_view key, std::string_view sha256) {
+  int32_t i = find(group, key);
+  if (i < 0) return false;
+  entries_[i].sha256 = std::string(sha256);
   return true;
 }
 

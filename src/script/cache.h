@@ -10,7 +10,12 @@
 //   <?xml version="1.0" encoding="utf-8" standalone="yes"?>
 //   <Cache Product="Tarnwick" Version="1.0" >
 //   <CacheEntry Group="template" Key="template" DateTime="2026/12/06 18:05:56" Size="1234" />
+//   <CacheEntry Group="extension" Key="audit" DateTime="..." Size="..." Sha256="9f86d0..." />
 //   </Cache>
+//
+// Sha256, the hash of the file's content, is kept for the files whose
+// rewrite within a second at the same size must still be seen (extension
+// archives); entries without it read and write as before.
 //
 // Attribute values are escaped, so keys holding &, <, > or " survive a write
 // and a re-read. Nothing is written except by WriteCacheFile, which replaces
@@ -31,6 +36,7 @@ class AGPCache : public Dispatch {
     std::string key;
     std::string date;  // "yyyy/mm/dd hh:nn:ss"
     std::string size;  // decimal text
+    std::string sha256;  // of the content, 64 hex digits; empty when not kept
   };
 
   // The cache of the template `templateName` (the template archive's path or
@@ -53,6 +59,10 @@ class AGPCache : public Dispatch {
   // entry.
   Variant GetCacheDate(const Variant& group, const Variant& key) const;
   bool DeleteCache(const Variant& group, const Variant& key);
+  // The content hash kept for (group, key); empty when none is. AddCache of
+  // a new date or size forgets it; set it after AddCache.
+  std::string contentHash(std::string_view group, std::string_view key) const;
+  bool setContentHash(std::string_view group, std::string_view key, std::string_view sha256);
   // Removes every entry of a group; true when there was at least one.
   bool DeleteCacheGroup(const Variant& group);
   // Empties the cache. Returns false.

@@ -24,6 +24,79 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool isNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The text of the VBScript string literal at `at` (a double quote), or false
+// when the literal does not end on its line. `end` is set past it.
+bool readLiteral(std::string_view code, size_t at, std::string& text, size_t& end) {
+  text.clear();
+  for (size_t i = at + 1; i < code.size() && code[i] != '\n' && code[i] != '\r'; ++i) {
+    if (code[i] != '"') {
+      text += code[i];
+    } else if (i + 1 < code.size() && code[i + 1] == '"') {
+      text += '"';
+      ++i;
+    } else {
+      end = i + 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+size_t skipBlanks(std::string_view code, size_t at) {
+  while (at < code.size() && (code[at] == ' ' || code[at] == '\t')) ++at;
+  return at;
+}
+
+// The phrase identifiers code names as literal texts, LANG.Phrase("id"),
+// each with its offset in the code; comments are passed over.
+std::vector<std::pair<size_t, std::string>> literalPhraseCalls(std::string_view code) {
+  std::vector<std::pair<size_t, std::string>> out;
+  bool inString = false;
+  std::string id;
+  for (size_t i = 0; i < code.size(); ++i) {
+    char c = code[i];
+    if (c == '\n' || c == '\r') {
+      inString = false;
+    } else if (c == '"') {
+      inString = !inString;
+    } else if (!inString && c == '\'') {
+      while (i + 1 < code.size() && code[i + 1] != '\n') ++i;  // a comment to the line's end
+    } else if (!inString && lowerAscii(c) == 'l' && (i == 0 || !isNameChar(code[i - 1])) &&
+               code.size() - i >= 4 && lowerAscii(code[i + 1]) == 'a' && lowerAscii(code[i + 2]) == 'n' &&
+               lowerAscii(code[i + 3]) == 'g') {
+      size_t at = skipBlanks(code, i + 4);
+      if (at >= code.size() || code[at] != '.') continue;
+      at = skipBlanks(code, at + 1);
+      const std::string_view word = "phrase";
+      size_t k = 0;
+      while (k < word.size() && at + k < code.size() && lowerAscii(code[at + k]) == word[k]) ++k;
+      if (k < word.size() || (at + k < code.size() && isNameChar(code[at + k]))) continue;
+      at = skipBlanks(code, at + k);
+      if (at >= code.size() || code[at] != '(') continue;
+      at = skipBlanks(code, at + 1);
+      size_t end = 0;
+      if (at >= code.size() || code[at] != '"' || !readLiteral(code, at, id, end)) continue;
+      end = skipBlanks(code, end);
+      if (end < code.size() && code[end] == ')') out.emplace_back(i, id);
+    }
+  }
+  return out;
+}
+
+// The identifier of a $ block that is one literal text ($"title"); false
+// for any other expression.
+bool literalPhraseId(std::string_view expression, std::string& id) {
+  size_t end = 0;
+  if (expression.empty() || expression[0] != '"' || !readLiteral(expression, 0, id, end)) return false;
+  return skipBlanks(expression, end) == expression.size();
+}
+
 }  // namespace
 
 void TemplateCompiler::Reset() {
@@ -105,6 +178,18 @@ bool TemplateCompiler::compile(std::string_view text, const MappedText* mapped) 
   AGScript* eng = engine_ ? engine_ : currentScriptEngine();
   AGPLanguage* lang = language_ ? language_ : dynamic_cast<AGPLanguage*>(engine().language.get());
   auto originOf = [&](size_t offset) { return mapped ? mapped->originAt(offset) : SourceOrigin{}; };
+  // A phrase named by a literal text is looked up now, so that an unknown
+  // one is reported where it is written (the page's run can only name its
+  // control).
+  auto checkPhrase = [&](const std::string& id, size_t offset) {
+    if (lang && mapped && !lang->HasPhrase(id))
+      addProblem({originOf(offset), "unknown phrase \"" + id + "\" (not in the language file)",
+                  ProblemKind::UnknownPhrase});
+  };
+  auto checkPhraseCalls = [&](std::string_view code, size_t offset) {
+    if (!lang || !mapped) return;
+    for (const auto& [at, id] : literalPhraseCalls(code)) checkPhrase(id, offset + at);
+  };
 
   const std::vector<BlockRec>& blocks = parser.blocks();
   for (size_t i = 0; i < blocks.size(); ++i) {
@@ -126,12 +211,14 @@ bool TemplateCompiler::compile(std::string_view text, const MappedText* mapped) 
       case agc_Block_Script:
         Flush();
         addCode(parser.blockValue(index), originOf(offset), true);
+        checkPhraseCalls(parser.blockValue(index), offset);
         break;
       case agc_Block_FunctionIndent:
         Flush();
         addCode("zbIndentWrk = \"" + b.Indent + "\"", originOf(marker));
         [[fallthrough]];
       case agc_Block_Function: {
+        checkPhraseCalls(parser.blockValue(index), offset);
         std::string e = b.Name;
         if (eng) {
           std::string u = e;
@@ -159,6 +246,8 @@ bool TemplateCompiler::compile(std::string_view text, const MappedText* mapped) 
         break;
       }
       case agc_Block_LanguageDynamic:
+        if (std::string id; literalPhraseId(b.Name, id)) checkPhrase(id, marker);
+        checkPhraseCalls(parser.blockValue(index), offset);
         if (statementPerExpression_) {
           Flush();
           addCode("zbOut = zbOut & LANG.Phrase(" + b.Name + ")", originOf(marker));

@@ -97,6 +97,9 @@ bool AGPSessions::AddSession(const AGPSession& session, std::string_view loc, st
   auto copy = makeRef<AGPSession>();
   copy->SessType = session.SessType;
   copy->SessValue = session.SessValue;
+  // An include session's parameter names the session of the file it
+  // includes: without it the whole file would come in.
+  copy->SessParm = session.SessParm;
   copy->SessIFile = session.SessIFile;
   copy->SessCond = session.SessCond;
   copy->SessExt = session.SessExt;

@@ -98,6 +98,12 @@ void TemplateDiagnostics::skipped(const vbs::SkippedError& error) {
 
 void TemplateDiagnostics::unknownPhrase(std::string_view id) {
   if (control_.empty()) return;  // only pages are reported
+  // A literal identifier of the control's template was reported where it
+  // is written when the control was compiled.
+  const std::string placed = "unknown phrase \"" + std::string(id) + "\" (not in the language file)";
+  for (const TemplateIssue& issue : issues_)
+    if (issue.kind == TemplateIssueKind::UnknownPhrase && issue.control == control_ && issue.message == placed)
+      return;
   add(TemplateIssueKind::UnknownPhrase, {}, "unknown phrase \"" + std::string(id) + "\" (LANG.Phrase)");
 }
 

@@ -53,6 +53,10 @@ TEST_F(CompletionTest, EachShellsScriptIsWrittenAndBashReadsItsWithoutFault) {
 TEST_F(CompletionTest, BashCompletesFromTheCommandDefinitionsAndTheProject) {
   newShop();
   ASSERT_EQ(run({"completion", "bash", "--output", "tarnwick.bash"}).code, 0);
+  for (const char* name : {"audit", "stats"}) {
+    write(work() / name / "control.xml", "<TarnwickTemplate version=\"1.0\"/>\n");
+    ASSERT_EQ(run({"extension", "add", name, name}).code, 0);
+  }
   struct Case {
     std::vector<std::string> words;
     std::vector<std::string> offered;
@@ -78,6 +82,11 @@ TEST_F(CompletionTest, BashCompletesFromTheCommandDefinitionsAndTheProject) {
       {{"tarnwick", "config", "set", "Project", "RecP"}, {"RecPerPage"}, {}},
       {{"tarnwick", "completion", ""}, {"bash", "zsh", "fish"}, {}},
       {{"tarnwick", "help", "ser"}, {"serve"}, {}},
+      {{"tarnwick", "extension", "remove", ""}, {"audit", "stats"}, {"orders", "--json"}},
+      {{"tarnwick", "extension", "remove", "st"}, {"stats"}, {"audit"}},
+      {{"tarnwick", "extension", "add", "au"}, {"audit"}, {"stats"}},
+      {{"tarnwick", "template", "helpers", "PhpS"}, {"PhpString"}, {"HtmlEncode", "PhpBool"}},
+      {{"tarnwick", "template", "helpers", ""}, {"Include_File", "StoredPassword"}, {"orders"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> offers = bashOffers(c.words);

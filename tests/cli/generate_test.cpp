@@ -10,6 +10,7 @@ namespace tw::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::map<std::string, std::string> templateFiles(const std::string& listText = "List of") {
   return {
@@ -615,13 +616,13 @@ TEST_F(GenerateTest, TemplateProblemsAreWarnedAboutAndFailTheRunWithStrict) {
     const char* lastLine;  // of stderr
   };
   std::map<std::string, std::string> files = templateFiles();
-  files["list.php"] = "List <!--##=TABLE.TblNmae##-->\r\n<!--##@nosuch##-->\r\n";
+  files["list.php"] = "List <!--##=TABLE.TblNmae##-->\r\n<!--##@nosuch##-->\r\n<!--##$\"nosuch2\"##-->";
   for (const auto& [name, text] : files) write(work() / "mytemplate" / name, text);
   ASSERT_EQ(run({"set", "shop.xml", "Template=mytemplate"}).code, 0);
   const std::vector<Case> cases = {
       {"by default the run goes on", {}, 0, nullptr},
       {"strict", {"--strict"}, 1,
-       "tarnwick: error: 2 template problems (see the warnings above); --strict fails the run on any\n"},
+       "tarnwick: error: 3 template problems (see the warnings above); --strict fails the run on any\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -633,6 +634,11 @@ TEST_F(GenerateTest, TemplateProblemsAreWarnedAboutAndFailTheRunWithStrict) {
                                  "doesn't support this property or method: 'TblNmae' (control list; tables "));
     EXPECT_THAT(r.err, HasSubstr("tarnwick: warning: mytemplate/list.php:2:1: unknown phrase \"nosuch\" (not in "
                                  "the language file) (control list)\n"));
+    // Named by a literal, the dynamic phrase is placed where it is written,
+    // once, not also at its control for every page.
+    EXPECT_THAT(r.err, HasSubstr("tarnwick: warning: mytemplate/list.php:3:1: unknown phrase \"nosuch2\" (not in "
+                                 "the language file) (control list)\n"));
+    EXPECT_THAT(r.err, Not(HasSubstr("(LANG.Phrase)")));
     if (c.lastLine) {
       EXPECT_THAT(r.err, ::testing::EndsWith(c.lastLine));
     }

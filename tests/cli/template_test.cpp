@@ -8,6 +8,7 @@ namespace tw::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class TemplateCommandTest : public CliTest {};
 
@@ -42,6 +43,12 @@ TEST_F(TemplateCommandTest, CheckFindsEachPlantedMistakeWithItsPlace) {
        "t/page.php:3:3: VBScript syntax error: Expected expression (control page)"},
       {"an unknown phrase", "page.php", "<!--##session main##--><!--##@nope##--><!--##/session##-->",
        "t/page.php:1:24: unknown phrase \"nope\" (not in the language file) (control page)"},
+      {"an unknown phrase a script names", "page.php",
+       "<!--##session main##-->\r\n<!--## x = 1 ' LANG.Phrase(\"commented\")\r\n  y = LANG.Phrase(\"nope\") ##-->"
+       "<!--##/session##-->",
+       "t/page.php:3:7: unknown phrase \"nope\" (not in the language file) (control page)"},
+      {"an unknown phrase of a $ block", "page.php", "<!--##session main##-->\r\nab<!--##$ \"nope\" ##--><!--##/session##-->",
+       "t/page.php:2:3: unknown phrase \"nope\" (not in the language file) (control page)"},
       {"a missing session", "page.php", "<!--##session other##-->x<!--##/session##-->",
        "t/control.xml:3:1: session \"main\" of control \"page\" not found in page.php (control page)"},
       {"a control file that is no XML", "control.xml", "<TarnwickTemplate>\r\n<control id=\"x\">\r\n</Tarnwick>",
@@ -57,6 +64,7 @@ TEST_F(TemplateCommandTest, CheckFindsEachPlantedMistakeWithItsPlace) {
     RunResult r = run({"template", "check", "t"});
     EXPECT_EQ(r.code, 1) << r;
     EXPECT_THAT(r.out, HasSubstr(c.expected + "\n")) << r;
+    EXPECT_THAT(r.out, Not(HasSubstr("commented"))) << r;
   }
 }
 

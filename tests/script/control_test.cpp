@@ -281,6 +281,7 @@ TEST_F(SessionsTest, DuplicateValuesAreRefused) {
   EXPECT_TRUE(abc_->AddSession(*session("b"), "", ""));
 }
 
+// What a session is made of is copied, where the merge put it is not.
 TEST_F(SessionsTest, AddCopiesSomeFieldsOnly) {
   AGPSession s;
   s.SessType = "t";
@@ -301,7 +302,7 @@ TEST_F(SessionsTest, AddCopiesSomeFieldsOnly) {
   EXPECT_EQ(added.SessCond, "c");
   EXPECT_EQ(added.SessExt, "e");
   EXPECT_EQ(added.SessAction, "a");
-  EXPECT_EQ(added.SessParm, "");
+  EXPECT_EQ(added.SessParm, "p");  // the session an include session names
   EXPECT_EQ(added.SessLocation, "");
   EXPECT_EQ(added.SessLocType, "");
 }
@@ -381,7 +382,7 @@ TEST_F(ControlsTest, AddControlCopiesTheControlAndItsSessions) {
   ASSERT_EQ(added.Sessions().Count(), 2);
   EXPECT_EQ(added.Sessions().Item(1)->SessValue, "s1");
   EXPECT_EQ(added.Sessions().Item(1)->SessExt, "myext");  // the control's extension
-  EXPECT_EQ(added.Sessions().Item(1)->SessParm, "");
+  EXPECT_EQ(added.Sessions().Item(1)->SessParm, "sp");
   EXPECT_EQ(added.Sessions().Item(2)->SessExt, "myext");
   EXPECT_NE(added.Sessions().Item(1), source.Sessions().Item(1));
 
