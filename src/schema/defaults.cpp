@@ -92,8 +92,16 @@ void SetTagDefaults(AGPField& f, int16_t type) {
   }
 }
 
+// A column the database fills in when a new record leaves it out: any
+// default, the empty text included; DEFAULT NULL and none are no default.
+bool hasDatabaseDefault(const AGPField& f) {
+  Variant value = f.setting("FldDefault");
+  return !value.isEmpty() && !value.isNull();
+}
+
 void SetValidateDefaults(AGPField& f, int16_t type) {
-  if (f.flag("FldReq")) f.setSetting("FldRequired", Variant(true));
+  // A NOT NULL column with a default may be left empty on a form.
+  if (f.flag("FldReq") && !hasDatabaseDefault(f)) f.setSetting("FldRequired", Variant(true));
   const char* validate = nullptr;
   if (isIntegerType(type))
     validate = "INTEGER";

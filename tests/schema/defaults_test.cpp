@@ -130,6 +130,39 @@ TEST_F(DefaultsTest, TextColumns) {
   EXPECT_TRUE(memo->flag("FldBasicSearch"));
 }
 
+// A NOT NULL column is required on forms unless the database fills it in:
+// the empty text is a default, DEFAULT NULL and none are not.
+TEST_F(DefaultsTest, NotNullColumnsWithADefaultMayBeLeftEmpty) {
+  struct Case {
+    const char* what;
+    int16_t type;
+    bool notNull;
+    bool autoInc;
+    Variant dbDefault;
+    bool required;
+  };
+  const Case cases[] = {
+      {"NOT NULL, no default", 200, true, false, Variant(), true},
+      {"NOT NULL DEFAULT NULL", 200, true, false, Variant::null(), true},
+      {"NOT NULL DEFAULT ''", 200, true, false, Variant(""), false},
+      {"NOT NULL DEFAULT 'x'", 200, true, false, Variant("x"), false},
+      {"NOT NULL DEFAULT ' '", 202, true, false, Variant(" "), false},
+      {"NOT NULL DEFAULT 0", 3, true, false, Variant("0"), false},
+      {"NOT NULL DEFAULT CURRENT_TIMESTAMP", 135, true, false, Variant("CURRENT_TIMESTAMP"), false},
+      {"nullable DEFAULT ''", 200, false, false, Variant(""), false},
+      {"nullable, no default", 200, false, false, Variant(), false},
+      {"auto-increment key", 3, true, true, Variant(), true},
+  };
+  for (const Case& c : cases) {
+    auto f = column("f", c.type, 40, c.autoInc, c.notNull);
+    f->setSetting("FldDefault", c.dbDefault);
+    LoadFldDefault(*f);
+    EXPECT_EQ(f->flag("FldRequired"), c.required) << c.what;
+    EXPECT_EQ(f->flag("FldReq"), c.notNull) << c.what;  // the column's own fact stays
+    EXPECT_EQ(f->setting("FldDefault").type(), c.dbDefault.type()) << c.what;
+  }
+}
+
 TEST_F(DefaultsTest, BinaryLargeObjectsAreFilesAndNotGenerated) {
   auto f = column("photo", 205, 65535);
   LoadFldDefault(*f);

@@ -59,6 +59,11 @@ TEST_F(MariaDbLoadersTest, AFullLoadReadsEveryTableAndView) {
   EXPECT_EQ(lines->str("TblKey"), "line no,order id");
   EXPECT_EQ(lines->str("TblVar"), "order_lines");
   EXPECT_EQ(lines->Fields().Item(Variant("qty"))->setting("FldDefault").toString(), "1");
+  // NOT NULL with a default the database fills in: not required on forms.
+  EXPECT_FALSE(lines->Fields().Item(Variant("qty"))->flag("FldRequired"));
+  EXPECT_TRUE(lines->Fields().Item(Variant("qty"))->flag("FldReq"));
+  EXPECT_TRUE(lines->Fields().Item(Variant("order id"))->flag("FldRequired"));
+  EXPECT_FALSE(lines->Fields().Item(Variant("label"))->flag("FldRequired"));  // DEFAULT ''
   AGPTable* types = table("all_types");
   EXPECT_EQ(types->Fields().Count(), 39);
   EXPECT_EQ(types->Fields().Item(Variant("c_longblob"))->str("FldHtmlTag"), "FILE");

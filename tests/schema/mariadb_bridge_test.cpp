@@ -152,6 +152,11 @@ TEST_F(MariaDbBridgeTest, NullabilityDefaultsAutoIncrementAndAttributes) {
   const BridgeTableInfo& lines = tableNamed(all, "order lines");
   EXPECT_TRUE(columnNamed(lines, "order id").defaultValue.isEmpty());  // NOT NULL without a default
   EXPECT_EQ(columnNamed(lines, "qty").defaultValue.toString(), "1");
+  // DEFAULT '' is a default: the empty text, not the absence of one.
+  const BridgeColumn& label = columnNamed(lines, "label");
+  EXPECT_TRUE(label.required);
+  EXPECT_TRUE(label.defaultValue.isString());
+  EXPECT_EQ(label.defaultValue.toString(), "");
 }
 
 TEST_F(MariaDbBridgeTest, EnumerationAndSetColumnsCarryTheirValueLines) {

@@ -175,6 +175,15 @@ TEST_F(PostgresBridgeTest, NullabilityDefaultsAutoIncrementAndAttributes) {
   EXPECT_EQ(columnNamed(tableNamed(all, "big_serial"), "note").defaultValue.toString(), "a 'quoted' note");
   EXPECT_EQ(columnNamed(tableNamed(all, "Kunden"), "Größe").defaultValue.toString(), "M");
   EXPECT_TRUE(columnNamed(tableNamed(all, "order lines"), "order id").defaultValue.isEmpty());
+  // DEFAULT '' is a default: the empty text, not the absence of one;
+  // DEFAULT NULL is none.
+  const BridgeColumn& nickname = columnNamed(tableNamed(all, "big_serial"), "nickname");
+  EXPECT_TRUE(nickname.required);
+  EXPECT_TRUE(nickname.defaultValue.isString());
+  EXPECT_EQ(nickname.defaultValue.toString(), "");
+  const BridgeColumn& code = columnNamed(tableNamed(all, "big_serial"), "code");
+  EXPECT_TRUE(code.required);
+  EXPECT_TRUE(code.defaultValue.isNull() || code.defaultValue.isEmpty()) << code.defaultValue.toString();
 }
 
 TEST_F(PostgresBridgeTest, EnumerationColumnsCarryTheirLabelsInOrder) {

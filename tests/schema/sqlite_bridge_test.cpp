@@ -334,6 +334,46 @@ TEST_F(SqliteBridgeTest, AProjectLoadsAnSqliteFileLikeAServerDatabase) {
   EXPECT_EQ(proj->DBCnt(), 0);
 }
 
+// A NOT NULL column the database fills in may be left empty on a form;
+// DEFAULT '' is such a default, DEFAULT NULL is none.
+TEST_F(SqliteBridgeTest, NotNullColumnsWithADefaultAreNotRequired) {
+  installSchemaMembers();
+  std::string path = makeDb("defaults.db",
+                            "CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT NOT NULL DEFAULT '', "
+                            "  b TEXT NOT NULL DEFAULT 'x', c TEXT NOT NULL, d TEXT NOT NULL DEFAULT NULL, "
+                            "  e INT NOT NULL DEFAULT 0, f TEXT DEFAULT '');");
+  auto proj = makeRef<AGP>();
+  proj->AddProj("defaults");
+  LoadDB(*proj, Variant(path), Variant("sqlite"), Variant(""), Variant(""), Variant(""), Variant(""),
+         Variant(""), Variant(""), Variant(""), Variant(""));
+  ASSERT_EQ(AGP::ProjErr(), "");
+  AGPFields& fields = proj->db()->tables().Item(Variant("t"))->Fields();
+  struct Case {
+    const char* column;
+    bool notNull;
+    bool required;
+    bool hasDefault;
+    const char* defaultText;
+  };
+  const Case cases[] = {
+      {"id", true, true, false, ""},  {"a", true, false, true, ""},  {"b", true, false, true, "x"},
+      {"c", true, true, false, ""},   {"d", true, true, false, ""},  {"e", true, false, true, "0"},
+      {"f", false, false, true, ""},
+  };
+  for (const Case& c : cases) {
+    AGPField* f = fields.Item(Variant(c.column));
+    ASSERT_NE(f, nullptr) << c.column;
+    EXPECT_EQ(f->flag("FldReq"), c.notNull) << c.column;
+    EXPECT_EQ(f->flag("FldRequired"), c.required) << c.column;
+    Variant dbDefault = f->setting("FldDefault");
+    EXPECT_EQ(!dbDefault.isEmpty() && !dbDefault.isNull(), c.hasDefault) << c.column;
+    if (c.hasDefault) {
+      EXPECT_EQ(dbDefault.toString(), c.defaultText) << c.column;
+    }
+  }
+  EXPECT_EQ(fields.Item(Variant("id"))->str("FldHtmlTag"), "NO");  // the key stays filled by the database
+}
+
 TEST_F(SqliteBridgeTest, ForeignKeysCheckListsAndBooleans) {
   std::string path = makeDb(
       "rel.db",

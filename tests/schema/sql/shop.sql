@@ -64,6 +64,7 @@ CREATE TABLE `order lines` (
   `line no` SMALLINT NOT NULL,
   qty INT NOT NULL DEFAULT 1,
   note VARCHAR(200) DEFAULT NULL,
+  label VARCHAR(40) NOT NULL DEFAULT '',
   PRIMARY KEY (`line no`, `order id`)
 ) ENGINE=InnoDB;
 

@@ -82,7 +82,8 @@ CREATE TABLE shipments (
   CONSTRAINT a_order FOREIGN KEY ("order") REFERENCES orders,
   CONSTRAINT c_archived FOREIGN KEY (id) REFERENCES archive.old_orders
 );
-CREATE TABLE big_serial (id bigserial PRIMARY KEY, note text DEFAULT 'a ''quoted'' note');
+CREATE TABLE big_serial (id bigserial PRIMARY KEY, note text DEFAULT 'a ''quoted'' note',
+  nickname varchar(40) NOT NULL DEFAULT '', code text NOT NULL DEFAULT NULL);
 CREATE TABLE "we""ird name" ("a""b" integer PRIMARY KEY);
 CREATE TABLE measurements (id integer, logdate date NOT NULL, PRIMARY KEY (id, logdate)) PARTITION BY RANGE (logdate);
 CREATE TABLE measurements_2024 PARTITION OF measurements FOR VALUES FROM ('2024-01-01') TO ('2025-01-01');
