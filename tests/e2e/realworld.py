@@ -59,7 +59,7 @@ MARIADB_SNAPSHOT = {
     "cities": "city_id, name, region, population",
 }
 SQLITE_SNAPSHOT = {
-    "people": "code, typeof(code), name, email, joined, notes, score, typeof(score)",
+    "people": "code, typeof(code), name, email, joined, notes, score, typeof(score), title, status",
     "accounts": "username, pw, role",
 }
 
@@ -143,7 +143,8 @@ def member_inserts(members, hash_of):
 def sqlite_schema(bcrypt):
     rnd = random.Random(6)
     out = ["""
-CREATE TABLE people (code TEXT PRIMARY KEY, name TEXT NOT NULL, email TEXT, joined TEXT, notes TEXT, score TEXT);
+CREATE TABLE people (code TEXT PRIMARY KEY, name TEXT NOT NULL, email TEXT, joined TEXT, notes TEXT, score TEXT,
+  title TEXT NOT NULL DEFAULT '', status TEXT NOT NULL DEFAULT 'active');
 CREATE TABLE accounts (username TEXT PRIMARY KEY, pw TEXT NOT NULL, role TEXT NOT NULL DEFAULT 'user');
 CREATE VIEW people_stats AS SELECT substr(name, 1, 1) AS initial, count(*) AS members, max(joined) AS last_joined
   FROM people GROUP BY substr(name, 1, 1);
@@ -155,7 +156,7 @@ CREATE VIEW people_mail AS SELECT code, lower(email) || '' AS mail FROM people;
             f"P{i:03d}", rnd.choice(["Ada", "Bo", "Cy", "Di"]) + f" Person {i}",
             None if i % 7 == 0 else f"p{i}@example.org", f"2023-{1 + i % 12:02d}-{1 + i % 28:02d}",
             ["", None, "a note", "line one\nline two", "x" * 300][i % 5], None if i % 4 == 0 else str(i * 3))) + ")")
-    out.append("INSERT INTO people VALUES " + ",\n".join(rows) + ";")
+    out.append("INSERT INTO people (code, name, email, joined, notes, score) VALUES " + ",\n".join(rows) + ";")
     # legacy accounts: hex SHA-1 and MD5 of the password
     out.append("INSERT INTO accounts VALUES "
                f"('sha1user', '{hashlib.sha1(PASSWORD.encode()).hexdigest()}', 'admin'), "
@@ -271,6 +272,32 @@ def columns_with_a_database_default_are_optional_on_add(ctx):
     row, = ctx.db.rows("SELECT points, balance, created_at > NOW() - INTERVAL 1 HOUR, interests, level FROM members "
                        "WHERE login = 'fresh'")
     assert row == ("0", "0.00", "1", "", "bronze"), row
+
+
+@T
+def not_null_texts_with_a_default_may_be_left_empty_on_add(ctx):
+    if ctx.engine != "sqlite":
+        return
+    add = ctx.client.get("peopleadd.php").text
+    for var, value in (("x_title", ""), ("x_status", "active")):
+        tag = re.search(r'<input[^>]*name="' + var + '"[^>]*>', add).group(0)
+        assert " required" not in tag, f"{var} has a default of the database: {tag}"
+        assert f'value="{value}"' in tag or (value == "" and "value=" not in tag), f"{var} offers {value!r}: {tag}"
+    cases = [("N001", "active", ("", "active")), ("N002", "", ("", "active")), ("N003", "retired", ("", "retired"))]
+    for code, status, stored in cases:
+        form = form_values(add, "tw_form_add")
+        form.update({"x_code": code, "x_name": "New Person", "x_title": "", "x_status": status})
+        r = ctx.client.post("peopleadd.php", list(form_items(form)))
+        assert r.status == 303, f"{code}: " + str(re.findall(r'tw-field-error">(.*?)<', r.text))
+        assert ctx.db.rows("SELECT title, status FROM people WHERE code = ?", (code,)) == [stored], code
+    # a text left empty on the edit form is the empty text, not a missing value
+    url = "peopleedit.php?key=N003"
+    form = form_values(ctx.client.get(url).text, "tw_form_edit")
+    form["x_status"] = ""
+    r = ctx.client.post(url, list(form_items(form)))
+    assert r.status == 303, re.findall(r'tw-field-error">(.*?)<', r.text)
+    assert ctx.db.rows("SELECT title, status FROM people WHERE code = 'N003'") == [("", "")]
+    ctx.db.execute("DELETE FROM people WHERE code IN ('N001', 'N002', 'N003')")
 
 
 @T
