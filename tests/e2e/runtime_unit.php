@@ -103,6 +103,13 @@ same('convert_required', [null, 'Please enter a value for Name'], Validate::conv
 $text = $field(['type' => 200, 'nullable' => false]);
 same('convert_empty_not_null', ['', null], Validate::convert($text, ''));
 same('convert_empty_null', [null, null], Validate::convert($field(['type' => 200]), ''));
+// a column without NULL whose default makes it optional on an add form still
+// takes no empty number, date or time
+foreach ([['int', 3], ['float', 5], ['decimal', 131], ['date', 133], ['datetime', 135], ['time', 134]] as [$kind, $type]) {
+    same("convert_empty_not_null_$kind", [null, 'Please enter a value for At'],
+        Validate::convert($field(['type' => $type, 'caption' => 'At', 'nullable' => false]), '', '5', true));
+    same("convert_empty_null_$kind", [null, null], Validate::convert($field(['type' => $type, 'caption' => 'At']), ''));
+}
 $len = $field(['type' => 200, 'caption' => 'Code', 'size' => 3]);
 same('convert_length_code_points', ['äöü', null], Validate::convert($len, 'äöü'));
 same('convert_too_long', [null, 'Code may hold at most 3 characters'], Validate::convert($len, 'abcd'));

@@ -118,7 +118,9 @@ final class Validate
             if ($existing && $old !== null && !is_array($old) && trim((string)$old) === '' && in_array($f['kind'], ['string', 'memo'], true)) {
                 return [$input === '' ? (string)$old : $input, null];
             }
-            if ($f['required']) {
+            // a column without NULL takes no empty number, date or choice,
+            // even where its default makes it optional on an add form
+            if ($f['required'] || (!$f['nullable'] && !in_array($f['kind'], ['string', 'memo', 'blob'], true))) {
                 return [null, Lang::t('required', $caption)];
             }
             if (in_array($f['kind'], ['string', 'memo'], true) && !$f['nullable']) {
