@@ -81,7 +81,10 @@ DocumentRoot findDocumentRoot(const std::string& dest) {
 }
 
 void PhpServer::start(const DocumentRoot& root) {
-  std::vector<std::string> args = {php_, "-S", "127.0.0.1:" + std::to_string(port_), "-t", root.folder};
+  // No opcode cache: it would keep serving a page generated again within
+  // its revalidation time (the preview and serve write pages while it runs).
+  std::vector<std::string> args = {php_, "-d", "opcache.enable=0", "-S", "127.0.0.1:" + std::to_string(port_),
+                                   "-t", root.folder};
   if (!root.router.empty()) args.push_back(root.router);
   pid_ = fork();
   if (pid_ < 0) throw CliError(std::string("cannot start php: ") + std::strerror(errno));
@@ -96,6 +99,7 @@ void PhpServer::start(const DocumentRoot& root) {
         dup2(fd, 2);
       }
     }
+    for (const auto& [name, value] : environment_) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

@@ -4,6 +4,8 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tw::cli {
 
@@ -39,12 +41,18 @@ class PhpServer {
   int port() const { return port_; }
   // Where the server's own messages go (a file); ours when empty.
   void setLog(std::string file) { log_ = std::move(file); }
+  // A variable of the server's environment (and so of the application's),
+  // set before start().
+  void setEnvironment(std::string name, std::string value) {
+    environment_.emplace_back(std::move(name), std::move(value));
+  }
 
  private:
   std::string php_;
   int port_;
   pid_t pid_ = -1;
   std::string log_;
+  std::vector<std::pair<std::string, std::string>> environment_;
 };
 
 }  // namespace tw::cli

@@ -186,6 +186,9 @@ int runStudio(const StudioOptions& o) {
         int phpPort = freePort(0);
         auto server = std::make_unique<PhpServer>(o.php, phpPort);
         server->setLog(session.scratchFolder() + "/php-server.log");
+        // The preview's pages may be shown inside the studio's page (and no
+        // other); a generated application run elsewhere refuses all frames.
+        server->setEnvironment("TARNWICK_FRAME_ANCESTORS", origin + " " + originLocal);
         server->start(root);
         php = std::move(server);
         std::lock_guard lock(previewMutex);

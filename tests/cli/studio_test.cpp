@@ -384,5 +384,33 @@ TEST_F(StudioTest, GeneratesWithProgressAndPreviewsEachChange) {
   EXPECT_EQ(post("/api/generate", {{"target", "elsewhere"}}).status, 400);
 }
 
+
+TEST_F(StudioTest, ThePreviewMayBeFramedByTheStudioAlone) {
+  fs::path project = newShop("shop.xml", {"--dest", (work() / "site").string(), "--no-login"});
+  start(project, {});
+  std::string first = waitForRuns(1, "preview_runs");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(first, m, std::regex("\"preview_url\": \"http://127\\.0\\.0\\.1:([0-9]+)/\""))) << first;
+  httplib::Client preview("127.0.0.1", std::stoi(m[1]));
+  const std::string studio = "http://127.0.0.1:" + std::to_string(port_);
+  const std::string studioByName = "http://localhost:" + std::to_string(port_);
+  for (const char* page : {"index.php", "customerslist.php", "customersadd.php"}) {
+    auto r = preview.Get(std::string("/") + page);
+    ASSERT_TRUE(r) << page;
+    EXPECT_EQ(r->status, 200) << page << ": " << r->body.substr(0, 400);
+    EXPECT_THAT(r->get_header_value("Content-Security-Policy"),
+                ::testing::EndsWith("frame-ancestors " + studio + " " + studioByName))
+        << page;
+    EXPECT_FALSE(r->has_header("X-Frame-Options")) << page;
+  }
+  // The same application generated into its destination and served
+  // elsewhere refuses every frame.
+  ASSERT_EQ(post("/api/generate", {{"target", "destination"}}).status, 202);
+  std::string done = waitForRuns(2);
+  ASSERT_THAT(done, HasSubstr("\"target\": \"destination\""));
+  EXPECT_THAT(read(work() / "site" / "lib" / "app.php"), HasSubstr("X-Frame-Options: DENY"));
+  EXPECT_THAT(read(work() / "site" / "config.php"), Not(HasSubstr("127.0.0.1:" + std::to_string(port_))));
+}
+
 }  // namespace
 }  // namespace tw::testing

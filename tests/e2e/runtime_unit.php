@@ -262,5 +262,24 @@ $pie = Chart::svg(['name' => 'p', 'caption' => '', 'type' => Chart::PIE, 'width'
 same('pie_slices', 2, substr_count($pie, 'class="tw-slice"'));
 same('pie_large_arc_for_three_quarters', true, str_contains($pie, ' 0 1 1 '));
 
+// who may show the pages in a frame: nobody, unless the server names loopback origins
+$ancestors = new ReflectionMethod(Tarnwick\App::class, 'frameAncestors');
+foreach ([
+    'unset' => [false, "'none'"],
+    'empty' => ['', "'none'"],
+    'studio' => ['http://127.0.0.1:8700', 'http://127.0.0.1:8700'],
+    'studio_both_names' => ['http://127.0.0.1:8700  http://localhost:8700', 'http://127.0.0.1:8700 http://localhost:8700'],
+    'other_host' => ['http://evil.example:80', "'none'"],
+    'one_bad_of_two' => ['http://127.0.0.1:8700 https://evil.example', "'none'"],
+    'wildcard' => ['*', "'none'"],
+    'directive_smuggled' => ["http://127.0.0.1:8700; script-src *", "'none'"],
+    'no_port' => ['http://127.0.0.1', "'none'"],
+    'header_split' => ["http://127.0.0.1:8700\r\nX-Evil: 1", "'none'"],
+] as $name => [$env, $expected]) {
+    putenv($env === false ? 'TARNWICK_FRAME_ANCESTORS' : "TARNWICK_FRAME_ANCESTORS=$env");
+    same("frame_ancestors_$name", $expected, $ancestors->invoke(null));
+}
+putenv('TARNWICK_FRAME_ANCESTORS');
+
 echo "$passed passed, $failed failed\n";
 exit($failed ? 1 : 0);

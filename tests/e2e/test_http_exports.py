@@ -119,6 +119,7 @@ def security_headers(ctx):
     r = ctx.client.get("customerslist.php")
     assert r.header("X-Content-Type-Options") == "nosniff" and r.header("X-Frame-Options") == "DENY"
     assert "script-src 'self'" in r.header("Content-Security-Policy")
+    assert r.header("Content-Security-Policy").endswith("frame-ancestors 'none'")
     cookie = Client(ctx.base).get("login.php").header("Set-Cookie")
     assert "HttpOnly" in cookie and "SameSite=Lax" in cookie
 

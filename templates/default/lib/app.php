@@ -343,10 +343,35 @@ final class App
     {
         header('Content-Type: text/html; charset=' . $this->config['app']['charset']);
         header('X-Content-Type-Options: nosniff');
-        header('X-Frame-Options: DENY');
+        $ancestors = self::frameAncestors();
+        if ($ancestors === "'none'") {
+            header('X-Frame-Options: DENY');
+        }
         header('Referrer-Policy: same-origin');
         header("Content-Security-Policy: default-src 'self'; img-src 'self' data:; style-src 'self' 'unsafe-inline'; "
-            . "script-src 'self'; object-src 'none'; base-uri 'self'; form-action 'self'; frame-ancestors 'none'");
+            . "script-src 'self'; object-src 'none'; base-uri 'self'; form-action 'self'; frame-ancestors " . $ancestors);
+    }
+
+    /**
+     * Who may show the pages inside a frame: nobody, unless the server runs
+     * with TARNWICK_FRAME_ANCESTORS naming origins (scheme, host and port,
+     * separated by blanks) on the loopback address, as tarnwick studio does
+     * for the preview it shows beside its settings. Anything else in it
+     * counts as nobody.
+     */
+    private static function frameAncestors(): string
+    {
+        $given = getenv('TARNWICK_FRAME_ANCESTORS');
+        if ($given === false || trim($given) === '') {
+            return "'none'";
+        }
+        $origins = preg_split('/ +/', trim($given));
+        foreach ($origins as $origin) {
+            if (!preg_match('~^http://(127\.0\.0\.1|localhost|\[::1\]):[0-9]{1,5}$~D', $origin)) {
+                return "'none'";
+            }
+        }
+        return implode(' ', $origins);
     }
 
     /** An error page without internals; the details go to the server's log. */

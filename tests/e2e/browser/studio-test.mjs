@@ -69,27 +69,27 @@ try {
   await page.fill('#set-FldTagSize', '30');
   await page.press('#set-FldTagSize', 'Tab');
 
-  // the preview follows: the customers list shows the new caption
-  await page.waitForFunction((before) => document.getElementById('preview-state').textContent !== before, runsBefore, { timeout: 60000 });
-  const previewBase = await page.getAttribute('#preview-open', 'href');
-  // the preview opens in a tab of its own (its pages refuse to be framed)
-  const preview = await context.newPage();
-  await preview.goto(previewBase + 'customerslist.php');
-  await preview.locator('th', { hasText: 'Contact person (studio)' }).first().waitFor({ timeout: 30000 });
+  // the preview beside the settings follows: choosing customers showed its
+  // list, which now has the new caption
+  await page.waitForFunction((before) => document.getElementById('preview-state').textContent !== before, runsBefore, { timeout: 90000 });
+  check('preview_page_follows_tree', (await page.inputValue('#preview-page')) === 'customerslist.php', await page.inputValue('#preview-page'));
+  const frame = page.frameLocator('#preview-frame');
+  await frame.locator('th', { hasText: 'Contact person (studio)' }).first().waitFor({ timeout: 90000 });
   check('preview_shows_change', true);
-  await preview.screenshot({ path: path.join(artifacts, 'studio-preview.png') });
-  await preview.close();
   await page.screenshot({ path: path.join(artifacts, 'studio-field-1280.png') });
 
-  // move customers to the front with the keyboard
-  await item('customers').focus();
-  const before = await page.locator('#tree > li > .item[data-kind="table"]').first().getAttribute('data-name');
-  while ((await page.locator('#tree > li > .item[data-kind="table"]').first().getAttribute('data-name')) !== 'customers') {
+  // move customers to the front with the keyboard, one place at a time:
+  // each step waits for the tree to show the new order
+  const tables = () => page.locator('#tree > li > .item[data-kind="table"]').evaluateAll((items) => items.map((b) => b.dataset.name));
+  const before = (await tables())[0];
+  await item('customers').click();
+  for (let at = (await tables()).indexOf('customers'); at > 0; at--) {
     await item('customers').focus();
     await page.keyboard.press('Alt+ArrowUp');
-    await page.locator('#status', { hasText: 'Moved customers' }).waitFor();
+    await page.waitForFunction((to) => [...document.querySelectorAll('#tree > li > .item[data-kind="table"]')]
+      .findIndex((b) => b.dataset.name === 'customers') === to, at - 1, { timeout: 60000 });
   }
-  check('table_moved', before !== 'customers');
+  check('table_moved', before !== 'customers' && (await tables())[0] === 'customers');
 
   // generate into the destination: progress, then the list of written files
   await page.click('#generate');
@@ -100,7 +100,9 @@ try {
   // save, then undo has nothing left
   await page.click('#save');
   await page.locator('#status', { hasText: 'Saved' }).waitFor();
-  check('saved', await page.isDisabled('#undo'));
+  // (the tree, and with it the undo button, is fetched again after the save)
+  check('saved', await page.waitForFunction(() => document.getElementById('undo').disabled, null, { timeout: 30000 })
+    .then(() => true, () => false));
 
   // 768 px: still readable, nothing wider than the window
   await page.setViewportSize({ width: 768, height: 1000 });
@@ -117,7 +119,14 @@ try {
 } catch (e) {
   failed++;
   console.log('[ FAIL ] studio.run: ' + e.message);
-  try { await context.pages()[0].screenshot({ path: path.join(artifacts, 'studio-failure.png') }); } catch (_) { /* none */ }
+  try {
+    const page = context.pages()[0];
+    console.log('         progress: ' + await page.evaluate(async () => JSON.stringify(await (await fetch('/api/progress',
+      { headers: { 'X-Tarnwick-Token': new URLSearchParams(location.search).get('token') } })).json())));
+    console.log('         preview frame: ' + await page.getAttribute('#preview-frame', 'src') + ': ' +
+      (await page.frameLocator('#preview-frame').locator('th').allTextContents()).join('|'));
+    await page.screenshot({ path: path.join(artifacts, 'studio-failure.png') });
+  } catch (_) { /* none */ }
 } finally {
   await context.close();
 }

@@ -5,7 +5,7 @@
 const token = new URLSearchParams(location.search).get('token') || '';
 const $ = (id) => document.getElementById(id);
 const state = { tree: null, selected: { kind: 'project' }, settings: null, previewRuns: -1, runs: -1,
-  waitingForRun: false, previewUrl: null };
+  waitingForRun: false, previewUrl: null, previewPage: '', previewPages: new Set() };
 
 async function api(method, path, params) {
   const options = { method, headers: { 'X-Tarnwick-Token': token } };
@@ -146,6 +146,7 @@ $('tree').addEventListener('keydown', (ev) => {
 
 async function select(sel) {
   state.selected = sel;
+  if (sel.table) previewTable(sel.table);
   renderTree();
   focusSelected();
   try {
@@ -415,6 +416,36 @@ function showResult(r) {
   list('Warnings', r.warnings);
 }
 
+// The preview's page in the frame beside the settings, loaded again after
+// each preview run (the frame's own address cannot be read: it is another
+// origin, so the page shown is the one named in the Page box).
+function showPreview() {
+  if (!state.previewUrl) return;
+  const page = state.previewPage.replace(/^\/+/, '');
+  const url = state.previewUrl + page;
+  $('preview-open').href = url;
+  const frame = $('preview-frame');
+  // The same address again is loaded afresh (setting src to what it holds
+  // does not always load it again).
+  if (frame.getAttribute('src') === url && frame.contentWindow) frame.contentWindow.location.replace(url);
+  else frame.src = url;
+}
+
+$('preview-go').addEventListener('submit', (ev) => {
+  ev.preventDefault();
+  state.previewPage = $('preview-page').value.trim();
+  showPreview();
+});
+
+// Choosing a table in the tree shows its list page, where the template makes one.
+function previewTable(table) {
+  const page = table + 'list.php';
+  if (!state.previewPages.has(page) || state.previewPage === page) return;
+  state.previewPage = page;
+  $('preview-page').value = page;
+  showPreview();
+}
+
 async function poll() {
   let p;
   try { p = await api('GET', 'progress'); } catch (e) { setTimeout(poll, 2000); return; }
@@ -424,8 +455,12 @@ async function poll() {
   $('progress-label').textContent = (p.caption || 'Generating') + (p.info ? ': ' + p.info : '');
   if (p.preview_url && p.preview_url !== state.previewUrl) {
     state.previewUrl = p.preview_url;
-    $('preview-open').href = p.preview_url;
     $('preview-open').hidden = false;
+    $('preview-go').hidden = false;
+    $('preview-frame').hidden = false;
+  }
+  if (p.runs !== state.runs && p.result && p.result.ok && p.result.target === 'preview') {
+    for (const f of p.result.written) if (f.endsWith('.php')) state.previewPages.add(f.replace(/^public\//, ''));
   }
   if (state.runs >= 0 && p.runs !== state.runs && p.result) {
     if (p.result.target === 'destination' || !p.result.ok) showResult(p.result);
@@ -435,6 +470,7 @@ async function poll() {
   if (p.preview_url && p.preview_runs !== state.previewRuns) {
     state.previewRuns = p.preview_runs;
     $('preview-state').textContent = 'Preview updated at ' + new Date().toLocaleTimeString();
+    showPreview();
   }
   setTimeout(poll, p.running ? 300 : 800);
 }
