@@ -38,6 +38,10 @@ struct Progress {
   std::atomic<bool> cancel{false};
 };
 
+// The key of a table, field or chart in the record of what the preview's
+// files read ("project" and "database" for those two).
+std::string objectKey(const std::string& kind, const std::string& table, const std::string& name);
+
 class Session {
  public:
   Session(std::string projectFile, std::string previewFolder, Progress& progress);
@@ -83,7 +87,10 @@ class Session {
   // Fills the step's snapshot, secrets and left-out list from the project now.
   void takeSnapshot(UndoStep& step);
   void restoreSnapshot(const UndoStep& step);
-  void changed();
+  // Marks the project changed; `object` (as objectKey makes it) is the one
+  // object whose settings changed, empty when more changed (the whole
+  // preview is made again).
+  void changed(const std::string& object = {});
   std::string fileHash() const;
   LeftOut unsavedLeftOut() const;
 
@@ -100,6 +107,13 @@ class Session {
   int snapshots_ = 0;
   bool changedSinceSave_ = false;
   bool previewStale_ = true;
+  // What the preview's files depend on: output file -> the objects whose
+  // settings its page read; the objects changed since the last preview run,
+  // and whether everything is to be made again.
+  std::map<std::string, std::set<std::string>> previewReads_;
+  std::set<std::string> changedObjects_;
+  bool previewAll_ = true;
+  std::string templateHash_;  // of the packed template folder of the last preview run
   bool templateExtracted_ = false;
 };
 

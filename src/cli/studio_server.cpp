@@ -209,6 +209,7 @@ int runStudio(const StudioOptions& o) {
       std::lock_guard lock(progress.mutex);
       progress.running = true;
       progress.target = "preview";
+      progress.cancel = false;
     }
     queue.post(previewRun);
   };
@@ -323,6 +324,7 @@ int runStudio(const StudioOptions& o) {
         }
         progress.running = true;
         progress.target = "destination";
+        progress.cancel = false;
       }
       queue.post([&] { session.generate(false); });
     }

@@ -1,9 +1,12 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <unordered_map>
 
 #include "automation/error.h"
 #include "cli/cli.h"
@@ -86,6 +89,58 @@ class StudioProgressSink : public ProgressSink {
   Progress& p_;
 };
 
+// Records, while the preview is generated, which objects each output file's
+// page read settings of; with a set of changed objects, only the pages that
+// read one of them (or have no record yet) are made.
+class PreviewReads : public SettingsReadRecorder {
+ public:
+  PreviewReads(AGP& proj, std::map<std::string, std::set<std::string>>& reads, const std::set<std::string>* changed)
+      : reads_(reads), changed_(changed) {
+    key(proj, "project");
+    if (proj.DBCnt() == 0) return;
+    key(*proj.db(), "database");
+    for (AGPTable* t : proj.db()->tables().inSequence()) {
+      key(*t, objectKey("table", t->TblName(), t->TblName()));
+      for (AGPField* f : t->Fields().inSequence()) key(*f, objectKey("field", t->TblName(), f->FldName()));
+      for (AGPChart* c : t->Charts().inSequence()) key(*c, objectKey("chart", t->TblName(), c->ChartName()));
+    }
+  }
+  bool wanted(std::string_view path) override {
+    if (!changed_) return true;
+    auto it = reads_.find(std::string(path));
+    if (it == reads_.end()) return true;
+    for (const std::string& object : *changed_)
+      if (it->second.count(object)) return true;
+    skipped.emplace_back(path);
+    return false;
+  }
+  void beginFile(std::string_view path) override {
+    file_ = std::string(path);
+    read_.clear();
+  }
+  void read(const void* owner) override {
+    if (file_.empty()) return;
+    auto it = keys_.find(owner);
+    if (it != keys_.end()) read_.insert(it->second);
+  }
+  void endFile() override {
+    if (!file_.empty()) reads_[file_] = std::move(read_);
+    file_.clear();
+    read_.clear();
+  }
+  std::vector<std::string> skipped;  // output files whose pages were not made
+
+ private:
+  void key(const SettingsOwner& owner, std::string k) {
+    keys_.emplace(static_cast<const void*>(&owner), std::move(k));
+  }
+  std::map<std::string, std::set<std::string>>& reads_;
+  const std::set<std::string>* changed_;
+  std::unordered_map<const void*, std::string> keys_;
+  std::string file_;
+  std::set<std::string> read_;
+};
+
 std::string sectionOfKind(const std::string& kind) {
   if (kind == "project") return "Project";
   if (kind == "database") return "Database";
@@ -95,6 +150,12 @@ std::string sectionOfKind(const std::string& kind) {
 }
 
 }  // namespace
+
+std::string objectKey(const std::string& kind, const std::string& table, const std::string& name) {
+  if (kind == "project" || kind == "database") return kind;
+  if (kind == "table") return "table:" + toLower(table.empty() ? name : table);
+  return kind + ":" + toLower(table) + "/" + toLower(name);
+}
 
 Session::Session(std::string projectFile, std::string previewFolder, Progress& progress)
     : file_(std::move(projectFile)), previewFolder_(std::move(previewFolder)), progress_(progress) {
@@ -182,9 +243,14 @@ LeftOut Session::unsavedLeftOut() const {
   return leftOut;
 }
 
-void Session::changed() {
+void Session::changed(const std::string& object) {
   changedSinceSave_ = true;
   previewStale_ = true;
+  // The project's and the database's settings reach every page.
+  if (object.empty() || object == "project" || object == "database")
+    previewAll_ = true;
+  else
+    changedObjects_.insert(object);
 }
 
 // ---------------------------------------------------------------- reading
@@ -282,7 +348,7 @@ Reply Session::set(const Params& p) {
   }
   Target target = applySettings(*proj_, path, assignments);
   undo_.push_back(std::move(step));
-  changed();
+  changed(renames ? std::string() : objectKey(target.kind, target.table, target.name));
   std::string out =
       "{\"kind\": " + jsonString(target.kind) + ", \"name\": " + jsonString(target.name) + ", \"values\": {";
   AGProperties& store = target.owner->Properties();
@@ -425,6 +491,8 @@ Reply Session::undo() {
     path.database = step.database;
     Target target = resolveTarget(*proj_, path);
     for (const auto& [name, value] : step.old) target.owner->setSetting(name, value);
+    changed(objectKey(target.kind, target.table, target.name));
+    return ok("{\"undone\": " + jsonString(step.what) + ", \"dirty\": " + (dirty() ? "true" : "false") + "}");
   }
   changed();
   return ok("{\"undone\": " + jsonString(step.what) + ", \"dirty\": " + (dirty() ? "true" : "false") + "}");
@@ -526,7 +594,8 @@ Reply Session::sync(const Params& p) {
 void Session::generate(bool preview) {
   using GP = GenerationPrompt;
   const auto start = std::chrono::steady_clock::now();
-  progress_.cancel = false;
+  // (the cancel flag was cleared when the run was asked for: a cancel that
+  // comes before the run begins stops it)
   {
     std::lock_guard lock(progress_.mutex);
     progress_.running = true;
@@ -539,6 +608,7 @@ void Session::generate(bool preview) {
   const Variant destination = proj.setting("Destination"), templ = proj.setting("Template"),
                 prompt = proj.setting("PromptOnOverwrite");
   std::string result;
+  std::vector<std::string> pagesKept;  // pages of the preview that read nothing that changed
   const size_t warningsBefore = warningsShown().size();
   try {
     std::string t = templ.toString();
@@ -551,6 +621,14 @@ void Session::generate(bool preview) {
       ArchiveResult made = createArchive(zip.string(), t);
       if (!made.ok) throw CliError(t + ": cannot pack the template folder: " + made.error);
       proj.setSetting("Template", Variant(zip.string()));
+      // A template folder changed since the last preview: every page again.
+      Sha256 h;
+      h.update(readFile(zip.string()));
+      const auto digest = h.finish();
+      const std::string hash =
+          Sha256::hex(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+      if (preview && hash != templateHash_) previewAll_ = true;
+      if (preview) templateHash_ = hash;
     } else if (!fs::exists(t, ec)) {
       throw CliError(t + ": template not found");
     }
@@ -570,8 +648,37 @@ void Session::generate(bool preview) {
           (fs::path(absolutePath(file_)).parent_path() / (fs::path(file_).stem().string() + ".manifest"))
               .string();
     engine().projErr.clear();
-    Generator(proj).GenScript();
-    if (!engine().projErr.empty()) throw CliError(engineMessage());
+    // The preview records what each page reads, and after a change to some
+    // objects makes only the pages that read them.
+    std::optional<PreviewReads> reads;
+    if (preview) {
+      if (previewAll_) previewReads_.clear();
+      reads.emplace(proj, previewReads_, previewAll_ ? nullptr : &changedObjects_);
+      engine().settingsReads = &*reads;
+    }
+    struct Off {
+      ~Off() { engine().settingsReads = nullptr; }
+    } off;
+    try {
+      Generator(proj).GenScript();
+    } catch (...) {
+      if (preview) previewAll_ = true;
+      throw;
+    }
+    if (!engine().projErr.empty()) {
+      if (preview) previewAll_ = true;
+      throw CliError(engineMessage());
+    }
+    if (preview) {
+      previewAll_ = false;
+      changedObjects_.clear();
+      // (the engine's paths have Windows separators)
+      const std::string folder = previewFolder_ + "/";
+      for (std::string path : reads->skipped) {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        pagesKept.push_back(path.starts_with(folder) ? path.substr(folder.size()) : path);
+      }
+    }
     templateExtracted_ = true;
     const OutputReport& report = generationState().report;
     const GenerationSummary& s = lastGenerationSummary();
@@ -587,6 +694,7 @@ void Session::generate(bool preview) {
              ", \"pages_written\": " + std::to_string(s.pagesWritten) +
              ", \"written\": " + jsonList(written) +
              ", \"unchanged\": " + std::to_string(report.unchanged.size()) +
+             ", \"not_remade\": " + jsonList(pagesKept) +
              ", \"skipped\": " + jsonList(skipped) + ", \"warnings\": " + jsonList(warnings) +
              ", \"seconds\": " + jsonValue(Variant(took.count())) + "}";
     if (preview) previewStale_ = false;

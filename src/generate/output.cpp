@@ -353,6 +353,17 @@ std::string Generator::placedScriptError(const LineMap& map, std::string_view co
 
 void Generator::writePage(std::string_view scriptFile, std::string_view outputPath, AGPControl& control,
                           bool overwrite, int16_t initType, bool fieldPage) {
+  SettingsReadRecorder* recorder = engine().settingsReads;
+  if (recorder) {
+    if (!recorder->wanted(outputPath)) return;
+    recorder->beginFile(outputPath);
+  }
+  struct EndFile {
+    SettingsReadRecorder* r;
+    ~EndFile() {
+      if (r) r->endFile();
+    }
+  } endFile{recorder};
   placeOutput(outputPath, overwrite, [&] {
     auto known = state_.scriptTexts.find(std::string(scriptFile));
     TemplateDiagnostics& diagnostics = templateDiagnostics();

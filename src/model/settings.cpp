@@ -1,5 +1,7 @@
 #include "model/settings.h"
 
+#include "support/engine_context.h"
+
 #include <string>
 #include <vector>
 
@@ -43,7 +45,10 @@ SettingsOwner::SettingsOwner(const SettingTable& table)
 
 void SettingsOwner::RegisterProperties() { properties_->AddLayout(table_.layout()); }
 
-Variant SettingsOwner::setting(std::string_view name) const { return properties_->value(name); }
+Variant SettingsOwner::setting(std::string_view name) const {
+  if (SettingsReadRecorder* r = engine().settingsReads) r->read(this);
+  return properties_->value(name);
+}
 
 void SettingsOwner::setSetting(std::string_view name, const Variant& value) {
   properties_->setValue(name, value);
@@ -104,6 +109,7 @@ Variant SettingsOwner::invoke(DispId id, uint16_t kind, Args args) {
     return Variant();
   }
   if (!args.empty()) raise(kErrWrongArgCount);
+  if (SettingsReadRecorder* r = engine().settingsReads) r->read(this);
   const AGProperties& props = *properties_;
   return typedSettingValue(props.valueAt(settingPosition(props, table_, index)), def.dataType);
 }

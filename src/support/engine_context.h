@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "automation/dispatch.h"
 #include "automation/variant.h"
@@ -15,6 +16,21 @@ class AGPStatus;
 class cRegistry;
 class RegistryStore;
 class PromptHandler;
+
+// Told which objects' settings a generation run reads while it writes each
+// output file (tarnwick studio regenerates, after a change, only the files
+// that read the changed object). `owner` is the object whose settings were
+// read (a SettingsOwner: project, database, table, field, chart).
+class SettingsReadRecorder {
+ public:
+  virtual ~SettingsReadRecorder() = default;
+  virtual void beginFile(std::string_view path) = 0;
+  virtual void read(const void* owner) = 0;
+  virtual void endFile() = 0;
+  // Whether the page for this output file is to be made in this run; a page
+  // not made keeps the file that is there.
+  virtual bool wanted(std::string_view) { return true; }
+};
 
 struct EngineContext {
   EngineContext();
@@ -50,6 +66,10 @@ struct EngineContext {
   std::string dbQuoteE;
   Variant secDefault;
   bool dynamicLoad = false;  // the project's DynamicLoadDB while a database loads
+
+  // Switched on by whoever wants to know what each output file depends on;
+  // not owned.
+  SettingsReadRecorder* settingsReads = nullptr;
 
   // Script engine time-out in milliseconds ("ScriptEngineTimeout").
   int32_t scriptTimeout = 0;
