@@ -73,7 +73,8 @@ def run(args, modules):
     print(f"[ {'PASS' if ok else 'FAIL'} ] studio.saved_in_project_file")
     tables = subprocess.run([tarnwick, "tables", project], env=env, capture_output=True, text=True,
                             timeout=60).stdout.split("\n")
-    first = next((t for t in tables[1:] if t.strip()), "")
-    moved = "customers" in first.split()[:3]
-    print(f"[ {'PASS' if moved else 'FAIL'} ] studio.order_saved: {first}")
+    # customers moved to the front with the keyboard, then products dragged before it
+    rows = [t.split()[1] for t in tables[1:] if len(t.split()) > 1][:2]
+    moved = rows == ["products", "customers"]
+    print(f"[ {'PASS' if moved else 'FAIL'} ] studio.order_saved: {rows}")
     return 0 if code == 0 and ok and moved else 1

@@ -190,6 +190,18 @@ function inputFor(s, id, describedBy) {
   return el('input', { ...common, type: 'text', value: String(value) });
 }
 
+// A setting's name with line-break chances between its words only
+// (FldHtmlTagReadOnly breaks as Fld·Html·Tag·Read·Only, never mid-word).
+function wrappableName(name) {
+  const words = name.match(/[A-Z]+(?![a-z])|[A-Z]?[a-z]+|[0-9]+|[^A-Za-z0-9]+/g) || [name];
+  const out = document.createDocumentFragment();
+  words.forEach((w, i) => {
+    if (i) out.append(document.createElement('wbr'));
+    out.append(w);
+  });
+  return out;
+}
+
 function renderSettings() {
   const data = state.settings;
   const form = $('settings-form');
@@ -210,7 +222,7 @@ function renderSettings() {
       const id = 'set-' + s.name;
       const descId = id + '-desc';
       const input = inputFor(s, id, descId);
-      const label = el('label', { for: id }, s.name, s.used === 'unused' ? el('span', { class: 'unused-mark', title: 'Neither the template nor the engine reads this setting' }, 'not used') : null);
+      const label = el('label', { for: id }, wrappableName(s.name), s.used === 'unused' ? el('span', { class: 'unused-mark', title: 'Neither the template nor the engine reads this setting' }, 'not used') : null);
       const row = el('div', { class: 'setting', 'data-setting': s.name }, label, input,
         el('p', { class: 'desc', id: descId }, s.description + (s.type ? ' (' + s.type + ')' : '')));
       fieldset.append(row);
