@@ -2,96 +2,21 @@
 // generates again when the project changes, and stops on Ctrl-C (SIGINT).
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 
 #include <gmock/gmock.h>
 
 #include <regex>
 
-#include "cli_fixture.h"
+#include "background_command.h"
 
 namespace tw::testing {
 namespace {
 
 using ::testing::HasSubstr;
 
-// One HTTP GET on 127.0.0.1; the whole answer, or empty when nobody answers.
-std::string httpGet(int port, const std::string& path) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return {};
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  timeval timeout{10, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return {};
-  }
-  std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-  if (::write(fd, request.data(), request.size()) < 0) {
-    close(fd);
-    return {};
-  }
-  std::string answer;
-  char buf[4096];
-  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) answer.append(buf, static_cast<size_t>(n));
-  close(fd);
-  return answer;
-}
-
-class ServeTest : public CliTest {
+class ServeTest : public BackgroundCommandTest {
  protected:
-  void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-    CliTest::TearDown();
-  }
-
-  // Starts `tarnwick serve` in the background; its stdout is read by
-  // waitFor.
-  void start(const std::vector<std::string>& args) {
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    std::vector<std::string> envText = environment();
-    std::vector<std::string> program = {TARNWICK_CLI};
-    program.insert(program.end(), args.begin(), args.end());
-    pid_ = fork();
-    if (pid_ == 0) {
-      // A test that ends early takes the server down with it.
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      dup2(pipeFds[1], 1);
-      int null = open("/dev/null", O_RDONLY);
-      dup2(null, 0);
-      close(pipeFds[0]);
-      close(pipeFds[1]);
-      exec(program, envText);
-    }
-    close(pipeFds[1]);
-    out_ = pipeFds[0];
-  }
-
-  // Reads the server's output until it holds `text` (at most a minute).
-  bool waitFor(const std::string& text) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (output.find(text) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      pollfd fd{out_, POLLIN, 0};
-      if (poll(&fd, 1, 200) <= 0) continue;
-      char buf[4096];
-      ssize_t n = ::read(out_, buf, sizeof buf);
-      if (n <= 0) return false;
-      output.append(buf, static_cast<size_t>(n));
-    }
-    return true;
-  }
-
   // Asks again (at most a minute) until the page holds `text`.
   bool pageShows(int port, const std::string& path, const std::string& text) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -101,19 +26,6 @@ class ServeTest : public CliTest {
     }
     return false;
   }
-
-  int stop() {
-    kill(pid_, SIGINT);
-    int code = wait(pid_);
-    pid_ = -1;
-    return code;
-  }
-
-  std::string output;
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
 };
 
 TEST_F(ServeTest, ServesTheGeneratedPagesAndGeneratesAgainAfterAChange) {
@@ -154,8 +66,7 @@ TEST_F(ServeTest, ServesTheGeneratedPagesAndGeneratesAgainAfterAChange) {
     std::string projectName = c.layout + ".xml";
     newShop(projectName, {"--template", folder.string(), "--dest", "site-" + c.layout});
     ASSERT_EQ(run({"set", projectName, "ProjName=shop", "OutputNameType=", "OutputNameExt="}).code, 0);
-    output.clear();
-    start({"serve", projectName, "--port", "0", "--interval", "0.2"});
+    startCommand({"serve", projectName, "--port", "0", "--interval", "0.2"});
     ASSERT_TRUE(waitFor("Ctrl-C stops")) << c.layout << "\n" << output;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(output, m, std::regex(R"(at http://127\.0\.0\.1:([0-9]+)/)"))) << output;
@@ -167,7 +78,7 @@ TEST_F(ServeTest, ServesTheGeneratedPagesAndGeneratesAgainAfterAChange) {
     EXPECT_TRUE(pageShows(port, "/index.php", "Project Changed")) << c.layout << "\n" << output;
     EXPECT_TRUE(waitFor("the project file changed")) << output;
     // Ctrl-C stops the server and the program cleanly.
-    EXPECT_EQ(stop(), 0) << c.layout;
+    EXPECT_EQ(interrupt(), 0) << c.layout;
     EXPECT_EQ(httpGet(port, "/index.php"), "") << c.layout;
   }
 }

@@ -1,14 +1,11 @@
 // tarnwick studio: the JSON API through HTTP on 127.0.0.1, as the page uses
 // it, and who may use it.
-#include <signal.h>
-#include <sys/prctl.h>
-
 #include <gmock/gmock.h>
 #include <httplib.h>
 
 #include <regex>
 
-#include "cli_fixture.h"
+#include "background_command.h"
 
 namespace tw::testing {
 namespace {
@@ -16,45 +13,16 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class StudioTest : public CliTest {
+class StudioTest : public BackgroundCommandTest {
  protected:
-  void TearDown() override {
-    stop();
-    CliTest::TearDown();
-  }
-
   // Starts `tarnwick studio` on the project and reads its address.
   void start(const fs::path& project, std::vector<std::string> extra = {"--no-preview"}) {
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    std::vector<std::string> envText = environment();
-    std::vector<std::string> program = {TARNWICK_CLI, "studio", project.string(), "--no-browser"};
-    program.insert(program.end(), extra.begin(), extra.end());
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      dup2(pipeFds[1], 1);
-      int null = open("/dev/null", O_RDONLY);
-      dup2(null, 0);
-      close(pipeFds[0]);
-      close(pipeFds[1]);
-      exec(program, envText);
-    }
-    close(pipeFds[1]);
-    out_ = pipeFds[0];
-    std::string output;
+    std::vector<std::string> args = {"studio", project.string(), "--no-browser"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    startCommand(args);
     std::smatch m;
-    const std::regex address("http://127\\.0\\.0\\.1:([0-9]+)/\\?token=([0-9a-f]+)");
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!std::regex_search(output, m, address)) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << output;
-      pollfd fd{out_, POLLIN, 0};
-      if (poll(&fd, 1, 200) <= 0) continue;
-      char buf[4096];
-      ssize_t n = ::read(out_, buf, sizeof buf);
-      ASSERT_GT(n, 0) << "the studio ended: " << output;
-      output.append(buf, static_cast<size_t>(n));
-    }
+    ASSERT_TRUE(waitFor(std::regex("http://127\\.0\\.0\\.1:([0-9]+)/\\?token=([0-9a-f]+)"), m))
+        << "the studio did not start: " << output;
     port_ = std::stoi(m[1]);
     token_ = m[2];
   }
@@ -92,27 +60,12 @@ class StudioTest : public CliTest {
     return "<timed out>";
   }
 
-  // Ends the studio started last.
-  void stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-    if (out_ >= 0) close(out_);
-    out_ = -1;
-  }
-
   static void expectDatabaseSetting(const fs::path& project, const std::string& name, const std::string& value) {
     EXPECT_EQ(attribute(project, "/Project/Database", name), value) << name;
   }
 
   int port_ = 0;
   std::string token_;
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
 };
 
 TEST_F(StudioTest, OnlyTheTokenFromTheStudiosOwnPagesDrivesTheApi) {
@@ -275,7 +228,7 @@ TEST_F(StudioTest, ARemovedTableIsLeftOutOnlyOnceSaved) {
     // What the studio saved is what the command line checks against.
     RunResult checked = run({"check", project.string()});
     EXPECT_EQ(checked.code, 0) << c.what << ": " << checked.out << checked.err;
-    stop();
+    kill();
   }
 }
 
@@ -410,6 +363,110 @@ TEST_F(StudioTest, ThePreviewMayBeFramedByTheStudioAlone) {
   ASSERT_THAT(done, HasSubstr("\"target\": \"destination\""));
   EXPECT_THAT(read(work() / "site" / "lib" / "app.php"), HasSubstr("X-Frame-Options: DENY"));
   EXPECT_THAT(read(work() / "site" / "config.php"), Not(HasSubstr("127.0.0.1:" + std::to_string(port_))));
+}
+
+
+TEST_F(StudioTest, AChangeRemakesOnlyThePreviewPagesThatReadTheChangedObject) {
+  fs::path project = newShop("shop.xml", {"--no-login"});
+  start(project, {});
+  waitForRuns(1, "preview_runs");
+  std::smatch m;
+  std::string first = get("/api/progress").body;
+  ASSERT_TRUE(std::regex_search(first, m, std::regex("\"preview_url\": \"http://127\\.0\\.0\\.1:([0-9]+)/\""))) << first;
+  httplib::Client preview("127.0.0.1", std::stoi(m[1]));
+  struct Case {
+    const char* what;
+    httplib::Params change;
+    std::vector<std::string> written;    // output files made again with new content
+    std::vector<std::string> notRemade;  // output files whose pages were left as they were
+    std::string page, shows;             // a preview page and what it shows now
+    bool everything = false;             // every page made again
+  };
+  const std::vector<Case> cases = {
+      {"a field of customers",
+       {{"table", "customers"}, {"field", "name"}, {"name", "FldCaption"}, {"value", "Customer name"}},
+       {"info/customersinfo.php"},
+       {"public/orderslist.php", "info/ordersinfo.php", "public/ordersedit.php", "public/big_orderslist.php"},
+       "/customersadd.php",
+       "Customer name"},
+      {"a table", {{"table", "orders"}, {"name", "TblCaption"}, {"value", "Sales orders"}}, {}, {}, "/orderslist.php", "Sales orders"},
+      {"the project: every page again",
+       {{"name", "BodyTitle"}, {"value", "Shop floor"}},
+       {},
+       {},
+       "/customerslist.php",
+       "Shop floor",
+       true},
+  };
+  int runs = 1;
+  for (const Case& c : cases) {
+    ASSERT_EQ(post("/api/set", c.change).status, 200) << c.what;
+    std::string done = waitForRuns(++runs, "preview_runs");
+    ASSERT_THAT(done, HasSubstr("\"ok\": true")) << c.what;
+    ASSERT_TRUE(std::regex_search(done, m, std::regex("\"not_remade\": \\[([^\\]]*)\\]"))) << done;
+    const std::string notRemade = m[1];
+    for (const std::string& f : c.notRemade) EXPECT_THAT(notRemade, HasSubstr("\"" + f + "\"")) << c.what;
+    if (c.everything) {
+      EXPECT_EQ(notRemade, "") << c.what;
+    } else {
+      EXPECT_NE(notRemade, "") << c.what << ": every page was made again";
+    }
+    ASSERT_TRUE(std::regex_search(done, m, std::regex("\"written\": \\[([^\\]]*)\\]"))) << done;
+    const std::string written = m[1];
+    for (const std::string& f : c.written) EXPECT_THAT(written, HasSubstr("\"" + f + "\"")) << c.what;
+    auto r = preview.Get(c.page);
+    ASSERT_TRUE(r) << c.what;
+    EXPECT_THAT(r->body, HasSubstr(c.shows)) << c.what;
+  }
+}
+
+TEST_F(StudioTest, ACancelledGenerationStopsAndLeavesNothingHalfWritten) {
+  // Every table's page takes a while to make.
+  fs::path templ = makeTemplateFolder(
+      "slow", {{"control.xml",
+                "<TarnwickTemplate date=\"2026-01-01\" version=\"1.0\" desc=\"test\" author=\"tests\">\r\n"
+                "<control id=\"list\" type=\"table\" ofile=\"list\" oext=\"php\" ifiles=\"list.php\"/>\r\n"
+                "</TarnwickTemplate>\r\n"},
+               {"lang.xml", "<tarnwick.language></tarnwick.language>"},
+               {"list.php", "<!--##\r\nFor zz = 1 To 20000000\r\nNext\r\n##-->List of <!--##=TABLE.TblName##-->\r\n"}});
+  fs::path project = newShop("shop.xml", {"--template", templ.string(), "--dest", (work() / "site").string()});
+  ASSERT_EQ(run({"set", project.string(), "OutputNameType=", "OutputNameExt="}).code, 0);
+  start(project);
+  for (int i = 0; i < 6; ++i)
+    ASSERT_EQ(post("/api/add-view", {{"name", "v" + std::to_string(i)}, {"sql", "SELECT id, total FROM orders"}}).status,
+              200);
+  ASSERT_EQ(post("/api/generate", {{"target", "destination"}}).status, 202);
+  // Running: cancel it.
+  std::string running;
+  for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+       std::chrono::steady_clock::now() < deadline;) {
+    running = get("/api/progress").body;
+    if (running.find("\"running\": true") != std::string::npos &&
+        running.find("\"target\": \"destination\"") != std::string::npos)
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_THAT(running, HasSubstr("\"running\": true"));
+  Answer cancelled = post("/api/cancel");
+  EXPECT_EQ(cancelled.status, 200) << cancelled.body;
+  std::string done = waitForRuns(1);
+  EXPECT_THAT(done, HasSubstr("\"cancelled\": true")) << done;
+  EXPECT_THAT(done, HasSubstr("\"running\": false")) << done;
+  // Some pages were not made; no file is left half-written or as a temporary.
+  int pages = 0;
+  if (fs::exists(work() / "site"))
+    for (const auto& e : fs::recursive_directory_iterator(work() / "site")) {
+      if (!e.is_regular_file()) continue;
+      const std::string name = e.path().filename().string();
+      EXPECT_FALSE(name.ends_with(".tmp")) << e.path();
+      if (name.ends_with("list.php")) {
+        ++pages;
+        EXPECT_THAT(read(e.path()), ::testing::MatchesRegex("List of [a-z0-9_]+\r?\n")) << e.path();
+      }
+    }
+  EXPECT_LT(pages, 9) << "the run was not cut short";
+  // The studio goes on: the project still answers.
+  EXPECT_EQ(get("/api/tree").status, 200);
 }
 
 }  // namespace

@@ -368,7 +368,8 @@ def browser_modules(args, script):
             lib.skip("npm ci could not install playwright-core")
         with open(stamp, "w") as f:
             f.write(lock)
-    shutil.copy(os.path.join(src, script), mods)
+    for f in (script, "harness.mjs"):
+        shutil.copy(os.path.join(src, f), mods)
     return node, mods, chromium
 
 

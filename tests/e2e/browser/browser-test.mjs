@@ -3,38 +3,12 @@
 // record through its form, chooses a lookup by name, picks a date, follows a
 // master row to its details, folds the menu at 375 px, and saves
 // screenshots at 1280 and 375 px.
-import { chromium } from 'playwright-core';
 import path from 'node:path';
+import { artifacts, browserTest } from './harness.mjs';
 
 const base = process.env.TW_BASE_URL;
-const artifacts = process.env.TW_ARTIFACTS;
-let passed = 0;
-let failed = 0;
 
-function check(name, ok, detail = '') {
-  if (ok) {
-    passed++;
-    console.log(`[ PASS ] browser.${name}`);
-  } else {
-    failed++;
-    console.log(`[ FAIL ] browser.${name}${detail ? ': ' + detail : ''}`);
-  }
-}
-
-const context = await chromium.launchPersistentContext(process.env.TW_PROFILE, {
-  executablePath: process.env.TW_CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-    '--disable-sync', '--no-first-run'],
-  viewport: { width: 1280, height: 860 },
-});
-const problems = [];
-try {
-  const page = context.pages()[0] ?? await context.newPage();
-  page.on('pageerror', (e) => problems.push('page error: ' + e.message));
-  page.on('console', (m) => { if (m.type() === 'error') problems.push('console: ' + m.text()); });
-  page.setDefaultTimeout(15000);
-
+await browserTest('browser', async ({ page, check }) => {
   // the list needs a login first, and comes back after it
   await page.goto(base + 'customerslist.php');
   check('login_page_first', page.url().includes('login.php'), page.url());
@@ -136,11 +110,4 @@ try {
   await page.screenshot({ path: path.join(artifacts, 'menu-open-375.png'), fullPage: false });
   await page.setViewportSize({ width: 1280, height: 860 });
   check('wide_menu_without_button', await menu.isVisible() && !(await page.locator('.tw-menu-button').isVisible()));
-  check('no_script_errors', problems.length === 0, problems.join('; '));
-} catch (e) {
-  check('run', false, String(e && e.stack || e));
-} finally {
-  await context.close();
-}
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+}, { timeout: 15000 });
