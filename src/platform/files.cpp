@@ -197,6 +197,17 @@ bool writeAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+bool copyAll(int in, int out) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!writeAll(out, buffer, static_cast<size_t>(n))) return false;
+  }
+}
+
 void forgetFolderListing(const fs::path& dir) {
   if (tlsListingCaches > 0) tlsListings.erase((dir.empty() ? fs::path(".") : dir).string());
 }
@@ -587,16 +598,7 @@ bool copyOver(const fs::path& source, const fs::path& target) {
     errno = error;
     return false;
   }
-  const bool ok = replaceAtomically(target, st.st_mode & 07777, [&](int out) {
-    char buffer[65536];
-    for (;;) {
-      const ssize_t n = ::read(in, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) return true;
-      if (!detail::writeAll(out, buffer, static_cast<size_t>(n))) return false;
-    }
-  });
+  const bool ok = replaceAtomically(target, st.st_mode & 07777, [&](int out) { return detail::copyAll(in, out); });
   const int error = errno;
   ::close(in);
   errno = error;

@@ -12,6 +12,9 @@ namespace tw::detail {
 std::string temporaryName(const std::filesystem::path& target);
 // Writes all of `data` to `fd`, going on after interruptions.
 bool writeAll(int fd, const char* data, size_t size);
+// Copies what is left to read from `in` to `out`, going on after
+// interruptions.
+bool copyAll(int in, int out);
 // Drops the kept listing of a folder (see FolderListingCache) after names in
 // it changed other than through writeFile.
 void forgetFolderListing(const std::filesystem::path& dir);

@@ -106,16 +106,7 @@ int StagedFiles::stageCopy(std::string_view from, std::string_view path) {
   struct stat st {};
   int error = ::fstat(in, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
   if (!error)
-    error = stageWith(path, st.st_mode & 07777, [&](int out) {
-      char buffer[65536];
-      for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (!detail::writeAll(out, buffer, static_cast<size_t>(n))) return false;
-      }
-    });
+    error = stageWith(path, st.st_mode & 07777, [&](int out) { return detail::copyAll(in, out); });
   else
     fail(error, resolvePath(path).string());
   ::close(in);
