@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,11 +87,16 @@ void PhpServer::start(const DocumentRoot& root) {
   std::vector<std::string> args = {php_, "-d", "opcache.enable=0", "-S", "127.0.0.1:" + std::to_string(port_),
                                    "-t", root.folder};
   if (!root.router.empty()) args.push_back(root.router);
+  const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ < 0) throw CliError(std::string("cannot start php: ") + std::strerror(errno));
   if (pid_ == 0) {
-    // A group of its own: Ctrl-C reaches tarnwick, which stops it.
+    // A group of its own: Ctrl-C reaches tarnwick, which stops it. A
+    // tarnwick killed outright takes it along too (the engine's thread,
+    // which starts it, lasts as long as the program).
     setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(0);
     if (chdir(root.app.c_str()) != 0) _exit(126);
     if (!log_.empty()) {
       int fd = open(log_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);

@@ -6,7 +6,9 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "background_command.h"
 
@@ -80,6 +82,19 @@ TEST_F(ServeTest, ServesTheGeneratedPagesAndGeneratesAgainAfterAChange) {
     // Ctrl-C stops the server and the program cleanly.
     EXPECT_EQ(interrupt(), 0) << c.layout;
     EXPECT_EQ(httpGet(port, "/index.php"), "") << c.layout;
+    // Killed outright, it leaves no PHP server behind.
+    startCommand({"serve", projectName, "--port", "0", "--interval", "0.2"});
+    ASSERT_TRUE(waitFor("Ctrl-C stops")) << c.layout << "\n" << output;
+    ASSERT_TRUE(std::regex_search(output, m, std::regex(R"(at http://127\.0\.0\.1:([0-9]+)/)"))) << output;
+    const int killedPort = std::stoi(m[1]);
+    ASSERT_TRUE(pageShows(killedPort, "/index.php", "Project Changed")) << c.layout;
+    kill();
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+      gone = httpGet(killedPort, "/index.php").empty();
+      if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(gone) << c.layout << ": the PHP server outlived tarnwick";
   }
 }
 
