@@ -17,11 +17,13 @@ of tests/e2e/sample-project.txt) and generated twice with `tarnwick generate`:
 
 For each it prints the time to make the project, the first run (template
 extraction, script files, pages), the second run (no changes: no extraction,
-no script files), the pages written, pages per second of the second run, the
-size of the generated files (the copied runtime lib/ apart) and the peak
-resident memory of the tarnwick processes. Where perf is installed and may
-sample, a third run under perf gives the share of its samples spent finding
-names without regard to letter case (settings, members, constants by name).
+no script files; every page is made again and compared, none written), the
+pages the template makes (written by the first run), pages made per second
+of the second run, the size of the generated files (the copied runtime lib/
+apart) and the peak resident memory of the tarnwick processes. Where perf is
+installed and may sample, a third run under perf gives the share of its
+samples spent finding names without regard to letter case (settings,
+members, constants by name).
 """
 import argparse
 import os
@@ -101,10 +103,20 @@ class Runner:
         first, out1 = self.run(env, "generate", project, "--overwrite", "all", "--no-backup")
         second, out2 = self.run(env, "generate", project, "--overwrite", "all", "--no-backup")
         lookups = self.lookup_share(env, project)
-        pages = int(out2.split("Generated ", 1)[1].split()[0]) if "Generated " in out2 else 0
+        # The second run makes every page again but writes none (each already
+        # holds its text), so the pages made are counted by the first run, which
+        # writes each page into an empty folder.
+        pages = self.pages_written(out1)
         size, files = folder_size(app, "lib")
         lib_size, _ = folder_size(os.path.join(app, "lib"), "")
         return made, first, second, pages, size, files, lib_size, lookups
+
+    @staticmethod
+    def pages_written(out):
+        m = re.search(r"^Generated (\d+) pages? into ", out, re.M)
+        if not m:
+            raise SystemExit(f"tarnwick generate did not say how many pages it wrote:\n{out}")
+        return int(m.group(1))
 
     # Percentage of a generation run's samples in the case-insensitive name
     # look-ups; None without a usable perf.

@@ -8,6 +8,7 @@
 #include "automation/variant.h"
 #include "core/agp.h"
 #include "generate/generator.h"
+#include "generate/setting_keys.h"
 #include "generate/text_util.h"
 #include "platform/files.h"
 #include "script/agscript.h"
@@ -71,7 +72,7 @@ std::string Generator::LineMapFile(std::string_view scriptFile) {
 
 std::vector<std::pair<std::string, std::string>> Generator::shownFolders() const {
   std::vector<std::pair<std::string, std::string>> folders;
-  std::string given = state_.options.templateAsGiven.empty() ? proj_.str("Template") : state_.options.templateAsGiven;
+  std::string given = state_.options.templateAsGiven.empty() ? proj_.str(keys::Template) : state_.options.templateAsGiven;
   while (given.size() > 1 && (given.back() == '/' || given.back() == '\\')) given.pop_back();
   if (!state_.templateFolder.empty()) folders.emplace_back(state_.templateFolder, given);
   if (!state_.extensionsFolder.empty())
@@ -93,7 +94,7 @@ std::string shownSourcePath(const std::vector<std::pair<std::string, std::string
 }
 
 void Generator::missing(std::string_view name) {
-  std::string given = state_.options.templateAsGiven.empty() ? proj_.str("Template") : state_.options.templateAsGiven;
+  std::string given = state_.options.templateAsGiven.empty() ? proj_.str(keys::Template) : state_.options.templateAsGiven;
   engine().projErr = "Missing \"" + std::string(name) + "\" in template folder \"" + gen::shownPath(given) +
                      "\". Generation aborted.";
   AbortGeneration();

@@ -7,6 +7,7 @@
 #include "automation/text.h"
 #include "core/agp.h"
 #include "generate/generator.h"
+#include "generate/setting_keys.h"
 #include "generate/text_util.h"
 #include "model/chart.h"
 #include "model/database.h"
@@ -97,7 +98,7 @@ void Generator::recordCopiedFolder(const std::string& source, const std::string&
 int16_t Generator::PrepareDestination(bool) {
   // Below the application, never below the folder the run was started in.
   const std::string root = ApplicationRoot();
-  std::string upload = gen::trimmed(proj_.str("UploadPath"));
+  std::string upload = gen::trimmed(proj_.str(keys::UploadPath));
   if (!upload.empty() && upload.front() == '~') upload.erase(0, 1);
   if (upload.empty() || root.empty()) return 0;
   CreateFolderPath(root + upload);
@@ -109,15 +110,15 @@ std::string Generator::EvaluateTemplateText(std::string_view text) {
 }
 
 int16_t Generator::GenerateCssFile(bool check) {
-  std::string name = proj_.str("ProjName") + ".css";
+  std::string name = proj_.str(keys::ProjName) + ".css";
   for (char& c : name)
     if (c == ' ') c = '_';
-  const bool lower = proj_.flag("OutputNameLCase");
+  const bool lower = proj_.flag(keys::OutputNameLCase);
   if (lower) name = toLower(name);
-  const std::string cssFolder = proj_.str("AppCssFolder");
+  const std::string cssFolder = proj_.str(keys::AppCssFolder);
   const std::string path = ResolveOutputPath(cssFolder, name, check);
-  const bool otherOverwrite = proj_.flag("OtherOverwrite");
-  const bool prompt = proj_.flag("PromptOnOverwrite");
+  const bool otherOverwrite = proj_.flag(keys::OtherOverwrite);
+  const bool prompt = proj_.flag(keys::PromptOnOverwrite);
   if (check) return ConfirmFileOverwrite(path, otherOverwrite, prompt, check) ? 1 : 0;
 
   placeOutput(path, otherOverwrite, [&] {
@@ -126,24 +127,24 @@ int16_t Generator::GenerateCssFile(bool check) {
     if (!cssTemplate.empty() && fileExists(cssTemplate)) {
       if (std::optional<std::string> source = readTextFile(cssTemplate)) text = EvaluateTemplateText(*source);
     }
-    text += proj_.str("CssStyles");
+    text += proj_.str(keys::CssStyles);
     return encodeText(text, TextEncoding::Utf8);
   }, state_.summary.pagesWritten);
   // The style sheet's own problems do not stop the run.
   engine().projErr.clear();
 
   // Chart style sheets are copied once and never replaced.
-  const std::string chartCss = proj_.str("AppChartCssFile");
+  const std::string chartCss = proj_.str(keys::AppChartCssFile);
   if (!chartCss.empty() && fileExists(chartCss)) {
     AGPTables& tables = proj_.db()->tables();
     for (int32_t t = 0; t < tables.Count(); ++t) {
       AGPTable* table = tables.at(t);
-      if (!table->flag("TblGen") || !table->hasCharts()) continue;
+      if (!table->flag(keys::TblGen) || !table->hasCharts()) continue;
       AGPCharts& charts = table->Charts();
       for (int32_t c = 0; c < charts.Count(); ++c) {
         AGPChart* chart = charts.at(c);
-        if (!chart->flag("ShowChart")) continue;
-        std::string target = chart->flag("ChartUseGlobalCss") ? lastPathComponent(chartCss)
+        if (!chart->flag(keys::ShowChart)) continue;
+        std::string target = chart->flag(keys::ChartUseGlobalCss) ? lastPathComponent(chartCss)
                                                               : table->TblVar() + chart->ChartVar() + ".css";
         if (lower) target = toLower(target);
         const std::string targetPath = ResolveOutputPath(cssFolder, target, false);
@@ -155,7 +156,7 @@ int16_t Generator::GenerateCssFile(bool check) {
   }
 
   // An extra style sheet goes to the destination folder itself.
-  const std::string css = proj_.str("CSS");
+  const std::string css = proj_.str(keys::CSS);
   if (!css.empty()) {
     const std::string target = ResolveOutputPath("", lastPathComponent(css), false);
     if (!samePath(target, css) && fileExists(css)) {
@@ -180,8 +181,8 @@ std::string Generator::ResolveSourcePath(std::string_view base, std::string_view
 int16_t Generator::CopyControlFiles(bool check) {
   EngineContext& ctx = engine();
   int16_t count = 0;
-  const bool otherOverwrite = proj_.flag("OtherOverwrite");
-  const bool prompt = proj_.flag("PromptOnOverwrite");
+  const bool otherOverwrite = proj_.flag(keys::OtherOverwrite);
+  const bool prompt = proj_.flag(keys::PromptOnOverwrite);
   AGPControls& all = controls();
   for (int32_t i = 1; i <= all.Count(); ++i) {
     AGPControl* c = all.Item(i);

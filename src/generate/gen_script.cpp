@@ -14,6 +14,7 @@
 #include "core/agp.h"
 #include "core/project_file.h"
 #include "generate/generator.h"
+#include "generate/setting_keys.h"
 #include "generate/text_util.h"
 #include "model/database.h"
 #include "model/extension.h"
@@ -245,7 +246,7 @@ void Generator::GenScript() {
 
   WorkFolderRelease releaseWorkFolder;
   try {
-    const std::string templ = proj_.str("Template");
+    const std::string templ = proj_.str(keys::Template);
     if (const std::string name = templateNameOf(templ); !name.empty()) state_.templateFileName = name;
     // The work folder first: the cache in it is read once no other run
     // uses it.
@@ -498,11 +499,11 @@ int16_t Generator::GenCheck() {
   EngineContext& ctx = engine();
   ctx.projErr.clear();
   state_.summary = {};
-  if (const std::string name = templateNameOf(proj_.str("Template")); !name.empty())
+  if (const std::string name = templateNameOf(proj_.str(keys::Template)); !name.empty())
     state_.templateFileName = name;
   WorkFolderRelease releaseWorkFolder;
   PrepareWorkFolders("Tmp");
-  if (!ExtractArchive(proj_.str("Template"), state_.templateFolder)) return 0;
+  if (!ExtractArchive(proj_.str(keys::Template), state_.templateFolder)) return 0;
   const std::string controlFile = state_.templateFolder + "\\control.xml";
   if (!controls().LoadControls(controlFile)) {
     setProjErr(": Load Template Control File \"" + gen::shownPath(controlFile) + "\" failed! Generation aborted!");

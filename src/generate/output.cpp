@@ -52,7 +52,7 @@ std::string Generator::ResolveOutputExt(std::string_view ext) const {
 }
 
 std::string Generator::OutputStem(const AGPControl& control) const {
-  if (proj_.flag("AppCompat") && !control.CtrlOFileCompat.empty()) return control.CtrlOFileCompat;
+  if (proj_.flag(keys::AppCompat) && !control.CtrlOFileCompat.empty()) return control.CtrlOFileCompat;
   return control.CtrlOFile;
 }
 
@@ -64,8 +64,8 @@ std::string Generator::MakeOutputFileName(std::string_view base, std::string_vie
     name += "_";
     name += std::string_view(fieldPart).substr(codePointOffset(fieldPart, 2));
   }
-  const std::string type = proj_.str("OutputNameType");
-  const std::string sep = proj_.str("OutputNameExt");
+  const std::string type = proj_.str(keys::OutputNameType);
+  const std::string sep = proj_.str(keys::OutputNameExt);
   std::string out;
   if (equalsNoCase(type, "prefix")) {
     out = sep + name + std::string(stem);
@@ -78,7 +78,7 @@ std::string Generator::MakeOutputFileName(std::string_view base, std::string_vie
   }
   out += ".";
   out += ext;
-  if (proj_.flag("OutputNameLCase")) out = toLower(out);
+  if (proj_.flag(keys::OutputNameLCase)) out = toLower(out);
   return out;
 }
 
@@ -92,7 +92,7 @@ std::string Generator::OtherPageName(const AGPControl& control) const {
   else
     name = MakeOutputFileName("", "", stem, ext);
   if (control.CtrlOFile == "*") {
-    const std::string page = proj_.str("P_DefaultPage");
+    const std::string page = proj_.str(keys::P_DefaultPage);
     if (!page.empty()) return page;
     std::string replaced;
     for (char c : name) {
@@ -148,8 +148,8 @@ bool climbsOut(std::string_view path) {
 }  // namespace
 
 std::string Generator::ApplicationRoot() const {
-  const std::string destination = EnsureTrailingSlash(proj_.str("Destination"));
-  const std::string root = gen::trimmed(proj_.str("AppRootFolder"));
+  const std::string destination = EnsureTrailingSlash(proj_.str(keys::Destination));
+  const std::string root = gen::trimmed(proj_.str(keys::AppRootFolder));
   if (root.empty()) return destination;
   const bool absolute = root.front() == '/' || root.front() == '\\' || (root.size() > 1 && root[1] == ':');
   return EnsureTrailingSlash(absolute ? root : destination + root);
@@ -169,7 +169,7 @@ std::string Generator::ResolveOutputPath(std::string_view folder, std::string_vi
     root = ApplicationRoot();
     sub = std::string(folder.substr(2));
   } else {
-    root = EnsureTrailingSlash(proj_.str("Destination"));
+    root = EnsureTrailingSlash(proj_.str(keys::Destination));
     sub = std::string(folder);
   }
   std::string target = root;

@@ -7,6 +7,7 @@
 #include "automation/text.h"
 #include "core/agp.h"
 #include "generate/generator.h"
+#include "generate/setting_keys.h"
 #include "generate/text_util.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
@@ -27,7 +28,7 @@ std::string slashed(std::string_view path) {
 }  // namespace
 
 std::string Generator::manifestKey(std::string_view path) const {
-  const std::string root = slashed(EnsureTrailingSlash(proj_.str("Destination")));
+  const std::string root = slashed(EnsureTrailingSlash(proj_.str(keys::Destination)));
   std::string p = slashed(path);
   if (!root.empty() && p.size() > root.size() && p.compare(0, root.size(), root) == 0) return p.substr(root.size());
   return p;
@@ -126,7 +127,7 @@ bool Generator::placeOutput(std::string_view path, bool overwrite, const std::fu
     return true;
   }
   if (current && !state_.guarded && !o.dryRun &&
-      !ConfirmFileOverwrite(path, overwrite, proj_.flag("PromptOnOverwrite"), false, false)) {
+      !ConfirmFileOverwrite(path, overwrite, proj_.flag(keys::PromptOnOverwrite), false, false)) {
     report.kept.push_back(key);
     ++state_.summary.pagesSkipped;
     return true;

@@ -118,9 +118,9 @@ int16_t Generator::GenerateOtherPages(std::string_view types, bool overwrite, bo
 int16_t Generator::GeneratePages(bool check) {
   EngineContext& ctx = engine();
   int32_t count = 0;
-  const std::string ext = proj_.str("P_Ext");
+  const std::string ext = proj_.str(keys::P_Ext);
   if (!ext.empty()) state_.scriptExt = ext;
-  const std::string page = proj_.str("P_DefaultPage");
+  const std::string page = proj_.str(keys::P_DefaultPage);
   if (!page.empty()) state_.defaultPage = page;
   state_.mode.clear();
 
@@ -148,7 +148,7 @@ int16_t Generator::GeneratePages(bool check) {
   setCurrentTable(nullptr);
   setCurrentField(nullptr);
 
-  const bool otherGen = proj_.flag("OtherGen");
+  const bool otherGen = proj_.flag(keys::OtherGen);
   if (otherGen) {
     PrepareDestination(check);
     if (!ctx.projErr.empty()) return 0;
@@ -184,7 +184,7 @@ int16_t Generator::GeneratePages(bool check) {
     setCurrentTable(nullptr);
     setCurrentField(nullptr);
     count += GenerateCssFile(check);
-    if (ctx.projErr.empty()) count += GenerateOtherPages("other,simple", proj_.flag("OtherOverwrite"), check);
+    if (ctx.projErr.empty()) count += GenerateOtherPages("other,simple", proj_.flag(keys::OtherOverwrite), check);
     if (ctx.projErr.empty()) count += CopyControlFiles(check);
   }
   if (!ctx.projErr.empty()) return 0;

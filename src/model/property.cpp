@@ -1,6 +1,7 @@
 #include "model/property.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "model/settings.h"
 #include "support/super_collection.h"
@@ -238,15 +239,61 @@ void AGProperties::Clear() {
 }
 
 bool AGProperties::PropertyExist(const Variant& index) const {
-  std::string name = index.toString();
+  std::string converted;
+  if (!index.isString()) converted = index.toString();
+  const std::string_view name = index.isString() ? index.rawString() : std::string_view(converted);
+  // Mostly the name is the key it was added under, as it was written.
+  if (int32_t i = findKey(name); i >= 0 && layout_->metas[static_cast<size_t>(i)].name == name) return true;
   for (const PropertyMeta& m : layout_->metas)
     if (m.name == name) return true;
   return false;
 }
 
+namespace {
+
+// What a look-up by name found, remembered for the next look-up of the same
+// text in the same layout. Scripts and the generator look the same names up
+// again and again, mostly from the same place in memory: a script's literal
+// is one shared text however often it runs, a C++ literal or a control's
+// condition text stays where it is. So the slot is chosen by where the text
+// lies and the layout's stamp (no hashing of the text), and the entry counts
+// only when the stamp and the bytes match exactly: a different text at a
+// reused address, a layout that changed since (every change gets a new
+// stamp, and stamps are never reused) or a name in other letter case is
+// looked up in the index as before. Each thread has its own slots.
+struct FoundName {
+  static constexpr size_t kLongest = 44;
+  uint64_t stamp;  // 0: nothing remembered (stamps start at 1)
+  int32_t position;
+  uint32_t size;
+  char text[kLongest];
+};
+constexpr size_t kFoundSlots = 256;
+thread_local FoundName tFound[kFoundSlots];
+
+FoundName& foundSlot(const char* text, uint64_t stamp) noexcept {
+  uint64_t h = (reinterpret_cast<uintptr_t>(text) ^ stamp * 0x9E3779B97F4A7C15ull) * 0xFF51AFD7ED558CCDull;
+  return tFound[(h >> 32) % kFoundSlots];
+}
+
+}  // namespace
+
 int32_t AGProperties::findKey(std::string_view key) const {
-  auto it = layout_->index.find(key);
-  return it == layout_->index.end() ? -1 : it->second;
+  const PropertyLayout& layout = *layout_;
+  if (key.empty() || key.size() > FoundName::kLongest) {
+    auto it = layout.index.find(key);
+    return it == layout.index.end() ? -1 : it->second;
+  }
+  FoundName& slot = foundSlot(key.data(), layout.stamp);
+  if (slot.stamp == layout.stamp && slot.size == key.size() && std::memcmp(slot.text, key.data(), key.size()) == 0)
+    return slot.position;
+  auto it = layout.index.find(key);
+  const int32_t position = it == layout.index.end() ? -1 : it->second;
+  slot.stamp = layout.stamp;
+  slot.position = position;
+  slot.size = static_cast<uint32_t>(key.size());
+  std::memcpy(slot.text, key.data(), key.size());
+  return position;
 }
 
 int32_t SettingKey::findIn(const AGProperties& store) const {

@@ -50,6 +50,11 @@ Variant SettingsOwner::setting(std::string_view name) const {
   return properties_->value(name);
 }
 
+const Variant& SettingsOwner::setting(const SettingKey& key) const {
+  if (SettingsReadRecorder* r = engine().settingsReads) r->read(this);
+  return properties_->value(key);
+}
+
 void SettingsOwner::setSetting(std::string_view name, const Variant& value) {
   properties_->setValue(name, value);
 }

@@ -74,7 +74,7 @@ class SettingsOwner : public Dispatch {
   int16_t int16(std::string_view name) const { return setting(name).toInteger(); }
   int32_t int32(std::string_view name) const { return setting(name).toLong(); }
   // The same by a key resolved once per layout (for settings read often).
-  const Variant& setting(const SettingKey& key) const { return properties_->value(key); }
+  const Variant& setting(const SettingKey& key) const;
   void setSetting(const SettingKey& key, const Variant& value) { properties_->setValue(key, value); }
   std::string str(const SettingKey& key) const { return setting(key).toString(); }
   bool flag(const SettingKey& key) const { return setting(key).toBool(); }

@@ -236,9 +236,11 @@ TEST(AGProperties, StoresOfOneClassShareMetadataUntilOneChangesIt) {
   EXPECT_EQ(makeRef<AGProperties>(table.layout())->Count(), 2);
 }
 
-// A key resolved once per layout finds what a look-up by name finds: in
-// stores of the class's layout, in stores with a layout of their own, and
-// after every change that moves, removes or brings back a property.
+// A key resolved once per layout, and a name looked up again and again (a
+// script's literal is one shared text, a buffer may be reused for other
+// names), find what a first look-up by name finds: in stores of the class's
+// layout, in stores with a layout of their own, and after every change that
+// moves, removes, renames or brings back a property.
 TEST(AGProperties, ResolvedKeysFindWhatALookUpByNameFinds) {
   static const SettingTable table(kDefs);
   static const SettingKey caption("tblcaption");  // any letter case, as by name
@@ -246,37 +248,78 @@ TEST(AGProperties, ResolvedKeysFindWhatALookUpByNameFinds) {
   auto a = makeRef<AGProperties>(table.layout());
   auto b = makeRef<AGProperties>(table.layout());
   auto plain = newStore();
+  // A script's literal: the same text object at every look-up.
+  const Variant literal("TBLCAPTION");
+  // One buffer at one address, filled with other names in turn.
+  std::string buffer;
+  buffer.reserve(64);
+  const char* const bufferAt = buffer.data();
+  auto positionOf = [](AGProperties& store, const Variant& index) {
+    try {
+      return store.Item(index).index();
+    } catch (const Error&) {
+      return -1;
+    }
+  };
   struct Step {
     const char* what;
     std::function<void()> change;
     AGProperties* store;
-    int32_t caption, extra;  // positions expected
+    int32_t caption, extra;   // positions expected
+    const char* captionName;  // the caption's Name as PropertyExist sees it; null when absent
   };
   const Step steps[] = {
-      {"a store of the class's layout", [] {}, a.get(), 1, -1},
-      {"a property added to another store", [&] { b->Add("Extra"); }, b.get(), 1, 2},
-      {"the first store again", [] {}, a.get(), 1, -1},
-      {"the property before it deleted", [&] { b->Delete(Variant("TblName")); }, b.get(), 0, 1},
-      {"deleted itself", [&] { b->Delete(Variant("TblCaption")); }, b.get(), -1, 0},
-      {"added back after the others", [&] { b->Add("TBLCAPTION"); }, b.get(), 1, 0},
-      {"every property cleared", [&] { b->Clear(); }, b.get(), -1, -1},
-      {"the class's layout added to the cleared store", [&] { b->AddLayout(table.layout()); }, b.get(), 1, -1},
-      {"a store built up by hand", [&] { plain->Add("Extra"); plain->Add("TblCaption"); }, plain.get(), 1, 0},
+      {"a store of the class's layout", [] {}, a.get(), 1, -1, "TblCaption"},
+      {"a property added to another store", [&] { b->Add("Extra"); }, b.get(), 1, 2, "TblCaption"},
+      {"the first store again", [] {}, a.get(), 1, -1, "TblCaption"},
+      {"the property before it deleted", [&] { b->Delete(Variant("TblName")); }, b.get(), 0, 1, "TblCaption"},
+      {"deleted itself", [&] { b->Delete(Variant("TblCaption")); }, b.get(), -1, 0, nullptr},
+      {"added back after the others", [&] { b->Add("TBLCAPTION"); }, b.get(), 1, 0, "TBLCAPTION"},
+      {"renamed: the key stays", [&] { b->get("Item", {Variant("tblcaption")}).rawObject()->put("Name",
+                                                                                              Variant("Title")); },
+       b.get(), 1, 0, "Title"},
+      {"every property cleared", [&] { b->Clear(); }, b.get(), -1, -1, nullptr},
+      {"the class's layout added to the cleared store", [&] { b->AddLayout(table.layout()); }, b.get(), 1, -1,
+       "TblCaption"},
+      {"a store built up by hand", [&] { plain->Add("Extra"); plain->Add("TblCaption"); }, plain.get(), 1, 0,
+       "TblCaption"},
       {"a flag changed: a copy of the layout",
        [&] { a->get("Item", {Variant("TblCaption")}).rawObject()->put("RegSave", Variant(false)); }, a.get(), 1,
-       -1},
+       -1, "TblCaption"},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
     step.change();
-    EXPECT_EQ(step.store->findKey(caption), step.caption);
-    EXPECT_EQ(step.store->findKey(caption), step.store->findKey("TblCaption"));
-    EXPECT_EQ(step.store->findKey(extra), step.extra);
+    AGProperties& store = *step.store;
+    // Twice each: the second look-up may be answered from what the first found.
+    for (int round = 0; round < 2; ++round) {
+      EXPECT_EQ(store.findKey(caption), step.caption);
+      EXPECT_EQ(store.findKey("TblCaption"), step.caption);
+      EXPECT_EQ(store.findKey(extra), step.extra);
+      EXPECT_EQ(positionOf(store, literal), step.caption);
+      const struct {
+        const char* name;
+        int32_t expected;
+      } reused[] = {{"tblcaption", step.caption}, {"Extra", step.extra}, {"EXTRA", step.extra},
+                    {"Extrb", -1}, {"Extr", -1}, {"TblCaptionX", -1}, {"TblCaption", step.caption}};
+      for (const auto& r : reused) {
+        buffer.assign(r.name);
+        ASSERT_EQ(buffer.data(), bufferAt);
+        EXPECT_EQ(store.findKey(buffer), r.expected) << r.name;
+        EXPECT_EQ(positionOf(store, Variant(buffer)), r.expected) << r.name;
+      }
+      for (const char* name : {"TblCaption", "TBLCAPTION", "Title"}) {
+        const bool named = step.captionName && std::string_view(step.captionName) == name;
+        EXPECT_EQ(store.PropertyExist(Variant(name)), named) << name;
+      }
+    }
     if (step.caption >= 0) {
-      step.store->setValue(caption, Variant(step.what));
-      EXPECT_EQ(step.store->value("TblCaption").toString(), step.what);
+      store.setValue(caption, Variant(step.what));
+      EXPECT_EQ(store.value("TblCaption").toString(), step.what);
+      EXPECT_EQ(store.get("Item", {literal}).valueOf().toString(), step.what);
     } else {
-      EXPECT_THROW(step.store->value(caption), Error);
+      EXPECT_THROW(store.value(caption), Error);
+      EXPECT_THROW(store.get("Item", {literal}), Error);
     }
   }
 }
