@@ -84,6 +84,10 @@ For bi = 1 To 2000
   If big.Exists("k" & bi) <> (bi Mod 3 = 0) Then bigOk = False
 Next
 AssertTrue bigOk, "Exists after growth and removals"
+For bi = 3 To 2000 Step 3
+  If big("k" & bi) <> bi Then bigOk = False
+Next
+AssertTrue bigOk, "items stay with their keys after removals"
 big.Key("k3") = "first"
 big.Add "k1", "again"
 big.Item("k2") = "set"
@@ -99,5 +103,18 @@ big.Remove "first"
 AssertEq big.Count, CLng(0), "every key removed"
 big.Add "fresh", 1
 AssertEq Join(big.Keys, ","), "fresh", "an emptied dictionary takes new keys"
+
+' Text compare over many keys.
+Dim tm
+Set tm = CreateObject("Scripting.Dictionary")
+tm.CompareMode = vbTextCompare
+For bi = 1 To 100
+  tm.Add "Name" & bi, bi
+Next
+AssertEq tm("NAME57") + tm("name100"), 157, "text compare over many keys"
+On Error Resume Next
+tm.Add "nAmE3", 0
+AssertErr 457, "text compare: a key differing in case only is the same key"
+On Error GoTo 0
 
 Done

@@ -9,8 +9,6 @@ namespace tw::vbs::lib {
 
 namespace {
 
-void appendBytes(std::string& out, const void* p, size_t n) { out.append(static_cast<const char*>(p), n); }
-
 // Number subtypes that share one key space (1, 1.0, CLng(1), a Date 1).
 bool isNumericKey(VarType t) {
   switch (t) {
@@ -30,175 +28,221 @@ bool isNumericKey(VarType t) {
 
 }  // namespace
 
-std::string Dictionary::lookupKey(const Variant& key) const {
-  std::string out;
+Dictionary::Probe Dictionary::probe(const Variant& key) const {
+  Probe p{};
+  uint64_t h;
   switch (key.type()) {
     case vtString:
-      if (compareMode_ != 0) return "S" + foldCase(key.rawString());
-      out.reserve(key.rawString().size() + 1);
-      out += 'S';
-      out += key.rawString();
-      return out;
-    case vtObject: {
-      out += 'O';
-      Dispatch* p = key.rawObject();
-      appendBytes(out, &p, sizeof p);
-      return out;
-    }
-    case vtEmpty:
-      return "E";
-    case vtNull:
-      return "Z";
-    case vtBoolean:
-      return key.rawBool() ? "B1" : "B0";
-    default:
+      p.kind = Probe::Text;
+      if (compareMode_ != 0) {
+        p.folded = foldCase(key.rawString());
+        p.text = p.folded;
+      } else {
+        p.text = key.rawString();
+      }
+      h = std::hash<std::string_view>{}(p.text);
       break;
+    case vtObject:
+      p.kind = Probe::Object;
+      p.object = key.rawObject();
+      h = std::hash<const void*>{}(p.object);
+      break;
+    case vtEmpty:
+      p.kind = Probe::Empty;
+      h = 0;
+      break;
+    case vtNull:
+      p.kind = Probe::Null;
+      h = 0;
+      break;
+    case vtBoolean:
+      p.kind = Probe::Boolean;
+      p.flag = key.rawBool();
+      h = p.flag;
+      break;
+    default: {
+      if (!isNumericKey(key.type())) raise(kErrInvalidCall);
+      double d = key.toDouble();
+      if (std::isnan(d)) raise(kErrInvalidCall);
+      if (d == 0) d = 0;  // -0 and 0 are one key
+      p.kind = Probe::Number;
+      p.number = d;
+      uint64_t bits;
+      std::memcpy(&bits, &d, sizeof bits);
+      h = bits;
+      break;
+    }
   }
-  if (!isNumericKey(key.type())) raise(kErrInvalidCall);
-  double d = key.toDouble();
-  if (std::isnan(d)) raise(kErrInvalidCall);
-  if (d == 0) d = 0;  // -0 and 0 are one key
-  out += 'N';
-  appendBytes(out, &d, sizeof d);
-  return out;
+  // Mixed with the kind (1 and "1" differ), then folded to 32 bits.
+  h = (h ^ (static_cast<uint64_t>(p.kind) << 56)) * 0x9E3779B97F4A7C15ull;
+  p.hash = static_cast<uint32_t>(h >> 32);
+  return p;
 }
 
-int64_t Dictionary::findSlot(const std::string& lookup, size_t hash) const {
+bool Dictionary::matches(const Entry& e, const Probe& p) const {
+  const Variant& k = e.key;
+  switch (p.kind) {
+    case Probe::Text:
+      if (!k.isString()) return false;
+      return compareMode_ != 0 ? foldCase(k.rawString()) == p.text : k.rawString() == p.text;
+    case Probe::Object:
+      return k.isObject() && k.rawObject() == p.object;
+    case Probe::Empty:
+      return k.isEmpty();
+    case Probe::Null:
+      return k.isNull();
+    case Probe::Boolean:
+      return k.type() == vtBoolean && k.rawBool() == p.flag;
+    case Probe::Number: {
+      if (!isNumericKey(k.type())) return false;
+      double d = k.toDouble();
+      return d == p.number;
+    }
+  }
+  return false;
+}
+
+int64_t Dictionary::findSlot(const Probe& p) const {
   if (slots_.empty()) return -1;
   size_t mask = slots_.size() - 1;
-  uint32_t low = static_cast<uint32_t>(hash);
-  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+  for (size_t i = p.hash & mask;; i = (i + 1) & mask) {
     int32_t e = slots_[i].entry;
     if (e == kFree) return -1;
-    if (e >= 0 && slots_[i].hash == low) {
-      const Entry& entry = entries_[static_cast<size_t>(e)];
-      if (entry.hash == hash && entry.lookup == lookup) return static_cast<int64_t>(i);
-    }
+    if (e >= 0 && slots_[i].hash == p.hash && matches(entry(static_cast<size_t>(e)), p))
+      return static_cast<int64_t>(i);
   }
 }
 
 int32_t Dictionary::findEntry(const Variant& key) const {
-  std::string k = lookupKey(key);
-  int64_t slot = findSlot(k, std::hash<std::string>{}(k));
+  int64_t slot = findSlot(probe(key));
   return slot < 0 ? -1 : slots_[static_cast<size_t>(slot)].entry;
 }
 
 // Puts an entry's number into the index; the index has room.
-void Dictionary::placeEntry(int32_t entry) {
+void Dictionary::placeEntry(int32_t e) {
   size_t mask = slots_.size() - 1;
-  size_t hash = entries_[static_cast<size_t>(entry)].hash;
+  uint32_t hash = entry(static_cast<size_t>(e)).hash;
   size_t i = hash & mask;
   while (slots_[i].entry >= 0) i = (i + 1) & mask;
   if (slots_[i].entry == kFree) ++usedSlots_;
-  slots_[i] = {entry, static_cast<uint32_t>(hash)};
+  slots_[i] = {e, hash};
 }
 
 // Drops the gaps of removed entries and sizes the index for twice the live ones.
 void Dictionary::rebuild() {
-  if (live_ != entries_.size()) {
-    std::vector<Entry> kept;
-    kept.reserve(live_);
-    for (Entry& e : entries_)
-      if (e.live) kept.push_back(std::move(e));
-    entries_.swap(kept);
+  if (live_ != size_) {
+    size_t kept = 0;
+    for (size_t i = 0; i < size_; ++i) {
+      Entry& e = entry(i);
+      if (!e.live) continue;
+      if (kept != i) entry(kept) = std::move(e);
+      ++kept;
+    }
+    // The moved-from entries hold nothing (gaps were emptied when removed).
+    for (size_t i = kept; i < size_; ++i) entry(i) = Entry{};
+    size_ = kept;
+    blocks_.resize(size_ == 0 ? 0 : blockOf(size_ - 1) + 1);
   }
   size_t size = 16;
   while (size < (live_ + 1) * 2) size *= 2;
   slots_.assign(size, Slot{kFree, 0});
   usedSlots_ = 0;
-  for (size_t i = 0; i < entries_.size(); ++i) placeEntry(static_cast<int32_t>(i));
+  for (size_t i = 0; i < size_; ++i) placeEntry(static_cast<int32_t>(i));
 }
 
-void Dictionary::append(std::string lookup, size_t hash, const Variant& key, const Variant& item) {
-  entries_.push_back({key, item, std::move(lookup), hash, true});
+void Dictionary::append(uint32_t hash, const Variant& key, const Variant& item) {
+  if (blockOf(size_) == blocks_.size()) blocks_.push_back(std::make_unique<Entry[]>(blockSize(blocks_.size())));
+  Entry& e = entry(size_);
+  e.key = key;
+  e.item = item;
+  e.hash = hash;
+  e.live = true;
+  ++size_;
   ++live_;
   if ((usedSlots_ + 1) * 4 > slots_.size() * 3) {
     rebuild();
   } else {
-    placeEntry(static_cast<int32_t>(entries_.size() - 1));
+    placeEntry(static_cast<int32_t>(size_ - 1));
   }
 }
 
 void Dictionary::add(const Variant& key, const Variant& item) {
-  std::string k = lookupKey(key);
-  size_t h = std::hash<std::string>{}(k);
-  if (findSlot(k, h) >= 0) raise(kErrDuplicateKey);
-  append(std::move(k), h, key, item);
+  Probe p = probe(key);
+  if (findSlot(p) >= 0) raise(kErrDuplicateKey);
+  append(p.hash, key, item);
 }
 
 bool Dictionary::exists(const Variant& key) const { return findEntry(key) >= 0; }
 
 Variant Dictionary::item(const Variant& key) {
-  std::string k = lookupKey(key);
-  size_t h = std::hash<std::string>{}(k);
-  int64_t slot = findSlot(k, h);
-  if (slot >= 0) return entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)].item;
-  append(std::move(k), h, key, Variant());
+  Probe p = probe(key);
+  int64_t slot = findSlot(p);
+  if (slot >= 0) return entry(static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)).item;
+  append(p.hash, key, Variant());
   return Variant();
 }
 
 void Dictionary::setItem(const Variant& key, const Variant& item) {
-  std::string k = lookupKey(key);
-  size_t h = std::hash<std::string>{}(k);
-  int64_t slot = findSlot(k, h);
+  Probe p = probe(key);
+  int64_t slot = findSlot(p);
   if (slot < 0) {
-    append(std::move(k), h, key, item);
+    append(p.hash, key, item);
     return;
   }
   // The old item is released last: its release may run script code.
-  Variant old = std::move(entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)].item);
-  entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)].item = item;
+  Entry& e = entry(static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry));
+  Variant old = std::move(e.item);
+  e.item = item;
 }
 
 void Dictionary::rename(const Variant& key, const Variant& newKey) {
-  std::string k = lookupKey(key);
-  int64_t slot = findSlot(k, std::hash<std::string>{}(k));
+  Probe p = probe(key);
+  int64_t slot = findSlot(p);
   if (slot < 0) raise(kErrElementNotFound);
-  int32_t e = slots_[static_cast<size_t>(slot)].entry;
-  std::string k2 = lookupKey(newKey);
-  if (k2 == k) {
-    entries_[static_cast<size_t>(e)].key = newKey;
+  int32_t n = slots_[static_cast<size_t>(slot)].entry;
+  Probe p2 = probe(newKey);
+  if (matches(entry(static_cast<size_t>(n)), p2)) {
+    entry(static_cast<size_t>(n)).key = newKey;
     return;
   }
-  size_t h2 = std::hash<std::string>{}(k2);
-  if (findSlot(k2, h2) >= 0) raise(kErrDuplicateKey);
+  if (findSlot(p2) >= 0) raise(kErrDuplicateKey);
   slots_[static_cast<size_t>(slot)].entry = kGap;
-  Entry& entry = entries_[static_cast<size_t>(e)];
-  entry.key = newKey;
-  entry.lookup = std::move(k2);
-  entry.hash = h2;
+  Entry& e = entry(static_cast<size_t>(n));
+  e.key = newKey;
+  e.hash = p2.hash;
   if ((usedSlots_ + 1) * 4 > slots_.size() * 3) {
     rebuild();
   } else {
-    placeEntry(e);
+    placeEntry(n);
   }
 }
 
 void Dictionary::remove(const Variant& key) {
-  std::string k = lookupKey(key);
-  int64_t slot = findSlot(k, std::hash<std::string>{}(k));
+  int64_t slot = findSlot(probe(key));
   if (slot < 0) raise(kErrElementNotFound);
-  Entry& entry = entries_[static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry)];
+  Entry& e = entry(static_cast<size_t>(slots_[static_cast<size_t>(slot)].entry));
   slots_[static_cast<size_t>(slot)].entry = kGap;
   // The item may be an object whose release runs script code that looks at
   // this dictionary; unlink first, release after.
-  Variant goneKey = std::move(entry.key);
-  Variant goneItem = std::move(entry.item);
-  entry.live = false;
-  entry.lookup.clear();
+  Variant goneKey = std::move(e.key);
+  Variant goneItem = std::move(e.item);
+  e.live = false;
   --live_;
   if (live_ == 0) {
-    entries_.clear();
+    blocks_.clear();
+    size_ = 0;
     slots_.clear();
     usedSlots_ = 0;
-  } else if (entries_.size() > 32 && live_ * 2 < entries_.size()) {
+  } else if (size_ > 32 && live_ * 2 < size_) {
     rebuild();
   }
 }
 
 void Dictionary::removeAll() {
-  std::vector<Entry> gone;
-  gone.swap(entries_);
+  // Released after the dictionary is empty: a release may run script code.
+  std::vector<std::unique_ptr<Entry[]>> gone;
+  gone.swap(blocks_);
+  size_ = 0;
   slots_.clear();
   live_ = 0;
   usedSlots_ = 0;
@@ -207,16 +251,16 @@ void Dictionary::removeAll() {
 Variant Dictionary::keys() const {
   std::vector<Variant> out;
   out.reserve(live_);
-  for (const Entry& e : entries_)
-    if (e.live) out.push_back(e.key);
+  for (size_t i = 0; i < size_; ++i)
+    if (entry(i).live) out.push_back(entry(i).key);
   return Variant::array(std::move(out));
 }
 
 Variant Dictionary::items() const {
   std::vector<Variant> out;
   out.reserve(live_);
-  for (const Entry& e : entries_)
-    if (e.live) out.push_back(e.item);
+  for (size_t i = 0; i < size_; ++i)
+    if (entry(i).live) out.push_back(entry(i).item);
   return Variant::array(std::move(out));
 }
 
@@ -264,8 +308,8 @@ int32_t Dictionary::hashValue(const Variant& key) const {
 Ref<Enumerator> Dictionary::newEnum() {
   std::vector<Variant> snapshot;
   snapshot.reserve(live_);
-  for (const Entry& e : entries_)
-    if (e.live) snapshot.push_back(e.key);
+  for (size_t i = 0; i < size_; ++i)
+    if (entry(i).live) snapshot.push_back(entry(i).key);
   return makeRef<VectorEnumerator>(std::move(snapshot));
 }
 
