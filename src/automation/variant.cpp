@@ -42,20 +42,6 @@ Variant Variant::null() noexcept {
   return v;
 }
 
-Variant Variant::integer(int16_t x) noexcept {
-  Variant v;
-  v.type_ = vtInteger;
-  v.i2_ = x;
-  return v;
-}
-
-Variant Variant::long_(int32_t x) noexcept {
-  Variant v;
-  v.type_ = vtLong;
-  v.i4_ = x;
-  return v;
-}
-
 Variant Variant::single(float x) noexcept {
   Variant v;
   v.type_ = vtSingle;

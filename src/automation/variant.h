@@ -2,6 +2,7 @@
 // Variant: a value with the OLE/VBScript subtypes. Numbers live inline; strings
 // and arrays are shared between copies and copied on write, so copying a
 // Variant never allocates. Objects are counted references to Dispatch.
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -42,11 +43,17 @@ struct StringRep {
   std::string text;
 };
 
+static_assert(std::endian::native == std::endian::little, "Variant's payload layout assumes little-endian");
+
 class Variant {
  public:
   Variant() noexcept : type_(vtEmpty), i64_(0) {}
-  Variant(bool b) noexcept : type_(vtBoolean), i64_(0) { b_ = b; }
-  Variant(int v) noexcept : type_(vtLong), i64_(0) { i4_ = v; }
+  // Small values are written as all eight bytes of the payload in one store
+  // (little-endian: the low bytes are the value): a copy that reads the
+  // payload soon after then takes it from that one store, where a zeroed
+  // payload with the value written over it makes the processor wait.
+  Variant(bool b) noexcept : type_(vtBoolean), i64_(b ? 1 : 0) {}
+  Variant(int v) noexcept : type_(vtLong), i64_(static_cast<uint32_t>(v)) {}
   Variant(double v) noexcept : type_(vtDouble) { r8_ = v; }
   Variant(const char* s);
   Variant(std::string_view s);
@@ -59,8 +66,8 @@ class Variant {
   Variant(const void*) = delete;
 
   static Variant null() noexcept;
-  static Variant integer(int16_t v) noexcept;
-  static Variant long_(int32_t v) noexcept;
+  static Variant integer(int16_t v) noexcept { return Variant(vtInteger, static_cast<uint16_t>(v)); }
+  static Variant long_(int32_t v) noexcept { return Variant(v); }
   static Variant single(float v) noexcept;
   static Variant double_(double v) noexcept;
   static Variant currency(int64_t scaled) noexcept;  // value × 10,000
@@ -166,6 +173,8 @@ class Variant {
   void releaseReference() noexcept;
   Variant& assignSlow(const Variant& o) noexcept;
   Variant& moveSlow(Variant&& o) noexcept;
+
+  Variant(VarType t, int64_t payload) noexcept : type_(t), i64_(payload) {}
 
   VarType type_;
   union {

@@ -96,6 +96,15 @@ enum class OpCode : uint8_t {
   GtK,
   LeK,
   GeK,
+  // A variable load fused with the AddK, SubK or MulK right after it, which
+  // stays in place: whenever the quick path does not apply, the load runs
+  // as LdLoc / LdGlb and the next instruction on its own.
+  LdLocAddK,
+  LdLocSubK,
+  LdLocMulK,
+  LdGlbAddK,
+  LdGlbSubK,
+  LdGlbMulK,
   Is,
   And,
   Or,

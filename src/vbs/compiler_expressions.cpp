@@ -194,7 +194,9 @@ void ProcCompiler::binary(const Expr& e) {
     chain.push_back(left);
     left = left->target.get();
   }
+  int32_t leftStart = here();
   expr(*left);
+  bool leftIsLoad = here() == leftStart + 1;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     const Expr& op = **it;
     // A literal right operand is read by the operator from the constants.
@@ -203,10 +205,25 @@ void ProcCompiler::binary(const Expr& e) {
     if (op.op != Op::Pow && op.op != Op::Is && op.op < Op::And && !leftLiteral &&
         literalOperand(*op.rhs, literal)) {
       operation(op, constIndex(literal));
+      if (it == chain.rbegin() && leftIsLoad) fuseLoad(leftStart);
     } else {
       expr(*op.rhs);
       operation(op, -1);
     }
+  }
+}
+
+// A variable load followed by AddK, SubK or MulK becomes one instruction
+// (the second stays for the slow path).
+void ProcCompiler::fuseLoad(int32_t load) {
+  Instr& first = proc_.code[static_cast<size_t>(load)];
+  OpCode next = proc_.code[static_cast<size_t>(load) + 1].op;
+  if (next != OpCode::AddK && next != OpCode::SubK && next != OpCode::MulK) return;
+  int offset = static_cast<int>(next) - static_cast<int>(OpCode::AddK);
+  if (first.op == OpCode::LdLoc) {
+    first.op = static_cast<OpCode>(static_cast<int>(OpCode::LdLocAddK) + offset);
+  } else if (first.op == OpCode::LdGlb) {
+    first.op = static_cast<OpCode>(static_cast<int>(OpCode::LdGlbAddK) + offset);
   }
 }
 

@@ -141,6 +141,12 @@ Variant Runtime::run(Frame*& current) {
           &&op_GtK,
           &&op_LeK,
           &&op_GeK,
+          &&op_LdLocAddK,
+          &&op_LdLocSubK,
+          &&op_LdLocMulK,
+          &&op_LdGlbAddK,
+          &&op_LdGlbSubK,
+          &&op_LdGlbMulK,
           &&op_Is,
           &&op_And,
           &&op_Or,
@@ -169,71 +175,73 @@ Variant Runtime::run(Frame*& current) {
 // end): a handler ends the life of every object with one, in a block of its
 // own, before it goes on.
 #define NEXT_INSTRUCTION goto*(f->ip = ip, kHandlers[static_cast<uint8_t>(ip->op)])
+// On to the instruction after this one.
+#define NEXT_AFTER \
+  ++ip;            \
+  NEXT_INSTRUCTION
+// Runs a procedure's new frame from its first instruction.
+#define RUN_FRAME(frame) \
+  do {                   \
+    f = (frame);         \
+    current = f;         \
+    tick();              \
+    ip = f->code;        \
+    sp = f->sp;          \
+    NEXT_INSTRUCTION;    \
+  } while (0)
       NEXT_INSTRUCTION;
       {
         {
           op_Const:
             pushCopy(sp, f->proc->consts[static_cast<size_t>(ip->a)]);
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Pop:
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Missing:
             *sp = Variant::error(kMissingArg);
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_LdLoc:
             pushCopy(sp, f->locals[ip->a]);
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_StLoc:
             --sp;
             assignTo(f->locals[ip->a], std::move(*sp));
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_LdRef:
             pushCopy(sp, *f->refs[ip->a]);
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_StRef:
             --sp;
             assignTo(*f->refs[ip->a], std::move(*sp));
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_LdFld:
             pushCopy(sp, f->me->field(ip->a));
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_StFld:
             --sp;
             assignTo(f->me->field(ip->a), std::move(*sp));
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_LdMe:
             *sp = Variant(static_cast<Dispatch*>(f->me));
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_LdErr:
             *sp = Variant(errObject_.get());
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
 
           op_LdGlb: {
             GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::Variable) {
               pushCopy(sp, e.value);
               ++sp;
-              ++ip;
-              NEXT_INSTRUCTION;
+              NEXT_AFTER;
             }
           }
             // on into the general case
@@ -242,29 +250,19 @@ Variant Runtime::run(Frame*& current) {
             if (v) {
               pushCopy(sp, *v);
               ++sp;
-              ++ip;
-              NEXT_INSTRUCTION;
+              NEXT_AFTER;
             }
             // A host member's value, or a procedure named without arguments.
-            if (Frame* nf = callByName(f, ip, sp)) {
-              tick();
-              f = nf;
-              current = f;
-              ip = f->code;
-              sp = f->sp;
-              NEXT_INSTRUCTION;
-            }
+            if (Frame* nf = callByName(f, ip, sp)) RUN_FRAME(nf);
             ++sp;  // the host member's value
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_StGlb: {
             GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::Variable) {
               --sp;
               assignTo(e.value, std::move(*sp));
-              ++ip;
-              NEXT_INSTRUCTION;
+              NEXT_AFTER;
             }
           }
             // on into the general case
@@ -273,8 +271,7 @@ Variant Runtime::run(Frame*& current) {
             --sp;
             if (v) {
               assignTo(*v, std::move(*sp));
-              ++ip;
-              NEXT_INSTRUCTION;
+              NEXT_AFTER;
             }
             GlobalEntry& e = f->module->entry(ip->a);
             if (e.kind == EntryKind::HostMember) {
@@ -283,8 +280,7 @@ Variant Runtime::run(Frame*& current) {
                 e.value.rawObject()->invoke(e.member, kInvokePut, Args(sp, 1));
               }
               sp->clear();
-              ++ip;
-              NEXT_INSTRUCTION;
+              NEXT_AFTER;
             }
             raiseNamed(kErrIllegalAssignment, e.name);
           }
@@ -302,16 +298,9 @@ Variant Runtime::run(Frame*& current) {
               } else if (e.kind == EntryKind::HostMember || e.kind == EntryKind::Procedure) {
                 // Passed by value: the member's value or the procedure's result.
                 f->refStack[sp - f->stack] = nullptr;
-                if (Frame* nf = callByName(f, ip, sp)) {
-                  f = nf;
-              current = f;
-                  ip = f->code;
-                  sp = f->sp;
-                  NEXT_INSTRUCTION;
-                }
+                if (Frame* nf = callByName(f, ip, sp)) RUN_FRAME(nf);
                 ++sp;  // the host member's value
-                ++ip;
-                NEXT_INSTRUCTION;
+                NEXT_AFTER;
               } else {
                 v = variable(*this, f, ip->k, ip->a, ip->b, Access::Ref);
               }
@@ -321,34 +310,28 @@ Variant Runtime::run(Frame*& current) {
             f->refStack[sp - f->stack] = byValue ? nullptr : v;
             pushCopy(sp, *v);
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_ArgElem: {
             sp = argElement(f, *ip, sp);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_Index: {
             sp = indexed(f, *ip, sp);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_StIndex: {
             sp = storeIndex(f, *ip, sp);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_Erase: {
             erase(f, *ip);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_ReDim:
           op_InitArr: {
             sp = dimension(f, *ip, sp);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
 
           op_CallGlb: {
@@ -360,19 +343,13 @@ Variant Runtime::run(Frame*& current) {
             if (e.kind == EntryKind::Procedure) {
               f->ip = ip;
               f->sp = args;
-              f = enter(f, *e.proc, *f->module, nullptr, args, n, site.refMask, site.elemRefs, statement);
-              current = f;
-              tick();
-              ip = f->code;
-              sp = f->sp;
-              NEXT_INSTRUCTION;
+              RUN_FRAME(enter(f, *e.proc, *f->module, nullptr, args, n, site.refMask, site.elemRefs, statement));
             }
             // Not a script procedure: a host member, an array, an object's default.
             Variant* done = callOther(f, *ip, sp);
             if (!done) NEXT_INSTRUCTION;  // became a procedure meanwhile: run the instruction again
             sp = done;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
 
           op_CallMe: {
@@ -386,17 +363,11 @@ Variant Runtime::run(Frame*& current) {
             if (n > 0 && p->nParams == 0) {
               // Items(0) of a member without parameters indexes its value.
               sp = indexMemberValue(f, *ip, sp, *p);
-              ++ip;
-              NEXT_INSTRUCTION;
+              NEXT_AFTER;
             }
             f->ip = ip;
             f->sp = args;
-            f = enter(f, *p, f->me->module(), f->me, args, n, site.refMask, site.elemRefs, statement);
-            current = f;
-            tick();
-            ip = f->code;
-            sp = f->sp;
-            NEXT_INSTRUCTION;
+            RUN_FRAME(enter(f, *p, f->me->module(), f->me, args, n, site.refMask, site.elemRefs, statement));
           }
           op_PutMe: {
             int n = ip->n;
@@ -408,37 +379,22 @@ Variant Runtime::run(Frame*& current) {
             Variant* args = sp - n - 1;
             f->ip = ip;
             f->sp = args;
-            f = enter(f, *p, f->me->module(), f->me, args, n + 1, 0, 0, true);
-            current = f;
-            tick();
-            ip = f->code;
-            sp = f->sp;
-            NEXT_INSTRUCTION;
+            RUN_FRAME(enter(f, *p, f->me->module(), f->me, args, n + 1, 0, 0, true));
           }
 
           op_GetMbr: {
-            if (Frame* nf = getMember(f, ip, sp)) {
-              tick();
-              f = nf;
-              current = f;
-              ip = f->code;
-              sp = f->sp;
-              NEXT_INSTRUCTION;
-            }
-            ++ip;
-            NEXT_INSTRUCTION;
+            Variant* top = sp;  // a copy: sp itself never has its address taken
+            Frame* nf = getMember(f, ip, top);
+            sp = top;
+            if (nf) RUN_FRAME(nf);
+            NEXT_AFTER;
           }
           op_PutMbr: {
-            if (Frame* nf = putMember(f, ip, sp)) {
-              tick();
-              f = nf;
-              current = f;
-              ip = f->code;
-              sp = f->sp;
-              NEXT_INSTRUCTION;
-            }
-            ++ip;
-            NEXT_INSTRUCTION;
+            Variant* top = sp;  // a copy: sp itself never has its address taken
+            Frame* nf = putMember(f, ip, top);
+            sp = top;
+            if (nf) RUN_FRAME(nf);
+            NEXT_AFTER;
           }
           op_CallDef: {
             int n = ip->n;
@@ -451,8 +407,7 @@ Variant Runtime::run(Frame*& current) {
               *sp = std::move(result);
             }
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_PutDef: {
             int n = ip->n;
@@ -463,8 +418,7 @@ Variant Runtime::run(Frame*& current) {
             }
             clearSlots(target, n + 2);
             sp = target;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_New: {
             CallSite& site = f->proc->sites[static_cast<size_t>(ip->b)];
@@ -485,8 +439,7 @@ Variant Runtime::run(Frame*& current) {
               *sp = std::move(obj);
             }
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_CallBi: {
             int n = ip->n;
@@ -502,89 +455,71 @@ Variant Runtime::run(Frame*& current) {
               *sp = std::move(result);
             }
             ++sp;
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_LetVal:
             if (sp[-1].isObject()) sp[-1] = sp[-1].valueOf();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_SetChk:
             if (!sp[-1].isObject()) raise(kErrObjectRequired);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
 
           op_Neg:
             sp[-1] = negate(sp[-1]);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Not:
             if (sp[-1].type() == vtBoolean) {
               sp[-1] = Variant(!sp[-1].rawBool());
             } else {
               sp[-1] = logicalNot(sp[-1]);
             }
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Add:
             arith<Arith::Add>(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Sub:
             arith<Arith::Sub>(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Mul:
             arith<Arith::Mul>(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Div:
             arithDivide(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_IntDiv:
             arithIntDivide<false>(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Mod:
             arithIntDivide<true>(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_AddK:
             arith<Arith::Add>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_SubK:
             arith<Arith::Sub>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_MulK:
             arith<Arith::Mul>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_DivK:
             arithDivide(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_IntDivK:
             arithIntDivide<false>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_ModK:
             arithIntDivide<true>(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)]);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Pow:
             sp[-2] = power(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Cat: {
             char leftDigits[16], rightDigits[16];
             std::string_view left, right;
@@ -600,52 +535,66 @@ Variant Runtime::run(Frame*& current) {
               if (sp[-2].isString()) checkLength(sp[-2].rawString().size());
             }
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_CatN: {
             sp = concatParts(*ip, sp);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_Append: {
             sp = append(f, *ip, sp);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_Eq:
           op_Ne:
           op_Lt:
           op_Gt:
           op_Le:
-          op_Ge: {
-            Variant& l = sp[-2];
-            int cmp = compareOperands(l, sp[-1], ip->k);
-            if (cmp == kCompareNull) {
-              l = Variant::null();
-            } else {
-              setValue(l, Variant(comparisonHolds(ip->op, cmp)));
-            }
+          op_Ge:
+            compareInPlace(sp[-2], sp[-1], *ip);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
-          }
+            NEXT_AFTER;
           op_EqK:
           op_NeK:
           op_LtK:
           op_GtK:
           op_LeK:
-          op_GeK: {
-            Variant& l = sp[-1];
-            int cmp = compareOperands(l, f->proc->consts[static_cast<size_t>(ip->b)], ip->k);
-            if (cmp == kCompareNull) {
-              l = Variant::null();
-            } else {
-              setValue(l, Variant(comparisonHolds(ip->op, cmp)));
+          op_GeK:
+            compareInPlace(sp[-1], f->proc->consts[static_cast<size_t>(ip->b)], *ip);
+            NEXT_AFTER;
+// The operation of the instruction after a fused load, on the loaded value.
+#define THEN_ARITH_K(A)                                           \
+  arith<A>(sp[-1], f->proc->consts[static_cast<size_t>(ip[1].b)]); \
+  ip += 2;                                                        \
+  NEXT_INSTRUCTION
+          op_LdLocAddK:
+            pushCopy(sp, f->locals[ip->a]);
+            ++sp;
+            THEN_ARITH_K(Arith::Add);
+          op_LdLocSubK:
+            pushCopy(sp, f->locals[ip->a]);
+            ++sp;
+            THEN_ARITH_K(Arith::Sub);
+          op_LdLocMulK:
+            pushCopy(sp, f->locals[ip->a]);
+            ++sp;
+            THEN_ARITH_K(Arith::Mul);
+          op_LdGlbAddK:
+          op_LdGlbSubK:
+          op_LdGlbMulK: {
+            GlobalEntry& e = f->module->entry(ip->a);
+            if (e.kind != EntryKind::Variable) goto op_LdVar;
+            pushCopy(sp, e.value);
+            ++sp;
+            if (ip->op == OpCode::LdGlbAddK) {
+              THEN_ARITH_K(Arith::Add);
             }
-            ++ip;
-            NEXT_INSTRUCTION;
+            if (ip->op == OpCode::LdGlbSubK) {
+              THEN_ARITH_K(Arith::Sub);
+            }
+            THEN_ARITH_K(Arith::Mul);
           }
+#undef THEN_ARITH_K
           op_Is: {
             Variant& l = sp[-2];
             Variant& r = sp[-1];
@@ -653,34 +602,28 @@ Variant Runtime::run(Frame*& current) {
             bool same = l.rawObject() == r.rawObject();
             l = Variant(same);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_And:
             sp[-2] = logicalAnd(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Or:
             sp[-2] = logicalOr(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Xor:
             sp[-2] = logicalXor(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Eqv:
             sp[-2] = eqv(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_Imp:
             sp[-2] = imp(sp[-2], sp[-1]);
             (--sp)->clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
 
           op_Jmp:
             ip = f->code + ip->a;
@@ -702,8 +645,7 @@ Variant Runtime::run(Frame*& current) {
               bool c = conditionTrue(sp[-1]);
               (--sp)->clear();
               if (c != (ip->k == 1)) {
-                ++ip;
-                NEXT_INSTRUCTION;
+                NEXT_AFTER;
               }
             }
             tick();
@@ -763,7 +705,9 @@ Variant Runtime::run(Frame*& current) {
             NEXT_INSTRUCTION;
           }
           op_EachInit: {
-            ip = eachInit(f, ip, sp);
+            Variant* top = sp;
+            ip = eachInit(f, ip, top);
+            sp = top;
             NEXT_INSTRUCTION;
           }
           op_EachNext: {
@@ -772,8 +716,7 @@ Variant Runtime::run(Frame*& current) {
           }
           op_ClearLoc:
             for (int i = 0; i < ip->n; ++i) f->locals[ip->a + i].clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
 
           op_Ret: {
             {
@@ -801,40 +744,33 @@ Variant Runtime::run(Frame*& current) {
           op_OnErrResume:
             f->resumeNext = true;
             err_.clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           op_OnErrGoto0:
             f->resumeNext = false;
             err_.clear();
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
 
           op_Eval: {
-            if (Frame* nf = evaluate(f, ip, sp)) {
-              tick();
-              f = nf;
-              current = f;
-              ip = f->code;
-              sp = f->sp;
-              NEXT_INSTRUCTION;
-            }
-            ++ip;
-            NEXT_INSTRUCTION;
+            Variant* top = sp;  // a copy: sp itself never has its address taken
+            Frame* nf = evaluate(f, ip, top);
+            sp = top;
+            if (nf) RUN_FRAME(nf);
+            NEXT_AFTER;
           }
           op_GetRef: {
             sp = procedureRef(f, sp);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_DeclDyn: {
             declareDynamic(f, *ip);
-            ++ip;
-            NEXT_INSTRUCTION;
+            NEXT_AFTER;
           }
           op_Fail:
             raiseNamed(ip->a, f->proc->names[static_cast<size_t>(ip->b)]);
         }
       }
+#undef RUN_FRAME
+#undef NEXT_AFTER
 #undef NEXT_INSTRUCTION
     }
   }

@@ -277,6 +277,16 @@ int compareOther(Variant& l, const Variant& r, uint8_t k);
   }
 }
 
+// l = l compared with r, by a comparison instruction.
+[[gnu::always_inline]] inline void compareInPlace(Variant& l, const Variant& r, const Instr& in) {
+  int cmp = compareOperands(l, r, in.k);
+  if (cmp == kCompareNull) {
+    l = Variant::null();
+  } else {
+    setValue(l, Variant(comparisonHolds(in.op, cmp)));
+  }
+}
+
 // Integer indexes of an element access.
 struct Indexes {
   int32_t small[8];
@@ -491,6 +501,63 @@ inline void bindArgs(Frame* nf, Variant* args, Variant** refs, uint64_t mask, in
 }
 
 }  // namespace vm
+
+[[gnu::always_inline]] inline Frame* Runtime::newFrame(Proc& proc, ModuleState& mod, ScriptObject* me, Frame* caller) {
+  if (frameDepth_ >= vm::kMaxFrames) raise(kErrOutOfStack);
+  size_t nVars = static_cast<size_t>(proc.nLocals + proc.maxStack);
+  size_t nPtrs = static_cast<size_t>(proc.nParams + proc.maxStack);
+  FrameArena::Mark m = arena_.mark();
+  size_t head = (sizeof(Frame) + 15) & ~size_t{15};
+  char* mem = static_cast<char*>(arena_.allocate(head + nVars * sizeof(Variant) + nPtrs * sizeof(Variant*)));
+  Frame* f = new (mem) Frame;
+  Variant* vars = reinterpret_cast<Variant*>(mem + head);
+  // Every slot starts Empty: all bits zero. A loop rather than memset: most
+  // frames are a few slots, where the library call costs more than the work.
+  for (size_t i = 0; i < nVars; ++i) new (&vars[i]) Variant();
+  Variant** ptrs = reinterpret_cast<Variant**>(mem + head + nVars * sizeof(Variant));
+  f->proc = &proc;
+  f->code = proc.code.data();
+  f->ip = f->code;
+  f->locals = vars;
+  f->stack = vars + proc.nLocals;
+  f->sp = f->stack;
+  f->refs = ptrs;
+  f->refStack = ptrs + proc.nParams;
+  for (int32_t i = 0; i < proc.nParams; ++i) f->refs[i] = nullptr;
+  f->caller = caller;
+  f->scope = f;
+  f->me = me;
+  f->module = &mod;
+  f->dyn = nullptr;
+  f->mark = m;
+  f->lockBase = locks_.size();
+  f->unlockCount = 0;
+  f->resumeNext = false;
+  f->entry = false;
+  f->discard = false;
+  proc.addRef();
+  if (me) me->addRef();
+  ++frameDepth_;
+  return f;
+}
+
+// The frame's stack holds nothing by now: statements leave it empty (Select
+// Case and With keep their values in hidden variables), and errors clear it
+// before frames are dropped. Only the variables are destroyed.
+[[gnu::always_inline]] inline void Runtime::freeFrame(Frame* f) noexcept {
+  if (locks_.size() > f->lockBase) unlockTo(f->lockBase);
+  // Destroying values may run Class_Terminate: the frame's memory stays
+  // reserved meanwhile, so that code gets frames above it.
+  for (Variant* v = f->locals; v < f->stack; ++v) v->~Variant();
+  if (f->dyn) delete f->dyn;
+  if (f->me) f->me->release();
+  FrameArena::Mark m = f->mark;
+  Proc* proc = f->proc;
+  f->~Frame();
+  --frameDepth_;
+  arena_.release(m);
+  proc->release();
+}
 
 [[gnu::always_inline]] inline Frame* Runtime::enter(Frame* caller, Proc& proc, ModuleState& mod, ScriptObject* me, Variant* args, int n,
                       uint64_t refMask, uint16_t elemRefs, bool discard) {

@@ -194,6 +194,7 @@ class ProcCompiler {
   void storeVariable(const Binding& b);
 
   void loadVariable(const Binding& b);
+  void fuseLoad(int32_t load);
 
   // The object of a member expression: its target, or the With object.
   void objectOf(const Expr& member);

@@ -203,62 +203,6 @@ void Runtime::checkTimeout() {
     raise(kErrScriptTimeout, "The script timed out");
 }
 
-Frame* Runtime::newFrame(Proc& proc, ModuleState& mod, ScriptObject* me, Frame* caller) {
-  if (frameDepth_ >= kMaxFrames) raise(kErrOutOfStack);
-  size_t nVars = static_cast<size_t>(proc.nLocals + proc.maxStack);
-  size_t nPtrs = static_cast<size_t>(proc.nParams + proc.maxStack);
-  FrameArena::Mark m = arena_.mark();
-  size_t head = (sizeof(Frame) + 15) & ~size_t{15};
-  char* mem = static_cast<char*>(arena_.allocate(head + nVars * sizeof(Variant) + nPtrs * sizeof(Variant*)));
-  Frame* f = new (mem) Frame;
-  Variant* vars = reinterpret_cast<Variant*>(mem + head);
-  // Every slot starts Empty: all bits zero.
-  std::memset(static_cast<void*>(vars), 0, nVars * sizeof(Variant));
-  Variant** ptrs = reinterpret_cast<Variant**>(mem + head + nVars * sizeof(Variant));
-  f->proc = &proc;
-  f->code = proc.code.data();
-  f->ip = f->code;
-  f->locals = vars;
-  f->stack = vars + proc.nLocals;
-  f->sp = f->stack;
-  f->refs = ptrs;
-  f->refStack = ptrs + proc.nParams;
-  for (int32_t i = 0; i < proc.nParams; ++i) f->refs[i] = nullptr;
-  f->caller = caller;
-  f->scope = f;
-  f->me = me;
-  f->module = &mod;
-  f->dyn = nullptr;
-  f->mark = m;
-  f->lockBase = locks_.size();
-  f->unlockCount = 0;
-  f->resumeNext = false;
-  f->entry = false;
-  f->discard = false;
-  proc.addRef();
-  if (me) me->addRef();
-  ++frameDepth_;
-  return f;
-}
-
-// The frame's stack holds nothing by now: statements leave it empty (Select
-// Case and With keep their values in hidden variables), and errors clear it
-// before frames are dropped. Only the variables are destroyed.
-void Runtime::freeFrame(Frame* f) noexcept {
-  if (locks_.size() > f->lockBase) unlockTo(f->lockBase);
-  // Destroying values may run Class_Terminate: the frame's memory stays
-  // reserved meanwhile, so that code gets frames above it.
-  for (Variant* v = f->locals; v < f->stack; ++v) v->~Variant();
-  if (f->dyn) delete f->dyn;
-  if (f->me) f->me->release();
-  FrameArena::Mark m = f->mark;
-  Proc* proc = f->proc;
-  f->~Frame();
-  --frameDepth_;
-  arena_.release(m);
-  proc->release();
-}
-
 void Runtime::unlockTo(size_t n) noexcept {
   while (locks_.size() > n) {
     if (SafeArray* a = locks_.back()) --a->locks;

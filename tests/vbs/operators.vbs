@@ -72,6 +72,32 @@ v = Null
 AssertTrue IsNull(v + 1), "Null + literal"
 AssertTrue IsNull(v Mod 2), "Null Mod literal"
 
+' The same with a procedure's own variables, and a function named alone as
+' the left operand (it is called first).
+Function Two()
+  Two = 2
+End Function
+Sub LocalOperands()
+  Dim w
+  w = CInt(32767)
+  AssertEq TypeName(w + 1), "Long", "local Integer + literal overflows into a Long"
+  w = "4"
+  AssertEq w * 2, CDbl(8), "local numeric text * literal"
+  w = Empty
+  AssertEq w - 1, -1, "local Empty - literal"
+  w = 2.5
+  AssertEq w * 2 + 1, CDbl(6), "local Double * literal, then + literal"
+  AssertEq Two * 3, 6, "a function named alone * literal, in a procedure"
+  On Error Resume Next
+  w = "x"
+  w = w - 1
+  AssertErr 13, "local text that is no number - literal"
+  On Error GoTo 0
+End Sub
+LocalOperands
+AssertEq Two + 1, 3, "a function named alone + literal"
+AssertEq Two - 1 + 5, 6, "a function named alone in a longer chain"
+
 ' Division errors.
 On Error Resume Next
 Dim r
