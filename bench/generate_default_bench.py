@@ -21,11 +21,12 @@ no script files; every page is made again and compared, none written), the
 pages the template makes (written by the first run), pages made per second
 of the second run, the size of the generated files (the copied runtime lib/
 apart) and the peak resident memory of the tarnwick processes. Where perf is
-installed and may sample, a third run under perf gives the share of its
-samples spent finding names without regard to letter case (settings,
-members, constants by name).
+installed and may sample, further runs under perf (repeated for about three
+seconds of samples) give the share of their samples spent finding names
+without regard to letter case (settings, members, constants by name).
 """
 import argparse
+import math
 import os
 import re
 import resource
@@ -102,7 +103,7 @@ class Runner:
                 made += self.run(env, *c, "-q")[0]
         first, out1 = self.run(env, "generate", project, "--overwrite", "all", "--no-backup")
         second, out2 = self.run(env, "generate", project, "--overwrite", "all", "--no-backup")
-        lookups = self.lookup_share(env, project)
+        lookups = self.lookup_share(env, project, second)
         # The second run makes every page again but writes none (each already
         # holds its text), so the pages made are counted by the first run, which
         # writes each page into an empty folder.
@@ -122,13 +123,19 @@ class Runner:
     # look-ups; None without a usable perf.
     LOOKUPS = re.compile(r"findKey|NoCaseHash|NoCaseEqual|equalsNoCase")
 
-    def lookup_share(self, env, project):
+    # The run is repeated for about three seconds of samples, so that a
+    # small project's share is not down to a handful of them.
+    SAMPLED_SECONDS = 3.0
+
+    def lookup_share(self, env, project, seconds):
         perf = shutil.which("perf")
         if not perf:
             return None
         data = os.path.join(self.work, "perf.data")
-        r = subprocess.run([perf, "record", "-q", "-F", "999", "-o", data, "--", self.tarnwick, "generate", project,
-                            "--overwrite", "all", "--no-backup"], env=env, capture_output=True, text=True)
+        runs = max(1, min(20, math.ceil(self.SAMPLED_SECONDS / max(seconds, 0.01))))
+        loop = f'for i in $(seq {runs}); do "$0" generate "$1" --overwrite all --no-backup >/dev/null || exit 1; done'
+        r = subprocess.run([perf, "record", "-q", "-F", "999", "-o", data, "--", "sh", "-c", loop, self.tarnwick,
+                            project], env=env, capture_output=True, text=True)
         if r.returncode != 0 or not os.path.exists(data):
             return None
         r = subprocess.run([perf, "report", "-i", data, "--stdio", "--no-children", "--sort", "sym"],

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "model/settings.h"
+#include "support/engine_context.h"
 #include "support/super_collection.h"
 
 namespace tw {
@@ -98,7 +99,11 @@ const ClassInfo* AGProperty::classInfo() const {
                                         "DataType", [](P& p) { return p.resolve().DataType(); },
                                         [meta](P& p, const Variant& v) { meta(p).dataType = v.toString(); })
                                     .prop(
-                                        "Value", [](P& p) { return p.resolve().Value(); },
+                                        "Value",
+                                        [](P& p) {
+                                          p.store_->noteRead();
+                                          return p.resolve().Value();
+                                        },
                                         [](P& p, const Variant& v) { p.resolve().setValue(v); })
                                     .putRef("Value", [](P& p, const Variant& v) { p.resolve().setValue(v); })
                                     .prop(
@@ -121,6 +126,11 @@ const ClassInfo* AGProperty::classInfo() const {
 // ---- AGProperties
 
 AGProperties::AGProperties() : layout_(emptyLayout()) {}
+
+void AGProperties::noteRead() const {
+  if (!owner_) return;
+  if (SettingsReadRecorder* r = engine().settingsReads) r->read(owner_);
+}
 
 AGProperties::AGProperties(std::shared_ptr<const PropertyLayout> layout)
     : layout_(std::move(layout)), values_(layout_->metas.size()) {}

@@ -204,8 +204,13 @@ class AGProperties : public Dispatch {
   Ref<Enumerator> newEnum() override;
   const ClassInfo* classInfo() const override;
 
+  // The object whose settings the store holds: a script that reads a value
+  // through Properties tells the engine's read recorder that it read them.
+  void setOwner(const void* owner) noexcept { owner_ = owner; }
+
  private:
   friend class AGProperty;
+  void noteRead() const;
   // Objects handed out leave when their last holder lets go; the properties
   // that leave the store first hand their objects their own copies.
   void forget(AGProperty* property) noexcept;
@@ -226,6 +231,7 @@ class AGProperties : public Dispatch {
   int32_t watchIndex_ = -1;
   bool watchPending_ = false;
   std::unique_ptr<std::vector<AGProperty*>> objects_;  // the script objects handed out
+  const void* owner_ = nullptr;
 };
 
 // Carries every Sync property of `from` over to the property of the same name

@@ -41,7 +41,11 @@ int32_t settingPosition(const AGProperties& props, const SettingTable& table, in
 }  // namespace
 
 SettingsOwner::SettingsOwner(const SettingTable& table)
-    : table_(table), properties_(makeRef<AGProperties>()) {}
+    : table_(table), properties_(makeRef<AGProperties>()) {
+  properties_->setOwner(this);
+}
+
+SettingsOwner::~SettingsOwner() { properties_->setOwner(nullptr); }
 
 void SettingsOwner::RegisterProperties() { properties_->AddLayout(table_.layout()); }
 

@@ -57,6 +57,8 @@ Variant typedSettingValue(const Variant& value, std::string_view dataType);
 class SettingsOwner : public Dispatch {
  public:
   explicit SettingsOwner(const SettingTable& table);
+  // A store a script still holds no longer answers for this object.
+  ~SettingsOwner() override;
 
   AGProperties& Properties() const noexcept { return *properties_; }
   Ref<AGProperties> propertiesRef() const { return properties_; }

@@ -2,6 +2,9 @@
 // typed accessors, child collections, registry defaults and destruction.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "model/database.h"
 #include "model/registry_defaults.h"
 #include "support/engine_context.h"
@@ -136,6 +139,59 @@ TEST_F(DataObjects, AccessorsFindTheirSettingAfterTheStoreChangedItsProperties) 
   other->put("FldSize", Variant(7));
   EXPECT_EQ(other->get("FldSize").toLong(), 7);
   EXPECT_EQ(other->Properties().value("FldCaption").toString(), "");
+}
+
+// What the studio learns of a page: every way a setting of a table is read
+// while the page is made names the table, and only the table.
+TEST_F(DataObjects, EveryWayOfReadingASettingTellsTheReadRecorder) {
+  struct Recorder : SettingsReadRecorder {
+    void beginFile(std::string_view) override { open = true; }
+    void read(const void* owner) override {
+      if (open) owners.push_back(owner);
+    }
+    void endFile() override { open = false; }
+    bool open = false;
+    std::vector<const void*> owners;
+  };
+  static const SettingKey caption("TblCaption");
+  auto table = makeRef<AGPTable>();
+  auto field = makeRef<AGPField>();
+  table->setSetting("TblCaption", Variant("Orders"));
+  const struct {
+    const char* way;
+    std::function<Variant()> read;
+  } ways[] = {
+      {"by name", [&] { return table->setting("TblCaption"); }},
+      {"by a key found once", [&] { return table->setting(caption); }},
+      {"as a member of the object", [&] { return table->get("TblCaption"); }},
+      {"through Properties(name).Value",
+       [&] { return table->get("Properties", {Variant("TblCaption")}).rawObject()->get("Value"); }},
+      {"through the default member of Properties(name)",
+       [&] { return table->get("Properties", {Variant("tblcaption")}).valueOf(); }},
+  };
+  for (const auto& w : ways) {
+    SCOPED_TRACE(w.way);
+    Recorder recorder;
+    engine().settingsReads = &recorder;
+    recorder.beginFile("page.php");
+    EXPECT_EQ(w.read().toString(), "Orders");
+    field->get("FldCaption");  // another object's read names that object
+    recorder.endFile();
+    w.read();  // outside a page: not recorded
+    engine().settingsReads = nullptr;
+    EXPECT_EQ(recorder.owners,
+              (std::vector<const void*>{static_cast<const SettingsOwner*>(table.get()),
+                                        static_cast<const SettingsOwner*>(field.get())}));
+  }
+  // A store a script keeps after its object went names nothing.
+  Ref<AGProperties> kept = table->propertiesRef();
+  table = nullptr;
+  Recorder recorder;
+  engine().settingsReads = &recorder;
+  recorder.beginFile("page.php");
+  EXPECT_EQ(kept->get("Item", {Variant("TblCaption")}).valueOf().toString(), "Orders");
+  engine().settingsReads = nullptr;
+  EXPECT_TRUE(recorder.owners.empty());
 }
 
 TEST_F(DataObjects, KeyIsASecondNameForTheNameSetting) {
