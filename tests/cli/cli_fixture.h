@@ -21,6 +21,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -132,6 +133,7 @@ class CliTest : public ::testing::Test {
     for (auto& f : fds)
       if (f.fd >= 0) close(f.fd);
     r.code = wait(pid);
+    expectNoSanitizerReport(r.err);
     return r;
   }
 
@@ -170,7 +172,16 @@ class CliTest : public ::testing::Test {
     }
     close(master);
     r.code = wait(pid);
+    expectNoSanitizerReport(r.out);
     return r;
+  }
+
+  // In a sanitizer build the program is instrumented too. A report of its
+  // own (a leak on a failure path, say) fails the test even when the exit
+  // code and the message were the ones the test expected.
+  static void expectNoSanitizerReport(const std::string& output) {
+    static const std::regex report("ERROR: [A-Za-z]+Sanitizer|: runtime error: ");
+    EXPECT_FALSE(std::regex_search(output, report)) << "the program reported a fault:\n" << output;
   }
 
   // ---- files
