@@ -49,6 +49,10 @@ class Tarnwick:
                            timeout=300)
         if check and r.returncode != 0:
             raise RuntimeError(f"tarnwick {' '.join(args)}: {r.returncode} {r.stderr} {r.stdout}")
+        # In a sanitizer build a report of the program's own fails the run
+        # even where a failing exit code was what the check expected.
+        if re.search(r"ERROR: [A-Za-z]+Sanitizer|: runtime error: ", r.stderr):
+            raise RuntimeError(f"tarnwick {' '.join(args)} reported a fault: {r.stderr}")
         return r
 
 
