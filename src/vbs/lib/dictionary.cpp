@@ -1,5 +1,6 @@
 #include "vbs/lib/dictionary.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -128,8 +129,13 @@ void Dictionary::placeEntry(int32_t e) {
   slots_[i] = {e, hash};
 }
 
-// Drops the gaps of removed entries and sizes the index for twice the live ones.
+// Drops the gaps of removed entries and sizes the index for twice the live
+// ones; an index more than half full of live entries grows fourfold, so
+// that a dictionary filled one key at a time places each entry about once
+// and a third.
 void Dictionary::rebuild() {
+  size_t size = 16;
+  if ((live_ + 1) * 2 > slots_.size()) size = std::max(size, slots_.size() * 4);
   if (live_ != size_) {
     size_t kept = 0;
     for (size_t i = 0; i < size_; ++i) {
@@ -143,7 +149,6 @@ void Dictionary::rebuild() {
     size_ = kept;
     blocks_.resize(size_ == 0 ? 0 : blockOf(size_ - 1) + 1);
   }
-  size_t size = 16;
   while (size < (live_ + 1) * 2) size *= 2;
   slots_.assign(size, Slot{kFree, 0});
   usedSlots_ = 0;
