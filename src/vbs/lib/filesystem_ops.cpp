@@ -379,10 +379,16 @@ fsys::path targetFor(std::string_view dest, const fsys::path& source, bool intoF
   return resolve(dest);
 }
 
+// Copies and moves go into the folder dest when it ends in a separator or
+// the source names several entries by wildcards.
+bool targetsFolder(std::string_view src, std::string_view dest) {
+  return (!dest.empty() && isSeparator(dest.back())) || hasWildcards(lastPart(src));
+}
+
 void copyFiles(std::string_view src, std::string_view dest, bool overwrite) {
   std::vector<fsys::path> from = sources(src, false);
   if (from.empty()) raise(kFileNotFound);
-  bool intoFolder = (!dest.empty() && isSeparator(dest.back())) || hasWildcards(lastPart(src));
+  bool intoFolder = targetsFolder(src, dest);
   for (const fsys::path& f : from) {
     fsys::path to = targetFor(dest, f, intoFolder);
     if (!intoFolder) requireParent(to);
@@ -393,7 +399,7 @@ void copyFiles(std::string_view src, std::string_view dest, bool overwrite) {
 void copyFolders(std::string_view src, std::string_view dest, bool overwrite) {
   std::vector<fsys::path> from = sources(src, true);
   if (from.empty()) raise(kPathNotFound);
-  bool intoFolder = (!dest.empty() && isSeparator(dest.back())) || hasWildcards(lastPart(src));
+  bool intoFolder = targetsFolder(src, dest);
   for (const fsys::path& f : from) {
     fsys::path to = targetFor(dest, f, intoFolder);
     if (!intoFolder) requireParent(to);
@@ -404,7 +410,7 @@ void copyFolders(std::string_view src, std::string_view dest, bool overwrite) {
 void moveEntries(std::string_view src, std::string_view dest, bool folders) {
   std::vector<fsys::path> from = sources(src, folders);
   if (from.empty()) raise(folders ? kPathNotFound : kFileNotFound);
-  bool intoFolder = (!dest.empty() && isSeparator(dest.back())) || hasWildcards(lastPart(src));
+  bool intoFolder = targetsFolder(src, dest);
   for (const fsys::path& f : from) {
     fsys::path to = targetFor(dest, f, intoFolder);
     if (!intoFolder) requireParent(to);
